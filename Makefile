@@ -1,0 +1,31 @@
+# The two entry points: `make demo` runs the main job, `make test` builds and runs every test.
+BUILD      ?= build
+BUILD_ASAN ?= build-asan
+JOBS       ?= $(shell nproc)
+
+.PHONY: deps build build-asan demo test clean format
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIMWELL_SANITIZE=ON
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+
+demo: build
+	@bash scripts/demo.sh $(BUILD)
+
+test: build build-asan
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN)

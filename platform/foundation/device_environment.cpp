@@ -1,0 +1,75 @@
+#include "platform/foundation/device_environment.h"
+
+#include <sys/utsname.h>
+
+#include <cstdlib>
+
+namespace platform {
+namespace {
+
+const char* environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : nullptr;
+}
+
+std::vector<std::string> splitList(std::string_view text, char separator) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(separator, start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view item = text.substr(start, end - start);
+    while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
+    while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
+    if (!item.empty()) items.emplace_back(item);
+    start = end + 1;
+  }
+  return items;
+}
+
+}  // namespace
+
+std::string deviceFilePath(std::string_view devicePath) {
+  const char* root = environment("SIM_DEVICE_ROOT");
+  if (!root) return std::string(devicePath);
+  std::string resolved(root);
+  while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
+  if (resolved == "/") resolved.clear();
+  if (devicePath.empty() || devicePath.front() != '/') resolved.push_back('/');
+  resolved.append(devicePath);
+  return resolved;
+}
+
+std::string languageTagForLocale(std::string_view locale) {
+  // Drop the codeset and modifier: "zh_TW.UTF-8@x" -> "zh_TW".
+  locale = locale.substr(0, locale.find_first_of(".@"));
+  if (locale.empty() || locale == "C" || locale == "POSIX") return "en";
+  if (locale == "zh_CN" || locale == "zh_SG") return "zh-Hans";
+  if (locale == "zh_TW") return "zh-Hant";
+  if (locale == "zh_HK") return "zh-HK";
+  return std::string(locale.substr(0, locale.find('_')));
+}
+
+std::vector<std::string> preferredLanguages() {
+  if (const char* list = std::getenv("SIM_LANGUAGES")) return splitList(list, ',');
+  // LANGUAGE is a priority list of its own; the others name a single locale.
+  if (const char* language = environment("LANGUAGE")) {
+    std::vector<std::string> tags;
+    for (const std::string& name : splitList(language, ':'))
+      tags.push_back(languageTagForLocale(name));
+    if (!tags.empty()) return tags;
+  }
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    if (const char* locale = environment(name)) return {languageTagForLocale(locale)};
+  }
+  return {"en"};
+}
+
+std::string machineIdentifier() {
+  if (const char* model = std::getenv("SIM_MODEL_IDENTIFIER")) return model;
+  struct utsname names;
+  if (uname(&names) != 0) return std::string();
+  return names.machine;
+}
+
+}  // namespace platform

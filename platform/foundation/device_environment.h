@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/api.h"
+
+// The simulated device. Only the platform reads the SIM_* variables; the product asks in the
+// device's own terms (paths, languages, screen facts).
+namespace platform {
+
+// Maps an absolute device path ("/tmp/batteryStatus.plist") to where it lives here: under
+// SIM_DEVICE_ROOT when that is set, else unchanged.
+PLATFORM_API std::string deviceFilePath(std::string_view devicePath);
+
+// The preferred languages, most preferred first. SIM_LANGUAGES (comma-separated; set but empty
+// is an empty list) or else derived from LANGUAGE / LC_ALL / LC_MESSAGES / LANG.
+PLATFORM_API std::vector<std::string> preferredLanguages();
+
+// Turns one POSIX locale name ("zh_TW.UTF-8", "fr_FR", "C") into a device language tag.
+PLATFORM_API std::string languageTagForLocale(std::string_view locale);
+
+// What "hw.machine" answers: SIM_MODEL_IDENTIFIER, else the machine's own identifier.
+PLATFORM_API std::string machineIdentifier();
+
+}  // namespace platform

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/plist.h"
+#include "platform/api.h"
+
+// A value looked up in a dictionary, borrowed from it: the platform's number conversions.
+// A missing value (nil) reads as 0, NO and no text.
+class PLATFORM_API NSObjectValue {
+ public:
+  explicit NSObjectValue(plist_t node) : node_(node) {}
+  bool isNil() const { return node_ == nullptr; }
+  int32_t intValue() const;
+  int32_t integerValue() const { return intValue(); }
+  bool boolValue() const;
+  // The "%@" text form; no value when nil or when the value has no text form.
+  std::optional<std::string> description() const;
+
+ private:
+  plist_t node_;
+};
+
+// An immutable property-list dictionary, or nil.
+class PLATFORM_API NSDictionary {
+ public:
+  NSDictionary() = default;  // nil
+  explicit NSDictionary(brimwell::Plist contents);
+
+  // Reads a device path; nil when the file is absent, unreadable or not a dictionary.
+  static NSDictionary dictionaryWithContentsOfFile(const std::string& devicePath);
+
+  bool isNil() const { return !contents_.isDictionary(); }
+  NSObjectValue objectForKey(const char* key) const { return NSObjectValue(contents_.item(key)); }
+  // Writes an XML property list to a device path; atomically by replacing the file whole.
+  bool writeToFile(const std::string& devicePath, bool atomically) const;
+
+  const brimwell::Plist& contents() const { return contents_; }
+
+ private:
+  brimwell::Plist contents_;
+};

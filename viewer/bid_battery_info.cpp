@@ -1,0 +1,64 @@
+#include "viewer/bid_battery_info.h"
+
+#include <cmath>
+
+#include "common/status_keys.h"
+#include "platform/foundation/ns_dictionary.h"
+#include "platform/foundation/ns_string.h"
+
+namespace key = brimwell::key;
+
+namespace {
+// 0/0 gives a NaN with the sign bit set on x86 and a positive one on the device's processors;
+// printf shows the sign, so the device's NaN is what gets formatted.
+double asFormatted(float value) {
+  return std::isnan(value) ? std::fabs(static_cast<double>(value)) : static_cast<double>(value);
+}
+}  // namespace
+
+void BIDBatteryInfo::getBatteryInfo() {
+  const NSDictionary status =
+      NSDictionary::dictionaryWithContentsOfFile(brimwell::kBatteryStatusPath);
+  fillBatteryInfo(*this, status);
+}
+
+void fillBatteryInfo(BIDBatteryInfo& info, const NSDictionary& d) {
+  info.currentCap = d.objectForKey(key::kRawCurrentCapacity).integerValue();
+  info.maxCap = d.objectForKey(key::kRawMaxCapacity).integerValue();
+  const int32_t designCapacity = d.objectForKey(key::kDesignCapacity).integerValue();
+
+  // 32-bit steps throughout: the edges of the level and health depend on it.
+  const float level =
+      static_cast<float>(info.currentCap) / static_cast<float>(info.maxCap) * 100.0f;
+  info.currentLevel = level > 100.0f ? 100.0f : level;
+
+  // Integer division drops the hundredths toward zero: 3056 -> 30, -250 -> -2, -50 -> 0.
+  const int32_t wholeDegrees = d.objectForKey(key::kTemperature).integerValue() / 100;
+  info.batteryTemperature = static_cast<float>(wholeDegrees);
+
+  info.instanceCurrent = d.objectForKey(key::kInstantAmperage).integerValue();
+  info.batteryHealth =
+      static_cast<float>(info.maxCap) / static_cast<float>(designCapacity) * 100.0f;
+
+  const int32_t cycleCount = d.objectForKey(key::kCycleCount).integerValue();
+  const int32_t voltage = d.objectForKey(key::kVoltage).integerValue();
+  const int32_t chargerCurrent = d.objectForKey(key::kAmperage).integerValue();
+
+  info.chargerIsPluggedIn = d.objectForKey(key::kExternalConnected).boolValue();
+  info.charging = d.objectForKey(key::kIsCharging).boolValue();
+  info.isFullyCharged = d.objectForKey(key::kFullyCharged).boolValue();
+
+  info.levelMsg = NSString::stringWithFormat("%.2f%%", asFormatted(info.currentLevel));
+  info.batteryTempMsg =
+      NSString::stringWithFormat("%.2f\u2103", asFormatted(info.batteryTemperature));
+  info.currentMsg = NSString::stringWithFormat("%d mA", info.instanceCurrent);
+  info.healthMsg = NSString::stringWithFormat("%.2f%%", asFormatted(info.batteryHealth));
+  info.cycleMsg = NSString::stringWithFormat("%d", cycleCount);
+  info.currentCapacityMsg = NSString::stringWithFormat("%d mAh", info.currentCap);
+  info.maxMsg = NSString::stringWithFormat("%d mAh", info.maxCap);
+  info.designMsg = NSString::stringWithFormat("%d mAh", designCapacity);
+  info.voltageMsg = NSString::stringWithFormat("%d mV", voltage);
+  info.chargingCurrentMsg = NSString::stringWithFormat("%d mA", chargerCurrent);
+  info.manufacturerMsg = d.objectForKey(key::kManufacturer).description().value_or("(null)");
+  info.serialNumberMsg = d.objectForKey(key::kSerial).description().value_or("(null)");
+}

@@ -1,0 +1,114 @@
+#include "viewer/bid_main_table_view_controller.h"
+
+#include <vector>
+
+#include "platform/foundation/ns_bundle.h"
+#include "platform/foundation/ns_string.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/sysinfo/sysctl.h"
+#include "platform/uikit/ui_view.h"
+#include "viewer/device_model.h"
+
+namespace {
+constexpr double kRefreshInterval = 10.0;
+
+std::string localized(const std::string& key) {
+  return NSBundle::mainBundle().localizedStringForKey(key, "", nullptr);
+}
+}  // namespace
+
+BIDMainTableViewController::~BIDMainTableViewController() {
+  // The run loop would otherwise keep calling into a controller that is gone.
+  if (refreshTimer) refreshTimer->invalidate();
+  setMainTableView(nullptr);
+}
+
+void BIDMainTableViewController::setMainTableView(UITableView* table) {
+  if (table) table->retain();
+  if (mainTableView_) mainTableView_->release();
+  mainTableView_ = table;
+}
+
+void BIDMainTableViewController::viewDidLoad() {
+  setTableViewFrame();
+  showBatteryInfo();
+  refreshTimer = NSTimer::scheduledTimerWithTimeInterval(
+      kRefreshInterval, [this] { showBatteryInfo(); }, true);
+}
+
+void BIDMainTableViewController::setTableViewFrame() {
+  if (!mainTableView_) return;
+  const CGFloat width = mainTableView_->bounds().size.width;
+  // 0.1 rather than 0: a zero-height header gets the table's default height instead.
+  UIView* header = UIView::create(CGRectMake(0, 0, width, static_cast<CGFloat>(0.1f)));
+  mainTableView_->setTableHeaderView(header);
+  header->release();
+}
+
+void BIDMainTableViewController::showBatteryInfo() {
+  const std::string deviceName = getDevicePlatform();
+  batteryInfo = std::make_unique<BIDBatteryInfo>();
+  batteryInfo->getBatteryInfo();
+
+  const ScreenState state = computeScreenState(deviceName, *batteryInfo, localized);
+  for (size_t i = 0; i < kOutletCount; ++i) {
+    UILabel* label = outlet(static_cast<Outlet>(i));
+    if (!label) continue;  // an unconnected outlet is skipped
+    const OutletState& entry = state.outlets[i];
+    label->setText(entry.text);
+    if (entry.color) label->setTextColor(*entry.color);
+  }
+}
+
+std::string BIDMainTableViewController::getDevicePlatform() {
+  size_t size = 0;
+  if (sysctlbyname("hw.machine", nullptr, &size, nullptr, 0) != 0 || size == 0) {
+    return deviceModelName(std::nullopt);
+  }
+  std::vector<char> machine(size);
+  if (sysctlbyname("hw.machine", machine.data(), &size, nullptr, 0) != 0) {
+    return deviceModelName(std::nullopt);
+  }
+  machine.back() = '\0';  // read only what the buffer holds, even if a value arrives unterminated
+  return deviceModelName(NSString::stringWithUTF8CString(machine.data()));
+}
+
+UILabel* BIDMainTableViewController::outlet(Outlet which) const {
+  switch (which) {
+    case Outlet::deviceLabel:
+      return deviceLabel;
+    case Outlet::currentBatteryLevel:
+      return currentBatteryLevel;
+    case Outlet::batteryTempLabel:
+      return batteryTempLabel;
+    case Outlet::chargingOrDrainingLabel:
+      return chargingOrDrainingLabel;
+    case Outlet::currentLabel:
+      return currentLabel;
+    case Outlet::useOrRemainingLabel:
+      return useOrRemainingLabel;
+    case Outlet::remainingTimeLabel:
+      return remainingTimeLabel;
+    case Outlet::batteryHeath:
+      return batteryHeath;
+    case Outlet::cycleLabel:
+      return cycleLabel;
+    case Outlet::currentCap:
+      return currentCap;
+    case Outlet::maxCap:
+      return maxCap;
+    case Outlet::designCap:
+      return designCap;
+    case Outlet::voltageLabel:
+      return voltageLabel;
+    case Outlet::outputLabel:
+      return outputLabel;
+    case Outlet::fullyChargedLabel:
+      return fullyChargedLabel;
+    case Outlet::manufacturerLabel:
+      return manufacturerLabel;
+    case Outlet::serialNumberLabel:
+      return serialNumberLabel;
+  }
+  return nullptr;
+}

@@ -1,0 +1,159 @@
+#include "viewer/screen_state.h"
+
+#include <cmath>
+#include <cstdarg>
+
+#include "common/saturating_truncate.h"
+#include "platform/foundation/ns_string.h"
+#include "viewer/bid_battery_info.h"
+
+using brimwell::saturatingTruncate;
+
+namespace {
+
+constexpr const char* kOutletNames[kOutletCount] = {
+    "deviceLabel",
+    "currentBatteryLevel",
+    "batteryTempLabel",
+    "chargingOrDrainingLabel",
+    "currentLabel",
+    "useOrRemainingLabel",
+    "remainingTimeLabel",
+    "batteryHeath",
+    "cycleLabel",
+    "currentCap",
+    "maxCap",
+    "designCap",
+    "voltageLabel",
+    "outputLabel",
+    "fullyChargedLabel",
+    "manufacturerLabel",
+    "serialNumberLabel",
+};
+
+// The translated texts are formats too (a translation may say "%%"), as on the device.
+std::string formatLocalized(const std::string& format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string out = NSString::stringWithFormatV(format.c_str(), args);
+  va_end(args);
+  return out;
+}
+
+}  // namespace
+
+const char* outletName(Outlet outlet) {
+  return kOutletNames[static_cast<size_t>(outlet)];
+}
+
+namespace screen_colors {
+UIColor red() {
+  return UIColor::colorWithRed(0.8f, 0.0f, 0.0f, 1.0f);
+}
+UIColor green() {
+  return UIColor::colorWithRed(0.0f, 0.75f, 0.0f, 1.0f);
+}
+UIColor yellowGreen() {
+  return UIColor::colorWithRed(0.5f, 0.75f, 0.0f, 1.0f);
+}
+}  // namespace screen_colors
+
+UIColor levelColor(float currentLevel) {
+  // NaN compares false, so a level that is not a number is green.
+  return static_cast<double>(currentLevel) < 20 ? screen_colors::red() : screen_colors::green();
+}
+
+UIColor temperatureColor(float t) {
+  if (t > 0.0f && t < 35.0f) return screen_colors::green();
+  if (t >= 35.0f) return UIColor::orangeColor();
+  return UIColor::blueColor();
+}
+
+UIColor healthColor(float batteryHealth) {
+  const double h = batteryHealth;
+  if (h > 80 && h <= 90) return screen_colors::yellowGreen();
+  if (h > 90) return screen_colors::green();
+  return UIColor::orangeColor();
+}
+
+std::optional<HoursMinutes> remainingHoursMinutes(const BIDBatteryInfo& info) {
+  const int32_t current = info.instanceCurrent;
+  if (current < 0) {
+    // Time until empty. The absolute value is taken in float: -INT32_MIN does not exist.
+    const float hours =
+        static_cast<float>(info.currentCap) / std::fabs(static_cast<float>(current));
+    if (hours < 1.0f) return HoursMinutes{0, saturatingTruncate(60.0f * hours)};
+    const int32_t h = saturatingTruncate(hours);
+    return HoursMinutes{h, saturatingTruncate((hours - static_cast<float>(h)) * 60.0f)};
+  }
+  if (current > 0) {
+    if (info.currentLevel < 80.0f) {
+      // To 80 % at the present current, plus an hour for the rest; computed in double and
+      // narrowed, so 1.4 becomes the float just below it.
+      const double exact =
+          (static_cast<double>(info.maxCap) * 0.8 - static_cast<double>(info.currentCap)) /
+              static_cast<double>(current) +
+          1.0;
+      const float hours = static_cast<float>(exact);
+      const int32_t h = saturatingTruncate(hours);
+      return HoursMinutes{h, saturatingTruncate((hours - static_cast<float>(h)) * 60.0f)};
+    }
+    // Three minutes a remaining percent, minutes only.
+    return HoursMinutes{0, saturatingTruncate((100.0f - info.currentLevel) * 3.0f)};
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> remainingTimeText(const BIDBatteryInfo& info, const Localize& localize) {
+  if (const auto estimate = remainingHoursMinutes(info)) {
+    return formatLocalized(localize("%d h %d m"), estimate->hours, estimate->minutes);
+  }
+  if (info.charging && info.currentLevel == 100.0f) {
+    return formatLocalized(localize("Trickle Charging..."));
+  }
+  if (info.currentLevel == 100.0f && info.isFullyCharged) {
+    return formatLocalized(localize("Charging is complete"));
+  }
+  return std::nullopt;
+}
+
+const char* fullyChargedKey(const BIDBatteryInfo& info) {
+  if (info.isFullyCharged && info.chargerIsPluggedIn) return "Yes";
+  if (!info.chargerIsPluggedIn) return "No Charger";
+  if (!info.charging) return "No Charging";
+  return "No";
+}
+
+ScreenState computeScreenState(const std::string& deviceName, const BIDBatteryInfo& info,
+                               const Localize& localize) {
+  ScreenState s;
+  s[Outlet::deviceLabel].text = deviceName;
+
+  s[Outlet::currentBatteryLevel].text = info.levelMsg;
+  s[Outlet::currentBatteryLevel].color = levelColor(info.currentLevel);
+  s[Outlet::batteryTempLabel].color = temperatureColor(info.batteryTemperature);
+  s[Outlet::batteryTempLabel].text = info.batteryTempMsg;
+
+  const bool draining = info.instanceCurrent < 0;
+  s[Outlet::chargingOrDrainingLabel].text = localize(draining ? "Draining..." : "Charging...");
+  s[Outlet::currentLabel].color = draining ? screen_colors::red() : screen_colors::green();
+  s[Outlet::useOrRemainingLabel].text = localize(draining ? "Can Use" : "Remaining Time");
+  s[Outlet::currentLabel].text = info.currentMsg;
+  s[Outlet::remainingTimeLabel].text = remainingTimeText(info, localize);
+
+  s[Outlet::batteryHeath].color = healthColor(info.batteryHealth);
+  s[Outlet::batteryHeath].text = info.healthMsg;
+  s[Outlet::cycleLabel].text = info.cycleMsg;
+  s[Outlet::currentCap].text = info.currentCapacityMsg;
+  s[Outlet::maxCap].text = info.maxMsg;
+  s[Outlet::designCap].text = info.designMsg;
+  s[Outlet::voltageLabel].text = info.voltageMsg;
+
+  s[Outlet::outputLabel].text =
+      info.chargerIsPluggedIn ? info.chargingCurrentMsg : localize("No Charger");
+  s[Outlet::fullyChargedLabel].text = localize(fullyChargedKey(info));
+
+  s[Outlet::manufacturerLabel].text = info.manufacturerMsg;
+  s[Outlet::serialNumberLabel].text = info.serialNumberMsg;
+  return s;
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/uikit/ui_color.h"
+
+class BIDBatteryInfo;
+
+// The seventeen label outlets of the main screen, in the order a refresh first touches them.
+enum class Outlet : size_t {
+  deviceLabel,
+  currentBatteryLevel,
+  batteryTempLabel,
+  chargingOrDrainingLabel,
+  currentLabel,
+  useOrRemainingLabel,
+  remainingTimeLabel,
+  batteryHeath,
+  cycleLabel,
+  currentCap,
+  maxCap,
+  designCap,
+  voltageLabel,
+  outputLabel,
+  fullyChargedLabel,
+  manufacturerLabel,
+  serialNumberLabel,
+};
+inline constexpr size_t kOutletCount = 17;
+const char* outletName(Outlet outlet);
+
+struct OutletState {
+  std::optional<std::string> text;  // none empties the label
+  std::optional<UIColor> color;     // only the four coloured outlets get one
+};
+
+// What one refresh puts on the screen.
+struct ScreenState {
+  std::array<OutletState, kOutletCount> outlets;
+  OutletState& operator[](Outlet o) { return outlets[static_cast<size_t>(o)]; }
+  const OutletState& operator[](Outlet o) const { return outlets[static_cast<size_t>(o)]; }
+};
+
+// Looks a fixed text up in the string table (English text as key).
+using Localize = std::function<std::string(const std::string&)>;
+
+// The refresh as a decision: from the device name and one reader's values to every text and
+// colour of the screen.
+ScreenState computeScreenState(const std::string& deviceName, const BIDBatteryInfo& info,
+                               const Localize& localize);
+
+// The screen's colours.
+namespace screen_colors {
+UIColor red();
+UIColor green();
+UIColor yellowGreen();
+}  // namespace screen_colors
+
+UIColor levelColor(float currentLevel);
+UIColor temperatureColor(float batteryTemperature);
+UIColor healthColor(float batteryHealth);
+
+struct HoursMinutes {
+  int32_t hours;
+  int32_t minutes;
+};
+// The remaining-time estimate for a non-zero current: until empty while draining, until full
+// while charging. No value when the current is 0.
+std::optional<HoursMinutes> remainingHoursMinutes(const BIDBatteryInfo& info);
+// The remaining-time line: the estimate, a state text at zero current, or none.
+std::optional<std::string> remainingTimeText(const BIDBatteryInfo& info, const Localize& localize);
+// The full-charge line's key.
+const char* fullyChargedKey(const BIDBatteryInfo& info);
