@@ -1,0 +1,221 @@
+// Runs the built BrimwellViewer --once against device roots of its own.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "common/plist.h"
+#include "tests/support/subprocess.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::plistXml;
+using testing_support::runProcess;
+using testing_support::TempDir;
+
+struct Screen {
+  int exitCode;
+  std::map<std::string, std::string> lines;  // outlet -> the rest of its line
+  std::string out;
+};
+
+Screen viewerOnce(const TempDir& root,
+                  const std::map<std::string, std::optional<std::string>>& extra = {}) {
+  std::map<std::string, std::optional<std::string>> env = {{"SIM_DEVICE_ROOT", root.path()},
+                                                           {"SIM_MODEL_IDENTIFIER", "iPhone7,2"},
+                                                           {"SIM_LANGUAGES", "en"}};
+  for (const auto& [k, v] : extra) env[k] = v;
+  const auto result = runProcess(BRIMWELL_VIEWER, {"--once"}, env);
+  Screen screen{result.exitCode, {}, result.out};
+  std::istringstream lines(result.out);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t space = line.find(' ');
+    screen.lines[line.substr(0, space)] = line.substr(space + 1);
+  }
+  return screen;
+}
+
+const char* kStatusPath = "/tmp/batteryStatus.plist";
+
+TEST(ViewerOnce, NoStatusFileShowsTheZeroValues) {
+  TempDir root;
+  const Screen s = viewerOnce(root);
+  ASSERT_EQ(s.exitCode, 0);
+  const std::string expected =
+      "deviceLabel \"iPhone 6\"\n"
+      "currentBatteryLevel \"nan%\" color=0,0.75,0,1\n"
+      "batteryTempLabel \"0.00\u2103\" color=0,0,1,1\n"
+      "chargingOrDrainingLabel \"Charging...\"\n"
+      "currentLabel \"0 mA\" color=0,0.75,0,1\n"
+      "useOrRemainingLabel \"Remaining Time\"\n"
+      "remainingTimeLabel \"\"\n"
+      "batteryHeath \"nan%\" color=1,0.5,0,1\n"
+      "cycleLabel \"0\"\n"
+      "currentCap \"0 mAh\"\n"
+      "maxCap \"0 mAh\"\n"
+      "designCap \"0 mAh\"\n"
+      "voltageLabel \"0 mV\"\n"
+      "outputLabel \"No Charger\"\n"
+      "fullyChargedLabel \"No Charger\"\n"
+      "manufacturerLabel \"(null)\"\n"
+      "serialNumberLabel \"(null)\"\n";
+  EXPECT_EQ(s.out, expected);
+}
+
+const std::string kChargingPhone = plistXml(
+    "<key>AppleRawCurrentCapacity</key><integer>1750</integer>"
+    "<key>AppleRawMaxCapacity</key><integer>2000</integer>"
+    "<key>DesignCapacity</key><integer>1810</integer>"
+    "<key>CycleCount</key><integer>212</integer>"
+    "<key>Temperature</key><integer>3056</integer>"
+    "<key>InstantAmperage</key><integer>-523</integer>"
+    "<key>IsCharging</key><false/>"
+    "<key>ExternalConnected</key><true/>"
+    "<key>FullyCharged</key><false/>"
+    "<key>Voltage</key><integer>4120</integer>"
+    "<key>Amperage</key><integer>1000</integer>"
+    "<key>Manufacturer</key><string>A</string>"
+    "<key>Serial</key><string>C0\xE2\x84\x83\"1</string>"
+    "<key>Unread</key><dict><key>x</key><integer>1</integer></dict>");
+
+TEST(ViewerOnce, AStatusFileFillsEveryLine) {
+  TempDir root;
+  root.write(kStatusPath, kChargingPhone);
+  const Screen s = viewerOnce(root);
+  ASSERT_EQ(s.exitCode, 0);
+  EXPECT_EQ(s.lines.at("currentBatteryLevel"), "\"87.50%\" color=0,0.75,0,1");
+  EXPECT_EQ(s.lines.at("batteryTempLabel"), "\"30.00\u2103\" color=0,0.75,0,1");
+  EXPECT_EQ(s.lines.at("chargingOrDrainingLabel"), "\"Draining...\"");
+  EXPECT_EQ(s.lines.at("currentLabel"), "\"-523 mA\" color=0.8,0,0,1");
+  EXPECT_EQ(s.lines.at("useOrRemainingLabel"), "\"Can Use\"");
+  EXPECT_EQ(s.lines.at("remainingTimeLabel"), "\"3 h 20 m\"");  // 1750/523 = 3.346 h
+  EXPECT_EQ(s.lines.at("batteryHeath"), "\"110.50%\" color=0,0.75,0,1");
+  EXPECT_EQ(s.lines.at("cycleLabel"), "\"212\"");
+  EXPECT_EQ(s.lines.at("voltageLabel"), "\"4120 mV\"");
+  EXPECT_EQ(s.lines.at("outputLabel"), "\"1000 mA\"");
+  EXPECT_EQ(s.lines.at("fullyChargedLabel"), "\"No Charging\"");
+  EXPECT_EQ(s.lines.at("serialNumberLabel"), "\"C0\u2103\\\"1\"");
+  EXPECT_EQ(s.lines.size(), 17u);
+}
+
+TEST(ViewerOnce, BinaryFileReadsLikeXml) {
+  TempDir xmlRoot, binaryRoot;
+  xmlRoot.write(kStatusPath, kChargingPhone);
+  brimwell::Plist parsed = brimwell::Plist::fromMemory(kChargingPhone);
+  char* bytes = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(parsed.get(), &bytes, &length);
+  const std::string binary(bytes, length);
+  plist_to_bin_free(bytes);
+  ASSERT_EQ(binary.rfind("bplist00", 0), 0u);
+  binaryRoot.write(kStatusPath, binary);
+  EXPECT_EQ(viewerOnce(binaryRoot).out, viewerOnce(xmlRoot).out);
+}
+
+TEST(ViewerOnce, BadFilesNeverCrashAndReadAsNoDictionary) {
+  TempDir empty;
+  const std::string zero = viewerOnce(empty).out;
+  std::string huge = kChargingPhone;
+  huge.insert(huge.find("<plist"), 1024 * 1024, ' ');
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"malformed", "<?xml version=\"1.0\"?><plist><dict><key>A</key><integer>1"},
+      {"array at top", "<plist version=\"1.0\"><array><integer>1</integer></array></plist>"},
+      {"binary garbage", std::string("bplist00\xff\xff\xff\x00\x01", 13)},
+      {"over 1 MiB", huge},
+  };
+  for (const auto& c : cases) {
+    TempDir root;
+    root.write(kStatusPath, c.bytes);
+    const Screen s = viewerOnce(root);
+    EXPECT_EQ(s.exitCode, 0) << c.name;
+    EXPECT_EQ(s.out, zero) << c.name;
+  }
+}
+
+TEST(ViewerOnce, WronglyTypedValuesReadAsAbsentOrByTheStringRules) {
+  TempDir root;
+  root.write(kStatusPath,
+             plistXml("<key>AppleRawCurrentCapacity</key><string>  900 mAh</string>"
+                      "<key>AppleRawMaxCapacity</key><array><integer>1</integer></array>"
+                      "<key>InstantAmperage</key><real>-300.9</real>"
+                      "<key>Temperature</key><date>2020-01-01T00:00:00Z</date>"
+                      "<key>ExternalConnected</key><string>yes</string>"
+                      "<key>Voltage</key><integer>99999999999</integer>"
+                      "<key>Manufacturer</key><integer>-7</integer>"
+                      "<key>Serial</key><data>AAE=</data>"));
+  const Screen s = viewerOnce(root);
+  ASSERT_EQ(s.exitCode, 0);
+  EXPECT_EQ(s.lines.at("currentCap"), "\"900 mAh\"");
+  EXPECT_EQ(s.lines.at("maxCap"), "\"0 mAh\"");
+  EXPECT_EQ(s.lines.at("currentBatteryLevel"), "\"100.00%\" color=0,0.75,0,1");
+  EXPECT_EQ(s.lines.at("remainingTimeLabel"), "\"3 h 0 m\"");
+  EXPECT_EQ(s.lines.at("batteryTempLabel"), "\"0.00\u2103\" color=0,0,1,1");
+  EXPECT_EQ(s.lines.at("outputLabel"), "\"0 mA\"");
+  EXPECT_EQ(s.lines.at("voltageLabel"), "\"2147483647 mV\"");
+  EXPECT_EQ(s.lines.at("manufacturerLabel"), "\"-7\"");
+  EXPECT_EQ(s.lines.at("serialNumberLabel"), "\"(null)\"");
+}
+
+TEST(ViewerOnce, StringTableFollowsTheFirstPreferredLanguage) {
+  TempDir root;
+  root.write(kStatusPath, kChargingPhone);
+  const struct {
+    const char* languages;
+    const char* draining;
+    const char* remaining;
+    const char* fullLine;
+  } cases[] = {
+      {"zh-Hans,en", "\u653e\u7535\u4e2d...", "3 \u5c0f\u65f6 20 \u5206\u949f",
+       "\u672a\u5728\u5145\u7535"},
+      {"zh-Hant", "\u653e\u96fb\u4e2d...", "3 \u5c0f\u6642 20 \u5206\u9418",
+       "\u672a\u5728\u5145\u96fb"},
+      {"zh-HK,zh-Hans", "Draining...", "3 h 20 m", "No Charging"},
+      {"ZH-HANS", "Draining...", "3 h 20 m", "No Charging"},
+      {"zh-Hans-CN", "Draining...", "3 h 20 m", "No Charging"},
+      {"fr", "Draining...", "3 h 20 m", "No Charging"},
+      {"", "Draining...", "3 h 20 m", "No Charging"},
+  };
+  for (const auto& c : cases) {
+    const Screen s = viewerOnce(root, {{"SIM_LANGUAGES", c.languages}});
+    EXPECT_EQ(s.lines.at("chargingOrDrainingLabel"), std::string("\"") + c.draining + "\"")
+        << c.languages;
+    EXPECT_EQ(s.lines.at("remainingTimeLabel"), std::string("\"") + c.remaining + "\"")
+        << c.languages;
+    EXPECT_EQ(s.lines.at("fullyChargedLabel"), std::string("\"") + c.fullLine + "\"")
+        << c.languages;
+  }
+}
+
+TEST(ViewerOnce, DeviceLineFromTheMachineIdentifier) {
+  TempDir root;
+  const struct {
+    const char* identifier;
+    const char* line;
+  } cases[] = {{"iPhone7,1", "\"iPhone 6 Plus\""},
+               {"iPod5,1", "\"iPod Touch 5\""},
+               {"iPhone9,9", "\"iPhone9,9\""},
+               {"\xC3\x28", "\"Null\""}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(viewerOnce(root, {{"SIM_MODEL_IDENTIFIER", c.identifier}}).lines.at("deviceLabel"),
+              c.line);
+  }
+}
+
+TEST(ViewerOnce, CommandLine) {
+  const auto help = runProcess(BRIMWELL_VIEWER, {"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--once"), std::string::npos);
+  const auto bad = runProcess(BRIMWELL_VIEWER, {"--bogus"});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("--bogus"), std::string::npos);
+  // The live screen refuses to start without a terminal instead of garbling a pipe.
+  const auto live = runProcess(BRIMWELL_VIEWER, {});
+  EXPECT_EQ(live.exitCode, 2);
+  EXPECT_EQ(std::count(live.err.begin(), live.err.end(), '\n'), 1);
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+#include "platform/foundation/device_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/foundation/ns_string.h"
+#include "platform/sysinfo/sysctl.h"
+
+namespace {
+
+// Each test runs in a process of its own, so the environment is ours to change.
+void setOrUnset(const char* name, const char* value) {
+  if (value) {
+    setenv(name, value, 1);
+  } else {
+    unsetenv(name);
+  }
+}
+
+TEST(DeviceFilePath, ResolvesUnderTheDeviceRoot) {
+  const struct {
+    const char* root;
+    const char* devicePath;
+    const char* expected;
+  } cases[] = {
+      {nullptr, "/tmp/batteryStatus.plist", "/tmp/batteryStatus.plist"},
+      {"/sim", "/tmp/batteryStatus.plist", "/sim/tmp/batteryStatus.plist"},
+      {"/sim/", "/tmp/a", "/sim/tmp/a"},
+      {"/", "/tmp/a", "/tmp/a"},
+      {"relative", "/tmp/a", "relative/tmp/a"},
+  };
+  for (const auto& c : cases) {
+    setOrUnset("SIM_DEVICE_ROOT", c.root);
+    EXPECT_EQ(platform::deviceFilePath(c.devicePath), c.expected) << (c.root ? c.root : "(unset)");
+  }
+}
+
+TEST(PreferredLanguages, FromTheDeviceListOrTheLocale) {
+  const struct {
+    const char* simLanguages;
+    const char* language;
+    const char* lcAll;
+    const char* lang;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"zh-Hans,en", nullptr, nullptr, nullptr, {"zh-Hans", "en"}},
+      {"", "fr", nullptr, "de_DE.UTF-8", {}},
+      {" zh-Hant , fr ", nullptr, nullptr, nullptr, {"zh-Hant", "fr"}},
+      {nullptr, "zh_TW:fr", nullptr, nullptr, {"zh-Hant", "fr"}},
+      {nullptr, nullptr, "zh_CN.UTF-8", "de_DE", {"zh-Hans"}},
+      {nullptr, nullptr, nullptr, "zh_SG", {"zh-Hans"}},
+      {nullptr, nullptr, nullptr, "zh_HK.UTF-8", {"zh-HK"}},
+      {nullptr, nullptr, nullptr, "fr_CA.UTF-8@euro", {"fr"}},
+      {nullptr, nullptr, nullptr, "C.UTF-8", {"en"}},
+      {nullptr, nullptr, nullptr, "POSIX", {"en"}},
+      {nullptr, nullptr, nullptr, nullptr, {"en"}},
+  };
+  unsetenv("LC_MESSAGES");
+  for (const auto& c : cases) {
+    setOrUnset("SIM_LANGUAGES", c.simLanguages);
+    setOrUnset("LANGUAGE", c.language);
+    setOrUnset("LC_ALL", c.lcAll);
+    setOrUnset("LANG", c.lang);
+    EXPECT_EQ(platform::preferredLanguages(), c.expected)
+        << (c.simLanguages ? c.simLanguages : "-") << " / " << (c.lang ? c.lang : "-");
+  }
+}
+
+TEST(Utf8, StrictValidation) {
+  const struct {
+    std::string text;
+    bool valid;
+  } cases[] = {
+      {"iPhone7,2", true},
+      {"\xE2\x84\x83", true},      // the degree Celsius sign
+      {"\xF0\x9F\x94\x8B", true},  // four bytes
+      {"\xFF\xFE", false},
+      {"\xC0\xAF", false},          // overlong '/'
+      {"\xED\xA0\x80", false},      // a surrogate
+      {"\xE2\x84", false},          // cut short
+      {"\xF4\x90\x80\x80", false},  // above U+10FFFF
+      {"", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::isValidUtf8(c.text), c.valid) << c.text;
+}
+
+TEST(Sysctl, TwoStepMachineQuery) {
+  setenv("SIM_MODEL_IDENTIFIER", "iPad4,9", 1);
+  size_t size = 0;
+  ASSERT_EQ(sysctlbyname("hw.machine", nullptr, &size, nullptr, 0), 0);
+  EXPECT_EQ(size, 8u);  // NUL included
+  char buffer[8];
+  ASSERT_EQ(sysctlbyname("hw.machine", buffer, &size, nullptr, 0), 0);
+  EXPECT_STREQ(buffer, "iPad4,9");
+
+  char small[4];
+  size_t smallSize = sizeof small;
+  EXPECT_EQ(sysctlbyname("hw.machine", small, &smallSize, nullptr, 0), -1);
+  EXPECT_EQ(errno, ENOMEM);
+  EXPECT_EQ(sysctlbyname("hw.model", nullptr, &size, nullptr, 0), -1);
+  EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(Sysctl, WithoutTheSimulatedModelAnswersTheMachine) {
+  unsetenv("SIM_MODEL_IDENTIFIER");
+  size_t size = 0;
+  ASSERT_EQ(sysctlbyname("hw.machine", nullptr, &size, nullptr, 0), 0);
+  EXPECT_GT(size, 1u);
+}
+
+TEST(StringWithFormat, FormatsLikePrintf) {
+  EXPECT_EQ(NSString::stringWithFormat("%.2f%%", 87.5), "87.50%");
+  EXPECT_EQ(NSString::stringWithFormat("%d mA", -523), "-523 mA");
+  EXPECT_EQ(NSString::stringWithFormat("%s", ""), "");
+  EXPECT_EQ(NSString::stringWithUTF8CString("\xFF"), std::nullopt);
+  EXPECT_EQ(NSString::stringWithUTF8CString("iPhone7,2"), "iPhone7,2");
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+#include "tests/support/subprocess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace testing_support {
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::optional<std::string>>& env,
+                         const std::string& input) {
+  std::vector<std::string> environment;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    if (env.count(name) == 0) environment.push_back(entry);
+  }
+  for (const auto& [name, value] : env) {
+    if (value) environment.push_back(name + "=" + *value);
+  }
+  std::vector<char*> envp;
+  for (auto& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  std::vector<std::string> argvStrings{program};
+  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argvStrings) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  int in[2], out[2], err[2];
+  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
+    throw std::runtime_error("pipe failed");
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  pid_t pid;
+  const int spawned =
+      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  if (spawned != 0) throw std::runtime_error("cannot start " + program + ": " + strerror(spawned));
+
+  ProcessResult result;
+  size_t written = 0;
+  int inFd = in[1];
+  if (input.empty()) {
+    close(inFd);
+    inFd = -1;
+  } else {
+    fcntl(inFd, F_SETFL, O_NONBLOCK);
+  }
+  bool outOpen = true, errOpen = true;
+  while (outOpen || errOpen) {
+    pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
+    poll(fds, inFd >= 0 ? 3 : 2, -1);
+    char buffer[4096];
+    if (fds[0].revents) {
+      const ssize_t n = read(out[0], buffer, sizeof buffer);
+      if (n > 0)
+        result.out.append(buffer, n);
+      else
+        outOpen = false;
+    }
+    if (fds[1].revents) {
+      const ssize_t n = read(err[0], buffer, sizeof buffer);
+      if (n > 0)
+        result.err.append(buffer, n);
+      else
+        errOpen = false;
+    }
+    if (inFd >= 0 && fds[2].revents) {
+      const ssize_t n = write(inFd, input.data() + written, input.size() - written);
+      if (n > 0) written += n;
+      if (n < 0 || written == input.size()) {
+        close(inFd);
+        inFd = -1;
+      }
+    }
+  }
+  if (inFd >= 0) close(inFd);
+  close(out[0]);
+  close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+}  // namespace testing_support

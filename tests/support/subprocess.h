@@ -1,0 +1,22 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct ProcessResult {
+  int exitCode = -1;  // -1 when the process did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs a program to its end with extra environment variables (nullopt unsets one) and
+// the given standard input; captures both outputs.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::optional<std::string>>& env = {},
+                         const std::string& input = "");
+
+}  // namespace testing_support

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+namespace testing_support {
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Writes bytes to a path inside the folder, creating the folders on the way.
+  std::string write(const std::string& relative, const std::string& bytes) const;
+  std::string read(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+// The XML text of a property list whose dictionary body is given ("<key>a</key>...").
+std::string plistXml(const std::string& dictionaryBody);
+
+}  // namespace testing_support

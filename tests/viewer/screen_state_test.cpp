@@ -1,0 +1,189 @@
+#include "viewer/screen_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "viewer/bid_battery_info.h"
+
+namespace {
+
+// Marks every looked-up text so the tests see which key was used.
+std::string tagged(const std::string& key) {
+  return "<" + key + ">";
+}
+std::string english(const std::string& key) {
+  return key;
+}
+
+BIDBatteryInfo charging(int32_t current, float level, int32_t maxCap, int32_t currentCap) {
+  BIDBatteryInfo info;
+  info.instanceCurrent = current;
+  info.currentLevel = level;
+  info.maxCap = maxCap;
+  info.currentCap = currentCap;
+  return info;
+}
+
+TEST(RemainingTime, EstimatesInTheirOwnPrecision) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const struct {
+    int32_t current;
+    float level;
+    int32_t maxCap, currentCap;
+    int32_t hours, minutes;
+  } cases[] = {
+      // Draining: until empty.
+      {-300, 50, 0, 900, 3, 0},
+      {-600, 50, 0, 300, 0, 30},
+      {-400, 50, 0, 500, 1, 15},
+      {-200, 50, 0, 770, 3, 50},  // hours is the float just below 3.85
+      {-150, 50, 0, 0, 0, 0},
+      {INT32_MIN, 50, 0, INT32_MAX, 1, 0},  // no overflow in the absolute value
+      // Charging below 80 %: to 80 % in double, plus an hour, narrowed to float.
+      {400, 50, 800, 400, 1, 36},
+      {180, 60, 900, 540, 2, 0},
+      {100, 75, 800, 600, 1, 23},  // 1.4 narrows to the float just below it
+      // Charging at 80 % or more: three minutes a percent.
+      {1, 80, 0, 0, 0, 60},
+      {1, 90, 0, 0, 0, 30},
+      {1, 95.7f, 0, 0, 0, 12},
+      {1, 99.5f, 0, 0, 0, 1},
+      {1, 100, 0, 0, 0, 0},
+      {1, nan, 0, 0, 0, 0},  // a level that is not a number takes the minutes branch: NaN -> 0
+  };
+  for (const auto& c : cases) {
+    const auto estimate =
+        remainingHoursMinutes(charging(c.current, c.level, c.maxCap, c.currentCap));
+    ASSERT_TRUE(estimate.has_value());
+    EXPECT_EQ(estimate->hours, c.hours) << c.current << " " << c.level << " " << c.currentCap;
+    EXPECT_EQ(estimate->minutes, c.minutes) << c.current << " " << c.level << " " << c.currentCap;
+  }
+}
+
+TEST(RemainingTime, TextAtZeroCurrent) {
+  const struct {
+    bool isCharging;
+    bool full;
+    float level;
+    std::optional<std::string> text;
+  } cases[] = {
+      {true, false, 100.0f, "<Trickle Charging...>"},
+      {true, true, 100.0f, "<Trickle Charging...>"},
+      {false, true, 100.0f, "<Charging is complete>"},
+      {false, false, 100.0f, std::nullopt},
+      {true, true, 99.9f, std::nullopt},
+      {false, true, std::nanf(""), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    BIDBatteryInfo info = charging(0, c.level, 0, 0);
+    info.charging = c.isCharging;
+    info.isFullyCharged = c.full;
+    EXPECT_EQ(remainingTimeText(info, tagged), c.text) << c.isCharging << c.full << c.level;
+  }
+  EXPECT_EQ(remainingTimeText(charging(-200, 50, 0, 770), english), "3 h 50 m");
+  // A translation is a format too.
+  EXPECT_EQ(remainingTimeText(charging(-200, 50, 0, 770),
+                              [](const std::string&) { return std::string("%d:%02d"); }),
+            "3:50");
+}
+
+TEST(ScreenColors, StrictBoundaries) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const UIColor red = screen_colors::red(), green = screen_colors::green();
+  const UIColor yellowGreen = screen_colors::yellowGreen();
+  const UIColor orange = UIColor::orangeColor(), blue = UIColor::blueColor();
+
+  const struct {
+    float level;
+    UIColor color;
+  } levels[] = {{19.99f, red}, {20.0f, green}, {nan, green}, {-5.0f, red}, {100.0f, green}};
+  for (const auto& c : levels) EXPECT_EQ(levelColor(c.level), c.color) << c.level;
+
+  const struct {
+    float t;
+    UIColor color;
+  } temperatures[] = {{-5, blue},   {0, blue},    {1, green}, {34, green},
+                      {35, orange}, {60, orange}, {nan, blue}};
+  for (const auto& c : temperatures) EXPECT_EQ(temperatureColor(c.t), c.color) << c.t;
+
+  const struct {
+    float h;
+    UIColor color;
+  } health[] = {{80.0f, orange}, {80.01f, yellowGreen}, {90.0f, yellowGreen}, {90.01f, green},
+                {inf, green},    {nan, orange},         {0.0f, orange}};
+  for (const auto& c : health) EXPECT_EQ(healthColor(c.h), c.color) << c.h;
+
+  EXPECT_EQ(red, UIColor::colorWithRed(0.8f, 0.0f, 0.0f, 1.0f));
+  EXPECT_EQ(yellowGreen, UIColor::colorWithRed(0.5f, 0.75f, 0.0f, 1.0f));
+}
+
+TEST(ScreenState, FullChargeLineAndCharger) {
+  const struct {
+    bool plugged, isCharging, full;
+    const char* fullLine;
+  } cases[] = {
+      {true, true, true, "<Yes>"},           {true, false, true, "<Yes>"},
+      {false, false, true, "<No Charger>"},  {false, true, false, "<No Charger>"},
+      {true, false, false, "<No Charging>"}, {true, true, false, "<No>"},
+  };
+  for (const auto& c : cases) {
+    BIDBatteryInfo info;
+    info.chargerIsPluggedIn = c.plugged;
+    info.charging = c.isCharging;
+    info.isFullyCharged = c.full;
+    info.chargingCurrentMsg = "1000 mA";
+    const ScreenState s = computeScreenState("iPhone 6", info, tagged);
+    EXPECT_EQ(s[Outlet::fullyChargedLabel].text, c.fullLine);
+    EXPECT_EQ(s[Outlet::outputLabel].text, c.plugged ? "1000 mA" : "<No Charger>");
+  }
+}
+
+TEST(ScreenState, DrainingOrChargingByTheSignOfTheCurrent) {
+  const struct {
+    int32_t current;
+    const char* state;
+    const char* caption;
+    UIColor color;
+  } cases[] = {
+      {-1, "<Draining...>", "<Can Use>", screen_colors::red()},
+      {0, "<Charging...>", "<Remaining Time>", screen_colors::green()},
+      {1, "<Charging...>", "<Remaining Time>", screen_colors::green()},
+  };
+  for (const auto& c : cases) {
+    BIDBatteryInfo info = charging(c.current, 99.9f, 2000, 1998);
+    const ScreenState s = computeScreenState("x", info, tagged);
+    EXPECT_EQ(s[Outlet::chargingOrDrainingLabel].text, c.state);
+    EXPECT_EQ(s[Outlet::useOrRemainingLabel].text, c.caption);
+    EXPECT_EQ(s[Outlet::currentLabel].color, c.color);
+  }
+  // At zero current and 99.9 % the remaining-time line is empty.
+  EXPECT_EQ(
+      computeScreenState("x", charging(0, 99.9f, 2000, 1998), tagged)[Outlet::remainingTimeLabel]
+          .text,
+      std::nullopt);
+}
+
+TEST(ScreenState, EveryOutletGetsATextAndOnlyFourAColour) {
+  BIDBatteryInfo info;
+  info.levelMsg = "87.50%";
+  info.manufacturerMsg = "(null)";
+  const ScreenState s = computeScreenState("iPhone 6", info, english);
+  size_t coloured = 0;
+  for (size_t i = 0; i < kOutletCount; ++i) {
+    const Outlet o = static_cast<Outlet>(i);
+    if (o != Outlet::remainingTimeLabel) {
+      EXPECT_TRUE(s[o].text.has_value()) << outletName(o);
+    }
+    if (s[o].color) ++coloured;
+  }
+  EXPECT_EQ(coloured, 4u);
+  EXPECT_EQ(s[Outlet::deviceLabel].text, "iPhone 6");
+  EXPECT_EQ(s[Outlet::currentBatteryLevel].text, "87.50%");
+  EXPECT_STREQ(outletName(Outlet::batteryHeath), "batteryHeath");
+  EXPECT_STREQ(outletName(Outlet::serialNumberLabel), "serialNumberLabel");
+}
+
+}  // namespace
