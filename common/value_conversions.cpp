@@ -1,12 +1,12 @@
 #include "common/value_conversions.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 
 #include "common/saturating_truncate.h"
 #include "common/string_number_rules.h"
+#include "common/text_format.h"
 
 namespace brimwell {
 namespace {
@@ -98,14 +98,6 @@ std::optional<std::string> textOf(plist_t node) {
     default:
       return std::nullopt;
   }
-}
-
-std::string shortestDecimal(double value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-  char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
 }
 
 }  // namespace brimwell

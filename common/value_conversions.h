@@ -18,7 +18,4 @@ int32_t intValueOf(plist_t node);
 bool boolValueOf(plist_t node);
 std::optional<std::string> textOf(plist_t node);
 
-// The shortest decimal text that reads back as exactly this double.
-std::string shortestDecimal(double value);
-
 }  // namespace brimwell

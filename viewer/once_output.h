@@ -11,7 +11,5 @@ class BIDMainTableViewController;
 // sets one: deviceLabel "iPhone 6"
 void printOutlets(const BIDMainTableViewController& controller, std::ostream& out);
 
-// A text in double quotes with \" \\ and control characters escaped.
-std::string quoted(const std::string& text);
 // "r,g,b,a", each component in its shortest exact form.
 std::string colorComponents(UIColor color);

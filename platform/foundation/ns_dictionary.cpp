@@ -16,7 +16,8 @@ std::optional<std::string> NSObjectValue::description() const {
   return brimwell::textOf(node_);
 }
 
-NSDictionary::NSDictionary(brimwell::Plist contents) : contents_(std::move(contents)) {
+NSDictionary::NSDictionary(brimwell::Plist contents)
+    : NSObject("NSDictionary"), contents_(std::move(contents)) {
   if (!contents_.isDictionary()) contents_.reset();
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/plist.h"
 #include "platform/api.h"
+#include "platform/foundation/ns_object.h"
 
 // A value looked up in a dictionary, borrowed from it: the platform's number conversions.
 // A missing value (nil) reads as 0, NO and no text.
@@ -24,9 +25,9 @@ class PLATFORM_API NSObjectValue {
 };
 
 // An immutable property-list dictionary, or nil.
-class PLATFORM_API NSDictionary {
+class PLATFORM_API NSDictionary : public NSObject {
  public:
-  NSDictionary() = default;  // nil
+  NSDictionary() : NSObject("NSDictionary") {}  // nil
   explicit NSDictionary(brimwell::Plist contents);
 
   // Reads a device path; nil when the file is absent, unreadable or not a dictionary.

@@ -7,7 +7,7 @@ long gLiveViews = 0;
 unsigned long gDisplayGeneration = 0;
 }  // namespace
 
-UIView::UIView(CGRect frame) : frame_(frame) {
+UIView::UIView(CGRect frame, const char* className) : NSObject(className), frame_(frame) {
   ++gLiveViews;
 }
 
@@ -86,8 +86,8 @@ void UILabel::setTextColor(UIColor color) {
   setNeedsDisplay();
 }
 
-void UILabel::setSystemFontOfSize(CGFloat size) {
-  fontSize_ = size;
+void UILabel::setFont(UIFont font) {
+  font_ = font;
   setNeedsDisplay();
 }
 

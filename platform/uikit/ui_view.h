@@ -5,12 +5,13 @@
 #include <vector>
 
 #include "platform/api.h"
+#include "platform/foundation/ns_object.h"
 #include "platform/uikit/ui_color.h"
 #include "platform/uikit/ui_geometry.h"
 
 // Views with the device's reference counting: create() hands the caller one owning reference,
 // retain()/release() add and drop one, and a superview owns one reference to each subview.
-class PLATFORM_API UIView {
+class PLATFORM_API UIView : public NSObject {
  public:
   static UIView* create(CGRect frame) { return new UIView(frame); }
 
@@ -40,7 +41,7 @@ class PLATFORM_API UIView {
   static unsigned long displayGeneration();
 
  protected:
-  explicit UIView(CGRect frame);
+  explicit UIView(CGRect frame, const char* className = "UIView");
   virtual ~UIView();
   static void setNeedsDisplay();
 
@@ -58,6 +59,12 @@ enum NSTextAlignment {
   NSTextAlignmentRight = 2
 };
 
+// The system font is the only face; a font is its size.
+struct UIFont {
+  CGFloat pointSize = 17;
+  static UIFont systemFontOfSize(CGFloat size) { return UIFont{size}; }
+};
+
 class PLATFORM_API UILabel : public UIView {
  public:
   static UILabel* create(CGRect frame) { return new UILabel(frame); }
@@ -67,19 +74,18 @@ class PLATFORM_API UILabel : public UIView {
   void setText(std::optional<std::string> text);
   std::optional<UIColor> textColor() const { return textColor_; }
   void setTextColor(UIColor color);
-  // The system font is the only face; only its size varies.
-  CGFloat fontSize() const { return fontSize_; }
-  void setSystemFontOfSize(CGFloat size);
+  UIFont font() const { return font_; }
+  void setFont(UIFont font);
   NSTextAlignment textAlignment() const { return alignment_; }
   void setTextAlignment(NSTextAlignment alignment);
 
  protected:
-  explicit UILabel(CGRect frame) : UIView(frame) {}
+  explicit UILabel(CGRect frame) : UIView(frame, "UILabel") {}
 
  private:
   std::optional<std::string> text_;
   std::optional<UIColor> textColor_;
-  CGFloat fontSize_ = 17;
+  UIFont font_;
   NSTextAlignment alignment_ = NSTextAlignmentLeft;
 };
 
@@ -91,7 +97,7 @@ class PLATFORM_API UITableView : public UIView {
   void setTableHeaderView(UIView* view);
 
  protected:
-  explicit UITableView(CGRect frame) : UIView(frame) {}
+  explicit UITableView(CGRect frame) : UIView(frame, "UITableView") {}
   ~UITableView() override;
 
  private:

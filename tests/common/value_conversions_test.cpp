@@ -8,6 +8,7 @@
 
 #include "common/plist.h"
 #include "common/saturating_truncate.h"
+#include "common/text_format.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {

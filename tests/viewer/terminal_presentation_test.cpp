@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/text_format.h"
 #include "viewer/once_output.h"
 #include "viewer/screen_state.h"
 #include "viewer/terminal_colors.h"
@@ -29,10 +30,10 @@ TEST(TerminalColors, NearestPaletteEntries) {
 }
 
 TEST(OnceOutput, QuotingAndColourComponents) {
-  EXPECT_EQ(quoted("87.50%"), "\"87.50%\"");
-  EXPECT_EQ(quoted("a \"b\" \\c"), "\"a \\\"b\\\" \\\\c\"");
-  EXPECT_EQ(quoted("line\nbreak\x01"), "\"line\\nbreak\\x01\"");
-  EXPECT_EQ(quoted("\xE5\x85\x85\xE7\x94\xB5"), "\"\xE5\x85\x85\xE7\x94\xB5\"");
+  EXPECT_EQ(brimwell::quoted("87.50%"), "\"87.50%\"");
+  EXPECT_EQ(brimwell::quoted("a \"b\" \\c"), "\"a \\\"b\\\" \\\\c\"");
+  EXPECT_EQ(brimwell::quoted("line\nbreak\x01"), "\"line\\nbreak\\x01\"");
+  EXPECT_EQ(brimwell::quoted("\xE5\x85\x85\xE7\x94\xB5"), "\"\xE5\x85\x85\xE7\x94\xB5\"");
   EXPECT_EQ(colorComponents(screen_colors::red()), "0.8,0,0,1");
   EXPECT_EQ(colorComponents(screen_colors::green()), "0,0.75,0,1");
   EXPECT_EQ(colorComponents(UIColor::orangeColor()), "1,0.5,0,1");

@@ -1,0 +1,82 @@
+#include "plugin/lock_screen_rules.h"
+
+#include <cmath>
+
+#include "common/saturating_truncate.h"
+#include "platform/foundation/ns_string.h"
+
+namespace brimwell::plugin {
+namespace {
+
+const ChargingTextSet kSimplified{"\u9884\u8ba1\u5145\u7535",
+                                  "\u5c0f\u65f6",
+                                  "\u5206\u949f",
+                                  "\u5145\u7535\u5df2\u5b8c\u6210",
+                                  "\u6b63\u5728\u9884\u4f30\u65f6\u95f4...",
+                                  "\u4e0d\u5728\u5145\u7535",
+                                  "\u6d93\u6d41\u5145\u7535\u4e2d..."};
+const ChargingTextSet kTraditional{"\u9810\u8a08\u5145\u96fb",
+                                   "\u5c0f\u6642",
+                                   "\u5206\u9418",
+                                   "\u5145\u96fb\u5df2\u5b8c\u6210",
+                                   "\u6b63\u5728\u9810\u4f30\u6642\u9593...",
+                                   "\u4e0d\u5728\u5145\u96fb",
+                                   "\u6d93\u6d41\u5145\u96fb\u4e2d..."};
+const ChargingTextSet kEnglish{"Remaining Time",       "hour(s)",        "min(s)",
+                               "Charging is complete", "Calculating...", "Not charging",
+                               "Trickle Charging..."};
+
+}  // namespace
+
+const ChargingTextSet& chargingTextSetFor(const std::vector<std::string>& preferredLanguages) {
+  if (preferredLanguages.empty()) return kEnglish;
+  const std::string& first = preferredLanguages.front();
+  if (first == "zh-Hans") return kSimplified;
+  if (first == "zh-Hant") return kTraditional;
+  return kEnglish;
+}
+
+std::string chargingText(const ChargingInputs& in, const ChargingTextSet& texts) {
+  if (!in.isCharging) {
+    const bool complete = in.chargeMode == 2 && (!in.externalConnected || in.externalChargeCapable);
+    return complete ? texts.complete : texts.notCharging;
+  }
+  // 32-bit steps; every comparison with a NaN is false.
+  const float p =
+      static_cast<float>(in.currentCapacity) / static_cast<float>(in.maxCapacity) * 100.0f;
+  if (in.instantAmperage >= 1 && p < 80.0f) {
+    // To 80 % at the present current plus an hour, in double, then narrowed to float.
+    const double t =
+        (static_cast<double>(in.maxCapacity) * 0.8 - static_cast<double>(in.currentCapacity)) /
+            static_cast<double>(in.instantAmperage) +
+        1.0;
+    const float hoursExact = static_cast<float>(t);
+    const int32_t hours = saturatingTruncate(hoursExact);
+    const float fraction = hoursExact - static_cast<float>(hours);
+    const int32_t minutes = saturatingTruncate(fraction * 60.0f);
+    return NSString::stringWithFormat("%s: %d%s %d%s", texts.title, hours, texts.hourUnit, minutes,
+                                      texts.minuteUnit);
+  }
+  if (in.instantAmperage >= 1 && p >= 80.0f && p < 100.0f) {
+    const int32_t minutes = saturatingTruncate((100.0f - p) * 3.0f);
+    return NSString::stringWithFormat("%s:%d%s", texts.title, minutes, texts.minuteUnit);
+  }
+  if (p < 100.0f || std::isnan(p)) return texts.calculating;
+  return in.chargeMode == 2 ? texts.trickle : texts.complete;
+}
+
+UIColor lockScreenTextColor(int32_t textColor) {
+  return textColor == 2 ? UIColor::blackColor() : UIColor::whiteColor();
+}
+
+std::optional<CGPoint> containerCenter(CGSize screen, bool isPad, long orientation) {
+  const CGFloat w = screen.width, h = screen.height;
+  if (isPad) {
+    if (orientation == 1 || orientation == 2) return CGPoint{w * 0.5, 220.0};
+    if (orientation == 3 || orientation == 4) return CGPoint{h * 0.5, 205.0};
+    return std::nullopt;
+  }
+  return CGPoint{w * 0.5, w > 320.0 ? w / 320.0 * 155.0 : 155.0};
+}
+
+}  // namespace brimwell::plugin
