@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "tests/support/subprocess.h"
+#include "tests/support/temp_dir.h"
+
+namespace testing_support {
+
+// A simulated device with the built plug-in installed and the alert sound in place.
+class DeviceRoot : public TempDir {
+ public:
+  explicit DeviceRoot(bool withSound = true);
+  std::string statusFile() const { return read("/tmp/batteryStatus.plist"); }
+  bool hasStatusFile() const;
+  // Runs springboard-sim --script - with this scenario on its standard input.
+  ProcessResult runScenario(const std::string& scenario, const std::string& languages = "en") const;
+};
+
+}  // namespace testing_support
