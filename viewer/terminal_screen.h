@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "viewer/terminal_colors.h"
+#include "platform/uikit/terminal_colors.h"
 
 class MainStoryboard;
 

@@ -3,7 +3,7 @@
 #include "common/text_format.h"
 #include "viewer/once_output.h"
 #include "viewer/screen_state.h"
-#include "viewer/terminal_colors.h"
+#include "platform/uikit/terminal_colors.h"
 
 namespace {
 

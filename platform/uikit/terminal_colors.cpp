@@ -1,4 +1,4 @@
-#include "viewer/terminal_colors.h"
+#include "platform/uikit/terminal_colors.h"
 
 #include <algorithm>
 #include <cmath>
