@@ -1,5 +1,7 @@
 #include "host/host_app.h"
 
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -7,22 +9,17 @@
 #include <sstream>
 #include <string>
 
+#include "host/headless_run.h"
 #include "host/host_classes.h"
+#include "host/host_options.h"
+#include "host/host_startup.h"
+#include "host/interactive_run.h"
 #include "host/scenario.h"
 #include "host/scenario_runner.h"
 #include "host/transcript.h"
-#include "platform/foundation/device_environment.h"
-#include "platform/runtime/loader.h"
+#include "platform/uikit/presenter.h"
 
 namespace {
-
-constexpr const char* kUsage =
-    "usage: springboard-sim --script FILE\n"
-    "The stand-in home-screen host: loads the plug-ins in the device's\n"
-    "/Library/MobileSubstrate/DynamicLibraries and delivers battery status changes to them.\n"
-    "  --script FILE   run a scenario (FILE may be -) and print what happens, then exit\n"
-    "  --help          show this help\n"
-    "The device is SIM_DEVICE_ROOT (default /).\n";
 
 int usageError(const std::string& why) {
   std::cerr << "springboard-sim: " << why << " (see --help)\n";
@@ -42,20 +39,6 @@ bool readScript(const std::string& path, std::string& text) {
   return true;
 }
 
-// A device has a /tmp; the simulated one gets it before anything runs.
-void prepareDevice() {
-  std::error_code ignored;
-  std::filesystem::create_directories(platform::deviceFilePath("/tmp"), ignored);
-}
-
-void startHost(platform::Presenter* presenter, std::ostream& transcript) {
-  platform::setPresenter(presenter);
-  registerHostClasses(
-      HostListener{[&transcript] { transcript << "host batteryStatusDidChange:\n"; }});
-  // The host's classes exist before any plug-in's constructor runs.
-  platform::loadDynamicLibraries();
-}
-
 int runScript(const std::string& path) {
   std::string text;
   if (!readScript(path, text)) {
@@ -70,9 +53,8 @@ int runScript(const std::string& path) {
     return 2;
   }
 
-  prepareDevice();
   host::TranscriptPresenter presenter(std::cout);
-  startHost(&presenter, std::cout);
+  host::startHost(&presenter, [] { std::cout << "host batteryStatusDidChange:\n"; });
   SpringBoard springBoard;
   int status = 0;
   {
@@ -94,19 +76,21 @@ int runScript(const std::string& path) {
 }  // namespace
 
 int runSpringBoardSim(int argc, char** argv) {
-  std::string script;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if (arg == "--script") {
-      if (i + 1 >= argc) return usageError("--script needs a FILE");
-      script = argv[++i];
-    } else {
-      return usageError("unknown argument '" + arg + "'");
-    }
+  host::HostOptions options;
+  std::string why;
+  if (!host::parseHostOptions(argc, argv, options, why)) return usageError(why);
+  if (options.help) {
+    std::cout << host::kHostUsage;
+    return 0;
   }
-  if (script.empty()) return usageError("nothing to do: give --script FILE");
-  return runScript(script);
+  if (!options.script.empty()) return runScript(options.script);
+
+  std::unique_ptr<host::BatterySource> source = host::makeSource(options, why);
+  if (!source) {
+    std::cerr << "springboard-sim: " << why << "\n";
+    return 2;
+  }
+  const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+  if (terminal && !options.headless) return host::runInteractive(*source, options);
+  return host::runHeadless(*source, options);
 }

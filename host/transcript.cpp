@@ -51,18 +51,23 @@ void printView(std::ostream& out, int controller, const UIView* view) {
 
 }  // namespace
 
+std::ostream& TranscriptPresenter::line() {
+  if (prefix_) out_ << prefix_();
+  return out_;
+}
+
 void TranscriptPresenter::showAlert(UIAlertView* alert) {
-  out_ << "dialog " << quoted(alert->title()) << ' ' << quoted(alert->message()) << ' '
-       << quoted(alert->cancelButtonTitle()) << '\n';
+  line() << "dialog " << quoted(alert->title()) << ' ' << quoted(alert->message()) << ' '
+         << quoted(alert->cancelButtonTitle()) << '\n';
   alert->dismiss();
 }
 
 void TranscriptPresenter::vibrate() {
-  out_ << "vibrate\n";
+  line() << "vibrate\n";
 }
 
 void TranscriptPresenter::playSound(const std::string& devicePath) {
-  out_ << "sound " << devicePath << '\n';
+  line() << "sound " << devicePath << '\n';
 }
 
 void printSubviews(std::ostream& out, int controller, const UIView* root) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <ostream>
+#include <string>
 
 #include "platform/uikit/presenter.h"
 
@@ -12,13 +14,17 @@ namespace host {
 // line, and each dialog is closed once recorded.
 class TranscriptPresenter : public platform::Presenter {
  public:
-  explicit TranscriptPresenter(std::ostream& out) : out_(out) {}
+  // prefix, when given, starts every line (a clock, say).
+  explicit TranscriptPresenter(std::ostream& out, std::function<std::string()> prefix = {})
+      : out_(out), prefix_(std::move(prefix)) {}
   void showAlert(UIAlertView* alert) override;
   void vibrate() override;
   void playSound(const std::string& devicePath) override;
 
  private:
+  std::ostream& line();
   std::ostream& out_;
+  std::function<std::string()> prefix_;
 };
 
 // One "view"/"label" line for each subview of root, depth-first.

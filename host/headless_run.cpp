@@ -1,0 +1,69 @@
+#include "host/headless_run.h"
+
+#include <chrono>
+#include <iostream>
+
+#include "host/host_classes.h"
+#include "host/host_startup.h"
+#include "host/scenario_runner.h"
+#include "host/transcript.h"
+#include "platform/foundation/run_loop.h"
+
+namespace host {
+
+namespace {
+constexpr double kTick = 0.25;  // real seconds between looks at the source
+}
+
+int runHeadless(BatterySource& source, const HostOptions& options) {
+  TranscriptPresenter presenter(std::cout, [&] { return clockPrefix(source.simulatedSeconds()); });
+  startHost(&presenter, {});
+  SpringBoard springBoard;
+  Recorder recorder;
+
+  auto done = [&] {
+    return source.finished() ||
+           (options.duration > 0 && source.simulatedSeconds() >= options.duration);
+  };
+  auto tick = [&](double realSeconds) {
+    if (auto status = source.tick(realSeconds)) {
+      if (options.logStatus) {
+        std::cout << clockPrefix(source.simulatedSeconds()) << "status " << statusSummary(*status)
+                  << '\n';
+      }
+      recorder.add(source.simulatedSeconds(), *status);
+      deliverStatus(springBoard, *status);
+    }
+  };
+
+  if (options.virtualTime) {
+    while (!done()) tick(kTick);
+  } else {
+    NSRunLoop& loop = NSRunLoop::mainRunLoop();
+    auto last = std::chrono::steady_clock::now();
+    auto timer = NSTimer::scheduledTimerWithTimeInterval(
+        kTick,
+        [&] {
+          const auto now = std::chrono::steady_clock::now();
+          tick(std::chrono::duration<double>(now - last).count());
+          last = now;
+          if (done()) loop.stop();
+        },
+        true);
+    loop.stopOnTerminationSignals();
+    if (!done()) loop.run();
+    timer->invalidate();
+  }
+
+  std::cout << clockPrefix(source.simulatedSeconds()) << "delivered " << recorder.size()
+            << " status changes\n";
+  std::cout.flush();
+  platform::setPresenter(nullptr);
+  if (!options.record.empty() && !recorder.write(options.record)) {
+    std::cerr << "springboard-sim: cannot write " << options.record << "\n";
+    return 1;
+  }
+  return std::cout ? 0 : 1;
+}
+
+}  // namespace host

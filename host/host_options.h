@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace host {
+
+struct HostOptions {
+  std::string script;           // --script FILE: run a scenario instead of a source
+  std::string replay;           // --source replay=FILE
+  std::optional<double> speed;  // --speed N (sim: 60, replay: 1)
+  double startPercent = 45;     // --start PERCENT
+  bool charger = true;          // --charger on|off
+  uint32_t seed = 1;            // --seed N
+  double duration = 0;          // --duration SECONDS of simulated time; 0: no end
+  bool virtualTime = false;     // --virtual-time: headless, without waiting
+  bool headless = false;        // --headless: no screen even on a terminal
+  bool logStatus = false;       // --log-status: a line for every status change
+  std::string record;           // --record FILE
+  bool help = false;
+
+  double effectiveSpeed() const { return speed.value_or(replay.empty() ? 60.0 : 1.0); }
+};
+
+// False with why set on a bad command line.
+bool parseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& why);
+
+extern const char* const kHostUsage;
+
+}  // namespace host

@@ -1,0 +1,163 @@
+#include "host/interactive_run.h"
+
+#include <curses.h>
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <cstring>
+#include <iostream>
+#include <optional>
+
+#include "host/host_classes.h"
+#include "host/host_screen.h"
+#include "host/host_startup.h"
+#include "host/scenario_runner.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/uikit/ui_device.h"
+
+namespace host {
+namespace {
+
+constexpr double kTick = 0.25;
+constexpr double kMaxSpeed = 7680;
+
+void useUtf8Characters() {
+  const char* set = std::setlocale(LC_CTYPE, "");
+  if (!set || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
+// The lock screen's charging view: at most one controller, made and destroyed by the host.
+class LockScreen {
+ public:
+  ~LockScreen() { unlock(); }
+  void lock() {
+    unlock();
+    controller_ = new SBLockScreenBatteryChargingViewController(next_++);
+    controllerView(controller_);
+  }
+  void unlock() {
+    if (!controller_) return;
+    objc_msgSend<void>(controller_, sel_registerName("dealloc"));
+    controller_ = nullptr;
+  }
+  bool locked() const { return controller_ != nullptr; }
+  const UIView* root() const { return controller_ ? controller_->rootView : nullptr; }
+
+ private:
+  SBLockScreenBatteryChargingViewController* controller_ = nullptr;
+  int next_ = 1;
+};
+
+}  // namespace
+
+int runInteractive(BatterySource& source, const HostOptions& options) {
+  useUtf8Characters();
+  ScreenPresenter presenter;
+  startHost(&presenter, {});
+  SpringBoard springBoard;
+  Recorder recorder;
+  LockScreen lockScreen;
+  std::optional<brimwell::Plist> last;
+  // The phone starts locked; its charging view appears with the first status change, and
+  // again whenever the charger is plugged in or out, as a phone's screen wakes for that.
+  bool relockAfterStatus = true;
+
+  int status = 0;
+  {
+    HostScreen screen;
+    NSRunLoop& loop = NSRunLoop::mainRunLoop();
+    auto lastTick = std::chrono::steady_clock::now();
+    auto timer = NSTimer::scheduledTimerWithTimeInterval(
+        kTick,
+        [&] {
+          const auto now = std::chrono::steady_clock::now();
+          auto delivered = source.tick(std::chrono::duration<double>(now - lastTick).count());
+          lastTick = now;
+          if (delivered) {
+            recorder.add(source.simulatedSeconds(), *delivered);
+            deliverStatus(springBoard, *delivered);
+            last = std::move(delivered);
+            if (relockAfterStatus) {
+              lockScreen.lock();
+              relockAfterStatus = false;
+            }
+          }
+          if (options.duration > 0 && source.simulatedSeconds() >= options.duration) loop.stop();
+        },
+        true);
+
+    auto handleKeys = [&] {
+      for (int key = screen.nextKey(); key != -1; key = screen.nextKey()) {
+        switch (key) {
+          case 'q':
+          case 'Q':
+            loop.stop();
+            return;
+          case 'c':
+          case 'C':
+            if (source.hasCharger()) {
+              source.setChargerConnected(!source.chargerConnected());
+              relockAfterStatus = lockScreen.locked();
+            }
+            break;
+          case 'l':
+          case 'L':
+            if (lockScreen.locked()) {
+              lockScreen.unlock();
+            } else {
+              lockScreen.lock();
+            }
+            break;
+          case '+':
+          case '=':
+            source.setSpeed(std::min(source.speed() * 2, kMaxSpeed));
+            break;
+          case '-':
+          case '_':
+            source.setSpeed(std::max(source.speed() / 2, 1.0));
+            break;
+          case '\n':
+          case '\r':
+          case KEY_ENTER:
+            presenter.closeTopDialog();
+            break;
+          default:
+            break;
+        }
+      }
+    };
+    loop.addReadSource(STDIN_FILENO, handleKeys);
+    loop.setInterruptHandler(handleKeys);  // a resize arrives as a key
+    loop.addObserver([&] {
+      HostScreenState state;
+      state.status = last ? statusSummary(*last) : "waiting for the first status change";
+      state.clock = clockPrefix(source.simulatedSeconds());
+      state.speed = source.speed();
+      state.hasCharger = source.hasCharger();
+      state.charger = source.chargerConnected();
+      state.locked = lockScreen.locked();
+      const UIScreen* device = UIScreen::mainScreen();
+      state.screen = device ? device->bounds().size : CGSize{};
+      const UIDevice* idiom = UIDevice::currentDevice();
+      state.pad = idiom->respondsToSelector(sel_registerName("userInterfaceIdiom")) &&
+                  idiom->userInterfaceIdiom() == UIUserInterfaceIdiomPad;
+      state.lockScreenRoot = lockScreen.root();
+      screen.draw(state, presenter);
+    });
+    loop.stopOnTerminationSignals();
+    loop.run();
+    timer->invalidate();
+  }
+  lockScreen.unlock();
+  platform::setPresenter(nullptr);
+  if (!options.record.empty() && !recorder.write(options.record)) {
+    std::cerr << "springboard-sim: cannot write " << options.record << "\n";
+    status = 1;
+  }
+  return status;
+}
+
+}  // namespace host
