@@ -1,0 +1,147 @@
+// The battery sources through the built springboard-sim and Brimwell.dylib.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "common/dictionary_file.h"
+#include "common/value_conversions.h"
+#include "tests/support/device_root.h"
+
+namespace {
+
+using brimwell::Plist;
+using testing_support::DeviceRoot;
+using testing_support::runProcess;
+
+struct Recording {
+  std::vector<double> delays;
+  std::vector<Plist> statuses;
+};
+
+Recording readRecording(const std::string& path) {
+  std::string bytes = DeviceRoot::readFile(path);
+  const Plist array = Plist::fromMemory(bytes);
+  Recording r;
+  for (uint32_t i = 0; i < plist_array_get_size(array.get()); ++i) {
+    const plist_t element = plist_array_get_item(array.get(), i);
+    double delay = 0;
+    plist_get_real_val(plist_dict_get_item(element, "delay"), &delay);
+    r.delays.push_back(delay);
+    r.statuses.emplace_back(plist_copy(plist_dict_get_item(element, "status")));
+  }
+  return r;
+}
+
+int32_t value(const Plist& d, const char* key) {
+  return brimwell::intValueOf(d.item(key));
+}
+bool flag(const Plist& d, const char* key) {
+  return brimwell::boolValueOf(d.item(key));
+}
+
+TEST(SimulatedSource, ChargesThroughTheHostToFullAndStops) {
+  DeviceRoot root;
+  const std::string record = root.path() + "/rec.plist";
+  const auto result = runProcess(SPRINGBOARD_SIM,
+                                 {"--source", "sim", "--start", "20", "--virtual-time",
+                                  "--duration", "14400", "--record", record},
+                                 {{"SIM_DEVICE_ROOT", root.path()}});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const Recording r = readRecording(record);
+  ASSERT_GT(r.statuses.size(), 100u);
+  // Rate-limited: at 60x and at most one change a quarter second, never closer than 15 s.
+  for (size_t i = 1; i < r.delays.size(); ++i) EXPECT_GE(r.delays[i], 15.0 - 1e-9) << i;
+
+  int32_t lastCharge = 0;
+  int32_t lastTaperCurrent = 1000;
+  bool tapered = false;
+  for (const Plist& s : r.statuses) {
+    const int32_t charge = value(s, "AppleRawCurrentCapacity");
+    EXPECT_GE(charge, lastCharge);
+    lastCharge = charge;
+    const int32_t current = value(s, "InstantAmperage");
+    if (flag(s, "IsCharging") && charge > 0.81 * 1715) {
+      EXPECT_LE(current, lastTaperCurrent);
+      lastTaperCurrent = current;
+      tapered = true;
+    }
+  }
+  EXPECT_TRUE(tapered);
+  const Plist& last = r.statuses.back();
+  EXPECT_TRUE(flag(last, "FullyCharged"));
+  EXPECT_FALSE(flag(last, "IsCharging"));
+  EXPECT_EQ(value(last, "InstantAmperage"), 0);
+  EXPECT_EQ(value(last, "AppleRawCurrentCapacity"), 1715);
+  // The plug-in wrote the last change whole, nested dictionary included.
+  EXPECT_EQ(brimwell::readDictionaryFile(root.path() + "/tmp/batteryStatus.plist").toXml(),
+            last.toXml());
+  EXPECT_NE(root.statusFile().find("<key>AdapterDetails</key>"), std::string::npos);
+}
+
+TEST(SimulatedSource, DrainsOffTheCharger) {
+  DeviceRoot root;
+  const std::string record = root.path() + "/rec.plist";
+  const auto result = runProcess(SPRINGBOARD_SIM,
+                                 {"--charger", "off", "--start", "70", "--virtual-time",
+                                  "--duration", "3600", "--record", record},
+                                 {{"SIM_DEVICE_ROOT", root.path()}});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const Recording r = readRecording(record);
+  ASSERT_GT(r.statuses.size(), 10u);
+  int32_t lastCharge = 1715;
+  for (const Plist& s : r.statuses) {
+    EXPECT_LE(value(s, "AppleRawCurrentCapacity"), lastCharge);
+    lastCharge = value(s, "AppleRawCurrentCapacity");
+    EXPECT_LT(value(s, "InstantAmperage"), 0);
+    EXPECT_FALSE(flag(s, "ExternalConnected"));
+  }
+  EXPECT_LT(lastCharge, 0.70 * 1715 - 50);
+}
+
+TEST(ReplaySource, DeliversInOrderWithAlertsAtTheirTime) {
+  DeviceRoot root;
+  root.runScenario("settings alertLevel=50 isPopAlert=true isVibrate=true\n");
+  const std::string recording = root.write(
+      "session.plist",
+      "<?xml version=\"1.0\"?><plist version=\"1.0\"><array>"
+      "<dict><key>status</key><dict><key>AppleRawCurrentCapacity</key><integer>400</integer>"
+      "<key>AppleRawMaxCapacity</key><integer>1000</integer><key>ExternalConnected</key><true/></"
+      "dict></dict>"
+      "<dict><key>delay</key><real>120</real><key>status</key><dict><key>AppleRawCurrentCapacity</"
+      "key>"
+      "<integer>500</integer><key>AppleRawMaxCapacity</key><integer>1000</integer>"
+      "<key>ExternalConnected</key><true/></dict></dict>"
+      "<dict><key>delay</key><real>30</real><key>status</key><dict><key>AppleRawCurrentCapacity</"
+      "key>"
+      "<integer>1000</integer><key>AppleRawMaxCapacity</key><integer>1000</integer>"
+      "<key>ExternalConnected</key><true/><key>Kept</key><string>yes</string></dict></dict>"
+      "</array></plist>");
+  const auto result = runProcess(
+      SPRINGBOARD_SIM,
+      {"--source", "replay=" + recording, "--speed", "60", "--virtual-time", "--log-status"},
+      {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "[00:00:15] status 40% 400/1000 mAh 0 mA on charger, not charging\n"
+            "[00:02:15] status 50% 500/1000 mAh 0 mA on charger, not charging\n"
+            "[00:02:15] dialog \"Message\" \"Charging has reached 50%\" \"OK\"\n"
+            "[00:02:15] vibrate\n"
+            "[00:02:45] status 100% 1000/1000 mAh 0 mA on charger, not charging\n"
+            "[00:02:45] dialog \"Message\" \"Charging is complete\" \"OK\"\n"
+            "[00:02:45] vibrate\n"
+            "[00:02:45] delivered 3 status changes\n");
+  EXPECT_NE(root.statusFile().find("<key>Kept</key>"), std::string::npos);
+}
+
+TEST(ReplaySource, ABadRecordingIsAOneLineError) {
+  DeviceRoot root;
+  const std::string bad = root.write("bad.plist", "<plist><dict/></plist>");
+  const auto result = runProcess(SPRINGBOARD_SIM, {"--source", "replay=" + bad, "--virtual-time"},
+                                 {{"SIM_DEVICE_ROOT", root.path()}});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
+  EXPECT_NE(result.err.find("not a property-list array"), std::string::npos);
+  EXPECT_FALSE(root.hasStatusFile());
+}
+
+}  // namespace

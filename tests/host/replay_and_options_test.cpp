@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include "common/value_conversions.h"
+#include "host/battery_source.h"
+#include "host/host_options.h"
+#include "tests/support/temp_dir.h"
+
+namespace host {
+namespace {
+
+using testing_support::TempDir;
+
+const char* kHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\">";
+
+TEST(Replay, DelaysScaledBySpeedOneStatusATick) {
+  TempDir dir;
+  const std::string path = dir.write(
+      "r.plist", std::string(kHeader) +
+                     "<array>"
+                     "<dict><key>delay</key><real>0</real><key>status</key><dict><key>N</"
+                     "key><integer>1</integer></dict></dict>"
+                     "<dict><key>N</key><integer>2</integer></dict>"  // bare form, no delay
+                     "<dict><key>delay</key><integer>60</integer><key>status</key><dict><key>N</"
+                     "key><integer>3</integer></dict></dict>"
+                     "</array></plist>");
+  std::string why;
+  auto replay = loadReplay(path, 60, why);
+  ASSERT_TRUE(replay) << why;
+  std::vector<std::pair<int, int>> seen;  // (tick, N)
+  for (int tick = 1; tick <= 20 && !replay->finished(); ++tick) {
+    if (auto s = replay->tick(0.25)) seen.push_back({tick, brimwell::intValueOf(s->item("N"))});
+  }
+  // 60 recorded seconds at 60x is one real second: four ticks after the second one.
+  EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 1}, {2, 2}, {6, 3}}));
+  EXPECT_TRUE(replay->finished());
+}
+
+TEST(Replay, RejectsWhatIsNotARecording) {
+  TempDir dir;
+  const struct {
+    const char* name;
+    std::string body;
+    const char* why;
+  } cases[] = {
+      {"dict at top", "<dict/>", "is not a property-list array"},
+      {"element not a dict", "<array><integer>1</integer></array>",
+       "element 0 is not a dictionary"},
+      {"negative delay", "<array><dict><key>delay</key><real>-1</real></dict></array>",
+       "element 0 has a bad delay"},
+      {"string delay", "<array><dict><key>delay</key><string>1</string></dict></array>",
+       "bad delay"},
+      {"status not a dict", "<array><dict><key>status</key><true/></dict></array>",
+       "not a dictionary"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = dir.write("bad.plist", std::string(kHeader) + c.body + "</plist>");
+    std::string why;
+    EXPECT_FALSE(loadReplay(path, 1, why)) << c.name;
+    EXPECT_NE(why.find(c.why), std::string::npos) << c.name << ": " << why;
+  }
+  std::string why;
+  EXPECT_FALSE(loadReplay(dir.path() + "/absent.plist", 1, why));
+}
+
+TEST(Replay, ARecordingPlaysBackWhatWasDelivered) {
+  TempDir dir;
+  SimulatedSource sim(50, true, 60, 1);
+  Recorder recorder;
+  std::vector<std::string> delivered;
+  for (int i = 0; i < 40; ++i) {
+    if (auto s = sim.tick(0.25)) {
+      recorder.add(sim.simulatedSeconds(), *s);
+      delivered.push_back(s->toXml());
+    }
+  }
+  ASSERT_TRUE(recorder.write(dir.path() + "/rec.plist"));
+  std::string why;
+  auto replay = loadReplay(dir.path() + "/rec.plist", 60, why);
+  ASSERT_TRUE(replay) << why;
+  std::vector<std::string> replayed;
+  while (!replay->finished()) {
+    if (auto s = replay->tick(0.25)) replayed.push_back(s->toXml());
+  }
+  EXPECT_EQ(replayed, delivered);
+}
+
+TEST(HostOptions, CommandLines) {
+  const struct {
+    std::vector<const char*> args;
+    bool ok;
+    const char* why;
+  } cases[] = {
+      {{}, true, ""},
+      {{"--source", "replay=r.plist", "--speed", "2"}, true, ""},
+      {{"--virtual-time", "--duration", "60"}, true, ""},
+      {{"--source", "replay=r.plist", "--virtual-time"}, true, ""},
+      {{"--virtual-time"}, false, "needs --duration"},
+      {{"--source", "usb"}, false, "--source takes sim or replay=FILE"},
+      {{"--source", "replay="}, false, "--source takes"},
+      {{"--speed", "0"}, false, "--speed takes"},
+      {{"--speed", "fast"}, false, "--speed takes"},
+      {{"--start", "101"}, false, "--start takes"},
+      {{"--charger", "maybe"}, false, "--charger takes on or off"},
+      {{"--seed", "1.5"}, false, "--seed takes"},
+      {{"--duration"}, false, "--duration needs a value"},
+      {{"--script", "s.txt", "--source", "sim"}, false, "takes no source"},
+      {{"--frobnicate"}, false, "unknown argument"},
+  };
+  for (const auto& c : cases) {
+    std::vector<const char*> argv{"springboard-sim"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    HostOptions options;
+    std::string why;
+    EXPECT_EQ(parseHostOptions(static_cast<int>(argv.size()), argv.data(), options, why), c.ok)
+        << (c.args.empty() ? "" : c.args[0]) << why;
+    if (!c.ok) {
+      EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    }
+  }
+  HostOptions defaults;
+  EXPECT_EQ(defaults.effectiveSpeed(), 60);
+  defaults.replay = "r.plist";
+  EXPECT_EQ(defaults.effectiveSpeed(), 1);
+}
+
+}  // namespace
+}  // namespace host
