@@ -20,6 +20,7 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
   startHost(&presenter, {});
   SpringBoard springBoard;
   Recorder recorder;
+  std::string lastSummary;
 
   auto done = [&] {
     return source.finished() ||
@@ -32,6 +33,7 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
                   << '\n';
       }
       recorder.add(source.simulatedSeconds(), *status);
+      lastSummary = statusSummary(*status);
       deliverStatus(springBoard, *status);
     }
   };
@@ -56,7 +58,8 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
   }
 
   std::cout << clockPrefix(source.simulatedSeconds()) << "delivered " << recorder.size()
-            << " status changes\n";
+            << " status changes" << (lastSummary.empty() ? "" : "; the last: " + lastSummary)
+            << '\n';
   std::cout.flush();
   platform::setPresenter(nullptr);
   if (!options.record.empty() && !recorder.write(options.record)) {

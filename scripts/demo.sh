@@ -1,49 +1,64 @@
 #!/usr/bin/env bash
-# The main job: the viewer on a simulated device whose status file shows a charging phone.
+# The main job: a simulated phone charging from 45 %, the host with the plug-in on the left and
+# the viewer on the right. Without a terminal: a short headless run and what it left behind.
 set -euo pipefail
-build=${1:-build}
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-build}" && pwd)
 root="$build/demo-device"
-mkdir -p "$root/tmp"
-cat > "$root/tmp/batteryStatus.plist" <<'PLIST'
+
+# A fresh demo device: the plug-in installed, the alert sound, the settings a user would pick.
+rm -rf "$root"
+mkdir -p "$root/tmp" "$root/Library/MobileSubstrate/DynamicLibraries" \
+  "$root/System/Library/Audio/UISounds" "$root/var/mobile/Library/Preferences"
+ln -s "$build/lib/Brimwell.dylib" "$root/Library/MobileSubstrate/DynamicLibraries/Brimwell.dylib"
+cp "$here/assets/alert_sound.wav" "$root/System/Library/Audio/UISounds/alert_sound.wav"
+cat > "$root/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist" <<'PLIST'
 <?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
 <plist version="1.0">
 <dict>
-	<key>AppleRawCurrentCapacity</key>
-	<integer>1140</integer>
-	<key>AppleRawMaxCapacity</key>
-	<integer>1715</integer>
-	<key>DesignCapacity</key>
-	<integer>1810</integer>
-	<key>CycleCount</key>
-	<integer>212</integer>
-	<key>Temperature</key>
-	<integer>3120</integer>
-	<key>InstantAmperage</key>
-	<integer>1024</integer>
-	<key>Amperage</key>
-	<integer>1024</integer>
-	<key>Voltage</key>
-	<integer>4012</integer>
-	<key>IsCharging</key>
+	<key>isPopAlert</key>
 	<true/>
-	<key>ExternalConnected</key>
+	<key>isVibrate</key>
 	<true/>
-	<key>ExternalChargeCapable</key>
+	<key>isSound</key>
 	<true/>
-	<key>FullyCharged</key>
+	<key>isRepeat</key>
 	<false/>
-	<key>Manufacturer</key>
-	<string>A</string>
-	<key>Serial</key>
-	<string>C0142610XQ1GMKPAX</string>
+	<key>alertLevel</key>
+	<integer>80</integer>
+	<key>chargeMode</key>
+	<integer>2</integer>
+	<key>textColor</key>
+	<integer>0</integer>
 </dict>
 </plist>
 PLIST
 
-export SIM_DEVICE_ROOT="$root" SIM_MODEL_IDENTIFIER="${SIM_MODEL_IDENTIFIER:-iPhone7,2}"
+device=(env "SIM_DEVICE_ROOT=$root" "SIM_MODEL_IDENTIFIER=${SIM_MODEL_IDENTIFIER:-iPhone7,2}")
+host=("$build/bin/springboard-sim" --source sim --start 45 --charger on)
+viewer=("$build/bin/BrimwellViewer")
+
 if [ -t 0 ] && [ -t 1 ]; then
-  exec "$build/bin/BrimwellViewer"
+  # A tmux server of our own: quitting either side ends both and gives the terminal back.
+  unset TMUX  # ours runs on its own socket, also when started from inside tmux
+  sock=brimwell-demo-$$
+  quit="; tmux -L $sock kill-server"
+  q() { printf '%q ' "$@"; }
+  tmux -L "$sock" -f /dev/null new-session -d -s demo -x "$(tput cols)" -y "$(tput lines)" \
+    "$(q "${device[@]}" "${host[@]}") $quit"
+  tmux -L "$sock" set-option -g status off
+  tmux -L "$sock" split-window -h -t demo "$(q "${device[@]}" "${viewer[@]}") $quit"
+  tmux -L "$sock" select-pane -t demo.0
+  # The server ends when either side quits; attach reports that as an error, which it is not.
+  tmux -L "$sock" attach-session -t demo || true
+  rm -f "${TMUX_TMPDIR:-/tmp}/tmux-$(id -u)/$sock"
+  exit 0
 fi
-echo "No terminal here: one refresh of the screen instead (the live screen needs a terminal)."
-exec "$build/bin/BrimwellViewer" --once
+
+echo "No terminal here: two simulated hours of charging from 45 %, without waiting."
+echo
+"${device[@]}" "${host[@]}" --virtual-time --duration 7200
+echo
+echo "What the viewer shows now (BrimwellViewer --once):"
+"${device[@]}" "${viewer[@]}" --once

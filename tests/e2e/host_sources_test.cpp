@@ -129,7 +129,8 @@ TEST(ReplaySource, DeliversInOrderWithAlertsAtTheirTime) {
             "[00:02:45] status 100% 1000/1000 mAh 0 mA on charger, not charging\n"
             "[00:02:45] dialog \"Message\" \"Charging is complete\" \"OK\"\n"
             "[00:02:45] vibrate\n"
-            "[00:02:45] delivered 3 status changes\n");
+            "[00:02:45] delivered 3 status changes; the last: 100% 1000/1000 mAh 0 mA on charger, not "
+            "charging\n");
   EXPECT_NE(root.statusFile().find("<key>Kept</key>"), std::string::npos);
 }
 
