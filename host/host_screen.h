@@ -1,10 +1,9 @@
 #pragma once
 
-#include <map>
 #include <string>
 
 #include "host/screen_presenter.h"
-#include "platform/uikit/terminal_colors.h"
+#include "platform/uikit/terminal_text.h"
 #include "platform/uikit/ui_geometry.h"
 
 class UIView;
@@ -37,12 +36,10 @@ class HostScreen {
   int nextKey();
 
  private:
-  short pairFor(UIColor foreground, UIColor background);
   void drawDevice(const HostScreenState& state, int top);
   void drawDialogs(const ScreenPresenter& presenter);
 
-  TerminalDepth depth_ = TerminalDepth::none;
-  std::map<std::pair<int, int>, short> pairs_;
+  platform::TerminalColorPairs colors_;
 };
 
 }  // namespace host

@@ -1,12 +1,10 @@
 #include "host/interactive_run.h"
 
 #include <curses.h>
-#include <langinfo.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <clocale>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -16,6 +14,7 @@
 #include "host/host_startup.h"
 #include "host/scenario_runner.h"
 #include "platform/foundation/run_loop.h"
+#include "platform/uikit/terminal_text.h"
 #include "platform/uikit/ui_device.h"
 
 namespace host {
@@ -23,11 +22,6 @@ namespace {
 
 constexpr double kTick = 0.25;
 constexpr double kMaxSpeed = 7680;
-
-void useUtf8Characters() {
-  const char* set = std::setlocale(LC_CTYPE, "");
-  if (!set || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
-}
 
 // The lock screen's charging view: at most one controller, made and destroyed by the host.
 class LockScreen {
@@ -54,7 +48,7 @@ class LockScreen {
 }  // namespace
 
 int runInteractive(BatterySource& source, const HostOptions& options) {
-  useUtf8Characters();
+  platform::useUtf8Characters();
   ScreenPresenter presenter;
   startHost(&presenter, {});
   SpringBoard springBoard;

@@ -1,6 +1,7 @@
 #include "plugin/alert_texts.h"
 
 #include "platform/foundation/ns_string.h"
+#include "plugin/text_language.h"
 
 namespace brimwell::plugin {
 namespace {
@@ -14,11 +15,14 @@ const AlertTexts kEnglish{"Message", "Charging is complete", "Charging has reach
 }  // namespace
 
 const AlertTexts& alertTextsFor(const std::vector<std::string>& preferredLanguages) {
-  if (preferredLanguages.empty()) return kEnglish;
-  const std::string& first = preferredLanguages.front();
-  if (first == "zh-Hans") return kSimplified;
-  if (first == "zh-Hant") return kTraditional;
-  return kEnglish;
+  switch (textLanguageFor(preferredLanguages)) {
+    case TextLanguage::simplifiedChinese:
+      return kSimplified;
+    case TextLanguage::traditionalChinese:
+      return kTraditional;
+    default:
+      return kEnglish;
+  }
 }
 
 std::string levelMessage(const AlertTexts& texts, int32_t alertLevel) {

@@ -4,6 +4,7 @@
 
 #include "common/saturating_truncate.h"
 #include "platform/foundation/ns_string.h"
+#include "plugin/text_language.h"
 
 namespace brimwell::plugin {
 namespace {
@@ -29,11 +30,14 @@ const ChargingTextSet kEnglish{"Remaining Time",       "hour(s)",        "min(s)
 }  // namespace
 
 const ChargingTextSet& chargingTextSetFor(const std::vector<std::string>& preferredLanguages) {
-  if (preferredLanguages.empty()) return kEnglish;
-  const std::string& first = preferredLanguages.front();
-  if (first == "zh-Hans") return kSimplified;
-  if (first == "zh-Hant") return kTraditional;
-  return kEnglish;
+  switch (textLanguageFor(preferredLanguages)) {
+    case TextLanguage::simplifiedChinese:
+      return kSimplified;
+    case TextLanguage::traditionalChinese:
+      return kTraditional;
+    default:
+      return kEnglish;
+  }
 }
 
 std::string chargingText(const ChargingInputs& in, const ChargingTextSet& texts) {

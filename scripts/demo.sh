@@ -48,7 +48,9 @@ if [ -t 0 ] && [ -t 1 ]; then
   tmux -L "$sock" -f /dev/null new-session -d -s demo -x "$(tput cols)" -y "$(tput lines)" \
     "$(q "${device[@]}" "${host[@]}") $quit"
   tmux -L "$sock" set-option -g status off
-  tmux -L "$sock" split-window -h -t demo "$(q "${device[@]}" "${viewer[@]}") $quit"
+  # The viewer starts once the plug-in has written the first status, so it opens on real values.
+  wait_for_status="for i in \$(seq 50); do [ -e $(q "$root/tmp/batteryStatus.plist") ] && break; sleep 0.1; done;"
+  tmux -L "$sock" split-window -h -t demo "$wait_for_status $(q "${device[@]}" "${viewer[@]}") $quit"
   tmux -L "$sock" select-pane -t demo.0
   # The server ends when either side quits; attach reports that as an error, which it is not.
   tmux -L "$sock" attach-session -t demo || true

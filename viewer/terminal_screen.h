@@ -1,8 +1,6 @@
 #pragma once
 
-#include <map>
-
-#include "platform/uikit/terminal_colors.h"
+#include "platform/uikit/terminal_text.h"
 
 class MainStoryboard;
 
@@ -20,10 +18,7 @@ class TerminalScreen {
   bool handleInput();
 
  private:
-  short pairFor(UIColor color);
-
   const MainStoryboard& storyboard_;
-  TerminalDepth depth_ = TerminalDepth::none;
-  std::map<int, short> pairs_;
+  platform::TerminalColorPairs colors_;
   int scroll_ = 0;
 };

@@ -1,13 +1,12 @@
 #include "viewer/viewer_app.h"
 
-#include <langinfo.h>
 #include <unistd.h>
 
-#include <clocale>
 #include <cstring>
 #include <iostream>
 
 #include "platform/foundation/run_loop.h"
+#include "platform/uikit/terminal_text.h"
 #include "platform/uikit/ui_view.h"
 #include "viewer/bid_app_delegate.h"
 #include "viewer/main_storyboard.h"
@@ -22,12 +21,6 @@ constexpr const char* kUsage =
     "  --once   print one refresh, one line per screen line, and exit\n"
     "  --help   show this help\n"
     "Keys on the live screen: q quits, arrows scroll.\n";
-
-// Wide characters ("℃", Chinese) need a UTF-8 character type whatever the user's locale is.
-void useUtf8Characters() {
-  const char* set = std::setlocale(LC_CTYPE, "");
-  if (!set || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
-}
 
 int runLiveScreen(MainStoryboard& storyboard) {
   TerminalScreen screen(storyboard);
@@ -72,7 +65,7 @@ int runViewer(int argc, char** argv) {
         << "BrimwellViewer: the live screen needs a terminal; use --once to print one refresh\n";
     return 2;
   }
-  useUtf8Characters();
+  platform::useUtf8Characters();
 
   BIDAppDelegate delegate;
   MainStoryboard storyboard;
