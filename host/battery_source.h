@@ -25,6 +25,8 @@ class BatterySource {
   virtual bool hasCharger() const { return false; }
   virtual bool chargerConnected() const { return false; }
   virtual void setChargerConnected(bool) {}
+  // One-line notices for the user, oldest first (a battery that is missing, say).
+  virtual std::vector<std::string> takeNotices() { return {}; }
 
  protected:
   explicit BatterySource(double speed) : speed_(speed) {}

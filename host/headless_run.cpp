@@ -27,7 +27,11 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
            (options.duration > 0 && source.simulatedSeconds() >= options.duration);
   };
   auto tick = [&](double realSeconds) {
-    if (auto status = source.tick(realSeconds)) {
+    auto status = source.tick(realSeconds);
+    for (const std::string& notice : source.takeNotices()) {
+      std::cerr << "springboard-sim: " << notice << '\n';
+    }
+    if (status) {
       if (options.logStatus) {
         std::cout << clockPrefix(source.simulatedSeconds()) << "status " << statusSummary(*status)
                   << '\n';

@@ -14,6 +14,7 @@ const char* const kHostUsage =
     "On a terminal it shows the lock screen and the alerts; otherwise it prints what happens.\n"
     "  --source sim          a simulated phone battery (the default)\n"
     "  --source replay=FILE  a recorded session: a plist array of {delay; status} dictionaries\n"
+    "  --source sysfs[=DIR]  this machine's own battery (DIR: /sys/class/power_supply)\n"
     "  --speed N             simulated time N times faster (sim: 60, replay: 1)\n"
     "  --start PERCENT       the simulated battery's charge at start (45)\n"
     "  --charger on|off      whether it starts on the charger (on)\n"
@@ -61,12 +62,17 @@ bool parseHostOptions(int argc, const char* const* argv, HostOptions& o, std::st
     } else if (arg == "--source") {
       if (!value(i, arg, v)) return false;
       sourceGiven = true;
+      o.replay.clear();
+      o.sysfs.clear();
       if (v == "sim") {
-        o.replay.clear();
+      } else if (v == "sysfs") {
+        o.sysfs = "/sys/class/power_supply";
+      } else if (v.rfind("sysfs=", 0) == 0 && v.size() > 6) {
+        o.sysfs = v.substr(6);
       } else if (v.rfind("replay=", 0) == 0 && v.size() > 7) {
         o.replay = v.substr(7);
       } else {
-        why = "--source takes sim or replay=FILE, not '" + v + "'";
+        why = "--source takes sim, replay=FILE or sysfs[=DIR], not '" + v + "'";
         return false;
       }
     } else if (arg == "--speed") {
@@ -120,7 +126,7 @@ bool parseHostOptions(int argc, const char* const* argv, HostOptions& o, std::st
     return false;
   }
   if (o.virtualTime && o.replay.empty() && o.duration == 0) {
-    why = "--virtual-time with the simulated battery needs --duration";
+    why = "--virtual-time needs --duration, except with a recording";
     return false;
   }
   return true;

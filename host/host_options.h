@@ -9,6 +9,7 @@ namespace host {
 struct HostOptions {
   std::string script;           // --script FILE: run a scenario instead of a source
   std::string replay;           // --source replay=FILE
+  std::string sysfs;            // --source sysfs[=DIR]
   std::optional<double> speed;  // --speed N (sim: 60, replay: 1)
   double startPercent = 45;     // --start PERCENT
   bool charger = true;          // --charger on|off
@@ -20,7 +21,9 @@ struct HostOptions {
   std::string record;           // --record FILE
   bool help = false;
 
-  double effectiveSpeed() const { return speed.value_or(replay.empty() ? 60.0 : 1.0); }
+  double effectiveSpeed() const {
+    return speed.value_or(replay.empty() && sysfs.empty() ? 60.0 : 1.0);
+  }
 };
 
 // False with why set on a bad command line.

@@ -7,6 +7,7 @@
 #include "common/status_keys.h"
 #include "common/value_conversions.h"
 #include "host/host_classes.h"
+#include "host/sysfs_source.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/runtime/loader.h"
 
@@ -22,6 +23,7 @@ void startHost(platform::Presenter* presenter, std::function<void()> onHostStatu
 
 std::unique_ptr<BatterySource> makeSource(const HostOptions& o, std::string& why) {
   if (!o.replay.empty()) return loadReplay(o.replay, o.effectiveSpeed(), why);
+  if (!o.sysfs.empty()) return std::make_unique<SysfsSource>(o.sysfs);
   return std::make_unique<SimulatedSource>(o.startPercent, o.charger, o.effectiveSpeed(), o.seed);
 }
 

@@ -55,6 +55,7 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
   Recorder recorder;
   LockScreen lockScreen;
   std::optional<brimwell::Plist> last;
+  std::string notice;
   // The phone starts locked; its charging view appears with the first status change, and
   // again whenever the charger is plugged in or out, as a phone's screen wakes for that.
   bool relockAfterStatus = true;
@@ -127,7 +128,9 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
     loop.setInterruptHandler(handleKeys);  // a resize arrives as a key
     loop.addObserver([&] {
       HostScreenState state;
-      state.status = last ? statusSummary(*last) : "waiting for the first status change";
+      state.status = !notice.empty() && !last ? notice
+                     : last                   ? statusSummary(*last)
+                                              : "waiting for the first status change";
       state.clock = clockPrefix(source.simulatedSeconds());
       state.speed = source.speed();
       state.hasCharger = source.hasCharger();

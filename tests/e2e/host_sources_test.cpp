@@ -1,11 +1,13 @@
 // The battery sources through the built springboard-sim and Brimwell.dylib.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "common/dictionary_file.h"
 #include "common/value_conversions.h"
 #include "tests/support/device_root.h"
+#include "tests/support/power_supply_fixture.h"
 
 namespace {
 
@@ -121,16 +123,17 @@ TEST(ReplaySource, DeliversInOrderWithAlertsAtTheirTime) {
       {"--source", "replay=" + recording, "--speed", "60", "--virtual-time", "--log-status"},
       {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out,
-            "[00:00:15] status 40% 400/1000 mAh 0 mA on charger, not charging\n"
-            "[00:02:15] status 50% 500/1000 mAh 0 mA on charger, not charging\n"
-            "[00:02:15] dialog \"Message\" \"Charging has reached 50%\" \"OK\"\n"
-            "[00:02:15] vibrate\n"
-            "[00:02:45] status 100% 1000/1000 mAh 0 mA on charger, not charging\n"
-            "[00:02:45] dialog \"Message\" \"Charging is complete\" \"OK\"\n"
-            "[00:02:45] vibrate\n"
-            "[00:02:45] delivered 3 status changes; the last: 100% 1000/1000 mAh 0 mA on charger, not "
-            "charging\n");
+  EXPECT_EQ(
+      result.out,
+      "[00:00:15] status 40% 400/1000 mAh 0 mA on charger, not charging\n"
+      "[00:02:15] status 50% 500/1000 mAh 0 mA on charger, not charging\n"
+      "[00:02:15] dialog \"Message\" \"Charging has reached 50%\" \"OK\"\n"
+      "[00:02:15] vibrate\n"
+      "[00:02:45] status 100% 1000/1000 mAh 0 mA on charger, not charging\n"
+      "[00:02:45] dialog \"Message\" \"Charging is complete\" \"OK\"\n"
+      "[00:02:45] vibrate\n"
+      "[00:02:45] delivered 3 status changes; the last: 100% 1000/1000 mAh 0 mA on charger, not "
+      "charging\n");
   EXPECT_NE(root.statusFile().find("<key>Kept</key>"), std::string::npos);
 }
 
@@ -143,6 +146,82 @@ TEST(ReplaySource, ABadRecordingIsAOneLineError) {
   EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
   EXPECT_NE(result.err.find("not a property-list array"), std::string::npos);
   EXPECT_FALSE(root.hasStatusFile());
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::writeSupply;
+
+struct SysfsCase {
+  const char* name;
+  std::vector<std::pair<std::string, testing_support::SupplyAttributes>> supplies;
+  std::vector<std::string> viewerLines;  // expected lines of BrimwellViewer --once
+};
+
+TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
+  auto noCycles = testing_support::chargeBasedBattery();
+  noCycles.erase("cycle_count");
+  const std::vector<SysfsCase> cases = {
+      {"charge-based on battery",
+       {{"AC", testing_support::mainsAdapter(false)},
+        {"BAT0", testing_support::chargeBasedBattery()}},
+       {"currentBatteryLevel \"83.38%\" color=0,0.75,0,1",
+        "currentLabel \"-1210 mA\" color=0.8,0,0,1", "remainingTimeLabel \"2 h 48 m\"",
+        "cycleLabel \"87\"", "batteryTempLabel \"30.00\u2103\" color=0,0.75,0,1",
+        "outputLabel \"No Charger\"", "manufacturerLabel \"SMP\""}},
+      {"energy-only, charging",
+       {{"ADP1", testing_support::mainsAdapter(true)},
+        {"BAT1", testing_support::energyOnlyBattery()}},
+       {"currentBatteryLevel \"67.50%\" color=0,0.75,0,1",
+        "currentLabel \"1357 mA\" color=0,0.75,0,1", "designCap \"5000 mAh\"", "cycleLabel \"0\"",
+        "outputLabel \"1357 mA\"", "fullyChargedLabel \"No\"", "serialNumberLabel \"(null)\""}},
+      {"no cycle count", {{"BAT0", noCycles}}, {"cycleLabel \"0\""}},
+  };
+  for (const auto& c : cases) {
+    DeviceRoot root;
+    for (const auto& [name, attributes] : c.supplies) writeSupply(root, "sys", name, attributes);
+    const auto host = runProcess(
+        SPRINGBOARD_SIM,
+        {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "1"},
+        {{"SIM_DEVICE_ROOT", root.path()}});
+    ASSERT_EQ(host.exitCode, 0) << c.name << host.err;
+    EXPECT_EQ(host.err, "") << c.name;
+    EXPECT_NE(host.out.find("delivered 1 status changes"), std::string::npos) << c.name << host.out;
+    const auto viewer = runProcess(BRIMWELL_VIEWER, {"--once"},
+                                   {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+    for (const std::string& line : c.viewerLines) {
+      EXPECT_NE(viewer.out.find(line + "\n"), std::string::npos) << c.name << ": " << line << "\n"
+                                                                 << viewer.out;
+    }
+  }
+  // Without the key, the file has no CycleCount at all.
+  DeviceRoot root;
+  writeSupply(root, "sys", "BAT0", noCycles);
+  runProcess(SPRINGBOARD_SIM,
+             {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "1"},
+             {{"SIM_DEVICE_ROOT", root.path()}});
+  EXPECT_EQ(root.statusFile().find("CycleCount"), std::string::npos);
+  EXPECT_NE(root.statusFile().find("AppleRawCurrentCapacity"), std::string::npos);
+}
+
+TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
+  for (const char* layout : {"empty", "AC only"}) {
+    DeviceRoot root;
+    std::filesystem::create_directories(root.path() + "/sys");
+    if (std::string(layout) == "AC only")
+      writeSupply(root, "sys", "AC", testing_support::mainsAdapter(true));
+    const auto host = runProcess(
+        SPRINGBOARD_SIM,
+        {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "5"},
+        {{"SIM_DEVICE_ROOT", root.path()}});
+    EXPECT_EQ(host.exitCode, 0) << layout;
+    EXPECT_EQ(host.err,
+              "springboard-sim: no battery found in " + root.path() + "/sys; waiting for one\n")
+        << layout;
+    EXPECT_FALSE(root.hasStatusFile()) << layout;
+  }
 }
 
 }  // namespace

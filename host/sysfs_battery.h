@@ -1,0 +1,30 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/plist.h"
+
+namespace host {
+
+// One power supply as the kernel shows it under /sys/class/power_supply/NAME: attribute file
+// name to its first line.
+struct PowerSupply {
+  std::string name;
+  std::map<std::string, std::string> attributes;
+  std::optional<std::string> get(const std::string& attribute) const;
+};
+
+// Every supply in the folder, in name order.
+std::vector<PowerSupply> readPowerSupplies(const std::string& folder);
+
+// The system battery (type Battery, scope not Device), if there is one.
+const PowerSupply* systemBattery(const std::vector<PowerSupply>& supplies);
+
+// The host's status dictionary for the supplies, or none without a system battery. A value the
+// driver does not give is left out, never made up.
+std::optional<brimwell::Plist> statusFromPowerSupplies(const std::vector<PowerSupply>& supplies);
+
+}  // namespace host

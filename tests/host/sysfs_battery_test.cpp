@@ -1,0 +1,151 @@
+#include "host/sysfs_battery.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/value_conversions.h"
+#include "host/sysfs_source.h"
+#include "tests/support/power_supply_fixture.h"
+
+namespace host {
+namespace {
+
+using namespace testing_support;
+
+std::optional<int32_t> intOf(const brimwell::Plist& d, const char* key) {
+  if (!d.item(key)) return std::nullopt;
+  return brimwell::intValueOf(d.item(key));
+}
+std::optional<bool> boolOf(const brimwell::Plist& d, const char* key) {
+  if (!d.item(key)) return std::nullopt;
+  return brimwell::boolValueOf(d.item(key));
+}
+
+brimwell::Plist statusOf(const TempDir& dir) {
+  auto status = statusFromPowerSupplies(readPowerSupplies(dir.path() + "/ps"));
+  EXPECT_TRUE(status.has_value());
+  return status ? std::move(*status) : brimwell::Plist();
+}
+
+TEST(SysfsBattery, ChargeBasedLaptopOnBattery) {
+  TempDir dir;
+  writeSupply(dir, "ps", "AC", mainsAdapter(false));
+  writeSupply(dir, "ps", "BAT0", chargeBasedBattery());
+  const brimwell::Plist d = statusOf(dir);
+  EXPECT_EQ(intOf(d, "AppleRawCurrentCapacity"), 3402);
+  EXPECT_EQ(intOf(d, "AppleRawMaxCapacity"), 4080);
+  EXPECT_EQ(intOf(d, "DesignCapacity"), 4400);
+  EXPECT_EQ(intOf(d, "InstantAmperage"), -1210) << "positive current_now, discharging";
+  EXPECT_EQ(intOf(d, "Amperage"), -1210);
+  EXPECT_EQ(intOf(d, "Voltage"), 11913);
+  EXPECT_EQ(intOf(d, "Temperature"), 3010);
+  EXPECT_EQ(intOf(d, "CycleCount"), 87);
+  EXPECT_EQ(boolOf(d, "IsCharging"), false);
+  EXPECT_EQ(boolOf(d, "FullyCharged"), false);
+  EXPECT_EQ(boolOf(d, "ExternalConnected"), false);
+  EXPECT_EQ(boolOf(d, "ExternalChargeCapable"), false);
+  EXPECT_EQ(brimwell::textOf(d.item("Manufacturer")), "SMP");
+  EXPECT_EQ(brimwell::textOf(d.item("Serial")), "  1234");
+}
+
+TEST(SysfsBattery, EnergyOnlyBatteryThroughTheDesignVoltage) {
+  TempDir dir;
+  writeSupply(dir, "ps", "ADP1", mainsAdapter(true));
+  writeSupply(dir, "ps", "BAT1", energyOnlyBattery());
+  const brimwell::Plist d = statusOf(dir);
+  EXPECT_EQ(intOf(d, "AppleRawCurrentCapacity"), 2700);  // 30.78 Wh / 11.4 V
+  EXPECT_EQ(intOf(d, "AppleRawMaxCapacity"), 4000);
+  EXPECT_EQ(intOf(d, "DesignCapacity"), 5000);
+  EXPECT_EQ(intOf(d, "InstantAmperage"), 1357);  // 17.1 W / 12.6 V
+  EXPECT_EQ(intOf(d, "Voltage"), 12600);
+  EXPECT_EQ(intOf(d, "CycleCount"), std::nullopt) << "not given, so left out";
+  EXPECT_EQ(intOf(d, "Temperature"), std::nullopt);
+  EXPECT_EQ(d.item("Serial"), nullptr);
+  EXPECT_EQ(boolOf(d, "IsCharging"), true);
+  EXPECT_EQ(boolOf(d, "ExternalConnected"), true);
+  EXPECT_EQ(boolOf(d, "ExternalChargeCapable"), true);
+}
+
+TEST(SysfsBattery, StatusAndSuppliesDecideTheFlags) {
+  const struct {
+    const char* status;  // nullptr: the driver gives none
+    std::optional<bool> adapterOnline;
+    std::optional<bool> charging, full, connected, capable;
+    int32_t current;
+  } cases[] = {
+      {"Charging", std::nullopt, true, false, true, true, 1210},
+      {"Full", std::nullopt, false, true, true, true, 1210},
+      {"Not charging", true, false, false, true, false, 1210},
+      {"Discharging", false, false, false, false, false, -1210},
+      {"Unknown", true, false, false, true, true, 1210},
+      {"Unknown", false, false, false, false, false, 1210},
+      {nullptr, true, std::nullopt, std::nullopt, true, true, 1210},
+      {nullptr, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 1210},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    SupplyAttributes battery = chargeBasedBattery();
+    battery.erase("status");
+    if (c.status) battery["status"] = c.status;
+    battery["current_now"] = "-1210000";  // this driver signs it the other way
+    writeSupply(dir, "ps", "BAT0", battery);
+    if (c.adapterOnline)
+      writeSupply(dir, "ps", "USB-C", {{"type", "USB"}, {"online", *c.adapterOnline ? "1" : "0"}});
+    const brimwell::Plist d = statusOf(dir);
+    const std::string name = c.status ? c.status : "(no status)";
+    EXPECT_EQ(boolOf(d, "IsCharging"), c.charging) << name;
+    EXPECT_EQ(boolOf(d, "FullyCharged"), c.full) << name;
+    EXPECT_EQ(boolOf(d, "ExternalConnected"), c.connected) << name;
+    EXPECT_EQ(boolOf(d, "ExternalChargeCapable"), c.capable) << name;
+    EXPECT_EQ(intOf(d, "InstantAmperage"), c.current) << name;
+  }
+}
+
+TEST(SysfsBattery, OnlyTheSystemBatteryCounts) {
+  TempDir dir;
+  writeSupply(dir, "ps", "AC", mainsAdapter(true));
+  EXPECT_FALSE(statusFromPowerSupplies(readPowerSupplies(dir.path() + "/ps"))) << "AC only";
+  SupplyAttributes mouse = chargeBasedBattery();
+  mouse["scope"] = "Device";
+  writeSupply(dir, "ps", "hid-mouse-battery", mouse);
+  EXPECT_FALSE(statusFromPowerSupplies(readPowerSupplies(dir.path() + "/ps"))) << "a mouse";
+  SupplyAttributes laptop = chargeBasedBattery();
+  laptop["cycle_count"] = "0";  // "don't know", so left out
+  writeSupply(dir, "ps", "BAT0", laptop);
+  const brimwell::Plist d = statusOf(dir);
+  EXPECT_EQ(intOf(d, "AppleRawCurrentCapacity"), 3402);
+  EXPECT_EQ(intOf(d, "CycleCount"), std::nullopt);
+  EXPECT_FALSE(statusFromPowerSupplies(readPowerSupplies(dir.path() + "/absent")));
+}
+
+TEST(SysfsSource, DeliversChangesAndFollowsTheBatteryComingAndGoing) {
+  TempDir dir;
+  const std::string folder = dir.path() + "/ps";
+  std::filesystem::create_directories(folder);
+  SysfsSource source(folder);
+  EXPECT_FALSE(source.tick(0.25));
+  EXPECT_EQ(source.takeNotices(),
+            std::vector<std::string>{"no battery found in " + folder + "; waiting for one"});
+
+  writeSupply(dir, "ps", "BAT0", chargeBasedBattery());
+  EXPECT_FALSE(source.tick(0.25)) << "read again only after the poll interval";
+  auto first = source.tick(SysfsSource::kPollInterval);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(source.takeNotices(), std::vector<std::string>{"a battery appeared: BAT0"});
+  EXPECT_FALSE(source.tick(SysfsSource::kPollInterval)) << "nothing changed";
+
+  // The same battery switching from charge to energy units (it happens across a resume).
+  std::filesystem::remove_all(folder + "/BAT0");
+  writeSupply(dir, "ps", "BAT0", energyOnlyBattery());
+  auto switched = source.tick(SysfsSource::kPollInterval);
+  ASSERT_TRUE(switched);
+  EXPECT_EQ(intOf(*switched, "AppleRawCurrentCapacity"), 2700);
+
+  std::filesystem::remove_all(folder + "/BAT0");
+  EXPECT_FALSE(source.tick(SysfsSource::kPollInterval));
+  EXPECT_EQ(source.takeNotices(), std::vector<std::string>{"the battery is gone from " + folder});
+}
+
+}  // namespace
+}  // namespace host
