@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <iostream>
+#include <optional>
 
+#include "host/desktop_alerts.h"
 #include "host/host_classes.h"
 #include "host/host_startup.h"
 #include "host/scenario_runner.h"
@@ -16,8 +18,11 @@ constexpr double kTick = 0.25;  // real seconds between looks at the source
 }
 
 int runHeadless(BatterySource& source, const HostOptions& options) {
-  TranscriptPresenter presenter(std::cout, [&] { return clockPrefix(source.simulatedSeconds()); });
-  startHost(&presenter, {});
+  TranscriptPresenter transcript(std::cout, [&] { return clockPrefix(source.simulatedSeconds()); });
+  const auto desktop = options.desktopAlerts ? DesktopAlerts::connectIfAvailable() : nullptr;
+  std::optional<DesktopMirror> mirror;
+  if (desktop) mirror.emplace(transcript, *desktop);
+  startHost(mirror ? static_cast<platform::Presenter*>(&*mirror) : &transcript, {});
   SpringBoard springBoard;
   Recorder recorder;
   std::string lastSummary;

@@ -23,6 +23,8 @@ const char* const kHostUsage =
     "  --virtual-time        run without waiting (needs --duration for the simulated battery)\n"
     "  --headless            print what happens even on a terminal\n"
     "  --log-status          print a line for every status change\n"
+    "  --desktop-alerts      also headless, post dialogs as desktop notifications and play the\n"
+    "                        sound on the desktop (on the screen this is automatic)\n"
     "  --record FILE         write every status change delivered, for --source replay=FILE\n"
     "  --script FILE         run a scenario (FILE may be -) and print its transcript\n"
     "The device is SIM_DEVICE_ROOT (default /).\n"
@@ -116,6 +118,8 @@ bool parseHostOptions(int argc, const char* const* argv, HostOptions& o, std::st
       o.headless = true;
     } else if (arg == "--log-status") {
       o.logStatus = true;
+    } else if (arg == "--desktop-alerts") {
+      o.desktopAlerts = true;
     } else {
       why = "unknown argument '" + arg + "'";
       return false;

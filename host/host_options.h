@@ -18,6 +18,7 @@ struct HostOptions {
   bool virtualTime = false;     // --virtual-time: headless, without waiting
   bool headless = false;        // --headless: no screen even on a terminal
   bool logStatus = false;       // --log-status: a line for every status change
+  bool desktopAlerts = false;   // --desktop-alerts: mirror alerts to the desktop when headless
   std::string record;           // --record FILE
   bool help = false;
 

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <optional>
 
+#include "host/desktop_alerts.h"
 #include "host/host_classes.h"
 #include "host/host_screen.h"
 #include "host/host_startup.h"
@@ -50,7 +51,11 @@ class LockScreen {
 int runInteractive(BatterySource& source, const HostOptions& options) {
   platform::useUtf8Characters();
   ScreenPresenter presenter;
-  startHost(&presenter, {});
+  // On a desktop, the alerts also arrive the way its other programs' do.
+  const auto desktop = DesktopAlerts::connectIfAvailable();
+  std::optional<DesktopMirror> mirror;
+  if (desktop) mirror.emplace(presenter, *desktop);
+  startHost(mirror ? static_cast<platform::Presenter*>(&*mirror) : &presenter, {});
   SpringBoard springBoard;
   Recorder recorder;
   LockScreen lockScreen;

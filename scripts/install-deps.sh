@@ -7,6 +7,7 @@ packages=(
   libplist-dev libncurses-dev ncurses-term gettext tmux
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  libnotify-dev libcanberra-dev dbus dbus-bin dbus-daemon
 )
 
 missing=()

@@ -1,0 +1,62 @@
+// Dialogs mirrored as desktop notifications, captured on a private session bus.
+#include <gtest/gtest.h>
+
+#include "tests/support/background_process.h"
+#include "tests/support/device_root.h"
+
+namespace {
+
+using testing_support::BackgroundProcess;
+using testing_support::DeviceRoot;
+using testing_support::runProcess;
+
+const char* kRecording =
+    "<?xml version=\"1.0\"?><plist version=\"1.0\"><array>"
+    "<dict><key>AppleRawCurrentCapacity</key><integer>500</integer><key>AppleRawMaxCapacity</key>"
+    "<integer>1000</integer><key>ExternalConnected</key><true/></dict>"
+    "<dict><key>AppleRawCurrentCapacity</key><integer>1000</integer><key>AppleRawMaxCapacity</key>"
+    "<integer>1000</integer><key>ExternalConnected</key><true/></dict>"
+    "</array></plist>";
+
+TEST(DesktopAlerts, EachDialogBecomesANotificationReplacingThePreviousOne) {
+  BackgroundProcess bus("/usr/bin/dbus-daemon",
+                        {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+  const auto address = bus.readLine(5000);
+  ASSERT_TRUE(address && !address->empty()) << "no private session bus";
+  BackgroundProcess server(FAKE_NOTIFICATION_SERVER, {*address});
+  ASSERT_EQ(server.readLine(5000), "ready");
+
+  DeviceRoot root;
+  root.runScenario("settings alertLevel=50 isPopAlert=true isSound=true\n");
+  const std::string recording = root.write("session.plist", kRecording);
+  const auto host = runProcess(
+      SPRINGBOARD_SIM, {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
+      {{"SIM_DEVICE_ROOT", root.path()},
+       {"SIM_LANGUAGES", "en"},
+       {"DBUS_SESSION_BUS_ADDRESS", *address}});
+  ASSERT_EQ(host.exitCode, 0) << host.err;
+  EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos)
+      << "the transcript still has them";
+
+  EXPECT_EQ(server.readLine(5000),
+            "Notify replaces=0 id=1 summary=\"Message\" body=\"Charging has reached 50%\"");
+  EXPECT_EQ(server.readLine(5000),
+            "Notify replaces=1 id=1 summary=\"Message\" body=\"Charging is complete\"");
+  EXPECT_EQ(server.stop(), "");
+}
+
+TEST(DesktopAlerts, WithoutASessionBusTheHostStaysQuiet) {
+  DeviceRoot root;
+  root.runScenario("settings isPopAlert=true\n");
+  const std::string recording = root.write("session.plist", kRecording);
+  const auto host = runProcess(
+      SPRINGBOARD_SIM, {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
+      {{"SIM_DEVICE_ROOT", root.path()},
+       {"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
+       {"XDG_RUNTIME_DIR", root.path() + "/no-such-runtime"}});
+  EXPECT_EQ(host.exitCode, 0);
+  EXPECT_EQ(host.err, "");
+  EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos);
+}
+
+}  // namespace
