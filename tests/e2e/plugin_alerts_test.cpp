@@ -275,3 +275,22 @@ TEST(PluginExports, ThirteenVariablesAndNoFunction) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PrefsWithThePlugIn, WhatTheToolWritesThePlugInReads) {
+  testing_support::DeviceRoot root;
+  const std::map<std::string, std::optional<std::string>> env = {{"SIM_DEVICE_ROOT", root.path()}};
+  for (const auto& args : std::vector<std::vector<std::string>>{{"set", "alertLevel", "80"},
+                                                                {"set", "isPopAlert", "on"},
+                                                                {"set", "isVibrate", "1"},
+                                                                {"set", "chargeMode", "2"}}) {
+    ASSERT_EQ(testing_support::runProcess(BRIMWELL_PREFS, args, env).exitCode, 0);
+  }
+  const auto result = root.runScenario(
+      "status AppleRawCurrentCapacity=990 AppleRawMaxCapacity=1000 ExternalConnected=true "
+      "FullyCharged=true\n");
+  EXPECT_EQ(result.out, kLevel80 + "vibrate\n" + kComplete + "vibrate\n" + kHost);
+}
+
+}  // namespace

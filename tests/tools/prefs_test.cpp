@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <sstream>
+
+#include "common/dictionary_file.h"
+#include "common/value_conversions.h"
+#include "tests/support/temp_dir.h"
+#include "tools/prefs_app.h"
+#include "tools/prefs_settings.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+const char* kSettings = "/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist";
+
+TEST(PrefsValues, BooleansAndIntegers) {
+  const struct {
+    const char* text;
+    std::optional<bool> boolean;
+    std::optional<int32_t> integer;
+  } cases[] = {
+      {"on", true, std::nullopt},
+      {"OFF", false, std::nullopt},
+      {"Yes", true, std::nullopt},
+      {"no", false, std::nullopt},
+      {"true", true, std::nullopt},
+      {"False", false, std::nullopt},
+      {"1", true, 1},
+      {"0", false, 0},
+      {"80", std::nullopt, 80},
+      {"-5", std::nullopt, -5},
+      {"2147483647", std::nullopt, INT32_MAX},
+      {"2147483648", std::nullopt, std::nullopt},
+      {"8O", std::nullopt, std::nullopt},
+      {" 8", std::nullopt, std::nullopt},
+      {"", std::nullopt, std::nullopt},
+      {"y", std::nullopt, std::nullopt},
+      {"2", std::nullopt, 2},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(prefs::parseBoolean(c.text), c.boolean) << c.text;
+    EXPECT_EQ(prefs::parseInteger(c.text), c.integer) << c.text;
+  }
+}
+
+class Prefs : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("SIM_DEVICE_ROOT", root_.path().c_str(), 1); }
+
+  int run(std::vector<const char*> args) {
+    args.insert(args.begin(), "brimwell-prefs");
+    out_.str("");
+    err_.str("");
+    return runPrefs(static_cast<int>(args.size()), args.data(), out_, err_);
+  }
+  brimwell::Plist file() const { return brimwell::readDictionaryFile(root_.path() + kSettings); }
+
+  TempDir root_;
+  std::ostringstream out_, err_;
+};
+
+TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
+  root_.write(kSettings, testing_support::plistXml("<key>fromTheFuture</key><string>keep</string>"
+                                                   "<key>isSound</key><true/>"));
+  EXPECT_EQ(run({"set", "alertLevel", "80"}), 0);
+  EXPECT_EQ(run({"set", "isPopAlert", "on"}), 0);
+  EXPECT_EQ(run({"set", "textColor", "2"}), 0);
+  EXPECT_EQ(run({"unset", "isSound"}), 0);
+  brimwell::Plist d = file();
+  EXPECT_EQ(plist_get_node_type(d.item("alertLevel")), PLIST_UINT);
+  EXPECT_EQ(brimwell::intValueOf(d.item("alertLevel")), 80);
+  EXPECT_EQ(plist_get_node_type(d.item("isPopAlert")), PLIST_BOOLEAN);
+  EXPECT_TRUE(brimwell::boolValueOf(d.item("isPopAlert")));
+  EXPECT_EQ(d.item("isSound"), nullptr);
+  EXPECT_EQ(brimwell::textOf(d.item("fromTheFuture")), "keep");
+
+  EXPECT_EQ(run({"show"}), 0);
+  EXPECT_NE(out_.str().find("alertLevel  80 "), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("isSound     off (not set)"), std::string::npos) << out_.str();
+
+  EXPECT_EQ(run({"reset"}), 0);
+  d = file();
+  EXPECT_EQ(plist_dict_get_size(d.get()), 1u);
+  EXPECT_EQ(brimwell::textOf(d.item("fromTheFuture")), "keep");
+}
+
+TEST_F(Prefs, BadInputIsAOneLineErrorAndTheFileStaysAsItWas) {
+  EXPECT_EQ(run({"set", "alertLevel", "80"}), 0);
+  const std::string before = root_.read(kSettings);
+  const struct {
+    std::vector<const char*> args;
+    int status;
+    const char* why;
+  } cases[] = {
+      {{"set", "colour", "2"}, 2, "unknown setting 'colour'"},
+      {{"set", "isSound", "maybe"}, 2, "isSound takes on/off"},
+      {{"set", "alertLevel", "eighty"}, 2, "alertLevel takes a whole number"},
+      {{"set", "alertLevel", "99999999999"}, 2, "alertLevel takes a whole number"},
+      {{"set", "alertLevel"}, 2, "set takes KEY VALUE"},
+      {{"unset"}, 2, "unset takes KEY"},
+      {{"unset", "isVibrateX"}, 2, "unknown setting"},
+      {{"reset", "now"}, 2, "reset takes nothing"},
+      {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(c.args), c.status) << c.why;
+    const std::string err = err_.str();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find(c.why), std::string::npos) << err;
+    EXPECT_EQ(root_.read(kSettings), before) << c.why;
+  }
+}
+
+TEST_F(Prefs, AFileThatIsNotADictionaryIsKeptUntilReset) {
+  root_.write(kSettings, "garbage");
+  EXPECT_EQ(run({"set", "alertLevel", "80"}), 1);
+  EXPECT_NE(err_.str().find("is not a settings dictionary"), std::string::npos);
+  EXPECT_EQ(root_.read(kSettings), "garbage");
+  EXPECT_EQ(run({"show"}), 0);
+  EXPECT_NE(out_.str().find("not a settings dictionary"), std::string::npos);
+  EXPECT_EQ(run({"reset"}), 0);
+  EXPECT_EQ(run({"set", "alertLevel", "80"}), 0);
+  EXPECT_EQ(brimwell::intValueOf(file().item("alertLevel")), 80);
+}
+
+TEST_F(Prefs, WritesAFileOtherProcessesCanRead) {
+  const mode_t previous = umask(022);
+  EXPECT_EQ(run({"set", "isVibrate", "yes"}), 0);
+  umask(previous);
+  struct stat info;
+  ASSERT_EQ(stat((root_.path() + kSettings).c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+}  // namespace
