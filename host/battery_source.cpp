@@ -40,6 +40,11 @@ std::unique_ptr<ReplaySource> loadReplay(const std::string& path, double speed, 
     return nullptr;
   }
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return replayFromBytes(bytes, path, speed, why);
+}
+
+std::unique_ptr<ReplaySource> replayFromBytes(const std::string& bytes, const std::string& path,
+                                              double speed, std::string& why) {
   const Plist recording = Plist::fromMemory(bytes);
   if (!recording || plist_get_node_type(recording.get()) != PLIST_ARRAY) {
     why = path + " is not a property-list array of status dictionaries";

@@ -79,6 +79,9 @@ class ReplaySource : public BatterySource {
 // {delay = seconds; status = {...}} or a bare status dictionary (no delay). Null with why set
 // when the file is not such an array.
 std::unique_ptr<ReplaySource> loadReplay(const std::string& path, double speed, std::string& why);
+// The same from the recording's bytes; name is used in the messages.
+std::unique_ptr<ReplaySource> replayFromBytes(const std::string& bytes, const std::string& name,
+                                              double speed, std::string& why);
 
 // Keeps what a run delivered, to write it out as a recording.
 class Recorder {

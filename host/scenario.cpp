@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -80,13 +81,19 @@ std::string resolvePath(const std::string& path, const std::string& base) {
   return base + "/" + path;
 }
 
+// Only a regular file, and no more than a status file may hold: a device node or a FIFO named
+// in a scenario must not hang the host.
 bool readBytes(const std::string& path, std::string& bytes) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  const auto size = std::filesystem::file_size(path, error);
+  if (error || size > brimwell::kMaxDictionaryFileBytes) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::ostringstream buffer;
   buffer << in.rdbuf();
   bytes = buffer.str();
-  return static_cast<bool>(in) || in.eof();
+  return bytes.size() <= brimwell::kMaxDictionaryFileBytes;
 }
 
 bool parsePairs(const std::vector<std::string>& tokens, Plist& dictionary, std::string& why) {
@@ -210,7 +217,7 @@ Scenario parseScenario(const std::string& text, const std::string& baseFolder) {
       if (args != 1) return fail("settings-raw takes one PATH");
       const std::string path = resolvePath(tokens[1], baseFolder);
       std::string bytes;
-      if (!readBytes(path, bytes)) return fail("cannot read " + path);
+      if (!readBytes(path, bytes)) return fail("cannot read " + path + " (a regular file up to 1 MiB)");
       scenario.commands.push_back(SettingsRawCommand{std::move(bytes)});
     } else if (verb == "language") {
       if (args > 1) return fail("language takes one comma-separated list, without blanks");

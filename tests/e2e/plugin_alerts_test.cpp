@@ -110,9 +110,15 @@ TEST(PluginAlerts, SettingsAreReadAfreshAndByThePlatformRules) {
       {"strings read by the string rules",
        "settings isPopAlert=\" yes\" alertLevel=\"80%\" chargeMode=\"2abc\"\n" + kFullAndPowered,
        kLevel80 + kComplete + kHost},
-      {"a malformed settings file reads as all zero", "settings-raw /dev/null\n" + kFullAndPowered,
-       kHost},
   });
+  {
+    // A malformed (here: empty) settings file reads as all zero.
+    DeviceRoot root;
+    root.write("empty.plist", "");
+    const auto result =
+        root.runScenario("settings-raw " + root.path() + "/empty.plist\n" + kFullAndPowered);
+    EXPECT_EQ(result.out, kHost);
+  }
   // A date, data, array or dictionary under a key reads as 0/NO.
   DeviceRoot root;
   root.write("odd.plist", plistXml("<key>isPopAlert</key><date>2020-01-01T00:00:00Z</date>"

@@ -49,6 +49,7 @@ TEST(Scenario, BadLinesNameTheLineAndRunNothing) {
       {"status A=1 A=2\n", 1, "key 'A' given twice"},
       {"# comment\n\nstatus S=\"open\n", 3, "unterminated quoted string"},
       {"settings-raw\n", 1, "settings-raw takes one PATH"},
+      {"settings-raw /dev/zero\n", 1, "cannot read /dev/zero (a regular file up to 1 MiB)"},
       {"status-file /no/such/file.plist\n", 1, "cannot read a dictionary"},
       {"language en fr\n", 1, "language takes one"},
       {"language en,,fr\n", 1, "empty language tag"},
