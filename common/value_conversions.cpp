@@ -1,7 +1,6 @@
 #include "common/value_conversions.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 #include "common/saturating_truncate.h"
@@ -18,12 +17,12 @@ int64_t signedIntegerOf(plist_t node) {
   return static_cast<int64_t>(raw);
 }
 
+// By pointer and length: a binary property list can hold a string with a NUL inside, on which
+// libplist's copying getter aborts the process.
 std::string stringOf(plist_t node) {
-  char* text = nullptr;
-  plist_get_string_val(node, &text);
-  std::string out = text ? text : "";
-  free(text);
-  return out;
+  uint64_t length = 0;
+  const char* text = plist_get_string_ptr(node, &length);
+  return text ? std::string(text, static_cast<size_t>(length)) : std::string();
 }
 
 int32_t saturate(int64_t value) {

@@ -32,10 +32,11 @@ constexpr const char* kOutletNames[kOutletCount] = {
 };
 
 // The translated texts are formats too (a translation may say "%%"), as on the device.
-std::string formatLocalized(const std::string& format, ...) {
+// (The format comes as a pointer: va_start after a reference parameter is undefined.)
+std::string formatLocalized(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::string out = NSString::stringWithFormatV(format.c_str(), args);
+  std::string out = NSString::stringWithFormatV(format, args);
   va_end(args);
   return out;
 }
@@ -106,13 +107,13 @@ std::optional<HoursMinutes> remainingHoursMinutes(const BIDBatteryInfo& info) {
 
 std::optional<std::string> remainingTimeText(const BIDBatteryInfo& info, const Localize& localize) {
   if (const auto estimate = remainingHoursMinutes(info)) {
-    return formatLocalized(localize("%d h %d m"), estimate->hours, estimate->minutes);
+    return formatLocalized(localize("%d h %d m").c_str(), estimate->hours, estimate->minutes);
   }
   if (info.charging && info.currentLevel == 100.0f) {
-    return formatLocalized(localize("Trickle Charging..."));
+    return formatLocalized(localize("Trickle Charging...").c_str());
   }
   if (info.currentLevel == 100.0f && info.isFullyCharged) {
-    return formatLocalized(localize("Charging is complete"));
+    return formatLocalized(localize("Charging is complete").c_str());
   }
   return std::nullopt;
 }

@@ -1,0 +1,33 @@
+// The status file as the viewer reads it: any bytes, parsed, converted and turned into a screen.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "common/plist.h"
+#include "common/status_keys.h"
+#include "common/value_conversions.h"
+#include "platform/foundation/ns_dictionary.h"
+#include "viewer/bid_battery_info.h"
+#include "viewer/screen_state.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  brimwell::Plist parsed = brimwell::Plist::fromMemory(bytes);
+  if (parsed && !parsed.isDictionary()) parsed.reset();
+  const NSDictionary status(std::move(parsed));
+  for (const char* key : {brimwell::key::kManufacturer, brimwell::key::kSerial,
+                          brimwell::key::kTemperature, brimwell::key::kFullyCharged}) {
+    const NSObjectValue value = status.objectForKey(key);
+    (void)value.intValue();
+    (void)value.boolValue();
+    (void)value.description();
+  }
+  BIDBatteryInfo info;
+  fillBatteryInfo(info, status);
+  const ScreenState screen =
+      computeScreenState("iPhone 6", info, [](const std::string& key) { return key; });
+  // Translations are formats too; one that asks for more than it gets must not be fed here, so
+  // only the shipped English keys are used above.
+  (void)screen;
+  return 0;
+}
