@@ -1,5 +1,7 @@
 #include "common/plist.h"
 
+#include "common/plist_xml_writer.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -24,13 +26,7 @@ void Plist::setItem(const char* key, Plist value) {
 }
 
 std::string Plist::toXml() const {
-  if (!node_) return std::string();
-  char* xml = nullptr;
-  uint32_t length = 0;
-  plist_to_xml(node_, &xml, &length);
-  std::string out = xml ? std::string(xml, length) : std::string();
-  plist_to_xml_free(xml);
-  return out;
+  return xmlPropertyList(node_).value_or(std::string());
 }
 
 }  // namespace brimwell
