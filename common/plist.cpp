@@ -1,5 +1,6 @@
 #include "common/plist.h"
 
+#include "common/plist_input_check.h"
 #include "common/plist_xml_writer.h"
 
 #include <cstdint>
@@ -10,6 +11,7 @@ namespace brimwell {
 
 Plist Plist::fromMemory(std::string_view bytes) {
   if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return Plist();
+  if (carriesNulInText(bytes)) return Plist();
   plist_t node = nullptr;
   plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &node);
   return Plist(node);

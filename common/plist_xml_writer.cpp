@@ -99,10 +99,10 @@ bool appendNode(std::string& out, plist_t node, int depth) {
       return true;
     }
     case PLIST_STRING: {
-      uint64_t length = 0;
-      const char* text = plist_get_string_ptr(node, &length);
+      // The buffer's own end, not the length libplist reports, which it can get wrong.
+      const char* text = plist_get_string_ptr(node, nullptr);
       out += indent + "<string>";
-      appendEscaped(out, text ? text : "", text ? static_cast<size_t>(length) : 0);
+      appendEscaped(out, text ? text : "", text ? std::strlen(text) : 0);
       out += "</string>\n";
       return true;
     }

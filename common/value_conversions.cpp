@@ -17,12 +17,11 @@ int64_t signedIntegerOf(plist_t node) {
   return static_cast<int64_t>(raw);
 }
 
-// By pointer and length: a binary property list can hold a string with a NUL inside, on which
-// libplist's copying getter aborts the process.
+// By pointer, up to the buffer's end: libplist's copying getter aborts, and the length it
+// reports can be wrong, on strings it read with a NUL inside.
 std::string stringOf(plist_t node) {
-  uint64_t length = 0;
-  const char* text = plist_get_string_ptr(node, &length);
-  return text ? std::string(text, static_cast<size_t>(length)) : std::string();
+  const char* text = plist_get_string_ptr(node, nullptr);
+  return text ? std::string(text) : std::string();
 }
 
 int32_t saturate(int64_t value) {

@@ -84,8 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"<data>AAE=</data>", 0, false, std::nullopt},
         Conversion{"<date>2020-01-01T00:00:00Z</date>", 0, false, std::nullopt}));
 
-TEST(ValueConversions, StringWithANulInsideFromABinaryFile) {
-  // A binary property list can carry a NUL inside a string; reading it must not abort.
+TEST(ValueConversions, TextWithANulInsideMakesTheFileMalformed) {
+  // libplist keeps such strings with inconsistent lengths and later aborts on them.
   const unsigned char binary[] = {
       0x62, 0x70, 0x6c, 0x69, 0x73, 0x74, 0x30, 0x30, 0xd3, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06,
       0x5f, 0x10, 0x17, 0x41, 0x70, 0x70, 0x6c, 0x65, 0x52, 0x61, 0x77, 0x43, 0x75, 0x72, 0x72,
@@ -95,12 +95,30 @@ TEST(ValueConversions, StringWithANulInsideFromABinaryFile) {
       0x00, 0x79, 0x65, 0x73, 0x08, 0x0f, 0x29, 0x30, 0x3b, 0x42, 0x4a, 0x00, 0x00, 0x00, 0x00,
       0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00,
       0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x4f};
-  const Plist dict =
-      Plist::fromMemory(std::string_view(reinterpret_cast<const char*>(binary), sizeof binary));
-  ASSERT_TRUE(dict.isDictionary());
-  EXPECT_EQ(textOf(dict.item("Serial")), "C0");  // libplist gives the text up to the NUL
-  EXPECT_EQ(intValueOf(dict.item("AppleRawCurrentCapacity")), 12);  // digits end at the NUL
-  EXPECT_FALSE(boolValueOf(dict.item("isPopAlert")));
+  const std::string nulBinary(reinterpret_cast<const char*>(binary), sizeof binary);
+  const auto xml = [](const std::string& key, const std::string& value) {
+    return testing_support::plistXml("<key>" + key + "</key><string>" + value + "</string>");
+  };
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool dictionary;
+  } cases[] = {
+      {"binary with NULs in strings", nulBinary, false},
+      {"raw NUL in an XML key", xml(std::string("a\0b", 3), "v"), false},
+      {"raw NUL in an XML string", xml("k", std::string("a\0b", 3)), false},
+      {"&#0;", xml("k", "a&#0;b"), false},
+      {"&#x0000;", xml("k&#x0000;", "v"), false},
+      {"&#X0;", xml("k", "&#X0;"), false},
+      {"&#x10; is a character", xml("k", "a&#x10;b"), true},
+      {"&#48; is a digit", xml("k", "&#48;"), true},
+      {"&#00048; too", xml("k", "&#00048;"), true},
+  };
+  for (const auto& c : cases) {
+    const Plist dict = Plist::fromMemory(c.bytes);
+    EXPECT_EQ(dict.isDictionary(), c.dictionary) << c.name;
+  }
+  EXPECT_EQ(textOf(Plist::fromMemory(xml("k", "&#48;x")).item("k")), "0x");
 }
 
 TEST(ShortestDecimal, ReadsBackExactly) {
