@@ -3,7 +3,7 @@ BUILD      ?= build
 BUILD_ASAN ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build build-asan demo test clean format
+.PHONY: deps build build-asan demo test clean format fuzz reliability bench
 
 deps:
 	@bash scripts/install-deps.sh
@@ -23,6 +23,20 @@ test: build build-asan
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
+
+# The long runs: not part of `make test`.
+FUZZ_SECONDS ?= 600
+build-fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DBRIMWELL_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build build-fuzz -j $(JOBS)
+
+fuzz: build-fuzz
+	bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
+reliability: build
+	$(BUILD)/bin/torn_read_stress 20000
+	bash reliability/leaks_and_growth.sh $(BUILD) 100000 10000
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libnotify-dev libcanberra-dev dbus dbus-bin dbus-daemon
+  valgrind strace time linux-perf
 )
 
 missing=()
