@@ -3,7 +3,7 @@ BUILD      ?= build
 BUILD_ASAN ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build build-asan demo test clean format fuzz reliability bench
+.PHONY: deps build build-asan build-fuzz demo test clean format fuzz reliability bench
 
 deps:
 	@bash scripts/install-deps.sh
