@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 
@@ -31,18 +32,27 @@ class FileDescriptor {
   int fd_;
 };
 
-bool readAll(int fd, std::string& out, size_t limit) {
-  char buffer[16384];
+// Reads to the end. Asking for one byte more than the file's size sees the end in the same
+// call; a regular file reads short only at its end.
+bool readAll(int fd, std::string& out, size_t expected, size_t limit) {
+  out.resize(std::min(expected, limit) + 1);
+  size_t have = 0;
   for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (have == out.size()) {  // it grew since it was measured
+      if (out.size() > limit) return false;
+      out.resize(std::min(out.size() * 2, limit + 1));
+    }
+    const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (n == 0) return true;
-    out.append(buffer, static_cast<size_t>(n));
-    if (out.size() > limit) return false;
+    if (n == 0) break;
+    have += static_cast<size_t>(n);
+    if (have < out.size()) break;
   }
+  out.resize(have);
+  return have <= limit;
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -100,8 +110,9 @@ Plist readDictionaryFile(const std::string& path) {
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return Plist();
   if (static_cast<unsigned long long>(info.st_size) > kMaxDictionaryFileBytes) return Plist();
   std::string bytes;
-  bytes.reserve(static_cast<size_t>(info.st_size));
-  if (!readAll(fd.get(), bytes, kMaxDictionaryFileBytes)) return Plist();
+  if (!readAll(fd.get(), bytes, static_cast<size_t>(info.st_size), kMaxDictionaryFileBytes)) {
+    return Plist();
+  }
   Plist parsed = Plist::fromMemory(bytes);
   if (!parsed.isDictionary()) return Plist();
   return parsed;

@@ -67,9 +67,12 @@ std::vector<std::string> preferredLanguages() {
 
 std::string machineIdentifier() {
   if (const char* model = std::getenv("SIM_MODEL_IDENTIFIER")) return model;
-  struct utsname names;
-  if (uname(&names) != 0) return std::string();
-  return names.machine;
+  // The machine's own identifier does not change while the process runs.
+  static const std::string machine = [] {
+    struct utsname names;
+    return uname(&names) == 0 ? std::string(names.machine) : std::string();
+  }();
+  return machine;
 }
 
 }  // namespace platform

@@ -55,5 +55,9 @@ std::string NSBundle::localizedStringForKey(const std::string& key, const std::s
   (void)value;
   (void)table;
   if (key.empty()) return key;
-  return dgettext(domain_.c_str(), key.c_str());
+  auto found = translations_.find(key);
+  if (found == translations_.end()) {
+    found = translations_.emplace(key, dgettext(domain_.c_str(), key.c_str())).first;
+  }
+  return found->second;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 
 #include "platform/api.h"
 
@@ -19,4 +20,6 @@ class PLATFORM_API NSBundle {
   NSBundle();
   std::string domain_;
   std::string catalogue_;
+  // A catalogue does not change while the process runs; each key is looked up once.
+  mutable std::unordered_map<std::string, std::string> translations_;
 };

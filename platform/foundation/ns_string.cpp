@@ -12,13 +12,22 @@ std::string NSString::stringWithFormat(const char* format, ...) {
 }
 
 std::string NSString::stringWithFormatV(const char* format, va_list args) {
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  if (length <= 0) return std::string();
+  // One pass for the usual short text; a second only when it does not fit.
+  char small[256];
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(small, sizeof small, format, args);
+  if (length < 0) {
+    va_end(again);
+    return std::string();
+  }
+  if (static_cast<size_t>(length) < sizeof small) {
+    va_end(again);
+    return std::string(small, static_cast<size_t>(length));
+  }
   std::string out(static_cast<size_t>(length) + 1, '\0');
-  std::vsnprintf(out.data(), out.size(), format, args);
+  std::vsnprintf(out.data(), out.size(), format, again);
+  va_end(again);
   out.resize(static_cast<size_t>(length));
   return out;
 }
