@@ -38,6 +38,11 @@ reliability: build
 	$(BUILD)/bin/torn_read_stress 20000
 	bash reliability/leaks_and_growth.sh $(BUILD) 100000 10000
 
+bench: build
+	$(BUILD)/bin/brimwell_bench --benchmark_min_time=1 --benchmark_repetitions=5 \
+	  --benchmark_report_aggregates_only=true
+	bash bench/idle.sh $(BUILD) 60
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

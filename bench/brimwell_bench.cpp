@@ -134,7 +134,13 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      nanoseconds[run.benchmark_name()] =
+      // With repetitions, the median stands for the benchmark.
+      std::string name = run.benchmark_name();
+      if (run.run_type == Run::RT_Aggregate) {
+        if (run.aggregate_name != "median") continue;
+        name = run.run_name.function_name;
+      }
+      nanoseconds[name] =
           run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMicrosecond   ? 1e3
                                        : run.time_unit == benchmark::kMillisecond ? 1e6
                                                                                   : 1.0);

@@ -1,78 +1,46 @@
 #include "host/desktop_alerts.h"
 
-#include <canberra.h>
-#include <gio/gio.h>
-#include <libnotify/notify.h>
+#include <dlfcn.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 
 #include "platform/foundation/device_environment.h"
 #include "platform/uikit/ui_alert_view.h"
 
 namespace host {
-
-struct DesktopAlerts::Handles {
-  NotifyNotification* notification = nullptr;
-  ca_context* sound = nullptr;
-};
-
 namespace {
 
-// A session bus is there when its address is given or the usual socket exists; gio is not
-// asked to start one.
-bool sessionBusAvailable() {
+// Whether a session bus could be there at all, without loading anything to ask it.
+bool sessionBusMayBeThere() {
   const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  if (!address || !*address) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    struct stat info;
-    if (!runtime || stat((std::string(runtime) + "/bus").c_str(), &info) != 0) return false;
-  }
-  GError* error = nullptr;
-  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-  if (!bus) {
-    g_clear_error(&error);
-    return false;
-  }
-  g_object_unref(bus);
-  return true;
+  if (address && *address) return true;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  struct stat info;
+  return runtime && stat((std::string(runtime) + "/bus").c_str(), &info) == 0;
+}
+
+// Beside the platform library: ../lib from the program, in the build tree and installed.
+std::string modulePath() {
+  char exe[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (n <= 0) return kDesktopAlertsModule;
+  std::string path(exe, static_cast<size_t>(n));
+  path = path.substr(0, path.rfind('/'));
+  return path.substr(0, path.rfind('/')) + "/lib/" + kDesktopAlertsModule;
 }
 
 }  // namespace
 
 std::unique_ptr<DesktopAlerts> DesktopAlerts::connectIfAvailable() {
-  if (!sessionBusAvailable() || !notify_init("Brimwell")) return nullptr;
-  std::unique_ptr<DesktopAlerts> alerts(new DesktopAlerts());
-  alerts->handles_ = std::make_unique<Handles>();
-  if (ca_context_create(&alerts->handles_->sound) != CA_SUCCESS) alerts->handles_->sound = nullptr;
-  return alerts;
-}
-
-DesktopAlerts::~DesktopAlerts() {
-  if (!handles_) return;
-  if (handles_->notification) g_object_unref(handles_->notification);
-  if (handles_->sound) ca_context_destroy(handles_->sound);
-  notify_uninit();
-}
-
-void DesktopAlerts::notify(const std::string& title, const std::string& message) {
-  // Bodies may be read as markup by the notification server.
-  gchar* body = g_markup_escape_text(message.c_str(), -1);
-  if (!handles_->notification) {
-    handles_->notification = notify_notification_new(title.c_str(), body, "battery");
-  } else {
-    notify_notification_update(handles_->notification, title.c_str(), body, "battery");
-  }
-  g_free(body);
-  GError* error = nullptr;
-  // A desktop without a notification server is not an error worth reporting.
-  if (!notify_notification_show(handles_->notification, &error)) g_clear_error(&error);
-}
-
-void DesktopAlerts::playSound(const std::string& hostPath) {
-  if (!handles_->sound) return;
-  ca_context_play(handles_->sound, 0, CA_PROP_MEDIA_FILENAME, hostPath.c_str(),
-                  CA_PROP_EVENT_DESCRIPTION, "Brimwell charge alert", nullptr);
+  if (!sessionBusMayBeThere()) return nullptr;
+  // Kept loaded for the life of the process, as the alerts object needs it.
+  void* module = dlopen(modulePath().c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module) return nullptr;
+  const auto connect = reinterpret_cast<DesktopAlertsFactory>(dlsym(module, kDesktopAlertsFactory));
+  return std::unique_ptr<DesktopAlerts>(connect ? connect() : nullptr);
 }
 
 void DesktopMirror::showAlert(UIAlertView* alert) {

@@ -8,23 +8,22 @@
 namespace host {
 
 // The desktop's own alerts: a freedesktop notification for each dialog (each replacing the one
-// before, so they do not pile up) and the alert sound through the desktop's sound service.
+// before, so they do not pile up) and the alert sound through the desktop's sound service. They
+// live in a module of their own, loaded only on a desktop, so that the host does not carry the
+// desktop libraries otherwise.
 class DesktopAlerts {
  public:
-  // Null when there is no session bus to talk to: the host then stays terminal-only.
+  // Null when there is no session bus to talk to (or no module): the host stays terminal-only.
   static std::unique_ptr<DesktopAlerts> connectIfAvailable();
-  ~DesktopAlerts();
-  DesktopAlerts(const DesktopAlerts&) = delete;
-  DesktopAlerts& operator=(const DesktopAlerts&) = delete;
-
-  void notify(const std::string& title, const std::string& message);
-  void playSound(const std::string& hostPath);
-
- private:
-  DesktopAlerts() = default;
-  struct Handles;
-  std::unique_ptr<Handles> handles_;
+  virtual ~DesktopAlerts() = default;
+  virtual void notify(const std::string& title, const std::string& message) = 0;
+  virtual void playSound(const std::string& hostPath) = 0;
 };
+
+// The module's one entry point; null when the session bus does not answer.
+using DesktopAlertsFactory = DesktopAlerts* (*)();
+inline constexpr const char* kDesktopAlertsModule = "brimwell-desktop-alerts.so";
+inline constexpr const char* kDesktopAlertsFactory = "brimwell_connect_desktop_alerts";
 
 // Passes everything on to the process's own presenter and mirrors dialogs and sounds to the
 // desktop.

@@ -129,7 +129,7 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
         }
       }
     };
-    loop.addReadSource(STDIN_FILENO, handleKeys);
+    loop.addReadSource(STDIN_FILENO, handleKeys, [&] { loop.stop(); });
     loop.setInterruptHandler(handleKeys);  // a resize arrives as a key
     loop.addObserver([&] {
       HostScreenState state;

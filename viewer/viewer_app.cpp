@@ -27,9 +27,13 @@ int runLiveScreen(MainStoryboard& storyboard) {
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   unsigned long drawn = UIView::displayGeneration();
   screen.draw();
-  loop.addReadSource(STDIN_FILENO, [&] {
-    if (!screen.handleInput()) loop.stop();
-  });
+  // The terminal going away ends the viewer too.
+  loop.addReadSource(
+      STDIN_FILENO,
+      [&] {
+        if (!screen.handleInput()) loop.stop();
+      },
+      [&] { loop.stop(); });
   // A resize interrupts the sleep; curses then reports it as a key.
   loop.setInterruptHandler([&] {
     if (!screen.handleInput()) loop.stop();

@@ -52,8 +52,8 @@ void NSRunLoop::addTimer(std::shared_ptr<NSTimer> timer) {
   timers_.push_back(std::move(timer));
 }
 
-void NSRunLoop::addReadSource(int fd, Callback callback) {
-  sources_.push_back(Source{fd, std::move(callback)});
+void NSRunLoop::addReadSource(int fd, Callback callback, Callback onHangUp) {
+  sources_.push_back(Source{fd, std::move(callback), std::move(onHangUp)});
 }
 
 void NSRunLoop::stopOnTerminationSignals() {
@@ -134,7 +134,10 @@ void NSRunLoop::run() {
           worked = true;
         }
         // A hung-up or closed descriptor would report itself forever: stop watching it.
-        if (events & (POLLHUP | POLLERR | POLLNVAL)) finished.push_back(sources[i].fd);
+        if (events & (POLLHUP | POLLERR | POLLNVAL)) {
+          finished.push_back(sources[i].fd);
+          if (sources[i].onHangUp) sources[i].onHangUp();
+        }
       }
       for (int fd : finished) {
         sources_.erase(std::remove_if(sources_.begin(), sources_.end(),

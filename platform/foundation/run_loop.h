@@ -38,8 +38,9 @@ class PLATFORM_API NSRunLoop {
   static NSRunLoop& mainRunLoop();
 
   void addTimer(std::shared_ptr<NSTimer> timer);
-  // Calls back whenever fd is readable.
-  void addReadSource(int fd, Callback callback);
+  // Calls back whenever fd is readable; onHangUp, if given, once when its other end is gone
+  // (the source is then dropped).
+  void addReadSource(int fd, Callback callback, Callback onHangUp = {});
   // Calls back after a signal (SIGWINCH, say) interrupted the wait.
   void setInterruptHandler(Callback callback) { interruptHandler_ = std::move(callback); }
   // Calls back after every pass that did some work, before the loop sleeps again.
@@ -60,6 +61,7 @@ class PLATFORM_API NSRunLoop {
   struct Source {
     int fd;
     Callback callback;
+    Callback onHangUp;
   };
   std::vector<std::shared_ptr<NSTimer>> timers_;
   std::vector<Source> sources_;

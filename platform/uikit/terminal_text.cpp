@@ -59,6 +59,7 @@ TerminalDepth startTerminalScreen() {
   keypad(stdscr, TRUE);
   nodelay(stdscr, TRUE);
   curs_set(0);
+  typeahead(-1);  // no poll of the keyboard before every screen update
   if (!has_colors()) return TerminalDepth::none;
   start_color();
   use_default_colors();

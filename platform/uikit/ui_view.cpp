@@ -76,12 +76,15 @@ void UIView::removeFromSuperview() {
   release();
 }
 
+// A label given what it already shows has nothing new to draw.
 void UILabel::setText(std::optional<std::string> text) {
+  if (text == text_) return;
   text_ = std::move(text);
   setNeedsDisplay();
 }
 
 void UILabel::setTextColor(UIColor color) {
+  if (textColor_ == color) return;
   textColor_ = color;
   setNeedsDisplay();
 }
