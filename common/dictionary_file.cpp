@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 namespace brimwell {
 namespace {
@@ -32,26 +35,26 @@ class FileDescriptor {
   int fd_;
 };
 
-// Reads to the end. Asking for one byte more than the file's size sees the end in the same
-// call; a regular file reads short only at its end.
-bool readAll(int fd, std::string& out, size_t expected, size_t limit) {
-  out.resize(std::min(expected, limit) + 1);
-  size_t have = 0;
+// Reads to the end into the buffer, which is reused from one read to the next. Asking for one
+// byte more than the file's size sees the end in the same call; a regular file reads short
+// only at its end.
+bool readAll(int fd, std::vector<char>& buffer, size_t& have, size_t expected, size_t limit) {
+  if (buffer.size() < std::min(expected, limit) + 1) buffer.resize(std::min(expected, limit) + 1);
+  have = 0;
   for (;;) {
-    if (have == out.size()) {  // it grew since it was measured
-      if (out.size() > limit) return false;
-      out.resize(std::min(out.size() * 2, limit + 1));
+    if (have == buffer.size()) {  // it grew since it was measured
+      if (buffer.size() > limit) return false;
+      buffer.resize(std::min(buffer.size() * 2, limit + 1));
     }
-    const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+    const ssize_t n = ::read(fd, buffer.data() + have, buffer.size() - have);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
     }
     if (n == 0) break;
     have += static_cast<size_t>(n);
-    if (have < out.size()) break;
+    if (have < buffer.size()) break;
   }
-  out.resize(have);
   return have <= limit;
 }
 
@@ -109,11 +112,14 @@ Plist readDictionaryFile(const std::string& path) {
   struct stat info;
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return Plist();
   if (static_cast<unsigned long long>(info.st_size) > kMaxDictionaryFileBytes) return Plist();
-  std::string bytes;
-  if (!readAll(fd.get(), bytes, static_cast<size_t>(info.st_size), kMaxDictionaryFileBytes)) {
-    return Plist();
-  }
-  Plist parsed = Plist::fromMemory(bytes);
+  // A status file is read every few seconds; its buffer stays for the next read unless a large
+  // file made it large.
+  thread_local std::vector<char> buffer;
+  size_t length = 0;
+  const bool read =
+      readAll(fd.get(), buffer, length, static_cast<size_t>(info.st_size), kMaxDictionaryFileBytes);
+  Plist parsed = read ? Plist::fromMemory(std::string_view(buffer.data(), length)) : Plist();
+  if (buffer.size() > 64 * 1024) std::vector<char>().swap(buffer);
   if (!parsed.isDictionary()) return Plist();
   return parsed;
 }
