@@ -15,14 +15,7 @@ const AlertTexts kEnglish{"Message", "Charging is complete", "Charging has reach
 }  // namespace
 
 const AlertTexts& alertTextsFor(const std::vector<std::string>& preferredLanguages) {
-  switch (textLanguageFor(preferredLanguages)) {
-    case TextLanguage::simplifiedChinese:
-      return kSimplified;
-    case TextLanguage::traditionalChinese:
-      return kTraditional;
-    default:
-      return kEnglish;
-  }
+  return textSetFor(preferredLanguages, kSimplified, kTraditional, kEnglish);
 }
 
 std::string levelMessage(const AlertTexts& texts, int32_t alertLevel) {

@@ -30,14 +30,7 @@ const ChargingTextSet kEnglish{"Remaining Time",       "hour(s)",        "min(s)
 }  // namespace
 
 const ChargingTextSet& chargingTextSetFor(const std::vector<std::string>& preferredLanguages) {
-  switch (textLanguageFor(preferredLanguages)) {
-    case TextLanguage::simplifiedChinese:
-      return kSimplified;
-    case TextLanguage::traditionalChinese:
-      return kTraditional;
-    default:
-      return kEnglish;
-  }
+  return textSetFor(preferredLanguages, kSimplified, kTraditional, kEnglish);
 }
 
 std::string chargingText(const ChargingInputs& in, const ChargingTextSet& texts) {

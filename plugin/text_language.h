@@ -17,4 +17,19 @@ inline TextLanguage textLanguageFor(const std::vector<std::string>& preferredLan
   return TextLanguage::english;
 }
 
+// The text set of the first preferred language among the three.
+template <typename TextSet>
+const TextSet& textSetFor(const std::vector<std::string>& preferredLanguages,
+                          const TextSet& simplified, const TextSet& traditional,
+                          const TextSet& english) {
+  switch (textLanguageFor(preferredLanguages)) {
+    case TextLanguage::simplifiedChinese:
+      return simplified;
+    case TextLanguage::traditionalChinese:
+      return traditional;
+    default:
+      return english;
+  }
+}
+
 }  // namespace brimwell::plugin

@@ -1,5 +1,7 @@
 #include "tests/support/background_process.h"
 
+#include "tests/support/subprocess.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,32 +12,21 @@
 #include <chrono>
 #include <stdexcept>
 
-extern char** environ;
-
 namespace testing_support {
 
 BackgroundProcess::BackgroundProcess(const std::string& program,
                                      const std::vector<std::string>& args,
                                      const std::map<std::string, std::string>& env) {
-  std::vector<std::string> environment;
-  for (char** e = environ; *e; ++e) environment.push_back(*e);
-  for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
-  std::vector<char*> envp;
-  for (auto& e : environment) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> argvStrings{program};
-  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argvStrings) argv.push_back(a.data());
-  argv.push_back(nullptr);
+  std::map<std::string, std::optional<std::string>> overrides(env.begin(), env.end());
+  SpawnVectors vectors = spawnVectors(program, args, overrides);
 
   int pipeEnds[2];
   if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-  const int spawned =
-      posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, vectors.argv.data(),
+                                  vectors.envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(pipeEnds[1]);
   out_ = pipeEnds[0];

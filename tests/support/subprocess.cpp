@@ -13,27 +13,31 @@ extern char** environ;
 
 namespace testing_support {
 
+SpawnVectors spawnVectors(const std::string& program, const std::vector<std::string>& args,
+                          const std::map<std::string, std::optional<std::string>>& env) {
+  SpawnVectors v;
+  v.strings.push_back(program);
+  v.strings.insert(v.strings.end(), args.begin(), args.end());
+  const size_t argc = v.strings.size();
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    if (env.count(entry.substr(0, entry.find('='))) == 0) v.strings.push_back(entry);
+  }
+  for (const auto& [name, value] : env) {
+    if (value) v.strings.push_back(name + "=" + *value);
+  }
+  for (size_t i = 0; i < v.strings.size(); ++i) {
+    (i < argc ? v.argv : v.envp).push_back(v.strings[i].data());
+  }
+  v.argv.push_back(nullptr);
+  v.envp.push_back(nullptr);
+  return v;
+}
+
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::optional<std::string>>& env,
                          const std::string& input) {
-  std::vector<std::string> environment;
-  for (char** e = environ; *e; ++e) {
-    const std::string entry = *e;
-    const std::string name = entry.substr(0, entry.find('='));
-    if (env.count(name) == 0) environment.push_back(entry);
-  }
-  for (const auto& [name, value] : env) {
-    if (value) environment.push_back(name + "=" + *value);
-  }
-  std::vector<char*> envp;
-  for (auto& e : environment) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  std::vector<std::string> argvStrings{program};
-  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argvStrings) argv.push_back(a.data());
-  argv.push_back(nullptr);
+  SpawnVectors vectors = spawnVectors(program, args, env);
 
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
@@ -45,8 +49,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
   pid_t pid;
-  const int spawned =
-      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, vectors.argv.data(),
+                                  vectors.envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(in[0]);
   close(out[1]);

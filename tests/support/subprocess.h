@@ -19,4 +19,12 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
                          const std::map<std::string, std::optional<std::string>>& env = {},
                          const std::string& input = "");
 
+// What posix_spawn takes: the argument vector and this process's environment with overrides.
+struct SpawnVectors {
+  std::vector<std::string> strings;
+  std::vector<char*> argv, envp;
+};
+SpawnVectors spawnVectors(const std::string& program, const std::vector<std::string>& args,
+                          const std::map<std::string, std::optional<std::string>>& env);
+
 }  // namespace testing_support
