@@ -217,7 +217,8 @@ Scenario parseScenario(const std::string& text, const std::string& baseFolder) {
       if (args != 1) return fail("settings-raw takes one PATH");
       const std::string path = resolvePath(tokens[1], baseFolder);
       std::string bytes;
-      if (!readBytes(path, bytes)) return fail("cannot read " + path + " (a regular file up to 1 MiB)");
+      if (!readBytes(path, bytes))
+        return fail("cannot read " + path + " (a regular file up to 1 MiB)");
       scenario.commands.push_back(SettingsRawCommand{std::move(bytes)});
     } else if (verb == "language") {
       if (args > 1) return fail("language takes one comma-separated list, without blanks");

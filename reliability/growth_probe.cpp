@@ -52,7 +52,8 @@ brimwell::Plist record(int current, bool connected, bool full) {
 
 int main(int argc, char** argv) {
   if (argc != 3 || (std::strcmp(argv[1], "status") != 0 && std::strcmp(argv[1], "lock") != 0)) {
-    std::fprintf(stderr, "usage: growth_probe status|lock COUNT (SIM_DEVICE_ROOT holds the plug-in)\n");
+    std::fprintf(stderr,
+                 "usage: growth_probe status|lock COUNT (SIM_DEVICE_ROOT holds the plug-in)\n");
     return 2;
   }
   const long count = std::atol(argv[2]);
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
       controllerView(controller);
       objc_msgSend<void>(controller, sel_registerName("dealloc"));
     }
-    if (i % (count / 10 > 0 ? count / 10 : 1) == 0) std::printf("       %8ld  %8ld\n", i, residentKiB());
+    if (i % (count / 10 > 0 ? count / 10 : 1) == 0)
+      std::printf("       %8ld  %8ld\n", i, residentKiB());
   }
   std::printf("dialogs %ld, vibrations %ld, sounds %ld, views alive %ld, dialogs alive %ld\n",
               presenter.dialogs, presenter.vibrations, presenter.sounds, UIView::liveViews(),

@@ -22,12 +22,14 @@ using brimwell::Plist;
 Plist dictionaryNumber(int64_t n) {
   Plist d = Plist::newDictionary();
   d.setItem("Sequence", Plist(plist_new_uint(static_cast<uint64_t>(n))));
-  d.setItem("AppleRawCurrentCapacity", Plist(plist_new_uint(static_cast<uint64_t>(1000 + n % 700))));
+  d.setItem("AppleRawCurrentCapacity",
+            Plist(plist_new_uint(static_cast<uint64_t>(1000 + n % 700))));
   d.setItem("AppleRawMaxCapacity", Plist(plist_new_uint(1715)));
   d.setItem("InstantAmperage", Plist(plist_new_uint(static_cast<uint64_t>(-(n % 900)))));
   d.setItem("IsCharging", Plist(plist_new_bool(n % 2)));
   const size_t payload = static_cast<size_t>((n * 7919) % 12000);
-  d.setItem("Payload", Plist(plist_new_string(std::string(payload, static_cast<char>('a' + n % 26)).c_str())));
+  d.setItem("Payload",
+            Plist(plist_new_string(std::string(payload, static_cast<char>('a' + n % 26)).c_str())));
   return d;
 }
 
@@ -35,7 +37,8 @@ Plist dictionaryNumber(int64_t n) {
 
 int main(int argc, char** argv) {
   const int64_t writes = argc > 1 ? std::atoll(argv[1]) : 20000;
-  const std::string folder = argc > 2 ? argv[2] : std::filesystem::temp_directory_path() / "brimwell-torn";
+  const std::string folder =
+      argc > 2 ? argv[2] : std::filesystem::temp_directory_path() / "brimwell-torn";
   std::filesystem::create_directories(folder);
   const std::string path = folder + "/batteryStatus.plist";
   const std::string done = folder + "/done";
@@ -63,9 +66,10 @@ int main(int argc, char** argv) {
       }
       if (last) break;
     }
-    std::printf("reads %ld, complete %ld, torn or wrong %ld, absent (before the first write) %ld, "
-                "distinct dictionaries seen %zu\n",
-                reads, complete, torn, absent, seen.size());
+    std::printf(
+        "reads %ld, complete %ld, torn or wrong %ld, absent (before the first write) %ld, "
+        "distinct dictionaries seen %zu\n",
+        reads, complete, torn, absent, seen.size());
     std::fflush(stdout);
     _exit(torn == 0 ? 0 : 1);
   }

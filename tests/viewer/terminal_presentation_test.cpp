@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "common/text_format.h"
+#include "platform/uikit/terminal_colors.h"
 #include "viewer/once_output.h"
 #include "viewer/screen_state.h"
-#include "platform/uikit/terminal_colors.h"
 
 namespace {
 
