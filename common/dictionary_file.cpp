@@ -105,19 +105,35 @@ bool randomSuffix(std::string& out) {
 
 }  // namespace
 
-Plist readDictionaryFile(const std::string& path) {
-  // O_NONBLOCK keeps a planted FIFO from blocking the open; only regular files are read.
+namespace {
+
+// Opens a regular file of at most kMaxDictionaryFileBytes and reads it whole into buffer.
+// O_NONBLOCK keeps a planted FIFO from blocking the open.
+bool readRegularFileInto(const std::string& path, std::vector<char>& buffer, size_t& length) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (fd.get() < 0) return Plist();
+  if (fd.get() < 0) return false;
   struct stat info;
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return Plist();
-  if (static_cast<unsigned long long>(info.st_size) > kMaxDictionaryFileBytes) return Plist();
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (static_cast<unsigned long long>(info.st_size) > kMaxDictionaryFileBytes) return false;
+  return readAll(fd.get(), buffer, length, static_cast<size_t>(info.st_size),
+                 kMaxDictionaryFileBytes);
+}
+
+}  // namespace
+
+std::optional<std::string> readSmallRegularFile(const std::string& path) {
+  std::vector<char> buffer;
+  size_t length = 0;
+  if (!readRegularFileInto(path, buffer, length)) return std::nullopt;
+  return std::string(buffer.data(), length);
+}
+
+Plist readDictionaryFile(const std::string& path) {
   // A status file is read every few seconds; its buffer stays for the next read unless a large
   // file made it large.
   thread_local std::vector<char> buffer;
   size_t length = 0;
-  const bool read =
-      readAll(fd.get(), buffer, length, static_cast<size_t>(info.st_size), kMaxDictionaryFileBytes);
+  const bool read = readRegularFileInto(path, buffer, length);
   Plist parsed = read ? Plist::fromMemory(std::string_view(buffer.data(), length)) : Plist();
   if (buffer.size() > 64 * 1024) std::vector<char>().swap(buffer);
   if (!parsed.isDictionary()) return Plist();

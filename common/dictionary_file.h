@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "common/plist.h"
@@ -15,6 +16,10 @@ inline constexpr size_t kMaxDictionaryFileBytes = 1024 * 1024;
 // dictionary") when the path is absent, not a regular file, unreadable, too large, malformed,
 // or when its top level is not a dictionary.
 Plist readDictionaryFile(const std::string& path);
+
+// The bytes of a regular file of at most kMaxDictionaryFileBytes; none for anything else (absent,
+// a device, a FIFO, too large, unreadable).
+std::optional<std::string> readSmallRegularFile(const std::string& path);
 
 // Writes the dictionary as an XML property list by atomic replacement: a new file with an
 // unpredictable name is created exclusively in the same folder (so a planted symlink is never

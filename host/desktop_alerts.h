@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/uikit/presenter.h"
@@ -38,6 +39,20 @@ class DesktopMirror : public platform::Presenter {
  private:
   platform::Presenter& inner_;
   DesktopAlerts& desktop_;
+};
+
+// The process's own presenter, mirrored to the desktop when that is wanted and a desktop is there.
+class HostPresenter {
+ public:
+  HostPresenter(platform::Presenter& own, bool toDesktop);
+  platform::Presenter* get() {
+    return mirror_ ? static_cast<platform::Presenter*>(&*mirror_) : &own_;
+  }
+
+ private:
+  platform::Presenter& own_;
+  std::unique_ptr<DesktopAlerts> desktop_;
+  std::optional<DesktopMirror> mirror_;
 };
 
 }  // namespace host

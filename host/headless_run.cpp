@@ -2,12 +2,10 @@
 
 #include <chrono>
 #include <iostream>
-#include <optional>
 
 #include "host/desktop_alerts.h"
-#include "host/host_classes.h"
 #include "host/host_startup.h"
-#include "host/scenario_runner.h"
+#include "host/source_driver.h"
 #include "host/transcript.h"
 #include "platform/foundation/run_loop.h"
 
@@ -19,31 +17,23 @@ constexpr double kTick = 0.25;  // real seconds between looks at the source
 
 int runHeadless(BatterySource& source, const HostOptions& options) {
   TranscriptPresenter transcript(std::cout, [&] { return clockPrefix(source.simulatedSeconds()); });
-  const auto desktop = options.desktopAlerts ? DesktopAlerts::connectIfAvailable() : nullptr;
-  std::optional<DesktopMirror> mirror;
-  if (desktop) mirror.emplace(transcript, *desktop);
-  startHost(mirror ? static_cast<platform::Presenter*>(&*mirror) : &transcript, {});
-  SpringBoard springBoard;
-  Recorder recorder;
-  std::string lastSummary;
+  HostPresenter presenter(transcript, options.desktopAlerts);
+  startHost(presenter.get(), {});
+  SourceDriver driver(source, options, [&](const brimwell::Plist& status) {
+    if (options.logStatus) {
+      std::cout << clockPrefix(source.simulatedSeconds()) << "status " << statusSummary(status)
+                << '\n';
+    }
+  });
 
   auto done = [&] {
     return source.finished() ||
            (options.duration > 0 && source.simulatedSeconds() >= options.duration);
   };
   auto tick = [&](double realSeconds) {
-    auto status = source.tick(realSeconds);
+    driver.tick(realSeconds);
     for (const std::string& notice : source.takeNotices()) {
       std::cerr << "springboard-sim: " << notice << '\n';
-    }
-    if (status) {
-      if (options.logStatus) {
-        std::cout << clockPrefix(source.simulatedSeconds()) << "status " << statusSummary(*status)
-                  << '\n';
-      }
-      recorder.add(source.simulatedSeconds(), *status);
-      lastSummary = statusSummary(*status);
-      deliverStatus(springBoard, *status);
     }
   };
 
@@ -66,13 +56,15 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
     timer->invalidate();
   }
 
-  std::cout << clockPrefix(source.simulatedSeconds()) << "delivered " << recorder.size()
-            << " status changes" << (lastSummary.empty() ? "" : "; the last: " + lastSummary)
+  std::cout << clockPrefix(source.simulatedSeconds()) << "delivered " << driver.delivered()
+            << " status changes"
+            << (driver.last() ? "; the last: " + statusSummary(*driver.last()) : std::string())
             << '\n';
   std::cout.flush();
   platform::setPresenter(nullptr);
-  if (!options.record.empty() && !recorder.write(options.record)) {
-    std::cerr << "springboard-sim: cannot write " << options.record << "\n";
+  std::string why;
+  if (!driver.finish(why)) {
+    std::cerr << "springboard-sim: " << why << "\n";
     return 1;
   }
   return std::cout ? 0 : 1;

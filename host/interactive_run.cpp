@@ -13,7 +13,7 @@
 #include "host/host_classes.h"
 #include "host/host_screen.h"
 #include "host/host_startup.h"
-#include "host/scenario_runner.h"
+#include "host/source_driver.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/uikit/terminal_text.h"
 #include "platform/uikit/ui_device.h"
@@ -52,14 +52,10 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
   platform::useUtf8Characters();
   ScreenPresenter presenter;
   // On a desktop, the alerts also arrive the way its other programs' do.
-  const auto desktop = DesktopAlerts::connectIfAvailable();
-  std::optional<DesktopMirror> mirror;
-  if (desktop) mirror.emplace(presenter, *desktop);
-  startHost(mirror ? static_cast<platform::Presenter*>(&*mirror) : &presenter, {});
-  SpringBoard springBoard;
-  Recorder recorder;
+  HostPresenter hostPresenter(presenter, true);
+  startHost(hostPresenter.get(), {});
+  SourceDriver driver(source, options);
   LockScreen lockScreen;
-  std::optional<brimwell::Plist> last;
   std::string notice;
   // The phone starts locked; its charging view appears with the first status change, and
   // again whenever the charger is plugged in or out, as a phone's screen wakes for that.
@@ -74,16 +70,12 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
         kTick,
         [&] {
           const auto now = std::chrono::steady_clock::now();
-          auto delivered = source.tick(std::chrono::duration<double>(now - lastTick).count());
+          const bool delivered =
+              driver.tick(std::chrono::duration<double>(now - lastTick).count()) != nullptr;
           lastTick = now;
-          if (delivered) {
-            recorder.add(source.simulatedSeconds(), *delivered);
-            deliverStatus(springBoard, *delivered);
-            last = std::move(delivered);
-            if (relockAfterStatus) {
-              lockScreen.lock();
-              relockAfterStatus = false;
-            }
+          if (delivered && relockAfterStatus) {
+            lockScreen.lock();
+            relockAfterStatus = false;
           }
           if (options.duration > 0 && source.simulatedSeconds() >= options.duration) loop.stop();
         },
@@ -133,6 +125,7 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
     loop.setInterruptHandler(handleKeys);  // a resize arrives as a key
     loop.addObserver([&] {
       HostScreenState state;
+      const auto& last = driver.last();
       state.status = !notice.empty() && !last ? notice
                      : last                   ? statusSummary(*last)
                                               : "waiting for the first status change";
@@ -155,8 +148,9 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
   }
   lockScreen.unlock();
   platform::setPresenter(nullptr);
-  if (!options.record.empty() && !recorder.write(options.record)) {
-    std::cerr << "springboard-sim: cannot write " << options.record << "\n";
+  std::string why;
+  if (!driver.finish(why)) {
+    std::cerr << "springboard-sim: " << why << "\n";
     status = 1;
   }
   return status;

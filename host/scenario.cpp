@@ -2,8 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -79,21 +77,6 @@ bool looksDecimal(const std::string& t) {
 std::string resolvePath(const std::string& path, const std::string& base) {
   if (path.empty() || path[0] == '/' || base.empty()) return path;
   return base + "/" + path;
-}
-
-// Only a regular file, and no more than a status file may hold: a device node or a FIFO named
-// in a scenario must not hang the host.
-bool readBytes(const std::string& path, std::string& bytes) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return false;
-  const auto size = std::filesystem::file_size(path, error);
-  if (error || size > brimwell::kMaxDictionaryFileBytes) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  bytes = buffer.str();
-  return bytes.size() <= brimwell::kMaxDictionaryFileBytes;
 }
 
 bool parsePairs(const std::vector<std::string>& tokens, Plist& dictionary, std::string& why) {
@@ -216,10 +199,11 @@ Scenario parseScenario(const std::string& text, const std::string& baseFolder) {
     } else if (verb == "settings-raw") {
       if (args != 1) return fail("settings-raw takes one PATH");
       const std::string path = resolvePath(tokens[1], baseFolder);
-      std::string bytes;
-      if (!readBytes(path, bytes))
-        return fail("cannot read " + path + " (a regular file up to 1 MiB)");
-      scenario.commands.push_back(SettingsRawCommand{std::move(bytes)});
+      // Only a regular file, and no more than a status file may hold: a device node or a FIFO
+      // named in a scenario must not hang the host.
+      std::optional<std::string> bytes = brimwell::readSmallRegularFile(path);
+      if (!bytes) return fail("cannot read " + path + " (a regular file up to 1 MiB)");
+      scenario.commands.push_back(SettingsRawCommand{std::move(*bytes)});
     } else if (verb == "language") {
       if (args > 1) return fail("language takes one comma-separated list, without blanks");
       LanguageCommand command;

@@ -1,16 +1,14 @@
 #include "platform/foundation/device_environment.h"
 
 #include <sys/utsname.h>
+#include <unistd.h>
+
+#include <climits>
 
 #include <cstdlib>
 
 namespace platform {
 namespace {
-
-const char* environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value && *value ? value : nullptr;
-}
 
 std::vector<std::string> splitList(std::string_view text, char separator) {
   std::vector<std::string> items;
@@ -29,8 +27,26 @@ std::vector<std::string> splitList(std::string_view text, char separator) {
 
 }  // namespace
 
+const char* environmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : nullptr;
+}
+
+std::string executablePath() {
+  char buffer[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+std::string installPrefix() {
+  const std::string exe = executablePath();
+  const std::string bin = exe.substr(0, exe.rfind('/') == std::string::npos ? 0 : exe.rfind('/'));
+  const size_t slash = bin.rfind('/');
+  return slash == std::string::npos ? std::string(".") : bin.substr(0, slash);
+}
+
 std::string deviceFilePath(std::string_view devicePath) {
-  const char* root = environment("SIM_DEVICE_ROOT");
+  const char* root = environmentValue("SIM_DEVICE_ROOT");
   if (!root) return std::string(devicePath);
   std::string resolved(root);
   while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
@@ -53,14 +69,14 @@ std::string languageTagForLocale(std::string_view locale) {
 std::vector<std::string> preferredLanguages() {
   if (const char* list = std::getenv("SIM_LANGUAGES")) return splitList(list, ',');
   // LANGUAGE is a priority list of its own; the others name a single locale.
-  if (const char* language = environment("LANGUAGE")) {
+  if (const char* language = environmentValue("LANGUAGE")) {
     std::vector<std::string> tags;
     for (const std::string& name : splitList(language, ':'))
       tags.push_back(languageTagForLocale(name));
     if (!tags.empty()) return tags;
   }
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    if (const char* locale = environment(name)) return {languageTagForLocale(locale)};
+    if (const char* locale = environmentValue(name)) return {languageTagForLocale(locale)};
   }
   return {"en"};
 }

@@ -11,6 +11,14 @@
 // device's own terms (paths, languages, screen facts).
 namespace platform {
 
+// A variable's value, or null when it is unset or empty.
+PLATFORM_API const char* environmentValue(const char* name);
+
+// This program's own file, and the folder its bin/ sits in (the build tree or the install
+// prefix), where lib/ and share/ are found.
+PLATFORM_API std::string executablePath();
+PLATFORM_API std::string installPrefix();
+
 // Maps an absolute device path ("/tmp/batteryStatus.plist") to where it lives here: under
 // SIM_DEVICE_ROOT when that is set, else unchanged.
 PLATFORM_API std::string deviceFilePath(std::string_view devicePath);

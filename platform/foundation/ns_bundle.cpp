@@ -1,28 +1,11 @@
 #include "platform/foundation/ns_bundle.h"
 
 #include <libintl.h>
-#include <unistd.h>
 
-#include <climits>
 #include <clocale>
 #include <cstdlib>
 
 #include "platform/foundation/device_environment.h"
-
-namespace {
-
-std::string executablePath() {
-  char buffer[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
-}
-
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-}  // namespace
 
 NSBundle& NSBundle::mainBundle() {
   static NSBundle bundle;
@@ -30,10 +13,10 @@ NSBundle& NSBundle::mainBundle() {
 }
 
 NSBundle::NSBundle() {
-  const std::string exe = executablePath();
+  const std::string exe = platform::executablePath();
   domain_ = exe.substr(exe.rfind('/') + 1);
   // Catalogues sit beside the program, in ../share/locale, both in the build tree and installed.
-  const std::string localeDir = folderOf(folderOf(exe)) + "/share/locale";
+  const std::string localeDir = platform::installPrefix() + "/share/locale";
 
   const std::vector<std::string> languages = platform::preferredLanguages();
   // Catalogue folders are named by the exact language tag ("zh-Hans"), so only an exact match

@@ -1,15 +1,14 @@
 #include "platform/uikit/ui_device.h"
 
+#include "platform/foundation/device_environment.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
 
-const char* environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value && *value ? value : nullptr;
-}
+using platform::environmentValue;
 
 // "WxH" with non-negative numbers; false for anything else.
 bool parseScreen(const char* text, CGFloat& width, CGFloat& height) {
@@ -26,7 +25,7 @@ bool parseScreen(const char* text, CGFloat& width, CGFloat& height) {
 UIScreen* UIScreen::mainScreen() {
   static UIScreen screen;
   CGFloat width = 320, height = 568;
-  if (const char* size = environment("SIM_SCREEN")) {
+  if (const char* size = environmentValue("SIM_SCREEN")) {
     if (!parseScreen(size, width, height)) return nullptr;
   }
   screen.bounds_ = CGRectMake(0, 0, width, height);
@@ -40,12 +39,12 @@ UIDevice* UIDevice::currentDevice() {
 
 bool UIDevice::respondsToSelector(SEL selector) const {
   if (selector != sel_registerName("userInterfaceIdiom")) return false;
-  const char* idiom = environment("SIM_IDIOM");
+  const char* idiom = environmentValue("SIM_IDIOM");
   return !idiom || std::strcmp(idiom, "none") != 0;
 }
 
 UIUserInterfaceIdiom UIDevice::userInterfaceIdiom() const {
-  const char* idiom = environment("SIM_IDIOM");
+  const char* idiom = environmentValue("SIM_IDIOM");
   if (!idiom || std::strcmp(idiom, "phone") == 0) return UIUserInterfaceIdiomPhone;
   if (std::strcmp(idiom, "pad") == 0) return UIUserInterfaceIdiomPad;
   return UIUserInterfaceIdiomUnspecified;
@@ -57,6 +56,6 @@ UIApplication* UIApplication::sharedApplication() {
 }
 
 UIInterfaceOrientation UIApplication::statusBarOrientation() const {
-  const char* orientation = environment("SIM_ORIENTATION");
+  const char* orientation = environmentValue("SIM_ORIENTATION");
   return orientation ? std::strtol(orientation, nullptr, 10) : 1;
 }
