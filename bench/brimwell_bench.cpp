@@ -3,6 +3,7 @@
 // file through libplist alone. Prints the usual benchmark lines, then the ratios.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <plist/plist.h>
 #include <unistd.h>
 
 #include <cstdio>

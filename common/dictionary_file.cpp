@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <string_view>
 #include <vector>
+
+#include "common/plist_xml_writer.h"
 
 namespace brimwell {
 namespace {
@@ -35,27 +36,44 @@ class FileDescriptor {
   int fd_;
 };
 
+bool failed(std::string* why, std::string text) {
+  if (why) *why = std::move(text);
+  return false;
+}
+
+bool failedWithErrno(std::string* why, const char* what) {
+  return failed(why, std::string(what) + ": " + std::strerror(errno));
+}
+
+std::string limitText(size_t limit) {
+  return limit % (1024 * 1024) == 0 ? std::to_string(limit / (1024 * 1024)) + " MiB"
+                                    : std::to_string(limit) + " bytes";
+}
+
 // Reads to the end into the buffer, which is reused from one read to the next. Asking for one
-// byte more than the file's size sees the end in the same call; a regular file reads short
-// only at its end.
-bool readAll(int fd, std::vector<char>& buffer, size_t& have, size_t expected, size_t limit) {
-  if (buffer.size() < std::min(expected, limit) + 1) buffer.resize(std::min(expected, limit) + 1);
+// byte more than the expected size sees the end in the same call; a regular file reads short
+// only at its end, a pipe reads on until it ends.
+bool readAll(int fd, std::vector<char>& buffer, size_t& have, size_t expected, size_t limit,
+             bool regular, std::string* why) {
+  const size_t first = std::min(expected, limit) + 1;
+  if (buffer.size() < first) buffer.resize(first);
   have = 0;
   for (;;) {
     if (have == buffer.size()) {  // it grew since it was measured
-      if (buffer.size() > limit) return false;
-      buffer.resize(std::min(buffer.size() * 2, limit + 1));
+      if (buffer.size() > limit) return failed(why, "larger than " + limitText(limit));
+      buffer.resize(std::min(std::max<size_t>(buffer.size() * 2, 4096), limit + 1));
     }
     const ssize_t n = ::read(fd, buffer.data() + have, buffer.size() - have);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return failedWithErrno(why, "read");
     }
     if (n == 0) break;
     have += static_cast<size_t>(n);
-    if (have < buffer.size()) break;
+    if (regular && have < buffer.size()) break;
   }
-  return have <= limit;
+  if (have > limit) return failed(why, "larger than " + limitText(limit));
+  return true;
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -103,47 +121,65 @@ bool randomSuffix(std::string& out) {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
-// Opens a regular file of at most kMaxDictionaryFileBytes and reads it whole into buffer.
-// O_NONBLOCK keeps a planted FIFO from blocking the open.
-bool readRegularFileInto(const std::string& path, std::vector<char>& buffer, size_t& length) {
+// Opens a regular file of at most limit bytes and reads it whole into buffer. O_NONBLOCK keeps
+// a planted FIFO from blocking the open.
+bool readRegularFileInto(const std::string& path, std::vector<char>& buffer, size_t& length,
+                         size_t limit, std::string* why) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (fd.get() < 0) return false;
+  if (fd.get() < 0) return failed(why, std::strerror(errno));
   struct stat info;
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  if (static_cast<unsigned long long>(info.st_size) > kMaxDictionaryFileBytes) return false;
-  return readAll(fd.get(), buffer, length, static_cast<size_t>(info.st_size),
-                 kMaxDictionaryFileBytes);
+  if (::fstat(fd.get(), &info) != 0) return failedWithErrno(why, "stat");
+  if (!S_ISREG(info.st_mode)) return failed(why, "not a regular file");
+  if (static_cast<unsigned long long>(info.st_size) > limit) {
+    return failed(why, "larger than " + limitText(limit));
+  }
+  return readAll(fd.get(), buffer, length, static_cast<size_t>(info.st_size), limit, true, why);
 }
 
 }  // namespace
 
-std::optional<std::string> readSmallRegularFile(const std::string& path) {
+std::optional<std::string> readSmallRegularFile(const std::string& path, std::string* why,
+                                                size_t limit) {
   std::vector<char> buffer;
   size_t length = 0;
-  if (!readRegularFileInto(path, buffer, length)) return std::nullopt;
+  if (!readRegularFileInto(path, buffer, length, limit, why)) return std::nullopt;
   return std::string(buffer.data(), length);
 }
 
-Plist readDictionaryFile(const std::string& path) {
+std::optional<std::string> readSmallStream(int fd, std::string* why, size_t limit) {
+  std::vector<char> buffer;
+  size_t length = 0;
+  if (!readAll(fd, buffer, length, 0, limit, false, why)) return std::nullopt;
+  return std::string(buffer.data(), length);
+}
+
+Plist readPropertyListFile(const std::string& path, std::string* why, size_t limit) {
   // A status file is read every few seconds; its buffer stays for the next read unless a large
   // file made it large.
   thread_local std::vector<char> buffer;
   size_t length = 0;
-  const bool read = readRegularFileInto(path, buffer, length);
-  Plist parsed = read ? Plist::fromMemory(std::string_view(buffer.data(), length)) : Plist();
+  Plist parsed;
+  if (readRegularFileInto(path, buffer, length, limit, why)) {
+    parsed = Plist::fromMemory(std::string_view(buffer.data(), length), why);
+  }
   if (buffer.size() > 64 * 1024) std::vector<char>().swap(buffer);
-  if (!parsed.isDictionary()) return Plist();
   return parsed;
 }
 
-bool writeDictionaryFileAtomically(const Plist& dictionary, const std::string& path) {
-  if (!dictionary.isDictionary() || path.empty() || path.back() == '/') return false;
-  const std::string xml = dictionary.toXml();
-  if (xml.empty()) return false;
+Plist readDictionaryFile(const std::string& path, std::string* why) {
+  Plist parsed = readPropertyListFile(path, why);
+  if (parsed && !parsed.isDictionary()) {
+    failed(why, "its top level is not a dictionary");
+    return Plist();
+  }
+  return parsed;
+}
+
+bool writePropertyListAtomically(const Plist& value, const std::string& path, std::string* why) {
+  if (path.empty() || path.back() == '/') return failed(why, "no file name in the path");
+  std::string unwritable;
+  const std::optional<std::string> xml = xmlPropertyList(value, &unwritable);
+  if (!xml) return failed(why, "cannot be written as a property list: " + unwritable);
 
   const std::string prefix = folderOf(path) + "/." + baseNameOf(path) + ".";
   std::string temporary;
@@ -151,20 +187,19 @@ bool writeDictionaryFileAtomically(const Plist& dictionary, const std::string& p
   // A collision with an existing name (planted or not) just means another draw.
   for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
     std::string suffix;
-    if (!randomSuffix(suffix)) return false;
+    if (!randomSuffix(suffix)) return failedWithErrno(why, "no random name");
     temporary = prefix + suffix;
     raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (raw < 0 && errno != EEXIST) return false;
+    if (raw < 0 && errno != EEXIST) return failedWithErrno(why, "cannot create a temporary file");
   }
-  if (raw < 0) return false;
+  if (raw < 0) return failed(why, "every temporary name drawn was taken");
 
   FileDescriptor fd(raw);
-  const bool written = writeAll(fd.get(), xml) && fd.close();
-  if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  bool ok = writeAll(fd.get(), *xml) || failedWithErrno(why, "write");
+  ok = ok && (fd.close() || failedWithErrno(why, "close"));
+  ok = ok && (::rename(temporary.c_str(), path.c_str()) == 0 || failedWithErrno(why, "rename"));
+  if (!ok) ::unlink(temporary.c_str());
+  return ok;
 }
 
 }  // namespace brimwell

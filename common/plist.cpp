@@ -1,34 +1,159 @@
 #include "common/plist.h"
 
-#include "common/plist_input_check.h"
-#include "common/plist_xml_writer.h"
+#include <cmath>
+#include <cstring>
 
-#include <cstdint>
-#include <cstdlib>
-#include <limits>
+#include "common/plist_binary_reader.h"
+#include "common/plist_xml_reader.h"
+#include "common/plist_xml_writer.h"
 
 namespace brimwell {
 
-Plist Plist::fromMemory(std::string_view bytes) {
-  if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return Plist();
-  if (carriesNulInText(bytes)) return Plist();
-  plist_t node = nullptr;
-  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &node);
-  return Plist(node);
+Plist Plist::boolean(bool value) {
+  Plist p(Kind::Boolean);
+  p.bits_ = value ? 1 : 0;
+  return p;
 }
 
-plist_t Plist::item(const char* key) const {
-  if (!isDictionary()) return nullptr;
-  return plist_dict_get_item(node_, key);
+Plist Plist::integer(int64_t value) {
+  Plist p(Kind::Integer);
+  p.bits_ = static_cast<uint64_t>(value);
+  p.negative_ = value < 0;
+  return p;
 }
 
-void Plist::setItem(const char* key, Plist value) {
-  if (!isDictionary() || !value) return;
-  plist_dict_set_item(node_, key, value.release());
+Plist Plist::unsignedInteger(uint64_t value) {
+  Plist p(Kind::Integer);
+  p.bits_ = value;
+  return p;
+}
+
+Plist Plist::real(double value) {
+  Plist p(Kind::Real);
+  p.real_ = value;
+  return p;
+}
+
+Plist Plist::string(std::string text) {
+  Plist p(Kind::String);
+  p.text_ = std::move(text);
+  return p;
+}
+
+Plist Plist::data(std::string bytes) {
+  Plist p(Kind::Data);
+  p.text_ = std::move(bytes);
+  return p;
+}
+
+Plist Plist::date(double secondsSince2001) {
+  Plist p(Kind::Date);
+  p.real_ = secondsSince2001;
+  return p;
+}
+
+Plist Plist::uid(uint64_t value) {
+  Plist p(Kind::Uid);
+  p.bits_ = value;
+  return p;
+}
+
+Plist Plist::newArray() {
+  return Plist(Kind::Array);
+}
+
+Plist Plist::newDictionary() {
+  return Plist(Kind::Dictionary);
+}
+
+Plist Plist::fromMemory(std::string_view bytes, std::string* why) {
+  std::string reason;
+  Plist parsed = isBinaryPropertyList(bytes) ? readBinaryPropertyList(bytes, reason)
+                                             : readXmlPropertyList(bytes, reason);
+  if (why) *why = std::move(reason);
+  return parsed;
+}
+
+void Plist::append(Plist value) {
+  if (kind_ == Kind::Array && value) children_.push_back(std::move(value));
+}
+
+const Plist* Plist::item(std::string_view key) const {
+  if (kind_ != Kind::Dictionary) return nullptr;
+  for (size_t i = 0; i < keys_.size(); ++i) {
+    if (keys_[i] == key) return &children_[i];
+  }
+  return nullptr;
+}
+
+void Plist::setItem(std::string_view key, Plist value) {
+  if (kind_ != Kind::Dictionary || !value) return;
+  for (size_t i = 0; i < keys_.size(); ++i) {
+    if (keys_[i] == key) {
+      children_[i] = std::move(value);
+      return;
+    }
+  }
+  keys_.emplace_back(key);
+  children_.push_back(std::move(value));
+}
+
+bool Plist::removeItem(std::string_view key) {
+  if (kind_ != Kind::Dictionary) return false;
+  for (size_t i = 0; i < keys_.size(); ++i) {
+    if (keys_[i] == key) {
+      keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(i));
+      children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+Plist Plist::copy() const {
+  Plist p(kind_);
+  p.negative_ = negative_;
+  p.bits_ = bits_;
+  p.real_ = real_;
+  p.text_ = text_;
+  p.keys_ = keys_;
+  p.children_.reserve(children_.size());
+  for (const Plist& child : children_) p.children_.push_back(child.copy());
+  return p;
+}
+
+bool Plist::operator==(const Plist& other) const {
+  if (kind_ != other.kind_) return false;
+  switch (kind_) {
+    case Kind::None:
+      return true;
+    case Kind::Boolean:
+    case Kind::Uid:
+      return bits_ == other.bits_;
+    case Kind::Integer:
+      return bits_ == other.bits_ && negative_ == other.negative_;
+    case Kind::Real:
+    case Kind::Date:
+      return std::memcmp(&real_, &other.real_, sizeof real_) == 0 ||
+             (std::isnan(real_) && std::isnan(other.real_));
+    case Kind::String:
+    case Kind::Data:
+      return text_ == other.text_;
+    case Kind::Array:
+      return children_ == other.children_;
+    case Kind::Dictionary:
+      if (size() != other.size()) return false;
+      for (size_t i = 0; i < keys_.size(); ++i) {
+        const Plist* mate = other.item(keys_[i]);
+        if (!mate || !(*mate == children_[i])) return false;
+      }
+      return true;
+  }
+  return false;
 }
 
 std::string Plist::toXml() const {
-  return xmlPropertyList(node_).value_or(std::string());
+  return xmlPropertyList(*this).value_or(std::string());
 }
 
 }  // namespace brimwell

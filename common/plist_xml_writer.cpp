@@ -1,11 +1,10 @@
 #include "common/plist_xml_writer.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
+#include <string_view>
 
+#include "common/plist_date.h"
 #include "common/text_format.h"
+#include "common/value_conversions.h"
 
 namespace brimwell {
 namespace {
@@ -15,180 +14,187 @@ constexpr const char* kHeader =
     "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
     "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
     "<plist version=\"1.0\">\n";
-constexpr int64_t kSecondsFrom1970To2001 = 978307200;
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-void appendEscaped(std::string& out, const char* text, size_t length) {
-  for (size_t i = 0; i < length; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7f) {
-          char reference[8];
-          std::snprintf(reference, sizeof reference, "&#x%x;", c);
-          out += reference;
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
+// The length of the well-formed UTF-8 sequence at text[at], or 0 when there is none.
+size_t utf8SequenceAt(std::string_view text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
+  const auto continuation = [&](size_t i, unsigned char low = 0x80, unsigned char high = 0xbf) {
+    return at + i < text.size() && byte(i) >= low && byte(i) <= high;
+  };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  if (lead >= 0xc2 && lead <= 0xdf) return continuation(1) ? 2 : 0;
+  if (lead >= 0xe0 && lead <= 0xef) {
+    const unsigned char low = lead == 0xe0 ? 0xa0 : 0x80;   // no overlong forms
+    const unsigned char high = lead == 0xed ? 0x9f : 0xbf;  // no surrogates
+    return continuation(1, low, high) && continuation(2) ? 3 : 0;
+  }
+  if (lead >= 0xf0 && lead <= 0xf4) {
+    const unsigned char low = lead == 0xf0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xf4 ? 0x8f : 0xbf;  // nothing above U+10FFFF
+    return continuation(1, low, high) && continuation(2) && continuation(3) ? 4 : 0;
+  }
+  return 0;
+}
+
+// Character data for a <key> or a <string>.
+void appendText(std::string& out, std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    const char c = text[at];
+    const size_t length = utf8SequenceAt(text, at);
+    if (length == 0) {
+      out += kReplacement;
+      ++at;
+      continue;
+    }
+    const std::string_view sequence = text.substr(at, length);
+    at += length;
+    if (c == '&') {
+      out += "&amp;";
+    } else if (c == '<') {
+      out += "&lt;";
+    } else if (c == '>') {
+      out += "&gt;";
+    } else if (c == '\r') {
+      out += "&#13;";  // a raw one would read back as a line feed
+    } else if ((static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') ||
+               sequence == "\xEF\xBF\xBE" || sequence == "\xEF\xBF\xBF") {
+      out += kReplacement;
+    } else {
+      out += sequence;
     }
   }
 }
 
-void appendBase64(std::string& out, const char* data, uint64_t length) {
+void appendBase64(std::string& out, std::string_view bytes) {
   static const char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-  for (uint64_t i = 0; i < length; i += 3) {
-    const uint32_t a = bytes[i];
-    const uint32_t b = i + 1 < length ? bytes[i + 1] : 0;
-    const uint32_t c = i + 2 < length ? bytes[i + 2] : 0;
-    const uint32_t triple = (a << 16) | (b << 8) | c;
+  const auto at = [&](size_t i) {
+    return i < bytes.size() ? static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) : 0u;
+  };
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    const uint32_t triple = (at(i) << 16) | (at(i + 1) << 8) | at(i + 2);
     out.push_back(kAlphabet[(triple >> 18) & 63]);
     out.push_back(kAlphabet[(triple >> 12) & 63]);
-    out.push_back(i + 1 < length ? kAlphabet[(triple >> 6) & 63] : '=');
-    out.push_back(i + 2 < length ? kAlphabet[triple & 63] : '=');
+    out.push_back(i + 1 < bytes.size() ? kAlphabet[(triple >> 6) & 63] : '=');
+    out.push_back(i + 2 < bytes.size() ? kAlphabet[triple & 63] : '=');
   }
 }
 
-// An integer whose top bit is set is either negative or above INT64_MAX, which only libplist's
-// own rendering of that one node can tell apart.
-std::string integerText(plist_t node) {
-  uint64_t raw = 0;
-  plist_get_uint_val(node, &raw);
-  if (static_cast<int64_t>(raw) >= 0) return std::to_string(raw);
-  plist_t alone = plist_copy(node);
-  char* xml = nullptr;
-  uint32_t length = 0;
-  plist_to_xml(alone, &xml, &length);
-  plist_free(alone);
-  std::string text = xml ? std::string(xml, length) : std::string();
-  plist_to_xml_free(xml);
-  const size_t open = text.find("<integer>");
-  const size_t close = text.find("</integer>");
-  if (open == std::string::npos || close == std::string::npos) {
-    return std::to_string(static_cast<int64_t>(raw));
-  }
-  return text.substr(open + 9, close - open - 9);
-}
+class XmlWriter {
+ public:
+  std::string out = kHeader;
+  std::string error;
 
-bool appendNode(std::string& out, plist_t node, int depth) {
-  if (depth > kMaxXmlDepth) return false;
-  const std::string indent(static_cast<size_t>(depth), '\t');
-  switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN: {
-      uint8_t value = 0;
-      plist_get_bool_val(node, &value);
-      out += indent + (value ? "<true/>\n" : "<false/>\n");
-      return true;
-    }
-    case PLIST_UINT:
-      out += indent + "<integer>" + integerText(node) + "</integer>\n";
-      return true;
-    case PLIST_REAL: {
-      double value = 0;
-      plist_get_real_val(node, &value);
-      out += indent + "<real>" + shortestDecimal(value) + "</real>\n";
-      return true;
-    }
-    case PLIST_STRING: {
-      // The buffer's own end, not the length libplist reports, which it can get wrong.
-      const char* text = plist_get_string_ptr(node, nullptr);
-      out += indent + "<string>";
-      appendEscaped(out, text ? text : "", text ? std::strlen(text) : 0);
-      out += "</string>\n";
-      return true;
-    }
-    case PLIST_DATA: {
-      uint64_t length = 0;
-      const char* data = plist_get_data_ptr(node, &length);
-      out += indent + "<data>";
-      appendBase64(out, data, data ? length : 0);
-      out += "</data>\n";
-      return true;
-    }
-    case PLIST_DATE: {
-      int32_t seconds = 0, microseconds = 0;
-      plist_get_date_val(node, &seconds, &microseconds);
-      const time_t unix = static_cast<time_t>(seconds + kSecondsFrom1970To2001);
-      struct tm utc;
-      if (!gmtime_r(&unix, &utc)) return false;
-      char text[32];
-      std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-      out += indent + "<date>" + text + "</date>\n";
-      return true;
-    }
-    case PLIST_UID: {
-      uint64_t value = 0;
-      plist_get_uid_val(node, &value);
-      out += indent + "<dict>\n" + indent + "\t<key>CF$UID</key>\n" + indent + "\t<integer>" +
-             std::to_string(value) + "</integer>\n" + indent + "</dict>\n";
-      return true;
-    }
-    case PLIST_ARRAY: {
-      const uint32_t size = plist_array_get_size(node);
-      if (size == 0) {
-        out += indent + "<array/>\n";
+  bool value(const Plist& node, int depth) {
+    if (depth > kMaxPlistDepth) return fail("nested deeper than " + std::to_string(kMaxPlistDepth));
+    indent(depth);
+    switch (node.kind()) {
+      case Plist::Kind::Boolean:
+        out += node.booleanValue() ? "<true/>\n" : "<false/>\n";
         return true;
-      }
-      out += indent + "<array>\n";
-      for (uint32_t i = 0; i < size; ++i) {
-        if (!appendNode(out, plist_array_get_item(node, i), depth + 1)) return false;
-      }
-      out += indent + "</array>\n";
-      return true;
-    }
-    case PLIST_DICT: {
-      if (plist_dict_get_size(node) == 0) {
-        out += indent + "<dict/>\n";
+      case Plist::Kind::Integer:
+        return scalar("integer", textOf(&node).value_or(""));
+      case Plist::Kind::Real:
+        return scalar("real", shortestDecimal(node.realValue()));
+      case Plist::Kind::String:
+        out += "<string>";
+        appendText(out, node.text());
+        out += "</string>\n";
         return true;
-      }
-      out += indent + "<dict>\n";
-      plist_dict_iter iterator = nullptr;
-      plist_dict_new_iter(node, &iterator);
-      bool ok = true;
-      for (;;) {
-        char* key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(node, iterator, &key, &value);
-        if (!value) {
-          free(key);
-          break;
-        }
-        out += indent + "\t<key>";
-        appendEscaped(out, key ? key : "", key ? std::strlen(key) : 0);
-        out += "</key>\n";
-        free(key);
-        if (!appendNode(out, value, depth + 1)) {
-          ok = false;
-          break;
-        }
-      }
-      free(iterator);
-      if (!ok) return false;
-      out += indent + "</dict>\n";
-      return true;
+      case Plist::Kind::Data:
+        out += "<data>";
+        appendBase64(out, node.text());
+        out += "</data>\n";
+        return true;
+      case Plist::Kind::Date:
+        return date(node.dateValue());
+      case Plist::Kind::Uid:
+        return uid(node.uidValue(), depth);
+      case Plist::Kind::Array:
+        return array(node, depth);
+      case Plist::Kind::Dictionary:
+        return dictionary(node, depth);
+      case Plist::Kind::None:
+        break;
     }
-    default:
-      return false;
+    return fail("no value to write");
   }
-}
+
+ private:
+  bool fail(std::string why) {
+    if (error.empty()) error = std::move(why);
+    return false;
+  }
+
+  void indent(int depth) { out.append(static_cast<size_t>(depth), '\t'); }
+
+  bool scalar(const char* tag, const std::string& text) {
+    out += std::string("<") + tag + ">" + text + "</" + tag + ">\n";
+    return true;
+  }
+
+  bool date(double seconds) {
+    const auto text = formatPlistDate(seconds);
+    if (!text) return fail("a date outside the years 1 to 9999");
+    return scalar("date", *text);
+  }
+
+  // Keyed archives' references, in the form the platform writes them.
+  bool uid(uint64_t value, int depth) {
+    out += "<dict>\n";
+    indent(depth + 1);
+    out += "<key>CF$UID</key>\n";
+    indent(depth + 1);
+    scalar("integer", std::to_string(value));
+    indent(depth);
+    out += "</dict>\n";
+    return true;
+  }
+
+  bool array(const Plist& node, int depth) {
+    if (node.size() == 0) {
+      out += "<array/>\n";
+      return true;
+    }
+    out += "<array>\n";
+    for (size_t i = 0; i < node.size(); ++i) {
+      if (!value(node.at(i), depth + 1)) return false;
+    }
+    indent(depth);
+    out += "</array>\n";
+    return true;
+  }
+
+  bool dictionary(const Plist& node, int depth) {
+    if (node.size() == 0) {
+      out += "<dict/>\n";
+      return true;
+    }
+    out += "<dict>\n";
+    for (size_t i = 0; i < node.size(); ++i) {
+      indent(depth + 1);
+      out += "<key>";
+      appendText(out, node.keyAt(i));
+      out += "</key>\n";
+      if (!value(node.valueAt(i), depth + 1)) return false;
+    }
+    indent(depth);
+    out += "</dict>\n";
+    return true;
+  }
+};
 
 }  // namespace
 
-std::optional<std::string> xmlPropertyList(plist_t root) {
-  if (!root) return std::nullopt;
-  std::string out = kHeader;
-  if (!appendNode(out, root, 0)) return std::nullopt;
-  out += "</plist>\n";
-  return out;
+std::optional<std::string> xmlPropertyList(const Plist& root, std::string* why) {
+  XmlWriter writer;
+  const bool written = writer.value(root, 0);
+  if (why) *why = writer.error;
+  if (!written) return std::nullopt;
+  writer.out += "</plist>\n";
+  return std::move(writer.out);
 }
 
 }  // namespace brimwell

@@ -1,6 +1,5 @@
 #include "common/value_conversions.h"
 
-#include <cmath>
 #include <limits>
 
 #include "common/saturating_truncate.h"
@@ -10,89 +9,64 @@
 namespace brimwell {
 namespace {
 
-// libplist keeps every integer as a 64-bit pattern; the battery values are signed.
-int64_t signedIntegerOf(plist_t node) {
-  uint64_t raw = 0;
-  plist_get_uint_val(node, &raw);
-  return static_cast<int64_t>(raw);
-}
-
-// By pointer, up to the buffer's end: libplist's copying getter aborts, and the length it
-// reports can be wrong, on strings it read with a NUL inside.
-std::string stringOf(plist_t node) {
-  const char* text = plist_get_string_ptr(node, nullptr);
-  return text ? std::string(text) : std::string();
-}
-
-int32_t saturate(int64_t value) {
-  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(value);
+int32_t saturatedInteger(const Plist& value) {
+  constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+  constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+  if (!value.isNegative()) {
+    return value.integerBits() > static_cast<uint64_t>(kMax)
+               ? kMax
+               : static_cast<int32_t>(value.integerBits());
+  }
+  const auto negative = static_cast<int64_t>(value.integerBits());
+  return negative < kMin ? kMin : static_cast<int32_t>(negative);
 }
 
 }  // namespace
 
-int32_t intValueOf(plist_t node) {
-  if (!node) return 0;
-  switch (plist_get_node_type(node)) {
-    case PLIST_UINT:
-      return saturate(signedIntegerOf(node));
-    case PLIST_BOOLEAN: {
-      uint8_t b = 0;
-      plist_get_bool_val(node, &b);
-      return b ? 1 : 0;
-    }
-    case PLIST_REAL: {
-      double d = 0;
-      plist_get_real_val(node, &d);
-      return saturatingTruncate(d);
-    }
-    case PLIST_STRING:
-      return stringIntValue(stringOf(node));
+int32_t intValueOf(const Plist* value) {
+  if (!value) return 0;
+  switch (value->kind()) {
+    case Plist::Kind::Integer:
+      return saturatedInteger(*value);
+    case Plist::Kind::Boolean:
+      return value->booleanValue() ? 1 : 0;
+    case Plist::Kind::Real:
+      return saturatingTruncate(value->realValue());
+    case Plist::Kind::String:
+      return stringIntValue(value->text());
     default:
       return 0;
   }
 }
 
-bool boolValueOf(plist_t node) {
-  if (!node) return false;
-  switch (plist_get_node_type(node)) {
-    case PLIST_UINT:
-      return signedIntegerOf(node) != 0;
-    case PLIST_BOOLEAN: {
-      uint8_t b = 0;
-      plist_get_bool_val(node, &b);
-      return b != 0;
-    }
-    case PLIST_REAL: {
-      double d = 0;
-      plist_get_real_val(node, &d);
-      return d != 0.0;  // NaN is not zero, so it reads as true
-    }
-    case PLIST_STRING:
-      return stringBoolValue(stringOf(node));
+bool boolValueOf(const Plist* value) {
+  if (!value) return false;
+  switch (value->kind()) {
+    case Plist::Kind::Integer:
+      return value->integerBits() != 0;
+    case Plist::Kind::Boolean:
+      return value->booleanValue();
+    case Plist::Kind::Real:
+      return value->realValue() != 0.0;  // NaN is not zero, so it reads as true
+    case Plist::Kind::String:
+      return stringBoolValue(value->text());
     default:
       return false;
   }
 }
 
-std::optional<std::string> textOf(plist_t node) {
-  if (!node) return std::nullopt;
-  switch (plist_get_node_type(node)) {
-    case PLIST_STRING:
-      return stringOf(node);
-    case PLIST_UINT:
-      return std::to_string(signedIntegerOf(node));
-    case PLIST_BOOLEAN: {
-      uint8_t b = 0;
-      plist_get_bool_val(node, &b);
-      return std::string(b ? "1" : "0");
-    }
-    case PLIST_REAL: {
-      double d = 0;
-      plist_get_real_val(node, &d);
-      return shortestDecimal(d);
-    }
+std::optional<std::string> textOf(const Plist* value) {
+  if (!value) return std::nullopt;
+  switch (value->kind()) {
+    case Plist::Kind::String:
+      return value->text();
+    case Plist::Kind::Integer:
+      return value->isNegative() ? std::to_string(static_cast<int64_t>(value->integerBits()))
+                                 : std::to_string(value->integerBits());
+    case Plist::Kind::Boolean:
+      return std::string(value->booleanValue() ? "1" : "0");
+    case Plist::Kind::Real:
+      return shortestDecimal(value->realValue());
     default:
       return std::nullopt;
   }

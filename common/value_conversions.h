@@ -1,21 +1,21 @@
 #pragma once
 
-#include <plist/plist.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "common/plist.h"
+
 namespace brimwell {
 
 // Number, flag and text readings of one property-list value, as the platform's intValue,
-// boolValue and "%@" give them. A null node is an absent key: 0, false, no text. Arrays,
+// boolValue and "%@" give them. A null value is an absent key: 0, false, no text. Arrays,
 // dictionaries, data and dates have no number or text form and read as absent too.
 //
-// Integers are stored as 64 bits; one outside the int32 range saturates at the nearest limit,
-// the same rule that reals and strings follow.
-int32_t intValueOf(plist_t node);
-bool boolValueOf(plist_t node);
-std::optional<std::string> textOf(plist_t node);
+// An integer outside the int32 range saturates at the nearest limit with its sign kept (2^64-1
+// gives INT32_MAX, -2^63 INT32_MIN), the same rule that reals and strings follow.
+int32_t intValueOf(const Plist* value);
+bool boolValueOf(const Plist* value);
+std::optional<std::string> textOf(const Plist* value);
 
 }  // namespace brimwell

@@ -1,7 +1,6 @@
 #include "host/battery_source.h"
 
-#include <fstream>
-
+#include "common/dictionary_file.h"
 #include "common/value_conversions.h"
 
 namespace host {
@@ -34,51 +33,54 @@ std::optional<Plist> ReplaySource::tick(double realSeconds) {
 }
 
 std::unique_ptr<ReplaySource> loadReplay(const std::string& path, double speed, std::string& why) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    why = "cannot read " + path;
+  std::string cause;
+  const std::optional<std::string> bytes =
+      brimwell::readSmallRegularFile(path, &cause, kMaxRecordingBytes);
+  if (!bytes) {
+    why = "cannot read " + path + ": " + cause;
     return nullptr;
   }
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return replayFromBytes(bytes, path, speed, why);
+  return replayFromBytes(*bytes, path, speed, why);
 }
 
 std::unique_ptr<ReplaySource> replayFromBytes(const std::string& bytes, const std::string& path,
                                               double speed, std::string& why) {
-  const Plist recording = Plist::fromMemory(bytes);
-  if (!recording || plist_get_node_type(recording.get()) != PLIST_ARRAY) {
+  std::string cause;
+  const Plist recording = Plist::fromMemory(bytes, &cause);
+  if (!recording) {
+    why = path + " is not a property list: " + cause;
+    return nullptr;
+  }
+  if (!recording.isArray()) {
     why = path + " is not a property-list array of status dictionaries";
     return nullptr;
   }
   std::vector<ReplaySource::Entry> entries;
-  const uint32_t count = plist_array_get_size(recording.get());
-  for (uint32_t i = 0; i < count; ++i) {
-    const plist_t element = plist_array_get_item(recording.get(), i);
-    if (plist_get_node_type(element) != PLIST_DICT) {
-      why = path + ": element " + std::to_string(i) + " is not a dictionary";
+  for (size_t i = 0; i < recording.size(); ++i) {
+    const Plist& element = recording.at(i);
+    const std::string where = path + ": element " + std::to_string(i);
+    if (!element.isDictionary()) {
+      why = where + " is not a dictionary";
       return nullptr;
     }
-    const plist_t status = plist_dict_get_item(element, "status");
-    const plist_t delay = plist_dict_get_item(element, "delay");
+    const Plist* status = element.item("status");
+    const Plist* delay = element.item("delay");
     double seconds = 0;
     if (delay) {
-      const plist_type type = plist_get_node_type(delay);
-      if (type == PLIST_REAL) {
-        plist_get_real_val(delay, &seconds);
-      } else if (type == PLIST_UINT) {
-        seconds = brimwell::intValueOf(delay);
-      }
-      if (!(seconds >= 0 && seconds < 1e9) || (type != PLIST_REAL && type != PLIST_UINT)) {
-        why = path + ": element " + std::to_string(i) + " has a bad delay";
+      const bool number =
+          delay->kind() == Plist::Kind::Real || delay->kind() == Plist::Kind::Integer;
+      seconds =
+          delay->kind() == Plist::Kind::Real ? delay->realValue() : brimwell::intValueOf(delay);
+      if (!number || !(seconds >= 0 && seconds < 1e9)) {
+        why = where + " has a bad delay";
         return nullptr;
       }
     }
-    if (status && plist_get_node_type(status) != PLIST_DICT) {
-      why = path + ": element " + std::to_string(i) + " has a status that is not a dictionary";
+    if (status && !status->isDictionary()) {
+      why = where + " has a status that is not a dictionary";
       return nullptr;
     }
-    const plist_t dictionary = status ? status : element;
-    entries.push_back({seconds, std::make_shared<Plist>(plist_copy(dictionary))});
+    entries.push_back({seconds, std::make_shared<Plist>((status ? *status : element).copy())});
   }
   return std::make_unique<ReplaySource>(std::move(entries), speed);
 }
@@ -88,18 +90,16 @@ void Recorder::add(double simulatedSeconds, const Plist& status) {
   lastTime_ = simulatedSeconds;
 }
 
-bool Recorder::write(const std::string& path) const {
-  Plist array(plist_new_array());
+bool Recorder::write(const std::string& path, std::string& why) const {
+  Plist array = Plist::newArray();
   for (const auto& entry : entries_) {
     Plist element = Plist::newDictionary();
-    element.setItem("delay", Plist(plist_new_real(entry.delay)));
+    element.setItem("delay", Plist::real(entry.delay));
     element.setItem("status", entry.status->copy());
-    plist_array_append_item(array.get(), element.release());
+    array.append(std::move(element));
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << array.toXml();
-  out.close();
-  return static_cast<bool>(out);
+  if (!brimwell::writePropertyListAtomically(array, path, &why)) return false;
+  return true;
 }
 
 }  // namespace host

@@ -75,6 +75,9 @@ class ReplaySource : public BatterySource {
   double elapsed_ = 0;
 };
 
+// Recordings are read whole, through the same small-file reader as every other input.
+inline constexpr size_t kMaxRecordingBytes = 1024 * 1024;
+
 // Reads a recording: a property-list array whose elements are either a dictionary
 // {delay = seconds; status = {...}} or a bare status dictionary (no delay). Null with why set
 // when the file is not such an array.
@@ -87,7 +90,8 @@ std::unique_ptr<ReplaySource> replayFromBytes(const std::string& bytes, const st
 class Recorder {
  public:
   void add(double simulatedSeconds, const brimwell::Plist& status);
-  bool write(const std::string& path) const;
+  // Writes by atomic replacement; false with why when the file could not be written.
+  bool write(const std::string& path, std::string& why) const;
   size_t size() const { return entries_.size(); }
 
  private:

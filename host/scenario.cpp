@@ -1,12 +1,12 @@
 #include "host/scenario.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include "common/dictionary_file.h"
+#include "common/plist_text_values.h"
 
 namespace host {
 namespace {
@@ -99,7 +99,7 @@ bool parsePairs(const std::vector<std::string>& tokens, Plist& dictionary, std::
       why = key + ": " + why;
       return false;
     }
-    dictionary.setItem(key.c_str(), std::move(value));
+    dictionary.setItem(key, std::move(value));
   }
   return true;
 }
@@ -111,17 +111,13 @@ Plist parseValue(const std::string& text, std::string& why) {
     why = "empty value (use \"\" for an empty string)";
     return Plist();
   }
-  if (text == "true") return Plist(plist_new_bool(1));
-  if (text == "false") return Plist(plist_new_bool(0));
+  if (text == "true") return Plist::boolean(true);
+  if (text == "false") return Plist::boolean(false);
   if (isInteger(text)) {
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text.c_str(), &end, 10);
-    if (errno == ERANGE) {
-      why = "integer out of range: " + text;
-      return Plist();
-    }
-    return Plist(plist_new_uint(static_cast<uint64_t>(value)));
+    // The range a property list holds.
+    Plist value = brimwell::integerFromText(text);
+    if (!value) why = "integer out of range (-2^63 to 2^64-1): " + text;
+    return value;
   }
   if (text.front() == '"') {
     if (text.size() < 2 || text.back() != '"') {
@@ -145,14 +141,14 @@ Plist parseValue(const std::string& text, std::string& why) {
         value.push_back(text[i]);
       }
     }
-    return Plist(plist_new_string(value.c_str()));
+    return Plist::string(std::move(value));
   }
   if (looksDecimal(text)) {
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() + text.size()) return Plist(plist_new_real(value));
+    if (end == text.c_str() + text.size()) return Plist::real(value);
   }
-  return Plist(plist_new_string(text.c_str()));
+  return Plist::string(text);
 }
 
 Scenario parseScenario(const std::string& text, const std::string& baseFolder) {
@@ -185,8 +181,9 @@ Scenario parseScenario(const std::string& text, const std::string& baseFolder) {
     } else if (verb == "status-file") {
       if (args != 1) return fail("status-file takes one PATH");
       const std::string path = resolvePath(tokens[1], baseFolder);
-      Plist dictionary = brimwell::readDictionaryFile(path);
-      if (!dictionary) return fail("cannot read a dictionary from " + path);
+      std::string cause;
+      Plist dictionary = brimwell::readDictionaryFile(path, &cause);
+      if (!dictionary) return fail("cannot read a dictionary from " + path + ": " + cause);
       scenario.commands.push_back(StatusCommand{std::make_shared<Plist>(std::move(dictionary))});
     } else if (verb == "settings") {
       if (args == 1 && tokens[1] == "none") {
@@ -201,8 +198,9 @@ Scenario parseScenario(const std::string& text, const std::string& baseFolder) {
       const std::string path = resolvePath(tokens[1], baseFolder);
       // Only a regular file, and no more than a status file may hold: a device node or a FIFO
       // named in a scenario must not hang the host.
-      std::optional<std::string> bytes = brimwell::readSmallRegularFile(path);
-      if (!bytes) return fail("cannot read " + path + " (a regular file up to 1 MiB)");
+      std::string cause;
+      std::optional<std::string> bytes = brimwell::readSmallRegularFile(path, &cause);
+      if (!bytes) return fail("cannot read " + path + ": " + cause);
       scenario.commands.push_back(SettingsRawCommand{std::move(*bytes)});
     } else if (verb == "language") {
       if (args > 1) return fail("language takes one comma-separated list, without blanks");

@@ -55,8 +55,9 @@ bool ScenarioRunner::run(const Command& command, std::string& why) {
           },
           [&](const SettingsCommand& c) {
             if (!ensureFolderOf(settingsPath, why)) return false;
-            if (!brimwell::writeDictionaryFileAtomically(*c.dictionary, settingsPath)) {
-              why = "cannot write " + settingsPath + ": " + std::strerror(errno);
+            std::string cause;
+            if (!brimwell::writePropertyListAtomically(*c.dictionary, settingsPath, &cause)) {
+              why = "cannot write " + settingsPath + ": " + cause;
               return false;
             }
             return true;

@@ -24,13 +24,13 @@ double openCircuitVoltage(double fraction) {
 }
 
 Plist integer(int64_t value) {
-  return Plist(plist_new_uint(static_cast<uint64_t>(value)));
+  return Plist::integer(value);
 }
 Plist boolean(bool value) {
-  return Plist(plist_new_bool(value));
+  return Plist::boolean(value);
 }
 Plist text(const char* value) {
-  return Plist(plist_new_string(value));
+  return Plist::string(value);
 }
 
 }  // namespace

@@ -22,8 +22,9 @@ const brimwell::Plist* SourceDriver::tick(double realSeconds) {
 }
 
 bool SourceDriver::finish(std::string& why) const {
-  if (!recorder_ || recorder_->write(recordPath_)) return true;
-  why = "cannot write " + recordPath_;
+  std::string cause;
+  if (!recorder_ || recorder_->write(recordPath_, cause)) return true;
+  why = "cannot write " + recordPath_ + ": " + cause;
   return false;
 }
 

@@ -28,7 +28,7 @@ std::optional<long long> number(const PowerSupply& supply, const char* attribute
 }
 
 Plist integer(long long value) {
-  return Plist(plist_new_uint(static_cast<uint64_t>(value)));
+  return Plist::integer(value);
 }
 
 long long rounded(double value) {
@@ -160,23 +160,22 @@ std::optional<Plist> statusFromPowerSupplies(const std::vector<PowerSupply>& sup
     supplyOnline = supplyOnline || s.get("online") == std::optional<std::string>("1");
   }
   if (statusText) {
-    d.setItem(key::kIsCharging, Plist(plist_new_bool(status == "Charging")));
-    d.setItem(key::kFullyCharged, Plist(plist_new_bool(status == "Full")));
+    d.setItem(key::kIsCharging, Plist::boolean(status == "Charging"));
+    d.setItem(key::kFullyCharged, Plist::boolean(status == "Full"));
   }
   if (statusText || anySupplyKnown) {
     const bool statusImpliesSupply =
         status == "Charging" || status == "Full" || status == "Not charging";
     const bool connected = supplyOnline || statusImpliesSupply;
-    d.setItem(key::kExternalConnected, Plist(plist_new_bool(connected)));
-    d.setItem(key::kExternalChargeCapable,
-              Plist(plist_new_bool(connected && status != "Not charging")));
+    d.setItem(key::kExternalConnected, Plist::boolean(connected));
+    d.setItem(key::kExternalChargeCapable, Plist::boolean(connected && status != "Not charging"));
   }
 
   if (const auto maker = b.get("manufacturer"); maker && !maker->empty()) {
-    d.setItem(key::kManufacturer, Plist(plist_new_string(maker->c_str())));
+    d.setItem(key::kManufacturer, Plist::string(*maker));
   }
   if (const auto serial = b.get("serial_number"); serial && !serial->empty()) {
-    d.setItem(key::kSerial, Plist(plist_new_string(serial->c_str())));
+    d.setItem(key::kSerial, Plist::string(*serial));
   }
   return d;
 }

@@ -39,12 +39,12 @@ struct CountingPresenter : platform::Presenter {
 
 brimwell::Plist record(int current, bool connected, bool full) {
   brimwell::Plist d = brimwell::Plist::newDictionary();
-  d.setItem("AppleRawCurrentCapacity", brimwell::Plist(plist_new_uint(current)));
-  d.setItem("AppleRawMaxCapacity", brimwell::Plist(plist_new_uint(1000)));
-  d.setItem("ExternalConnected", brimwell::Plist(plist_new_bool(connected)));
-  d.setItem("IsCharging", brimwell::Plist(plist_new_bool(connected && !full)));
-  d.setItem("FullyCharged", brimwell::Plist(plist_new_bool(full)));
-  d.setItem("InstantAmperage", brimwell::Plist(plist_new_uint(900)));
+  d.setItem("AppleRawCurrentCapacity", brimwell::Plist::integer(current));
+  d.setItem("AppleRawMaxCapacity", brimwell::Plist::integer(1000));
+  d.setItem("ExternalConnected", brimwell::Plist::boolean(connected));
+  d.setItem("IsCharging", brimwell::Plist::boolean(connected && !full));
+  d.setItem("FullyCharged", brimwell::Plist::boolean(full));
+  d.setItem("InstantAmperage", brimwell::Plist::integer(900));
   return d;
 }
 

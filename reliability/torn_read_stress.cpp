@@ -21,15 +21,13 @@ using brimwell::Plist;
 // varies from a few bytes to about 12 KB, so that a torn read would show.
 Plist dictionaryNumber(int64_t n) {
   Plist d = Plist::newDictionary();
-  d.setItem("Sequence", Plist(plist_new_uint(static_cast<uint64_t>(n))));
-  d.setItem("AppleRawCurrentCapacity",
-            Plist(plist_new_uint(static_cast<uint64_t>(1000 + n % 700))));
-  d.setItem("AppleRawMaxCapacity", Plist(plist_new_uint(1715)));
-  d.setItem("InstantAmperage", Plist(plist_new_uint(static_cast<uint64_t>(-(n % 900)))));
-  d.setItem("IsCharging", Plist(plist_new_bool(n % 2)));
+  d.setItem("Sequence", Plist::integer(n));
+  d.setItem("AppleRawCurrentCapacity", Plist::integer(1000 + n % 700));
+  d.setItem("AppleRawMaxCapacity", Plist::integer(1715));
+  d.setItem("InstantAmperage", Plist::integer(-(n % 900)));
+  d.setItem("IsCharging", Plist::boolean(n % 2));
   const size_t payload = static_cast<size_t>((n * 7919) % 12000);
-  d.setItem("Payload",
-            Plist(plist_new_string(std::string(payload, static_cast<char>('a' + n % 26)).c_str())));
+  d.setItem("Payload", Plist::string(std::string(payload, static_cast<char>('a' + n % 26))));
   return d;
 }
 
@@ -76,7 +74,7 @@ int main(int argc, char** argv) {
 
   long failed = 0;
   for (int64_t n = 0; n < writes; ++n) {
-    if (!brimwell::writeDictionaryFileAtomically(dictionaryNumber(n), path)) ++failed;
+    if (!brimwell::writePropertyListAtomically(dictionaryNumber(n), path)) ++failed;
   }
   std::FILE* marker = std::fopen(done.c_str(), "w");
   if (marker) std::fclose(marker);

@@ -4,11 +4,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config make
-  libplist-dev libncurses-dev ncurses-term gettext tmux
+  libexpat1-dev libplist-dev libncurses-dev ncurses-term gettext tmux
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libnotify-dev libcanberra-dev dbus dbus-bin dbus-daemon
-  valgrind strace time linux-perf
+  valgrind strace time linux-perf python3
 )
 
 missing=()

@@ -1,7 +1,5 @@
 #include "tools/prefs_app.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -39,13 +37,16 @@ int runPrefs(int argc, const char* const* argv, std::ostream& out, std::ostream&
   }
   const std::string path = platform::deviceFilePath(brimwell::kSettingsPath);
   const bool exists = std::filesystem::exists(path);
-  Plist file = exists ? brimwell::readDictionaryFile(path) : Plist::newDictionary();
+  std::string unreadable;
+  Plist file = exists ? brimwell::readDictionaryFile(path, &unreadable) : Plist::newDictionary();
 
   if (command == "show") {
     if (operands != 0) return fail(err, 2, "show takes nothing");
     out << "Brimwell settings in " << path << (exists ? "" : " (no file yet)") << ":\n";
-    if (!file)
-      out << "  (the file is not a settings dictionary: the plug-in reads every key as 0/off)\n";
+    if (!file) {
+      out << "  (the file is not a settings dictionary (" << unreadable
+          << "): the plug-in reads every key as 0/off)\n";
+    }
     const Plist empty = Plist::newDictionary();
     for (const std::string& line : prefs::describe(file ? file : empty)) out << line << "\n";
     return 0;
@@ -67,18 +68,19 @@ int runPrefs(int argc, const char* const* argv, std::ostream& out, std::ostream&
     }
     if (!file) {
       return fail(err, 1,
-                  path + " is not a settings dictionary; 'brimwell-prefs reset' starts it anew");
+                  path + " is not a settings dictionary (" + unreadable +
+                      "); 'brimwell-prefs reset' starts it anew");
     }
     if (value) {
       file.setItem(setting->key, std::move(value));
     } else {
-      plist_dict_remove_item(file.get(), setting->key);
+      file.removeItem(setting->key);
     }
   } else if (command == "reset") {
     if (operands != 0) return fail(err, 2, "reset takes nothing");
     if (!file) file = Plist::newDictionary();
     for (const prefs::Setting& s : prefs::settings()) {
-      if (file.item(s.key)) plist_dict_remove_item(file.get(), s.key);
+      file.removeItem(s.key);
     }
   } else {
     return fail(err, 2, "unknown command '" + command + "' (see --help)");
@@ -86,8 +88,9 @@ int runPrefs(int argc, const char* const* argv, std::ostream& out, std::ostream&
 
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-  if (!brimwell::writeDictionaryFileAtomically(file, path)) {
-    return fail(err, 1, "cannot write " + path + ": " + std::strerror(errno));
+  std::string why;
+  if (!brimwell::writePropertyListAtomically(file, path, &why)) {
+    return fail(err, 1, "cannot write " + path + ": " + why);
   }
   return 0;
 }

@@ -58,12 +58,11 @@ std::optional<int32_t> parseInteger(const std::string& text) {
 
 Plist valueFor(const Setting& s, const std::string& text, std::string& why) {
   if (s.kind == Kind::boolean) {
-    if (const auto b = parseBoolean(text)) return Plist(plist_new_bool(*b));
+    if (const auto b = parseBoolean(text)) return Plist::boolean(*b);
     why = std::string(s.key) + " takes on/off, yes/no, true/false or 1/0, not '" + text + "'";
     return Plist();
   }
-  if (const auto n = parseInteger(text))
-    return Plist(plist_new_uint(static_cast<uint64_t>(static_cast<int64_t>(*n))));
+  if (const auto n = parseInteger(text)) return Plist::integer(*n);
   why = std::string(s.key) + " takes a whole number, not '" + text + "'";
   return Plist();
 }
@@ -71,7 +70,7 @@ Plist valueFor(const Setting& s, const std::string& text, std::string& why) {
 std::vector<std::string> describe(const Plist& file) {
   std::vector<std::string> lines;
   for (const Setting& s : settings()) {
-    const plist_t value = file.item(s.key);
+    const Plist* value = file.item(s.key);
     std::string shown = s.kind == Kind::boolean ? (brimwell::boolValueOf(value) ? "on" : "off")
                                                 : std::to_string(brimwell::intValueOf(value));
     if (!value) shown += " (not set)";

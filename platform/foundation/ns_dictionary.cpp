@@ -5,15 +5,15 @@
 #include "platform/foundation/device_environment.h"
 
 int32_t NSObjectValue::intValue() const {
-  return brimwell::intValueOf(node_);
+  return brimwell::intValueOf(value_);
 }
 
 bool NSObjectValue::boolValue() const {
-  return brimwell::boolValueOf(node_);
+  return brimwell::boolValueOf(value_);
 }
 
 std::optional<std::string> NSObjectValue::description() const {
-  return brimwell::textOf(node_);
+  return brimwell::textOf(value_);
 }
 
 NSDictionary::NSDictionary(brimwell::Plist contents)
@@ -28,5 +28,5 @@ NSDictionary NSDictionary::dictionaryWithContentsOfFile(const std::string& devic
 bool NSDictionary::writeToFile(const std::string& devicePath, bool atomically) const {
   // There is no torn-write mode worth offering: every write replaces the file whole.
   (void)atomically;
-  return brimwell::writeDictionaryFileAtomically(contents_, platform::deviceFilePath(devicePath));
+  return brimwell::writePropertyListAtomically(contents_, platform::deviceFilePath(devicePath));
 }

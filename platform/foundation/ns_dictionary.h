@@ -12,8 +12,8 @@
 // A missing value (nil) reads as 0, NO and no text.
 class PLATFORM_API NSObjectValue {
  public:
-  explicit NSObjectValue(plist_t node) : node_(node) {}
-  bool isNil() const { return node_ == nullptr; }
+  explicit NSObjectValue(const brimwell::Plist* value) : value_(value) {}
+  bool isNil() const { return value_ == nullptr; }
   int32_t intValue() const;
   int32_t integerValue() const { return intValue(); }
   bool boolValue() const;
@@ -21,7 +21,7 @@ class PLATFORM_API NSObjectValue {
   std::optional<std::string> description() const;
 
  private:
-  plist_t node_;
+  const brimwell::Plist* value_;
 };
 
 // An immutable property-list dictionary, or nil.
@@ -35,7 +35,8 @@ class PLATFORM_API NSDictionary : public NSObject {
 
   bool isNil() const { return !contents_.isDictionary(); }
   NSObjectValue objectForKey(const char* key) const { return NSObjectValue(contents_.item(key)); }
-  // Writes an XML property list to a device path; atomically by replacing the file whole.
+  // Writes an XML property list to a device path, replacing the file whole; false when it could
+  // not, with the previous file unchanged.
   bool writeToFile(const std::string& devicePath, bool atomically) const;
 
   const brimwell::Plist& contents() const { return contents_; }

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 
+#include "tests/support/binary_plist.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -14,18 +16,9 @@ namespace fs = std::filesystem;
 namespace brimwell {
 namespace {
 
+using testing_support::binaryPlistOf;
 using testing_support::plistXml;
 using testing_support::TempDir;
-
-std::string binaryOf(const std::string& xml) {
-  Plist p = Plist::fromMemory(xml);
-  char* bytes = nullptr;
-  uint32_t length = 0;
-  plist_to_bin(p.get(), &bytes, &length);
-  std::string out(bytes, length);
-  plist_to_bin_free(bytes);
-  return out;
-}
 
 // Every kind of value a property list can hold, nested ones included.
 const std::string kEveryKind = plistXml(
@@ -47,48 +40,53 @@ TEST(ReadDictionaryFile, AcceptsOnlyADictionaryFromARegularFile) {
   const struct {
     const char* name;
     std::function<std::string()> make;  // gives the path to read
-    bool dictionary;
+    const char* why;                    // nullptr: a dictionary
   } cases[] = {
-      {"xml dictionary", [&] { return dir.write("a.plist", kEveryKind); }, true},
-      {"binary dictionary", [&] { return dir.write("b.plist", binaryOf(kEveryKind)); }, true},
+      {"xml dictionary", [&] { return dir.write("a.plist", kEveryKind); }, nullptr},
+      {"binary dictionary", [&] { return dir.write("b.plist", binaryPlistOf(kEveryKind)); },
+       nullptr},
       {"array at top",
        [&] {
          return dir.write("c.plist", "<plist version=\"1.0\"><array><true/></array></plist>");
        },
-       false},
+       "its top level is not a dictionary"},
       {"string at top", [&] { return dir.write("d.plist", "<plist><string>x</string></plist>"); },
-       false},
-      {"garbage", [&] { return dir.write("e.plist", "not a property list"); }, false},
-      {"truncated", [&] { return dir.write("f.plist", kEveryKind.substr(0, 200)); }, false},
-      {"empty", [&] { return dir.write("g.plist", ""); }, false},
-      {"absent", [&] { return dir.path() + "/absent.plist"; }, false},
-      {"directory", [&] { return dir.path(); }, false},
+       "its top level is not a dictionary"},
+      {"garbage", [&] { return dir.write("e.plist", "not a property list"); },
+       "line 1: syntax error"},
+      {"truncated", [&] { return dir.write("f.plist", kEveryKind.substr(0, 200)); },
+       "line 2: no element found"},
+      {"empty", [&] { return dir.write("g.plist", ""); }, "line 1: no element found"},
+      {"absent", [&] { return dir.path() + "/absent.plist"; }, "No such file or directory"},
+      {"directory", [&] { return dir.path(); }, "not a regular file"},
       {"fifo",
        [&] {
          const std::string p = dir.path() + "/fifo";
          mkfifo(p.c_str(), 0600);
          return p;
        },
-       false},
+       "not a regular file"},
       {"just under the size limit",
        [&] {
          std::string xml = kEveryKind;
          xml.insert(xml.find("<plist"), kMaxDictionaryFileBytes - xml.size(), ' ');
          return dir.write("h.plist", xml);
        },
-       true},
+       nullptr},
       {"over the size limit",
        [&] {
          std::string xml = kEveryKind;
          xml.insert(xml.find("<plist"), kMaxDictionaryFileBytes + 1 - xml.size(), ' ');
          return dir.write("i.plist", xml);
        },
-       false},
+       "larger than 1 MiB"},
   };
   for (const auto& c : cases) {
-    const Plist read = readDictionaryFile(c.make());
-    EXPECT_EQ(read.isDictionary(), c.dictionary) << c.name;
-    EXPECT_EQ(static_cast<bool>(read), c.dictionary) << c.name;
+    std::string why;
+    const Plist read = readDictionaryFile(c.make(), &why);
+    EXPECT_EQ(read.isDictionary(), c.why == nullptr) << c.name;
+    EXPECT_EQ(static_cast<bool>(read), c.why == nullptr) << c.name;
+    EXPECT_EQ(why, c.why ? c.why : "") << c.name;
   }
 }
 
@@ -103,13 +101,12 @@ TEST(WriteDictionaryFile, EveryKeyAndValueRoundTripsUnchanged) {
   TempDir dir;
   const std::string path = dir.path() + "/batteryStatus.plist";
   const Plist original = Plist::fromMemory(kEveryKind);
-  ASSERT_TRUE(writeDictionaryFileAtomically(original, path));
+  ASSERT_TRUE(writePropertyListAtomically(original, path));
   const Plist back = readDictionaryFile(path);
   ASSERT_TRUE(back.isDictionary());
   EXPECT_EQ(back.toXml(), original.toXml());
-  double real = 0;
-  plist_get_real_val(back.item("Real"), &real);
-  EXPECT_EQ(real, 0.1 + 0.2);
+  EXPECT_TRUE(back == original);
+  EXPECT_EQ(back.item("Real")->realValue(), 0.1 + 0.2);
   EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"batteryStatus.plist"});
   EXPECT_EQ(dir.read("batteryStatus.plist").rfind("<?xml", 0), 0u) << "written as XML";
 }
@@ -119,7 +116,7 @@ TEST(WriteDictionaryFile, ModeIsWhatAPlainCreateGives) {
     TempDir dir;
     const std::string path = dir.path() + "/s.plist";
     const mode_t previous = umask(mask);
-    const bool written = writeDictionaryFileAtomically(Plist::fromMemory(kEveryKind), path);
+    const bool written = writePropertyListAtomically(Plist::fromMemory(kEveryKind), path);
     umask(previous);
     ASSERT_TRUE(written);
     struct stat info;
@@ -133,7 +130,7 @@ TEST(WriteDictionaryFile, ReplacesAPlantedSymlinkWithoutFollowingIt) {
   const std::string victim = dir.write("elsewhere/victim", "keep me");
   const std::string path = dir.path() + "/s.plist";
   fs::create_symlink(victim, path);
-  ASSERT_TRUE(writeDictionaryFileAtomically(Plist::fromMemory(kEveryKind), path));
+  ASSERT_TRUE(writePropertyListAtomically(Plist::fromMemory(kEveryKind), path));
   EXPECT_FALSE(fs::is_symlink(path));
   EXPECT_TRUE(readDictionaryFile(path).isDictionary());
   EXPECT_EQ(dir.read("elsewhere/victim"), "keep me");
@@ -143,36 +140,47 @@ TEST(WriteDictionaryFile, FailureLeavesThePreviousFileAndNoTemporary) {
   TempDir dir;
   const std::string path = dir.path() + "/s.plist";
   const std::string first = plistXml("<key>A</key><integer>1</integer>");
-  ASSERT_TRUE(writeDictionaryFileAtomically(Plist::fromMemory(first), path));
+  ASSERT_TRUE(writePropertyListAtomically(Plist::fromMemory(first), path));
   const std::string before = dir.read("s.plist");
 
+  Plist farFuture = Plist::newDictionary();
+  farFuture.setItem("d", Plist::date(1e12));
   const struct {
     const char* name;
-    std::function<bool()> write;
+    std::function<bool(std::string*)> write;
+    const char* why;
   } failures[] = {
-      {"not a dictionary",
-       [&] { return writeDictionaryFileAtomically(Plist(plist_new_array()), path); }},
-      {"null", [&] { return writeDictionaryFileAtomically(Plist(), path); }},
+      {"no value",
+       [&](std::string* why) { return writePropertyListAtomically(Plist(), path, why); },
+       "cannot be written as a property list: no value to write"},
+      {"a date past the year 9999",
+       [&](std::string* why) { return writePropertyListAtomically(farFuture, path, why); },
+       "cannot be written as a property list: a date outside the years 1 to 9999"},
       {"missing folder",
-       [&] {
-         return writeDictionaryFileAtomically(Plist::fromMemory(kEveryKind),
-                                              dir.path() + "/no/such/s.plist");
-       }},
+       [&](std::string* why) {
+         return writePropertyListAtomically(Plist::fromMemory(kEveryKind),
+                                            dir.path() + "/no/such/s.plist", why);
+       },
+       "cannot create a temporary file: No such file or directory"},
       {"path is a folder",
-       [&] {
+       [&](std::string* why) {
          fs::create_directory(dir.path() + "/folder");
-         return writeDictionaryFileAtomically(Plist::fromMemory(kEveryKind),
-                                              dir.path() + "/folder");
-       }},
+         return writePropertyListAtomically(Plist::fromMemory(kEveryKind), dir.path() + "/folder",
+                                            why);
+       },
+       "rename: Is a directory"},
   };
   for (const auto& f : failures) {
-    EXPECT_FALSE(f.write()) << f.name;
+    std::string why;
+    errno = 0;
+    EXPECT_FALSE(f.write(&why)) << f.name;
+    EXPECT_EQ(why, f.why) << f.name;
     EXPECT_EQ(dir.read("s.plist"), before) << f.name;
   }
   EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"folder", "s.plist"}));
 
   // The next good write replaces the file as usual.
-  ASSERT_TRUE(writeDictionaryFileAtomically(Plist::fromMemory(kEveryKind), path));
+  ASSERT_TRUE(writePropertyListAtomically(Plist::fromMemory(kEveryKind), path));
   EXPECT_EQ(readDictionaryFile(path).toXml(), Plist::fromMemory(kEveryKind).toXml());
 }
 

@@ -53,7 +53,7 @@ TEST_P(ValueConversionTest, ReadsAsNumberFlagAndText) {
   const std::string xml = testing_support::plistXml(body);
   const Plist dict = Plist::fromMemory(xml);
   ASSERT_TRUE(dict.isDictionary()) << xml;
-  const plist_t node = dict.item("k");
+  const Plist* node = dict.item("k");
   EXPECT_EQ(intValueOf(node), c.intValue);
   EXPECT_EQ(boolValueOf(node), c.boolValue);
   EXPECT_EQ(textOf(node), c.text);
@@ -68,8 +68,14 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"<integer>0</integer>", 0, false, "0"},
         Conversion{"<integer>4294967296</integer>", INT32_MAX, true, "4294967296"},
         Conversion{"<integer>-3000000000</integer>", INT32_MIN, true, "-3000000000"},
-        Conversion{"<true/>", 1, true, "1"}, Conversion{"<false/>", 0, false, "0"},
-        Conversion{"<real>30.99</real>", 30, true, "30.99"},
+        Conversion{"<integer>9223372036854775808</integer>", INT32_MAX, true,
+                   "9223372036854775808"},
+        Conversion{"<integer>18446744073709551615</integer>", INT32_MAX, true,
+                   "18446744073709551615"},
+        Conversion{"<integer>-9223372036854775808</integer>", INT32_MIN, true,
+                   "-9223372036854775808"},
+        Conversion{"<integer>+0042</integer>", 42, true, "42"}, Conversion{"<true/>", 1, true, "1"},
+        Conversion{"<false/>", 0, false, "0"}, Conversion{"<real>30.99</real>", 30, true, "30.99"},
         Conversion{"<real>-2.7</real>", -2, true, "-2.7"},
         Conversion{"<real>0.0</real>", 0, false, "0"},
         Conversion{"<real>1e300</real>", INT32_MAX, true, "1e+300"},
@@ -83,43 +89,6 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"<dict><key>x</key><integer>5</integer></dict>", 0, false, std::nullopt},
         Conversion{"<data>AAE=</data>", 0, false, std::nullopt},
         Conversion{"<date>2020-01-01T00:00:00Z</date>", 0, false, std::nullopt}));
-
-TEST(ValueConversions, TextWithANulInsideMakesTheFileMalformed) {
-  // libplist keeps such strings with inconsistent lengths and later aborts on them.
-  const unsigned char binary[] = {
-      0x62, 0x70, 0x6c, 0x69, 0x73, 0x74, 0x30, 0x30, 0xd3, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06,
-      0x5f, 0x10, 0x17, 0x41, 0x70, 0x70, 0x6c, 0x65, 0x52, 0x61, 0x77, 0x43, 0x75, 0x72, 0x72,
-      0x65, 0x6e, 0x74, 0x43, 0x61, 0x70, 0x61, 0x63, 0x69, 0x74, 0x79, 0x56, 0x53, 0x65, 0x72,
-      0x69, 0x61, 0x6c, 0x5a, 0x69, 0x73, 0x50, 0x6f, 0x70, 0x41, 0x6c, 0x65, 0x72, 0x74, 0x56,
-      0x20, 0x31, 0x32, 0x00, 0x33, 0x34, 0x57, 0x43, 0x30, 0x00, 0x74, 0x61, 0x69, 0x6c, 0x54,
-      0x00, 0x79, 0x65, 0x73, 0x08, 0x0f, 0x29, 0x30, 0x3b, 0x42, 0x4a, 0x00, 0x00, 0x00, 0x00,
-      0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00,
-      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x4f};
-  const std::string nulBinary(reinterpret_cast<const char*>(binary), sizeof binary);
-  const auto xml = [](const std::string& key, const std::string& value) {
-    return testing_support::plistXml("<key>" + key + "</key><string>" + value + "</string>");
-  };
-  const struct {
-    const char* name;
-    std::string bytes;
-    bool dictionary;
-  } cases[] = {
-      {"binary with NULs in strings", nulBinary, false},
-      {"raw NUL in an XML key", xml(std::string("a\0b", 3), "v"), false},
-      {"raw NUL in an XML string", xml("k", std::string("a\0b", 3)), false},
-      {"&#0;", xml("k", "a&#0;b"), false},
-      {"&#x0000;", xml("k&#x0000;", "v"), false},
-      {"&#X0;", xml("k", "&#X0;"), false},
-      {"&#x10; is a character", xml("k", "a&#x10;b"), true},
-      {"&#48; is a digit", xml("k", "&#48;"), true},
-      {"&#00048; too", xml("k", "&#00048;"), true},
-  };
-  for (const auto& c : cases) {
-    const Plist dict = Plist::fromMemory(c.bytes);
-    EXPECT_EQ(dict.isDictionary(), c.dictionary) << c.name;
-  }
-  EXPECT_EQ(textOf(Plist::fromMemory(xml("k", "&#48;x")).item("k")), "0x");
-}
 
 TEST(ShortestDecimal, ReadsBackExactly) {
   for (double v : {0.1, 0.1 + 0.2, 1.0 / 3.0, 4120.0, -2.5e-300, 1e21}) {

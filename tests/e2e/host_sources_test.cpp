@@ -24,12 +24,10 @@ Recording readRecording(const std::string& path) {
   std::string bytes = DeviceRoot::readFile(path);
   const Plist array = Plist::fromMemory(bytes);
   Recording r;
-  for (uint32_t i = 0; i < plist_array_get_size(array.get()); ++i) {
-    const plist_t element = plist_array_get_item(array.get(), i);
-    double delay = 0;
-    plist_get_real_val(plist_dict_get_item(element, "delay"), &delay);
-    r.delays.push_back(delay);
-    r.statuses.emplace_back(plist_copy(plist_dict_get_item(element, "status")));
+  for (size_t i = 0; i < array.size(); ++i) {
+    const Plist& element = array.at(i);
+    r.delays.push_back(element.item("delay")->realValue());
+    r.statuses.push_back(element.item("status")->copy());
   }
   return r;
 }

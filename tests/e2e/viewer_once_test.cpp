@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "common/plist.h"
+#include "tests/support/binary_plist.h"
 #include "tests/support/subprocess.h"
 #include "tests/support/temp_dir.h"
 
@@ -102,12 +103,7 @@ TEST(ViewerOnce, AStatusFileFillsEveryLine) {
 TEST(ViewerOnce, BinaryFileReadsLikeXml) {
   TempDir xmlRoot, binaryRoot;
   xmlRoot.write(kStatusPath, kChargingPhone);
-  brimwell::Plist parsed = brimwell::Plist::fromMemory(kChargingPhone);
-  char* bytes = nullptr;
-  uint32_t length = 0;
-  plist_to_bin(parsed.get(), &bytes, &length);
-  const std::string binary(bytes, length);
-  plist_to_bin_free(bytes);
+  const std::string binary = testing_support::binaryPlistOf(kChargingPhone);
   ASSERT_EQ(binary.rfind("bplist00", 0), 0u);
   binaryRoot.write(kStatusPath, binary);
   EXPECT_EQ(viewerOnce(binaryRoot).out, viewerOnce(xmlRoot).out);

@@ -68,13 +68,13 @@ class WriterFaults : public ::testing::Test {
     fs::create_directories(folder_);
     path_ = folder_ + "/s.plist";
     outside_ = dir_.write("outside/victim", "outside");
-    ASSERT_TRUE(writeDictionaryFileAtomically(
+    ASSERT_TRUE(writePropertyListAtomically(
         Plist::fromMemory(plistXml("<key>A</key><integer>1</integer>")), path_));
     before_ = dir_.read("device/tmp/s.plist");
   }
   void TearDown() override { gDiskFull = gFixedRandom = false; }
   bool writeNew() {
-    return writeDictionaryFileAtomically(
+    return writePropertyListAtomically(
         Plist::fromMemory(plistXml("<key>A</key><integer>2</integer>")), path_);
   }
   void expectUntouched(const std::vector<std::string>& expectedNames) {
@@ -162,7 +162,7 @@ TEST(WriterOnAFullFileSystem, ARealSmallTmpfs) {
   }
   const std::string path = mountPoint + "/s.plist";
   const Plist small = Plist::fromMemory(plistXml("<key>A</key><integer>1</integer>"));
-  ASSERT_TRUE(writeDictionaryFileAtomically(small, path));
+  ASSERT_TRUE(writePropertyListAtomically(small, path));
   // Fill what is left.
   {
     const int fd = open((mountPoint + "/filler").c_str(), O_WRONLY | O_CREAT, 0600);
@@ -172,7 +172,7 @@ TEST(WriterOnAFullFileSystem, ARealSmallTmpfs) {
     close(fd);
   }
   std::string big = "<key>Payload</key><string>" + std::string(20000, 'p') + "</string>";
-  EXPECT_FALSE(writeDictionaryFileAtomically(Plist::fromMemory(plistXml(big)), path));
+  EXPECT_FALSE(writePropertyListAtomically(Plist::fromMemory(plistXml(big)), path));
   EXPECT_EQ(readDictionaryFile(path).toXml(), small.toXml());
   EXPECT_EQ(listing(mountPoint), (std::vector<std::string>{"filler", "s.plist"}));
   umount(mountPoint.c_str());

@@ -73,8 +73,8 @@ TEST(Replay, ARecordingPlaysBackWhatWasDelivered) {
       delivered.push_back(s->toXml());
     }
   }
-  ASSERT_TRUE(recorder.write(dir.path() + "/rec.plist"));
   std::string why;
+  ASSERT_TRUE(recorder.write(dir.path() + "/rec.plist", why)) << why;
   auto replay = loadReplay(dir.path() + "/rec.plist", 60, why);
   ASSERT_TRUE(replay) << why;
   std::vector<std::string> replayed;

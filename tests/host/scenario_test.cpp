@@ -9,29 +9,41 @@ namespace host {
 namespace {
 
 TEST(ScenarioValue, Kinds) {
+  using Kind = brimwell::Plist::Kind;
   const struct {
     const char* text;
-    plist_type type;
+    brimwell::Plist::Kind kind;
     const char* asText;
   } cases[] = {
-      {"true", PLIST_BOOLEAN, "1"},     {"false", PLIST_BOOLEAN, "0"},
-      {"1750", PLIST_UINT, "1750"},     {"-523", PLIST_UINT, "-523"},
-      {"3.5", PLIST_REAL, "3.5"},       {"-1e3", PLIST_REAL, "-1000"},
-      {".5", PLIST_REAL, "0.5"},        {"\"a b\"", PLIST_STRING, "a b"},
-      {"\"\"", PLIST_STRING, ""},       {"\"q\\\"\\\\\"", PLIST_STRING, "q\"\\"},
-      {"A1B2", PLIST_STRING, "A1B2"},   {"TRUE", PLIST_STRING, "TRUE"},
-      {"1.2.3", PLIST_STRING, "1.2.3"}, {"-", PLIST_STRING, "-"},
-      {"e", PLIST_STRING, "e"},         {"9223372036854775807", PLIST_UINT, "9223372036854775807"},
+      {"true", Kind::Boolean, "1"},
+      {"false", Kind::Boolean, "0"},
+      {"1750", Kind::Integer, "1750"},
+      {"-523", Kind::Integer, "-523"},
+      {"3.5", Kind::Real, "3.5"},
+      {"-1e3", Kind::Real, "-1000"},
+      {".5", Kind::Real, "0.5"},
+      {"\"a b\"", Kind::String, "a b"},
+      {"\"\"", Kind::String, ""},
+      {"\"q\\\"\\\\\"", Kind::String, "q\"\\"},
+      {"A1B2", Kind::String, "A1B2"},
+      {"TRUE", Kind::String, "TRUE"},
+      {"1.2.3", Kind::String, "1.2.3"},
+      {"-", Kind::String, "-"},
+      {"e", Kind::String, "e"},
+      {"9223372036854775807", Kind::Integer, "9223372036854775807"},
+      {"18446744073709551615", Kind::Integer, "18446744073709551615"},
+      {"-9223372036854775808", Kind::Integer, "-9223372036854775808"},
   };
   for (const auto& c : cases) {
     std::string why;
     const brimwell::Plist value = parseValue(c.text, why);
     ASSERT_TRUE(value) << c.text << ": " << why;
-    EXPECT_EQ(plist_get_node_type(value.get()), c.type) << c.text;
-    EXPECT_EQ(brimwell::textOf(value.get()), c.asText) << c.text;
+    EXPECT_EQ(value.kind(), c.kind) << c.text;
+    EXPECT_EQ(brimwell::textOf(&value), c.asText) << c.text;
   }
   std::string why;
   EXPECT_FALSE(parseValue("99999999999999999999", why));
+  EXPECT_FALSE(parseValue("-9223372036854775809", why));
   EXPECT_FALSE(parseValue("", why));
   EXPECT_FALSE(parseValue("\"a\"b", why));
   EXPECT_FALSE(parseValue("\"\\n\"", why));
@@ -49,8 +61,9 @@ TEST(Scenario, BadLinesNameTheLineAndRunNothing) {
       {"status A=1 A=2\n", 1, "key 'A' given twice"},
       {"# comment\n\nstatus S=\"open\n", 3, "unterminated quoted string"},
       {"settings-raw\n", 1, "settings-raw takes one PATH"},
-      {"settings-raw /dev/zero\n", 1, "cannot read /dev/zero (a regular file up to 1 MiB)"},
-      {"status-file /no/such/file.plist\n", 1, "cannot read a dictionary"},
+      {"settings-raw /dev/zero\n", 1, "cannot read /dev/zero: not a regular file"},
+      {"status-file /no/such/file.plist\n", 1,
+       "cannot read a dictionary from /no/such/file.plist: No such file or directory"},
       {"language en fr\n", 1, "language takes one"},
       {"language en,,fr\n", 1, "empty language tag"},
       {"screen 320\n", 1, "screen takes W H"},
@@ -83,7 +96,7 @@ TEST(Scenario, CommandsAndControllerNumbers) {
       dir.path());
   ASSERT_FALSE(s.error.has_value()) << s.error->why;
   ASSERT_EQ(s.commands.size(), 15u);
-  EXPECT_EQ(plist_dict_get_size(std::get<StatusCommand>(s.commands[0]).dictionary->get()), 0u);
+  EXPECT_EQ(std::get<StatusCommand>(s.commands[0]).dictionary->size(), 0u);
   EXPECT_TRUE(std::get<StatusCommand>(s.commands[1]).dictionary->item("A"));
   EXPECT_EQ(std::get<SettingsRawCommand>(s.commands[4]).bytes, "not a plist");
   EXPECT_TRUE(std::get<LanguageCommand>(s.commands[5]).languages.empty());

@@ -97,18 +97,18 @@ TEST(SimulatedBattery, StatusDictionaryHasTheHostsKeys) {
   EXPECT_LT(voltage, 4400);
   EXPECT_EQ(brimwell::textOf(d.item(key::kManufacturer)), "A");
   ASSERT_NE(d.item("AdapterDetails"), nullptr);
-  EXPECT_EQ(plist_get_node_type(d.item("AdapterDetails")), PLIST_DICT);
+  EXPECT_TRUE(d.item("AdapterDetails")->isDictionary());
 }
 
 TEST(ChangedNoticeably, FlagsOrValuesBeyondTheirNoise) {
   auto status = [](int64_t capacity, int64_t current, int64_t temperature, int64_t voltage,
                    bool charging) {
     brimwell::Plist d = brimwell::Plist::newDictionary();
-    d.setItem("AppleRawCurrentCapacity", brimwell::Plist(plist_new_uint(capacity)));
-    d.setItem("InstantAmperage", brimwell::Plist(plist_new_uint(static_cast<uint64_t>(current))));
-    d.setItem("Temperature", brimwell::Plist(plist_new_uint(temperature)));
-    d.setItem("Voltage", brimwell::Plist(plist_new_uint(voltage)));
-    d.setItem("IsCharging", brimwell::Plist(plist_new_bool(charging)));
+    d.setItem("AppleRawCurrentCapacity", brimwell::Plist::integer(capacity));
+    d.setItem("InstantAmperage", brimwell::Plist::integer(current));
+    d.setItem("Temperature", brimwell::Plist::integer(temperature));
+    d.setItem("Voltage", brimwell::Plist::integer(voltage));
+    d.setItem("IsCharging", brimwell::Plist::boolean(charging));
     return d;
   };
   const brimwell::Plist base = status(1000, 500, 3000, 4000, true);

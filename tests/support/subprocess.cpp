@@ -49,8 +49,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
   pid_t pid;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, vectors.argv.data(),
-                                  vectors.envp.data());
+  const int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, vectors.argv.data(),
+                                   vectors.envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(in[0]);
   close(out[1]);

@@ -69,9 +69,9 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   EXPECT_EQ(run({"set", "textColor", "2"}), 0);
   EXPECT_EQ(run({"unset", "isSound"}), 0);
   brimwell::Plist d = file();
-  EXPECT_EQ(plist_get_node_type(d.item("alertLevel")), PLIST_UINT);
+  EXPECT_EQ(d.item("alertLevel")->kind(), brimwell::Plist::Kind::Integer);
   EXPECT_EQ(brimwell::intValueOf(d.item("alertLevel")), 80);
-  EXPECT_EQ(plist_get_node_type(d.item("isPopAlert")), PLIST_BOOLEAN);
+  EXPECT_EQ(d.item("isPopAlert")->kind(), brimwell::Plist::Kind::Boolean);
   EXPECT_TRUE(brimwell::boolValueOf(d.item("isPopAlert")));
   EXPECT_EQ(d.item("isSound"), nullptr);
   EXPECT_EQ(brimwell::textOf(d.item("fromTheFuture")), "keep");
@@ -82,7 +82,7 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
 
   EXPECT_EQ(run({"reset"}), 0);
   d = file();
-  EXPECT_EQ(plist_dict_get_size(d.get()), 1u);
+  EXPECT_EQ(d.size(), 1u);
   EXPECT_EQ(brimwell::textOf(d.item("fromTheFuture")), "keep");
 }
 

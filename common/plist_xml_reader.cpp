@@ -1,0 +1,268 @@
+#include "common/plist_xml_reader.h"
+
+#include <expat.h>
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "common/plist_date.h"
+#include "common/plist_text_values.h"
+#include "common/text_format.h"
+
+namespace brimwell {
+namespace {
+
+enum class Element { Plist, Dict, Array, Key, String, Integer, Real, Date, Data, True, False };
+
+const struct {
+  const char* name;
+  Element element;
+} kElements[] = {
+    {"plist", Element::Plist}, {"dict", Element::Dict},     {"array", Element::Array},
+    {"key", Element::Key},     {"string", Element::String}, {"integer", Element::Integer},
+    {"real", Element::Real},   {"date", Element::Date},     {"data", Element::Data},
+    {"true", Element::True},   {"false", Element::False},
+};
+
+std::optional<Element> elementNamed(const char* name) {
+  for (const auto& e : kElements) {
+    if (std::strcmp(e.name, name) == 0) return e.element;
+  }
+  return std::nullopt;
+}
+
+const char* nameOf(Element element) {
+  for (const auto& e : kElements) {
+    if (e.element == element) return e.name;
+  }
+  return "?";
+}
+
+bool holdsElements(Element e) {
+  return e == Element::Plist || e == Element::Dict || e == Element::Array;
+}
+
+bool isXmlBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// A scalar's text for a message: quoted on one line, and cut short.
+std::string shown(const std::string& text) {
+  return quoted(text.size() > 40 ? text.substr(0, 40) + "..." : text);
+}
+
+struct Frame {
+  Element element;
+  Plist value;       // dictionaries and arrays as they fill; the root's one value
+  std::string text;  // scalars and keys
+  std::string key;   // a dictionary's key that waits for its value
+  bool haveKey = false;
+};
+
+// Builds the tree from expat's events, checking the property-list grammar as it goes. The
+// first fault stops the parser.
+class Builder {
+ public:
+  explicit Builder(XML_Parser parser) : parser_(parser) {}
+
+  Plist result;
+  std::string error;
+
+  static void XMLCALL onStart(void* self, const XML_Char* name, const XML_Char** attributes) {
+    static_cast<Builder*>(self)->start(name, attributes);
+  }
+  static void XMLCALL onEnd(void* self, const XML_Char*) { static_cast<Builder*>(self)->end(); }
+  static void XMLCALL onText(void* self, const XML_Char* text, int length) {
+    static_cast<Builder*>(self)->characters(text, static_cast<size_t>(length));
+  }
+  static void XMLCALL onInstruction(void* self, const XML_Char*, const XML_Char*) {
+    auto* b = static_cast<Builder*>(self);
+    if (b->rootStarted_) b->fail("a processing instruction inside or after the property list");
+  }
+  static void XMLCALL onEntityDeclaration(void* self, const XML_Char* name, int, const XML_Char*,
+                                          int, const XML_Char*, const XML_Char*, const XML_Char*,
+                                          const XML_Char*) {
+    static_cast<Builder*>(self)->fail(std::string("entity declaration '") + name +
+                                      "' (a property list uses none)");
+  }
+  static void XMLCALL onSkippedEntity(void* self, const XML_Char* name, int) {
+    static_cast<Builder*>(self)->fail(std::string("undefined entity '&") + name + ";'");
+  }
+
+ private:
+  void fail(const std::string& why) {
+    if (!error.empty()) return;
+    error = "line " + std::to_string(XML_GetCurrentLineNumber(parser_)) + ": " + why;
+    XML_StopParser(parser_, XML_FALSE);
+  }
+
+  void start(const char* name, const char** attributes) {
+    if (!error.empty()) return;
+    const std::optional<Element> element = elementNamed(name);
+    if (!element) return fail(std::string("<") + name + "> is not a property-list element");
+    for (const char** a = attributes; *a; a += 2) {
+      if (*element != Element::Plist || std::strcmp(*a, "version") != 0) {
+        return fail(std::string("<") + name + "> takes no attribute '" + *a + "'");
+      }
+    }
+    if (stack_.empty()) {
+      if (*element != Element::Plist) return fail("the root element is not <plist>");
+      rootStarted_ = true;
+    } else {
+      Frame& parent = stack_.back();
+      if (!holdsElements(parent.element)) {
+        return fail(std::string("<") + name + "> inside <" + nameOf(parent.element) + ">");
+      }
+      if (*element == Element::Plist) return fail("<plist> inside the property list");
+      // The stack holds <plist> under the root value, so a value's depth is its size less one.
+      if (*element != Element::Key && stack_.size() > static_cast<size_t>(kMaxPlistDepth) + 1) {
+        return fail("nested deeper than " + std::to_string(kMaxPlistDepth));
+      }
+      if (parent.element == Element::Dict) {
+        if (*element == Element::Key && parent.haveKey) {
+          return fail("key " + shown(parent.key) + " has no value");
+        }
+        if (*element != Element::Key && !parent.haveKey) {
+          return fail(std::string("<") + name + "> in a dictionary without a key");
+        }
+      } else if (*element == Element::Key) {
+        return fail(std::string("<key> inside <") + nameOf(parent.element) + ">");
+      } else if (parent.element == Element::Plist && parent.value) {
+        return fail("<plist> holds more than one value");
+      }
+    }
+    Frame frame{*element, Plist(), {}, {}, false};
+    if (*element == Element::Dict) frame.value = Plist::newDictionary();
+    if (*element == Element::Array) frame.value = Plist::newArray();
+    stack_.push_back(std::move(frame));
+  }
+
+  void characters(const char* text, size_t length) {
+    if (!error.empty() || stack_.empty()) return;
+    Frame& frame = stack_.back();
+    const bool empty = holdsElements(frame.element) || frame.element == Element::True ||
+                       frame.element == Element::False;
+    if (!empty) {
+      frame.text.append(text, length);
+      return;
+    }
+    for (size_t i = 0; i < length; ++i) {
+      if (!isXmlBlank(text[i])) {
+        return fail("text " + shown(std::string(text, length)) + " inside <" +
+                    nameOf(frame.element) + ">");
+      }
+    }
+  }
+
+  // The value of a closed element; none, with the parser stopped, when its text is wrong.
+  Plist valueOf(Frame& frame) {
+    const char* what = nameOf(frame.element);
+    switch (frame.element) {
+      case Element::Dict:
+        if (frame.haveKey) fail("key " + shown(frame.key) + " has no value");
+        return std::move(frame.value);
+      case Element::Array:
+        return std::move(frame.value);
+      case Element::String:
+        return Plist::string(std::move(frame.text));
+      case Element::True:
+        return Plist::boolean(true);
+      case Element::False:
+        return Plist::boolean(false);
+      case Element::Integer: {
+        Plist value = integerFromText(frame.text);
+        if (!value)
+          fail("integer " + shown(frame.text) + " is not a whole number from -2^63 to 2^64-1");
+        return value;
+      }
+      case Element::Real:
+        if (const auto value = realFromText(frame.text)) return Plist::real(*value);
+        break;
+      case Element::Date:
+        if (const auto value = parsePlistDate(frame.text)) return Plist::date(*value);
+        break;
+      case Element::Data:
+        if (auto value = bytesFromBase64(frame.text)) return Plist::data(std::move(*value));
+        break;
+      case Element::Plist:
+      case Element::Key:
+        break;
+    }
+    fail(std::string("<") + what + "> " + shown(frame.text) + " does not read as one");
+    return Plist();
+  }
+
+  void end() {
+    if (!error.empty() || stack_.empty()) return;
+    Frame frame = std::move(stack_.back());
+    stack_.pop_back();
+    if (frame.element == Element::Plist) {
+      if (!frame.value) return fail("<plist> holds no value");
+      result = std::move(frame.value);
+      return;
+    }
+    Frame& parent = stack_.back();
+    if (frame.element == Element::Key) {
+      parent.key = std::move(frame.text);
+      parent.haveKey = true;
+      return;
+    }
+    Plist value = valueOf(frame);
+    if (!error.empty()) return;
+    if (parent.element == Element::Dict) {
+      parent.value.setItem(parent.key, std::move(value));
+      parent.haveKey = false;
+    } else if (parent.element == Element::Array) {
+      parent.value.append(std::move(value));
+    } else {
+      parent.value = std::move(value);
+    }
+  }
+
+  XML_Parser parser_;
+  std::vector<Frame> stack_;
+  bool rootStarted_ = false;
+};
+
+struct ParserDeleter {
+  void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
+};
+
+}  // namespace
+
+Plist readXmlPropertyList(std::string_view bytes, std::string& why) {
+  if (bytes.size() > static_cast<size_t>(INT_MAX)) {
+    why = "too large";
+    return Plist();
+  }
+  const std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
+  if (!parser) {
+    why = "out of memory";
+    return Plist();
+  }
+  Builder builder(parser.get());
+  XML_SetUserData(parser.get(), &builder);
+  XML_SetElementHandler(parser.get(), Builder::onStart, Builder::onEnd);
+  XML_SetCharacterDataHandler(parser.get(), Builder::onText);
+  XML_SetProcessingInstructionHandler(parser.get(), Builder::onInstruction);
+  XML_SetEntityDeclHandler(parser.get(), Builder::onEntityDeclaration);
+  XML_SetSkippedEntityHandler(parser.get(), Builder::onSkippedEntity);
+  const XML_Status status =
+      XML_Parse(parser.get(), bytes.data(), static_cast<int>(bytes.size()), XML_TRUE);
+  if (!builder.error.empty()) {
+    why = builder.error;
+    return Plist();
+  }
+  if (status != XML_STATUS_OK || !builder.result) {
+    why = "line " + std::to_string(XML_GetCurrentLineNumber(parser.get())) + ": " +
+          XML_ErrorString(XML_GetErrorCode(parser.get()));
+    return Plist();
+  }
+  why.clear();
+  return std::move(builder.result);
+}
+
+}  // namespace brimwell

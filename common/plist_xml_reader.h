@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/plist.h"
+
+namespace brimwell {
+
+// Reads an XML property list strictly, on expat: well-formed XML 1.0 whose root <plist> holds
+// exactly one value built from the property-list elements, each scalar's text exact. Comments,
+// a DOCTYPE, whitespace between elements and the predefined and character references are
+// fine; entity declarations, undefined entities and anything after the root but whitespace and
+// comments are not. No value, and why ("line N: ..."), for anything else.
+Plist readXmlPropertyList(std::string_view bytes, std::string& why);
+
+}  // namespace brimwell
