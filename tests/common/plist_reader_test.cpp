@@ -233,7 +233,9 @@ TEST(StrictBinaryReading, BoundsReferencesAndValuesAreChecked) {
     std::string why;
     const Plist read = Plist::fromMemory(c.bytes, &why);
     EXPECT_EQ(static_cast<bool>(read), c.whyHas == nullptr) << c.name << ": " << why;
-    if (c.whyHas) EXPECT_NE(why.find(c.whyHas), std::string::npos) << c.name << ": " << why;
+    if (c.whyHas) {
+      EXPECT_NE(why.find(c.whyHas), std::string::npos) << c.name << ": " << why;
+    }
   }
   EXPECT_EQ(textOf(Plist::fromMemory(binaryFrom({dict, ascii,
                                                  bytes({0x14, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff,

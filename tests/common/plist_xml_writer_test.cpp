@@ -91,7 +91,7 @@ TEST(XmlWriter, DatesAreWrittenToTheSecondThatHoldsThem) {
   for (const auto& c : cases) {
     const std::optional<std::string> text = formatPlistDate(c.seconds);
     EXPECT_EQ(text.has_value(), c.text != nullptr) << c.seconds;
-    if (c.text && text) EXPECT_EQ(*text, c.text) << c.seconds;
+    EXPECT_EQ(text.value_or("none"), c.text ? c.text : "none") << c.seconds;
   }
 }
 
