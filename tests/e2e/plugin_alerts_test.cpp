@@ -111,14 +111,24 @@ TEST(PluginAlerts, SettingsAreReadAfreshAndByThePlatformRules) {
        "settings isPopAlert=\" yes\" alertLevel=\"80%\" chargeMode=\"2abc\"\n" + kFullAndPowered,
        kLevel80 + kComplete + kHost},
   });
-  {
-    // A malformed (here: empty) settings file reads as all zero.
+  // A settings file that is not exactly a property list reads as all zero, whatever it holds.
+  const std::string atOnePercent =
+      "status AppleRawCurrentCapacity=10 AppleRawMaxCapacity=1000 ExternalConnected=true\n";
+  for (const std::string& bytes :
+       {std::string(),
+        plistXml("<key>alertLevel</key><integer>99999999999999999999</integer>"
+                 "<key>isVibrate</key><true/>"),
+        plistXml("<key>alertLevel</key><integer>41x20</integer><key>isVibrate</key><true/>"),
+        plistXml("<key>isVibrate</key><true/><key>alertLevel</key>")}) {
     DeviceRoot root;
-    root.write("empty.plist", "");
-    const auto result =
-        root.runScenario("settings-raw " + root.path() + "/empty.plist\n" + kFullAndPowered);
-    EXPECT_EQ(result.out, kHost);
+    root.write("raw.plist", bytes);
+    const auto result = root.runScenario("settings-raw " + root.path() + "/raw.plist\n" +
+                                         atOnePercent + kFullAndPowered);
+    EXPECT_EQ(result.out, kHost + kHost) << bytes;
   }
+  // 2^64-1 saturates at the top, so the level is never reached (it once read as -1).
+  runCases({{"an unsigned level",
+             "settings alertLevel=18446744073709551615 isVibrate=true\n" + atOnePercent, kHost}});
   // A date, data, array or dictionary under a key reads as 0/NO.
   DeviceRoot root;
   root.write("odd.plist", plistXml("<key>isPopAlert</key><date>2020-01-01T00:00:00Z</date>"
@@ -175,7 +185,11 @@ TEST(PluginStatusExport, EveryChangeWritesTheDictionaryUnchanged) {
       "<key>Serial</key><string>C0&lt;1&gt;</string>"
       "<key>AdapterDetails</key><dict><key>Watts</key><integer>5</integer>"
       "<key>Family</key><data>AAE=</data></dict>"
-      "<key>BatteryData</key><array><date>2014-09-19T08:30:00Z</date></array>");
+      "<key>Huge</key><integer>18446744073709551615</integer>"
+      "<key>BatteryData</key><array><date>2014-09-19T08:30:00Z</date>"
+      "<date>0001-01-01T00:00:00Z</date><date>1900-01-01T00:00:00Z</date>"
+      "<date>2069-01-20T00:00:00Z</date><date>2100-06-01T00:00:00Z</date>"
+      "<date>9999-12-31T23:59:59Z</date></array>");
   root.write("delivered.plist", delivered);
   const struct {
     const char* name;
@@ -194,9 +208,10 @@ TEST(PluginStatusExport, EveryChangeWritesTheDictionaryUnchanged) {
     const std::string out = result.out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n') > 0, true);
     EXPECT_EQ(out.substr(out.size() - kHost.size()), kHost) << c.name;
-    EXPECT_EQ(brimwell::readDictionaryFile(root.path() + "/tmp/batteryStatus.plist").toXml(),
-              brimwell::Plist::fromMemory(delivered).toXml())
+    EXPECT_TRUE(brimwell::readDictionaryFile(root.path() + "/tmp/batteryStatus.plist") ==
+                brimwell::Plist::fromMemory(delivered))
         << c.name;
+    EXPECT_NE(root.statusFile().find("<date>2100-06-01T00:00:00Z</date>"), std::string::npos);
   }
 }
 

@@ -114,11 +114,24 @@ TEST(ViewerOnce, BadFilesNeverCrashAndReadAsNoDictionary) {
   const std::string zero = viewerOnce(empty).out;
   std::string huge = kChargingPhone;
   huge.insert(huge.find("<plist"), 1024 * 1024, ' ');
+  // The charging phone's file with one fault in it: none of its other values may show.
+  const auto spoiled = [](const std::string& from, const std::string& to) {
+    std::string xml = kChargingPhone;
+    return xml.replace(xml.find(from), from.size(), to);
+  };
   const struct {
     const char* name;
     std::string bytes;
   } cases[] = {
       {"malformed", "<?xml version=\"1.0\"?><plist><dict><key>A</key><integer>1"},
+      {"letters in an integer", spoiled("<integer>4120</integer>", "<integer>41x20</integer>")},
+      {"an empty integer", spoiled("<integer>4120</integer>", "<integer></integer>")},
+      {"a key without a value",
+       spoiled("<key>Unread</key>", "<key>Dangling</key><key>Unread</key>")},
+      {"the root never closed", spoiled("</plist>", "")},
+      {"text after the root", kChargingPhone + "trailing"},
+      {"below -2^63",
+       spoiled("<integer>-523</integer>", "<integer>-9223372036854775809</integer>")},
       {"array at top", "<plist version=\"1.0\"><array><integer>1</integer></array></plist>"},
       {"binary garbage", std::string("bplist00\xff\xff\xff\x00\x01", 13)},
       {"over 1 MiB", huge},
@@ -140,8 +153,10 @@ TEST(ViewerOnce, WronglyTypedValuesReadAsAbsentOrByTheStringRules) {
                       "<key>InstantAmperage</key><real>-300.9</real>"
                       "<key>Temperature</key><date>2020-01-01T00:00:00Z</date>"
                       "<key>ExternalConnected</key><string>yes</string>"
-                      "<key>Voltage</key><integer>99999999999</integer>"
-                      "<key>Manufacturer</key><integer>-7</integer>"
+                      "<key>Voltage</key><integer>9223372036854775808</integer>"
+                      "<key>Amperage</key><integer>-9223372036854775808</integer>"
+                      "<key>CycleCount</key><integer>-7</integer>"
+                      "<key>Manufacturer</key><integer>18446744073709551615</integer>"
                       "<key>Serial</key><data>AAE=</data>"));
   const Screen s = viewerOnce(root);
   ASSERT_EQ(s.exitCode, 0);
@@ -150,9 +165,10 @@ TEST(ViewerOnce, WronglyTypedValuesReadAsAbsentOrByTheStringRules) {
   EXPECT_EQ(s.lines.at("currentBatteryLevel"), "\"100.00%\" color=0,0.75,0,1");
   EXPECT_EQ(s.lines.at("remainingTimeLabel"), "\"3 h 0 m\"");
   EXPECT_EQ(s.lines.at("batteryTempLabel"), "\"0.00\u2103\" color=0,0,1,1");
-  EXPECT_EQ(s.lines.at("outputLabel"), "\"0 mA\"");
+  EXPECT_EQ(s.lines.at("outputLabel"), "\"-2147483648 mA\"");
   EXPECT_EQ(s.lines.at("voltageLabel"), "\"2147483647 mV\"");
-  EXPECT_EQ(s.lines.at("manufacturerLabel"), "\"-7\"");
+  EXPECT_EQ(s.lines.at("cycleLabel"), "\"-7\"");
+  EXPECT_EQ(s.lines.at("manufacturerLabel"), "\"18446744073709551615\"");
   EXPECT_EQ(s.lines.at("serialNumberLabel"), "\"(null)\"");
 }
 
