@@ -62,10 +62,12 @@ void setupContainViewCenter(id, SEL) {
 
 void replacementDealloc(id self, SEL cmd) {
   if (isContentViewInited) {
-    remainingTime->removeFromSuperview();
-    containView->removeFromSuperview();
-    remainingTime->release();
-    containView->release();
+    // Either may be missing when the host class kept an initChargingTextView of its own; a
+    // message to nothing does nothing, as on the device.
+    if (remainingTime) remainingTime->removeFromSuperview();
+    if (containView) containView->removeFromSuperview();
+    if (remainingTime) remainingTime->release();
+    if (containView) containView->release();
     // No dangling references in the exported state.
     remainingTime = nullptr;
     containView = nullptr;

@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "host/host_classes.h"
 #include "platform/uikit/ui_view.h"
 
@@ -70,6 +72,27 @@ TEST_F(LockScreenLifecycle, OnePairForTheProcess) {
   destroy(second);
   destroy(third);  // the pair was already gone: only the host's dealloc runs
   EXPECT_EQ(UIView::liveViews(), before);
+}
+
+// A host class that already has initChargingTextView keeps it, so the plug-in's never makes the
+// pair; every later step must cope with the missing label and container.
+TEST(LockScreenWithoutAPair, AHostMethodOfTheSameNameLeavesNothingToTearDown) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, the plug-in not yet loaded
+  EXPECT_EXIT(
+      {
+        registerHostClasses(HostListener{});
+        Class controllerClass = objc_getClass("SBLockScreenBatteryChargingViewController");
+        const IMP nothing = reinterpret_cast<IMP>(+[](id, SEL) {});
+        class_addMethod(controllerClass, sel_registerName("initChargingTextView"), nothing, "v@:");
+        void* plugIn = dlopen(BRIMWELL_DYLIB, RTLD_NOW | RTLD_LOCAL);
+        auto* inited = static_cast<bool*>(dlsym(plugIn, "isContentViewInited"));
+        auto* controller = new SBLockScreenBatteryChargingViewController(1);
+        controllerView(controller);
+        const bool initedWithoutAPair = *inited;
+        objc_msgSend<void>(controller, sel_registerName("dealloc"));
+        std::exit(initedWithoutAPair && !*inited ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
