@@ -175,11 +175,13 @@ Plist readDictionaryFile(const std::string& path, std::string* why) {
   return parsed;
 }
 
-bool writePropertyListAtomically(const Plist& value, const std::string& path, std::string* why) {
+bool writePropertyListAtomically(const Plist& value, const std::string& path, std::string* why,
+                                 size_t limit) {
   if (path.empty() || path.back() == '/') return failed(why, "no file name in the path");
   std::string unwritable;
   const std::optional<std::string> xml = xmlPropertyList(value, &unwritable);
   if (!xml) return failed(why, "cannot be written as a property list: " + unwritable);
+  if (xml->size() > limit) return failed(why, "larger than " + limitText(limit));
 
   const std::string prefix = folderOf(path) + "/." + baseNameOf(path) + ".";
   std::string temporary;

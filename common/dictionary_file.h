@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -34,8 +35,9 @@ Plist readDictionaryFile(const std::string& path, std::string* why = nullptr);
 // followed), filled, then renamed over the path. Its mode is what a plain create gives (0666
 // less the umask) so other processes can read it. On any failure the temporary file is
 // removed, the previous file stays as it was, and false is returned with why (the cause where
-// it happened, not a later errno).
+// it happened, not a later errno). A text longer than limit is refused, so that nothing is
+// written that its reader would refuse.
 bool writePropertyListAtomically(const Plist& value, const std::string& path,
-                                 std::string* why = nullptr);
+                                 std::string* why = nullptr, size_t limit = SIZE_MAX);
 
 }  // namespace brimwell

@@ -98,8 +98,7 @@ bool Recorder::write(const std::string& path, std::string& why) const {
     element.setItem("status", entry.status->copy());
     array.append(std::move(element));
   }
-  if (!brimwell::writePropertyListAtomically(array, path, &why)) return false;
-  return true;
+  return brimwell::writePropertyListAtomically(array, path, &why, kMaxRecordingBytes);
 }
 
 }  // namespace host

@@ -75,8 +75,10 @@ class ReplaySource : public BatterySource {
   double elapsed_ = 0;
 };
 
-// Recordings are read whole, through the same small-file reader as every other input.
-inline constexpr size_t kMaxRecordingBytes = 1024 * 1024;
+// Recordings are read whole, through the same small-file reader as every other input, but are
+// the user's own files and longer than a status file: an hour of a laptop's battery is about
+// 2 MB. The recorder writes nothing larger than a replay reads.
+inline constexpr size_t kMaxRecordingBytes = 64 * 1024 * 1024;
 
 // Reads a recording: a property-list array whose elements are either a dictionary
 // {delay = seconds; status = {...}} or a bare status dictionary (no delay). Null with why set

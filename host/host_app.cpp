@@ -4,11 +4,10 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 
+#include "common/dictionary_file.h"
 #include "host/headless_run.h"
 #include "host/host_classes.h"
 #include "host/host_options.h"
@@ -26,28 +25,20 @@ int usageError(const std::string& why) {
   return 2;
 }
 
-bool readScript(const std::string& path, std::string& text) {
-  std::ostringstream buffer;
-  if (path == "-") {
-    buffer << std::cin.rdbuf();
-  } else {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    buffer << in.rdbuf();
-  }
-  text = buffer.str();
-  return true;
-}
-
 int runScript(const std::string& path) {
-  std::string text;
-  if (!readScript(path, text)) {
-    std::cerr << "springboard-sim: cannot read " << path << "\n";
+  std::string why;
+  // Through the same small-file reader as every other input: a FIFO or a device named here
+  // cannot hang the host, nor a huge file exhaust it.
+  const std::optional<std::string> text = path == "-"
+                                              ? brimwell::readSmallStream(STDIN_FILENO, &why)
+                                              : brimwell::readSmallRegularFile(path, &why);
+  if (!text) {
+    std::cerr << "springboard-sim: cannot read " << path << ": " << why << "\n";
     return 2;
   }
   const std::string base =
       path == "-" ? std::string() : std::filesystem::path(path).parent_path().string();
-  const host::Scenario scenario = host::parseScenario(text, base);
+  const host::Scenario scenario = host::parseScenario(*text, base);
   if (scenario.error) {
     std::cerr << "line " << scenario.error->line << ": " << scenario.error->why << "\n";
     return 2;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/lock_screen_layout.h"
+#include "host/status_bar.h"
 #include "platform/uikit/terminal_text.h"
 #include "platform/uikit/ui_alert_view.h"
 
@@ -106,11 +107,8 @@ void HostScreen::draw(const HostScreenState& state, ScreenPresenter& presenter) 
   const auto now = ScreenPresenter::Clock::now();
   attron(A_REVERSE);
   mvhline(0, 0, ' ', COLS);
-  std::string bar = " springboard-sim  " + state.clock + "  " + state.status;
-  if (state.hasCharger) bar += state.charger ? "  | charger in" : "  | charger out";
-  char speed[32];
-  std::snprintf(speed, sizeof speed, "  | %gx", state.speed);
-  bar += speed;
+  const std::string bar = statusBarText(state.clock, state.status, state.notice, state.hasCharger,
+                                        state.charger, state.speed);
   mvaddwstr(0, 0, platform::fitted(platform::widen(bar), COLS).c_str());
   attroff(A_REVERSE);
 

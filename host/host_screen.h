@@ -13,6 +13,7 @@ namespace host {
 // What the host screen shows at one moment.
 struct HostScreenState {
   std::string status;  // the last status change, summarised
+  std::string notice;  // the battery source's, while it is shown
   std::string clock;   // simulated time
   double speed = 60;
   bool charger = false;

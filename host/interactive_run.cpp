@@ -14,6 +14,7 @@
 #include "host/host_screen.h"
 #include "host/host_startup.h"
 #include "host/source_driver.h"
+#include "host/status_bar.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/uikit/terminal_text.h"
 #include "platform/uikit/ui_device.h"
@@ -56,7 +57,11 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
   startHost(hostPresenter.get(), {});
   SourceDriver driver(source, options);
   LockScreen lockScreen;
-  std::string notice;
+  NoticeBoard notices;
+  const auto started = std::chrono::steady_clock::now();
+  const auto realSeconds = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  };
   // The phone starts locked; its charging view appears with the first status change, and
   // again whenever the charger is plugged in or out, as a phone's screen wakes for that.
   bool relockAfterStatus = true;
@@ -73,6 +78,9 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
           const bool delivered =
               driver.tick(std::chrono::duration<double>(now - lastTick).count()) != nullptr;
           lastTick = now;
+          for (std::string& notice : source.takeNotices())
+            notices.post(std::move(notice), realSeconds());
+          if (delivered) notices.statusDelivered();
           if (delivered && relockAfterStatus) {
             lockScreen.lock();
             relockAfterStatus = false;
@@ -126,9 +134,8 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
     loop.addObserver([&] {
       HostScreenState state;
       const auto& last = driver.last();
-      state.status = !notice.empty() && !last ? notice
-                     : last                   ? statusSummary(*last)
-                                              : "waiting for the first status change";
+      state.status = last ? statusSummary(*last) : "waiting for the first status change";
+      state.notice = notices.shown(realSeconds());
       state.clock = clockPrefix(source.simulatedSeconds());
       state.speed = source.speed();
       state.hasCharger = source.hasCharger();

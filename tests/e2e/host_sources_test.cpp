@@ -1,6 +1,8 @@
 // The battery sources through the built springboard-sim and Brimwell.dylib.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <vector>
 
@@ -137,13 +139,52 @@ TEST(ReplaySource, DeliversInOrderWithAlertsAtTheirTime) {
 
 TEST(ReplaySource, ABadRecordingIsAOneLineError) {
   DeviceRoot root;
-  const std::string bad = root.write("bad.plist", "<plist><dict/></plist>");
-  const auto result = runProcess(SPRINGBOARD_SIM, {"--source", "replay=" + bad, "--virtual-time"},
-                                 {{"SIM_DEVICE_ROOT", root.path()}});
-  EXPECT_EQ(result.exitCode, 2);
-  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
-  EXPECT_NE(result.err.find("not a property-list array"), std::string::npos);
-  EXPECT_FALSE(root.hasStatusFile());
+  std::filesystem::create_directories(root.path() + "/folder");
+  mkfifo((root.path() + "/fifo").c_str(), 0600);
+  const struct {
+    const char* name;
+    std::string path;
+    std::string why;
+  } cases[] = {
+      {"not an array", root.write("bad.plist", "<plist><dict/></plist>"),
+       "is not a property-list array of status dictionaries"},
+      {"malformed", root.write("cut.plist", "<plist><array><dict><key>status</key></dict>"),
+       "is not a property list: line 1: key \"status\" has no value"},
+      {"a FIFO", root.path() + "/fifo", "not a regular file"},
+      {"a folder", root.path() + "/folder", "not a regular file"},
+      {"absent", root.path() + "/absent.plist", "No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    const auto result =
+        runProcess(SPRINGBOARD_SIM, {"--source", "replay=" + c.path, "--virtual-time"},
+                   {{"SIM_DEVICE_ROOT", root.path()}});
+    EXPECT_EQ(result.exitCode, 2) << c.name;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << c.name;
+    EXPECT_NE(result.err.find(c.path), std::string::npos) << c.name << ": " << result.err;
+    EXPECT_NE(result.err.find(c.why), std::string::npos) << c.name << ": " << result.err;
+    EXPECT_FALSE(root.hasStatusFile()) << c.name;
+  }
+}
+
+TEST(Recording, WrittenByAtomicReplacementOrAOneLineError) {
+  DeviceRoot root;
+  const std::string planted = root.write("elsewhere/victim", "keep me");
+  std::filesystem::create_symlink(planted, root.path() + "/rec.plist");
+  const auto run = [&](const std::string& path) {
+    return runProcess(SPRINGBOARD_SIM, {"--virtual-time", "--duration", "600", "--record", path},
+                      {{"SIM_DEVICE_ROOT", root.path()}});
+  };
+  const auto written = run(root.path() + "/rec.plist");
+  EXPECT_EQ(written.exitCode, 0) << written.err;
+  EXPECT_FALSE(std::filesystem::is_symlink(root.path() + "/rec.plist"));
+  EXPECT_EQ(root.read("elsewhere/victim"), "keep me");
+  EXPECT_GT(readRecording(root.path() + "/rec.plist").statuses.size(), 10u);
+
+  const std::string nowhere = root.path() + "/no/such/rec.plist";
+  const auto failed = run(nowhere);
+  EXPECT_EQ(failed.exitCode, 1);
+  EXPECT_EQ(failed.err, "springboard-sim: cannot write " + nowhere +
+                            ": cannot create a temporary file: No such file or directory\n");
 }
 
 }  // namespace
@@ -220,6 +261,19 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
         << layout;
     EXPECT_FALSE(root.hasStatusFile()) << layout;
   }
+}
+
+// On a terminal the host shows the source's notices in its status bar.
+TEST(SysfsSourceOnATerminal, NoBatteryIsSaidInTheStatusBar) {
+  DeviceRoot root;
+  std::filesystem::create_directories(root.path() + "/sys");
+  const auto host = testing_support::runOnTerminal(
+      SPRINGBOARD_SIM, {"--source", "sysfs=" + root.path() + "/sys", "--duration", "1"},
+      {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}}, 200, 40, 30);
+  EXPECT_EQ(host.exitCode, 0);
+  EXPECT_NE(host.out.find("no battery found in " + root.path() + "/sys; waiting for one"),
+            std::string::npos)
+      << host.out;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Status changes through the built springboard-sim with the built Brimwell.dylib loaded.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <sstream>
@@ -255,10 +256,36 @@ TEST(Host, APlugInThatFailsToLoadIsReportedAndSkipped) {
 TEST(Host, CommandLine) {
   using testing_support::runProcess;
   EXPECT_EQ(runProcess(SPRINGBOARD_SIM, {"--help"}).exitCode, 0);
-  const auto missing = runProcess(SPRINGBOARD_SIM, {"--script", "/no/such/scenario"});
-  EXPECT_EQ(missing.exitCode, 2);
-  EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1);
   EXPECT_EQ(runProcess(SPRINGBOARD_SIM, {"--bogus"}).exitCode, 2);
+}
+
+TEST(Host, AScriptIsReadLikeEveryOtherInput) {
+  using testing_support::runProcess;
+  DeviceRoot root;
+  mkfifo((root.path() + "/fifo").c_str(), 0600);
+  std::string huge(1024 * 1024, '#');
+  const struct {
+    std::string path;
+    std::string input;
+    std::string why;
+  } cases[] = {
+      {"/no/such/scenario", "", "No such file or directory"},
+      {root.path() + "/fifo", "", "not a regular file"},
+      {"/dev/zero", "", "not a regular file"},
+      {root.write("huge.txt", huge + "\n"), "", "larger than 1 MiB"},
+      {"-", huge + "\n", "larger than 1 MiB"},
+  };
+  for (const auto& c : cases) {
+    const auto result = runProcess(SPRINGBOARD_SIM, {"--script", c.path},
+                                   {{"SIM_DEVICE_ROOT", root.path()}}, c.input);
+    EXPECT_EQ(result.exitCode, 2) << c.path;
+    EXPECT_EQ(result.err, "springboard-sim: cannot read " + c.path + ": " + c.why + "\n");
+  }
+  // Exactly at the limit is a scenario like any other.
+  const auto atLimit =
+      runProcess(SPRINGBOARD_SIM, {"--script", "-"}, {{"SIM_DEVICE_ROOT", root.path()}},
+                 std::string(1024 * 1024 - 1, '#') + "\n");
+  EXPECT_EQ(atLimit.exitCode, 0) << atLimit.err;
 }
 
 TEST(PluginExports, ThirteenVariablesAndNoFunction) {

@@ -2,10 +2,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 
@@ -97,6 +100,45 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   if (inFd >= 0) close(inFd);
   close(out[0]);
   close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+ProcessResult runOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                            const std::map<std::string, std::optional<std::string>>& env,
+                            unsigned short columns, unsigned short rows, double timeoutSeconds) {
+  SpawnVectors vectors = spawnVectors(program, args, env);
+  winsize size{};
+  size.ws_col = columns;
+  size.ws_row = rows;
+  int terminal = -1;
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, &size);
+  if (pid < 0) throw std::runtime_error("forkpty failed");
+  if (pid == 0) {
+    execve(program.c_str(), vectors.argv.data(), vectors.envp.data());
+    _exit(127);
+  }
+  ProcessResult result;
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                            std::chrono::duration<double>(timeoutSeconds));
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      kill(pid, SIGKILL);
+      break;
+    }
+    pollfd fd{terminal, POLLIN, 0};
+    if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
+    char buffer[4096];
+    const ssize_t n = read(terminal, buffer, sizeof buffer);
+    if (n <= 0) break;  // EIO once the program and its children have closed the terminal
+    result.out.append(buffer, static_cast<size_t>(n));
+  }
+  close(terminal);
   int status = 0;
   waitpid(pid, &status, 0);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

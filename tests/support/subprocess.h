@@ -19,6 +19,12 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
                          const std::map<std::string, std::optional<std::string>>& env = {},
                          const std::string& input = "");
 
+// Runs a program on a pseudo-terminal of the given size until it ends (killed after the
+// timeout); out holds everything it drew, escape sequences and all.
+ProcessResult runOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                            const std::map<std::string, std::optional<std::string>>& env,
+                            unsigned short columns, unsigned short rows, double timeoutSeconds);
+
 // What posix_spawn takes: the argument vector and this process's environment with overrides.
 struct SpawnVectors {
   std::vector<std::string> strings;
