@@ -1,11 +1,7 @@
 #include "platform/foundation/ns_bundle.h"
 
-#include <libintl.h>
-
-#include <clocale>
-#include <cstdlib>
-
 #include "platform/foundation/device_environment.h"
+#include "platform/foundation/message_catalogue.h"
 
 NSBundle& NSBundle::mainBundle() {
   static NSBundle bundle;
@@ -22,25 +18,19 @@ NSBundle::NSBundle() {
   // Catalogue folders are named by the exact language tag ("zh-Hans"), so only an exact match
   // of the first preferred language finds one. An empty list has no table at all.
   catalogue_ = languages.empty() ? std::string("en") : languages.front();
-  // LANGUAGE is a ':' list and names folders: a tag that could reach another one is no tag.
-  if (catalogue_.find_first_of(":/") != std::string::npos) catalogue_ = "en";
+  // A tag names a folder: one that could reach another folder is no tag.
+  if (catalogue_.find('/') != std::string::npos || catalogue_ == "." || catalogue_ == "..") {
+    catalogue_ = "en";
+  }
 
-  // gettext ignores LANGUAGE in the "C" locale; the table's language is the device's choice,
-  // not the locale's, so messages always use the UTF-8 C locale with LANGUAGE set.
-  std::setlocale(LC_MESSAGES, "C.UTF-8");
-  setenv("LANGUAGE", catalogue_.c_str(), 1);
-  bindtextdomain(domain_.c_str(), localeDir.c_str());
-  bind_textdomain_codeset(domain_.c_str(), "UTF-8");
+  translations_ = platform::readMessageCatalogue(localeDir + "/" + catalogue_ + "/LC_MESSAGES/" +
+                                                 domain_ + ".mo");
 }
 
 std::string NSBundle::localizedStringForKey(const std::string& key, const std::string& value,
                                             const char* table) const {
   (void)value;
   (void)table;
-  if (key.empty()) return key;
-  auto found = translations_.find(key);
-  if (found == translations_.end()) {
-    found = translations_.emplace(key, dgettext(domain_.c_str(), key.c_str())).first;
-  }
-  return found->second;
+  const auto found = translations_.find(key);
+  return found == translations_.end() ? key : found->second;
 }

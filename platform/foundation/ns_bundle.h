@@ -6,7 +6,7 @@
 #include "platform/api.h"
 
 // The application's string table: gettext catalogues with the English text as key, one per
-// language, chosen by the device's first preferred language.
+// language, chosen by the device's first preferred language and read once, whole.
 class PLATFORM_API NSBundle {
  public:
   static NSBundle& mainBundle();
@@ -20,6 +20,5 @@ class PLATFORM_API NSBundle {
   NSBundle();
   std::string domain_;
   std::string catalogue_;
-  // A catalogue does not change while the process runs; each key is looked up once.
-  mutable std::unordered_map<std::string, std::string> translations_;
+  std::unordered_map<std::string, std::string> translations_;
 };

@@ -5,6 +5,7 @@
 #include "platform/audio/audio_services.h"
 #include "platform/uikit/presenter.h"
 #include "platform/uikit/ui_alert_view.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -42,7 +43,8 @@ void dispose(SystemSoundID sound, void* calls) {
 
 TEST(SystemSounds, CreatedFromExistingFilesAndDisposedOnCompletion) {
   testing_support::TempDir root;
-  setenv("SIM_DEVICE_ROOT", root.path().c_str(), 1);
+  testing_support::ScopedEnvironment env;
+  env.set("SIM_DEVICE_ROOT", root.path());
   root.write("/System/Library/Audio/UISounds/alert_sound.wav", "RIFF");
   HoldingPresenter presenter;
   platform::setPresenter(&presenter);

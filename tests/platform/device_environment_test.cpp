@@ -3,20 +3,26 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/foundation/message_catalogue.h"
+#include "platform/foundation/ns_bundle.h"
 #include "platform/foundation/ns_string.h"
 #include "platform/sysinfo/sysctl.h"
+#include "tests/support/device_root.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 
-// Each test runs in a process of its own, so the environment is ours to change.
-void setOrUnset(const char* name, const char* value) {
+using testing_support::ScopedEnvironment;
+
+void setOrUnset(ScopedEnvironment& env, const char* name, const char* value) {
   if (value) {
-    setenv(name, value, 1);
+    env.set(name, value);
   } else {
-    unsetenv(name);
+    env.unset(name);
   }
 }
 
@@ -33,7 +39,8 @@ TEST(DeviceFilePath, ResolvesUnderTheDeviceRoot) {
       {"relative", "/tmp/a", "relative/tmp/a"},
   };
   for (const auto& c : cases) {
-    setOrUnset("SIM_DEVICE_ROOT", c.root);
+    ScopedEnvironment env;
+    setOrUnset(env, "SIM_DEVICE_ROOT", c.root);
     EXPECT_EQ(platform::deviceFilePath(c.devicePath), c.expected) << (c.root ? c.root : "(unset)");
   }
 }
@@ -58,15 +65,45 @@ TEST(PreferredLanguages, FromTheDeviceListOrTheLocale) {
       {nullptr, nullptr, nullptr, "POSIX", {"en"}},
       {nullptr, nullptr, nullptr, nullptr, {"en"}},
   };
-  unsetenv("LC_MESSAGES");
   for (const auto& c : cases) {
-    setOrUnset("SIM_LANGUAGES", c.simLanguages);
-    setOrUnset("LANGUAGE", c.language);
-    setOrUnset("LC_ALL", c.lcAll);
-    setOrUnset("LANG", c.lang);
+    ScopedEnvironment env;
+    env.unset("LC_MESSAGES");
+    setOrUnset(env, "SIM_LANGUAGES", c.simLanguages);
+    setOrUnset(env, "LANGUAGE", c.language);
+    setOrUnset(env, "LC_ALL", c.lcAll);
+    setOrUnset(env, "LANG", c.lang);
     EXPECT_EQ(platform::preferredLanguages(), c.expected)
         << (c.simLanguages ? c.simLanguages : "-") << " / " << (c.lang ? c.lang : "-");
   }
+}
+
+// The string table is chosen and read without touching what the rest of the process sees.
+TEST(MainBundle, LeavesTheLanguageStateOfTheProcessAlone) {
+  ScopedEnvironment env;
+  env.unset("SIM_LANGUAGES").unset("LC_ALL").unset("LC_MESSAGES").set("LANGUAGE", "zh_TW:fr");
+  const std::string locale = std::setlocale(LC_MESSAGES, nullptr);
+  const std::vector<std::string> before = platform::preferredLanguages();
+  ASSERT_EQ(before, (std::vector<std::string>{"zh-Hant", "fr"}));
+  EXPECT_EQ(NSBundle::mainBundle().language(), "zh-Hant");
+  EXPECT_EQ(platform::preferredLanguages(), before);
+  EXPECT_STREQ(std::getenv("LANGUAGE"), "zh_TW:fr");
+  EXPECT_EQ(std::setlocale(LC_MESSAGES, nullptr), locale);
+}
+
+TEST(MessageCatalogue, ReadsWhatMsgfmtWroteAndNothingElse) {
+  const auto built = platform::readMessageCatalogue(
+      platform::installPrefix() + "/share/locale/zh-Hans/LC_MESSAGES/BrimwellViewer.mo");
+  ASSERT_EQ(built.count("Draining..."), 1u);
+  EXPECT_EQ(built.at("Draining..."), "\u653e\u7535\u4e2d...");
+  EXPECT_EQ(built.count(""), 0u) << "the header is no translation";
+  const std::string bytes = testing_support::DeviceRoot::readFile(
+      platform::installPrefix() + "/share/locale/zh-Hans/LC_MESSAGES/BrimwellViewer.mo");
+  for (const std::string& broken :
+       {std::string(), bytes.substr(0, 40), std::string("not a catalogue"),
+        std::string(bytes).replace(12, 4, "\xff\xff\xff\x7f")}) {
+    EXPECT_TRUE(platform::messageCatalogueFrom(broken).empty()) << broken.size();
+  }
+  EXPECT_TRUE(platform::readMessageCatalogue("/no/such.mo").empty());
 }
 
 TEST(Utf8, StrictValidation) {
@@ -88,7 +125,8 @@ TEST(Utf8, StrictValidation) {
 }
 
 TEST(Sysctl, TwoStepMachineQuery) {
-  setenv("SIM_MODEL_IDENTIFIER", "iPad4,9", 1);
+  ScopedEnvironment env;
+  env.set("SIM_MODEL_IDENTIFIER", "iPad4,9");
   size_t size = 0;
   ASSERT_EQ(sysctlbyname("hw.machine", nullptr, &size, nullptr, 0), 0);
   EXPECT_EQ(size, 8u);  // NUL included
@@ -105,7 +143,8 @@ TEST(Sysctl, TwoStepMachineQuery) {
 }
 
 TEST(Sysctl, WithoutTheSimulatedModelAnswersTheMachine) {
-  unsetenv("SIM_MODEL_IDENTIFIER");
+  ScopedEnvironment env;
+  env.unset("SIM_MODEL_IDENTIFIER");
   size_t size = 0;
   ASSERT_EQ(sysctlbyname("hw.machine", nullptr, &size, nullptr, 0), 0);
   EXPECT_GT(size, 1u);

@@ -5,6 +5,7 @@
 
 #include "common/dictionary_file.h"
 #include "common/value_conversions.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 #include "tools/prefs_app.h"
 #include "tools/prefs_settings.h"
@@ -47,7 +48,7 @@ TEST(PrefsValues, BooleansAndIntegers) {
 
 class Prefs : public ::testing::Test {
  protected:
-  void SetUp() override { setenv("SIM_DEVICE_ROOT", root_.path().c_str(), 1); }
+  void SetUp() override { env_.set("SIM_DEVICE_ROOT", root_.path()); }
 
   int run(std::vector<const char*> args) {
     args.insert(args.begin(), "brimwell-prefs");
@@ -58,6 +59,7 @@ class Prefs : public ::testing::Test {
   brimwell::Plist file() const { return brimwell::readDictionaryFile(root_.path() + kSettings); }
 
   TempDir root_;
+  testing_support::ScopedEnvironment env_;
   std::ostringstream out_, err_;
 };
 

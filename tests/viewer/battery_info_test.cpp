@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/foundation/ns_dictionary.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 #include "viewer/bid_battery_info.h"
 
@@ -86,7 +87,8 @@ TEST(BatteryInfo, TextsAndFlags) {
 
 TEST(BatteryInfo, NoFileGivesTheZeroValues) {
   testing_support::TempDir root;
-  setenv("SIM_DEVICE_ROOT", root.path().c_str(), 1);
+  testing_support::ScopedEnvironment env;
+  env.set("SIM_DEVICE_ROOT", root.path());
   BIDBatteryInfo info;
   info.getBatteryInfo();
   EXPECT_TRUE(std::isnan(info.currentLevel));

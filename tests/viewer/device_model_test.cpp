@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "tests/support/scoped_environment.h"
 #include "viewer/bid_main_table_view_controller.h"
 
 namespace {
@@ -47,8 +48,9 @@ TEST(DeviceModel, GetDevicePlatformAsksTheSystem) {
     const char* name;
   } cases[] = {{"iPad4,7", "iPad mini 3"}, {"Watch1,1", "Watch1,1"}, {"\xFF\xFEiPhone", "Null"}};
   BIDMainTableViewController controller;
+  testing_support::ScopedEnvironment env;
   for (const auto& c : cases) {
-    setenv("SIM_MODEL_IDENTIFIER", c.identifier, 1);
+    env.set("SIM_MODEL_IDENTIFIER", c.identifier);
     EXPECT_EQ(controller.getDevicePlatform(), c.name);
   }
 }
