@@ -1,4 +1,5 @@
-// The status file as the viewer reads it: any bytes, parsed, converted and turned into a screen.
+// The status file as the viewer reads it: any bytes, parsed, converted and turned into a screen;
+// and what the plug-in would write of it reads back.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,6 +14,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   brimwell::Plist parsed = brimwell::Plist::fromMemory(bytes);
+  // Whatever the reader takes, the writer writes and the reader takes back; a second round is
+  // the same text (the first may replace text XML cannot hold).
+  if (parsed) {
+    const std::string xml = parsed.toXml();
+    const brimwell::Plist again = brimwell::Plist::fromMemory(xml);
+    if (!again || again.toXml() != xml) __builtin_trap();
+  }
   if (parsed && !parsed.isDictionary()) parsed.reset();
   const NSDictionary status(std::move(parsed));
   // The plug-in writes whatever dictionary the host hands it.
