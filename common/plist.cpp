@@ -86,7 +86,7 @@ const Plist* Plist::item(std::string_view key) const {
   return nullptr;
 }
 
-void Plist::setItem(std::string_view key, Plist value) {
+void Plist::setItem(std::string key, Plist value) {
   if (kind_ != Kind::Dictionary || !value) return;
   for (size_t i = 0; i < keys_.size(); ++i) {
     if (keys_[i] == key) {
@@ -94,7 +94,11 @@ void Plist::setItem(std::string_view key, Plist value) {
       return;
     }
   }
-  keys_.emplace_back(key);
+  if (keys_.empty()) {  // a status dictionary has about twenty keys: fewer reallocations
+    keys_.reserve(8);
+    children_.reserve(8);
+  }
+  keys_.push_back(std::move(key));
   children_.push_back(std::move(value));
 }
 

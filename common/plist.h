@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace brimwell {
@@ -33,8 +34,27 @@ class Plist {
   };
 
   Plist() = default;
-  Plist(Plist&&) noexcept = default;
-  Plist& operator=(Plist&&) noexcept = default;
+  // A moved-from Plist is no value.
+  Plist(Plist&& other) noexcept
+      : kind_(std::exchange(other.kind_, Kind::None)),
+        negative_(other.negative_),
+        bits_(other.bits_),
+        real_(other.real_),
+        text_(std::move(other.text_)),
+        keys_(std::move(other.keys_)),
+        children_(std::move(other.children_)) {}
+  Plist& operator=(Plist&& other) noexcept {
+    if (this != &other) {
+      kind_ = std::exchange(other.kind_, Kind::None);
+      negative_ = other.negative_;
+      bits_ = other.bits_;
+      real_ = other.real_;
+      text_ = std::move(other.text_);
+      keys_ = std::move(other.keys_);
+      children_ = std::move(other.children_);
+    }
+    return *this;
+  }
   Plist(const Plist&) = delete;
   Plist& operator=(const Plist&) = delete;
   ~Plist() = default;
@@ -81,7 +101,7 @@ class Plist {
   // Dictionaries keep their keys in the order they were first set; setting a key again
   // replaces its value in place. item() is null when this is no dictionary or lacks the key.
   const Plist* item(std::string_view key) const;
-  void setItem(std::string_view key, Plist value);
+  void setItem(std::string key, Plist value);
   bool removeItem(std::string_view key);
   const std::string& keyAt(size_t index) const { return keys_[index]; }
   const Plist& valueAt(size_t index) const { return children_[index]; }

@@ -1,10 +1,10 @@
 #include "common/plist_xml_reader.h"
 
 #include <expat.h>
+#include <sys/random.h>
 
 #include <climits>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -17,19 +17,20 @@ namespace {
 
 enum class Element { Plist, Dict, Array, Key, String, Integer, Real, Date, Data, True, False };
 
+// In the order they are most often met, since a file is read every few seconds.
 const struct {
   const char* name;
   Element element;
 } kElements[] = {
-    {"plist", Element::Plist}, {"dict", Element::Dict},     {"array", Element::Array},
-    {"key", Element::Key},     {"string", Element::String}, {"integer", Element::Integer},
-    {"real", Element::Real},   {"date", Element::Date},     {"data", Element::Data},
-    {"true", Element::True},   {"false", Element::False},
+    {"key", Element::Key},     {"integer", Element::Integer}, {"true", Element::True},
+    {"false", Element::False}, {"string", Element::String},   {"dict", Element::Dict},
+    {"real", Element::Real},   {"array", Element::Array},     {"date", Element::Date},
+    {"data", Element::Data},   {"plist", Element::Plist},
 };
 
 std::optional<Element> elementNamed(const char* name) {
   for (const auto& e : kElements) {
-    if (std::strcmp(e.name, name) == 0) return e.element;
+    if (e.name[0] == name[0] && std::strcmp(e.name, name) == 0) return e.element;
   }
   return std::nullopt;
 }
@@ -55,7 +56,7 @@ std::string shown(const std::string& text) {
 }
 
 struct Frame {
-  Element element;
+  Element element = Element::Plist;
   Plist value;       // dictionaries and arrays as they fill; the root's one value
   std::string text;  // scalars and keys
   std::string key;   // a dictionary's key that waits for its value
@@ -108,17 +109,17 @@ class Builder {
         return fail(std::string("<") + name + "> takes no attribute '" + *a + "'");
       }
     }
-    if (stack_.empty()) {
+    if (depth_ == 0) {
       if (*element != Element::Plist) return fail("the root element is not <plist>");
       rootStarted_ = true;
     } else {
-      Frame& parent = stack_.back();
+      Frame& parent = top();
       if (!holdsElements(parent.element)) {
         return fail(std::string("<") + name + "> inside <" + nameOf(parent.element) + ">");
       }
       if (*element == Element::Plist) return fail("<plist> inside the property list");
       // The stack holds <plist> under the root value, so a value's depth is its size less one.
-      if (*element != Element::Key && stack_.size() > static_cast<size_t>(kMaxPlistDepth) + 1) {
+      if (*element != Element::Key && depth_ > static_cast<size_t>(kMaxPlistDepth) + 1) {
         return fail("nested deeper than " + std::to_string(kMaxPlistDepth));
       }
       if (parent.element == Element::Dict) {
@@ -134,15 +135,18 @@ class Builder {
         return fail("<plist> holds more than one value");
       }
     }
-    Frame frame{*element, Plist(), {}, {}, false};
+    if (depth_ == frames_.size()) frames_.emplace_back();
+    Frame& frame = frames_[depth_++];
+    frame.element = *element;
+    frame.text.clear();
+    frame.haveKey = false;
     if (*element == Element::Dict) frame.value = Plist::newDictionary();
     if (*element == Element::Array) frame.value = Plist::newArray();
-    stack_.push_back(std::move(frame));
   }
 
   void characters(const char* text, size_t length) {
-    if (!error.empty() || stack_.empty()) return;
-    Frame& frame = stack_.back();
+    if (!error.empty() || depth_ == 0) return;
+    Frame& frame = top();
     const bool empty = holdsElements(frame.element) || frame.element == Element::True ||
                        frame.element == Element::False;
     if (!empty) {
@@ -196,40 +200,62 @@ class Builder {
   }
 
   void end() {
-    if (!error.empty() || stack_.empty()) return;
-    Frame frame = std::move(stack_.back());
-    stack_.pop_back();
+    if (!error.empty() || depth_ == 0) return;
+    Frame& frame = top();
     if (frame.element == Element::Plist) {
       if (!frame.value) return fail("<plist> holds no value");
       result = std::move(frame.value);
+      --depth_;
       return;
     }
-    Frame& parent = stack_.back();
+    Frame& parent = frames_[depth_ - 2];
     if (frame.element == Element::Key) {
       parent.key = std::move(frame.text);
       parent.haveKey = true;
-      return;
-    }
-    Plist value = valueOf(frame);
-    if (!error.empty()) return;
-    if (parent.element == Element::Dict) {
-      parent.value.setItem(parent.key, std::move(value));
-      parent.haveKey = false;
-    } else if (parent.element == Element::Array) {
-      parent.value.append(std::move(value));
     } else {
-      parent.value = std::move(value);
+      Plist value = valueOf(frame);
+      if (!error.empty()) return;
+      if (parent.element == Element::Dict) {
+        parent.value.setItem(std::move(parent.key), std::move(value));
+        parent.haveKey = false;
+      } else if (parent.element == Element::Array) {
+        parent.value.append(std::move(value));
+      } else {
+        parent.value = std::move(value);
+      }
     }
+    --depth_;
   }
 
+  Frame& top() { return frames_[depth_ - 1]; }
+
   XML_Parser parser_;
-  std::vector<Frame> stack_;
+  // Frames are kept for reuse by the next element at the same depth, text buffers and all.
+  std::vector<Frame> frames_;
+  size_t depth_ = 0;
   bool rootStarted_ = false;
 };
 
-struct ParserDeleter {
-  void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
-};
+// One parser per thread, reset for each document: the status file is read every few seconds.
+// Its hash tables get a salt drawn once for the process, so that no reading waits on the
+// kernel's random source and no file can be made to collide in them.
+XML_Parser threadParser() {
+  struct Owner {
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    ~Owner() {
+      if (parser) XML_ParserFree(parser);
+    }
+  };
+  thread_local Owner owner;
+  static const unsigned long salt = [] {
+    unsigned long value = 0;
+    const ssize_t got = getrandom(&value, sizeof value, 0);
+    return got == static_cast<ssize_t>(sizeof value) ? value : 0;  // 0: expat draws its own
+  }();
+  if (!owner.parser || !XML_ParserReset(owner.parser, nullptr)) return nullptr;
+  if (salt != 0) XML_SetHashSalt(owner.parser, salt);
+  return owner.parser;
+}
 
 }  // namespace
 
@@ -238,27 +264,27 @@ Plist readXmlPropertyList(std::string_view bytes, std::string& why) {
     why = "too large";
     return Plist();
   }
-  const std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
+  const XML_Parser parser = threadParser();
   if (!parser) {
     why = "out of memory";
     return Plist();
   }
-  Builder builder(parser.get());
-  XML_SetUserData(parser.get(), &builder);
-  XML_SetElementHandler(parser.get(), Builder::onStart, Builder::onEnd);
-  XML_SetCharacterDataHandler(parser.get(), Builder::onText);
-  XML_SetProcessingInstructionHandler(parser.get(), Builder::onInstruction);
-  XML_SetEntityDeclHandler(parser.get(), Builder::onEntityDeclaration);
-  XML_SetSkippedEntityHandler(parser.get(), Builder::onSkippedEntity);
+  Builder builder(parser);
+  XML_SetUserData(parser, &builder);
+  XML_SetElementHandler(parser, Builder::onStart, Builder::onEnd);
+  XML_SetCharacterDataHandler(parser, Builder::onText);
+  XML_SetProcessingInstructionHandler(parser, Builder::onInstruction);
+  XML_SetEntityDeclHandler(parser, Builder::onEntityDeclaration);
+  XML_SetSkippedEntityHandler(parser, Builder::onSkippedEntity);
   const XML_Status status =
-      XML_Parse(parser.get(), bytes.data(), static_cast<int>(bytes.size()), XML_TRUE);
+      XML_Parse(parser, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE);
   if (!builder.error.empty()) {
     why = builder.error;
     return Plist();
   }
   if (status != XML_STATUS_OK || !builder.result) {
-    why = "line " + std::to_string(XML_GetCurrentLineNumber(parser.get())) + ": " +
-          XML_ErrorString(XML_GetErrorCode(parser.get()));
+    why = "line " + std::to_string(XML_GetCurrentLineNumber(parser)) + ": " +
+          XML_ErrorString(XML_GetErrorCode(parser));
     return Plist();
   }
   why.clear();
