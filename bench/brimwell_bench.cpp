@@ -95,13 +95,19 @@ void statusChangeFloor(Device& d) {
   close(in);
 }
 
+// The status file's bytes through bare system calls.
+ssize_t readStatusFile(const Device& d, char* bytes, size_t size) {
+  const int in = open(d.statusPath.c_str(), O_RDONLY | O_CLOEXEC);
+  const ssize_t n = read(in, bytes, size);
+  close(in);
+  return n;
+}
+
 // Reading the same file and parsing it with libplist alone, the lenient parser the viewer used
 // before it read strictly.
-void refreshFloor(Device& d) {
+void refreshFloor(const Device& d) {
   char bytes[64 * 1024];
-  const int in = open(d.statusPath.c_str(), O_RDONLY | O_CLOEXEC);
-  const ssize_t n = read(in, bytes, sizeof bytes);
-  close(in);
+  const ssize_t n = readStatusFile(d, bytes, sizeof bytes);
   plist_t parsed = nullptr;
   plist_from_memory(bytes, static_cast<uint32_t>(n), &parsed);
   benchmark::DoNotOptimize(parsed);
@@ -109,11 +115,9 @@ void refreshFloor(Device& d) {
 }
 
 // The same with the strict XML parser the reader stands on, tokenising alone.
-void refreshExpatFloor(Device& d) {
+void refreshExpatFloor(const Device& d) {
   char bytes[64 * 1024];
-  const int in = open(d.statusPath.c_str(), O_RDONLY | O_CLOEXEC);
-  const ssize_t n = read(in, bytes, sizeof bytes);
-  close(in);
+  const ssize_t n = readStatusFile(d, bytes, sizeof bytes);
   XML_Parser parser = XML_ParserCreate(nullptr);
   benchmark::DoNotOptimize(XML_Parse(parser, bytes, static_cast<int>(n), XML_TRUE));
   XML_ParserFree(parser);
