@@ -238,24 +238,35 @@ class Builder {
 
 // One parser per thread, reset for each document: the status file is read every few seconds.
 // Its hash tables get a salt drawn once for the process, so that no reading waits on the
-// kernel's random source and no file can be made to collide in them.
-XML_Parser threadParser() {
-  struct Owner {
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    ~Owner() {
-      if (parser) XML_ParserFree(parser);
-    }
-  };
-  thread_local Owner owner;
-  static const unsigned long salt = [] {
-    unsigned long value = 0;
-    const ssize_t got = getrandom(&value, sizeof value, 0);
-    return got == static_cast<ssize_t>(sizeof value) ? value : 0;  // 0: expat draws its own
-  }();
-  if (!owner.parser || !XML_ParserReset(owner.parser, nullptr)) return nullptr;
-  if (salt != 0) XML_SetHashSalt(owner.parser, salt);
-  return owner.parser;
-}
+// kernel's random source and no file can be made to collide in them. After a large document
+// the parser is let go, so that its buffers do not stay that large.
+class ThreadParser {
+ public:
+  ~ThreadParser() { release(); }
+  XML_Parser reset() {
+    if (!parser_) parser_ = XML_ParserCreate(nullptr);
+    if (!parser_ || !XML_ParserReset(parser_, nullptr)) return nullptr;
+    if (salt() != 0) XML_SetHashSalt(parser_, salt());
+    return parser_;
+  }
+  void release() {
+    if (parser_) XML_ParserFree(parser_);
+    parser_ = nullptr;
+  }
+
+ private:
+  static unsigned long salt() {
+    static const unsigned long value = [] {
+      unsigned long drawn = 0;
+      const ssize_t got = getrandom(&drawn, sizeof drawn, 0);
+      return got == static_cast<ssize_t>(sizeof drawn) ? drawn : 0;  // 0: expat draws its own
+    }();
+    return value;
+  }
+  XML_Parser parser_ = nullptr;
+};
+
+constexpr size_t kKeptParserBytes = 64 * 1024;
 
 }  // namespace
 
@@ -264,7 +275,8 @@ Plist readXmlPropertyList(std::string_view bytes, std::string& why) {
     why = "too large";
     return Plist();
   }
-  const XML_Parser parser = threadParser();
+  thread_local ThreadParser threadParser;
+  const XML_Parser parser = threadParser.reset();
   if (!parser) {
     why = "out of memory";
     return Plist();
@@ -278,17 +290,15 @@ Plist readXmlPropertyList(std::string_view bytes, std::string& why) {
   XML_SetSkippedEntityHandler(parser, Builder::onSkippedEntity);
   const XML_Status status =
       XML_Parse(parser, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE);
+  why.clear();
   if (!builder.error.empty()) {
     why = builder.error;
-    return Plist();
-  }
-  if (status != XML_STATUS_OK || !builder.result) {
+  } else if (status != XML_STATUS_OK || !builder.result) {
     why = "line " + std::to_string(XML_GetCurrentLineNumber(parser)) + ": " +
           XML_ErrorString(XML_GetErrorCode(parser));
-    return Plist();
   }
-  why.clear();
-  return std::move(builder.result);
+  if (bytes.size() > kKeptParserBytes) threadParser.release();
+  return why.empty() ? std::move(builder.result) : Plist();
 }
 
 }  // namespace brimwell
