@@ -50,6 +50,12 @@ TEST(ScenarioValue, Kinds) {
 }
 
 TEST(Scenario, BadLinesNameTheLineAndRunNothing) {
+  testing_support::TempDir dir;
+  const std::string malformed = dir.write(
+      "malformed.plist", testing_support::plistXml("<key>V</key><integer>41x20</integer>"));
+  const std::string notADictionary = dir.write("array.plist", "<plist><array/></plist>");
+  const std::string malformedLine = "status-file " + malformed + "\n";
+  const std::string arrayLine = "status-file " + notADictionary + "\n";
   const struct {
     const char* text;
     int line;
@@ -75,6 +81,8 @@ TEST(Scenario, BadLinesNameTheLineAndRunNothing) {
       {"lock\nunlock 2\n", 2, "controller 2 is not alive"},
       {"lock\nunlock 1\nunlock 1\n", 3, "controller 1 is not alive"},
       {"status A=99999999999999999999\n", 1, "A: integer out of range"},
+      {malformedLine.c_str(), 1, "line 2: integer \"41x20\" is not a whole number"},
+      {arrayLine.c_str(), 1, "its top level is not a dictionary"},
   };
   for (const auto& c : cases) {
     const Scenario s = parseScenario(c.text, "");
