@@ -73,7 +73,7 @@ class Plist {
   static Plist newDictionary();
 
   // Reads an XML or binary property list. No value when the bytes are not exactly one; why, if
-  // given, then says what was wrong ("line 3: integer '41x20' is not a decimal number").
+  // given, then says what was wrong ("line 3: integer \"41x20\" is not a whole number ...").
   static Plist fromMemory(std::string_view bytes, std::string* why = nullptr);
 
   Kind kind() const { return kind_; }
@@ -94,12 +94,13 @@ class Plist {
 
   // Arrays and dictionaries: the number of elements or entries.
   size_t size() const { return children_.size(); }
-  // Arrays.
+  // Arrays; appending no value (or to no array) changes nothing.
   const Plist& at(size_t index) const { return children_[index]; }
   void append(Plist value);
 
   // Dictionaries keep their keys in the order they were first set; setting a key again
-  // replaces its value in place. item() is null when this is no dictionary or lacks the key.
+  // replaces its value in place, setting no value changes nothing. item() is null when this is
+  // no dictionary or lacks the key.
   const Plist* item(std::string_view key) const;
   void setItem(std::string key, Plist value);
   bool removeItem(std::string_view key);
