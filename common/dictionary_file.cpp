@@ -153,21 +153,16 @@ std::optional<std::string> readSmallStream(int fd, std::string* why, size_t limi
   return std::string(buffer.data(), length);
 }
 
-Plist readPropertyListFile(const std::string& path, std::string* why, size_t limit) {
+Plist readDictionaryFile(const std::string& path, std::string* why) {
   // A status file is read every few seconds; its buffer stays for the next read unless a large
   // file made it large.
   thread_local std::vector<char> buffer;
   size_t length = 0;
   Plist parsed;
-  if (readRegularFileInto(path, buffer, length, limit, why)) {
+  if (readRegularFileInto(path, buffer, length, kMaxDictionaryFileBytes, why)) {
     parsed = Plist::fromMemory(std::string_view(buffer.data(), length), why);
   }
   if (buffer.size() > 64 * 1024) std::vector<char>().swap(buffer);
-  return parsed;
-}
-
-Plist readDictionaryFile(const std::string& path, std::string* why) {
-  Plist parsed = readPropertyListFile(path, why);
   if (parsed && !parsed.isDictionary()) {
     failed(why, "its top level is not a dictionary");
     return Plist();

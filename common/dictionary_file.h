@@ -23,11 +23,9 @@ std::optional<std::string> readSmallRegularFile(const std::string& path, std::st
 std::optional<std::string> readSmallStream(int fd, std::string* why = nullptr,
                                            size_t limit = kMaxDictionaryFileBytes);
 
-// Reads a small regular file in one piece as a property list of any form; no value, with why,
-// when it cannot be read or is not exactly one property list.
-Plist readPropertyListFile(const std::string& path, std::string* why = nullptr,
-                           size_t limit = kMaxDictionaryFileBytes);
-// The same, and no value either when its top level is not a dictionary.
+// Reads a small regular file in one piece as a property list of any form whose top level is a
+// dictionary; no value, with why, when it cannot be read, is not exactly one property list, or
+// holds something else.
 Plist readDictionaryFile(const std::string& path, std::string* why = nullptr);
 
 // Writes the value as an XML property list by atomic replacement: a new file with an
