@@ -7,7 +7,7 @@
 
 #include "host/lock_screen_layout.h"
 #include "host/status_bar.h"
-#include "platform/uikit/terminal_text.h"
+#include "terminal/terminal_text.h"
 #include "platform/uikit/ui_alert_view.h"
 
 namespace host {
@@ -20,7 +20,7 @@ const UIColor kInk{0.0f, 0.0f, 0.0f, 1.0f};
 
 }  // namespace
 
-HostScreen::HostScreen() : colors_(platform::startTerminalScreen()) {}
+HostScreen::HostScreen() : colors_(terminal::startTerminalScreen()) {}
 
 HostScreen::~HostScreen() {
   endwin();
@@ -61,10 +61,10 @@ void HostScreen::drawDevice(const HostScreenState& state, int top) {
   for (const PlacedLabel& label : labelsIn(state.lockScreenRoot)) {
     const int row = static_cast<int>(label.center.y / scale.pointsPerRow);
     if (row < 0 || row >= scale.rows) continue;
-    const std::wstring text = platform::fitted(platform::widen(label.text), scale.columns);
+    const std::wstring text = terminal::fitted(terminal::widen(label.text), scale.columns);
     const int centreColumn = static_cast<int>(label.center.x / scale.pointsPerColumn);
-    const int column = std::clamp(centreColumn - platform::displayWidth(text) / 2, 0,
-                                  scale.columns - platform::displayWidth(text));
+    const int column = std::clamp(centreColumn - terminal::displayWidth(text) / 2, 0,
+                                  scale.columns - terminal::displayWidth(text));
     const short pair = colors_.pairFor(label.color.value_or(UIColor::whiteColor()), kWallpaper);
     attron(COLOR_PAIR(pair) | A_BOLD);
     mvaddwstr(top + 1 + row, left + 1 + column, text.c_str());
@@ -76,26 +76,26 @@ void HostScreen::drawDialogs(const ScreenPresenter& presenter) {
   const short paper = colors_.pairFor(kInk, kDialog);
   int index = 0;
   for (const UIAlertView* dialog : presenter.dialogs()) {
-    const std::wstring title = platform::widen(dialog->title());
-    const std::wstring message = platform::widen(dialog->message());
-    const std::wstring button = L"[ " + platform::widen(dialog->cancelButtonTitle()) + L" ]";
+    const std::wstring title = terminal::widen(dialog->title());
+    const std::wstring message = terminal::widen(dialog->message());
+    const std::wstring button = L"[ " + terminal::widen(dialog->cancelButtonTitle()) + L" ]";
     const int inner = std::min(
         COLS - 8,
-        std::max({platform::displayWidth(title), platform::displayWidth(message), 24}) + 4);
+        std::max({terminal::displayWidth(title), terminal::displayWidth(message), 24}) + 4);
     const int width = inner + 2;
     const int top = std::max(1, LINES / 2 - 4) + index;
     const int left = std::max(0, (COLS - width) / 2) + 2 * index;
     attron(COLOR_PAIR(paper));
     for (int r = 0; r < 6; ++r) mvhline(top + r, left, ' ', width);
     attron(A_BOLD);
-    mvaddwstr(top + 1, left + (width - platform::displayWidth(platform::fitted(title, inner))) / 2,
-              platform::fitted(title, inner).c_str());
+    mvaddwstr(top + 1, left + (width - terminal::displayWidth(terminal::fitted(title, inner))) / 2,
+              terminal::fitted(title, inner).c_str());
     attroff(A_BOLD);
     mvaddwstr(top + 2,
-              left + (width - platform::displayWidth(platform::fitted(message, inner))) / 2,
-              platform::fitted(message, inner).c_str());
+              left + (width - terminal::displayWidth(terminal::fitted(message, inner))) / 2,
+              terminal::fitted(message, inner).c_str());
     attron(A_REVERSE);
-    mvaddwstr(top + 4, left + (width - platform::displayWidth(button)) / 2, button.c_str());
+    mvaddwstr(top + 4, left + (width - terminal::displayWidth(button)) / 2, button.c_str());
     attroff(A_REVERSE);
     attroff(COLOR_PAIR(paper));
     ++index;
@@ -109,14 +109,14 @@ void HostScreen::draw(const HostScreenState& state, ScreenPresenter& presenter) 
   mvhline(0, 0, ' ', COLS);
   const std::string bar = statusBarText(state.clock, state.status, state.notice, state.hasCharger,
                                         state.charger, state.speed);
-  mvaddwstr(0, 0, platform::fitted(platform::widen(bar), COLS).c_str());
+  mvaddwstr(0, 0, terminal::fitted(terminal::widen(bar), COLS).c_str());
   attroff(A_REVERSE);
 
   std::string indicators;
   if (presenter.vibrating(now)) indicators += "\u224b vibrating \u224b   ";
   if (presenter.sounding(now)) indicators += "\u266a " + presenter.soundName();
   attron(A_BOLD);
-  mvaddwstr(1, 2, platform::fitted(platform::widen(indicators), COLS - 2).c_str());
+  mvaddwstr(1, 2, terminal::fitted(terminal::widen(indicators), COLS - 2).c_str());
   attroff(A_BOLD);
   if (presenter.takeBell()) beep();
 

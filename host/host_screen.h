@@ -3,7 +3,7 @@
 #include <string>
 
 #include "host/screen_presenter.h"
-#include "platform/uikit/terminal_text.h"
+#include "terminal/terminal_text.h"
 #include "platform/uikit/ui_geometry.h"
 
 class UIView;
@@ -40,7 +40,7 @@ class HostScreen {
   void drawDevice(const HostScreenState& state, int top);
   void drawDialogs(const ScreenPresenter& presenter);
 
-  platform::TerminalColorPairs colors_;
+  terminal::TerminalColorPairs colors_;
 };
 
 }  // namespace host

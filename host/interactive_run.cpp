@@ -16,7 +16,7 @@
 #include "host/source_driver.h"
 #include "host/status_bar.h"
 #include "platform/foundation/run_loop.h"
-#include "platform/uikit/terminal_text.h"
+#include "terminal/terminal_text.h"
 #include "platform/uikit/ui_device.h"
 
 namespace host {
@@ -50,7 +50,7 @@ class LockScreen {
 }  // namespace
 
 int runInteractive(BatterySource& source, const HostOptions& options) {
-  platform::useUtf8Characters();
+  terminal::useUtf8Characters();
   ScreenPresenter presenter;
   // On a desktop, the alerts also arrive the way its other programs' do.
   HostPresenter hostPresenter(presenter, true);

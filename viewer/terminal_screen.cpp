@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/foundation/ns_bundle.h"
-#include "platform/uikit/terminal_text.h"
+#include "terminal/terminal_text.h"
 #include "platform/uikit/ui_view.h"
 #include "viewer/main_storyboard.h"
 
@@ -22,7 +22,7 @@ std::string localized(const char* key) {
 }  // namespace
 
 TerminalScreen::TerminalScreen(const MainStoryboard& storyboard)
-    : storyboard_(storyboard), colors_(platform::startTerminalScreen()) {}
+    : storyboard_(storyboard), colors_(terminal::startTerminalScreen()) {}
 
 TerminalScreen::~TerminalScreen() {
   endwin();
@@ -43,15 +43,15 @@ void TerminalScreen::draw() {
   for (const TableSection& section : storyboard_.sections()) {
     if (visible(line)) {
       attron(A_BOLD | A_UNDERLINE);
-      mvaddwstr(line, 1, platform::widen(section.title).c_str());
+      mvaddwstr(line, 1, terminal::widen(section.title).c_str());
       attroff(A_BOLD | A_UNDERLINE);
     }
     ++line;
     for (const TableRow& row : section.rows) {
       if (visible(line)) {
-        mvaddwstr(line, 3, platform::widen(row.caption->text().value_or("")).c_str());
-        const std::wstring value = platform::widen(row.value->text().value_or(""));
-        const int x = std::max(3, width - 1 - platform::displayWidth(value));
+        mvaddwstr(line, 3, terminal::widen(row.caption->text().value_or("")).c_str());
+        const std::wstring value = terminal::widen(row.value->text().value_or(""));
+        const int x = std::max(3, width - 1 - terminal::displayWidth(value));
         const short pair = row.value->textColor() ? colors_.pairFor(*row.value->textColor()) : 0;
         if (pair) attron(COLOR_PAIR(pair));
         attron(A_BOLD);
@@ -65,7 +65,7 @@ void TerminalScreen::draw() {
   }
   attron(A_DIM);
   const std::string footer = localized("q quit, arrows scroll, refreshes every 10 s");
-  mvaddwstr(LINES - 1, 1, platform::widen(footer).c_str());
+  mvaddwstr(LINES - 1, 1, terminal::widen(footer).c_str());
   attroff(A_DIM);
   refresh();
 }

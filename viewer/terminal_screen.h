@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/uikit/terminal_text.h"
+#include "terminal/terminal_text.h"
 
 class MainStoryboard;
 
@@ -19,6 +19,6 @@ class TerminalScreen {
 
  private:
   const MainStoryboard& storyboard_;
-  platform::TerminalColorPairs colors_;
+  terminal::TerminalColorPairs colors_;
   int scroll_ = 0;
 };

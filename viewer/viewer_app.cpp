@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "platform/foundation/run_loop.h"
-#include "platform/uikit/terminal_text.h"
+#include "terminal/terminal_text.h"
 #include "platform/uikit/ui_view.h"
 #include "viewer/bid_app_delegate.h"
 #include "viewer/main_storyboard.h"
@@ -69,7 +69,7 @@ int runViewer(int argc, char** argv) {
         << "BrimwellViewer: the live screen needs a terminal; use --once to print one refresh\n";
     return 2;
   }
-  platform::useUtf8Characters();
+  terminal::useUtf8Characters();
 
   BIDAppDelegate delegate;
   MainStoryboard storyboard;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/text_format.h"
-#include "platform/uikit/terminal_colors.h"
+#include "terminal/terminal_colors.h"
 #include "viewer/once_output.h"
 #include "viewer/screen_state.h"
 
@@ -23,9 +23,9 @@ TEST(TerminalColors, NearestPaletteEntries) {
       {UIColor{0.2f, 0.2f, 0.2f, 1.0f}, 0x333333, 236, 0},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(directColor(c.color), c.direct) << colorComponents(c.color);
-    EXPECT_EQ(nearestXterm256(c.color), c.xterm256) << colorComponents(c.color);
-    EXPECT_EQ(nearestBasic8(c.color), c.basic8) << colorComponents(c.color);
+    EXPECT_EQ(terminal::directColor(c.color), c.direct) << colorComponents(c.color);
+    EXPECT_EQ(terminal::nearestXterm256(c.color), c.xterm256) << colorComponents(c.color);
+    EXPECT_EQ(terminal::nearestBasic8(c.color), c.basic8) << colorComponents(c.color);
   }
 }
 

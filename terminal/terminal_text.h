@@ -5,27 +5,26 @@
 #include <string>
 #include <utility>
 
-#include "platform/api.h"
-#include "platform/uikit/terminal_colors.h"
+#include "terminal/terminal_colors.h"
 
 // What every process that draws on a terminal needs: wide text, its width in cells, and a
 // curses start that picks the deepest colour the terminal takes.
-namespace platform {
+namespace terminal {
 
 // Wide and CJK characters need a UTF-8 character type whatever the user's locale is.
-PLATFORM_API void useUtf8Characters();
+void useUtf8Characters();
 
-PLATFORM_API std::wstring widen(const std::string& text);
-PLATFORM_API int displayWidth(const std::wstring& text);
+std::wstring widen(const std::string& text);
+int displayWidth(const std::wstring& text);
 // The longest start of text that fits in the given number of cells.
-PLATFORM_API std::wstring fitted(const std::wstring& text, int cells);
+std::wstring fitted(const std::wstring& text, int cells);
 
 // Starts curses (direct colour where COLORTERM says the terminal takes 24-bit colour), in
 // cbreak mode without echo, keypad on, reads not waiting, cursor hidden. Gives the depth.
-PLATFORM_API TerminalDepth startTerminalScreen();
+TerminalDepth startTerminalScreen();
 
 // Curses colour pairs made on demand for the colours drawn.
-class PLATFORM_API TerminalColorPairs {
+class TerminalColorPairs {
  public:
   explicit TerminalColorPairs(TerminalDepth depth) : depth_(depth) {}
   // The pair of foreground on background (the terminal's own without one); 0 when the terminal
@@ -38,4 +37,4 @@ class PLATFORM_API TerminalColorPairs {
   std::map<std::pair<int, int>, short> pairs_;
 };
 
-}  // namespace platform
+}  // namespace terminal

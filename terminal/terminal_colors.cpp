@@ -1,4 +1,4 @@
-#include "platform/uikit/terminal_colors.h"
+#include "terminal/terminal_colors.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,6 +35,8 @@ int nearestCubeIndex(int value) {
 
 }  // namespace
 
+namespace terminal {
+
 int directColor(UIColor color) {
   const Rgb c = toRgb(color);
   return (c.r << 16) | (c.g << 8) | c.b;
@@ -64,3 +66,5 @@ int nearestBasic8(UIColor color) {
   }
   return best;
 }
+
+}  // namespace terminal

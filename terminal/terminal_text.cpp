@@ -1,4 +1,4 @@
-#include "platform/uikit/terminal_text.h"
+#include "terminal/terminal_text.h"
 
 #include <curses.h>
 #include <langinfo.h>
@@ -10,7 +10,7 @@
 #include <cwchar>
 #include <vector>
 
-namespace platform {
+namespace terminal {
 
 void useUtf8Characters() {
   const char* set = std::setlocale(LC_CTYPE, "");
@@ -94,4 +94,4 @@ short TerminalColorPairs::pairFor(UIColor foreground, std::optional<UIColor> bac
   return pair;
 }
 
-}  // namespace platform
+}  // namespace terminal

@@ -1,14 +1,17 @@
 #pragma once
 
-#include "platform/api.h"
 #include "platform/uikit/ui_color.h"
 
-// How a colour is shown on a terminal of a given depth; shared by every process that draws.
+// How a colour is shown on a terminal of a given depth; shared by every program that draws.
+namespace terminal {
+
 enum class TerminalDepth { none, basic8, xterm256, direct };
 
 // 0xRRGGBB, for terminals that take colours directly.
-PLATFORM_API int directColor(UIColor color);
+int directColor(UIColor color);
 // The nearest entry of the xterm 256-colour palette (its 6x6x6 cube and grey ramp).
-PLATFORM_API int nearestXterm256(UIColor color);
+int nearestXterm256(UIColor color);
 // The nearest of the eight basic colours (COLOR_BLACK ... COLOR_WHITE).
-PLATFORM_API int nearestBasic8(UIColor color);
+int nearestBasic8(UIColor color);
+
+}  // namespace terminal
