@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/scenario.h"
+#include "host/scenario/scenario.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

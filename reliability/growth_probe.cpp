@@ -9,8 +9,8 @@
 #include <string>
 
 #include "common/plist.h"
-#include "host/host_classes.h"
-#include "host/scenario_runner.h"
+#include "host/classes/host_classes.h"
+#include "host/scenario/scenario_runner.h"
 #include "platform/runtime/loader.h"
 #include "platform/uikit/presenter.h"
 #include "platform/uikit/ui_alert_view.h"

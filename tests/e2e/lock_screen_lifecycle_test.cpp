@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "host/host_classes.h"
+#include "host/classes/host_classes.h"
 #include "platform/uikit/ui_view.h"
 
 namespace {

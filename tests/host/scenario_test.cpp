@@ -1,4 +1,4 @@
-#include "host/scenario.h"
+#include "host/scenario/scenario.h"
 
 #include <gtest/gtest.h>
 

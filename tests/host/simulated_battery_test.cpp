@@ -1,10 +1,10 @@
-#include "host/simulated_battery.h"
+#include "host/sources/simulated_battery.h"
 
 #include <gtest/gtest.h>
 
 #include "common/status_keys.h"
 #include "common/value_conversions.h"
-#include "host/battery_source.h"
+#include "host/sources/battery_source.h"
 
 namespace host {
 namespace {

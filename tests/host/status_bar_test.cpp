@@ -1,4 +1,4 @@
-#include "host/status_bar.h"
+#include "host/screen/status_bar.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "host/sysfs_battery.h"
+#include "host/sources/sysfs_battery.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "common/value_conversions.h"
-#include "host/sysfs_source.h"
+#include "host/sources/sysfs_source.h"
 #include "tests/support/power_supply_fixture.h"
 
 namespace host {

@@ -1,0 +1,87 @@
+#include "host/app/host_app.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "common/dictionary_file.h"
+#include "host/app/headless_run.h"
+#include "host/app/host_options.h"
+#include "host/app/host_startup.h"
+#include "host/app/interactive_run.h"
+#include "host/classes/host_classes.h"
+#include "host/scenario/scenario.h"
+#include "host/scenario/scenario_runner.h"
+#include "host/scenario/transcript.h"
+#include "platform/uikit/presenter.h"
+
+namespace {
+
+int usageError(const std::string& why) {
+  std::cerr << "springboard-sim: " << why << " (see --help)\n";
+  return 2;
+}
+
+int runScript(const std::string& path) {
+  std::string why;
+  // Through the same small-file reader as every other input: a FIFO or a device named here
+  // cannot hang the host, nor a huge file exhaust it.
+  const std::optional<std::string> text = path == "-"
+                                              ? brimwell::readSmallStream(STDIN_FILENO, &why)
+                                              : brimwell::readSmallRegularFile(path, &why);
+  if (!text) {
+    std::cerr << "springboard-sim: cannot read " << path << ": " << why << "\n";
+    return 2;
+  }
+  const std::string base =
+      path == "-" ? std::string() : std::filesystem::path(path).parent_path().string();
+  const host::Scenario scenario = host::parseScenario(*text, base);
+  if (scenario.error) {
+    std::cerr << "line " << scenario.error->line << ": " << scenario.error->why << "\n";
+    return 2;
+  }
+
+  host::TranscriptPresenter presenter(std::cout);
+  host::startHost(&presenter, [] { std::cout << "host batteryStatusDidChange:\n"; });
+  SpringBoard springBoard;
+  int status = 0;
+  {
+    host::ScenarioRunner runner(springBoard, std::cout);
+    for (const host::Command& command : scenario.commands) {
+      std::string why;
+      if (!runner.run(command, why)) {
+        std::cerr << "springboard-sim: " << why << "\n";
+        status = 1;
+        break;
+      }
+    }
+  }
+  std::cout.flush();
+  platform::setPresenter(nullptr);
+  return status != 0 ? status : (std::cout ? 0 : 1);
+}
+
+}  // namespace
+
+int runSpringBoardSim(int argc, char** argv) {
+  host::HostOptions options;
+  std::string why;
+  if (!host::parseHostOptions(argc, argv, options, why)) return usageError(why);
+  if (options.help) {
+    std::cout << host::kHostUsage;
+    return 0;
+  }
+  if (!options.script.empty()) return runScript(options.script);
+
+  std::unique_ptr<host::BatterySource> source = host::makeSource(options, why);
+  if (!source) {
+    std::cerr << "springboard-sim: " << why << "\n";
+    return 2;
+  }
+  const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+  if (terminal && !options.headless) return host::runInteractive(*source, options);
+  return host::runHeadless(*source, options);
+}

@@ -1,0 +1,55 @@
+#include "host/app/host_startup.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "common/status_keys.h"
+#include "common/value_conversions.h"
+#include "host/classes/host_classes.h"
+#include "host/sources/sysfs_source.h"
+#include "platform/foundation/device_environment.h"
+#include "platform/runtime/loader.h"
+
+namespace host {
+
+void startHost(platform::Presenter* presenter, std::function<void()> onHostStatusChange) {
+  std::error_code ignored;
+  std::filesystem::create_directories(platform::deviceFilePath("/tmp"), ignored);
+  platform::setPresenter(presenter);
+  registerHostClasses(HostListener{std::move(onHostStatusChange)});
+  platform::loadDynamicLibraries();
+}
+
+std::unique_ptr<BatterySource> makeSource(const HostOptions& o, std::string& why) {
+  if (!o.replay.empty()) return loadReplay(o.replay, o.effectiveSpeed(), why);
+  if (!o.sysfs.empty()) return std::make_unique<SysfsSource>(o.sysfs);
+  return std::make_unique<SimulatedSource>(o.startPercent, o.charger, o.effectiveSpeed(), o.seed);
+}
+
+std::string clockPrefix(double seconds) {
+  const long total = std::lround(std::floor(seconds));
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "[%02ld:%02ld:%02ld] ", total / 3600, total / 60 % 60,
+                total % 60);
+  return buffer;
+}
+
+std::string statusSummary(const brimwell::Plist& status) {
+  namespace key = brimwell::key;
+  const int32_t current = brimwell::intValueOf(status.item(key::kRawCurrentCapacity));
+  const int32_t max = brimwell::intValueOf(status.item(key::kRawMaxCapacity));
+  const int32_t amps = brimwell::intValueOf(status.item(key::kInstantAmperage));
+  const char* state = brimwell::boolValueOf(status.item(key::kFullyCharged)) ? "full"
+                      : brimwell::boolValueOf(status.item(key::kIsCharging)) ? "charging"
+                      : brimwell::boolValueOf(status.item(key::kExternalConnected))
+                          ? "on charger, not charging"
+                          : "on battery";
+  const double percent = max > 0 ? 100.0 * current / max : 0.0;
+  char buffer[128];
+  std::snprintf(buffer, sizeof buffer, "%.0f%% %d/%d mAh %d mA %s", std::floor(percent), current,
+                max, amps, state);
+  return buffer;
+}
+
+}  // namespace host

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "host/app/host_options.h"
+#include "host/sources/battery_source.h"
+
+namespace host {
+
+// Runs a source with the host's screen on the terminal until the user quits.
+int runInteractive(BatterySource& source, const HostOptions& options);
+
+}  // namespace host

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/plist.h"
+#include "host/app/host_options.h"
+#include "host/classes/host_classes.h"
+#include "host/sources/battery_source.h"
+
+namespace host {
+
+// Runs a source into the host, for both the screen and the headless run: ticks it, delivers each
+// status change to the SpringBoard object, and keeps a recording only when one was asked for.
+// Made after startHost(), once the host's classes exist.
+class SourceDriver {
+ public:
+  // beforeDelivery, if given, sees each status change before the plug-in does.
+  SourceDriver(BatterySource& source, const HostOptions& options,
+               std::function<void(const brimwell::Plist&)> beforeDelivery = {});
+
+  // Ticks the source; the status change delivered now, if any.
+  const brimwell::Plist* tick(double realSeconds);
+  size_t delivered() const { return delivered_; }
+  const std::optional<brimwell::Plist>& last() const { return last_; }
+  // Writes the recording, if one was asked for; false with why set when it cannot be written.
+  bool finish(std::string& why) const;
+
+ private:
+  BatterySource& source_;
+  std::function<void(const brimwell::Plist&)> beforeDelivery_;
+  std::string recordPath_;
+  std::optional<Recorder> recorder_;
+  SpringBoard springBoard_;
+  size_t delivered_ = 0;
+  std::optional<brimwell::Plist> last_;
+};
+
+}  // namespace host

@@ -1,5 +1,0 @@
-#include "host/host_app.h"
-
-int main(int argc, char** argv) {
-  return runSpringBoardSim(argc, argv);
-}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/plist.h"
+#include "host/sources/simulated_battery.h"
+
+namespace host {
+
+// Where the host's battery status changes come from. The host ticks a source with the wall
+// time that passed; a source gives at most one status change a tick, which keeps deliveries to
+// a few a second of real time.
+class BatterySource {
+ public:
+  virtual ~BatterySource() = default;
+  virtual std::optional<brimwell::Plist> tick(double realSeconds) = 0;
+  virtual bool finished() const { return false; }
+  virtual double simulatedSeconds() const = 0;
+  double speed() const { return speed_; }
+  void setSpeed(double speed) { speed_ = speed; }
+  // The charger, where the source has one to plug in and out.
+  virtual bool hasCharger() const { return false; }
+  virtual bool chargerConnected() const { return false; }
+  virtual void setChargerConnected(bool) {}
+  // One-line notices for the user, oldest first (a battery that is missing, say).
+  virtual std::vector<std::string> takeNotices() { return {}; }
+
+ protected:
+  explicit BatterySource(double speed) : speed_(speed) {}
+
+ private:
+  double speed_;
+};
+
+// A simulated phone battery, running speed times faster than the wall clock.
+class SimulatedSource : public BatterySource {
+ public:
+  static constexpr double kMinimumInterval = 0.25;  // real seconds between status changes
+
+  SimulatedSource(double startPercent, bool charger, double speed, uint32_t seed);
+  std::optional<brimwell::Plist> tick(double realSeconds) override;
+  double simulatedSeconds() const override { return battery_.elapsed(); }
+  bool hasCharger() const override { return true; }
+  bool chargerConnected() const override { return battery_.chargerConnected(); }
+  void setChargerConnected(bool connected) override { battery_.setChargerConnected(connected); }
+  const SimulatedBattery& battery() const { return battery_; }
+
+ private:
+  SimulatedBattery battery_;
+  brimwell::Plist lastDelivered_;
+  double sinceDelivery_ = kMinimumInterval;
+};
+
+// A recorded session: status dictionaries in order, each after its delay (recorded seconds,
+// divided by the speed).
+class ReplaySource : public BatterySource {
+ public:
+  struct Entry {
+    double delay;
+    std::shared_ptr<brimwell::Plist> status;
+  };
+  ReplaySource(std::vector<Entry> entries, double speed)
+      : BatterySource(speed), entries_(std::move(entries)) {}
+  std::optional<brimwell::Plist> tick(double realSeconds) override;
+  bool finished() const override { return next_ >= entries_.size(); }
+  double simulatedSeconds() const override { return elapsed_; }
+
+ private:
+  std::vector<Entry> entries_;
+  size_t next_ = 0;
+  double waited_ = 0;
+  double elapsed_ = 0;
+};
+
+// Recordings are read whole, through the same small-file reader as every other input, but are
+// the user's own files and longer than a status file: an hour of a laptop's battery is about
+// 2 MB. The recorder writes nothing larger than a replay reads.
+inline constexpr size_t kMaxRecordingBytes = 64 * 1024 * 1024;
+
+// Reads a recording: a property-list array whose elements are either a dictionary
+// {delay = seconds; status = {...}} or a bare status dictionary (no delay). Null with why set
+// when the file is not such an array.
+std::unique_ptr<ReplaySource> loadReplay(const std::string& path, double speed, std::string& why);
+// The same from the recording's bytes; name is used in the messages.
+std::unique_ptr<ReplaySource> replayFromBytes(const std::string& bytes, const std::string& name,
+                                              double speed, std::string& why);
+
+// Keeps what a run delivered, to write it out as a recording.
+class Recorder {
+ public:
+  void add(double simulatedSeconds, const brimwell::Plist& status);
+  // Writes by atomic replacement; false with why when the file could not be written.
+  bool write(const std::string& path, std::string& why) const;
+  size_t size() const { return entries_.size(); }
+
+ private:
+  std::vector<ReplaySource::Entry> entries_;
+  double lastTime_ = 0;
+};
+
+}  // namespace host
