@@ -23,16 +23,6 @@ double openCircuitVoltage(double fraction) {
   return 3450 + 700 * fraction + 200 * fraction * fraction;
 }
 
-Plist integer(int64_t value) {
-  return Plist::integer(value);
-}
-Plist boolean(bool value) {
-  return Plist::boolean(value);
-}
-Plist text(const char* value) {
-  return Plist::string(value);
-}
-
 }  // namespace
 
 SimulatedBattery::SimulatedBattery(double startPercent, bool chargerConnected, uint32_t seed)
@@ -95,32 +85,32 @@ void SimulatedBattery::step(double dt) {
 
 Plist SimulatedBattery::statusDictionary() const {
   Plist d = Plist::newDictionary();
-  d.setItem(key::kRawCurrentCapacity, integer(std::lround(charge_)));
-  d.setItem(key::kRawMaxCapacity, integer(std::lround(kFullCapacity)));
-  d.setItem(key::kDesignCapacity, integer(std::lround(kDesignCapacity)));
-  d.setItem(key::kCycleCount, integer(kCycleCount));
-  d.setItem(key::kTemperature, integer(std::lround(temperature_ * 100)));
-  d.setItem(key::kInstantAmperage, integer(std::lround(current_)));
-  d.setItem(key::kAmperage, integer(std::lround(averageCurrent_)));
-  d.setItem(key::kVoltage, integer(std::lround(voltage_)));
-  d.setItem(key::kIsCharging, boolean(isCharging()));
-  d.setItem(key::kExternalConnected, boolean(charger_));
-  d.setItem(key::kExternalChargeCapable, boolean(charger_));
-  d.setItem(key::kFullyCharged, boolean(full_));
-  d.setItem(key::kManufacturer, text("A"));
-  d.setItem(key::kSerial, text("C0142610XQ1GMKPAX"));
+  d.setItem(key::kRawCurrentCapacity, Plist::integer(std::lround(charge_)));
+  d.setItem(key::kRawMaxCapacity, Plist::integer(std::lround(kFullCapacity)));
+  d.setItem(key::kDesignCapacity, Plist::integer(std::lround(kDesignCapacity)));
+  d.setItem(key::kCycleCount, Plist::integer(kCycleCount));
+  d.setItem(key::kTemperature, Plist::integer(std::lround(temperature_ * 100)));
+  d.setItem(key::kInstantAmperage, Plist::integer(std::lround(current_)));
+  d.setItem(key::kAmperage, Plist::integer(std::lround(averageCurrent_)));
+  d.setItem(key::kVoltage, Plist::integer(std::lround(voltage_)));
+  d.setItem(key::kIsCharging, Plist::boolean(isCharging()));
+  d.setItem(key::kExternalConnected, Plist::boolean(charger_));
+  d.setItem(key::kExternalChargeCapable, Plist::boolean(charger_));
+  d.setItem(key::kFullyCharged, Plist::boolean(full_));
+  d.setItem(key::kManufacturer, Plist::string("A"));
+  d.setItem(key::kSerial, Plist::string("C0142610XQ1GMKPAX"));
   // Keys a real host also puts in, which nobody here reads and which must pass through.
-  d.setItem("CurrentCapacity", integer(std::lround(percent())));
-  d.setItem("MaxCapacity", integer(100));
-  d.setItem("BatteryInstalled", boolean(true));
-  d.setItem("AtCriticalLevel", boolean(percent() < 5));
-  d.setItem("UpdateTime", integer(kEpoch + static_cast<int64_t>(elapsed_)));
+  d.setItem("CurrentCapacity", Plist::integer(std::lround(percent())));
+  d.setItem("MaxCapacity", Plist::integer(100));
+  d.setItem("BatteryInstalled", Plist::boolean(true));
+  d.setItem("AtCriticalLevel", Plist::boolean(percent() < 5));
+  d.setItem("UpdateTime", Plist::integer(kEpoch + static_cast<int64_t>(elapsed_)));
   Plist adapter = Plist::newDictionary();
   if (charger_) {
-    adapter.setItem("Watts", integer(5));
-    adapter.setItem("Current", integer(1000));
-    adapter.setItem("Voltage", integer(5000));
-    adapter.setItem("Description", text("usb brick"));
+    adapter.setItem("Watts", Plist::integer(5));
+    adapter.setItem("Current", Plist::integer(1000));
+    adapter.setItem("Voltage", Plist::integer(5000));
+    adapter.setItem("Description", Plist::string("usb brick"));
   }
   d.setItem("AdapterDetails", std::move(adapter));
   return d;

@@ -27,10 +27,6 @@ std::optional<long long> number(const PowerSupply& supply, const char* attribute
   return value;
 }
 
-Plist integer(long long value) {
-  return Plist::integer(value);
-}
-
 long long rounded(double value) {
   return std::llround(value);
 }
@@ -124,11 +120,11 @@ std::optional<Plist> statusFromPowerSupplies(const std::vector<PowerSupply>& sup
     return std::nullopt;
   };
   if (const auto v = capacity("charge_now", "energy_now"))
-    d.setItem(key::kRawCurrentCapacity, integer(*v));
+    d.setItem(key::kRawCurrentCapacity, Plist::integer(*v));
   if (const auto v = capacity("charge_full", "energy_full"))
-    d.setItem(key::kRawMaxCapacity, integer(*v));
+    d.setItem(key::kRawMaxCapacity, Plist::integer(*v));
   if (const auto v = capacity("charge_full_design", "energy_full_design")) {
-    d.setItem(key::kDesignCapacity, integer(*v));
+    d.setItem(key::kDesignCapacity, Plist::integer(*v));
   }
 
   const std::string status = b.get("status").value_or("");
@@ -142,13 +138,14 @@ std::optional<Plist> statusFromPowerSupplies(const std::vector<PowerSupply>& sup
   }
   if (milliamps) {
     const long long signedCurrent = status == "Discharging" ? -*milliamps : *milliamps;
-    d.setItem(key::kInstantAmperage, integer(signedCurrent));
-    d.setItem(key::kAmperage, integer(signedCurrent));
+    d.setItem(key::kInstantAmperage, Plist::integer(signedCurrent));
+    d.setItem(key::kAmperage, Plist::integer(signedCurrent));
   }
-  if (voltageNow) d.setItem(key::kVoltage, integer(rounded(*voltageNow / 1000.0)));
-  if (const auto tenths = number(b, "temp")) d.setItem(key::kTemperature, integer(*tenths * 10));
+  if (voltageNow) d.setItem(key::kVoltage, Plist::integer(rounded(*voltageNow / 1000.0)));
+  if (const auto tenths = number(b, "temp"))
+    d.setItem(key::kTemperature, Plist::integer(*tenths * 10));
   if (const auto cycles = number(b, "cycle_count"); cycles && *cycles > 0) {
-    d.setItem(key::kCycleCount, integer(*cycles));
+    d.setItem(key::kCycleCount, Plist::integer(*cycles));
   }
 
   // The flags come from the status and the mains/USB supplies; without either they are unknown.
