@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "common/plist_date.h"
-#include "common/plist_text_values.h"
 #include "common/text_format.h"
+#include "common/value_texts.h"
 
 namespace brimwell {
 namespace {

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "common/dictionary_file.h"
-#include "common/plist_text_values.h"
+#include "common/value_texts.h"
 
 namespace host {
 namespace {

@@ -1,4 +1,4 @@
-#include "common/plist_text_values.h"
+#include "common/value_texts.h"
 
 #include <cstdint>
 #include <cstdlib>
