@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "common/api.h"
 #include "common/plist.h"
 
 namespace brimwell {
@@ -17,16 +18,17 @@ inline constexpr size_t kMaxDictionaryFileBytes = 1024 * 1024;
 // The bytes of a regular file of at most `limit` bytes; none for anything else (absent, a
 // device, a FIFO, too large, unreadable), with why ("No such file or directory", "not a
 // regular file", "larger than 1 MiB") when asked.
-std::optional<std::string> readSmallRegularFile(const std::string& path, std::string* why = nullptr,
-                                                size_t limit = kMaxDictionaryFileBytes);
+COMMON_API std::optional<std::string> readSmallRegularFile(const std::string& path,
+                                                           std::string* why = nullptr,
+                                                           size_t limit = kMaxDictionaryFileBytes);
 // The same from an open descriptor that may be a pipe (standard input), read to its end.
-std::optional<std::string> readSmallStream(int fd, std::string* why = nullptr,
-                                           size_t limit = kMaxDictionaryFileBytes);
+COMMON_API std::optional<std::string> readSmallStream(int fd, std::string* why = nullptr,
+                                                      size_t limit = kMaxDictionaryFileBytes);
 
 // Reads a small regular file in one piece as a property list of any form whose top level is a
 // dictionary; no value, with why, when it cannot be read, is not exactly one property list, or
 // holds something else.
-Plist readDictionaryFile(const std::string& path, std::string* why = nullptr);
+COMMON_API Plist readDictionaryFile(const std::string& path, std::string* why = nullptr);
 
 // Writes the value as an XML property list by atomic replacement: a new file with an
 // unpredictable name is created exclusively in the same folder (so a planted symlink is never
@@ -35,7 +37,7 @@ Plist readDictionaryFile(const std::string& path, std::string* why = nullptr);
 // removed, the previous file stays as it was, and false is returned with why (the cause where
 // it happened, not a later errno). A text longer than limit is refused, so that nothing is
 // written that its reader would refuse.
-bool writePropertyListAtomically(const Plist& value, const std::string& path,
-                                 std::string* why = nullptr, size_t limit = SIZE_MAX);
+COMMON_API bool writePropertyListAtomically(const Plist& value, const std::string& path,
+                                            std::string* why = nullptr, size_t limit = SIZE_MAX);
 
 }  // namespace brimwell

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/api.h"
+
 namespace brimwell {
 
 // Property lists nest no deeper than this, read or written: deeper input is malformed, and
@@ -18,7 +20,7 @@ inline constexpr int kMaxPlistDepth = 512;
 //
 // Our own tree rather than libplist's: libplist 2.2 cannot tell 2^64-1 from -1, holds dates
 // only within 68 years of 2001, and mishandles strings with a NUL inside.
-class Plist {
+class COMMON_API Plist {
  public:
   enum class Kind : uint8_t {
     None,

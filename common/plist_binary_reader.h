@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/api.h"
 #include "common/plist.h"
 
 namespace brimwell {
@@ -12,12 +13,12 @@ namespace brimwell {
 // about as many as a megabyte of XML can hold, so a small file cannot expand without bound.
 inline constexpr size_t kMaxBinaryPlistValues = size_t{1} << 17;
 
-bool isBinaryPropertyList(std::string_view bytes);
+COMMON_API bool isBinaryPropertyList(std::string_view bytes);
 
 // Reads a binary property list ("bplist00"), every offset, length and reference checked
 // against the file's bounds; no value, and why, for anything malformed: a reference cycle, a
 // key that is not a string, text with a NUL inside or that is not the encoding it claims, an
 // integer beyond -2^63 .. 2^64-1, a date outside the years 1 to 9999.
-Plist readBinaryPropertyList(std::string_view bytes, std::string& why);
+COMMON_API Plist readBinaryPropertyList(std::string_view bytes, std::string& why);
 
 }  // namespace brimwell

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/api.h"
 #include "common/plist.h"
 
 namespace brimwell {
@@ -12,6 +13,6 @@ namespace brimwell {
 // a DOCTYPE, whitespace between elements and the predefined and character references are
 // fine; entity declarations, undefined entities and anything after the root but whitespace and
 // comments are not. No value, and why ("line N: ..."), for anything else.
-Plist readXmlPropertyList(std::string_view bytes, std::string& why);
+COMMON_API Plist readXmlPropertyList(std::string_view bytes, std::string& why);
 
 }  // namespace brimwell

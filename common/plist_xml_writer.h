@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "common/api.h"
 #include "common/plist.h"
 
 namespace brimwell {
@@ -14,6 +15,7 @@ namespace brimwell {
 // written with U+FFFD in their place, so that the file always stays readable.
 // No text, and why, for no value, a tree nested deeper than kMaxPlistDepth, or a date outside
 // the years 1 to 9999.
-std::optional<std::string> xmlPropertyList(const Plist& root, std::string* why = nullptr);
+COMMON_API std::optional<std::string> xmlPropertyList(const Plist& root,
+                                                      std::string* why = nullptr);
 
 }  // namespace brimwell

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "common/api.h"
 #include "common/plist.h"
 
 namespace brimwell {
@@ -14,8 +15,8 @@ namespace brimwell {
 //
 // An integer outside the int32 range saturates at the nearest limit with its sign kept (2^64-1
 // gives INT32_MAX, -2^63 INT32_MIN), the same rule that reals and strings follow.
-int32_t intValueOf(const Plist* value);
-bool boolValueOf(const Plist* value);
-std::optional<std::string> textOf(const Plist* value);
+COMMON_API int32_t intValueOf(const Plist* value);
+COMMON_API bool boolValueOf(const Plist* value);
+COMMON_API std::optional<std::string> textOf(const Plist* value);
 
 }  // namespace brimwell

@@ -1,5 +1,5 @@
-// Faults around the atomic writer. This program replaces write() and getrandom() for itself so
-// that a full disk can be injected and the temporary name predicted.
+// Faults around the atomic writer. This program replaces write() and getrandom() for itself (and
+// the libraries it loads) so that a full disk can be injected and the temporary name predicted.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -24,7 +24,10 @@ bool gDiskFull = false;     // every write fails with ENOSPC
 bool gFixedRandom = false;  // getrandom gives zero bytes, so the temporary name is known
 }  // namespace
 
-extern "C" ssize_t write(int fd, const void* buffer, size_t count) {
+// Exported, so that the writer in the platform library calls these too.
+#define INTERPOSED __attribute__((visibility("default")))
+
+extern "C" INTERPOSED ssize_t write(int fd, const void* buffer, size_t count) {
   using Write = ssize_t (*)(int, const void*, size_t);
   static const Write real = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "write"));
   if (gDiskFull && fd > 2) {
@@ -34,7 +37,7 @@ extern "C" ssize_t write(int fd, const void* buffer, size_t count) {
   return real(fd, buffer, count);
 }
 
-extern "C" ssize_t getrandom(void* buffer, size_t length, unsigned int flags) {
+extern "C" INTERPOSED ssize_t getrandom(void* buffer, size_t length, unsigned int flags) {
   using GetRandom = ssize_t (*)(void*, size_t, unsigned int);
   static const GetRandom real = reinterpret_cast<GetRandom>(dlsym(RTLD_NEXT, "getrandom"));
   if (gFixedRandom) {
