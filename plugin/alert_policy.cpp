@@ -1,14 +1,13 @@
 #include "plugin/alert_policy.h"
 
+#include "common/charge_arithmetic.h"
 #include "common/saturating_truncate.h"
 
 namespace brimwell::plugin {
 
 int32_t chargePercent(int32_t currentCapacity, int32_t maxCapacity) {
   // Single precision matters at the edges: 530 of 1000 gives 52.
-  const float percent =
-      static_cast<float>(currentCapacity) / static_cast<float>(maxCapacity) * 100.0f;
-  return saturatingTruncate(percent);
+  return saturatingTruncate(percentOf(currentCapacity, maxCapacity));
 }
 
 bool chargingComplete(int32_t chargeMode, const ChargeState& state) {

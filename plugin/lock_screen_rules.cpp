@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "common/saturating_truncate.h"
+#include "common/charge_arithmetic.h"
 #include "platform/foundation/ns_string.h"
 #include "plugin/text_language.h"
 
@@ -38,25 +38,16 @@ std::string chargingText(const ChargingInputs& in, const ChargingTextSet& texts)
     const bool complete = in.chargeMode == 2 && (!in.externalConnected || in.externalChargeCapable);
     return complete ? texts.complete : texts.notCharging;
   }
-  // 32-bit steps; every comparison with a NaN is false.
-  const float p =
-      static_cast<float>(in.currentCapacity) / static_cast<float>(in.maxCapacity) * 100.0f;
+  // Every comparison with a NaN is false.
+  const float p = percentOf(in.currentCapacity, in.maxCapacity);
   if (in.instantAmperage >= 1 && p < 80.0f) {
-    // To 80 % at the present current plus an hour, in double, then narrowed to float.
-    const double t =
-        (static_cast<double>(in.maxCapacity) * 0.8 - static_cast<double>(in.currentCapacity)) /
-            static_cast<double>(in.instantAmperage) +
-        1.0;
-    const float hoursExact = static_cast<float>(t);
-    const int32_t hours = saturatingTruncate(hoursExact);
-    const float fraction = hoursExact - static_cast<float>(hours);
-    const int32_t minutes = saturatingTruncate(fraction * 60.0f);
-    return NSString::stringWithFormat("%s: %d%s %d%s", texts.title, hours, texts.hourUnit, minutes,
-                                      texts.minuteUnit);
+    const HoursMinutes t =
+        toEightyPercentPlusAnHour(in.maxCapacity, in.currentCapacity, in.instantAmperage);
+    return NSString::stringWithFormat("%s: %d%s %d%s", texts.title, t.hours, texts.hourUnit,
+                                      t.minutes, texts.minuteUnit);
   }
   if (in.instantAmperage >= 1 && p >= 80.0f && p < 100.0f) {
-    const int32_t minutes = saturatingTruncate((100.0f - p) * 3.0f);
-    return NSString::stringWithFormat("%s:%d%s", texts.title, minutes, texts.minuteUnit);
+    return NSString::stringWithFormat("%s:%d%s", texts.title, trickleMinutes(p), texts.minuteUnit);
   }
   if (p < 100.0f || std::isnan(p)) return texts.calculating;
   return in.chargeMode == 2 ? texts.trickle : texts.complete;

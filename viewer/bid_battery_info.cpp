@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/charge_arithmetic.h"
 #include "common/status_keys.h"
 #include "platform/foundation/ns_dictionary.h"
 #include "platform/foundation/ns_string.h"
@@ -27,9 +28,7 @@ void fillBatteryInfo(BIDBatteryInfo& info, const NSDictionary& d) {
   info.maxCap = d.objectForKey(key::kRawMaxCapacity).integerValue();
   const int32_t designCapacity = d.objectForKey(key::kDesignCapacity).integerValue();
 
-  // 32-bit steps throughout: the edges of the level and health depend on it.
-  const float level =
-      static_cast<float>(info.currentCap) / static_cast<float>(info.maxCap) * 100.0f;
+  const float level = brimwell::percentOf(info.currentCap, info.maxCap);
   info.currentLevel = level > 100.0f ? 100.0f : level;
 
   // Integer division drops the hundredths toward zero: 3056 -> 30, -250 -> -2, -50 -> 0.
@@ -37,8 +36,7 @@ void fillBatteryInfo(BIDBatteryInfo& info, const NSDictionary& d) {
   info.batteryTemperature = static_cast<float>(wholeDegrees);
 
   info.instanceCurrent = d.objectForKey(key::kInstantAmperage).integerValue();
-  info.batteryHealth =
-      static_cast<float>(info.maxCap) / static_cast<float>(designCapacity) * 100.0f;
+  info.batteryHealth = brimwell::percentOf(info.maxCap, designCapacity);
 
   const int32_t cycleCount = d.objectForKey(key::kCycleCount).integerValue();
   const int32_t voltage = d.objectForKey(key::kVoltage).integerValue();

@@ -89,18 +89,9 @@ std::optional<HoursMinutes> remainingHoursMinutes(const BIDBatteryInfo& info) {
   }
   if (current > 0) {
     if (info.currentLevel < 80.0f) {
-      // To 80 % at the present current, plus an hour for the rest; computed in double and
-      // narrowed, so 1.4 becomes the float just below it.
-      const double exact =
-          (static_cast<double>(info.maxCap) * 0.8 - static_cast<double>(info.currentCap)) /
-              static_cast<double>(current) +
-          1.0;
-      const float hours = static_cast<float>(exact);
-      const int32_t h = saturatingTruncate(hours);
-      return HoursMinutes{h, saturatingTruncate((hours - static_cast<float>(h)) * 60.0f)};
+      return brimwell::toEightyPercentPlusAnHour(info.maxCap, info.currentCap, current);
     }
-    // Three minutes a remaining percent, minutes only.
-    return HoursMinutes{0, saturatingTruncate((100.0f - info.currentLevel) * 3.0f)};
+    return HoursMinutes{0, brimwell::trickleMinutes(info.currentLevel)};
   }
   return std::nullopt;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "common/charge_arithmetic.h"
 #include "platform/uikit/ui_color.h"
 
 class BIDBatteryInfo;
@@ -65,10 +66,7 @@ UIColor levelColor(float currentLevel);
 UIColor temperatureColor(float batteryTemperature);
 UIColor healthColor(float batteryHealth);
 
-struct HoursMinutes {
-  int32_t hours;
-  int32_t minutes;
-};
+using brimwell::HoursMinutes;
 // The remaining-time estimate for a non-zero current: until empty while draining, until full
 // while charging. No value when the current is 0.
 std::optional<HoursMinutes> remainingHoursMinutes(const BIDBatteryInfo& info);

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "platform/foundation/ns_bundle.h"
-#include "terminal/terminal_text.h"
 #include "platform/uikit/ui_view.h"
+#include "terminal/terminal_text.h"
 #include "viewer/main_storyboard.h"
 
 namespace {

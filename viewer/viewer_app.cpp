@@ -6,8 +6,8 @@
 #include <iostream>
 
 #include "platform/foundation/run_loop.h"
-#include "terminal/terminal_text.h"
 #include "platform/uikit/ui_view.h"
+#include "terminal/terminal_text.h"
 #include "viewer/bid_app_delegate.h"
 #include "viewer/main_storyboard.h"
 #include "viewer/once_output.h"
