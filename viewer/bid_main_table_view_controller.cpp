@@ -2,19 +2,15 @@
 
 #include <vector>
 
-#include "platform/foundation/ns_bundle.h"
 #include "platform/foundation/ns_string.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/sysinfo/sysctl.h"
 #include "platform/uikit/ui_view.h"
 #include "viewer/device_model.h"
+#include "viewer/localized.h"
 
 namespace {
 constexpr double kRefreshInterval = 10.0;
-
-std::string localized(const std::string& key) {
-  return NSBundle::mainBundle().localizedStringForKey(key, "", nullptr);
-}
 }  // namespace
 
 BIDMainTableViewController::~BIDMainTableViewController() {
@@ -74,41 +70,9 @@ std::string BIDMainTableViewController::getDevicePlatform() {
 }
 
 UILabel* BIDMainTableViewController::outlet(Outlet which) const {
-  switch (which) {
-    case Outlet::deviceLabel:
-      return deviceLabel;
-    case Outlet::currentBatteryLevel:
-      return currentBatteryLevel;
-    case Outlet::batteryTempLabel:
-      return batteryTempLabel;
-    case Outlet::chargingOrDrainingLabel:
-      return chargingOrDrainingLabel;
-    case Outlet::currentLabel:
-      return currentLabel;
-    case Outlet::useOrRemainingLabel:
-      return useOrRemainingLabel;
-    case Outlet::remainingTimeLabel:
-      return remainingTimeLabel;
-    case Outlet::batteryHeath:
-      return batteryHeath;
-    case Outlet::cycleLabel:
-      return cycleLabel;
-    case Outlet::currentCap:
-      return currentCap;
-    case Outlet::maxCap:
-      return maxCap;
-    case Outlet::designCap:
-      return designCap;
-    case Outlet::voltageLabel:
-      return voltageLabel;
-    case Outlet::outputLabel:
-      return outputLabel;
-    case Outlet::fullyChargedLabel:
-      return fullyChargedLabel;
-    case Outlet::manufacturerLabel:
-      return manufacturerLabel;
-    case Outlet::serialNumberLabel:
-      return serialNumberLabel;
-  }
-  return nullptr;
+#define BID_OUTLET_MEMBER(name, coloured) &BIDMainTableViewController::name,
+  static constexpr UILabel* BIDMainTableViewController::*kMembers[] = {
+      BID_OUTLETS(BID_OUTLET_MEMBER)};
+#undef BID_OUTLET_MEMBER
+  return this->*kMembers[static_cast<size_t>(which)];
 }

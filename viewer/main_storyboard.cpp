@@ -1,13 +1,9 @@
 #include "viewer/main_storyboard.h"
 
-#include "platform/foundation/ns_bundle.h"
 #include "platform/uikit/ui_view.h"
+#include "viewer/localized.h"
 
 namespace {
-
-std::string localized(const char* key) {
-  return NSBundle::mainBundle().localizedStringForKey(key, "", nullptr);
-}
 
 // A label owned by the table (its superview); the caller only keeps a weak pointer.
 UILabel* addLabel(UITableView* table, std::optional<std::string> text) {

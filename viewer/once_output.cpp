@@ -4,15 +4,6 @@
 #include "platform/uikit/ui_view.h"
 #include "viewer/bid_main_table_view_controller.h"
 
-namespace {
-
-bool isColoured(Outlet o) {
-  return o == Outlet::currentBatteryLevel || o == Outlet::batteryTempLabel ||
-         o == Outlet::currentLabel || o == Outlet::batteryHeath;
-}
-
-}  // namespace
-
 std::string colorComponents(UIColor c) {
   return brimwell::commaSeparated({c.red, c.green, c.blue, c.alpha});
 }
@@ -23,7 +14,7 @@ void printOutlets(const BIDMainTableViewController& controller, std::ostream& ou
     const UILabel* label = controller.outlet(o);
     if (!label) continue;
     out << outletName(o) << ' ' << brimwell::quoted(label->text().value_or(""));
-    if (isColoured(o) && label->textColor())
+    if (outletIsColoured(o) && label->textColor())
       out << " color=" << colorComponents(*label->textColor());
     out << '\n';
   }

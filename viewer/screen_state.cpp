@@ -11,26 +11,6 @@ using brimwell::saturatingTruncate;
 
 namespace {
 
-constexpr const char* kOutletNames[kOutletCount] = {
-    "deviceLabel",
-    "currentBatteryLevel",
-    "batteryTempLabel",
-    "chargingOrDrainingLabel",
-    "currentLabel",
-    "useOrRemainingLabel",
-    "remainingTimeLabel",
-    "batteryHeath",
-    "cycleLabel",
-    "currentCap",
-    "maxCap",
-    "designCap",
-    "voltageLabel",
-    "outputLabel",
-    "fullyChargedLabel",
-    "manufacturerLabel",
-    "serialNumberLabel",
-};
-
 // The translated texts are formats too (a translation may say "%%"), as on the device.
 // (The format comes as a pointer: va_start after a reference parameter is undefined.)
 std::string formatLocalized(const char* format, ...) {
@@ -42,10 +22,6 @@ std::string formatLocalized(const char* format, ...) {
 }
 
 }  // namespace
-
-const char* outletName(Outlet outlet) {
-  return kOutletNames[static_cast<size_t>(outlet)];
-}
 
 namespace screen_colors {
 UIColor red() {

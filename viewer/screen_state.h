@@ -9,31 +9,9 @@
 
 #include "common/charge_arithmetic.h"
 #include "platform/uikit/ui_color.h"
+#include "viewer/outlets.h"
 
 class BIDBatteryInfo;
-
-// The seventeen label outlets of the main screen, in the order a refresh first touches them.
-enum class Outlet : size_t {
-  deviceLabel,
-  currentBatteryLevel,
-  batteryTempLabel,
-  chargingOrDrainingLabel,
-  currentLabel,
-  useOrRemainingLabel,
-  remainingTimeLabel,
-  batteryHeath,
-  cycleLabel,
-  currentCap,
-  maxCap,
-  designCap,
-  voltageLabel,
-  outputLabel,
-  fullyChargedLabel,
-  manufacturerLabel,
-  serialNumberLabel,
-};
-inline constexpr size_t kOutletCount = 17;
-const char* outletName(Outlet outlet);
 
 struct OutletState {
   std::optional<std::string> text;  // none empties the label

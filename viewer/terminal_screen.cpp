@@ -6,18 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/foundation/ns_bundle.h"
 #include "platform/uikit/ui_view.h"
 #include "terminal/terminal_text.h"
+#include "viewer/localized.h"
 #include "viewer/main_storyboard.h"
 
 namespace {
 
 constexpr int kMaxWidth = 64;
-
-std::string localized(const char* key) {
-  return NSBundle::mainBundle().localizedStringForKey(key, "", nullptr);
-}
 
 }  // namespace
 

@@ -178,6 +178,7 @@ TEST(ScreenState, EveryOutletGetsATextAndOnlyFourAColour) {
       EXPECT_TRUE(s[o].text.has_value()) << outletName(o);
     }
     if (s[o].color) ++coloured;
+    EXPECT_EQ(s[o].color.has_value(), outletIsColoured(o)) << outletName(o);
   }
   EXPECT_EQ(coloured, 4u);
   EXPECT_EQ(s[Outlet::deviceLabel].text, "iPhone 6");
