@@ -9,23 +9,19 @@ __attribute__((constructor)) void installHookTable() {
   Class springBoard = objc_getClass("SpringBoard");
   MSHookMessageEx(springBoard, sel_registerName("batteryStatusDidChange:"),
                   imp_cast(replacementBatteryStatusDidChange), &savedBatteryStatusDidChange);
-  class_addMethod(springBoard, sel_registerName("popAlertView"), imp_cast(popAlertView), "v@:");
-  class_addMethod(springBoard, sel_registerName("popDIYLevelAlertView"),
-                  imp_cast(popDIYLevelAlertView), "v@:");
-  class_addMethod(springBoard, sel_registerName("playVibrate"), imp_cast(playVibrate), "v@:");
-  class_addMethod(springBoard, sel_registerName("playSound"), imp_cast(playSound), "v@:");
-  class_addMethod(springBoard, sel_registerName("writeStatusToFile:"), imp_cast(writeStatusToFile),
-                  "v@:@");
+  class_addMethod(springBoard, sel_registerName("popAlertView"), popAlertView);
+  class_addMethod(springBoard, sel_registerName("popDIYLevelAlertView"), popDIYLevelAlertView);
+  class_addMethod(springBoard, sel_registerName("playVibrate"), playVibrate);
+  class_addMethod(springBoard, sel_registerName("playSound"), playSound);
+  class_addMethod(springBoard, sel_registerName("writeStatusToFile:"), writeStatusToFile);
 
   Class chargingView = objc_getClass("SBLockScreenBatteryChargingViewController");
   MSHookMessageEx(chargingView, sel_registerName("loadView"), imp_cast(replacementLoadView),
                   &savedLoadView);
   MSHookMessageEx(chargingView, sel_registerName("dealloc"), imp_cast(replacementDealloc),
                   &savedDealloc);
-  class_addMethod(chargingView, sel_registerName("initChargingTextView"),
-                  imp_cast(initChargingTextView), "v@:");
-  class_addMethod(chargingView, sel_registerName("setupContainViewCenter"),
-                  imp_cast(setupContainViewCenter), "v@:");
+  class_addMethod(chargingView, sel_registerName("initChargingTextView"), initChargingTextView);
+  class_addMethod(chargingView, sel_registerName("setupContainViewCenter"), setupContainViewCenter);
 }
 
 }  // namespace

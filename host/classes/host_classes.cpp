@@ -61,11 +61,11 @@ void registerHostClasses(HostListener listener) {
   if (objc_getClass("SpringBoard")) return;
   Class springBoard = defineClass("SpringBoard");
   class_addMethod(springBoard, sel_registerName("batteryStatusDidChange:"),
-                  imp_cast(springBoardBatteryStatusDidChange), "v@:@");
+                  springBoardBatteryStatusDidChange);
   Class controller = defineClass("SBLockScreenBatteryChargingViewController");
-  class_addMethod(controller, sel_registerName("loadView"), imp_cast(controllerLoadView), "v@:");
-  class_addMethod(controller, sel_registerName("view"), imp_cast(controllerViewMethod), "@@:");
-  class_addMethod(controller, sel_registerName("dealloc"), imp_cast(controllerDealloc), "v@:");
+  class_addMethod(controller, sel_registerName("loadView"), controllerLoadView);
+  class_addMethod(controller, sel_registerName("view"), controllerViewMethod);
+  class_addMethod(controller, sel_registerName("dealloc"), controllerDealloc);
 }
 
 UIView* controllerView(SBLockScreenBatteryChargingViewController* controller) {

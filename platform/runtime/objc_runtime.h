@@ -72,6 +72,15 @@ constexpr char encodingOf() {
 // Finds the method for a send, checks its types and aborts with a clear message otherwise.
 PLATFORM_API IMP lookUpForSend(id self, SEL name, const std::string& types);
 
+// The type encoding of an implementation: its result, then self, the selector and each
+// argument ("v@:@" for void f(id, SEL, id)).
+template <typename R, typename... Args>
+std::string methodTypes(R (*)(id, SEL, Args...)) {
+  std::string types{encodingOf<R>(), '@', ':'};
+  (types.push_back(encodingOf<Args>()), ...);
+  return types;
+}
+
 }  // namespace objc_detail
 
 // Sends a message: -[self name args...]. A nil receiver answers a zero value, as on the device.
@@ -83,9 +92,8 @@ R objc_msgSend(id self, SEL name, Args... args) {
     else
       return R{};
   }
-  std::string types{objc_detail::encodingOf<R>(), '@', ':'};
-  (types.push_back(objc_detail::encodingOf<Args>()), ...);
-  IMP imp = objc_detail::lookUpForSend(self, name, types);
+  using Implementation = R (*)(id, SEL, Args...);
+  IMP imp = objc_detail::lookUpForSend(self, name, objc_detail::methodTypes(Implementation{}));
   return reinterpret_cast<R (*)(id, SEL, Args...)>(imp)(self, name, args...);
 }
 
@@ -93,4 +101,11 @@ R objc_msgSend(id self, SEL name, Args... args) {
 template <typename F>
 IMP imp_cast(F* function) {
   return reinterpret_cast<IMP>(function);
+}
+
+// Adds an instance method with the type encoding of the implementation's own C++ type, so that
+// the two cannot disagree.
+template <typename R, typename... Args>
+bool class_addMethod(Class cls, SEL name, R (*imp)(id, SEL, Args...)) {
+  return class_addMethod(cls, name, imp_cast(imp), objc_detail::methodTypes(imp).c_str());
 }

@@ -74,6 +74,28 @@ TEST_F(LockScreenLifecycle, OnePairForTheProcess) {
   EXPECT_EQ(UIView::liveViews(), before);
 }
 
+TEST_F(LockScreenLifecycle, AddedMethodsCarryTheTypesOfTheHookTable) {
+  const struct {
+    const char* className;
+    const char* selector;
+    const char* types;
+  } rows[] = {
+      {"SpringBoard", "popAlertView", "v@:"},
+      {"SpringBoard", "popDIYLevelAlertView", "v@:"},
+      {"SpringBoard", "playVibrate", "v@:"},
+      {"SpringBoard", "playSound", "v@:"},
+      {"SpringBoard", "writeStatusToFile:", "v@:@"},
+      {"SBLockScreenBatteryChargingViewController", "initChargingTextView", "v@:"},
+      {"SBLockScreenBatteryChargingViewController", "setupContainViewCenter", "v@:"},
+  };
+  for (const auto& r : rows) {
+    const char* types =
+        class_getMethodTypes(objc_getClass(r.className), sel_registerName(r.selector));
+    ASSERT_NE(types, nullptr) << r.selector;
+    EXPECT_STREQ(types, r.types) << r.selector;
+  }
+}
+
 // A host class that already has initChargingTextView keeps it, so the plug-in's never makes the
 // pair; every later step must cope with the missing label and container.
 TEST(LockScreenWithoutAPair, AHostMethodOfTheSameNameLeavesNothingToTearDown) {
@@ -82,8 +104,8 @@ TEST(LockScreenWithoutAPair, AHostMethodOfTheSameNameLeavesNothingToTearDown) {
       {
         registerHostClasses(HostListener{});
         Class controllerClass = objc_getClass("SBLockScreenBatteryChargingViewController");
-        const IMP nothing = reinterpret_cast<IMP>(+[](id, SEL) {});
-        class_addMethod(controllerClass, sel_registerName("initChargingTextView"), nothing, "v@:");
+        void (*nothing)(id, SEL) = [](id, SEL) {};
+        class_addMethod(controllerClass, sel_registerName("initChargingTextView"), nothing);
         void* plugIn = dlopen(BRIMWELL_DYLIB, RTLD_NOW | RTLD_LOCAL);
         auto* inited = static_cast<bool*>(dlsym(plugIn, "isContentViewInited"));
         auto* controller = new SBLockScreenBatteryChargingViewController(1);
