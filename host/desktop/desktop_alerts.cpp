@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <iostream>
+
 #include "platform/foundation/device_environment.h"
 #include "platform/uikit/ui_alert_view.h"
 
@@ -17,17 +19,47 @@ bool sessionBusMayBeThere() {
   return runtime && stat((std::string(runtime) + "/bus").c_str(), &info) == 0;
 }
 
+// The module, or null with why.
+const BrimwellDesktopAlerts* loadModule(std::string& why) {
+  // Beside the platform library, in lib/ of the build tree or the install prefix; kept loaded
+  // for the life of the process, as the connection needs it.
+  const std::string path = platform::installPrefix() + "/lib/" + kDesktopAlertsModule;
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module) {
+    why = dlerror();
+    return nullptr;
+  }
+  const auto entry =
+      reinterpret_cast<BrimwellDesktopAlertsEntry>(dlsym(module, kDesktopAlertsEntry));
+  const BrimwellDesktopAlerts* table = entry ? entry() : nullptr;
+  if (!table) {
+    why = std::string("no entry point ") + kDesktopAlertsEntry + " in " + path;
+  } else if (table->size < sizeof(BrimwellDesktopAlerts)) {
+    why = path + " is older than this host";
+    table = nullptr;
+  }
+  return table;
+}
+
+// Loaded at the first use and kept; a module that cannot be loaded is said once.
+const BrimwellDesktopAlerts* desktopModule() {
+  static const BrimwellDesktopAlerts* const module = [] {
+    std::string why;
+    const BrimwellDesktopAlerts* loaded = loadModule(why);
+    if (!loaded) std::cerr << "springboard-sim: desktop alerts unavailable: " << why << "\n";
+    return loaded;
+  }();
+  return module;
+}
+
 }  // namespace
 
 std::unique_ptr<DesktopAlerts> DesktopAlerts::connectIfAvailable() {
   if (!sessionBusMayBeThere()) return nullptr;
-  // Beside the platform library, in lib/ of the build tree or the install prefix; kept loaded
-  // for the life of the process, as the alerts object needs it.
-  const std::string path = platform::installPrefix() + "/lib/" + kDesktopAlertsModule;
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module) return nullptr;
-  const auto connect = reinterpret_cast<DesktopAlertsFactory>(dlsym(module, kDesktopAlertsFactory));
-  return std::unique_ptr<DesktopAlerts>(connect ? connect() : nullptr);
+  const BrimwellDesktopAlerts* module = desktopModule();
+  void* connection = module ? module->connect() : nullptr;
+  // A bus that does not answer is a session without a desktop: no alerts, nothing to say.
+  return connection ? std::make_unique<DesktopAlerts>(*module, connection) : nullptr;
 }
 
 HostPresenter::HostPresenter(platform::Presenter& own, bool toDesktop) : own_(own) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "host/desktop/desktop_alerts_entry.h"
 #include "platform/uikit/presenter.h"
 
 namespace host {
@@ -14,17 +15,24 @@ namespace host {
 // desktop libraries otherwise.
 class DesktopAlerts {
  public:
-  // Null when there is no session bus to talk to (or no module): the host stays terminal-only.
+  // Null when there is no session bus to talk to: the host stays terminal-only. A module that
+  // cannot be loaded says why, once, on stderr.
   static std::unique_ptr<DesktopAlerts> connectIfAvailable();
-  virtual ~DesktopAlerts() = default;
-  virtual void notify(const std::string& title, const std::string& message) = 0;
-  virtual void playSound(const std::string& hostPath) = 0;
-};
+  DesktopAlerts(const BrimwellDesktopAlerts& module, void* connection)
+      : module_(module), connection_(connection) {}
+  ~DesktopAlerts() { module_.disconnect(connection_); }
+  DesktopAlerts(const DesktopAlerts&) = delete;
+  DesktopAlerts& operator=(const DesktopAlerts&) = delete;
 
-// The module's one entry point; null when the session bus does not answer.
-using DesktopAlertsFactory = DesktopAlerts* (*)();
-inline constexpr const char* kDesktopAlertsModule = "brimwell-desktop-alerts.so";
-inline constexpr const char* kDesktopAlertsFactory = "brimwell_connect_desktop_alerts";
+  void notify(const std::string& title, const std::string& message) {
+    module_.notify(connection_, title.c_str(), message.c_str());
+  }
+  void playSound(const std::string& hostPath) { module_.playSound(connection_, hostPath.c_str()); }
+
+ private:
+  const BrimwellDesktopAlerts& module_;
+  void* connection_;
+};
 
 // Passes everything on to the process's own presenter and mirrors dialogs and sounds to the
 // desktop.

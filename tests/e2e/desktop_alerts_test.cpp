@@ -1,11 +1,15 @@
 // Dialogs mirrored as desktop notifications, captured on a private session bus.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "tests/support/background_process.h"
 #include "tests/support/device_root.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using testing_support::BackgroundProcess;
 using testing_support::DeviceRoot;
 using testing_support::runProcess;
@@ -56,6 +60,30 @@ TEST(DesktopAlerts, WithoutASessionBusTheHostStaysQuiet) {
        {"XDG_RUNTIME_DIR", root.path() + "/no-such-runtime"}});
   EXPECT_EQ(host.exitCode, 0);
   EXPECT_EQ(host.err, "");
+  EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos);
+}
+
+TEST(DesktopAlerts, AModuleThatCannotBeLoadedIsSaidInOneLine) {
+  // The host in a prefix of its own, beside a "module" that is no library.
+  DeviceRoot root;
+  const fs::path prefix = fs::path(root.path()) / "prefix";
+  fs::create_directories(prefix / "bin");
+  fs::create_directories(prefix / "lib");
+  fs::copy_file(SPRINGBOARD_SIM, prefix / "bin/springboard-sim");
+  fs::create_symlink(fs::path(BRIMWELL_DYLIB).parent_path() / "libbrimwell_platform.so",
+                     prefix / "lib/libbrimwell_platform.so");
+  root.write("prefix/lib/brimwell-desktop-alerts.so", "not a library");
+  root.runScenario("settings isPopAlert=true\n");
+  const std::string recording = root.write("session.plist", kRecording);
+  const auto host =
+      runProcess((prefix / "bin/springboard-sim").string(),
+                 {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
+                 {{"SIM_DEVICE_ROOT", root.path()},
+                  {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root.path() + "/no-bus"}});
+  EXPECT_EQ(host.exitCode, 0) << host.err;
+  EXPECT_EQ(std::count(host.err.begin(), host.err.end(), '\n'), 1) << host.err;
+  EXPECT_EQ(host.err.rfind("springboard-sim: desktop alerts unavailable: ", 0), 0u) << host.err;
+  EXPECT_NE(host.err.find("brimwell-desktop-alerts.so"), std::string::npos) << host.err;
   EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos);
 }
 

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+// What the desktop-alerts module offers the host, in plain C so that nothing of C++ (classes,
+// exceptions, the standard library's layout) crosses dlopen. The table only ever grows at its
+// end; `size` says how much of it the module has.
+extern "C" {
+
+struct BrimwellDesktopAlerts {
+  size_t size;  // sizeof the table the module was built with
+  // Connects to the session bus; null when it does not answer.
+  void* (*connect)(void);
+  // A notification for the dialog, replacing the one this connection showed before.
+  void (*notify)(void* connection, const char* title, const char* message);
+  void (*playSound)(void* connection, const char* hostPath);
+  void (*disconnect)(void* connection);
+};
+
+// The module's one exported symbol.
+typedef const struct BrimwellDesktopAlerts* (*BrimwellDesktopAlertsEntry)(void);
+}
+
+inline constexpr const char* kDesktopAlertsModule = "brimwell-desktop-alerts.so";
+inline constexpr const char* kDesktopAlertsEntry = "brimwell_desktop_alerts";
