@@ -1,5 +1,7 @@
 #include "host/app/host_options.h"
 
+#include <getopt.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -41,89 +43,145 @@ bool parseNumber(const std::string& text, double low, double high, double& out) 
          out >= low && out <= high;
 }
 
-}  // namespace
+enum OptionId {
+  kHelp = 'h',
+  kScript = 256,
+  kSource,
+  kSpeed,
+  kStart,
+  kCharger,
+  kSeed,
+  kDuration,
+  kRecord,
+  kVirtualTime,
+  kHeadless,
+  kLogStatus,
+  kDesktopAlerts,
+};
 
-bool parseHostOptions(int argc, const char* const* argv, HostOptions& o, std::string& why) {
-  auto value = [&](int& i, const std::string& flag, std::string& out) {
-    if (i + 1 >= argc) {
-      why = flag + " needs a value";
-      return false;
-    }
-    out = argv[++i];
-    return true;
-  };
-  bool sourceGiven = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    std::string v;
-    double number = 0;
-    if (arg == "--help" || arg == "-h") {
+const option kLongOptions[] = {
+    {"help", no_argument, nullptr, kHelp},
+    {"script", required_argument, nullptr, kScript},
+    {"source", required_argument, nullptr, kSource},
+    {"speed", required_argument, nullptr, kSpeed},
+    {"start", required_argument, nullptr, kStart},
+    {"charger", required_argument, nullptr, kCharger},
+    {"seed", required_argument, nullptr, kSeed},
+    {"duration", required_argument, nullptr, kDuration},
+    {"record", required_argument, nullptr, kRecord},
+    {"virtual-time", no_argument, nullptr, kVirtualTime},
+    {"headless", no_argument, nullptr, kHeadless},
+    {"log-status", no_argument, nullptr, kLogStatus},
+    {"desktop-alerts", no_argument, nullptr, kDesktopAlerts},
+    {nullptr, 0, nullptr, 0},
+};
+
+bool parseSource(const std::string& v, HostOptions& o, std::string& why) {
+  o.replay.clear();
+  o.sysfs.clear();
+  if (v == "sim") return true;
+  if (v == "sysfs") {
+    o.sysfs = "/sys/class/power_supply";
+  } else if (v.rfind("sysfs=", 0) == 0 && v.size() > 6) {
+    o.sysfs = v.substr(6);
+  } else if (v.rfind("replay=", 0) == 0 && v.size() > 7) {
+    o.replay = v.substr(7);
+  } else {
+    why = "--source takes sim, replay=FILE or sysfs[=DIR], not '" + v + "'";
+    return false;
+  }
+  return true;
+}
+
+// A number option within [low, high]; why names the option and what it takes.
+bool numberOption(const std::string& v, double low, double high, const char* takes, double& out,
+                  std::string& why) {
+  if (parseNumber(v, low, high, out)) return true;
+  why = std::string(takes) + ", not '" + v + "'";
+  return false;
+}
+
+// One option and its value; false with why set when the value is wrong.
+bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why) {
+  double number = 0;
+  switch (id) {
+    case kHelp:
       o.help = true;
-    } else if (arg == "--script") {
-      if (!value(i, arg, o.script)) return false;
-    } else if (arg == "--source") {
-      if (!value(i, arg, v)) return false;
-      sourceGiven = true;
-      o.replay.clear();
-      o.sysfs.clear();
-      if (v == "sim") {
-      } else if (v == "sysfs") {
-        o.sysfs = "/sys/class/power_supply";
-      } else if (v.rfind("sysfs=", 0) == 0 && v.size() > 6) {
-        o.sysfs = v.substr(6);
-      } else if (v.rfind("replay=", 0) == 0 && v.size() > 7) {
-        o.replay = v.substr(7);
-      } else {
-        why = "--source takes sim, replay=FILE or sysfs[=DIR], not '" + v + "'";
-        return false;
-      }
-    } else if (arg == "--speed") {
-      if (!value(i, arg, v)) return false;
-      if (!parseNumber(v, 0.001, 1e6, number)) {
-        why = "--speed takes a number from 0.001 to 1000000, not '" + v + "'";
+      return true;
+    case kScript:
+      o.script = v;
+      return true;
+    case kSource:
+      return parseSource(v, o, why);
+    case kSpeed:
+      if (!numberOption(v, 0.001, 1e6, "--speed takes a number from 0.001 to 1000000", number,
+                        why)) {
         return false;
       }
       o.speed = number;
-    } else if (arg == "--start") {
-      if (!value(i, arg, v)) return false;
-      if (!parseNumber(v, 0, 100, o.startPercent)) {
-        why = "--start takes a percentage from 0 to 100, not '" + v + "'";
-        return false;
-      }
-    } else if (arg == "--charger") {
-      if (!value(i, arg, v)) return false;
+      return true;
+    case kStart:
+      return numberOption(v, 0, 100, "--start takes a percentage from 0 to 100", o.startPercent,
+                          why);
+    case kCharger:
       if (v != "on" && v != "off") {
         why = "--charger takes on or off, not '" + v + "'";
         return false;
       }
       o.charger = v == "on";
-    } else if (arg == "--seed") {
-      if (!value(i, arg, v)) return false;
+      return true;
+    case kSeed:
       if (!parseNumber(v, 0, 4294967295.0, number) || number != std::floor(number)) {
         why = "--seed takes a whole number, not '" + v + "'";
         return false;
       }
       o.seed = static_cast<uint32_t>(number);
-    } else if (arg == "--duration") {
-      if (!value(i, arg, v)) return false;
-      if (!parseNumber(v, 0, 1e9, o.duration)) {
-        why = "--duration takes seconds from 0 to 1000000000, not '" + v + "'";
-        return false;
-      }
-    } else if (arg == "--record") {
-      if (!value(i, arg, o.record)) return false;
-    } else if (arg == "--virtual-time") {
+      return true;
+    case kDuration:
+      return numberOption(v, 0, 1e9, "--duration takes seconds from 0 to 1000000000", o.duration,
+                          why);
+    case kRecord:
+      o.record = v;
+      return true;
+    case kVirtualTime:
       o.virtualTime = o.headless = true;
-    } else if (arg == "--headless") {
+      return true;
+    case kHeadless:
       o.headless = true;
-    } else if (arg == "--log-status") {
+      return true;
+    case kLogStatus:
       o.logStatus = true;
-    } else if (arg == "--desktop-alerts") {
+      return true;
+    case kDesktopAlerts:
       o.desktopAlerts = true;
-    } else {
-      why = "unknown argument '" + arg + "'";
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool parseHostOptions(int argc, const char* const* argv, HostOptions& o, std::string& why) {
+  // '+': stop at the first operand rather than reorder argv; ':': report a missing value.
+  optind = 0;
+  opterr = 0;
+  auto* args = const_cast<char* const*>(argv);
+  bool sourceGiven = false;
+  for (int id; (id = getopt_long(argc, args, "+:h", kLongOptions, nullptr)) != -1;) {
+    if (id == ':') {
+      why = std::string(argv[optind - 1]) + " needs a value";
       return false;
     }
+    if (id == '?') {
+      why = std::string("unknown argument '") + argv[optind - 1] + "'";
+      return false;
+    }
+    sourceGiven = sourceGiven || id == kSource;
+    if (!applyOption(id, optarg ? optarg : "", o, why)) return false;
+  }
+  if (optind < argc) {
+    why = std::string("unknown argument '") + argv[optind] + "'";
+    return false;
   }
   if (!o.script.empty() && (sourceGiven || o.virtualTime || !o.record.empty())) {
     why = "--script runs a scenario; it takes no source";
