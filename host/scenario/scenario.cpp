@@ -1,5 +1,6 @@
 #include "host/scenario/scenario.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -151,113 +152,176 @@ Plist parseValue(const std::string& text, std::string& why) {
   return Plist::string(text);
 }
 
-Scenario parseScenario(const std::string& text, const std::string& baseFolder) {
-  Scenario scenario;
-  std::istringstream lines(text);
-  std::string line;
-  int number = 0;
+namespace {
+
+// What the verbs of one scenario share while it is parsed.
+struct ParseState {
+  std::string baseFolder;
+  std::vector<Command> commands;
   int controllersMade = 0;
-  std::set<int> alive;
+  std::set<int> alive;  // controllers made and not yet unlocked
+};
 
-  auto fail = [&](std::string why) {
-    scenario.commands.clear();
-    scenario.error = ParseError{number, std::move(why)};
-    return scenario;
-  };
+using Tokens = std::vector<std::string>;
+// Adds the line's command; false with why set on a bad line.
+using VerbParser = bool (*)(const Tokens& tokens, ParseState& state, std::string& why);
 
-  while (std::getline(lines, line)) {
-    ++number;
-    std::vector<std::string> tokens;
-    std::string why;
-    if (!tokenize(line, tokens, why)) return fail(why);
-    if (tokens.empty() || tokens[0][0] == '#') continue;
-    const std::string& verb = tokens[0];
-    const size_t args = tokens.size() - 1;
+bool failWith(std::string& why, std::string text) {
+  why = std::move(text);
+  return false;
+}
 
-    if (verb == "status") {
-      Plist dictionary;
-      if (!parsePairs(tokens, dictionary, why)) return fail(why);
-      scenario.commands.push_back(StatusCommand{std::make_shared<Plist>(std::move(dictionary))});
-    } else if (verb == "status-file") {
-      if (args != 1) return fail("status-file takes one PATH");
-      const std::string path = resolvePath(tokens[1], baseFolder);
-      std::string cause;
-      Plist dictionary = brimwell::readDictionaryFile(path, &cause);
-      if (!dictionary) return fail("cannot read a dictionary from " + path + ": " + cause);
-      scenario.commands.push_back(StatusCommand{std::make_shared<Plist>(std::move(dictionary))});
-    } else if (verb == "settings") {
-      if (args == 1 && tokens[1] == "none") {
-        scenario.commands.push_back(SettingsNoneCommand{});
-        continue;
-      }
-      Plist dictionary;
-      if (!parsePairs(tokens, dictionary, why)) return fail(why);
-      scenario.commands.push_back(SettingsCommand{std::make_shared<Plist>(std::move(dictionary))});
-    } else if (verb == "settings-raw") {
-      if (args != 1) return fail("settings-raw takes one PATH");
-      const std::string path = resolvePath(tokens[1], baseFolder);
-      // Only a regular file, and no more than a status file may hold: a device node or a FIFO
-      // named in a scenario must not hang the host.
-      std::string cause;
-      std::optional<std::string> bytes = brimwell::readSmallRegularFile(path, &cause);
-      if (!bytes) return fail("cannot read " + path + ": " + cause);
-      scenario.commands.push_back(SettingsRawCommand{std::move(*bytes)});
-    } else if (verb == "language") {
-      if (args > 1) return fail("language takes one comma-separated list, without blanks");
-      LanguageCommand command;
-      if (args == 1) {
-        std::istringstream tags(tokens[1]);
-        for (std::string tag; std::getline(tags, tag, ',');) {
-          if (tag.empty()) return fail("empty language tag in '" + tokens[1] + "'");
-          command.languages.push_back(tag);
-        }
-      }
-      scenario.commands.push_back(std::move(command));
-    } else if (verb == "screen") {
-      if (args != 2) return fail("screen takes W H");
-      ScreenCommand command{};
-      for (int k = 0; k < 2; ++k) {
-        char* end = nullptr;
-        const double v = std::strtod(tokens[1 + k].c_str(), &end);
-        if (end == tokens[1 + k].c_str() || *end || !(v >= 0) || v > 1e6) {
-          return fail("screen size must be a number from 0 to 1000000: '" + tokens[1 + k] + "'");
-        }
-        (k == 0 ? command.width : command.height) = v;
-      }
-      scenario.commands.push_back(command);
-    } else if (verb == "idiom") {
-      if (args != 1 || (tokens[1] != "phone" && tokens[1] != "pad" && tokens[1] != "none")) {
-        return fail("idiom takes phone, pad or none");
-      }
-      scenario.commands.push_back(IdiomCommand{tokens[1]});
-    } else if (verb == "orientation") {
-      if (args != 1 || !isInteger(tokens[1]) || tokens[1].size() > 10) {
-        return fail("orientation takes an integer");
-      }
-      scenario.commands.push_back(OrientationCommand{std::strtol(tokens[1].c_str(), nullptr, 10)});
-    } else if (verb == "lock") {
-      if (args != 0) return fail("lock takes nothing");
-      alive.insert(++controllersMade);
-      scenario.commands.push_back(LockCommand{controllersMade});
-    } else if (verb == "unlock") {
-      if (args > 1) return fail("unlock takes at most one controller number");
-      int target;
-      if (args == 0) {
-        if (alive.empty()) return fail("no lock-screen controller is alive");
-        target = *alive.begin();
-      } else {
-        if (!isInteger(tokens[1]) || tokens[1][0] == '-' || tokens[1].size() > 9) {
-          return fail("unlock takes a controller number");
-        }
-        target = std::atoi(tokens[1].c_str());
-        if (!alive.count(target)) return fail("controller " + tokens[1] + " is not alive");
-      }
-      alive.erase(target);
-      scenario.commands.push_back(UnlockCommand{target});
-    } else {
-      return fail("unknown command '" + verb + "'");
+bool parseStatus(const Tokens& tokens, ParseState& state, std::string& why) {
+  Plist dictionary;
+  if (!parsePairs(tokens, dictionary, why)) return false;
+  state.commands.push_back(StatusCommand{std::make_shared<Plist>(std::move(dictionary))});
+  return true;
+}
+
+bool parseStatusFile(const Tokens& tokens, ParseState& state, std::string& why) {
+  if (tokens.size() != 2) return failWith(why, "status-file takes one PATH");
+  const std::string path = resolvePath(tokens[1], state.baseFolder);
+  std::string cause;
+  Plist dictionary = brimwell::readDictionaryFile(path, &cause);
+  if (!dictionary) return failWith(why, "cannot read a dictionary from " + path + ": " + cause);
+  state.commands.push_back(StatusCommand{std::make_shared<Plist>(std::move(dictionary))});
+  return true;
+}
+
+bool parseSettings(const Tokens& tokens, ParseState& state, std::string& why) {
+  if (tokens.size() == 2 && tokens[1] == "none") {
+    state.commands.push_back(SettingsNoneCommand{});
+    return true;
+  }
+  Plist dictionary;
+  if (!parsePairs(tokens, dictionary, why)) return false;
+  state.commands.push_back(SettingsCommand{std::make_shared<Plist>(std::move(dictionary))});
+  return true;
+}
+
+bool parseSettingsRaw(const Tokens& tokens, ParseState& state, std::string& why) {
+  if (tokens.size() != 2) return failWith(why, "settings-raw takes one PATH");
+  const std::string path = resolvePath(tokens[1], state.baseFolder);
+  // Only a regular file, and no more than a status file may hold: a device node or a FIFO
+  // named in a scenario must not hang the host.
+  std::string cause;
+  std::optional<std::string> bytes = brimwell::readSmallRegularFile(path, &cause);
+  if (!bytes) return failWith(why, "cannot read " + path + ": " + cause);
+  state.commands.push_back(SettingsRawCommand{std::move(*bytes)});
+  return true;
+}
+
+bool parseLanguage(const Tokens& tokens, ParseState& state, std::string& why) {
+  if (tokens.size() > 2) {
+    return failWith(why, "language takes one comma-separated list, without blanks");
+  }
+  LanguageCommand command;
+  if (tokens.size() == 2) {
+    std::istringstream tags(tokens[1]);
+    for (std::string tag; std::getline(tags, tag, ',');) {
+      if (tag.empty()) return failWith(why, "empty language tag in '" + tokens[1] + "'");
+      command.languages.push_back(tag);
     }
   }
+  state.commands.push_back(std::move(command));
+  return true;
+}
+
+bool parseScreen(const Tokens& tokens, ParseState& state, std::string& why) {
+  if (tokens.size() != 3) return failWith(why, "screen takes W H");
+  double size[2] = {0, 0};
+  for (int k = 0; k < 2; ++k) {
+    const std::string& text = tokens[1 + static_cast<size_t>(k)];
+    char* end = nullptr;
+    size[k] = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end || !(size[k] >= 0) || size[k] > 1e6) {
+      return failWith(why, "screen size must be a number from 0 to 1000000: '" + text + "'");
+    }
+  }
+  state.commands.push_back(ScreenCommand{size[0], size[1]});
+  return true;
+}
+
+bool parseIdiom(const Tokens& tokens, ParseState& state, std::string& why) {
+  if (tokens.size() != 2 || (tokens[1] != "phone" && tokens[1] != "pad" && tokens[1] != "none")) {
+    return failWith(why, "idiom takes phone, pad or none");
+  }
+  state.commands.push_back(IdiomCommand{tokens[1]});
+  return true;
+}
+
+bool parseOrientation(const Tokens& tokens, ParseState& state, std::string& why) {
+  if (tokens.size() != 2 || !isInteger(tokens[1]) || tokens[1].size() > 10) {
+    return failWith(why, "orientation takes an integer");
+  }
+  state.commands.push_back(OrientationCommand{std::strtol(tokens[1].c_str(), nullptr, 10)});
+  return true;
+}
+
+bool parseLock(const Tokens& tokens, ParseState& state, std::string& why) {
+  if (tokens.size() != 1) return failWith(why, "lock takes nothing");
+  state.alive.insert(++state.controllersMade);
+  state.commands.push_back(LockCommand{state.controllersMade});
+  return true;
+}
+
+bool parseUnlock(const Tokens& tokens, ParseState& state, std::string& why) {
+  if (tokens.size() > 2) return failWith(why, "unlock takes at most one controller number");
+  int target;
+  if (tokens.size() == 1) {
+    if (state.alive.empty()) return failWith(why, "no lock-screen controller is alive");
+    target = *state.alive.begin();
+  } else {
+    if (!isInteger(tokens[1]) || tokens[1][0] == '-' || tokens[1].size() > 9) {
+      return failWith(why, "unlock takes a controller number");
+    }
+    target = std::atoi(tokens[1].c_str());
+    if (!state.alive.count(target)) {
+      return failWith(why, "controller " + tokens[1] + " is not alive");
+    }
+  }
+  state.alive.erase(target);
+  state.commands.push_back(UnlockCommand{target});
+  return true;
+}
+
+const struct {
+  const char* verb;
+  VerbParser parse;
+} kVerbs[] = {
+    {"status", parseStatus},     {"status-file", parseStatusFile},
+    {"settings", parseSettings}, {"settings-raw", parseSettingsRaw},
+    {"language", parseLanguage}, {"screen", parseScreen},
+    {"idiom", parseIdiom},       {"orientation", parseOrientation},
+    {"lock", parseLock},         {"unlock", parseUnlock},
+};
+
+}  // namespace
+
+Scenario parseScenario(const std::string& text, const std::string& baseFolder) {
+  ParseState state;
+  state.baseFolder = baseFolder;
+  std::istringstream lines(text);
+  int number = 0;
+  for (std::string line; std::getline(lines, line);) {
+    ++number;
+    Tokens tokens;
+    std::string why;
+    bool ok = tokenize(line, tokens, why);
+    if (ok && !tokens.empty() && tokens[0][0] != '#') {
+      const auto verb = std::find_if(std::begin(kVerbs), std::end(kVerbs),
+                                     [&](const auto& v) { return tokens[0] == v.verb; });
+      ok = verb == std::end(kVerbs) ? failWith(why, "unknown command '" + tokens[0] + "'")
+                                    : verb->parse(tokens, state, why);
+    }
+    if (!ok) {
+      Scenario failed;
+      failed.error = ParseError{number, why};
+      return failed;
+    }
+  }
+  Scenario scenario;
+  scenario.commands = std::move(state.commands);
   return scenario;
 }
 
