@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "host/app/host_startup.h"
+#include "host/app/screen_wake.h"
 #include "host/app/source_driver.h"
 #include "host/classes/host_classes.h"
 #include "host/desktop/desktop_alerts.h"
@@ -47,26 +48,120 @@ class LockScreen {
   int next_ = 1;
 };
 
+// One interactive session: the source run into the host, the lock screen, the notices, and
+// what the keys do to them.
+class InteractiveSession {
+ public:
+  InteractiveSession(BatterySource& source, const HostOptions& options)
+      : source_(source),
+        options_(options),
+        desktop_(presenter_, true),  // on a desktop, alerts also arrive as its own programs' do
+        started_(std::chrono::steady_clock::now()) {
+    startHost(desktop_.get(), {});
+    driver_.emplace(source_, options_);
+  }
+  ~InteractiveSession() {
+    lockScreen_.unlock();
+    platform::setPresenter(nullptr);
+  }
+  InteractiveSession(const InteractiveSession&) = delete;
+  InteractiveSession& operator=(const InteractiveSession&) = delete;
+
+  ScreenPresenter& presenter() { return presenter_; }
+  bool finished() const {
+    return options_.duration > 0 && source_.simulatedSeconds() >= options_.duration;
+  }
+  bool finish(std::string& why) { return driver_->finish(why); }
+
+  void tick(double realSeconds) {
+    const brimwell::Plist* status = driver_->tick(realSeconds);
+    for (std::string& notice : source_.takeNotices()) notices_.post(std::move(notice), now());
+    if (!status) return;
+    notices_.statusDelivered();
+    // The phone starts locked; a waking screen reloads the charging view if it is locked.
+    const bool first = !firstStatusSeen_;
+    firstStatusSeen_ = true;
+    if (wake_.wakesFor(*status) && (first || lockScreen_.locked())) lockScreen_.lock();
+  }
+
+  // What a key does; false when it ends the session.
+  bool handleKey(int key) {
+    switch (key) {
+      case 'q':
+      case 'Q':
+        return false;
+      case 'c':
+      case 'C':
+        if (source_.hasCharger()) source_.setChargerConnected(!source_.chargerConnected());
+        break;
+      case 'l':
+      case 'L':
+        if (lockScreen_.locked()) {
+          lockScreen_.unlock();
+        } else {
+          lockScreen_.lock();
+        }
+        break;
+      case '+':
+      case '=':
+        source_.setSpeed(std::min(source_.speed() * 2, kMaxSpeed));
+        break;
+      case '-':
+      case '_':
+        source_.setSpeed(std::max(source_.speed() / 2, 1.0));
+        break;
+      case '\n':
+      case '\r':
+      case KEY_ENTER:
+        presenter_.closeTopDialog();
+        break;
+      default:
+        break;
+    }
+    return true;
+  }
+
+  HostScreenState screenState() const {
+    HostScreenState state;
+    const auto& last = driver_->last();
+    state.status = last ? statusSummary(*last) : "waiting for the first status change";
+    state.notice = notices_.shown(now());
+    state.clock = clockPrefix(source_.simulatedSeconds());
+    state.speed = source_.speed();
+    state.hasCharger = source_.hasCharger();
+    state.charger = source_.chargerConnected();
+    state.locked = lockScreen_.locked();
+    const UIScreen* device = UIScreen::mainScreen();
+    state.screen = device ? device->bounds().size : CGSize{};
+    const UIDevice* idiom = UIDevice::currentDevice();
+    state.pad = idiom->respondsToSelector(sel_registerName("userInterfaceIdiom")) &&
+                idiom->userInterfaceIdiom() == UIUserInterfaceIdiomPad;
+    state.lockScreenRoot = lockScreen_.root();
+    return state;
+  }
+
+ private:
+  double now() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  }
+
+  BatterySource& source_;
+  const HostOptions& options_;
+  ScreenPresenter presenter_;
+  HostPresenter desktop_;
+  std::optional<SourceDriver> driver_;  // made once the host's classes exist
+  LockScreen lockScreen_;
+  NoticeBoard notices_;
+  ScreenWake wake_;
+  bool firstStatusSeen_ = false;
+  std::chrono::steady_clock::time_point started_;
+};
+
 }  // namespace
 
 int runInteractive(BatterySource& source, const HostOptions& options) {
   terminal::useUtf8Characters();
-  ScreenPresenter presenter;
-  // On a desktop, the alerts also arrive the way its other programs' do.
-  HostPresenter hostPresenter(presenter, true);
-  startHost(hostPresenter.get(), {});
-  SourceDriver driver(source, options);
-  LockScreen lockScreen;
-  NoticeBoard notices;
-  const auto started = std::chrono::steady_clock::now();
-  const auto realSeconds = [&] {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  };
-  // The phone starts locked; its charging view appears with the first status change, and
-  // again whenever the charger is plugged in or out, as a phone's screen wakes for that.
-  bool relockAfterStatus = true;
-
-  int status = 0;
+  InteractiveSession session(source, options);
   {
     HostScreen screen;
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
@@ -75,92 +170,29 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
         kTick,
         [&] {
           const auto now = std::chrono::steady_clock::now();
-          const bool delivered =
-              driver.tick(std::chrono::duration<double>(now - lastTick).count()) != nullptr;
+          session.tick(std::chrono::duration<double>(now - lastTick).count());
           lastTick = now;
-          for (std::string& notice : source.takeNotices())
-            notices.post(std::move(notice), realSeconds());
-          if (delivered) notices.statusDelivered();
-          if (delivered && relockAfterStatus) {
-            lockScreen.lock();
-            relockAfterStatus = false;
-          }
-          if (options.duration > 0 && source.simulatedSeconds() >= options.duration) loop.stop();
+          if (session.finished()) loop.stop();
         },
         true);
-
     auto handleKeys = [&] {
       for (int key = screen.nextKey(); key != -1; key = screen.nextKey()) {
-        switch (key) {
-          case 'q':
-          case 'Q':
-            loop.stop();
-            return;
-          case 'c':
-          case 'C':
-            if (source.hasCharger()) {
-              source.setChargerConnected(!source.chargerConnected());
-              relockAfterStatus = lockScreen.locked();
-            }
-            break;
-          case 'l':
-          case 'L':
-            if (lockScreen.locked()) {
-              lockScreen.unlock();
-            } else {
-              lockScreen.lock();
-            }
-            break;
-          case '+':
-          case '=':
-            source.setSpeed(std::min(source.speed() * 2, kMaxSpeed));
-            break;
-          case '-':
-          case '_':
-            source.setSpeed(std::max(source.speed() / 2, 1.0));
-            break;
-          case '\n':
-          case '\r':
-          case KEY_ENTER:
-            presenter.closeTopDialog();
-            break;
-          default:
-            break;
-        }
+        if (!session.handleKey(key)) return loop.stop();
       }
     };
     loop.addReadSource(STDIN_FILENO, handleKeys, [&] { loop.stop(); });
     loop.setInterruptHandler(handleKeys);  // a resize arrives as a key
-    loop.addObserver([&] {
-      HostScreenState state;
-      const auto& last = driver.last();
-      state.status = last ? statusSummary(*last) : "waiting for the first status change";
-      state.notice = notices.shown(realSeconds());
-      state.clock = clockPrefix(source.simulatedSeconds());
-      state.speed = source.speed();
-      state.hasCharger = source.hasCharger();
-      state.charger = source.chargerConnected();
-      state.locked = lockScreen.locked();
-      const UIScreen* device = UIScreen::mainScreen();
-      state.screen = device ? device->bounds().size : CGSize{};
-      const UIDevice* idiom = UIDevice::currentDevice();
-      state.pad = idiom->respondsToSelector(sel_registerName("userInterfaceIdiom")) &&
-                  idiom->userInterfaceIdiom() == UIUserInterfaceIdiomPad;
-      state.lockScreenRoot = lockScreen.root();
-      screen.draw(state, presenter);
-    });
+    loop.addObserver([&] { screen.draw(session.screenState(), session.presenter()); });
     loop.stopOnTerminationSignals();
     loop.run();
     timer->invalidate();
   }
-  lockScreen.unlock();
-  platform::setPresenter(nullptr);
   std::string why;
-  if (!driver.finish(why)) {
+  if (!session.finish(why)) {
     std::cerr << "springboard-sim: " << why << "\n";
-    status = 1;
+    return 1;
   }
-  return status;
+  return 0;
 }
 
 }  // namespace host

@@ -1,4 +1,5 @@
 #include "host/screen/status_bar.h"
+#include "host/app/screen_wake.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,31 @@ TEST(StatusBar, TheNoticeTakesThePlaceOfTheStatus) {
   EXPECT_EQ(statusBarText("[00:00:02] ", "waiting for the first status change",
                           "no battery found in /sys; waiting for one", false, false, 1),
             " springboard-sim  [00:00:02]   no battery found in /sys; waiting for one  | 1x");
+}
+
+TEST(ScreenWake, TheFirstChangeThePlugAndEachWholePercent) {
+  const struct {
+    int32_t charge;  // of 1000 mAh
+    bool charger;
+    bool wakes;
+  } changes[] = {
+      {500, true, true},    // the first change
+      {504, true, false},   // 50.4 %: the same whole percent
+      {509, true, false},   // 50.9 %
+      {510, true, true},    // 51 %
+      {510, false, true},   // unplugged
+      {505, false, true},   // 50.5 %: down a percent since the last wake
+      {500, false, false},  // 50 %: still the same whole percent as at that wake
+      {500, true, true},    // plugged in
+  };
+  ScreenWake wake;
+  for (const auto& c : changes) {
+    brimwell::Plist status = brimwell::Plist::newDictionary();
+    status.setItem("AppleRawCurrentCapacity", brimwell::Plist::integer(c.charge));
+    status.setItem("AppleRawMaxCapacity", brimwell::Plist::integer(1000));
+    status.setItem("ExternalConnected", brimwell::Plist::boolean(c.charger));
+    EXPECT_EQ(wake.wakesFor(status), c.wakes) << c.charge << (c.charger ? " on" : " off");
+  }
 }
 
 }  // namespace
