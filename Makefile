@@ -3,23 +3,34 @@ BUILD      ?= build
 BUILD_ASAN ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build build-asan build-fuzz demo test clean format fuzz reliability bench
+.PHONY: deps check configure build build-asan build-fuzz demo test clean format fuzz reliability bench
 
 deps:
 	@bash scripts/install-deps.sh
 
-build: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The house rules, without building: format, include directions, function length.
+check: deps
+	@bash scripts/check_format.sh
+	@python3 scripts/check_includes.py
+	@python3 scripts/check_function_length.py
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWELL_WERROR=ON
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: deps
-	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIMWELL_SANITIZE=ON
+	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIMWELL_SANITIZE=ON \
+	  -DBRIMWELL_WERROR=ON
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 
-demo: build
+# Only the programs the demo runs (the plug-in and the desktop module come with the host).
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target springboard-sim BrimwellViewer
 	@bash scripts/demo.sh $(BUILD)
 
-test: build build-asan
+test: check build build-asan
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)

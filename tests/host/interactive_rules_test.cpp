@@ -1,5 +1,5 @@
-#include "host/screen/status_bar.h"
 #include "host/app/screen_wake.h"
+#include "host/screen/status_bar.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "common/value_conversions.h"
-#include "host/sources/battery_source.h"
 #include "host/app/host_options.h"
+#include "host/sources/battery_source.h"
 #include "tests/support/temp_dir.h"
 
 namespace host {
