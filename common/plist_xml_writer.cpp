@@ -4,6 +4,7 @@
 
 #include "common/plist_date.h"
 #include "common/text_format.h"
+#include "common/utf8.h"
 #include "common/value_conversions.h"
 
 namespace brimwell {
@@ -15,28 +16,6 @@ constexpr const char* kHeader =
     "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
     "<plist version=\"1.0\">\n";
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-// The length of the well-formed UTF-8 sequence at text[at], or 0 when there is none.
-size_t utf8SequenceAt(std::string_view text, size_t at) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
-  const auto continuation = [&](size_t i, unsigned char low = 0x80, unsigned char high = 0xbf) {
-    return at + i < text.size() && byte(i) >= low && byte(i) <= high;
-  };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
-  if (lead >= 0xc2 && lead <= 0xdf) return continuation(1) ? 2 : 0;
-  if (lead >= 0xe0 && lead <= 0xef) {
-    const unsigned char low = lead == 0xe0 ? 0xa0 : 0x80;   // no overlong forms
-    const unsigned char high = lead == 0xed ? 0x9f : 0xbf;  // no surrogates
-    return continuation(1, low, high) && continuation(2) ? 3 : 0;
-  }
-  if (lead >= 0xf0 && lead <= 0xf4) {
-    const unsigned char low = lead == 0xf0 ? 0x90 : 0x80;
-    const unsigned char high = lead == 0xf4 ? 0x8f : 0xbf;  // nothing above U+10FFFF
-    return continuation(1, low, high) && continuation(2) && continuation(3) ? 4 : 0;
-  }
-  return 0;
-}
 
 // Character data for a <key> or a <string>.
 void appendText(std::string& out, std::string_view text) {

@@ -1,5 +1,7 @@
 #include "platform/foundation/ns_string.h"
 
+#include "common/utf8.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -43,33 +45,10 @@ namespace platform {
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool isValidUtf8(const std::string& text) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t n = text.size();
-  size_t i = 0;
-  while (i < n) {
-    const unsigned char c = s[i];
-    size_t extra;
-    unsigned int min;
-    unsigned int code;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      extra = 1, min = 0x80, code = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2, min = 0x800, code = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3, min = 0x10000, code = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + extra >= n) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) return false;
-      code = (code << 6) | (s[i + k] & 0x3F);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += extra + 1;
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = brimwell::utf8SequenceAt(text, at);
+    if (length == 0) return false;
+    at += length;
   }
   return true;
 }
