@@ -1,9 +1,9 @@
 #include "platform/foundation/ns_string.h"
 
-#include "common/utf8.h"
-
 #include <cstdio>
 #include <cstring>
+
+#include "common/utf8.h"
 
 std::string NSString::stringWithFormat(const char* format, ...) {
   va_list args;
