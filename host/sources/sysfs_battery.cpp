@@ -1,20 +1,63 @@
 #include "host/sources/sysfs_battery.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 
 #include "common/status_keys.h"
+#include "common/utf8.h"
 
 namespace host {
 namespace {
 
 using brimwell::Plist;
 namespace key = brimwell::key;
+
+const char* const kAttributes[] = {"type",
+                                   "scope",
+                                   "present",
+                                   "online",
+                                   "status",
+                                   "capacity",
+                                   "charge_now",
+                                   "charge_full",
+                                   "charge_full_design",
+                                   "energy_now",
+                                   "energy_full",
+                                   "energy_full_design",
+                                   "voltage_now",
+                                   "voltage_min_design",
+                                   "current_now",
+                                   "power_now",
+                                   "temp",
+                                   "cycle_count",
+                                   "manufacturer",
+                                   "serial_number",
+                                   "charge_control_end_threshold"};
+
+// The first line of an attribute file; none when it cannot be read (EIO, ENODATA, ENODEV and
+// EAGAIN from a busy driver, or a name that is not a file). Non-blocking, so that nothing in
+// the folder can hang the host.
+std::optional<std::string> readAttribute(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  char buffer[4096];
+  ssize_t n;
+  do {
+    n = ::read(fd, buffer, sizeof buffer);
+  } while (n < 0 && errno == EINTR);
+  ::close(fd);
+  if (n < 0) return std::nullopt;
+  std::string line(buffer, static_cast<size_t>(n));
+  line = line.substr(0, line.find('\n'));
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+  return line;
+}
 
 // A whole number in a sysfs attribute; none when it is absent or not a number.
 std::optional<long long> number(const PowerSupply& supply, const char* attribute) {
@@ -36,6 +79,174 @@ bool isExternalSupply(const PowerSupply& supply) {
   return type && *type != "Battery";
 }
 
+// One battery in the host's units: mAh, mA signed by the status, mV, hundredths of a degree.
+struct Battery {
+  std::optional<long long> now, full, design, current, voltage, temperature, cycles, threshold;
+  std::optional<double> level;  // percent
+  std::optional<std::string> status, manufacturer, serial;
+};
+
+// Capacities: µAh to mAh, or µWh through the design voltage (else the present one).
+std::optional<long long> capacity(const PowerSupply& b, const char* charge, const char* energy) {
+  if (const auto microampHours = number(b, charge)) return rounded(*microampHours / 1000.0);
+  const auto designVoltage = number(b, "voltage_min_design");
+  const auto voltage =
+      designVoltage && *designVoltage > 0 ? designVoltage : number(b, "voltage_now");
+  const auto microwattHours = number(b, energy);
+  if (microwattHours && voltage && *voltage > 0) {
+    return rounded(static_cast<double>(*microwattHours) / static_cast<double>(*voltage) * 1000.0);
+  }
+  return std::nullopt;
+}
+
+// The level in percent from `capacity` (a text that is not a number is 0, the rest clamped to
+// 0-100, as upower reads it), else from the charge now of the full charge.
+std::optional<double> levelOf(const PowerSupply& b, const Battery& values) {
+  if (const auto text = b.get("capacity")) {
+    char* end = nullptr;
+    const double percent = std::strtod(text->c_str(), &end);
+    if (end == text->c_str() || !std::isfinite(percent)) return 0.0;
+    return std::clamp(percent, 0.0, 100.0);
+  }
+  if (values.now && values.full && *values.full > 0) {
+    return 100.0 * static_cast<double>(*values.now) / static_cast<double>(*values.full);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> cleanText(const PowerSupply& b, const char* attribute) {
+  const auto text = b.get(attribute);
+  if (!text) return std::nullopt;
+  std::string clean = brimwell::printableUtf8(*text);
+  return clean.empty() ? std::nullopt : std::optional<std::string>(std::move(clean));
+}
+
+Battery readBattery(const PowerSupply& b) {
+  Battery v;
+  v.status = b.get("status");
+  v.now = capacity(b, "charge_now", "energy_now");
+  v.full = capacity(b, "charge_full", "energy_full");
+  v.design = capacity(b, "charge_full_design", "energy_full_design");
+  v.level = levelOf(b, v);
+  // Many drivers give the level only as a percentage beside the full charge.
+  if (!v.now && v.full && v.level) v.now = rounded(*v.level / 100.0 * static_cast<double>(*v.full));
+
+  // Drivers disagree on the sign of current_now, so the direction comes from the status.
+  const auto voltageNow = number(b, "voltage_now");
+  std::optional<long long> milliamps;
+  if (const auto microamps = number(b, "current_now")) {
+    milliamps = rounded(std::llabs(*microamps) / 1000.0);
+  } else if (const auto microwatts = number(b, "power_now");
+             microwatts && voltageNow && *voltageNow > 0) {
+    milliamps = rounded(std::llabs(*microwatts) / static_cast<double>(*voltageNow) * 1000.0);
+  }
+  if (milliamps)
+    v.current = v.status == std::optional<std::string>("Discharging") ? -*milliamps : *milliamps;
+  if (voltageNow) v.voltage = rounded(*voltageNow / 1000.0);
+  if (const auto tenths = number(b, "temp")) v.temperature = *tenths * 10;
+  if (const auto cycles = number(b, "cycle_count"); cycles && *cycles > 0) v.cycles = cycles;
+  if (const auto limit = number(b, "charge_control_end_threshold");
+      limit && *limit > 0 && *limit <= 100) {
+    v.threshold = limit;
+  }
+  v.manufacturer = cleanText(b, "manufacturer");
+  v.serial = cleanText(b, "serial_number");
+  return v;
+}
+
+// Held at the kernel's charge limit on external power, a battery reports "Not charging": it is
+// full at its limit or up to 2 points below it, or without a limit at 90 % (as upower says).
+bool heldFull(const Battery& b) {
+  if (b.status != std::optional<std::string>("Not charging") || !b.level) return false;
+  return *b.level >= (b.threshold ? static_cast<double>(*b.threshold) - 2.0 : 90.0);
+}
+
+bool isFull(const Battery& b) {
+  return b.status == std::optional<std::string>("Full") || heldFull(b);
+}
+
+bool impliesSupply(const Battery& b) {
+  return b.status == std::optional<std::string>("Charging") ||
+         b.status == std::optional<std::string>("Full") ||
+         b.status == std::optional<std::string>("Not charging");
+}
+
+// The sum of one value over every battery; none unless each gives it.
+std::optional<long long> sumOf(const std::vector<Battery>& batteries,
+                               std::optional<long long> Battery::*value) {
+  long long sum = 0;
+  for (const Battery& b : batteries) {
+    if (!(b.*value)) return std::nullopt;
+    sum += *(b.*value);
+  }
+  return sum;
+}
+
+// The largest of one value over the batteries that give it.
+std::optional<long long> highestOf(const std::vector<Battery>& batteries,
+                                   std::optional<long long> Battery::*value) {
+  std::optional<long long> highest;
+  for (const Battery& b : batteries) {
+    if (b.*value && (!highest || *(b.*value) > *highest)) highest = b.*value;
+  }
+  return highest;
+}
+
+// The texts the batteries give, joined in name order.
+std::optional<std::string> joinedOf(const std::vector<Battery>& batteries,
+                                    std::optional<std::string> Battery::*text) {
+  std::optional<std::string> joined;
+  for (const Battery& b : batteries) {
+    if (b.*text) joined = joined ? *joined + " / " + *(b.*text) : *(b.*text);
+  }
+  return joined;
+}
+
+// The voltage of the battery carrying the largest current; the first by name when none flows.
+std::optional<long long> voltageOf(const std::vector<Battery>& batteries) {
+  const Battery* carrying = &batteries.front();
+  for (const Battery& b : batteries) {
+    if (b.current && std::llabs(*b.current) > std::llabs(carrying->current.value_or(0))) {
+      carrying = &b;
+    }
+  }
+  return carrying->voltage;
+}
+
+void setInteger(Plist& d, const char* name, std::optional<long long> value) {
+  if (value) d.setItem(name, Plist::integer(*value));
+}
+
+// The flags come from the statuses and the mains/USB supplies; without either they are unknown.
+void setFlags(Plist& d, const std::vector<Battery>& batteries,
+              const std::vector<PowerSupply>& supplies) {
+  bool supplyKnown = false, supplyOnline = false;
+  for (const PowerSupply& s : supplies) {
+    if (!isExternalSupply(s) || !s.get("online")) continue;
+    supplyKnown = true;
+    supplyOnline = supplyOnline || s.get("online") == std::optional<std::string>("1");
+  }
+  const bool statusKnown = std::any_of(batteries.begin(), batteries.end(),
+                                       [](const Battery& b) { return b.status.has_value(); });
+  if (statusKnown) {
+    d.setItem(key::kIsCharging,
+              Plist::boolean(std::any_of(batteries.begin(), batteries.end(), [](const Battery& b) {
+                return b.status == std::optional<std::string>("Charging");
+              })));
+    d.setItem(key::kFullyCharged,
+              Plist::boolean(std::all_of(batteries.begin(), batteries.end(), isFull)));
+  }
+  if (!statusKnown && !supplyKnown) return;
+  const bool connected =
+      supplyOnline || std::any_of(batteries.begin(), batteries.end(), impliesSupply);
+  // A battery that is not charging below its limit shows a source that cannot charge.
+  const bool canCharge = std::any_of(batteries.begin(), batteries.end(), [](const Battery& b) {
+    return b.status != std::optional<std::string>("Not charging") || heldFull(b);
+  });
+  d.setItem(key::kExternalConnected, Plist::boolean(connected));
+  d.setItem(key::kExternalChargeCapable, Plist::boolean(connected && canCharge));
+}
+
 }  // namespace
 
 std::optional<std::string> PowerSupply::get(const std::string& attribute) const {
@@ -54,34 +265,11 @@ std::vector<PowerSupply> readPowerSupplies(const std::string& folder) {
   }
   closedir(dir);
   std::sort(names.begin(), names.end());
-
-  static const char* const kAttributes[] = {"type",
-                                            "scope",
-                                            "online",
-                                            "status",
-                                            "charge_now",
-                                            "charge_full",
-                                            "charge_full_design",
-                                            "energy_now",
-                                            "energy_full",
-                                            "energy_full_design",
-                                            "voltage_now",
-                                            "voltage_min_design",
-                                            "current_now",
-                                            "power_now",
-                                            "temp",
-                                            "cycle_count",
-                                            "manufacturer",
-                                            "serial_number"};
   for (const std::string& name : names) {
     PowerSupply supply{name, {}};
     for (const char* attribute : kAttributes) {
-      std::ifstream in(folder + "/" + name + "/" + attribute);
-      std::string line;
-      // Some attributes cannot be read while the hardware is busy; they are simply missing.
-      if (in && std::getline(in, line)) {
-        while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
-        supply.attributes[attribute] = line;
+      if (auto line = readAttribute(folder + "/" + name + "/" + attribute)) {
+        supply.attributes[attribute] = std::move(*line);
       }
     }
     if (supply.get("type")) supplies.push_back(std::move(supply));
@@ -89,90 +277,39 @@ std::vector<PowerSupply> readPowerSupplies(const std::string& folder) {
   return supplies;
 }
 
-const PowerSupply* systemBattery(const std::vector<PowerSupply>& supplies) {
+std::vector<const PowerSupply*> systemBatteries(const std::vector<PowerSupply>& supplies) {
+  std::vector<const PowerSupply*> batteries;
   for (const PowerSupply& s : supplies) {
-    // A mouse's or a phone's battery has scope Device; the laptop's own has none or System.
+    // A mouse's or a phone's battery has scope Device; the laptop's own has none or System. A
+    // pack taken out keeps its files with their last values, but says present 0.
     if (s.get("type") == std::optional<std::string>("Battery") &&
-        s.get("scope") != std::optional<std::string>("Device")) {
-      return &s;
+        s.get("scope") != std::optional<std::string>("Device") &&
+        s.get("present") != std::optional<std::string>("0")) {
+      batteries.push_back(&s);
     }
   }
-  return nullptr;
+  return batteries;
 }
 
 std::optional<Plist> statusFromPowerSupplies(const std::vector<PowerSupply>& supplies) {
-  const PowerSupply* battery = systemBattery(supplies);
-  if (!battery) return std::nullopt;
-  const PowerSupply& b = *battery;
+  std::vector<Battery> batteries;
+  for (const PowerSupply* b : systemBatteries(supplies)) batteries.push_back(readBattery(*b));
+  if (batteries.empty()) return std::nullopt;
   Plist d = Plist::newDictionary();
-
-  // Capacities: µAh to mAh, or µWh through the design voltage (else the present one).
-  const auto voltageNow = number(b, "voltage_now");
-  const auto designVoltage = number(b, "voltage_min_design");
-  const auto energyVoltage = designVoltage && *designVoltage > 0 ? designVoltage : voltageNow;
-  auto capacity = [&](const char* charge, const char* energy) -> std::optional<long long> {
-    if (const auto microampHours = number(b, charge)) return rounded(*microampHours / 1000.0);
-    const auto microwattHours = number(b, energy);
-    if (microwattHours && energyVoltage && *energyVoltage > 0) {
-      return rounded(static_cast<double>(*microwattHours) / static_cast<double>(*energyVoltage) *
-                     1000.0);
-    }
-    return std::nullopt;
-  };
-  if (const auto v = capacity("charge_now", "energy_now"))
-    d.setItem(key::kRawCurrentCapacity, Plist::integer(*v));
-  if (const auto v = capacity("charge_full", "energy_full"))
-    d.setItem(key::kRawMaxCapacity, Plist::integer(*v));
-  if (const auto v = capacity("charge_full_design", "energy_full_design")) {
-    d.setItem(key::kDesignCapacity, Plist::integer(*v));
+  setInteger(d, key::kRawCurrentCapacity, sumOf(batteries, &Battery::now));
+  setInteger(d, key::kRawMaxCapacity, sumOf(batteries, &Battery::full));
+  setInteger(d, key::kDesignCapacity, sumOf(batteries, &Battery::design));
+  setInteger(d, key::kInstantAmperage, sumOf(batteries, &Battery::current));
+  setInteger(d, key::kAmperage, sumOf(batteries, &Battery::current));
+  setInteger(d, key::kVoltage, voltageOf(batteries));
+  setInteger(d, key::kTemperature, highestOf(batteries, &Battery::temperature));
+  setInteger(d, key::kCycleCount, highestOf(batteries, &Battery::cycles));
+  setFlags(d, batteries, supplies);
+  if (auto maker = joinedOf(batteries, &Battery::manufacturer)) {
+    d.setItem(key::kManufacturer, Plist::string(std::move(*maker)));
   }
-
-  const std::string status = b.get("status").value_or("");
-  // Drivers disagree on the sign of current_now, so the direction comes from the status.
-  std::optional<long long> milliamps;
-  if (const auto microamps = number(b, "current_now")) {
-    milliamps = rounded(std::llabs(*microamps) / 1000.0);
-  } else if (const auto microwatts = number(b, "power_now");
-             microwatts && voltageNow && *voltageNow > 0) {
-    milliamps = rounded(std::llabs(*microwatts) / static_cast<double>(*voltageNow) * 1000.0);
-  }
-  if (milliamps) {
-    const long long signedCurrent = status == "Discharging" ? -*milliamps : *milliamps;
-    d.setItem(key::kInstantAmperage, Plist::integer(signedCurrent));
-    d.setItem(key::kAmperage, Plist::integer(signedCurrent));
-  }
-  if (voltageNow) d.setItem(key::kVoltage, Plist::integer(rounded(*voltageNow / 1000.0)));
-  if (const auto tenths = number(b, "temp"))
-    d.setItem(key::kTemperature, Plist::integer(*tenths * 10));
-  if (const auto cycles = number(b, "cycle_count"); cycles && *cycles > 0) {
-    d.setItem(key::kCycleCount, Plist::integer(*cycles));
-  }
-
-  // The flags come from the status and the mains/USB supplies; without either they are unknown.
-  const auto statusText = b.get("status");
-  bool anySupplyKnown = false, supplyOnline = false;
-  for (const PowerSupply& s : supplies) {
-    if (!isExternalSupply(s) || !s.get("online")) continue;
-    anySupplyKnown = true;
-    supplyOnline = supplyOnline || s.get("online") == std::optional<std::string>("1");
-  }
-  if (statusText) {
-    d.setItem(key::kIsCharging, Plist::boolean(status == "Charging"));
-    d.setItem(key::kFullyCharged, Plist::boolean(status == "Full"));
-  }
-  if (statusText || anySupplyKnown) {
-    const bool statusImpliesSupply =
-        status == "Charging" || status == "Full" || status == "Not charging";
-    const bool connected = supplyOnline || statusImpliesSupply;
-    d.setItem(key::kExternalConnected, Plist::boolean(connected));
-    d.setItem(key::kExternalChargeCapable, Plist::boolean(connected && status != "Not charging"));
-  }
-
-  if (const auto maker = b.get("manufacturer"); maker && !maker->empty()) {
-    d.setItem(key::kManufacturer, Plist::string(*maker));
-  }
-  if (const auto serial = b.get("serial_number"); serial && !serial->empty()) {
-    d.setItem(key::kSerial, Plist::string(*serial));
+  if (auto serial = joinedOf(batteries, &Battery::serial)) {
+    d.setItem(key::kSerial, Plist::string(std::move(*serial)));
   }
   return d;
 }

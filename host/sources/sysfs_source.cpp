@@ -58,7 +58,11 @@ std::optional<brimwell::Plist> SysfsSource::tick(double realSeconds) {
       notices_.push_back(hadBattery_ ? "the battery is gone from " + folder_
                                      : "no battery found in " + folder_ + "; waiting for one");
     } else if (hadBattery_.has_value()) {
-      notices_.push_back("a battery appeared: " + systemBattery(supplies)->name);
+      std::string names;
+      for (const PowerSupply* b : systemBatteries(supplies)) {
+        names += (names.empty() ? "" : ", ") + b->name;
+      }
+      notices_.push_back("a battery appeared: " + names);
     }
     hadBattery_ = hasBattery;
   }
