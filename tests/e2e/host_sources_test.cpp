@@ -245,6 +245,131 @@ TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
   EXPECT_NE(root.statusFile().find("AppleRawCurrentCapacity"), std::string::npos);
 }
 
+// What drivers give, through the built host to the status file: each key's text form ("%@"),
+// or none for a key left out.
+struct DriverCase {
+  const char* name;
+  std::vector<std::pair<std::string, testing_support::SupplyAttributes>> supplies;
+  std::vector<std::pair<const char*, std::optional<std::string>>> status;
+  std::vector<std::string> unreadable = {};  // BAT0's attributes that cannot be read
+};
+
+TEST(SysfsSourceThroughTheHost, WhatDriversReallyGive) {
+  using testing_support::chargeBasedBattery;
+  using testing_support::energyOnlyBattery;
+  using testing_support::SupplyAttributes;
+  auto with = [](SupplyAttributes attributes, const SupplyAttributes& changes) {
+    for (const auto& [name, value] : changes) attributes[name] = value;
+    return attributes;
+  };
+  auto without = [](SupplyAttributes attributes, std::initializer_list<const char*> names) {
+    for (const char* name : names) attributes.erase(name);
+    return attributes;
+  };
+  const SupplyAttributes atLimit = with(
+      chargeBasedBattery(),
+      {{"status", "Not charging"}, {"capacity", "79"}, {"charge_control_end_threshold", "80"}});
+  auto energyPack = [&](const char* nowMicrowattHours) {
+    return with(energyOnlyBattery(), {{"energy_now", nowMicrowattHours},
+                                      {"energy_full", "60000000"},
+                                      {"voltage_min_design", "12000000"}});
+  };
+  const std::vector<DriverCase> cases = {
+      {"two packs, one in charge and one in energy units",
+       {{"BAT0", chargeBasedBattery()}, {"BAT1", energyOnlyBattery()}},
+       {{"AppleRawCurrentCapacity", "6102"},
+        {"AppleRawMaxCapacity", "8080"},
+        {"DesignCapacity", "9400"},
+        {"InstantAmperage", "147"},
+        {"Voltage", "12600"},
+        {"Temperature", "3010"},
+        {"CycleCount", "87"},
+        {"Manufacturer", "SMP / LGC"},
+        {"Serial", "  1234"},
+        {"IsCharging", "1"},
+        {"FullyCharged", "0"},
+        {"ExternalConnected", "1"}}},
+      {"charge-weighted: 48 of 60 Wh beside 1.5 of 60 Wh",
+       {{"BAT0", energyPack("48000000")}, {"BAT1", energyPack("1500000")}},
+       {{"AppleRawCurrentCapacity", "4125"}, {"AppleRawMaxCapacity", "10000"}}},
+      {"a mouse's battery stays out",
+       {{"BAT0", chargeBasedBattery()},
+        {"hid-mouse", with(energyOnlyBattery(), {{"scope", "Device"}})}},
+       {{"AppleRawCurrentCapacity", "3402"}, {"Manufacturer", "SMP"}}},
+      {"held at the limit (79 of 80)",
+       {{"AC", testing_support::mainsAdapter(true)}, {"BAT0", atLimit}},
+       {{"FullyCharged", "1"},
+        {"IsCharging", "0"},
+        {"ExternalConnected", "1"},
+        {"ExternalChargeCapable", "1"}}},
+      {"held below the limit (70 of 80)",
+       {{"AC", testing_support::mainsAdapter(true)}, {"BAT0", with(atLimit, {{"capacity", "70"}})}},
+       {{"FullyCharged", "0"}, {"ExternalChargeCapable", "0"}}},
+      {"no limit shown: not charging at 91 %",
+       {{"BAT0", without(with(atLimit, {{"capacity", "91"}}), {"charge_control_end_threshold"})}},
+       {{"FullyCharged", "1"}}},
+      {"no limit shown: not charging at 85 %",
+       {{"BAT0", without(with(atLimit, {{"capacity", "85"}}), {"charge_control_end_threshold"})}},
+       {{"FullyCharged", "0"}}},
+      {"an unreadable attribute is left out, the rest delivered",
+       {{"BAT0", chargeBasedBattery()}},
+       {{"Voltage", std::nullopt}, {"AppleRawCurrentCapacity", "3402"}, {"Temperature", "3010"}},
+       {"voltage_now"}},
+      {"a pack taken out keeps stale files but says present 0",
+       {{"BAT0", chargeBasedBattery()}, {"BAT1", with(energyOnlyBattery(), {{"present", "0"}})}},
+       {{"AppleRawCurrentCapacity", "3402"}, {"Manufacturer", "SMP"}}},
+      {"the level only as capacity",
+       {{"BAT0", with(without(chargeBasedBattery(), {"charge_now"}),
+                      {{"charge_full", "10500000"}, {"capacity", "40"}})}},
+       {{"AppleRawCurrentCapacity", "4200"}, {"AppleRawMaxCapacity", "10500"}}},
+      {"a capacity that is not a number reads as 0",
+       {{"BAT0", with(without(chargeBasedBattery(), {"charge_now"}), {{"capacity", "n/a"}})}},
+       {{"AppleRawCurrentCapacity", "0"}}},
+      {"a serial with bytes that are not text",
+       {{"BAT0", with(chargeBasedBattery(), {{"serial_number",
+                                              "AB\xff\x01"
+                                              "C\xc3\xa9\x7f"}})}},
+       {{"Serial", "ABC\xc3\xa9"}}},
+  };
+  for (const DriverCase& c : cases) {
+    DeviceRoot root;
+    for (const auto& [name, attributes] : c.supplies) writeSupply(root, "sys", name, attributes);
+    for (const std::string& attribute : c.unreadable) {
+      const std::string path = root.path() + "/sys/BAT0/" + attribute;
+      std::filesystem::remove(path);
+      std::filesystem::create_directory(path);  // a name that is not a file reads as EISDIR
+    }
+    const auto host = runProcess(
+        SPRINGBOARD_SIM,
+        {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "1"},
+        {{"SIM_DEVICE_ROOT", root.path()}});
+    ASSERT_EQ(host.exitCode, 0) << c.name << host.err;
+    const Plist status = brimwell::readDictionaryFile(root.path() + "/tmp/batteryStatus.plist");
+    ASSERT_TRUE(status.isDictionary()) << c.name;
+    for (const auto& [key, text] : c.status) {
+      EXPECT_EQ(brimwell::textOf(status.item(key)), text) << c.name << ": " << key;
+    }
+  }
+}
+
+TEST(SysfsSourceThroughTheHost, ABatteryHeldAtItsLimitGivesTheCompletionAlert) {
+  DeviceRoot root;
+  root.runScenario("settings chargeMode=2 isPopAlert=true\n");
+  writeSupply(root, "sys", "AC", testing_support::mainsAdapter(true));
+  auto battery = testing_support::chargeBasedBattery();
+  battery["status"] = "Not charging";
+  battery["capacity"] = "80";
+  battery["charge_control_end_threshold"] = "80";
+  writeSupply(root, "sys", "BAT0", battery);
+  const auto host =
+      runProcess(SPRINGBOARD_SIM,
+                 {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "1"},
+                 {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+  ASSERT_EQ(host.exitCode, 0) << host.err;
+  EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos)
+      << host.out;
+}
+
 TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
   for (const char* layout : {"empty", "AC only"}) {
     DeviceRoot root;
