@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config make clang-format universal-ctags
-  libexpat1-dev libplist-dev libncurses-dev ncurses-term gettext tmux
+  libexpat1-dev libudev-dev libplist-dev libncurses-dev ncurses-term gettext tmux
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libnotify-dev libcanberra-dev dbus dbus-bin dbus-daemon

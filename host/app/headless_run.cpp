@@ -1,19 +1,15 @@
 #include "host/app/headless_run.h"
 
-#include <chrono>
 #include <iostream>
 
 #include "host/app/host_startup.h"
 #include "host/app/source_driver.h"
+#include "host/app/source_pump.h"
 #include "host/desktop/desktop_alerts.h"
 #include "host/scenario/transcript.h"
 #include "platform/foundation/run_loop.h"
 
 namespace host {
-
-namespace {
-constexpr double kTick = 0.25;  // real seconds between looks at the source
-}
 
 int runHeadless(BatterySource& source, const HostOptions& options) {
   TranscriptPresenter transcript(std::cout, [&] { return clockPrefix(source.simulatedSeconds()); });
@@ -38,22 +34,15 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
   };
 
   if (options.virtualTime) {
-    while (!done()) tick(kTick);
+    while (!done()) tick(source.secondsUntilNextLook());
   } else {
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
-    auto last = std::chrono::steady_clock::now();
-    auto timer = NSTimer::scheduledTimerWithTimeInterval(
-        kTick,
-        [&] {
-          const auto now = std::chrono::steady_clock::now();
-          tick(std::chrono::duration<double>(now - last).count());
-          last = now;
-          if (done()) loop.stop();
-        },
-        true);
+    SourcePump pump(source, [&](double realSeconds) {
+      tick(realSeconds);
+      if (done()) loop.stop();
+    });
     loop.stopOnTerminationSignals();
     if (!done()) loop.run();
-    timer->invalidate();
   }
 
   std::cout << clockPrefix(source.simulatedSeconds()) << "delivered " << driver.delivered()

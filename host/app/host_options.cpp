@@ -16,7 +16,9 @@ const char* const kHostUsage =
     "On a terminal it shows the lock screen and the alerts; otherwise it prints what happens.\n"
     "  --source sim          a simulated phone battery (the default)\n"
     "  --source replay=FILE  a recorded session: a plist array of {delay; status} dictionaries\n"
-    "  --source sysfs[=DIR]  this machine's own battery (DIR: /sys/class/power_supply)\n"
+    "  --source sysfs[=DIR]  this machine's own batteries (DIR: /sys/class/power_supply)\n"
+    "  --poll SECONDS        how often the sysfs source reads the folder (30); a kernel event\n"
+    "                        is read at once\n"
     "  --speed N             simulated time N times faster (sim: 60, replay: 1)\n"
     "  --start PERCENT       the simulated battery's charge at start (45)\n"
     "  --charger on|off      whether it starts on the charger (on)\n"
@@ -52,6 +54,7 @@ enum OptionId {
   kCharger,
   kSeed,
   kDuration,
+  kPoll,
   kRecord,
   kVirtualTime,
   kHeadless,
@@ -68,6 +71,7 @@ const option kLongOptions[] = {
     {"charger", required_argument, nullptr, kCharger},
     {"seed", required_argument, nullptr, kSeed},
     {"duration", required_argument, nullptr, kDuration},
+    {"poll", required_argument, nullptr, kPoll},
     {"record", required_argument, nullptr, kRecord},
     {"virtual-time", no_argument, nullptr, kVirtualTime},
     {"headless", no_argument, nullptr, kHeadless},
@@ -139,6 +143,9 @@ bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why)
       return true;
     case kDuration:
       return numberOption(v, 0, 1e9, "--duration takes seconds from 0 to 1000000000", o.duration,
+                          why);
+    case kPoll:
+      return numberOption(v, 0.1, 86400, "--poll takes seconds from 0.1 to 86400", o.pollSeconds,
                           why);
     case kRecord:
       o.record = v;

@@ -11,6 +11,7 @@ struct HostOptions {
   std::string replay;           // --source replay=FILE
   std::string sysfs;            // --source sysfs[=DIR]
   std::optional<double> speed;  // --speed N (sim: 60, replay: 1)
+  double pollSeconds = 30;      // --poll SECONDS: how often the sysfs source reads the folder
   double startPercent = 45;     // --start PERCENT
   bool charger = true;          // --charger on|off
   uint32_t seed = 1;            // --seed N

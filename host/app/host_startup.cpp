@@ -23,7 +23,7 @@ void startHost(platform::Presenter* presenter, std::function<void()> onHostStatu
 
 std::unique_ptr<BatterySource> makeSource(const HostOptions& o, std::string& why) {
   if (!o.replay.empty()) return loadReplay(o.replay, o.effectiveSpeed(), why);
-  if (!o.sysfs.empty()) return std::make_unique<SysfsSource>(o.sysfs);
+  if (!o.sysfs.empty()) return std::make_unique<SysfsSource>(o.sysfs, o.pollSeconds);
   return std::make_unique<SimulatedSource>(o.startPercent, o.charger, o.effectiveSpeed(), o.seed);
 }
 

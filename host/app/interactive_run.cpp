@@ -12,6 +12,7 @@
 #include "host/app/host_startup.h"
 #include "host/app/screen_wake.h"
 #include "host/app/source_driver.h"
+#include "host/app/source_pump.h"
 #include "host/classes/host_classes.h"
 #include "host/desktop/desktop_alerts.h"
 #include "host/screen/host_screen.h"
@@ -23,7 +24,6 @@
 namespace host {
 namespace {
 
-constexpr double kTick = 0.25;
 constexpr double kMaxSpeed = 7680;
 
 // The lock screen's charging view: at most one controller, made and destroyed by the host.
@@ -104,11 +104,11 @@ class InteractiveSession {
         break;
       case '+':
       case '=':
-        source_.setSpeed(std::min(source_.speed() * 2, kMaxSpeed));
+        if (source_.hasSpeed()) source_.setSpeed(std::min(source_.speed() * 2, kMaxSpeed));
         break;
       case '-':
       case '_':
-        source_.setSpeed(std::max(source_.speed() / 2, 1.0));
+        if (source_.hasSpeed()) source_.setSpeed(std::max(source_.speed() / 2, 1.0));
         break;
       case '\n':
       case '\r':
@@ -128,6 +128,8 @@ class InteractiveSession {
     state.notice = notices_.shown(now());
     state.clock = clockPrefix(source_.simulatedSeconds());
     state.speed = source_.speed();
+    state.hasSpeed = source_.hasSpeed();
+    state.source = source_.description();
     state.hasCharger = source_.hasCharger();
     state.charger = source_.chargerConnected();
     state.locked = lockScreen_.locked();
@@ -165,16 +167,10 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
   {
     HostScreen screen;
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
-    auto lastTick = std::chrono::steady_clock::now();
-    auto timer = NSTimer::scheduledTimerWithTimeInterval(
-        kTick,
-        [&] {
-          const auto now = std::chrono::steady_clock::now();
-          session.tick(std::chrono::duration<double>(now - lastTick).count());
-          lastTick = now;
-          if (session.finished()) loop.stop();
-        },
-        true);
+    SourcePump pump(source, [&](double realSeconds) {
+      session.tick(realSeconds);
+      if (session.finished()) loop.stop();
+    });
     auto handleKeys = [&] {
       for (int key = screen.nextKey(); key != -1; key = screen.nextKey()) {
         if (!session.handleKey(key)) return loop.stop();
@@ -182,10 +178,20 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
     };
     loop.addReadSource(STDIN_FILENO, handleKeys, [&] { loop.stop(); });
     loop.setInterruptHandler(handleKeys);  // a resize arrives as a key
-    loop.addObserver([&] { screen.draw(session.screenState(), session.presenter()); });
+    // The source may sleep for half a minute: an indicator that goes out meanwhile wakes the
+    // loop to draw the screen without it.
+    std::shared_ptr<NSTimer> redraw;
+    loop.addObserver([&] {
+      screen.draw(session.screenState(), session.presenter());
+      const auto now = ScreenPresenter::Clock::now();
+      if (const auto end = session.presenter().nextIndicatorEnd(now)) {
+        if (redraw) redraw->invalidate();
+        redraw = NSTimer::scheduledTimerWithTimeInterval(
+            std::chrono::duration<double>(*end - now).count(), [] {}, false);
+      }
+    });
     loop.stopOnTerminationSignals();
     loop.run();
-    timer->invalidate();
   }
   std::string why;
   if (!session.finish(why)) {

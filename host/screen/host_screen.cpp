@@ -107,8 +107,7 @@ void HostScreen::draw(const HostScreenState& state, ScreenPresenter& presenter) 
   const auto now = ScreenPresenter::Clock::now();
   attron(A_REVERSE);
   mvhline(0, 0, ' ', COLS);
-  const std::string bar = statusBarText(state.clock, state.status, state.notice, state.hasCharger,
-                                        state.charger, state.speed);
+  const std::string bar = statusBarText(state);
   mvaddwstr(0, 0, terminal::fitted(terminal::widen(bar), COLS).c_str());
   attroff(A_REVERSE);
 
@@ -124,10 +123,7 @@ void HostScreen::draw(const HostScreenState& state, ScreenPresenter& presenter) 
   drawDialogs(presenter);
 
   attron(A_DIM);
-  const char* keys = presenter.dialogs().empty()
-                         ? " c charger  l lock/unlock  + - speed  q quit"
-                         : " Enter closes the dialog  c charger  l lock/unlock  + - speed  q quit";
-  mvaddstr(LINES - 1, 0, keys);
+  mvaddstr(LINES - 1, 0, keysText(state, !presenter.dialogs().empty()).c_str());
   attroff(A_DIM);
   refresh();
 }

@@ -31,6 +31,15 @@ bool ScreenPresenter::closeTopDialog() {
   return true;
 }
 
+std::optional<ScreenPresenter::Clock::time_point> ScreenPresenter::nextIndicatorEnd(
+    Clock::time_point now) const {
+  std::optional<Clock::time_point> next;
+  for (const Clock::time_point end : {vibrateUntil_, soundUntil_}) {
+    if (end > now && (!next || end < *next)) next = end;
+  }
+  return next;
+}
+
 bool ScreenPresenter::takeBell() {
   const bool ring = bell_;
   bell_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ class ScreenPresenter : public platform::Presenter {
   bool vibrating(Clock::time_point now) const { return now < vibrateUntil_; }
   bool sounding(Clock::time_point now) const { return now < soundUntil_; }
   const std::string& soundName() const { return soundName_; }
+  // When the next indicator shown now goes out, so the screen can be drawn again then.
+  std::optional<Clock::time_point> nextIndicatorEnd(Clock::time_point now) const;
   // Set when a sound played since the last call: the screen rings the bell once for it.
   bool takeBell();
 

@@ -15,13 +15,25 @@ std::string NoticeBoard::shown(double now) const {
   return std::string();
 }
 
-std::string statusBarText(const std::string& clock, const std::string& status,
-                          const std::string& notice, bool hasCharger, bool charger, double speed) {
-  std::string bar = " springboard-sim  " + clock + "  " + (notice.empty() ? status : notice);
-  if (hasCharger) bar += charger ? "  | charger in" : "  | charger out";
-  char shownSpeed[32];
-  std::snprintf(shownSpeed, sizeof shownSpeed, "  | %gx", speed);
-  return bar + shownSpeed;
+std::string statusBarText(const HostScreenState& state) {
+  std::string bar = " springboard-sim  " + state.clock + "  " +
+                    (state.notice.empty() ? state.status : state.notice);
+  if (!state.source.empty()) bar += "  | " + state.source;
+  if (state.hasCharger) bar += state.charger ? "  | charger in" : "  | charger out";
+  if (state.hasSpeed) {
+    char speed[32];
+    std::snprintf(speed, sizeof speed, "  | %gx", state.speed);
+    bar += speed;
+  }
+  return bar;
+}
+
+std::string keysText(const HostScreenState& state, bool dialogOpen) {
+  std::string keys = dialogOpen ? " Enter closes the dialog " : "";
+  if (state.hasCharger) keys += " c charger ";
+  keys += " l lock/unlock ";
+  if (state.hasSpeed) keys += " + - speed ";
+  return keys + " q quit";
 }
 
 }  // namespace host

@@ -2,6 +2,10 @@
 
 #include <string>
 
+#include "platform/uikit/ui_geometry.h"
+
+class UIView;
+
 namespace host {
 
 // The source's latest notice for the host's status bar ("no battery found ..."). It stays
@@ -22,8 +26,27 @@ class NoticeBoard {
   bool deliveredSince_ = false;
 };
 
-// The status bar's text: the notice while there is one, else the last status change.
-std::string statusBarText(const std::string& clock, const std::string& status,
-                          const std::string& notice, bool hasCharger, bool charger, double speed);
+// What the host screen shows at one moment.
+struct HostScreenState {
+  std::string status;  // the last status change, summarised
+  std::string notice;  // the battery source's, while it is shown
+  std::string clock;   // simulated time
+  std::string source;  // a few words on the source, when the status does not say enough
+  double speed = 60;
+  bool hasSpeed = true;
+  bool charger = false;
+  bool hasCharger = false;
+  bool locked = false;
+  bool pad = false;
+  CGSize screen{};
+  const UIView* lockScreenRoot = nullptr;  // the live charging view, when locked
+};
+
+// The status bar's text: the notice while there is one, else the last status change; then the
+// source, the charger and the speed where they apply.
+std::string statusBarText(const HostScreenState& state);
+
+// The keys line: only the keys that do something for this source (and Enter with a dialog up).
+std::string keysText(const HostScreenState& state, bool dialogOpen);
 
 }  // namespace host

@@ -28,6 +28,18 @@ class BatterySource {
   // One-line notices for the user, oldest first (a battery that is missing, say).
   virtual std::vector<std::string> takeNotices() { return {}; }
 
+  // When the host should look at the source next, in real seconds from now; a readable
+  // eventDescriptor (-1: none) is a reason to look at once. Between the two the host sleeps.
+  virtual double secondsUntilNextLook() const { return kLookInterval; }
+  virtual int eventDescriptor() const { return -1; }
+  // Whether the speed means anything for this source (not for the machine's own battery).
+  virtual bool hasSpeed() const { return true; }
+  // A few words for the host's status bar; empty when the status says enough.
+  virtual std::string description() const { return std::string(); }
+
+  // A simulated battery or a recording is looked at four times a second of real time.
+  static constexpr double kLookInterval = 0.25;
+
  protected:
   explicit BatterySource(double speed) : speed_(speed) {}
 

@@ -1,71 +1,84 @@
 #include "host/sources/sysfs_source.h"
 
-#include <linux/netlink.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <libudev.h>
 
-#include <cstring>
-
-#include "host/sources/sysfs_battery.h"
+#include <cstdio>
 
 namespace host {
 
-SysfsSource::SysfsSource(std::string folder) : BatterySource(1), folder_(std::move(folder)) {
-  // Kernel events exist only for the real folder; a copy of it is polled.
+SysfsSource::SysfsSource(std::string folder, double pollSeconds)
+    : BatterySource(1),
+      folder_(std::move(folder)),
+      pollSeconds_(pollSeconds),
+      sincePoll_(pollSeconds) {
+  // Kernel events exist only for the real folder; a copy of it is polled. The kernel's own
+  // events, not udev's: they need no udev daemon, and the attributes are readable at once.
   if (folder_ != kDefaultFolder) return;
-  uevents_ = socket(AF_NETLINK, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
-  if (uevents_ < 0) return;
-  sockaddr_nl address{};
-  address.nl_family = AF_NETLINK;
-  address.nl_groups = 1;  // the kernel's own announcements
-  if (bind(uevents_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(uevents_);
-    uevents_ = -1;
+  udev_ = udev_new();
+  if (udev_) monitor_ = udev_monitor_new_from_netlink(udev_, "kernel");
+  if (monitor_ &&
+      (udev_monitor_filter_add_match_subsystem_devtype(monitor_, "power_supply", nullptr) < 0 ||
+       udev_monitor_enable_receiving(monitor_) < 0)) {
+    monitor_ = udev_monitor_unref(monitor_);
   }
 }
 
 SysfsSource::~SysfsSource() {
-  if (uevents_ >= 0) close(uevents_);
+  if (monitor_) udev_monitor_unref(monitor_);
+  if (udev_) udev_unref(udev_);
+}
+
+int SysfsSource::eventDescriptor() const {
+  return monitor_ ? udev_monitor_get_fd(monitor_) : -1;
 }
 
 bool SysfsSource::kernelAnnouncedChange() {
-  if (uevents_ < 0) return false;
-  bool powerSupply = false;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = recv(uevents_, buffer, sizeof buffer - 1, 0);
-    if (n <= 0) break;
-    buffer[n] = '\0';
-    // The message is NUL-separated KEY=VALUE lines.
-    for (const char* p = buffer; p < buffer + n; p += std::strlen(p) + 1) {
-      if (std::strcmp(p, "SUBSYSTEM=power_supply") == 0) powerSupply = true;
-    }
+  bool announced = false;
+  // The monitor's socket does not block: this drains what has arrived.
+  while (monitor_) {
+    udev_device* device = udev_monitor_receive_device(monitor_);
+    if (!device) break;
+    announced = true;
+    udev_device_unref(device);
   }
-  return powerSupply;
+  return announced;
+}
+
+double SysfsSource::secondsUntilNextLook() const {
+  return sincePoll_ >= pollSeconds_ ? 0.0 : pollSeconds_ - sincePoll_;
+}
+
+std::string SysfsSource::description() const {
+  char interval[32];
+  std::snprintf(interval, sizeof interval, "%g s", pollSeconds_);
+  return "sysfs " + folder_ + ", read every " + interval;
+}
+
+void SysfsSource::noteBatteriesComingAndGoing(const std::vector<PowerSupply>& supplies,
+                                              bool hasBattery) {
+  if (hadBattery_ == hasBattery) return;
+  if (!hasBattery) {
+    notices_.push_back(hadBattery_ ? "the battery is gone from " + folder_
+                                   : "no battery found in " + folder_ + "; waiting for one");
+  } else if (hadBattery_.has_value()) {
+    std::string names;
+    for (const PowerSupply* b : systemBatteries(supplies)) {
+      names += (names.empty() ? "" : ", ") + b->name;
+    }
+    notices_.push_back("a battery appeared: " + names);
+  }
+  hadBattery_ = hasBattery;
 }
 
 std::optional<brimwell::Plist> SysfsSource::tick(double realSeconds) {
   elapsed_ += realSeconds;
   sincePoll_ += realSeconds;
-  if (!kernelAnnouncedChange() && sincePoll_ < kPollInterval) return std::nullopt;
+  if (!kernelAnnouncedChange() && sincePoll_ < pollSeconds_) return std::nullopt;
   sincePoll_ = 0;
 
   const std::vector<PowerSupply> supplies = readPowerSupplies(folder_);
   std::optional<brimwell::Plist> status = statusFromPowerSupplies(supplies);
-  const bool hasBattery = status.has_value();
-  if (hadBattery_ != hasBattery) {
-    if (!hasBattery) {
-      notices_.push_back(hadBattery_ ? "the battery is gone from " + folder_
-                                     : "no battery found in " + folder_ + "; waiting for one");
-    } else if (hadBattery_.has_value()) {
-      std::string names;
-      for (const PowerSupply* b : systemBatteries(supplies)) {
-        names += (names.empty() ? "" : ", ") + b->name;
-      }
-      notices_.push_back("a battery appeared: " + names);
-    }
-    hadBattery_ = hasBattery;
-  }
+  noteBatteriesComingAndGoing(supplies, status.has_value());
   if (!status) return std::nullopt;
   std::string xml = status->toXml();
   if (xml == lastDelivered_) return std::nullopt;

@@ -5,18 +5,22 @@
 #include <vector>
 
 #include "host/sources/battery_source.h"
+#include "host/sources/sysfs_battery.h"
+
+struct udev;
+struct udev_monitor;
 
 namespace host {
 
-// The battery of the machine itself, from the kernel's power-supply folder. Reads it every few
-// seconds, and at once when the kernel announces a power-supply event; delivers whenever any
-// delivered value changed.
+// The batteries of the machine itself, from the kernel's power-supply folder. Reads it every
+// poll interval, and at once when the kernel announces a power-supply event (the real folder
+// only); delivers whenever any delivered value changed.
 class SysfsSource : public BatterySource {
  public:
   static constexpr const char* kDefaultFolder = "/sys/class/power_supply";
-  static constexpr double kPollInterval = 2.0;  // seconds
+  static constexpr double kDefaultPollInterval = 30.0;  // seconds, as upower polls
 
-  explicit SysfsSource(std::string folder);
+  explicit SysfsSource(std::string folder, double pollSeconds = kDefaultPollInterval);
   ~SysfsSource() override;
   SysfsSource(const SysfsSource&) = delete;
   SysfsSource& operator=(const SysfsSource&) = delete;
@@ -25,14 +29,21 @@ class SysfsSource : public BatterySource {
   double simulatedSeconds() const override { return elapsed_; }
   // No battery, a battery came or went.
   std::vector<std::string> takeNotices() override;
+  double secondsUntilNextLook() const override;
+  int eventDescriptor() const override;
+  bool hasSpeed() const override { return false; }
+  std::string description() const override;
 
  private:
   bool kernelAnnouncedChange();
+  void noteBatteriesComingAndGoing(const std::vector<PowerSupply>& supplies, bool hasBattery);
 
   std::string folder_;
-  int uevents_ = -1;
+  double pollSeconds_;
+  udev* udev_ = nullptr;
+  udev_monitor* monitor_ = nullptr;
   double elapsed_ = 0;
-  double sincePoll_ = kPollInterval;
+  double sincePoll_;
   std::optional<bool> hadBattery_;
   std::string lastDelivered_;
   std::vector<std::string> notices_;

@@ -56,6 +56,12 @@ void NSRunLoop::addReadSource(int fd, Callback callback, Callback onHangUp) {
   sources_.push_back(Source{fd, std::move(callback), std::move(onHangUp)});
 }
 
+void NSRunLoop::removeReadSource(int fd) {
+  sources_.erase(std::remove_if(sources_.begin(), sources_.end(),
+                                [fd](const Source& s) { return s.fd == fd; }),
+                 sources_.end());
+}
+
 void NSRunLoop::stopOnTerminationSignals() {
   if (signalPipe_ >= 0) return;
   int ends[2];
@@ -139,11 +145,7 @@ void NSRunLoop::run() {
           if (sources[i].onHangUp) sources[i].onHangUp();
         }
       }
-      for (int fd : finished) {
-        sources_.erase(std::remove_if(sources_.begin(), sources_.end(),
-                                      [fd](const Source& s) { return s.fd == fd; }),
-                       sources_.end());
-      }
+      for (int fd : finished) removeReadSource(fd);
     }
     worked = fireDueTimers() || worked;
     if (worked) {

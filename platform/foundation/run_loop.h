@@ -41,6 +41,7 @@ class PLATFORM_API NSRunLoop {
   // Calls back whenever fd is readable; onHangUp, if given, once when its other end is gone
   // (the source is then dropped).
   void addReadSource(int fd, Callback callback, Callback onHangUp = {});
+  void removeReadSource(int fd);
   // Calls back after a signal (SIGWINCH, say) interrupted the wait.
   void setInterruptHandler(Callback callback) { interruptHandler_ = std::move(callback); }
   // Calls back after every pass that did some work, before the loop sleeps again.

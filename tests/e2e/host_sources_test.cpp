@@ -393,7 +393,8 @@ TEST(SysfsSourceOnATerminal, NoBatteryIsSaidInTheStatusBar) {
   DeviceRoot root;
   std::filesystem::create_directories(root.path() + "/sys");
   const auto host = testing_support::runOnTerminal(
-      SPRINGBOARD_SIM, {"--source", "sysfs=" + root.path() + "/sys", "--duration", "1"},
+      SPRINGBOARD_SIM,
+      {"--source", "sysfs=" + root.path() + "/sys", "--poll", "0.5", "--duration", "1"},
       {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}}, 200, 40, 30);
   EXPECT_EQ(host.exitCode, 0);
   EXPECT_NE(host.out.find("no battery found in " + root.path() + "/sys; waiting for one"),

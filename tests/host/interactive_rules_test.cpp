@@ -32,13 +32,38 @@ TEST(NoticeBoard, ANoticeStaysUntilAStatusChangeFollowsAndAWhileAfter) {
   EXPECT_EQ(board.shown(1000), "the battery is gone");
 }
 
-TEST(StatusBar, TheNoticeTakesThePlaceOfTheStatus) {
-  EXPECT_EQ(
-      statusBarText("[00:00:02] ", "63% 1081/1715 mAh 1000 mA charging", "", true, true, 60),
-      " springboard-sim  [00:00:02]   63% 1081/1715 mAh 1000 mA charging  | charger in  | 60x");
-  EXPECT_EQ(statusBarText("[00:00:02] ", "waiting for the first status change",
-                          "no battery found in /sys; waiting for one", false, false, 1),
-            " springboard-sim  [00:00:02]   no battery found in /sys; waiting for one  | 1x");
+TEST(StatusBar, OnlyWhatAppliesToTheSource) {
+  HostScreenState simulated;
+  simulated.clock = "[00:00:02] ";
+  simulated.status = "63% 1081/1715 mAh 1000 mA charging";
+  simulated.hasCharger = simulated.charger = true;
+  HostScreenState sysfs;
+  sysfs.clock = "[00:00:02] ";
+  sysfs.status = "waiting for the first status change";
+  sysfs.notice = "no battery found in /sys; waiting for one";
+  sysfs.source = "sysfs /sys, read every 30 s";
+  sysfs.hasSpeed = false;
+  const struct {
+    const HostScreenState& state;
+    bool dialog;
+    const char* bar;
+    const char* keys;
+  } cases[] = {
+      {simulated, false,
+       " springboard-sim  [00:00:02]   63% 1081/1715 mAh 1000 mA charging  | charger in  | 60x",
+       " c charger  l lock/unlock  + - speed  q quit"},
+      {simulated, true,
+       " springboard-sim  [00:00:02]   63% 1081/1715 mAh 1000 mA charging  | charger in  | 60x",
+       " Enter closes the dialog  c charger  l lock/unlock  + - speed  q quit"},
+      {sysfs, false,
+       " springboard-sim  [00:00:02]   no battery found in /sys; waiting for one  | sysfs /sys, "
+       "read every 30 s",
+       " l lock/unlock  q quit"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(statusBarText(c.state), c.bar);
+    EXPECT_EQ(keysText(c.state, c.dialog), c.keys);
+  }
 }
 
 TEST(ScreenWake, TheFirstChangeThePlugAndEachWholePercent) {

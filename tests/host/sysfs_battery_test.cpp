@@ -130,20 +130,23 @@ TEST(SysfsSource, DeliversChangesAndFollowsTheBatteryComingAndGoing) {
 
   writeSupply(dir, "ps", "BAT0", chargeBasedBattery());
   EXPECT_FALSE(source.tick(0.25)) << "read again only after the poll interval";
-  auto first = source.tick(SysfsSource::kPollInterval);
+  EXPECT_EQ(source.secondsUntilNextLook(), SysfsSource::kDefaultPollInterval - 0.25)
+      << "the host sleeps until then";
+  EXPECT_EQ(source.eventDescriptor(), -1) << "a copy of the folder has no kernel events";
+  auto first = source.tick(SysfsSource::kDefaultPollInterval);
   ASSERT_TRUE(first);
   EXPECT_EQ(source.takeNotices(), std::vector<std::string>{"a battery appeared: BAT0"});
-  EXPECT_FALSE(source.tick(SysfsSource::kPollInterval)) << "nothing changed";
+  EXPECT_FALSE(source.tick(SysfsSource::kDefaultPollInterval)) << "nothing changed";
 
   // The same battery switching from charge to energy units (it happens across a resume).
   std::filesystem::remove_all(folder + "/BAT0");
   writeSupply(dir, "ps", "BAT0", energyOnlyBattery());
-  auto switched = source.tick(SysfsSource::kPollInterval);
+  auto switched = source.tick(SysfsSource::kDefaultPollInterval);
   ASSERT_TRUE(switched);
   EXPECT_EQ(intOf(*switched, "AppleRawCurrentCapacity"), 2700);
 
   std::filesystem::remove_all(folder + "/BAT0");
-  EXPECT_FALSE(source.tick(SysfsSource::kPollInterval));
+  EXPECT_FALSE(source.tick(SysfsSource::kDefaultPollInterval));
   EXPECT_EQ(source.takeNotices(), std::vector<std::string>{"the battery is gone from " + folder});
 }
 

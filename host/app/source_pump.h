@@ -1,0 +1,34 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "host/sources/battery_source.h"
+
+class NSTimer;
+
+namespace host {
+
+// Runs a source on the main run loop while the loop runs: looks at it when it asks to be looked
+// at (after its secondsUntilNextLook, or at once when its event descriptor is readable) and
+// sleeps in between, so a source read every 30 seconds wakes the host twice a minute.
+class SourcePump {
+ public:
+  // onLook gets the real seconds since the last look.
+  SourcePump(BatterySource& source, std::function<void(double)> onLook);
+  ~SourcePump();
+  SourcePump(const SourcePump&) = delete;
+  SourcePump& operator=(const SourcePump&) = delete;
+
+ private:
+  void look();
+  void arm();
+
+  BatterySource& source_;
+  std::function<void(double)> onLook_;
+  std::shared_ptr<NSTimer> timer_;
+  std::chrono::steady_clock::time_point last_;
+};
+
+}  // namespace host
