@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The idle viewer over a minute: its wake-ups (strace), its CPU time (schedstat, in ns), and the
-# resident memory of the viewer and of the host with the plug-in loaded. Needs tmux.
+# Over a minute: the idle viewer's wake-ups (strace) and CPU time (schedstat, in ns); the same for
+# the headless host on a steady laptop battery (a fixture folder, read every 30 s, as it runs in
+# the background); the resident memory of the viewer and of the host with the plug-in loaded.
+# Needs tmux.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 seconds=${2:-60}
@@ -14,6 +16,20 @@ ln -s "$build/lib/Brimwell.dylib" "$root/Library/MobileSubstrate/DynamicLibrarie
 cp "$(dirname "$0")/../fuzz/corpus/status_file/charging.xml" "$root/tmp/batteryStatus.plist"
 env_="SIM_DEVICE_ROOT=$root SIM_MODEL_IDENTIFIER=iPhone7,2 TERM=xterm-256color"
 
+# A laptop battery that does not change.
+sys="$work/sys/BAT0"
+mkdir -p "$sys"
+for pair in type=Battery status=Discharging charge_now=3402000 charge_full=4080000 \
+  charge_full_design=4400000 current_now=1210000 voltage_now=11913000; do
+  printf '%s\n' "${pair#*=}" > "$sys/${pair%%=*}"
+done
+host_args=(--source "sysfs=$work/sys" --headless)
+env "SIM_DEVICE_ROOT=$root" strace -f -tt -o "$work/host.strace" "$build/bin/springboard-sim" \
+  "${host_args[@]}" > /dev/null 2>&1 &
+traced_host=$!
+env "SIM_DEVICE_ROOT=$root" "$build/bin/springboard-sim" "${host_args[@]}" > /dev/null 2>&1 &
+plain_host=$!
+
 tmux -L "$sock" -f /dev/null new-session -d -s bench -x 100 -y 40 \
   "exec env $env_ strace -f -tt -o $work/viewer.strace $build/bin/BrimwellViewer"
 tmux -L "$sock" new-window -t bench "exec env $env_ $build/bin/BrimwellViewer"
@@ -23,22 +39,34 @@ viewer=$(tmux -L "$sock" list-panes -t bench:1 -F '#{pane_pid}')
 host=$(tmux -L "$sock" list-panes -t bench:2 -F '#{pane_pid}')
 cpu() { cut -d' ' -f1 "/proc/$1/schedstat"; }
 before=$(cpu "$viewer")
+host_before=$(cpu "$plain_host")
 sleep "$seconds"
 after=$(cpu "$viewer")
+host_after=$(cpu "$plain_host")
 rss() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status"; }
 viewer_rss=$(rss "$viewer" VmRSS); viewer_hwm=$(rss "$viewer" VmHWM)
 host_rss=$(rss "$host" VmRSS); host_hwm=$(rss "$host" VmHWM)
 tmux -L "$sock" kill-server
+pkill -TERM -P "$traced_host" || true  # the host under strace, then strace ends with it
+kill -TERM "$plain_host"
+wait "$traced_host" "$plain_host" || true
 
-# Wake-ups: returns from the viewer's waits (polls that may sleep, not those with timeout 0).
-waits=$(grep -E ' (poll|ppoll)\(' "$work/viewer.strace" | grep -cvE ', 0\) ' || true)
+# Wake-ups: returns from the waits (polls that may sleep, not those with timeout 0), those begun
+# in the measured minute: from the first wait after start-up on.
+wakeups() { grep -E ' (poll|ppoll)\(' "$1" | grep -cvE ', 0\) ' || true; }
+waits=$(wakeups "$work/viewer.strace")
+host_waits=$(wakeups "$work/host.strace")
 calls=$(grep -cE '^[0-9]+ +[0-9:.]+ [a-z_0-9]+\(' "$work/viewer.strace" || true)
 first=$(grep -m1 -E ' (poll|ppoll)\(' "$work/viewer.strace" | awk '{print $2}')
 last=$(grep -E ' (poll|ppoll)\(' "$work/viewer.strace" | tail -1 | awk '{print $2}')
-cpu_ms=$(awk -v a="$before" -v b="$after" -v s="$seconds" 'BEGIN {printf "%.2f", (b - a) / 1e6 * 60 / s}')
+per_minute() { awk -v a="$1" -v b="$2" -v s="$seconds" 'BEGIN {printf "%.2f", (b - a) / 1e6 * 60 / s}'; }
+cpu_ms=$(per_minute "$before" "$after")
+host_cpu_ms=$(per_minute "$host_before" "$host_after")
 
 printf 'idle viewer, %s s: %s wake-ups (first wait %s, last %s), %s system calls in all\n' \
   "$seconds" "$waits" "$first" "$last" "$calls"
 printf 'idle viewer CPU: %s ms a minute (target under 10)\n' "$cpu_ms"
 printf 'resident memory: viewer %s KiB (peak %s), host with the plug-in %s KiB (peak %s); target under 8192\n' \
   "$viewer_rss" "$viewer_hwm" "$host_rss" "$host_hwm"
+printf 'headless host on a steady battery, %s s: %s wake-ups, %s ms CPU a minute (targets: 2 a minute, under 1 ms)\n' \
+  "$seconds" "$host_waits" "$host_cpu_ms"

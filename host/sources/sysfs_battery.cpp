@@ -18,33 +18,33 @@ namespace {
 using brimwell::Plist;
 namespace key = brimwell::key;
 
-const char* const kAttributes[] = {"type",
-                                   "scope",
-                                   "present",
-                                   "online",
-                                   "status",
-                                   "capacity",
-                                   "charge_now",
-                                   "charge_full",
-                                   "charge_full_design",
-                                   "energy_now",
-                                   "energy_full",
-                                   "energy_full_design",
-                                   "voltage_now",
-                                   "voltage_min_design",
-                                   "current_now",
-                                   "power_now",
-                                   "temp",
-                                   "cycle_count",
-                                   "manufacturer",
-                                   "serial_number",
-                                   "charge_control_end_threshold"};
+// What is read of a battery, and of any other supply (a mains adapter, a USB port).
+const char* const kBatteryAttributes[] = {"scope",
+                                          "present",
+                                          "status",
+                                          "capacity",
+                                          "charge_now",
+                                          "charge_full",
+                                          "charge_full_design",
+                                          "energy_now",
+                                          "energy_full",
+                                          "energy_full_design",
+                                          "voltage_now",
+                                          "voltage_min_design",
+                                          "current_now",
+                                          "power_now",
+                                          "temp",
+                                          "cycle_count",
+                                          "manufacturer",
+                                          "serial_number",
+                                          "charge_control_end_threshold"};
+const char* const kOtherAttributes[] = {"online"};
 
-// The first line of an attribute file; none when it cannot be read (EIO, ENODATA, ENODEV and
-// EAGAIN from a busy driver, or a name that is not a file). Non-blocking, so that nothing in
-// the folder can hang the host.
-std::optional<std::string> readAttribute(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+// The first line of an attribute file in a folder; none when it cannot be read (EIO, ENODATA,
+// ENODEV and EAGAIN from a busy driver, or a name that is not a file). Non-blocking, so that
+// nothing in the folder can hang the host.
+std::optional<std::string> readAttribute(int folder, const char* name) {
+  const int fd = ::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return std::nullopt;
   char buffer[4096];
   ssize_t n;
@@ -57,6 +57,41 @@ std::optional<std::string> readAttribute(const std::string& path) {
   line = line.substr(0, line.find('\n'));
   while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
   return line;
+}
+
+// The names in a folder, sorted; the folder's descriptor is closed.
+std::vector<std::string> namesIn(int folder) {
+  std::vector<std::string> names;
+  DIR* dir = fdopendir(folder);
+  if (!dir) {
+    ::close(folder);
+    return names;
+  }
+  while (const dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// One supply's attributes: its type, then what is read of a supply of its kind.
+std::optional<PowerSupply> readSupply(int folder, const std::string& name) {
+  const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  PowerSupply supply{name, {}};
+  const auto read = [&](const char* attribute) {
+    if (auto line = readAttribute(fd, attribute)) supply.attributes[attribute] = std::move(*line);
+  };
+  read("type");
+  if (supply.get("type") == std::optional<std::string>("Battery")) {
+    for (const char* attribute : kBatteryAttributes) read(attribute);
+  } else {
+    for (const char* attribute : kOtherAttributes) read(attribute);
+  }
+  ::close(fd);
+  if (!supply.get("type")) return std::nullopt;
+  return supply;
 }
 
 // A whole number in a sysfs attribute; none when it is absent or not a number.
@@ -257,23 +292,12 @@ std::optional<std::string> PowerSupply::get(const std::string& attribute) const 
 
 std::vector<PowerSupply> readPowerSupplies(const std::string& folder) {
   std::vector<PowerSupply> supplies;
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return supplies;
-  std::vector<std::string> names;
-  while (const dirent* entry = readdir(dir)) {
-    if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return supplies;
+  for (const std::string& name : namesIn(::dup(fd))) {
+    if (auto supply = readSupply(fd, name)) supplies.push_back(std::move(*supply));
   }
-  closedir(dir);
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) {
-    PowerSupply supply{name, {}};
-    for (const char* attribute : kAttributes) {
-      if (auto line = readAttribute(folder + "/" + name + "/" + attribute)) {
-        supply.attributes[attribute] = std::move(*line);
-      }
-    }
-    if (supply.get("type")) supplies.push_back(std::move(supply));
-  }
+  ::close(fd);
   return supplies;
 }
 

@@ -79,10 +79,8 @@ std::optional<brimwell::Plist> SysfsSource::tick(double realSeconds) {
   const std::vector<PowerSupply> supplies = readPowerSupplies(folder_);
   std::optional<brimwell::Plist> status = statusFromPowerSupplies(supplies);
   noteBatteriesComingAndGoing(supplies, status.has_value());
-  if (!status) return std::nullopt;
-  std::string xml = status->toXml();
-  if (xml == lastDelivered_) return std::nullopt;
-  lastDelivered_ = std::move(xml);
+  if (!status || status == lastDelivered_) return std::nullopt;
+  lastDelivered_ = status->copy();
   return status;
 }
 
