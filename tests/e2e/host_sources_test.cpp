@@ -1,7 +1,15 @@
 // The battery sources through the built springboard-sim and Brimwell.dylib.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
 
 #include <filesystem>
 #include <vector>
@@ -400,6 +408,39 @@ TEST(SysfsSourceOnATerminal, NoBatteryIsSaidInTheStatusBar) {
   EXPECT_NE(host.out.find("no battery found in " + root.path() + "/sys; waiting for one"),
             std::string::npos)
       << host.out;
+}
+
+// SIGTERM and SIGINT end the host at once, even while it sleeps half a minute, with exit 0 and
+// the status file whole.
+TEST(SysfsSourceThroughTheHost, StopsCleanlyOnASignal) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    DeviceRoot root;
+    writeSupply(root, "sys", "BAT0", testing_support::chargeBasedBattery());
+    auto vectors = testing_support::spawnVectors(
+        SPRINGBOARD_SIM, {"--source", "sysfs=" + root.path() + "/sys", "--headless"},
+        {{"SIM_DEVICE_ROOT", root.path()}});
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, SPRINGBOARD_SIM, &actions, nullptr, vectors.argv.data(),
+                          vectors.envp.data()),
+              0);
+    posix_spawn_file_actions_destroy(&actions);
+    for (int waited = 0; waited < 500 && !root.hasStatusFile(); ++waited) usleep(10000);
+    ASSERT_TRUE(root.hasStatusFile()) << "the first reading was delivered";
+    usleep(200000);  // asleep until the next reading, 30 s away
+    const auto sent = std::chrono::steady_clock::now();
+    kill(pid, signal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << strsignal(signal);
+    EXPECT_LT(seconds, 1.0) << strsignal(signal);
+    EXPECT_TRUE(
+        brimwell::readDictionaryFile(root.path() + "/tmp/batteryStatus.plist").isDictionary());
+  }
 }
 
 }  // namespace
