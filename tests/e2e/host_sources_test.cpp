@@ -10,7 +10,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
-
 #include <filesystem>
 #include <vector>
 
