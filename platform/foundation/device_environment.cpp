@@ -4,8 +4,9 @@
 #include <unistd.h>
 
 #include <climits>
-
 #include <cstdlib>
+
+#include "platform/sysinfo/machine_name.h"
 
 namespace platform {
 namespace {
@@ -83,8 +84,11 @@ std::vector<std::string> preferredLanguages() {
 
 std::string machineIdentifier() {
   if (const char* model = std::getenv("SIM_MODEL_IDENTIFIER")) return model;
-  // The machine's own identifier does not change while the process runs.
+  // The machine's own name does not change while the process runs: the firmware's (a laptop's
+  // model), else the processor architecture.
   static const std::string machine = [] {
+    const char* dmi = environmentValue("SIM_DMI_FOLDER");
+    if (const auto name = dmiMachineName(dmi ? dmi : "/sys/class/dmi/id")) return *name;
     struct utsname names;
     return uname(&names) == 0 ? std::string(names.machine) : std::string();
   }();

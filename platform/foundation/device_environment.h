@@ -30,7 +30,8 @@ PLATFORM_API std::vector<std::string> preferredLanguages();
 // Turns one POSIX locale name ("zh_TW.UTF-8", "fr_FR", "C") into a device language tag.
 PLATFORM_API std::string languageTagForLocale(std::string_view locale);
 
-// What "hw.machine" answers: SIM_MODEL_IDENTIFIER, else the machine's own identifier.
+// What "hw.machine" answers: SIM_MODEL_IDENTIFIER, else the firmware's name for the machine
+// (from SIM_DMI_FOLDER, else /sys/class/dmi/id), else the processor architecture (uname -m).
 PLATFORM_API std::string machineIdentifier();
 
 }  // namespace platform

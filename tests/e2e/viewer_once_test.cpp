@@ -215,6 +215,14 @@ TEST(ViewerOnce, DeviceLineFromTheMachineIdentifier) {
     EXPECT_EQ(viewerOnce(root, {{"SIM_MODEL_IDENTIFIER", c.identifier}}).lines.at("deviceLabel"),
               c.line);
   }
+  // Without a simulated model: a laptop's own name from its firmware.
+  root.write("dmi/sys_vendor", "LENOVO\n");
+  root.write("dmi/product_name", "20XW0055GE\n");
+  root.write("dmi/product_version", "ThinkPad X1 Carbon Gen 9\n");
+  EXPECT_EQ(viewerOnce(root, {{"SIM_MODEL_IDENTIFIER", std::nullopt},
+                              {"SIM_DMI_FOLDER", root.path() + "/dmi"}})
+                .lines.at("deviceLabel"),
+            "\"LENOVO ThinkPad X1 Carbon Gen 9\"");
 }
 
 TEST(ViewerOnce, CommandLine) {

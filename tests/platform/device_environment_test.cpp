@@ -10,9 +10,11 @@
 #include "platform/foundation/message_catalogue.h"
 #include "platform/foundation/ns_bundle.h"
 #include "platform/foundation/ns_string.h"
+#include "platform/sysinfo/machine_name.h"
 #include "platform/sysinfo/sysctl.h"
 #include "tests/support/device_root.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -104,6 +106,32 @@ TEST(MessageCatalogue, ReadsWhatMsgfmtWroteAndNothingElse) {
     EXPECT_TRUE(platform::messageCatalogueFrom(broken).empty()) << broken.size();
   }
   EXPECT_TRUE(platform::readMessageCatalogue("/no/such.mo").empty());
+}
+
+TEST(DmiMachineName, TheFirmwaresNameForALaptop) {
+  const struct {
+    const char* vendor;  // nullptr: no such file
+    const char* product;
+    const char* version;
+    std::optional<std::string> name;
+  } cases[] = {
+      {"LENOVO", "20XW0055GE", "ThinkPad X1 Carbon Gen 9", "LENOVO ThinkPad X1 Carbon Gen 9"},
+      {"LENOVO", "20XW0055GE", "None", "LENOVO 20XW0055GE"},
+      {"Dell Inc.", "XPS 13 9310", "Not Specified", "Dell Inc. XPS 13 9310"},
+      {"HP", "HP EliteBook 840 G7 Notebook PC", "SBKPF", "HP EliteBook 840 G7 Notebook PC"},
+      {"Framework", "Laptop (12th Gen Intel Core)", "A6", "Framework Laptop (12th Gen Intel Core)"},
+      {"System manufacturer", "System Product Name", "System Version", std::nullopt},
+      {"To Be Filled By O.E.M.", "  B450M Pro4  ", "To Be Filled By O.E.M.", "B450M Pro4"},
+      {nullptr, "Default string", "Default string", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    testing_support::TempDir dmi;
+    if (c.vendor) dmi.write("sys_vendor", std::string(c.vendor) + "\n");
+    dmi.write("product_name", std::string(c.product) + "\n");
+    dmi.write("product_version", std::string(c.version) + "\n");
+    EXPECT_EQ(platform::dmiMachineName(dmi.path()), c.name) << c.product;
+  }
+  EXPECT_EQ(platform::dmiMachineName("/no/such/folder"), std::nullopt);
 }
 
 TEST(Utf8, StrictValidation) {
