@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/status_keys.h"
+#include "platform/foundation/ns_file_manager.h"
 #include "platform/uikit/ui_view.h"
 #include "terminal/terminal_text.h"
 #include "viewer/localized.h"
@@ -60,7 +62,13 @@ void TerminalScreen::draw() {
     ++line;
   }
   attron(A_DIM);
-  const std::string footer = localized("q quit, arrows scroll, refreshes every 10 s");
+  // Before the host ever ran the screen shows zeros, as the device does; the footer says why.
+  const bool written =
+      NSFileManager::defaultManager().fileExistsAtPath(brimwell::kBatteryStatusPath);
+  const std::string footer =
+      localized(written ? "q quit, arrows scroll, refreshes every 10 s"
+                        : "No battery status written yet: start springboard-sim (--source sysfs "
+                          "for this machine). q quits");
   mvaddwstr(LINES - 1, 1, terminal::widen(footer).c_str());
   attroff(A_DIM);
   refresh();

@@ -1,5 +1,11 @@
 // Runs the built BrimwellViewer --once against device roots of its own.
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <map>
 #include <sstream>
@@ -236,6 +242,121 @@ TEST(ViewerOnce, CommandLine) {
   const auto live = runProcess(BRIMWELL_VIEWER, {});
   EXPECT_EQ(live.exitCode, 2);
   EXPECT_EQ(std::count(live.err.begin(), live.err.end(), '\n'), 1);
+}
+
+// --json for scripts: a real JSON parser reads it, and what it reads, written the screen's way,
+// is what --once shows.
+TEST(ViewerJson, AJsonParserReadsTheScreensValues) {
+  const char* script = R"(
+import json, sys
+d = json.load(sys.stdin)
+pct = lambda v: 'nan%' if v is None else '%.2f%%' % v
+print('deviceLabel %s' % json.dumps(d['model'], ensure_ascii=False))
+print('currentBatteryLevel "%s"' % pct(d['level']))
+print('batteryTempLabel "%.2f\u2103"' % d['temperature'])
+print('currentLabel "%d mA"' % d['current'])
+if d['current'] != 0:
+    t = d['time_to_empty_min'] if d['current'] < 0 else d['time_to_full_min']
+    print('remainingTimeLabel "%d h %d m"' % divmod(t, 60))
+if d['health'] is not None:  # null stands for both nan% and inf%
+    print('batteryHeath "%.2f%%"' % d['health'])
+print('cycleLabel "%d"' % d['cycle_count'])
+print('currentCap "%d mAh"' % d['capacity_mAh'])
+print('maxCap "%d mAh"' % d['full_charge_capacity_mAh'])
+print('designCap "%d mAh"' % d['design_capacity_mAh'])
+print('voltageLabel "%d mV"' % d['voltage_mV'])
+c = d['charger_current_mA']
+print('outputLabel "%s"' % ('No Charger' if c is None else '%d mA' % c))
+for key, outlet in (('manufacturer', 'manufacturerLabel'), ('serial', 'serialNumberLabel')):
+    print('%s %s' % (outlet, json.dumps('(null)' if d[key] is None else d[key], ensure_ascii=False)))
+assert (d['time_to_empty_min'] is None) or (d['time_to_full_min'] is None)
+assert isinstance(d['charger_connected'], bool) and isinstance(d['fully_charged'], bool)
+)";
+  const struct {
+    const char* name;
+    std::optional<std::string> file;
+  } cases[] = {
+      {"draining, a serial with a quote and a degree sign", kChargingPhone},
+      {"charging to 80 %",
+       plistXml("<key>AppleRawCurrentCapacity</key><integer>400</integer>"
+                "<key>AppleRawMaxCapacity</key><integer>800</integer>"
+                "<key>InstantAmperage</key><integer>400</integer>"
+                "<key>ExternalConnected</key><true/><key>IsCharging</key><true/>")},
+      {"charging above 80 %", plistXml("<key>AppleRawCurrentCapacity</key><integer>900</integer>"
+                                       "<key>AppleRawMaxCapacity</key><integer>1000</integer>"
+                                       "<key>InstantAmperage</key><integer>300</integer>"
+                                       "<key>DesignCapacity</key><integer>1000</integer>")},
+      {"no status file", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    TempDir root;
+    if (c.file) root.write(kStatusPath, *c.file);
+    const auto json = runProcess(BRIMWELL_VIEWER, {"--json"},
+                                 {{"SIM_DEVICE_ROOT", root.path()},
+                                  {"SIM_MODEL_IDENTIFIER", "iPhone7,2"},
+                                  {"SIM_LANGUAGES", "en"}});
+    ASSERT_EQ(json.exitCode, 0) << c.name;
+    EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 1) << "one line";
+    const auto parsed = runProcess("python3", {"-c", script}, {}, json.out);
+    ASSERT_EQ(parsed.exitCode, 0) << c.name << "\n" << json.out << parsed.err;
+    const std::string screen = "\n" + viewerOnce(root).out;
+    std::istringstream lines(parsed.out);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_NE(screen.find("\n" + line), std::string::npos) << c.name << ": " << line << "\n"
+                                                             << screen;
+    }
+  }
+}
+
+TEST(ViewerJson, FollowPrintsALineAtOnceAndStopsCleanly) {
+  TempDir root;
+  root.write(kStatusPath, kChargingPhone);
+  auto vectors = testing_support::spawnVectors(BRIMWELL_VIEWER, {"--json", "--follow"},
+                                               {{"SIM_DEVICE_ROOT", root.path()}});
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, BRIMWELL_VIEWER, &actions, nullptr, vectors.argv.data(),
+                        vectors.envp.data()),
+            0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  std::string first;
+  char c;
+  while (read(out[0], &c, 1) == 1 && c != '\n') first.push_back(c);
+  EXPECT_EQ(first.rfind("{\"model\":", 0), 0u) << first;
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(out[0]);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  const struct {
+    std::vector<std::string> args;
+  } wrong[] = {{{"--follow"}}, {{"--once", "--json"}}};
+  for (const auto& w : wrong) {
+    const auto result = runProcess(BRIMWELL_VIEWER, w.args);
+    EXPECT_EQ(result.exitCode, 2) << w.args[0];
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  }
+}
+
+// The live screen, before the host ever wrote a status: the zeros, and a footer that says why.
+TEST(ViewerScreen, BeforeTheHostEverRanTheFooterSaysSo) {
+  for (const bool written : {false, true}) {
+    TempDir root;
+    if (written) root.write(kStatusPath, kChargingPhone);
+    const auto screen = testing_support::runOnTerminal(
+        BRIMWELL_VIEWER, {}, {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}}, 160,
+        40, 1.5);
+    EXPECT_EQ(screen.out.find("No battery status written yet: start springboard-sim") !=
+                  std::string::npos,
+              !written);
+    EXPECT_EQ(screen.out.find("q quit, arrows scroll") != std::string::npos, written);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,15 @@
+#include "platform/foundation/ns_file_manager.h"
+
+#include <sys/stat.h>
+
+#include "platform/foundation/device_environment.h"
+
+NSFileManager& NSFileManager::defaultManager() {
+  static NSFileManager manager;
+  return manager;
+}
+
+bool NSFileManager::fileExistsAtPath(const std::string& devicePath) const {
+  struct stat info;
+  return ::stat(platform::deviceFilePath(devicePath).c_str(), &info) == 0;
+}
