@@ -16,20 +16,6 @@ ln -s "$build/lib/Brimwell.dylib" "$root/Library/MobileSubstrate/DynamicLibrarie
 cp "$(dirname "$0")/../fuzz/corpus/status_file/charging.xml" "$root/tmp/batteryStatus.plist"
 env_="SIM_DEVICE_ROOT=$root SIM_MODEL_IDENTIFIER=iPhone7,2 TERM=xterm-256color"
 
-# A laptop battery that does not change.
-sys="$work/sys/BAT0"
-mkdir -p "$sys"
-for pair in type=Battery status=Discharging charge_now=3402000 charge_full=4080000 \
-  charge_full_design=4400000 current_now=1210000 voltage_now=11913000; do
-  printf '%s\n' "${pair#*=}" > "$sys/${pair%%=*}"
-done
-host_args=(--source "sysfs=$work/sys" --headless)
-env "SIM_DEVICE_ROOT=$root" strace -f -tt -o "$work/host.strace" "$build/bin/springboard-sim" \
-  "${host_args[@]}" > /dev/null 2>&1 &
-traced_host=$!
-env "SIM_DEVICE_ROOT=$root" "$build/bin/springboard-sim" "${host_args[@]}" > /dev/null 2>&1 &
-plain_host=$!
-
 tmux -L "$sock" -f /dev/null new-session -d -s bench -x 100 -y 40 \
   "exec env $env_ strace -f -tt -o $work/viewer.strace $build/bin/BrimwellViewer"
 tmux -L "$sock" new-window -t bench "exec env $env_ $build/bin/BrimwellViewer"
@@ -39,23 +25,39 @@ viewer=$(tmux -L "$sock" list-panes -t bench:1 -F '#{pane_pid}')
 host=$(tmux -L "$sock" list-panes -t bench:2 -F '#{pane_pid}')
 cpu() { cut -d' ' -f1 "/proc/$1/schedstat"; }
 before=$(cpu "$viewer")
-host_before=$(cpu "$plain_host")
 sleep "$seconds"
 after=$(cpu "$viewer")
-host_after=$(cpu "$plain_host")
 rss() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status"; }
 viewer_rss=$(rss "$viewer" VmRSS); viewer_hwm=$(rss "$viewer" VmHWM)
 host_rss=$(rss "$host" VmRSS); host_hwm=$(rss "$host" VmHWM)
 tmux -L "$sock" kill-server
-pkill -TERM -P "$traced_host" || true  # the host under strace, then strace ends with it
-kill -TERM "$plain_host"
-wait "$traced_host" "$plain_host" || true
+
+# Then, on a quiet machine, the headless host on a laptop battery that does not change, as it
+# runs in the background. Its wake-ups are its sleeps: voluntary context switches.
+sys="$work/sys/BAT0"
+mkdir -p "$sys"
+for pair in type=Battery status=Discharging charge_now=3402000 charge_full=4080000 \
+  charge_full_design=4400000 current_now=1210000 voltage_now=11913000; do
+  printf '%s\n' "${pair#*=}" > "$sys/${pair%%=*}"
+done
+env "SIM_DEVICE_ROOT=$root" "$build/bin/springboard-sim" --source "sysfs=$work/sys" --headless \
+  > /dev/null 2>&1 &
+headless=$!
+sleep 3
+switches() { awk '$1 == "voluntary_ctxt_switches:" {print $2}' "/proc/$1/status"; }
+host_before=$(cpu "$headless")
+sleeps_before=$(switches "$headless")
+sleep "$seconds"
+host_after=$(cpu "$headless")
+sleeps_after=$(switches "$headless")
+kill -TERM "$headless"
+wait "$headless" || true
 
 # Wake-ups: returns from the waits (polls that may sleep, not those with timeout 0), those begun
 # in the measured minute: from the first wait after start-up on.
 wakeups() { grep -E ' (poll|ppoll)\(' "$1" | grep -cvE ', 0\) ' || true; }
 waits=$(wakeups "$work/viewer.strace")
-host_waits=$(wakeups "$work/host.strace")
+host_waits=$((sleeps_after - sleeps_before))
 calls=$(grep -cE '^[0-9]+ +[0-9:.]+ [a-z_0-9]+\(' "$work/viewer.strace" || true)
 first=$(grep -m1 -E ' (poll|ppoll)\(' "$work/viewer.strace" | awk '{print $2}')
 last=$(grep -E ' (poll|ppoll)\(' "$work/viewer.strace" | tail -1 | awk '{print $2}')
