@@ -59,28 +59,32 @@ std::optional<std::string> readAttribute(int folder, const char* name) {
   return line;
 }
 
-// The names in a folder, sorted; the folder's descriptor is closed.
+// The names in a folder, sorted, read straight from the kernel (getdents64 on the folder's own
+// descriptor: a reading every half minute on a laptop, so no more system calls than needed).
 std::vector<std::string> namesIn(int folder) {
   std::vector<std::string> names;
-  DIR* dir = fdopendir(folder);
-  if (!dir) {
-    ::close(folder);
-    return names;
+  if (::lseek(folder, 0, SEEK_SET) != 0) return names;
+  alignas(8) char buffer[8192];
+  for (ssize_t n; (n = ::getdents64(folder, buffer, sizeof buffer)) > 0;) {
+    for (ssize_t at = 0; at < n;) {
+      const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+      if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
+      at += entry->d_reclen;
+    }
   }
-  while (const dirent* entry = readdir(dir)) {
-    if (entry->d_name[0] != '.') names.push_back(entry->d_name);
-  }
-  closedir(dir);
   std::sort(names.begin(), names.end());
   return names;
 }
 
-// One supply's attributes: its type, then what is read of a supply of its kind.
+// One supply's attributes: its type, then what is read of a supply of its kind, of those its
+// folder has.
 std::optional<PowerSupply> readSupply(int folder, const std::string& name) {
   const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
+  const std::vector<std::string> present = namesIn(fd);
   PowerSupply supply{name, {}};
   const auto read = [&](const char* attribute) {
+    if (!std::binary_search(present.begin(), present.end(), attribute)) return;
     if (auto line = readAttribute(fd, attribute)) supply.attributes[attribute] = std::move(*line);
   };
   read("type");
@@ -294,7 +298,7 @@ std::vector<PowerSupply> readPowerSupplies(const std::string& folder) {
   std::vector<PowerSupply> supplies;
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return supplies;
-  for (const std::string& name : namesIn(::dup(fd))) {
+  for (const std::string& name : namesIn(fd)) {
     if (auto supply = readSupply(fd, name)) supplies.push_back(std::move(*supply));
   }
   ::close(fd);

@@ -15,6 +15,9 @@ struct PowerSupply {
   std::string name;
   std::map<std::string, std::string> attributes;
   std::optional<std::string> get(const std::string& attribute) const;
+  bool operator==(const PowerSupply& other) const {
+    return name == other.name && attributes == other.attributes;
+  }
 };
 
 // Every supply in the folder, in name order.

@@ -76,9 +76,12 @@ std::optional<brimwell::Plist> SysfsSource::tick(double realSeconds) {
   if (!kernelAnnouncedChange() && sincePoll_ < pollSeconds_) return std::nullopt;
   sincePoll_ = 0;
 
-  const std::vector<PowerSupply> supplies = readPowerSupplies(folder_);
+  std::vector<PowerSupply> supplies = readPowerSupplies(folder_);
+  // On a steady battery every file reads as before: nothing to work out.
+  if (lastSupplies_ && supplies == *lastSupplies_) return std::nullopt;
   std::optional<brimwell::Plist> status = statusFromPowerSupplies(supplies);
   noteBatteriesComingAndGoing(supplies, status.has_value());
+  lastSupplies_ = std::move(supplies);
   if (!status || status == lastDelivered_) return std::nullopt;
   lastDelivered_ = status->copy();
   return status;

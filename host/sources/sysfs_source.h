@@ -45,6 +45,7 @@ class SysfsSource : public BatterySource {
   double elapsed_ = 0;
   double sincePoll_;
   std::optional<bool> hadBattery_;
+  std::optional<std::vector<PowerSupply>> lastSupplies_;
   std::optional<brimwell::Plist> lastDelivered_;
   std::vector<std::string> notices_;
 };
