@@ -3,7 +3,7 @@ BUILD      ?= build
 BUILD_ASAN ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps check configure build build-asan build-fuzz demo test clean format fuzz reliability bench
+.PHONY: deps check configure build build-asan build-fuzz demo test package clean format fuzz reliability bench
 
 deps:
 	@bash scripts/install-deps.sh
@@ -34,6 +34,11 @@ test: check build build-asan
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
+
+# The Debian package, build/brimwell_<version>_<arch>.deb, checked by lintian.
+package: build
+	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error $(BUILD)/brimwell_*.deb
 
 # The long runs: not part of `make test`.
 FUZZ_SECONDS ?= 600

@@ -12,7 +12,7 @@ trap 'tmux -L "$sock" kill-server 2>/dev/null || true; rm -rf "$work"' EXIT
 
 root="$work/device"
 mkdir -p "$root/tmp" "$root/Library/MobileSubstrate/DynamicLibraries"
-ln -s "$build/lib/Brimwell.dylib" "$root/Library/MobileSubstrate/DynamicLibraries/Brimwell.dylib"
+ln -s "$build/lib/brimwell/Brimwell.dylib" "$root/Library/MobileSubstrate/DynamicLibraries/Brimwell.dylib"
 cp "$(dirname "$0")/../fuzz/corpus/status_file/charging.xml" "$root/tmp/batteryStatus.plist"
 env_="SIM_DEVICE_ROOT=$root SIM_MODEL_IDENTIFIER=iPhone7,2 TERM=xterm-256color"
 

@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 
 root="$work/device"
 mkdir -p "$root/Library/MobileSubstrate/DynamicLibraries" "$root/System/Library/Audio/UISounds"
-ln -s "$build/lib/Brimwell.dylib" "$root/Library/MobileSubstrate/DynamicLibraries/Brimwell.dylib"
+ln -s "$build/lib/brimwell/Brimwell.dylib" "$root/Library/MobileSubstrate/DynamicLibraries/Brimwell.dylib"
 echo "RIFF" > "$root/System/Library/Audio/UISounds/alert_sound.wav"
 export SIM_DEVICE_ROOT="$root" SIM_LANGUAGES=zh-Hant
 

@@ -10,7 +10,7 @@ root="$build/demo-device"
 rm -rf "$root"
 mkdir -p "$root/tmp" "$root/Library/MobileSubstrate/DynamicLibraries" \
   "$root/System/Library/Audio/UISounds" "$root/var/mobile/Library/Preferences"
-ln -s "$build/lib/Brimwell.dylib" "$root/Library/MobileSubstrate/DynamicLibraries/Brimwell.dylib"
+ln -s "$build/lib/brimwell/Brimwell.dylib" "$root/Library/MobileSubstrate/DynamicLibraries/Brimwell.dylib"
 cp "$here/assets/alert_sound.wav" "$root/System/Library/Audio/UISounds/alert_sound.wav"
 cat > "$root/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist" <<'PLIST'
 <?xml version="1.0" encoding="UTF-8"?>

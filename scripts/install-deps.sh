@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   libnotify-dev libcanberra-dev dbus dbus-bin dbus-daemon
   valgrind strace time linux-perf python3
+  dpkg-dev lintian systemd man-db groff-base
 )
 
 missing=()

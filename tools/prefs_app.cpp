@@ -6,6 +6,7 @@
 #include "common/dictionary_file.h"
 #include "common/settings_keys.h"
 #include "platform/foundation/device_environment.h"
+#include "platform/foundation/installed_places.h"
 #include "tools/prefs_settings.h"
 
 namespace {
@@ -17,9 +18,11 @@ constexpr const char* kUsage =
     "       brimwell-prefs set KEY VALUE\n"
     "       brimwell-prefs unset KEY\n"
     "       brimwell-prefs reset\n"
-    "The Brimwell plug-in's settings on the device (SIM_DEVICE_ROOT, default /). Integers for\n"
-    "chargeMode, alertLevel and textColor; on/off, yes/no, true/false or 1/0 for isRepeat,\n"
-    "isPopAlert, isVibrate and isSound. reset removes these seven and keeps any other key.\n";
+    "       brimwell-prefs --version | --help\n"
+    "The Brimwell plug-in's settings: on the device SIM_DEVICE_ROOT names, else in\n"
+    "$XDG_CONFIG_HOME/brimwell (~/.config/brimwell). Integers for chargeMode, alertLevel\n"
+    "and textColor; on/off, yes/no, true/false or 1/0 for isRepeat, isPopAlert, isVibrate\n"
+    "and isSound. reset removes these seven and keeps any other key.\n";
 
 int fail(std::ostream& err, int status, const std::string& why) {
   err << "brimwell-prefs: " << why << "\n";
@@ -33,6 +36,10 @@ int runPrefs(int argc, const char* const* argv, std::ostream& out, std::ostream&
   const size_t operands = argc > 2 ? static_cast<size_t>(argc - 2) : 0;
   if (command == "--help" || command == "-h" || command == "help") {
     out << kUsage;
+    return 0;
+  }
+  if (command == "--version") {
+    out << "brimwell-prefs " << BRIMWELL_VERSION << "\n";
     return 0;
   }
   const std::string path = platform::deviceFilePath(brimwell::kSettingsPath);
@@ -86,9 +93,8 @@ int runPrefs(int argc, const char* const* argv, std::ostream& out, std::ostream&
     return fail(err, 2, "unknown command '" + command + "' (see --help)");
   }
 
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
   std::string why;
+  if (!platform::makeFolderFor(brimwell::kSettingsPath, &why)) return fail(err, 1, why);
   if (!brimwell::writePropertyListAtomically(file, path, &why)) {
     return fail(err, 1, "cannot write " + path + ": " + why);
   }

@@ -23,10 +23,12 @@ constexpr const char* kUsage =
     "  --once     print one refresh, one line per screen line, and exit\n"
     "  --json     print one refresh as a JSON object and exit\n"
     "  --follow   with --json: a JSON object per line at every refresh, until stopped\n"
+    "  --version  print the version and exit\n"
     "  --help     show this help\n"
     "Keys on the live screen: q quits, arrows scroll.\n";
 
 struct ViewerOptions {
+  bool version = false;
   bool once = false;
   bool json = false;
   bool follow = false;
@@ -44,6 +46,8 @@ bool parseViewerOptions(int argc, char** argv, ViewerOptions& o, bool& help) {
       o.follow = true;
     } else if (arg == "--help" || arg == "-h") {
       help = true;
+    } else if (arg == "--version") {
+      o.version = true;
     } else {
       std::cerr << "BrimwellViewer: unknown argument '" << arg << "' (try --help)\n";
       return false;
@@ -113,6 +117,10 @@ int runViewer(int argc, char** argv) {
   if (!parseViewerOptions(argc, argv, options, help)) return 2;
   if (help) {
     std::cout << kUsage;
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "BrimwellViewer " << BRIMWELL_VERSION << "\n";
     return 0;
   }
   const bool live = !options.once && !options.json;

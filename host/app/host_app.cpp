@@ -74,6 +74,10 @@ int runSpringBoardSim(int argc, char** argv) {
     std::cout << host::kHostUsage;
     return 0;
   }
+  if (options.version) {
+    std::cout << "springboard-sim " << BRIMWELL_VERSION << "\n";
+    return 0;
+  }
   if (!options.script.empty()) return runScript(options.script);
 
   std::unique_ptr<host::BatterySource> source = host::makeSource(options, why);

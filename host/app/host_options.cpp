@@ -9,7 +9,7 @@
 namespace host {
 
 const char* const kHostUsage =
-    "usage: springboard-sim [--source sim|replay=FILE] [options]\n"
+    "usage: springboard-sim [--source sim|replay=FILE|sysfs[=DIR]] [options]\n"
     "       springboard-sim --script FILE\n"
     "The stand-in home-screen host: loads the plug-ins in the device's\n"
     "/Library/MobileSubstrate/DynamicLibraries and delivers battery status changes to them.\n"
@@ -31,7 +31,10 @@ const char* const kHostUsage =
     "                        sound on the desktop (on the screen this is automatic)\n"
     "  --record FILE         write every status change delivered, for --source replay=FILE\n"
     "  --script FILE         run a scenario (FILE may be -) and print its transcript\n"
-    "The device is SIM_DEVICE_ROOT (default /).\n"
+    "  --version             print the version and exit\n"
+    "  --help                show this help\n"
+    "The device is SIM_DEVICE_ROOT; without it the status file is kept in\n"
+    "$XDG_RUNTIME_DIR/brimwell and the settings in $XDG_CONFIG_HOME/brimwell.\n"
     "Keys on the screen: c charger, l lock/unlock, + and - speed, Enter closes a dialog, q "
     "quits.\n";
 
@@ -47,6 +50,7 @@ bool parseNumber(const std::string& text, double low, double high, double& out) 
 
 enum OptionId {
   kHelp = 'h',
+  kVersion = 'V',
   kScript = 256,
   kSource,
   kSpeed,
@@ -64,6 +68,7 @@ enum OptionId {
 
 const option kLongOptions[] = {
     {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
     {"script", required_argument, nullptr, kScript},
     {"source", required_argument, nullptr, kSource},
     {"speed", required_argument, nullptr, kSpeed},
@@ -111,6 +116,9 @@ bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why)
   switch (id) {
     case kHelp:
       o.help = true;
+      return true;
+    case kVersion:
+      o.version = true;
       return true;
     case kScript:
       o.script = v;

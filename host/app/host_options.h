@@ -22,6 +22,7 @@ struct HostOptions {
   bool desktopAlerts = false;   // --desktop-alerts: mirror alerts to the desktop when headless
   std::string record;           // --record FILE
   bool help = false;
+  bool version = false;  // --version
 
   double effectiveSpeed() const {
     return speed.value_or(replay.empty() && sysfs.empty() ? 60.0 : 1.0);

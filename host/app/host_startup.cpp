@@ -2,20 +2,19 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 
 #include "common/status_keys.h"
 #include "common/value_conversions.h"
 #include "host/classes/host_classes.h"
 #include "host/sources/sysfs_source.h"
 #include "platform/foundation/device_environment.h"
+#include "platform/foundation/installed_places.h"
 #include "platform/runtime/loader.h"
 
 namespace host {
 
 void startHost(platform::Presenter* presenter, std::function<void()> onHostStatusChange) {
-  std::error_code ignored;
-  std::filesystem::create_directories(platform::deviceFilePath("/tmp"), ignored);
+  platform::makeFolderFor(brimwell::kBatteryStatusPath);
   platform::setPresenter(presenter);
   registerHostClasses(HostListener{std::move(onHostStatusChange)});
   platform::loadDynamicLibraries();

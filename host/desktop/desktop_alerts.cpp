@@ -21,9 +21,9 @@ bool sessionBusMayBeThere() {
 
 // The module, or null with why.
 const BrimwellDesktopAlerts* loadModule(std::string& why) {
-  // Beside the platform library, in lib/ of the build tree or the install prefix; kept loaded
-  // for the life of the process, as the connection needs it.
-  const std::string path = platform::installPrefix() + "/lib/" + kDesktopAlertsModule;
+  // Beside the platform library, in lib/brimwell/ of the build tree or the install prefix; kept
+  // loaded for the life of the process, as the connection needs it.
+  const std::string path = platform::installPrefix() + "/lib/brimwell/" + kDesktopAlertsModule;
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) {
     why = dlerror();

@@ -13,6 +13,7 @@
 #include "common/text_format.h"
 #include "host/scenario/transcript.h"
 #include "platform/foundation/device_environment.h"
+#include "platform/foundation/installed_places.h"
 
 namespace host {
 namespace {
@@ -23,13 +24,6 @@ struct Overloaded : Ts... {
 };
 template <class... Ts>
 Overloaded(Ts...) -> Overloaded<Ts...>;
-
-bool ensureFolderOf(const std::string& path, std::string& why) {
-  std::error_code error;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-  if (error) why = "cannot create the folder of " + path + ": " + error.message();
-  return !error;
-}
 
 }  // namespace
 
@@ -48,7 +42,7 @@ bool ScenarioRunner::run(const Command& command, std::string& why) {
             return true;
           },
           [&](const SettingsCommand& c) {
-            if (!ensureFolderOf(settingsPath, why)) return false;
+            if (!platform::makeFolderFor(brimwell::kSettingsPath, &why)) return false;
             std::string cause;
             if (!brimwell::writePropertyListAtomically(*c.dictionary, settingsPath, &cause)) {
               why = "cannot write " + settingsPath + ": " + cause;
@@ -64,7 +58,7 @@ bool ScenarioRunner::run(const Command& command, std::string& why) {
             return true;
           },
           [&](const SettingsRawCommand& c) {
-            if (!ensureFolderOf(settingsPath, why)) return false;
+            if (!platform::makeFolderFor(brimwell::kSettingsPath, &why)) return false;
             std::ofstream out(settingsPath, std::ios::binary | std::ios::trunc);
             out << c.bytes;
             out.close();

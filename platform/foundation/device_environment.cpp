@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/foundation/installed_places.h"
 #include "platform/sysinfo/machine_name.h"
 
 namespace platform {
@@ -48,7 +49,7 @@ std::string installPrefix() {
 
 std::string deviceFilePath(std::string_view devicePath) {
   const char* root = environmentValue("SIM_DEVICE_ROOT");
-  if (!root) return std::string(devicePath);
+  if (!root) return installedPlace(devicePath).value_or(std::string(devicePath));
   std::string resolved(root);
   while (resolved.size() > 1 && resolved.back() == '/') resolved.pop_back();
   if (resolved == "/") resolved.clear();
@@ -57,14 +58,37 @@ std::string deviceFilePath(std::string_view devicePath) {
   return resolved;
 }
 
+// Locales whose device tag is more than the language; the first row for a tag is the one
+// Linux names its string-table folder after.
+const struct {
+  std::string_view locale;
+  std::string_view tag;
+} kRegionalTags[] = {
+    {"zh_CN", "zh-Hans"},
+    {"zh_SG", "zh-Hans"},
+    {"zh_TW", "zh-Hant"},
+    {"zh_HK", "zh-HK"},
+};
+
 std::string languageTagForLocale(std::string_view locale) {
   // Drop the codeset and modifier: "zh_TW.UTF-8@x" -> "zh_TW".
   locale = locale.substr(0, locale.find_first_of(".@"));
   if (locale.empty() || locale == "C" || locale == "POSIX") return "en";
-  if (locale == "zh_CN" || locale == "zh_SG") return "zh-Hans";
-  if (locale == "zh_TW") return "zh-Hant";
-  if (locale == "zh_HK") return "zh-HK";
+  for (const auto& row : kRegionalTags) {
+    if (row.locale == locale) return std::string(row.tag);
+  }
   return std::string(locale.substr(0, locale.find('_')));
+}
+
+std::string localeFolderForTag(std::string_view tag) {
+  for (const auto& row : kRegionalTags) {
+    if (row.tag == tag) return std::string(row.locale);
+  }
+  std::string folder(tag);
+  for (char& c : folder) {
+    if (c == '-') c = '_';
+  }
+  return folder;
 }
 
 std::vector<std::string> preferredLanguages() {

@@ -20,7 +20,7 @@ PLATFORM_API std::string executablePath();
 PLATFORM_API std::string installPrefix();
 
 // Maps an absolute device path ("/tmp/batteryStatus.plist") to where it lives here: under
-// SIM_DEVICE_ROOT when that is set, else unchanged.
+// SIM_DEVICE_ROOT when that is set, else where an installed system keeps it (installed_places.h).
 PLATFORM_API std::string deviceFilePath(std::string_view devicePath);
 
 // The preferred languages, most preferred first. SIM_LANGUAGES (comma-separated; set but empty
@@ -29,6 +29,10 @@ PLATFORM_API std::vector<std::string> preferredLanguages();
 
 // Turns one POSIX locale name ("zh_TW.UTF-8", "fr_FR", "C") into a device language tag.
 PLATFORM_API std::string languageTagForLocale(std::string_view locale);
+
+// The folder under share/locale that holds a language tag's string tables, as Linux names it
+// ("zh-Hans" -> "zh_CN", "pt-BR" -> "pt_BR").
+PLATFORM_API std::string localeFolderForTag(std::string_view tag);
 
 // What "hw.machine" answers: SIM_MODEL_IDENTIFIER, else the firmware's name for the machine
 // (from SIM_DMI_FOLDER, else /sys/class/dmi/id), else the processor architecture (uname -m).

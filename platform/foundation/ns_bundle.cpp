@@ -15,16 +15,17 @@ NSBundle::NSBundle() {
   const std::string localeDir = platform::installPrefix() + "/share/locale";
 
   const std::vector<std::string> languages = platform::preferredLanguages();
-  // Catalogue folders are named by the exact language tag ("zh-Hans"), so only an exact match
-  // of the first preferred language finds one. An empty list has no table at all.
+  // Only the first preferred language is looked for, in the folder Linux names it by ("zh-Hans"
+  // in zh_CN). An empty list has no table at all.
   catalogue_ = languages.empty() ? std::string("en") : languages.front();
   // A tag names a folder: one that could reach another folder is no tag.
   if (catalogue_.find('/') != std::string::npos || catalogue_ == "." || catalogue_ == "..") {
     catalogue_ = "en";
   }
 
-  translations_ = platform::readMessageCatalogue(localeDir + "/" + catalogue_ + "/LC_MESSAGES/" +
-                                                 domain_ + ".mo");
+  translations_ =
+      platform::readMessageCatalogue(localeDir + "/" + platform::localeFolderForTag(catalogue_) +
+                                     "/LC_MESSAGES/" + domain_ + ".mo");
 }
 
 std::string NSBundle::localizedStringForKey(const std::string& key, const std::string& value,

@@ -68,11 +68,11 @@ TEST(DesktopAlerts, AModuleThatCannotBeLoadedIsSaidInOneLine) {
   DeviceRoot root;
   const fs::path prefix = fs::path(root.path()) / "prefix";
   fs::create_directories(prefix / "bin");
-  fs::create_directories(prefix / "lib");
+  fs::create_directories(prefix / "lib/brimwell");
   fs::copy_file(SPRINGBOARD_SIM, prefix / "bin/springboard-sim");
   fs::create_symlink(fs::path(BRIMWELL_DYLIB).parent_path() / "libbrimwell_platform.so",
-                     prefix / "lib/libbrimwell_platform.so");
-  root.write("prefix/lib/brimwell-desktop-alerts.so", "not a library");
+                     prefix / "lib/brimwell/libbrimwell_platform.so");
+  root.write("prefix/lib/brimwell/brimwell-desktop-alerts.so", "not a library");
   root.runScenario("settings isPopAlert=true\n");
   const std::string recording = root.write("session.plist", kRecording);
   const auto host =

@@ -1,12 +1,14 @@
 #include "platform/foundation/device_environment.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/foundation/installed_places.h"
 #include "platform/foundation/message_catalogue.h"
 #include "platform/foundation/ns_bundle.h"
 #include "platform/foundation/ns_string.h"
@@ -28,23 +30,61 @@ void setOrUnset(ScopedEnvironment& env, const char* name, const char* value) {
   }
 }
 
-TEST(DeviceFilePath, ResolvesUnderTheDeviceRoot) {
+TEST(DeviceFilePath, UnderTheDeviceRootOrWhereAnInstalledSystemKeepsIt) {
+  const std::string prefix = platform::installPrefix();
   const struct {
     const char* root;
+    const char* runtime;  // XDG_RUNTIME_DIR
+    const char* cache;    // XDG_CACHE_HOME
+    const char* config;   // XDG_CONFIG_HOME
     const char* devicePath;
-    const char* expected;
+    std::string expected;
   } cases[] = {
-      {nullptr, "/tmp/batteryStatus.plist", "/tmp/batteryStatus.plist"},
-      {"/sim", "/tmp/batteryStatus.plist", "/sim/tmp/batteryStatus.plist"},
-      {"/sim/", "/tmp/a", "/sim/tmp/a"},
-      {"/", "/tmp/a", "/tmp/a"},
-      {"relative", "/tmp/a", "relative/tmp/a"},
+      {"/sim", "/run/user/7", nullptr, nullptr, "/tmp/batteryStatus.plist",
+       "/sim/tmp/batteryStatus.plist"},
+      {"/sim/", nullptr, nullptr, nullptr, "/tmp/a", "/sim/tmp/a"},
+      {"/", nullptr, nullptr, nullptr, "/tmp/a", "/tmp/a"},
+      {"relative", nullptr, nullptr, nullptr, "/tmp/a", "relative/tmp/a"},
+      {nullptr, "/run/user/7", "/c", nullptr, "/tmp/batteryStatus.plist",
+       "/run/user/7/brimwell/batteryStatus.plist"},
+      {nullptr, nullptr, "/c", nullptr, "/tmp/batteryStatus.plist",
+       "/c/brimwell/batteryStatus.plist"},
+      {nullptr, nullptr, nullptr, nullptr, "/tmp/batteryStatus.plist",
+       "/h/.cache/brimwell/batteryStatus.plist"},
+      {nullptr, "/run/user/7", nullptr, nullptr, "/tmp", "/run/user/7/brimwell"},
+      {nullptr, nullptr, nullptr, "/cfg",
+       "/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist",
+       "/cfg/brimwell/org.tarnel.Brimwell.plist"},
+      {nullptr, nullptr, nullptr, nullptr,
+       "/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist",
+       "/h/.config/brimwell/org.tarnel.Brimwell.plist"},
+      {nullptr, nullptr, nullptr, nullptr, "/Library/MobileSubstrate/DynamicLibraries",
+       prefix + "/lib/brimwell/DynamicLibraries"},
+      {nullptr, nullptr, nullptr, nullptr, "/System/Library/Audio/UISounds/alert_sound.wav",
+       prefix + "/share/brimwell/sounds/alert_sound.wav"},
+      {nullptr, nullptr, nullptr, nullptr, "/etc/elsewhere", "/etc/elsewhere"},
+      {nullptr, nullptr, nullptr, nullptr, "/tmpfile", "/tmpfile"},
   };
   for (const auto& c : cases) {
     ScopedEnvironment env;
+    env.set("HOME", "/h");
     setOrUnset(env, "SIM_DEVICE_ROOT", c.root);
-    EXPECT_EQ(platform::deviceFilePath(c.devicePath), c.expected) << (c.root ? c.root : "(unset)");
+    setOrUnset(env, "XDG_RUNTIME_DIR", c.runtime);
+    setOrUnset(env, "XDG_CACHE_HOME", c.cache);
+    setOrUnset(env, "XDG_CONFIG_HOME", c.config);
+    EXPECT_EQ(platform::deviceFilePath(c.devicePath), c.expected)
+        << (c.root ? c.root : "(installed)") << " " << c.devicePath;
   }
+}
+
+TEST(DeviceFilePath, TheUsersOwnFoldersArePrivate) {
+  testing_support::TempDir dir;
+  ScopedEnvironment env;
+  env.unset("SIM_DEVICE_ROOT").set("XDG_RUNTIME_DIR", dir.path() + "/run");
+  ASSERT_TRUE(platform::makeFolderFor("/tmp/batteryStatus.plist"));
+  struct stat info;
+  ASSERT_EQ(stat((dir.path() + "/run/brimwell").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
 TEST(PreferredLanguages, FromTheDeviceListOrTheLocale) {
@@ -79,6 +119,16 @@ TEST(PreferredLanguages, FromTheDeviceListOrTheLocale) {
   }
 }
 
+// A tag's string tables sit in a folder whose locale reads back as the same tag.
+TEST(PreferredLanguages, ATagsStringTableFolderIsALocaleOfThatTag) {
+  for (const char* locale : {"zh_CN", "zh_SG", "zh_TW", "zh_HK", "fr_CA", "de"}) {
+    const std::string tag = platform::languageTagForLocale(locale);
+    const std::string folder = platform::localeFolderForTag(tag);
+    EXPECT_EQ(folder.find('-'), std::string::npos) << folder;
+    EXPECT_EQ(platform::languageTagForLocale(folder), tag) << locale << " -> " << folder;
+  }
+}
+
 // The string table is chosen and read without touching what the rest of the process sees.
 TEST(MainBundle, LeavesTheLanguageStateOfTheProcessAlone) {
   ScopedEnvironment env;
@@ -94,12 +144,12 @@ TEST(MainBundle, LeavesTheLanguageStateOfTheProcessAlone) {
 
 TEST(MessageCatalogue, ReadsWhatMsgfmtWroteAndNothingElse) {
   const auto built = platform::readMessageCatalogue(
-      platform::installPrefix() + "/share/locale/zh-Hans/LC_MESSAGES/BrimwellViewer.mo");
+      platform::installPrefix() + "/share/locale/zh_CN/LC_MESSAGES/BrimwellViewer.mo");
   ASSERT_EQ(built.count("Draining..."), 1u);
   EXPECT_EQ(built.at("Draining..."), "\u653e\u7535\u4e2d...");
   EXPECT_EQ(built.count(""), 0u) << "the header is no translation";
   const std::string bytes = testing_support::DeviceRoot::readFile(
-      platform::installPrefix() + "/share/locale/zh-Hans/LC_MESSAGES/BrimwellViewer.mo");
+      platform::installPrefix() + "/share/locale/zh_CN/LC_MESSAGES/BrimwellViewer.mo");
   for (const std::string& broken :
        {std::string(), bytes.substr(0, 40), std::string("not a catalogue"),
         std::string(bytes).replace(12, 4, "\xff\xff\xff\x7f")}) {
