@@ -74,10 +74,13 @@ TEST(InstalledPackage, RunsForTheUserFromAnUnpackedFolderWithoutASimulatedDevice
                     config = dir.path() + "/config";
   fs::create_directories(home);
   fs::create_directories(runtime);
-  const std::map<std::string, std::optional<std::string>> user = {
-      {"SIM_DEVICE_ROOT", std::nullopt}, {"HOME", home},           {"XDG_RUNTIME_DIR", runtime},
-      {"XDG_CONFIG_HOME", config},       {"XDG_CACHE_HOME", std::nullopt},
-      {"LANGUAGE", std::nullopt},        {"LC_ALL", "C"}};
+  const std::map<std::string, std::optional<std::string>> user = {{"SIM_DEVICE_ROOT", std::nullopt},
+                                                                  {"HOME", home},
+                                                                  {"XDG_RUNTIME_DIR", runtime},
+                                                                  {"XDG_CONFIG_HOME", config},
+                                                                  {"XDG_CACHE_HOME", std::nullopt},
+                                                                  {"LANGUAGE", std::nullopt},
+                                                                  {"LC_ALL", "C"}};
   const PlantedStatusFile planted;
 
   for (const auto& args : std::vector<std::vector<std::string>>{{"set", "chargeMode", "2"},
@@ -100,10 +103,9 @@ TEST(InstalledPackage, RunsForTheUserFromAnUnpackedFolderWithoutASimulatedDevice
                                 {"charge_full", "4080000"},
                                 {"charge_full_design", "4400000"}});
   testing_support::writeSupply(dir, "sys", "AC", testing_support::mainsAdapter(true));
-  const auto host = runProcess(bin + "springboard-sim",
-                               {"--source", "sysfs=" + dir.path() + "/sys", "--virtual-time",
-                                "--duration", "1"},
-                               user);
+  const auto host = runProcess(
+      bin + "springboard-sim",
+      {"--source", "sysfs=" + dir.path() + "/sys", "--virtual-time", "--duration", "1"}, user);
   ASSERT_EQ(host.exitCode, 0) << host.err;
   EXPECT_EQ(host.err, "");
   EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\"\n"),
@@ -174,9 +176,9 @@ TEST(ManualPages, NameEveryOptionTheHelpOffersAndTheVersion) {
 
 TEST(ManualPages, RenderWithoutWarnings) {
   for (const std::string program : kPrograms) {
-    const auto man =
-        runProcess("man", {"--warnings", "-l", BRIMWELL_BUILD_DIR "/share/man/man1/" + program + ".1"},
-                   {{"MANWIDTH", "80"}, {"MANPAGER", "cat"}, {"PAGER", "cat"}});
+    const auto man = runProcess(
+        "man", {"--warnings", "-l", BRIMWELL_BUILD_DIR "/share/man/man1/" + program + ".1"},
+        {{"MANWIDTH", "80"}, {"MANPAGER", "cat"}, {"PAGER", "cat"}});
     EXPECT_EQ(man.exitCode, 0) << program;
     EXPECT_EQ(man.err, "") << program;
     EXPECT_NE(man.out.find("SYNOPSIS"), std::string::npos) << program;
