@@ -30,7 +30,7 @@ struct Recording {
 };
 
 Recording readRecording(const std::string& path) {
-  std::string bytes = DeviceRoot::readFile(path);
+  std::string bytes = testing_support::readFile(path);
   const Plist array = Plist::fromMemory(bytes);
   Recording r;
   for (size_t i = 0; i < array.size(); ++i) {

@@ -15,14 +15,10 @@
 
 namespace {
 
+using testing_support::readFile;
 using testing_support::runProcess;
 using testing_support::TempDir;
 namespace fs = std::filesystem;
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 unsigned folderMode(const std::string& path) {
   struct stat s {};
@@ -123,7 +119,7 @@ TEST(InstalledPackage, RunsForTheUserFromAnUnpackedFolderWithoutASimulatedDevice
 
   // The user unit, pointed at the unpacked host, passes systemd's own check (its manual page
   // references included).
-  std::string unit = readText(root + "/usr/lib/systemd/user/brimwell.service");
+  std::string unit = readFile(root + "/usr/lib/systemd/user/brimwell.service");
   const std::string execStart = "ExecStart=/usr/bin/springboard-sim ";
   const size_t at = unit.find(execStart);
   ASSERT_NE(at, std::string::npos) << unit;
@@ -137,7 +133,7 @@ TEST(InstalledPackage, RunsForTheUserFromAnUnpackedFolderWithoutASimulatedDevice
 
 // The page's text as a reader sees the option names: "\-\-source" is "--source".
 std::string pageText(const std::string& program) {
-  std::string page = readText(BRIMWELL_BUILD_DIR "/share/man/man1/" + program + ".1");
+  std::string page = readFile(BRIMWELL_BUILD_DIR "/share/man/man1/" + program + ".1");
   page = std::regex_replace(page, std::regex(R"(\\f[BIRP])"), "");
   return std::regex_replace(page, std::regex(R"(\\-)"), "-");
 }

@@ -148,7 +148,7 @@ TEST(MessageCatalogue, ReadsWhatMsgfmtWroteAndNothingElse) {
   ASSERT_EQ(built.count("Draining..."), 1u);
   EXPECT_EQ(built.at("Draining..."), "\u653e\u7535\u4e2d...");
   EXPECT_EQ(built.count(""), 0u) << "the header is no translation";
-  const std::string bytes = testing_support::DeviceRoot::readFile(
+  const std::string bytes = testing_support::readFile(
       platform::installPrefix() + "/share/locale/zh_CN/LC_MESSAGES/BrimwellViewer.mo");
   for (const std::string& broken :
        {std::string(), bytes.substr(0, 40), std::string("not a catalogue"),

@@ -1,8 +1,6 @@
 #include "tests/support/device_root.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -13,13 +11,6 @@ DeviceRoot::DeviceRoot(bool withSound) {
   fs::create_directories(plugins);
   fs::create_symlink(BRIMWELL_DYLIB, plugins / "Brimwell.dylib");
   if (withSound) write("/System/Library/Audio/UISounds/alert_sound.wav", "RIFF....WAVE");
-}
-
-std::string DeviceRoot::readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
 }
 
 bool DeviceRoot::hasStatusFile() const {

@@ -12,7 +12,6 @@ class DeviceRoot : public TempDir {
  public:
   explicit DeviceRoot(bool withSound = true);
   std::string statusFile() const { return read("/tmp/batteryStatus.plist"); }
-  static std::string readFile(const std::string& path);
   bool hasStatusFile() const;
   // Runs springboard-sim --script - with this scenario on its standard input.
   ProcessResult runScenario(const std::string& scenario, const std::string& languages = "en") const;

@@ -29,7 +29,11 @@ std::string TempDir::write(const std::string& relative, const std::string& bytes
 }
 
 std::string TempDir::read(const std::string& relative) const {
-  std::ifstream in(fs::path(path_) / fs::path(relative).relative_path(), std::ios::binary);
+  return readFile(fs::path(path_) / fs::path(relative).relative_path());
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   std::stringstream buffer;
   buffer << in.rdbuf();
   return buffer.str();

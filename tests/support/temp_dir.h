@@ -21,6 +21,9 @@ class TempDir {
   std::string path_;
 };
 
+// The whole of a file; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
 // The XML text of a property list whose dictionary body is given ("<key>a</key>...").
 std::string plistXml(const std::string& dictionaryBody);
 
