@@ -50,7 +50,7 @@ std::string leadingInteger(const std::string& text) {
   return std::to_string(std::strtol(text.c_str(), nullptr, 10));
 }
 
-std::string orNull(const std::optional<int32_t>& value) {
+std::string orNull(const std::optional<int64_t>& value) {
   return value ? std::to_string(*value) : "null";
 }
 
@@ -65,10 +65,12 @@ const char* boolean(bool value) {
 }  // namespace
 
 std::string refreshJson(const std::string& model, const BIDBatteryInfo& info) {
-  std::optional<int32_t> toEmpty, toFull;
+  std::optional<int64_t> toEmpty, toFull;
+  // The screen's hours reach 2^31-1 on absurd readings: the minutes are counted in 64 bits, and
+  // an estimate below zero (a negative charge in the file) is no estimate.
   if (const auto estimate = remainingHoursMinutes(info)) {
-    const int32_t minutes = estimate->hours * 60 + estimate->minutes;
-    (info.instanceCurrent < 0 ? toEmpty : toFull) = minutes;
+    const int64_t minutes = int64_t{estimate->hours} * 60 + estimate->minutes;
+    if (minutes >= 0) (info.instanceCurrent < 0 ? toEmpty : toFull) = minutes;
   }
   std::string json = "{\"model\":" + quotedJson(model);
   json += ",\"level\":" + twoDecimals(info.currentLevel);

@@ -70,6 +70,18 @@ void SysfsSource::noteBatteriesComingAndGoing(const std::vector<PowerSupply>& su
   hadBattery_ = hasBattery;
 }
 
+void SysfsSource::noteUnknownLevel(const std::vector<std::string>& batteries) {
+  const bool unknown = !batteries.empty();
+  if (unknown && !saidUnknownLevel_) {
+    std::string names;
+    for (const std::string& name : batteries) names += (names.empty() ? "" : ", ") + name;
+    notices_.push_back(names +
+                       " gives no charge level (no capacity, and no charge or energy beside a "
+                       "full or design value); no status is delivered until it does");
+  }
+  saidUnknownLevel_ = unknown;
+}
+
 std::optional<brimwell::Plist> SysfsSource::tick(double realSeconds) {
   elapsed_ += realSeconds;
   sincePoll_ += realSeconds;
@@ -79,8 +91,10 @@ std::optional<brimwell::Plist> SysfsSource::tick(double realSeconds) {
   std::vector<PowerSupply> supplies = readPowerSupplies(folder_);
   // On a steady battery every file reads as before: nothing to work out.
   if (lastSupplies_ && supplies == *lastSupplies_) return std::nullopt;
-  std::optional<brimwell::Plist> status = statusFromPowerSupplies(supplies);
-  noteBatteriesComingAndGoing(supplies, status.has_value());
+  std::vector<std::string> unknownLevel;
+  std::optional<brimwell::Plist> status = statusFromPowerSupplies(supplies, &unknownLevel);
+  noteBatteriesComingAndGoing(supplies, !systemBatteries(supplies).empty());
+  noteUnknownLevel(unknownLevel);
   lastSupplies_ = std::move(supplies);
   if (!status || status == lastDelivered_) return std::nullopt;
   lastDelivered_ = status->copy();

@@ -37,6 +37,8 @@ class SysfsSource : public BatterySource {
  private:
   bool kernelAnnouncedChange();
   void noteBatteriesComingAndGoing(const std::vector<PowerSupply>& supplies, bool hasBattery);
+  // Said once until the batteries give a level again.
+  void noteUnknownLevel(const std::vector<std::string>& batteries);
 
   std::string folder_;
   double pollSeconds_;
@@ -45,6 +47,7 @@ class SysfsSource : public BatterySource {
   double elapsed_ = 0;
   double sincePoll_;
   std::optional<bool> hadBattery_;
+  bool saidUnknownLevel_ = false;
   std::optional<std::vector<PowerSupply>> lastSupplies_;
   std::optional<brimwell::Plist> lastDelivered_;
   std::vector<std::string> notices_;

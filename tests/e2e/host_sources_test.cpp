@@ -203,12 +203,19 @@ using testing_support::writeSupply;
 struct SysfsCase {
   const char* name;
   std::vector<std::pair<std::string, testing_support::SupplyAttributes>> supplies;
-  std::vector<std::string> viewerLines;  // expected lines of BrimwellViewer --once
+  std::vector<std::string> viewerLines;     // expected lines of BrimwellViewer --once
+  std::vector<std::string> jsonParts = {};  // and parts of its --json
 };
 
 TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
   auto noCycles = testing_support::chargeBasedBattery();
   noCycles.erase("cycle_count");
+  const auto energyAt = [](const testing_support::SupplyAttributes& changes) {
+    auto battery = testing_support::energyOnlyBattery();
+    battery.erase("power_now");
+    for (const auto& [name, value] : changes) battery[name] = value;
+    return battery;
+  };
   const std::vector<SysfsCase> cases = {
       {"charge-based on battery",
        {{"AC", testing_support::mainsAdapter(false)},
@@ -221,9 +228,29 @@ TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
        {{"ADP1", testing_support::mainsAdapter(true)},
         {"BAT1", testing_support::energyOnlyBattery()}},
        {"currentBatteryLevel \"67.50%\" color=0,0.75,0,1",
-        "currentLabel \"1357 mA\" color=0,0.75,0,1", "designCap \"5000 mAh\"", "cycleLabel \"0\"",
-        "outputLabel \"1357 mA\"", "fullyChargedLabel \"No\"", "serialNumberLabel \"(null)\""}},
+        "currentLabel \"1500 mA\" color=0,0.75,0,1", "designCap \"5000 mAh\"", "cycleLabel \"0\"",
+        "outputLabel \"1500 mA\"", "fullyChargedLabel \"No\"", "serialNumberLabel \"(null)\""}},
       {"no cycle count", {{"BAT0", noCycles}}, {"cycleLabel \"0\""}},
+      {"30 Wh at 10 W last three hours, whatever the present voltage",
+       {{"BAT0", energyAt({{"status", "Discharging"},
+                           {"energy_now", "30000000"},
+                           {"power_now", "10000000"},
+                           {"voltage_now", "12913000"}})}},
+       {"remainingTimeLabel \"3 h 0 m\""},
+       {"\"time_to_empty_min\":180"}},
+      {"only a percentage: the level reads right",
+       {{"BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"capacity", "45"}}}},
+       {"currentBatteryLevel \"45.00%\" color=0,0.75,0,1", "maxCap \"100 mAh\""}},
+      {"2 TWh at 1 mA: the figures saturate, no time is negative",
+       {{"BAT0", energyAt({{"status", "Discharging"},
+                           {"energy_now", "2000000000000000000"},
+                           {"current_now", "1000"},
+                           {"temp", "9223372036854775807"}})}},
+       {"currentBatteryLevel \"100.00%\" color=0,0.75,0,1",
+        "currentLabel \"-1 mA\" color=0.8,0,0,1",
+        "batteryTempLabel \"21474836.00\u2103\" color=1,0.5,0,1",
+        "remainingTimeLabel \"2147483647 h 0 m\""},
+       {"\"time_to_empty_min\":128849018820"}},
   };
   for (const auto& c : cases) {
     DeviceRoot root;
@@ -240,6 +267,12 @@ TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
     for (const std::string& line : c.viewerLines) {
       EXPECT_NE(viewer.out.find(line + "\n"), std::string::npos) << c.name << ": " << line << "\n"
                                                                  << viewer.out;
+    }
+    if (c.jsonParts.empty()) continue;
+    const auto json = runProcess(BRIMWELL_VIEWER, {"--json"}, {{"SIM_DEVICE_ROOT", root.path()}});
+    for (const std::string& part : c.jsonParts) {
+      EXPECT_NE(json.out.find(part), std::string::npos) << c.name << ": " << part << "\n"
+                                                        << json.out;
     }
   }
   // Without the key, the file has no CycleCount at all.
@@ -287,7 +320,7 @@ TEST(SysfsSourceThroughTheHost, WhatDriversReallyGive) {
        {{"AppleRawCurrentCapacity", "6102"},
         {"AppleRawMaxCapacity", "8080"},
         {"DesignCapacity", "9400"},
-        {"InstantAmperage", "147"},
+        {"InstantAmperage", "290"},
         {"Voltage", "12600"},
         {"Temperature", "3010"},
         {"CycleCount", "87"},
@@ -332,6 +365,61 @@ TEST(SysfsSourceThroughTheHost, WhatDriversReallyGive) {
       {"a capacity that is not a number reads as 0",
        {{"BAT0", with(without(chargeBasedBattery(), {"charge_now"}), {{"capacity", "n/a"}})}},
        {{"AppleRawCurrentCapacity", "0"}}},
+      {"the level only as capacity, no full charge: the design's",
+       {{"BAT0", with(without(chargeBasedBattery(), {"charge_full"}), {{"capacity", "62"}})}},
+       {{"AppleRawCurrentCapacity", "2728"},
+        {"AppleRawMaxCapacity", "4400"},
+        {"DesignCapacity", "4400"}}},
+      {"full charge unreadable: the charge of the design",
+       {{"BAT0", chargeBasedBattery()}},
+       {{"AppleRawCurrentCapacity", "3402"}, {"AppleRawMaxCapacity", "4400"}},
+       {"charge_full"}},
+      {"nothing but a percentage: a scale of 100",
+       {{"BAT0", {{"type", "Battery"}, {"status", "Charging"}, {"capacity", "45"}}}},
+       {{"AppleRawCurrentCapacity", "45"},
+        {"AppleRawMaxCapacity", "100"},
+        {"DesignCapacity", std::nullopt}}},
+      {"a percentage-only pack beside a full one: both on the scale",
+       {{"BAT0", chargeBasedBattery()},
+        {"BAT1", {{"type", "Battery"}, {"status", "Discharging"}, {"capacity", "40"}}}},
+       {{"AppleRawCurrentCapacity", "123"},
+        {"AppleRawMaxCapacity", "200"},
+        {"DesignCapacity", std::nullopt}}},
+      {"charges that are not whole mAh round to the nearest",
+       {{"BAT0",
+         with(chargeBasedBattery(), {{"charge_now", "3402600"}, {"charge_full", "4080400"}})}},
+       {{"AppleRawCurrentCapacity", "3403"}, {"AppleRawMaxCapacity", "4080"}}},
+      {"a pack without a design charge or sensor beside one with them",
+       {{"BAT0", without(chargeBasedBattery(), {"charge_full_design", "temp"})},
+        {"BAT1", with(chargeBasedBattery(), {{"temp", "455"}})}},
+       {{"DesignCapacity", std::nullopt},
+        {"Temperature", "4550"},
+        {"AppleRawMaxCapacity", "8160"}}},
+      {"numbers at the edges saturate, their sign kept",
+       {{"BAT0", with(chargeBasedBattery(),
+                      {{"current_now", "-9223372036854775808"}, {"temp", "-9223372036854775808"}})},
+        {"BAT1", with(energyOnlyBattery(), {{"status", "Discharging"},
+                                            {"energy_now", "9223372036854775807"},
+                                            {"voltage_min_design", "1"},
+                                            {"power_now", "0"}})}},
+       {{"AppleRawCurrentCapacity", "2147483647"},
+        {"InstantAmperage", "-2147483648"},
+        {"Temperature", "-2147483648"}}},
+      {"a charger that is off is not overridden by an idle pack",
+       {{"AC", testing_support::mainsAdapter(false)},
+        {"BAT0", chargeBasedBattery()},
+        {"BAT1", with(energyOnlyBattery(), {{"status", "Not charging"}})}},
+       {{"ExternalConnected", "0"}, {"ExternalChargeCapable", "0"}, {"InstantAmperage", "-2710"}}},
+      {"no supply shown: a pack of unknown status beside a draining one drains too",
+       {{"BAT0", with(chargeBasedBattery(), {{"current_now", "1000000"}})},
+        {"BAT1", with(chargeBasedBattery(), {{"status", "Unknown"}, {"current_now", "500000"}})}},
+       {{"InstantAmperage", "-1500"}, {"ExternalConnected", "0"}}},
+      {"held at exactly 2 below the limit (78 of 80)",
+       {{"AC", testing_support::mainsAdapter(true)}, {"BAT0", with(atLimit, {{"capacity", "78"}})}},
+       {{"FullyCharged", "1"}, {"ExternalChargeCapable", "1"}}},
+      {"no limit shown: not charging at exactly 90 %",
+       {{"BAT0", without(with(atLimit, {{"capacity", "90"}}), {"charge_control_end_threshold"})}},
+       {{"FullyCharged", "1"}}},
       {"a serial with bytes that are not text",
        {{"BAT0", with(chargeBasedBattery(), {{"serial_number",
                                               "AB\xff\x01"
@@ -377,6 +465,26 @@ TEST(SysfsSourceThroughTheHost, ABatteryHeldAtItsLimitGivesTheCompletionAlert) {
       << host.out;
 }
 
+// A level alert and the completion test read the level the driver gives, whatever it leaves out.
+TEST(SysfsSourceThroughTheHost, ABatteryGivingOnlyAPercentageAlertsAtItsLevel) {
+  for (const char* level : {"45", "80"}) {
+    DeviceRoot root;
+    root.runScenario("settings chargeMode=0 alertLevel=80 isPopAlert=true\n");
+    writeSupply(root, "sys", "AC", testing_support::mainsAdapter(true));
+    writeSupply(root, "sys", "BAT0",
+                {{"type", "Battery"}, {"status", "Charging"}, {"capacity", level}});
+    const auto host = runProcess(
+        SPRINGBOARD_SIM,
+        {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "1"},
+        {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+    ASSERT_EQ(host.exitCode, 0) << host.err;
+    EXPECT_EQ(host.out.find("Charging is complete"), std::string::npos) << level << host.out;
+    EXPECT_EQ(host.out.find("Charging has reached 80%") != std::string::npos,
+              std::string(level) == "80")
+        << level << host.out;
+  }
+}
+
 TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
   for (const char* layout : {"empty", "AC only"}) {
     DeviceRoot root;
@@ -393,6 +501,19 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
         << layout;
     EXPECT_FALSE(root.hasStatusFile()) << layout;
   }
+  // A battery whose level cannot be known at all is not delivered, and that is said once.
+  DeviceRoot root;
+  writeSupply(root, "sys", "BAT0",
+              {{"type", "Battery"}, {"status", "Discharging"}, {"charge_now", "3402000"}});
+  const auto host = runProcess(
+      SPRINGBOARD_SIM,
+      {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "90"},
+      {{"SIM_DEVICE_ROOT", root.path()}});
+  EXPECT_EQ(host.exitCode, 0);
+  EXPECT_EQ(host.err,
+            "springboard-sim: BAT0 gives no charge level (no capacity, and no charge or energy "
+            "beside a full or design value); no status is delivered until it does\n");
+  EXPECT_FALSE(root.hasStatusFile());
 }
 
 // On a terminal the host shows the source's notices in its status bar.

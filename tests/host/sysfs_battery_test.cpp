@@ -57,7 +57,7 @@ TEST(SysfsBattery, EnergyOnlyBatteryThroughTheDesignVoltage) {
   EXPECT_EQ(intOf(d, "AppleRawCurrentCapacity"), 2700);  // 30.78 Wh / 11.4 V
   EXPECT_EQ(intOf(d, "AppleRawMaxCapacity"), 4000);
   EXPECT_EQ(intOf(d, "DesignCapacity"), 5000);
-  EXPECT_EQ(intOf(d, "InstantAmperage"), 1357);  // 17.1 W / 12.6 V
+  EXPECT_EQ(intOf(d, "InstantAmperage"), 1500);  // 17.1 W / 11.4 V, the capacities' voltage
   EXPECT_EQ(intOf(d, "Voltage"), 12600);
   EXPECT_EQ(intOf(d, "CycleCount"), std::nullopt) << "not given, so left out";
   EXPECT_EQ(intOf(d, "Temperature"), std::nullopt);
@@ -67,33 +67,50 @@ TEST(SysfsBattery, EnergyOnlyBatteryThroughTheDesignVoltage) {
   EXPECT_EQ(boolOf(d, "ExternalChargeCapable"), true);
 }
 
-TEST(SysfsBattery, StatusAndSuppliesDecideTheFlags) {
+TEST(SysfsBattery, StatusAndSuppliesDecideTheFlagsAndTheSign) {
+  // The USB-C port: its `online` (2 is a programmable supply), or none; a peripheral's dock
+  // (scope Device) never stands for the laptop's charger.
+  const char* const kNone = nullptr;
   const struct {
     const char* status;  // nullptr: the driver gives none
-    std::optional<bool> adapterOnline;
+    const char* online;
+    bool peripheral;
+    const char* currentNow;  // µA, in the driver's own sign
     std::optional<bool> charging, full, connected, capable;
     int32_t current;
   } cases[] = {
-      {"Charging", std::nullopt, true, false, true, true, 1210},
-      {"Full", std::nullopt, false, true, true, true, 1210},
-      {"Not charging", true, false, false, true, false, 1210},
-      {"Discharging", false, false, false, false, false, -1210},
-      {"Unknown", true, false, false, true, true, 1210},
-      {"Unknown", false, false, false, false, false, 1210},
-      {nullptr, true, std::nullopt, std::nullopt, true, true, 1210},
-      {nullptr, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 1210},
+      {"Charging", kNone, false, "-1210000", true, false, true, true, 1210},
+      {"Full", kNone, false, "-1210000", false, true, true, true, -1210},
+      {"Full", "1", false, "1210000", false, true, true, true, 0},
+      {"Not charging", "1", false, "-1210000", false, false, true, false, -1210},
+      {"Not charging", "1", false, "50000", false, false, true, false, 0},
+      {"Not charging", "0", false, "50000", false, false, false, false, -50},
+      {"Discharging", "0", false, "-1210000", false, false, false, false, -1210},
+      {"Discharging", "2", false, "1210000", false, false, true, true, -1210},
+      {"Unknown", "1", false, "-1210000", false, false, true, true, 1210},
+      {"Unknown", "0", false, "1210000", false, false, false, false, -1210},
+      {"Discharging", "1", true, "1210000", false, false, false, false, -1210},
+      {"Charging", "0", true, "1210000", true, false, true, true, 1210},
+      {kNone, "1", false, "-1210000", std::nullopt, std::nullopt, true, true, 1210},
+      {kNone, kNone, false, "-1210000", std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+       1210},
   };
   for (const auto& c : cases) {
     TempDir dir;
     SupplyAttributes battery = chargeBasedBattery();
     battery.erase("status");
     if (c.status) battery["status"] = c.status;
-    battery["current_now"] = "-1210000";  // this driver signs it the other way
+    battery["current_now"] = c.currentNow;
     writeSupply(dir, "ps", "BAT0", battery);
-    if (c.adapterOnline)
-      writeSupply(dir, "ps", "USB-C", {{"type", "USB"}, {"online", *c.adapterOnline ? "1" : "0"}});
+    if (c.online) {
+      SupplyAttributes port = {{"type", "USB"}, {"online", c.online}};
+      if (c.peripheral) port["scope"] = "Device";
+      writeSupply(dir, "ps", "USB-C", port);
+    }
     const brimwell::Plist d = statusOf(dir);
-    const std::string name = c.status ? c.status : "(no status)";
+    const std::string name = std::string(c.status ? c.status : "(no status)") + ", online " +
+                             (c.online ? c.online : "-") + (c.peripheral ? " (a dock)" : "") +
+                             ", current_now " + c.currentNow;
     EXPECT_EQ(boolOf(d, "IsCharging"), c.charging) << name;
     EXPECT_EQ(boolOf(d, "FullyCharged"), c.full) << name;
     EXPECT_EQ(boolOf(d, "ExternalConnected"), c.connected) << name;

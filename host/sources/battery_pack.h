@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/sources/power_supply_folder.h"
+
+namespace host {
+
+// Whether the machine runs on external power (see externalPowerOf).
+enum class ExternalPower { unknown, online, offline };
+
+// One battery pack in the host's units: mAh, mA signed (+ into the battery, - out of it), mV,
+// hundredths of a degree. Every number lies within the 32 bits the status is read with.
+struct BatteryPack {
+  std::string name;
+  std::optional<std::string> status;
+  // Percent, 0-100: the driver's `capacity`, else the charge of the full (or design) charge.
+  std::optional<double> level;
+  // now/full is the level. Where the driver gives no full charge, full is the design charge, or
+  // as the last resort 100 (then now is the level itself: percentScale).
+  std::optional<int64_t> now, full, design;
+  bool percentScale = false;
+  std::optional<int64_t> current, voltage, temperature, cycles, threshold;
+  std::optional<std::string> manufacturer, serial;
+
+  bool hasStatus(const char* value) const { return status == value; }
+};
+
+// The pack's values from its attributes; the current's direction needs to know whether the
+// machine is on external power, since drivers disagree on the sign of current_now.
+BatteryPack readBatteryPack(const PowerSupply& battery, ExternalPower power);
+
+// Held at the kernel's charge limit on external power, a battery reports "Not charging": it is
+// full at its limit or up to 2 points below it, or without a limit at 90 % (as upower says).
+bool heldFull(const BatteryPack& pack);
+bool reportsFull(const BatteryPack& pack);
+
+}  // namespace host

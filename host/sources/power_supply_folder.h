@@ -1,0 +1,25 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// One power supply as the kernel shows it under /sys/class/power_supply/NAME: attribute file
+// name to its first line. An attribute that could not be read is simply not there.
+struct PowerSupply {
+  std::string name;
+  std::map<std::string, std::string> attributes;
+  std::optional<std::string> get(const std::string& attribute) const;
+  bool is(const std::string& attribute, const char* value) const { return get(attribute) == value; }
+  bool operator==(const PowerSupply& other) const {
+    return name == other.name && attributes == other.attributes;
+  }
+};
+
+// Every supply in the folder, in name order, with what is read of a supply of its kind.
+std::vector<PowerSupply> readPowerSupplies(const std::string& folder);
+
+}  // namespace host
