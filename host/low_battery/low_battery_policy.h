@@ -1,0 +1,77 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// When to warn that the battery runs low, and when to take the last action: a pure function of
+// the settings, the readings and the host's clock, so that a descent replays in a table.
+namespace host::low_battery {
+
+enum class Action { none, suspend, hibernate, hybridSleep, poweroff, command };
+enum class Stage { low, critical, action };
+
+struct Settings {
+  // Percentages at or below which each stage acts; 0 turns that stage off.
+  int lowLevel = 20;
+  int criticalLevel = 5;
+  int actionLevel = 2;
+  Action action = Action::none;
+  std::string command;       // run through /bin/sh -c for Action::command
+  double actionDelay = 60;   // seconds between announcing the action and taking it
+  double repeatMinutes = 0;  // at or below the critical level, warn again this often; 0: never
+};
+
+// One reading of the battery as the policy needs it.
+struct Reading {
+  double time = 0;              // the host's clock, seconds
+  std::optional<double> level;  // percent, all packs together
+  bool externalPower = false;
+  std::optional<double> minutesToEmpty;
+};
+
+// What the host is to do, in order.
+struct Event {
+  enum Kind {
+    warn,      // stage low or critical: a warning with the level and the time left
+    announce,  // the action will be taken at `at` unless cancelled
+    act,       // take the action now
+    cancel,    // the announced action will not be taken
+    withdraw,  // external power came: take the warnings down
+  };
+  explicit Event(Kind k, Stage s = Stage::low) : kind(k), stage(s) {}
+  Kind kind;
+  Stage stage;
+  double level = 0;
+  std::optional<double> minutesToEmpty;
+  double at = 0;
+};
+
+// What the policy remembers between readings.
+struct State {
+  bool lowArmed = true, criticalArmed = true, actionArmed = true;
+  std::optional<double> actionAt;  // an announced action's time
+  std::optional<double> nextRepeat;
+  bool warned = false;  // a warning is up, to be withdrawn when power comes
+};
+
+// The events for a new reading.
+std::vector<Event> onReading(const Settings& settings, State& state, const Reading& reading);
+// The events when the host's clock reaches `time` with no new reading (an announced action is
+// due, or a critical warning to repeat), given the last reading.
+std::vector<Event> onTime(const Settings& settings, State& state, const Reading& last, double time);
+// The user cancelled the announced action.
+std::vector<Event> onCancel(State& state);
+// The machine slept: whatever was counted before it is stale; the next reading decides afresh.
+std::vector<Event> onResume(State& state);
+// When onTime has something to do; none while nothing is pending.
+std::optional<double> nextDeadline(const State& state);
+
+// Levels that a hand-edited file gives out of order are used sorted (low above critical above
+// action, among those that are on); none when they were in order, else a line saying so.
+std::optional<std::string> putInOrder(Settings& settings);
+
+const char* actionName(Action action);
+std::optional<Action> actionNamed(const std::string& name);
+
+}  // namespace host::low_battery

@@ -1,0 +1,164 @@
+#include "host/low_battery/low_battery_policy.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace host::low_battery {
+namespace {
+
+// One step of a scenario: a reading (level, or "ac" for the charger in), the clock reaching a
+// time, the user's cancel, or a resume.
+struct Step {
+  enum { read, clock, cancel, resume } kind;
+  double time = 0;
+  double level = 0;
+  bool power = false;
+};
+Step at(double time, double level) {
+  return {Step::read, time, level};
+}
+Step charger(double time) {
+  return {Step::read, time, 50, true};
+}
+Step clockAt(double time) {
+  return {Step::clock, time};
+}
+
+std::string describe(const Event& e) {
+  const char* stages[] = {"low", "critical", "action"};
+  char text[64];
+  switch (e.kind) {
+    case Event::warn:
+      std::snprintf(text, sizeof text, "warn %s %g", stages[static_cast<int>(e.stage)], e.level);
+      return text;
+    case Event::announce:
+      std::snprintf(text, sizeof text, "announce at %g", e.at);
+      return text;
+    case Event::act:
+      return "act";
+    case Event::cancel:
+      return "cancel";
+    case Event::withdraw:
+      return "withdraw";
+  }
+  return "?";
+}
+
+Settings suspending() {
+  Settings s;
+  s.action = Action::suspend;
+  return s;
+}
+
+TEST(LowBatteryPolicy, LevelSequences) {
+  Settings repeating = suspending();
+  repeating.repeatMinutes = 10;
+  Settings noLow = suspending();
+  noLow.lowLevel = 0;
+  const struct {
+    const char* name;
+    Settings settings;
+    std::vector<Step> steps;
+    std::vector<std::string> events;
+  } cases[] = {
+      {"a descent",
+       suspending(),
+       {at(0, 25), at(10, 20), at(20, 15), at(30, 5), at(40, 3), at(50, 2), clockAt(110)},
+       {"warn low 20", "warn critical 5", "announce at 110", "act"}},
+      {"a level that wavers warns once",
+       suspending(),
+       {at(0, 20), at(10, 21), at(20, 20), at(30, 21), at(40, 19)},
+       {"warn low 20"}},
+      {"two points above re-arms",
+       suspending(),
+       {at(0, 20), at(10, 22), at(20, 20)},
+       {"warn low 20", "warn low 20"}},
+      {"a fall past several levels gives the most severe only",
+       suspending(),
+       {at(0, 30), at(10, 4), at(20, 1)},
+       {"warn critical 4", "announce at 80"}},
+      {"the charger in during the delay",
+       suspending(),
+       {at(0, 2), charger(30), clockAt(60), at(70, 2)},
+       {"announce at 60", "cancel", "withdraw", "announce at 130"}},
+      {"the level back above the action's at the last check",
+       suspending(),
+       {at(0, 2), at(30, 3), clockAt(60)},
+       {"announce at 60", "cancel"}},
+      {"the user cancels: not again in this discharge",
+       suspending(),
+       {at(0, 2), {Step::cancel, 10}, clockAt(60), at(70, 1)},
+       {"announce at 60", "cancel"}},
+      {"a resume during the delay: announced afresh on a fresh reading",
+       suspending(),
+       {at(0, 2), {Step::resume, 3600}, clockAt(3600), at(3601, 2)},
+       {"announce at 60", "cancel", "announce at 3661"}},
+      {"an action taken is not taken again after the resume",
+       suspending(),
+       {at(0, 2), clockAt(60), {Step::resume, 4000}, at(4001, 2)},
+       {"announce at 60", "act"}},
+      {"without an action the critical warning is the last",
+       Settings(),
+       {at(0, 5), at(10, 2), at(20, 1)},
+       {"warn critical 5"}},
+      {"the critical warning repeats until the level rises",
+       repeating,
+       {at(0, 5), clockAt(600), clockAt(1200), at(1300, 7), clockAt(1800)},
+       {"warn critical 5", "warn critical 5", "warn critical 5"}},
+      {"a stage at 0 is off", noLow, {at(0, 20), at(10, 5)}, {"warn critical 5"}},
+      {"no level, no warning", suspending(), {{Step::read, 0, -1}}, {}},
+  };
+  for (const auto& c : cases) {
+    State state;
+    Reading last;
+    std::vector<std::string> got;
+    for (const Step& step : c.steps) {
+      std::vector<Event> events;
+      switch (step.kind) {
+        case Step::read:
+          last.time = step.time;
+          last.level = step.level < 0 ? std::nullopt : std::optional(step.level);
+          last.externalPower = step.power;
+          events = onReading(c.settings, state, last);
+          break;
+        case Step::clock:
+          events = onTime(c.settings, state, last, step.time);
+          break;
+        case Step::cancel:
+          events = onCancel(state);
+          break;
+        case Step::resume:
+          events = onResume(state);
+          break;
+      }
+      for (const Event& e : events) got.push_back(describe(e));
+    }
+    EXPECT_EQ(got, c.events) << c.name;
+  }
+}
+
+TEST(LowBatteryPolicy, LevelsOutOfOrderAreUsedSorted) {
+  const struct {
+    int low, critical, action;
+    int usedLow, usedCritical, usedAction;
+    bool said;
+  } cases[] = {
+      {20, 5, 2, 20, 5, 2, false},  {5, 20, 2, 20, 5, 2, true},    {2, 5, 20, 20, 5, 2, true},
+      {0, 20, 30, 0, 30, 20, true}, {20, 20, 2, 20, 20, 2, false},
+  };
+  for (const auto& c : cases) {
+    Settings s;
+    s.lowLevel = c.low;
+    s.criticalLevel = c.critical;
+    s.actionLevel = c.action;
+    const auto said = putInOrder(s);
+    EXPECT_EQ(said.has_value(), c.said) << c.low << "/" << c.critical << "/" << c.action;
+    EXPECT_EQ(s.lowLevel, c.usedLow);
+    EXPECT_EQ(s.criticalLevel, c.usedCritical);
+    EXPECT_EQ(s.actionLevel, c.usedAction);
+  }
+}
+
+}  // namespace
+}  // namespace host::low_battery
