@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libnotify-dev libcanberra-dev dbus dbus-bin dbus-daemon
+  libsystemd-dev python3-dbusmock
   valgrind strace time linux-perf python3
   dpkg-dev lintian systemd man-db groff-base
 )

@@ -1,0 +1,131 @@
+#include "host/low_battery/low_battery_texts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace host::low_battery {
+namespace {
+
+// One language's texts; %d and %s are filled in as printf does.
+struct Texts {
+  const char* low;
+  const char* critical;
+  const char* action;     // summary of an announced action
+  const char* left;       // "%d%% left"
+  const char* timeLeft;   // ", about %d h %d m"
+  const char* plugIn;     // advice after the level
+  const char* inSeconds;  // "%s in %d s unless the charger is plugged in."
+  const char* cancel;
+  const char* actions[6];  // what each action does, in the order of Action
+};
+
+const Texts kEnglish = {
+    "Battery low",
+    "Battery critically low",
+    "Battery almost empty",
+    "%d%% left",
+    ", about %d h %d m",
+    ". Plug in the charger.",
+    "%s in %d s unless the charger is plugged in.",
+    "Cancel",
+    {"Nothing", "Suspending", "Hibernating", "Hybrid sleep", "Powering off",
+     "Running your command"},
+};
+const Texts kSimplified = {
+    "电池电量低",
+    "电池电量严重不足",
+    "电池电量即将耗尽",
+    "剩余 %d%%",
+    "，约 %d 小时 %d 分钟",
+    "。请接上充电器。",
+    "%s将在 %d 秒后开始，除非接上充电器。",
+    "取消",
+    {"无", "睡眠", "休眠", "混合睡眠", "关机", "运行你的命令"},
+};
+const Texts kTraditional = {
+    "電池電量低",
+    "電池電量嚴重不足",
+    "電池電量即將耗盡",
+    "剩餘 %d%%",
+    "，約 %d 小時 %d 分鐘",
+    "。請接上充電器。",
+    "%s將在 %d 秒後開始，除非接上充電器。",
+    "取消",
+    {"無", "睡眠", "休眠", "混合睡眠", "關機", "執行你的指令"},
+};
+
+const Texts& textsFor(const std::string& language) {
+  if (language == "zh-Hans") return kSimplified;
+  if (language == "zh-Hant") return kTraditional;
+  return kEnglish;
+}
+
+// The level as a whole percent, never above what was read.
+int wholePercent(double level) {
+  return static_cast<int>(std::floor(std::max(0.0, level)));
+}
+
+std::string formatted(const char* format, int a, int b = 0) {
+  char text[256];
+  std::snprintf(text, sizeof text, format, a, b);
+  return text;
+}
+
+// ", about 1 h 5 m" in the format given; empty when the time is not known.
+std::string timeLeft(const char* format, const Event& e) {
+  if (!e.minutesToEmpty) return std::string();
+  const int minutes = static_cast<int>(std::lround(std::clamp(*e.minutesToEmpty, 0.0, 1e6)));
+  return formatted(format, minutes / 60, minutes % 60);
+}
+
+std::string levelAndTime(const Texts& t, const Event& e) {
+  return formatted(t.left, wholePercent(e.level)) + timeLeft(t.timeLeft, e);
+}
+
+}  // namespace
+
+Message messageFor(const Event& e, const Settings& s, const std::string& language) {
+  const Texts& t = textsFor(language);
+  Message m;
+  m.cancel = t.cancel;
+  if (e.kind == Event::announce) {
+    char text[256];
+    std::snprintf(text, sizeof text, t.inSeconds, t.actions[static_cast<int>(s.action)],
+                  static_cast<int>(std::lround(s.actionDelay)));
+    m.summary = t.action;
+    m.body =
+        levelAndTime(t, e) + (language == "zh-Hans" || language == "zh-Hant" ? "。" : ". ") + text;
+    return m;
+  }
+  m.summary = e.stage == Stage::low ? t.low : t.critical;
+  m.body = levelAndTime(t, e) + t.plugIn;
+  return m;
+}
+
+std::string lineFor(const Event& e, const Settings& s, double now) {
+  const std::string level = std::to_string(wholePercent(e.level)) + "%";
+  const std::string left = timeLeft(", about %d h %d m left", e);
+  const std::string action = actionName(s.action);
+  switch (e.kind) {
+    case Event::warn:
+      return std::string("low-battery ") + (e.stage == Stage::low ? "low " : "critical ") + level +
+             left;
+    case Event::announce:
+      return "low-battery action " + action + " in " +
+             std::to_string(static_cast<long>(std::lround(e.at - now))) + " s, at " + level + left;
+    case Event::act:
+      return "low-battery action " + action;
+    case Event::cancel:
+      return "low-battery action cancelled";
+    case Event::withdraw:
+      return "low-battery over: external power";
+  }
+  return std::string();
+}
+
+std::string failureLine(Action action, const std::string& why) {
+  return std::string("low-battery action ") + actionName(action) + " failed: " + why;
+}
+
+}  // namespace host::low_battery
