@@ -1,0 +1,97 @@
+#include "host/estimate/charge_estimate.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace host::estimate {
+
+const char* stateWord(ChargeState state) {
+  switch (state) {
+    case ChargeState::charging:
+      return "charging";
+    case ChargeState::discharging:
+      return "discharging";
+    case ChargeState::full:
+      return "full";
+    case ChargeState::notCharging:
+      return "not-charging";
+    case ChargeState::unknown:
+      break;
+  }
+  return "unknown";
+}
+
+void SteadyRate::restart(const Reading& r) {
+  since_ = r.time;
+  average_.reset();
+  energies_.clear();
+}
+
+void SteadyRate::add(const Reading& r, bool resumed) {
+  if (!last_ || resumed || r.state != last_->state || r.externalPower != last_->externalPower ||
+      r.time < last_->time) {
+    restart(r);
+  }
+  const double dt = last_ ? r.time - last_->time : 0;
+  last_ = r;
+  if (r.energyWh) {
+    energies_.emplace_back(r.time, *r.energyWh);
+    // Keep what a slope needs: the newest reading at least the span before now, and after it.
+    while (energies_.size() > 2 && r.time - energies_[1].first >= kSlopeSpan) energies_.pop_front();
+  }
+  if (!r.powerW) {
+    average_.reset();
+    return;
+  }
+  if (r.time - since_ < kDistrusted) return;
+  if (!average_) {
+    average_ = *r.powerW;
+  } else {
+    *average_ += (1 - std::exp(-dt / kTimeConstant)) * (*r.powerW - *average_);
+  }
+}
+
+std::optional<double> SteadyRate::watts() const {
+  std::optional<double> rate = average_;
+  if (!rate && last_ && !last_->powerW && energies_.size() >= 2) {
+    const auto& [t0, e0] = energies_.front();
+    const auto& [t1, e1] = energies_.back();
+    if (t1 - t0 >= kSlopeSpan) rate = (e1 - e0) / (t1 - t0) * 3600;
+  }
+  if (!rate || !std::isfinite(*rate)) return std::nullopt;
+  const double magnitude = std::fabs(*rate);
+  if (magnitude < kLowest || magnitude > kHighest) return std::nullopt;
+  return rate;
+}
+
+Times timesFor(const Reading& r, std::optional<double> watts) {
+  Times t;
+  if (r.state == ChargeState::full && r.externalPower) {
+    t.toFullMinutes = 0;
+    return t;
+  }
+  if (!watts || !r.energyWh) return t;
+  if (*watts < 0 && r.state == ChargeState::discharging) {
+    const double minutes = std::max(0.0, *r.energyWh) / -*watts * 60;
+    if (minutes <= kLongestToEmptyMinutes) t.toEmptyMinutes = minutes;
+  } else if (*watts > 0 && r.state == ChargeState::charging && r.fullWh) {
+    const double target = *r.fullWh * r.limitPercent.value_or(100) / 100;
+    const double minutes = std::max(0.0, target - *r.energyWh) / *watts * 60;
+    if (minutes <= kLongestToFullMinutes) t.toFullMinutes = minutes;
+  }
+  return t;
+}
+
+double secondsUntilNextLook(const Reading& r, std::optional<double> watts) {
+  // Full or held: nothing moves until the charger goes, which the kernel announces.
+  if (r.state == ChargeState::full || r.state == ChargeState::notCharging) return kLatestLook;
+  if (!watts || !r.energyWh || !r.fullWh || *r.fullWh <= 0) return kSoonestLook;
+  const double level = *r.energyWh / *r.fullWh * 100;
+  // The part of a percent still to go before the level crosses the next whole percent.
+  double toGo = *watts < 0 ? level - std::floor(level) : std::ceil(level) - level;
+  if (toGo <= 1e-9) toGo = 1;
+  const double secondsPerPercent = *r.fullWh / 100 / std::fabs(*watts) * 3600;
+  return std::clamp(toGo * secondsPerPercent, kSoonestLook, kLatestLook);
+}
+
+}  // namespace host::estimate

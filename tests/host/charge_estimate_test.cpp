@@ -1,0 +1,136 @@
+#include "host/estimate/charge_estimate.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace host::estimate {
+namespace {
+
+Reading draining(double time, double watts, double energy = 30) {
+  Reading r;
+  r.time = time;
+  r.state = ChargeState::discharging;
+  r.powerW = watts;
+  r.energyWh = energy;
+  r.fullWh = 50;
+  return r;
+}
+
+TEST(SteadyRate, SmoothsStartsAfreshAndDistrusts) {
+  // A draw that alternates 6 W and 14 W every half minute settles near 10 W, and the time it
+  // gives does not jump between readings.
+  SteadyRate noisy;
+  std::optional<double> lastMinutes;
+  for (int i = 0; i <= 120; ++i) {
+    Reading r = draining(30.0 * i, i % 2 ? -14 : -6);
+    noisy.add(r);
+    const auto minutes = timesFor(r, noisy.watts()).toEmptyMinutes;
+    if (i >= 60) {
+      ASSERT_TRUE(minutes);
+      EXPECT_NEAR(*noisy.watts(), -10, 0.3) << i;
+      EXPECT_NEAR(*minutes, *lastMinutes, 0.06 * *lastMinutes) << i;
+    }
+    lastMinutes = minutes;
+  }
+
+  const struct {
+    const char* name;
+    std::vector<Reading> readings;
+    bool resumedAtLast;
+    std::optional<double> watts;
+  } cases[] = {
+      {"the first reading is distrusted", {draining(0, -10)}, false, std::nullopt},
+      {"known 10 s after the start", {draining(0, -10), draining(10, -12)}, false, -12},
+      {"a plug-in starts afresh",
+       {draining(0, -10), draining(30, -10),
+        [] {
+          Reading r = draining(60, 20);
+          r.state = ChargeState::charging;
+          r.externalPower = true;
+          return r;
+        }()},
+       false,
+       std::nullopt},
+      {"a resume starts afresh", {draining(0, -10), draining(30, -10)}, true, std::nullopt},
+      {"0.05 W is no rate", {draining(0, -0.05), draining(30, -0.05)}, false, std::nullopt},
+      {"400 W is no rate", {draining(0, -400), draining(30, -400)}, false, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SteadyRate rate;
+    for (size_t i = 0; i < c.readings.size(); ++i)
+      rate.add(c.readings[i], c.resumedAtLast && i + 1 == c.readings.size());
+    EXPECT_EQ(rate.watts(), c.watts) << c.name;
+  }
+}
+
+TEST(SteadyRate, WithoutPowerTheSlopeOfTheEnergy) {
+  SteadyRate rate;
+  for (int i = 0; i <= 12; ++i) {
+    Reading r = draining(10.0 * i, 0, 30 - 10.0 / 3600 * 10 * i);  // 10 W
+    r.powerW.reset();
+    rate.add(r);
+    if (i < 12) {
+      EXPECT_FALSE(rate.watts()) << "under two minutes: " << i;
+    }
+  }
+  ASSERT_TRUE(rate.watts());
+  EXPECT_NEAR(*rate.watts(), -10, 1e-9);
+}
+
+TEST(ChargeEstimate, Times) {
+  auto charging = [](double energy, std::optional<double> limit) {
+    Reading r;
+    r.state = ChargeState::charging;
+    r.externalPower = true;
+    r.energyWh = energy;
+    r.fullWh = 50;
+    r.limitPercent = limit;
+    return r;
+  };
+  Reading held = charging(40, 80);
+  held.state = ChargeState::full;
+  const struct {
+    const char* name;
+    Reading reading;
+    std::optional<double> watts;
+    std::optional<double> toEmpty, toFull;
+  } cases[] = {
+      {"30 Wh at 10 W", draining(0, -10), -10, 180, std::nullopt},
+      {"10 Wh to an 80 % limit at 20 W", charging(30, 80), 20, std::nullopt, 30},
+      {"no limit: to 100 %", charging(30, std::nullopt), 20, std::nullopt, 60},
+      {"held at the limit", held, std::nullopt, std::nullopt, 0},
+      {"past the limit while charging", charging(41, 80), 20, std::nullopt, 0},
+      {"300 h to empty is none", draining(0, -0.2, 60), -0.2, std::nullopt, std::nullopt},
+      {"40 h to full is none", charging(30, std::nullopt), 0.5, std::nullopt, std::nullopt},
+      {"no rate, no time", draining(0, -10), std::nullopt, std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const Times t = timesFor(c.reading, c.watts);
+    EXPECT_EQ(t.toEmptyMinutes, c.toEmpty) << c.name;
+    EXPECT_EQ(t.toFullMinutes, c.toFull) << c.name;
+  }
+}
+
+TEST(ChargeEstimate, NextLookWhenTheNextPercentIsDue) {
+  Reading full = draining(0, 0);
+  full.state = ChargeState::full;
+  const struct {
+    const char* name;
+    Reading reading;
+    std::optional<double> watts;
+    double seconds;
+  } cases[] = {
+      {"half a percent to go at 10 W of 50 Wh", draining(0, -10, 30.75), -10, 90},
+      {"on a whole percent: the next one", draining(0, -10, 31), -10, 180},
+      {"fast: never sooner than 30 s", draining(0, -100, 30.75), -100, 30},
+      {"slow: never later than 10 min", draining(0, -1, 30.75), -1, 600},
+      {"no rate yet: soon", draining(0, -10), std::nullopt, 30},
+      {"full: until the charger goes", full, std::nullopt, 600},
+  };
+  for (const auto& c : cases)
+    EXPECT_NEAR(secondsUntilNextLook(c.reading, c.watts), c.seconds, 1e-6) << c.name;
+}
+
+}  // namespace
+}  // namespace host::estimate
