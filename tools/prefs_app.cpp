@@ -95,7 +95,8 @@ int runPrefs(int argc, const char* const* argv, std::ostream& out, std::ostream&
 
   std::string why;
   if (!platform::makeFolderFor(brimwell::kSettingsPath, &why)) return fail(err, 1, why);
-  if (!brimwell::writePropertyListAtomically(file, path, &why)) {
+  if (!brimwell::writePropertyListAtomically(file, path, &why, SIZE_MAX,
+                                             brimwell::Durability::synced)) {
     return fail(err, 1, "cannot write " + path + ": " + why);
   }
   return 0;
