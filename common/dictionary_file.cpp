@@ -170,8 +170,19 @@ Plist readDictionaryFile(const std::string& path, std::string* why) {
   return parsed;
 }
 
+namespace {
+
+// Makes the folder's new entry durable. Some file systems cannot sync a folder; the file itself is
+// already in place by then, so this is best effort.
+void syncFolder(const std::string& folder) {
+  FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) ::fsync(fd.get());
+}
+
+}  // namespace
+
 bool writePropertyListAtomically(const Plist& value, const std::string& path, std::string* why,
-                                 size_t limit) {
+                                 size_t limit, Durability durability) {
   if (path.empty() || path.back() == '/') return failed(why, "no file name in the path");
   std::string unwritable;
   const std::optional<std::string> xml = xmlPropertyList(value, &unwritable);
@@ -192,10 +203,13 @@ bool writePropertyListAtomically(const Plist& value, const std::string& path, st
   if (raw < 0) return failed(why, "every temporary name drawn was taken");
 
   FileDescriptor fd(raw);
+  const bool synced = durability == Durability::synced;
   bool ok = writeAll(fd.get(), *xml) || failedWithErrno(why, "write");
+  ok = ok && (!synced || ::fsync(fd.get()) == 0 || failedWithErrno(why, "fsync"));
   ok = ok && (fd.close() || failedWithErrno(why, "close"));
   ok = ok && (::rename(temporary.c_str(), path.c_str()) == 0 || failedWithErrno(why, "rename"));
   if (!ok) ::unlink(temporary.c_str());
+  if (ok && synced) syncFolder(folderOf(path));
   return ok;
 }
 

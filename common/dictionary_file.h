@@ -30,6 +30,11 @@ COMMON_API std::optional<std::string> readSmallStream(int fd, std::string* why =
 // holds something else.
 COMMON_API Plist readDictionaryFile(const std::string& path, std::string* why = nullptr);
 
+// What a replacement must survive. A status file, rewritten at every change in a volatile folder,
+// needs nothing more than the rename; a file the user chose (the settings) is synced before the
+// rename and its folder after it, so that a power loss cannot bring it back empty.
+enum class Durability { rename, synced };
+
 // Writes the value as an XML property list by atomic replacement: a new file with an
 // unpredictable name is created exclusively in the same folder (so a planted symlink is never
 // followed), filled, then renamed over the path. Its mode is what a plain create gives (0666
@@ -38,6 +43,7 @@ COMMON_API Plist readDictionaryFile(const std::string& path, std::string* why = 
 // it happened, not a later errno). A text longer than limit is refused, so that nothing is
 // written that its reader would refuse.
 COMMON_API bool writePropertyListAtomically(const Plist& value, const std::string& path,
-                                            std::string* why = nullptr, size_t limit = SIZE_MAX);
+                                            std::string* why = nullptr, size_t limit = SIZE_MAX,
+                                            Durability durability = Durability::rename);
 
 }  // namespace brimwell

@@ -1,6 +1,10 @@
 #include "tools/prefs_app.h"
 
-#include <filesystem>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
 #include <string>
 
 #include "common/dictionary_file.h"
@@ -20,83 +24,137 @@ constexpr const char* kUsage =
     "       brimwell-prefs reset\n"
     "       brimwell-prefs --version | --help\n"
     "The Brimwell plug-in's settings: on the device SIM_DEVICE_ROOT names, else in\n"
-    "$XDG_CONFIG_HOME/brimwell (~/.config/brimwell). Integers for chargeMode, alertLevel\n"
-    "and textColor; on/off, yes/no, true/false or 1/0 for isRepeat, isPopAlert, isVibrate\n"
-    "and isSound. reset removes these seven and keeps any other key.\n";
+    "$XDG_CONFIG_HOME/brimwell (~/.config/brimwell). On/off also as yes/no, true/false or\n"
+    "1/0. reset removes these seven and keeps any other key:\n";
+
+constexpr const char* kExitStatuses =
+    "Exit status: 0 done; 1 the settings file or its folder cannot be read or written;\n"
+    "2 a bad command, key or value.\n";
 
 int fail(std::ostream& err, int status, const std::string& why) {
   err << "brimwell-prefs: " << why << "\n";
   return status;
 }
 
-}  // namespace
+// A command line that names a known command, its operands, and a value the setting accepts.
+struct Request {
+  std::string command;
+  const prefs::Setting* setting = nullptr;
+  Plist value;  // for set
+};
 
-int runPrefs(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-  const std::string command = argc > 1 ? argv[1] : "show";
+// 0 when the request is good, else the exit status with the line said.
+int parseRequest(int argc, const char* const* argv, Request& r, std::ostream& err) {
+  r.command = argc > 1 ? argv[1] : "show";
   const size_t operands = argc > 2 ? static_cast<size_t>(argc - 2) : 0;
-  if (command == "--help" || command == "-h" || command == "help") {
-    out << kUsage;
-    return 0;
+  if (r.command == "show" || r.command == "reset") {
+    return operands == 0 ? 0 : fail(err, 2, r.command + " takes nothing");
   }
-  if (command == "--version") {
-    out << "brimwell-prefs " << BRIMWELL_VERSION << "\n";
-    return 0;
+  if (r.command != "set" && r.command != "unset") {
+    return fail(err, 2, "unknown command '" + r.command + "' (see --help)");
   }
+  if (operands != (r.command == "set" ? 2u : 1u)) {
+    return fail(err, 2, r.command == "set" ? "set takes KEY VALUE" : "unset takes KEY");
+  }
+  r.setting = prefs::findSetting(argv[2]);
+  if (!r.setting)
+    return fail(err, 2, std::string("unknown setting '") + argv[2] + "' (see --help)");
+  if (r.command == "set") {
+    std::string why;
+    r.value = prefs::valueFor(*r.setting, argv[3], why);
+    if (!r.value) return fail(err, 2, why);
+  }
+  return 0;
+}
+
+// The settings file as it is: absent (an empty dictionary), a dictionary, or a regular file that
+// is none (nil, unreadable says why). False, with why, when it or its folder cannot be looked at
+// or it is not a file.
+bool readSettings(const std::string& path, bool& exists, Plist& file, std::string& unreadable,
+                  std::string& why) {
+  if (const auto refusal = platform::placeRefusal(brimwell::kSettingsPath)) {
+    why = *refusal;
+    return false;
+  }
+  struct stat info;
+  exists = ::stat(path.c_str(), &info) == 0;
+  if (!exists && errno != ENOENT) {
+    why = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (exists && !S_ISREG(info.st_mode)) {
+    why = path + " is not a file";
+    return false;
+  }
+  if (!exists) {
+    file = Plist::newDictionary();
+    return true;
+  }
+  file = brimwell::readDictionaryFile(path, &unreadable);
+  return true;
+}
+
+void show(std::ostream& out, const std::string& path, bool exists, const Plist& file,
+          const std::string& unreadable) {
+  out << "Brimwell settings in " << path << (exists ? "" : " (no file yet)") << ":\n";
+  if (!file) {
+    out << "  (the file is not a settings dictionary (" << unreadable
+        << "): the plug-in reads every key as 0/off)\n";
+  }
+  const Plist empty = Plist::newDictionary();
+  for (const std::string& line : prefs::describe(file ? file : empty)) out << line << "\n";
+}
+
+int runRequest(Request& r, std::ostream& out, std::ostream& err) {
   const std::string path = platform::deviceFilePath(brimwell::kSettingsPath);
-  const bool exists = std::filesystem::exists(path);
-  std::string unreadable;
-  Plist file = exists ? brimwell::readDictionaryFile(path, &unreadable) : Plist::newDictionary();
-
-  if (command == "show") {
-    if (operands != 0) return fail(err, 2, "show takes nothing");
-    out << "Brimwell settings in " << path << (exists ? "" : " (no file yet)") << ":\n";
-    if (!file) {
-      out << "  (the file is not a settings dictionary (" << unreadable
-          << "): the plug-in reads every key as 0/off)\n";
-    }
-    const Plist empty = Plist::newDictionary();
-    for (const std::string& line : prefs::describe(file ? file : empty)) out << line << "\n";
+  bool exists = false;
+  Plist file;
+  std::string unreadable, why;
+  if (!readSettings(path, exists, file, unreadable, why)) return fail(err, 1, why);
+  if (r.command == "show") {
+    show(out, path, exists, file, unreadable);
     return 0;
   }
-
-  if (command == "set" || command == "unset") {
-    const size_t wanted = command == "set" ? 2 : 1;
-    if (operands != wanted) {
-      return fail(err, 2, command == "set" ? "set takes KEY VALUE" : "unset takes KEY");
-    }
-    const prefs::Setting* setting = prefs::findSetting(argv[2]);
-    if (!setting)
-      return fail(err, 2, std::string("unknown setting '") + argv[2] + "' (see --help)");
-    Plist value;
-    if (command == "set") {
-      std::string why;
-      value = prefs::valueFor(*setting, argv[3], why);
-      if (!value) return fail(err, 2, why);
-    }
-    if (!file) {
-      return fail(err, 1,
-                  path + " is not a settings dictionary (" + unreadable +
-                      "); 'brimwell-prefs reset' starts it anew");
-    }
-    if (value) {
-      file.setItem(setting->key, std::move(value));
-    } else {
-      file.removeItem(setting->key);
-    }
-  } else if (command == "reset") {
-    if (operands != 0) return fail(err, 2, "reset takes nothing");
+  if (r.command == "reset") {
     if (!file) file = Plist::newDictionary();
-    for (const prefs::Setting& s : prefs::settings()) {
-      file.removeItem(s.key);
-    }
+    for (const prefs::Setting& s : prefs::settings()) file.removeItem(s.key);
+  } else if (!file) {
+    return fail(err, 1,
+                path + " is not a settings dictionary (" + unreadable +
+                    "); 'brimwell-prefs reset' starts it anew");
+  } else if (r.value) {
+    file.setItem(r.setting->key, std::move(r.value));
   } else {
-    return fail(err, 2, "unknown command '" + command + "' (see --help)");
+    file.removeItem(r.setting->key);
   }
-
-  std::string why;
   if (!platform::makeFolderFor(brimwell::kSettingsPath, &why)) return fail(err, 1, why);
-  if (!brimwell::writePropertyListAtomically(file, path, &why)) {
+  if (!brimwell::writePropertyListAtomically(file, path, &why, SIZE_MAX,
+                                             brimwell::Durability::synced)) {
     return fail(err, 1, "cannot write " + path + ": " + why);
   }
   return 0;
+}
+
+}  // namespace
+
+int runPrefs(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (first == "--help" || first == "-h" || first == "help") {
+    out << kUsage;
+    for (const std::string& line : prefs::help()) out << line << "\n";
+    out << kExitStatuses;
+    return 0;
+  }
+  if (first == "--version") {
+    out << "brimwell-prefs " << BRIMWELL_VERSION << "\n";
+    return 0;
+  }
+  Request request;
+  if (const int status = parseRequest(argc, argv, request, err)) return status;
+  try {
+    return runRequest(request, out, err);
+  } catch (const std::exception& e) {
+    // Whatever the file system throws is one line too, never an abort.
+    return fail(err, 1, e.what());
+  }
 }

@@ -18,15 +18,16 @@ const std::vector<Setting>& settings() {
   static const std::vector<Setting> all = {
       {setting::kChargeMode, Kind::integer,
        "when charging counts as complete: 0 or 1 the charge equals the full-charge capacity, "
-       "2 the battery reports itself full, anything else never"},
+       "2 the battery reports itself full, 3 never",
+       0, 3},
       {setting::kAlertLevel, Kind::integer,
-       "the level alert's percentage; 0 and 100 switch the level alert off"},
+       "the level alert's percentage, 1 to 99; 0 and 100 switch the level alert off", 0, 100},
       {setting::kIsRepeat, Kind::boolean,
        "while complete, vibrate and sound again at every status change (the dialog still once)"},
       {setting::kIsPopAlert, Kind::boolean, "show the completion dialog"},
       {setting::kIsVibrate, Kind::boolean, "vibrate for both alerts"},
       {setting::kIsSound, Kind::boolean, "play the alert sound for both alerts"},
-      {setting::kTextColor, Kind::integer, "the lock-screen line: 2 black, anything else white"},
+      {setting::kTextColor, Kind::integer, "the lock-screen line: 2 black, 0 or 1 white", 0, 2},
   };
   return all;
 }
@@ -62,9 +63,16 @@ Plist valueFor(const Setting& s, const std::string& text, std::string& why) {
     why = std::string(s.key) + " takes on/off, yes/no, true/false or 1/0, not '" + text + "'";
     return Plist();
   }
-  if (const auto n = parseInteger(text)) return Plist::integer(*n);
-  why = std::string(s.key) + " takes a whole number, not '" + text + "'";
+  const auto n = parseInteger(text);
+  if (n && *n >= s.low && *n <= s.high) return Plist::integer(*n);
+  why = std::string(s.key) + " takes a whole number from " + accepted(s) + ", not '" + text +
+        "' (see --help)";
   return Plist();
+}
+
+std::string accepted(const Setting& s) {
+  if (s.kind == Kind::boolean) return "on or off";
+  return std::to_string(s.low) + " to " + std::to_string(s.high);
 }
 
 std::vector<std::string> describe(const Plist& file) {
@@ -76,6 +84,16 @@ std::vector<std::string> describe(const Plist& file) {
     if (!value) shown += " (not set)";
     char line[512];
     std::snprintf(line, sizeof line, "  %-11s %-15s %s", s.key, shown.c_str(), s.meaning);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> help() {
+  std::vector<std::string> lines;
+  for (const Setting& s : settings()) {
+    char line[512];
+    std::snprintf(line, sizeof line, "  %-11s %-10s %s", s.key, accepted(s).c_str(), s.meaning);
     lines.push_back(line);
   }
   return lines;

@@ -16,6 +16,9 @@ struct Setting {
   const char* key;
   Kind kind;
   const char* meaning;
+  // The integers accepted: every meaning the plug-in gives the key, and nothing it would misread
+  // (an alert at -5 %).
+  int32_t low = 0, high = 0;
 };
 
 const std::vector<Setting>& settings();
@@ -26,10 +29,17 @@ std::optional<bool> parseBoolean(const std::string& text);
 // A decimal integer within 32 bits.
 std::optional<int32_t> parseInteger(const std::string& text);
 
-// The value to store for a setting, or none with why set when the text does not fit its kind.
+// The value to store for a setting, or none with why set when the text does not fit its kind or
+// an integer is outside the accepted range.
 brimwell::Plist valueFor(const Setting& setting, const std::string& text, std::string& why);
+
+// What a setting takes: "0 to 3", "on or off".
+std::string accepted(const Setting& setting);
 
 // One line per setting: key, the value the plug-in reads, and what it means.
 std::vector<std::string> describe(const brimwell::Plist& file);
+
+// One line per setting for the help: key, what it takes, and what it means.
+std::vector<std::string> help();
 
 }  // namespace prefs

@@ -7,15 +7,29 @@
 #include <vector>
 
 #include "common/status_keys.h"
+#include "platform/foundation/device_environment.h"
+#include "platform/foundation/installed_places.h"
 #include "platform/foundation/ns_file_manager.h"
+#include "platform/foundation/simulated_device.h"
 #include "platform/uikit/ui_view.h"
 #include "terminal/terminal_text.h"
 #include "viewer/localized.h"
 #include "viewer/main_storyboard.h"
+#include "viewer/screen_footer.h"
 
 namespace {
 
 constexpr int kMaxWidth = 64;
+
+// Before the host ever ran the screen shows zeros, as the device does; the footer says why.
+std::vector<std::string> currentFooter() {
+  FooterFacts facts;
+  facts.written = NSFileManager::defaultManager().fileExistsAtPath(brimwell::kBatteryStatusPath);
+  facts.statusPath = platform::deviceFilePath(brimwell::kBatteryStatusPath);
+  facts.refusal = platform::placeRefusal(brimwell::kBatteryStatusPath);
+  facts.simulated = platform::onSimulatedDevice();
+  return footerLines(facts, localized);
+}
 
 }  // namespace
 
@@ -30,7 +44,9 @@ void TerminalScreen::draw() {
   erase();
   const int width = std::min(COLS, kMaxWidth);
   int line = -scroll_;
-  auto visible = [&](int y) { return y >= 0 && y < LINES - 1; };
+  const std::vector<std::string> footer = currentFooter();
+  const int footerTop = LINES - static_cast<int>(footer.size());
+  auto visible = [&](int y) { return y >= 0 && y < footerTop; };
 
   if (visible(line)) {
     attron(A_BOLD);
@@ -62,14 +78,9 @@ void TerminalScreen::draw() {
     ++line;
   }
   attron(A_DIM);
-  // Before the host ever ran the screen shows zeros, as the device does; the footer says why.
-  const bool written =
-      NSFileManager::defaultManager().fileExistsAtPath(brimwell::kBatteryStatusPath);
-  const std::string footer =
-      localized(written ? "q quit, arrows scroll, refreshes every 10 s"
-                        : "No battery status written yet: start springboard-sim (--source sysfs "
-                          "for this machine). q quits");
-  mvaddwstr(LINES - 1, 1, terminal::widen(footer).c_str());
+  for (size_t i = 0; i < footer.size(); ++i) {
+    mvaddwstr(footerTop + static_cast<int>(i), 1, terminal::widen(footer[i]).c_str());
+  }
   attroff(A_DIM);
   refresh();
 }

@@ -12,6 +12,8 @@
 #include "host/app/host_options.h"
 #include "host/app/host_startup.h"
 #include "host/app/interactive_run.h"
+#include "host/app/run_device.h"
+#include "host/app/status_file_lock.h"
 #include "host/classes/host_classes.h"
 #include "host/scenario/scenario.h"
 #include "host/scenario/scenario_runner.h"
@@ -78,12 +80,22 @@ int runSpringBoardSim(int argc, char** argv) {
     std::cout << "springboard-sim " << BRIMWELL_VERSION << "\n";
     return 0;
   }
-  if (!options.script.empty()) return runScript(options.script);
-
-  std::unique_ptr<host::BatterySource> source = host::makeSource(options, why);
-  if (!source) {
+  std::unique_ptr<host::BatterySource> source;
+  if (options.script.empty() && !(source = host::makeSource(options, why))) {
     std::cerr << "springboard-sim: " << why << "\n";
     return 2;
+  }
+  const std::unique_ptr<host::RunDevice> device = host::RunDevice::prepare(options, why);
+  if (!device) {
+    std::cerr << "springboard-sim: " << why << "\n";
+    return 1;
+  }
+  if (!options.script.empty()) return runScript(options.script);
+  // Only the host holding the status file's lock writes it and gives the alerts.
+  const std::unique_ptr<host::StatusFileLock> lock = host::StatusFileLock::take(why);
+  if (!lock) {
+    std::cerr << "springboard-sim: " << why << "\n";
+    return 1;
   }
   const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
   if (terminal && !options.headless) return host::runInteractive(*source, options);

@@ -33,8 +33,11 @@ const char* const kHostUsage =
     "  --script FILE         run a scenario (FILE may be -) and print its transcript\n"
     "  --version             print the version and exit\n"
     "  --help                show this help\n"
-    "The device is SIM_DEVICE_ROOT; without it the status file is kept in\n"
-    "$XDG_RUNTIME_DIR/brimwell and the settings in $XDG_CONFIG_HOME/brimwell.\n"
+    "The device is SIM_DEVICE_ROOT. Without it the sysfs source keeps the status file in\n"
+    "$XDG_RUNTIME_DIR/brimwell and reads the settings in $XDG_CONFIG_HOME/brimwell, folders\n"
+    "it uses only when they are the user's alone; the simulated phone and recordings run on\n"
+    "a simulated device of their own in $XDG_CACHE_HOME/brimwell/simulated-device, a\n"
+    "scenario on a fresh one removed at the end. One host runs per status file.\n"
     "Keys on the screen: c charger, l lock/unlock, + and - speed, Enter closes a dialog, q "
     "quits.\n";
 

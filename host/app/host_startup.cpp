@@ -8,13 +8,11 @@
 #include "host/classes/host_classes.h"
 #include "host/sources/sysfs_source.h"
 #include "platform/foundation/device_environment.h"
-#include "platform/foundation/installed_places.h"
 #include "platform/runtime/loader.h"
 
 namespace host {
 
 void startHost(platform::Presenter* presenter, std::function<void()> onHostStatusChange) {
-  platform::makeFolderFor(brimwell::kBatteryStatusPath);
   platform::setPresenter(presenter);
   registerHostClasses(HostListener{std::move(onHostStatusChange)});
   platform::loadDynamicLibraries();

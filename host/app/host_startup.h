@@ -10,8 +10,8 @@
 
 namespace host {
 
-// Gives the device its /tmp, installs the presenter, defines the host's classes and only then
-// loads the plug-ins, so every constructor finds the classes it hooks.
+// Installs the presenter, defines the host's classes and only then loads the plug-ins, so every
+// constructor finds the classes it hooks.
 void startHost(platform::Presenter* presenter, std::function<void()> onHostStatusChange);
 
 // The source the options ask for; null with why set when a recording cannot be read.

@@ -30,13 +30,15 @@ class PLATFORM_API NSDictionary : public NSObject {
   NSDictionary() : NSObject("NSDictionary") {}  // nil
   explicit NSDictionary(brimwell::Plist contents);
 
-  // Reads a device path; nil when the file is absent, unreadable or not a dictionary.
+  // Reads a device path; nil when the file is absent, unreadable or not a dictionary, or its
+  // folder may not be used.
   static NSDictionary dictionaryWithContentsOfFile(const std::string& devicePath);
 
   bool isNil() const { return !contents_.isDictionary(); }
   NSObjectValue objectForKey(const char* key) const { return NSObjectValue(contents_.item(key)); }
   // Writes an XML property list to a device path, replacing the file whole; false when it could
-  // not, with the previous file unchanged.
+  // not, with the previous file unchanged. A failure is said on stderr with the path and its
+  // cause, once until a write to that file succeeds again.
   bool writeToFile(const std::string& devicePath, bool atomically) const;
 
   const brimwell::Plist& contents() const { return contents_; }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "platform/foundation/device_environment.h"
+#include "platform/foundation/installed_places.h"
 
 NSFileManager& NSFileManager::defaultManager() {
   static NSFileManager manager;
@@ -11,5 +12,6 @@ NSFileManager& NSFileManager::defaultManager() {
 
 bool NSFileManager::fileExistsAtPath(const std::string& devicePath) const {
   struct stat info;
+  if (platform::placeRefusal(devicePath)) return false;
   return ::stat(platform::deviceFilePath(devicePath).c_str(), &info) == 0;
 }

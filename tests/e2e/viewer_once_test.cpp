@@ -352,8 +352,10 @@ TEST(ViewerScreen, BeforeTheHostEverRanTheFooterSaysSo) {
     const auto screen = testing_support::runOnTerminal(
         BRIMWELL_VIEWER, {}, {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}}, 160,
         40, 1.5);
-    EXPECT_EQ(screen.out.find("No battery status written yet: start springboard-sim") !=
+    EXPECT_EQ(screen.out.find("No battery status at " + root.path() + kStatusPath + " yet") !=
                   std::string::npos,
+              !written);
+    EXPECT_EQ(screen.out.find("Start springboard-sim on this device") != std::string::npos,
               !written);
     EXPECT_EQ(screen.out.find("q quit, arrows scroll") != std::string::npos, written);
   }

@@ -5,12 +5,15 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/foundation/installed_places.h"
 #include "platform/foundation/message_catalogue.h"
 #include "platform/foundation/ns_bundle.h"
+#include "platform/foundation/ns_dictionary.h"
 #include "platform/foundation/ns_string.h"
 #include "platform/sysinfo/machine_name.h"
 #include "platform/sysinfo/sysctl.h"
@@ -32,6 +35,15 @@ void setOrUnset(ScopedEnvironment& env, const char* name, const char* value) {
 
 TEST(DeviceFilePath, UnderTheDeviceRootOrWhereAnInstalledSystemKeepsIt) {
   const std::string prefix = platform::installPrefix();
+  // Without an absolute XDG_RUNTIME_DIR the status goes where systemd made the user's runtime
+  // folder, on a machine where it did, before the cache.
+  const std::string systemd = "/run/user/" + std::to_string(geteuid());
+  struct stat systemdFolder;
+  const bool bySystemd =
+      lstat(systemd.c_str(), &systemdFolder) == 0 && !platform::privateFolderRefusal(systemd);
+  auto runtimeElse = [&](const std::string& cached) {
+    return bySystemd ? systemd + "/brimwell/batteryStatus.plist" : cached;
+  };
   const struct {
     const char* root;
     const char* runtime;  // XDG_RUNTIME_DIR
@@ -48,9 +60,17 @@ TEST(DeviceFilePath, UnderTheDeviceRootOrWhereAnInstalledSystemKeepsIt) {
       {nullptr, "/run/user/7", "/c", nullptr, "/tmp/batteryStatus.plist",
        "/run/user/7/brimwell/batteryStatus.plist"},
       {nullptr, nullptr, "/c", nullptr, "/tmp/batteryStatus.plist",
-       "/c/brimwell/batteryStatus.plist"},
+       runtimeElse("/c/brimwell/batteryStatus.plist")},
       {nullptr, nullptr, nullptr, nullptr, "/tmp/batteryStatus.plist",
-       "/h/.cache/brimwell/batteryStatus.plist"},
+       runtimeElse("/h/.cache/brimwell/batteryStatus.plist")},
+      // Relative XDG paths are ignored.
+      {nullptr, "run/user/7", "/c", nullptr, "/tmp/batteryStatus.plist",
+       runtimeElse("/c/brimwell/batteryStatus.plist")},
+      {nullptr, nullptr, "c", nullptr, "/tmp/batteryStatus.plist",
+       runtimeElse("/h/.cache/brimwell/batteryStatus.plist")},
+      {nullptr, nullptr, nullptr, "cfg",
+       "/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist",
+       "/h/.config/brimwell/org.tarnel.Brimwell.plist"},
       {nullptr, "/run/user/7", nullptr, nullptr, "/tmp", "/run/user/7/brimwell"},
       {nullptr, nullptr, nullptr, "/cfg",
        "/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist",
@@ -237,3 +257,50 @@ TEST(StringWithFormat, FormatsLikePrintf) {
 }
 
 }  // namespace
+
+// What a piece of code says on stderr.
+class CapturedStderr {
+ public:
+  CapturedStderr() : saved_(dup(2)) {
+    std::fflush(stderr);
+    dup2(fileno(file_), 2);
+  }
+  ~CapturedStderr() {
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+    std::fclose(file_);
+  }
+  std::string text() {
+    std::fflush(stderr);
+    std::string all;
+    std::rewind(file_);
+    for (int c; (c = std::fgetc(file_)) != EOF;) all.push_back(static_cast<char>(c));
+    return all;
+  }
+
+ private:
+  std::FILE* file_ = std::tmpfile();
+  int saved_;
+};
+
+TEST(WriteToFile, AFailureIsSaidOnceUntilAWriteSucceedsAgain) {
+  testing_support::TempDir root;
+  ScopedEnvironment env;
+  env.set("SIM_DEVICE_ROOT", root.path());
+  const std::string path = root.path() + "/tmp/batteryStatus.plist";
+  const NSDictionary status(brimwell::Plist::newDictionary());
+  const std::string said = std::string(program_invocation_short_name) + ": cannot write " + path +
+                           ": rename: Is a directory\n";
+  const struct {
+    bool blocked;  // a folder stands where the file goes
+    std::string said;
+  } writes[] = {{true, said}, {true, ""}, {false, ""}, {true, said}, {true, ""}};
+  for (const auto& w : writes) {
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(w.blocked ? path : root.path() + "/tmp");
+    CapturedStderr err;
+    EXPECT_EQ(status.writeToFile("/tmp/batteryStatus.plist", true), !w.blocked);
+    EXPECT_EQ(err.text(), w.said);
+  }
+}

@@ -18,6 +18,7 @@ class BackgroundProcess {
 
   // The next line of its output, waiting at most the given time.
   std::optional<std::string> readLine(int timeoutMs);
+  int pid() const { return pid_; }
   // Ends it and gives whatever else it printed.
   std::string stop();
 

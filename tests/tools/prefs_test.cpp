@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "common/dictionary_file.h"
 #include "common/value_conversions.h"
+#include "tests/support/other_user.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/subprocess.h"
 #include "tests/support/temp_dir.h"
 #include "tools/prefs_app.h"
 #include "tools/prefs_settings.h"
@@ -112,6 +117,96 @@ TEST_F(Prefs, BadInputIsAOneLineErrorAndTheFileStaysAsItWas) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_NE(err.find(c.why), std::string::npos) << err;
     EXPECT_EQ(root_.read(kSettings), before) << c.why;
+  }
+}
+
+TEST_F(Prefs, RefusesValuesOutsideTheMeaningsThePluginGivesThem) {
+  const struct {
+    const char* key;
+    const char* value;
+    bool accepted;
+  } cases[] = {
+      {"alertLevel", "-5", false}, {"alertLevel", "0", true},   {"alertLevel", "1", true},
+      {"alertLevel", "99", true},  {"alertLevel", "100", true}, {"alertLevel", "101", false},
+      {"chargeMode", "-1", false}, {"chargeMode", "0", true},   {"chargeMode", "3", true},
+      {"chargeMode", "7", false},  {"textColor", "-1", false},  {"textColor", "2", true},
+      {"textColor", "3", false},
+  };
+  for (const auto& c : cases) {
+    root_.write(kSettings, testing_support::plistXml(""));
+    EXPECT_EQ(run({"set", c.key, c.value}), c.accepted ? 0 : 2) << c.key << " " << c.value;
+    const brimwell::Plist* stored = file().item(c.key);
+    EXPECT_EQ(stored != nullptr, c.accepted) << c.key << " " << c.value;
+    if (!c.accepted) {
+      EXPECT_EQ(err_.str(), std::string("brimwell-prefs: ") + c.key +
+                                " takes a whole number from " +
+                                prefs::accepted(*prefs::findSetting(c.key)) + ", not '" + c.value +
+                                "' (see --help)\n");
+    }
+  }
+}
+
+// What the built program does with a settings path it cannot read: one line and exit 1 for every
+// command, never an abort.
+TEST(PrefsOnAnUnreadablePath, OneLineAndExitOneForEveryCommand) {
+  const bool root = geteuid() == 0;
+  if (root && testing_support::OtherUser::unavailable()) {
+    GTEST_SKIP() << "a folder root may not search needs another user: "
+                 << *testing_support::OtherUser::unavailable();
+  }
+  const testing_support::OtherUser user;
+  const std::string tooLong(5000, 'd');
+  const struct {
+    const char* name;
+    std::string under;  // the device root below the temporary folder
+    std::function<void(const std::string& settings)> make;
+    std::string why;  // after "brimwell-prefs: ", with SETTINGS for the settings path
+  } cases[] = {
+      {"a symbolic link loop", "device",
+       [](const std::string& s) { std::filesystem::create_symlink(s, s); },
+       "cannot read SETTINGS: Too many levels of symbolic links"},
+      {"a folder it may not search", "device",
+       [](const std::string& s) {
+         std::filesystem::permissions(std::filesystem::path(s).parent_path(),
+                                      std::filesystem::perms::owner_read);
+       },
+       "cannot read SETTINGS: Permission denied"},
+      {"a path too long", tooLong, [](const std::string&) {},
+       "cannot read SETTINGS: File name too long"},
+      {"a folder at the path", "device",
+       [](const std::string& s) { std::filesystem::create_directory(s); },
+       "SETTINGS is not a file"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string device = dir.path() + "/" + c.under;
+    const std::string settings = device + kSettings;
+    if (c.under != tooLong) {
+      std::filesystem::create_directories(device + "/var/mobile/Library/Preferences");
+      if (root) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+          ASSERT_EQ(lchown(entry.path().c_str(), user.uid(), user.uid()), 0);
+        ASSERT_EQ(chown(dir.path().c_str(), user.uid(), user.uid()), 0);
+      }
+      c.make(settings);
+    }
+    std::string why = c.why;
+    why.replace(why.find("SETTINGS"), 8, settings);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"show"}, {"set", "alertLevel", "80"}, {"unset", "isSound"}, {"reset"}}) {
+      const std::vector<std::string> line =
+          root ? user.command(BRIMWELL_PREFS, args) : std::vector<std::string>{};
+      const auto result =
+          root ? testing_support::runProcess(line[0], {line.begin() + 1, line.end()},
+                                             {{"SIM_DEVICE_ROOT", device}})
+               : testing_support::runProcess(BRIMWELL_PREFS, args, {{"SIM_DEVICE_ROOT", device}});
+      EXPECT_EQ(result.exitCode, 1) << c.name << ": " << args[0];
+      EXPECT_EQ(result.err, "brimwell-prefs: " + why + "\n") << c.name << ": " << args[0];
+    }
+    if (c.under != tooLong) {
+      std::filesystem::permissions(device + "/var/mobile/Library/Preferences",
+                                   std::filesystem::perms::owner_all);
+    }
   }
 }
 

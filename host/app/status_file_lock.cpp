@@ -1,0 +1,59 @@
+#include "host/app/status_file_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/status_keys.h"
+#include "platform/foundation/device_environment.h"
+
+namespace host {
+namespace {
+
+// The holder's process id as it wrote it; 0 when it has not yet.
+long holderOf(int fd) {
+  char text[32] = {};
+  const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+  return n > 0 ? std::strtol(text, nullptr, 10) : 0;
+}
+
+}  // namespace
+
+std::unique_ptr<StatusFileLock> StatusFileLock::take(std::string& why) {
+  const std::string status = platform::deviceFilePath(brimwell::kBatteryStatusPath);
+  const std::string path = status + ".lock";
+  // The file stays when the lock is released: removing it would let two hosts lock two files.
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    why = "cannot open " + path + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    const long holder = error == EWOULDBLOCK ? holderOf(fd) : 0;
+    ::close(fd);
+    if (error != EWOULDBLOCK) {
+      why = "cannot lock " + path + ": " + std::strerror(error);
+    } else {
+      why = "another host" + (holder > 0 ? " (pid " + std::to_string(holder) + ")" : "") +
+            " already writes " + status +
+            ": stop it first (the service: systemctl --user stop brimwell)";
+    }
+    return nullptr;
+  }
+  // Without the id the lock still holds; a second host then names no process.
+  const std::string pid = std::to_string(::getpid()) + "\n";
+  const bool named = ::ftruncate(fd, 0) == 0 && ::pwrite(fd, pid.data(), pid.size(), 0) > 0;
+  (void)named;
+  return std::unique_ptr<StatusFileLock>(new StatusFileLock(fd));
+}
+
+StatusFileLock::~StatusFileLock() {
+  ::close(fd_);
+}
+
+}  // namespace host

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "viewer/screen_state.h"
+
+// What the live screen knows about its status file when it draws the footer.
+struct FooterFacts {
+  bool written = false;                // there is a status file to show
+  std::string statusPath;              // where the viewer looks for it
+  std::optional<std::string> refusal;  // why its folder is not used
+  bool simulated = false;              // on a simulated device, where no service writes
+};
+
+// The footer's lines: the keys while a status is shown; else why none is, where the viewer
+// looked, and how to start the host that writes it.
+std::vector<std::string> footerLines(const FooterFacts& facts, const Localize& localize);
