@@ -14,6 +14,7 @@ namespace host {
 int runHeadless(BatterySource& source, const HostOptions& options) {
   TranscriptPresenter transcript(std::cout, [&] { return clockPrefix(source.simulatedSeconds()); });
   HostPresenter presenter(transcript, options.desktopAlerts);
+  if (!presenter.notice().empty()) std::cerr << "springboard-sim: " << presenter.notice() << '\n';
   startHost(presenter.get(), {});
   SourceDriver driver(source, options, [&](const brimwell::Plist& status) {
     if (options.logStatus) {
