@@ -196,7 +196,7 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
   }
   std::string why;
   if (!session.finish(why)) {
-    std::cerr << "springboard-sim: " << why << "\n";
+    std::cerr << "springboard-sim: " + why + "\n";
     return 1;
   }
   return 0;

@@ -46,7 +46,8 @@ const BrimwellDesktopAlerts* desktopModule() {
   static const BrimwellDesktopAlerts* const module = [] {
     std::string why;
     const BrimwellDesktopAlerts* loaded = loadModule(why);
-    if (!loaded) std::cerr << "springboard-sim: desktop alerts unavailable: " << why << "\n";
+    // One write, so that the line reaches the journal whole.
+    if (!loaded) std::cerr << "springboard-sim: desktop alerts unavailable: " + why + "\n";
     return loaded;
   }();
   return module;
