@@ -1,9 +1,16 @@
 // The desktop alerts module: libnotify and libcanberra, loaded by the host only on a desktop.
 #include "host/desktop/desktop_alerts_entry.h"
 
+#include <alsa/asoundlib.h>
 #include <canberra.h>
+#include <errno.h>
 #include <gio/gio.h>
 #include <libnotify/notify.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <string>
 
 namespace host {
 namespace {
@@ -57,11 +64,42 @@ class BusRequest {
   bool done_ = false;
 };
 
+// libasound prints each error of a sound that cannot be opened on stderr: eight lines an alert
+// on a machine without a sound device. The first one says why; it is kept, and said once, when
+// a sound could not be played.
+std::mutex gSoundTroubleLock;
+std::string gFirstAlsaError;
+bool gSoundTroubleSaid = false;
+
+void keepAlsaError(const char*, int, const char*, int, const char* format, ...) {
+  char text[256];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  const std::lock_guard<std::mutex> lock(gSoundTroubleLock);
+  if (gFirstAlsaError.empty()) gFirstAlsaError = text;
+}
+
+// Called from libcanberra's thread too, when a sound has ended.
+void sayIfSoundFailed(int code) {
+  if (code == CA_SUCCESS || code == CA_ERROR_CANCELED) return;
+  const std::lock_guard<std::mutex> lock(gSoundTroubleLock);
+  if (gSoundTroubleSaid) return;
+  gSoundTroubleSaid = true;
+  const std::string cause = ca_strerror(code);
+  const std::string line =
+      std::string(program_invocation_short_name) + ": alert sound unavailable: " +
+      (gFirstAlsaError.empty() ? cause : gFirstAlsaError + " (" + cause + ")") + "\n";
+  std::fputs(line.c_str(), stderr);  // one write: stderr is unbuffered
+}
+
 // One connection: the notification it last showed and a sound context.
 class LibnotifyAlerts {
  public:
   // Holds the bus, so that libnotify finds the same connection instead of making its own.
   explicit LibnotifyAlerts(GDBusConnection* bus) : bus_(bus) {
+    snd_lib_error_set_handler(keepAlsaError);
     if (ca_context_create(&sound_) != CA_SUCCESS) sound_ = nullptr;
   }
   ~LibnotifyAlerts() {
@@ -97,8 +135,14 @@ void LibnotifyAlerts::notify(const char* title, const char* message) {
 
 void LibnotifyAlerts::playSound(const char* hostPath) {
   if (!sound_) return;
-  ca_context_play(sound_, 0, CA_PROP_MEDIA_FILENAME, hostPath, CA_PROP_EVENT_DESCRIPTION,
-                  "Brimwell charge alert", nullptr);
+  ca_proplist* properties = nullptr;
+  if (ca_proplist_create(&properties) != CA_SUCCESS) return;
+  ca_proplist_sets(properties, CA_PROP_MEDIA_FILENAME, hostPath);
+  ca_proplist_sets(properties, CA_PROP_EVENT_DESCRIPTION, "Brimwell charge alert");
+  sayIfSoundFailed(ca_context_play_full(
+      sound_, 0, properties, [](ca_context*, uint32_t, int code, void*) { sayIfSoundFailed(code); },
+      nullptr));
+  ca_proplist_destroy(properties);
 }
 
 void* connectWithin(unsigned timeoutMs, char* why, size_t whySize) {

@@ -54,6 +54,32 @@ TEST(DesktopAlerts, EachDialogBecomesANotificationReplacingThePreviousOne) {
   EXPECT_EQ(server.stop(), "");
 }
 
+TEST(DesktopAlerts, NoSoundDeviceIsSaidOnceForAllAlerts) {
+  BackgroundProcess bus("/usr/bin/dbus-daemon",
+                        {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+  const auto address = bus.readLine(5000);
+  ASSERT_TRUE(address && !address->empty()) << "no private session bus";
+
+  DeviceRoot root;
+  root.write(
+      "System/Library/Audio/UISounds/alert_sound.wav",
+      testing_support::readFile(BRIMWELL_BUILD_DIR "/share/brimwell/sounds/alert_sound.wav"));
+  root.runScenario("settings alertLevel=50 isPopAlert=true isSound=true\n");
+  const std::string recording = root.write("session.plist", kRecording);
+  // Sound through ALSA to a card that is not there, whatever this machine has.
+  const auto host = runProcess(
+      SPRINGBOARD_SIM, {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
+      {{"SIM_DEVICE_ROOT", root.path()},
+       {"DBUS_SESSION_BUS_ADDRESS", *address},
+       {"CANBERRA_DRIVER", "alsa"},
+       {"ALSA_CARD", "brimwell-no-such-card"}});
+  ASSERT_EQ(host.exitCode, 0) << host.err;
+  EXPECT_EQ(std::count(host.out.begin(), host.out.end(), '\n'), 5) << "two dialogs, two sounds";
+  EXPECT_EQ(host.err,
+            "springboard-sim: alert sound unavailable: cannot find card 'brimwell-no-such-card' "
+            "(File or data not found)\n");
+}
+
 TEST(DesktopAlerts, WithoutASessionBusTheHostStaysQuiet) {
   DeviceRoot root;
   root.runScenario("settings isPopAlert=true\n");
