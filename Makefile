@@ -8,11 +8,13 @@ JOBS       ?= $(shell nproc)
 deps:
 	@bash scripts/install-deps.sh
 
-# The house rules, without building: format, include directions, function length.
+# The house rules, without building: format, include directions, function length, named
+# parameterised test cases.
 check: deps
 	@bash scripts/check_format.sh
 	@python3 scripts/check_includes.py
 	@python3 scripts/check_function_length.py
+	@python3 scripts/check_test_names.py
 
 configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIMWELL_WERROR=ON

@@ -171,6 +171,54 @@ void ViewerRefreshOverItsParser(benchmark::State& state) {
 }
 BENCHMARK(ViewerRefreshOverItsParser);
 
+// A dictionary of many keys: 24,000 short ones fill a status file to just under its 1 MiB cap.
+constexpr int kLargeDictionaryKeys = 24000;
+
+std::string largeDictionaryKey(int i) {
+  char key[16];
+  std::snprintf(key, sizeof key, "k%05d", i);
+  return key;
+}
+
+const std::string& largeDictionaryXml() {
+  static const std::string xml = [] {
+    brimwell::Plist dictionary = brimwell::Plist::newDictionary();
+    for (int i = 0; i < kLargeDictionaryKeys; ++i) {
+      dictionary.setItem(largeDictionaryKey(i), brimwell::Plist::integer(i));
+    }
+    return dictionary.toXml();
+  }();
+  return xml;
+}
+
+// Reading it with our reader, beside libplist's parse of the same bytes.
+void LargeDictionaryRead(benchmark::State& state) {
+  const std::string& xml = largeDictionaryXml();
+  paired(
+      state, [&] { benchmark::DoNotOptimize(brimwell::Plist::fromMemory(xml)); },
+      [&] {
+        plist_t parsed = nullptr;
+        plist_from_memory(xml.data(), static_cast<uint32_t>(xml.size()), &parsed);
+        benchmark::DoNotOptimize(parsed);
+        plist_free(parsed);
+      });
+}
+BENCHMARK(LargeDictionaryRead)->Unit(benchmark::kMillisecond);
+
+// Building it key by key, copying and comparing it, and writing it (in the order it was built).
+void LargeDictionaryBuild(benchmark::State& state) {
+  for (auto _ : state) {
+    brimwell::Plist dictionary = brimwell::Plist::newDictionary();
+    for (int i = 0; i < kLargeDictionaryKeys; ++i) {
+      dictionary.setItem(largeDictionaryKey(i), brimwell::Plist::integer(i));
+    }
+    const brimwell::Plist copy = dictionary.copy();
+    benchmark::DoNotOptimize(copy == dictionary);
+    benchmark::DoNotOptimize(copy.toXml());
+  }
+}
+BENCHMARK(LargeDictionaryBuild)->Unit(benchmark::kMillisecond);
+
 // Keeps each benchmark's paired figures (the median of the repetitions) for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
@@ -216,5 +264,6 @@ int main(int argc, char** argv) {
   row("status change", "StatusChange", 2.0);
   row("viewer refresh", "ViewerRefresh", 1.5);
   row("viewer refresh, expat floor", "ViewerRefreshOverItsParser", 0);
+  row("24,000 keys, libplist floor", "LargeDictionaryRead", 0);
   return 0;
 }

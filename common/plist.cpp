@@ -2,12 +2,23 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "common/plist_binary_reader.h"
 #include "common/plist_xml_reader.h"
 #include "common/plist_xml_writer.h"
 
 namespace brimwell {
+namespace {
+
+// Dictionaries up to this size are searched key by key; from it on they keep an index.
+constexpr size_t kIndexedFrom = 32;
+
+size_t slotOf(std::string_view key, size_t mask) {
+  return std::hash<std::string_view>{}(key)&mask;
+}
+
+}  // namespace
 
 Plist Plist::boolean(bool value) {
   Plist p(Kind::Boolean);
@@ -78,21 +89,53 @@ void Plist::append(Plist value) {
   if (kind_ == Kind::Array && value) children_.push_back(std::move(value));
 }
 
+size_t Plist::find(std::string_view key) const {
+  if (index_) {
+    const std::vector<uint32_t>& slots = *index_;
+    const size_t mask = slots.size() - 1;
+    for (size_t slot = slotOf(key, mask);; slot = (slot + 1) & mask) {
+      if (slots[slot] == 0) return keys_.size();
+      if (keys_[slots[slot] - 1] == key) return slots[slot] - 1;
+    }
+  }
+  for (size_t i = 0; i < keys_.size(); ++i) {
+    if (keys_[i] == key) return i;
+  }
+  return keys_.size();
+}
+
+void Plist::indexKey(size_t position) {
+  std::vector<uint32_t>& slots = *index_;
+  const size_t mask = slots.size() - 1;
+  size_t slot = slotOf(keys_[position], mask);
+  while (slots[slot] != 0) slot = (slot + 1) & mask;
+  slots[slot] = static_cast<uint32_t>(position + 1);
+}
+
+void Plist::reindex() {
+  if (keys_.size() < kIndexedFrom) {
+    index_.reset();
+    return;
+  }
+  // At most half full, so that a search ends after a slot or two.
+  size_t capacity = 2 * kIndexedFrom;
+  while (capacity < 2 * keys_.size()) capacity *= 2;
+  index_ = std::make_unique<std::vector<uint32_t>>(capacity, 0);
+  for (size_t i = 0; i < keys_.size(); ++i) indexKey(i);
+}
+
 const Plist* Plist::item(std::string_view key) const {
   if (kind_ != Kind::Dictionary) return nullptr;
-  for (size_t i = 0; i < keys_.size(); ++i) {
-    if (keys_[i] == key) return &children_[i];
-  }
-  return nullptr;
+  const size_t at = find(key);
+  return at < keys_.size() ? &children_[at] : nullptr;
 }
 
 void Plist::setItem(std::string key, Plist value) {
   if (kind_ != Kind::Dictionary || !value) return;
-  for (size_t i = 0; i < keys_.size(); ++i) {
-    if (keys_[i] == key) {
-      children_[i] = std::move(value);
-      return;
-    }
+  const size_t at = find(key);
+  if (at < keys_.size()) {
+    children_[at] = std::move(value);
+    return;
   }
   if (keys_.empty()) {  // a status dictionary has about twenty keys: fewer reallocations
     keys_.reserve(8);
@@ -100,18 +143,21 @@ void Plist::setItem(std::string key, Plist value) {
   }
   keys_.push_back(std::move(key));
   children_.push_back(std::move(value));
+  if (index_ && 2 * keys_.size() <= index_->size()) {
+    indexKey(keys_.size() - 1);
+  } else if (keys_.size() >= kIndexedFrom) {
+    reindex();
+  }
 }
 
 bool Plist::removeItem(std::string_view key) {
   if (kind_ != Kind::Dictionary) return false;
-  for (size_t i = 0; i < keys_.size(); ++i) {
-    if (keys_[i] == key) {
-      keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(i));
-      children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(i));
-      return true;
-    }
-  }
-  return false;
+  const size_t at = find(key);
+  if (at == keys_.size()) return false;
+  keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(at));
+  children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(at));
+  if (index_) reindex();  // the positions after it moved
+  return true;
 }
 
 Plist Plist::copy() const {
@@ -121,6 +167,7 @@ Plist Plist::copy() const {
   p.real_ = real_;
   p.text_ = text_;
   p.keys_ = keys_;
+  if (index_) p.index_ = std::make_unique<std::vector<uint32_t>>(*index_);
   p.children_.reserve(children_.size());
   for (const Plist& child : children_) p.children_.push_back(child.copy());
   return p;
@@ -148,7 +195,8 @@ bool Plist::operator==(const Plist& other) const {
     case Kind::Dictionary:
       if (size() != other.size()) return false;
       for (size_t i = 0; i < keys_.size(); ++i) {
-        const Plist* mate = other.item(keys_[i]);
+        // Dictionaries read from the same text hold their keys in the same order.
+        const Plist* mate = other.keys_[i] == keys_[i] ? &other.children_[i] : other.item(keys_[i]);
         if (!mate || !(*mate == children_[i])) return false;
       }
       return true;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -44,7 +45,8 @@ class COMMON_API Plist {
         real_(other.real_),
         text_(std::move(other.text_)),
         keys_(std::move(other.keys_)),
-        children_(std::move(other.children_)) {}
+        children_(std::move(other.children_)),
+        index_(std::move(other.index_)) {}
   Plist& operator=(Plist&& other) noexcept {
     if (this != &other) {
       kind_ = std::exchange(other.kind_, Kind::None);
@@ -54,6 +56,7 @@ class COMMON_API Plist {
       text_ = std::move(other.text_);
       keys_ = std::move(other.keys_);
       children_ = std::move(other.children_);
+      index_ = std::move(other.index_);
     }
     return *this;
   }
@@ -102,7 +105,8 @@ class COMMON_API Plist {
 
   // Dictionaries keep their keys in the order they were first set; setting a key again
   // replaces its value in place, setting no value changes nothing. item() is null when this is
-  // no dictionary or lacks the key.
+  // no dictionary or lacks the key. Finding a key takes constant time on average, so reading or
+  // building a dictionary is linear in its keys.
   const Plist* item(std::string_view key) const;
   void setItem(std::string key, Plist value);
   bool removeItem(std::string_view key);
@@ -121,6 +125,10 @@ class COMMON_API Plist {
 
  private:
   explicit Plist(Kind kind) : kind_(kind) {}
+  // The position of the key, or size() when it is not there.
+  size_t find(std::string_view key) const;
+  void indexKey(size_t position);
+  void reindex();
 
   Kind kind_ = Kind::None;
   bool negative_ = false;
@@ -129,6 +137,10 @@ class COMMON_API Plist {
   std::string text_;
   std::vector<std::string> keys_;  // dictionaries, beside their values in children_
   std::vector<Plist> children_;
+  // Past a few dozen keys, a hash table of positions into keys_ (open addressing, each slot a
+  // position plus one, 0 for empty); a status dictionary of about twenty keys is searched
+  // straight through, which is faster at that size.
+  std::unique_ptr<std::vector<uint32_t>> index_;
 };
 
 }  // namespace brimwell

@@ -10,15 +10,24 @@
 #include "platform/foundation/run_loop.h"
 
 namespace host {
+namespace {
+
+// One line, in one write, at once: headless output goes to a file or the journal, where a
+// buffered line would wait for the process to end and a line in pieces could be split.
+void say(std::ostream& out, const std::string& line) {
+  out << line + '\n' << std::flush;
+}
+
+}  // namespace
 
 int runHeadless(BatterySource& source, const HostOptions& options) {
   TranscriptPresenter transcript(std::cout, [&] { return clockPrefix(source.simulatedSeconds()); });
   HostPresenter presenter(transcript, options.desktopAlerts);
+  if (!presenter.notice().empty()) say(std::cerr, "springboard-sim: " + presenter.notice());
   startHost(presenter.get(), {});
   SourceDriver driver(source, options, [&](const brimwell::Plist& status) {
     if (options.logStatus) {
-      std::cout << clockPrefix(source.simulatedSeconds()) << "status " << statusSummary(status)
-                << '\n';
+      say(std::cout, clockPrefix(source.simulatedSeconds()) + "status " + statusSummary(status));
     }
   });
 
@@ -29,7 +38,7 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
   auto tick = [&](double realSeconds) {
     driver.tick(realSeconds);
     for (const std::string& notice : source.takeNotices()) {
-      std::cerr << "springboard-sim: " << notice << '\n';
+      say(std::cerr, "springboard-sim: " + notice);
     }
   };
 
@@ -45,15 +54,13 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
     if (!done()) loop.run();
   }
 
-  std::cout << clockPrefix(source.simulatedSeconds()) << "delivered " << driver.delivered()
-            << " status changes"
-            << (driver.last() ? "; the last: " + statusSummary(*driver.last()) : std::string())
-            << '\n';
-  std::cout.flush();
+  say(std::cout, clockPrefix(source.simulatedSeconds()) + "delivered " +
+                     std::to_string(driver.delivered()) + " status changes" +
+                     (driver.last() ? "; the last: " + statusSummary(*driver.last()) : ""));
   platform::setPresenter(nullptr);
   std::string why;
   if (!driver.finish(why)) {
-    std::cerr << "springboard-sim: " << why << "\n";
+    say(std::cerr, "springboard-sim: " + why);
     return 1;
   }
   return std::cout ? 0 : 1;

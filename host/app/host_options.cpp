@@ -185,13 +185,19 @@ bool parseHostOptions(int argc, const char* const* argv, HostOptions& o, std::st
   opterr = 0;
   auto* args = const_cast<char* const*>(argv);
   bool sourceGiven = false;
-  for (int id; (id = getopt_long(argc, args, "+:h", kLongOptions, nullptr)) != -1;) {
+  for (int id;;) {
+    // The word being read: optind moves past a cluster such as -xh only after its last letter.
+    const int at = optind == 0 ? 1 : optind;
+    const std::string word = at < argc ? argv[at] : "";
+    if ((id = getopt_long(argc, args, "+:h", kLongOptions, nullptr)) == -1) break;
     if (id == ':') {
       why = std::string(argv[optind - 1]) + " needs a value";
       return false;
     }
     if (id == '?') {
-      why = std::string("unknown argument '") + argv[optind - 1] + "'";
+      why = word.rfind("--", 0) == 0 ? "unknown argument '" + word + "'"
+                                     : std::string("unknown option '-") +
+                                           static_cast<char>(optopt) + "' in '" + word + "'";
       return false;
     }
     sourceGiven = sourceGiven || id == kSource;

@@ -59,6 +59,7 @@ class InteractiveSession {
         started_(std::chrono::steady_clock::now()) {
     startHost(desktop_.get(), {});
     driver_.emplace(source_, options_);
+    if (!desktop_.notice().empty()) notices_.post(desktop_.notice(), now());
   }
   ~InteractiveSession() {
     lockScreen_.unlock();
@@ -195,7 +196,7 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
   }
   std::string why;
   if (!session.finish(why)) {
-    std::cerr << "springboard-sim: " << why << "\n";
+    std::cerr << "springboard-sim: " + why + "\n";
     return 1;
   }
   return 0;

@@ -6,17 +6,29 @@ namespace host {
 
 SourcePump::SourcePump(BatterySource& source, std::function<void(double)> onLook)
     : source_(source), onLook_(std::move(onLook)), last_(std::chrono::steady_clock::now()) {
-  if (source_.eventDescriptor() >= 0) {
-    NSRunLoop::mainRunLoop().addReadSource(source_.eventDescriptor(), [this] { look(); });
-  }
+  watchEvents();
   arm();
 }
 
 SourcePump::~SourcePump() {
   if (timer_) timer_->invalidate();
-  if (source_.eventDescriptor() >= 0) {
-    NSRunLoop::mainRunLoop().removeReadSource(source_.eventDescriptor());
-  }
+  if (events_ >= 0) NSRunLoop::mainRunLoop().removeReadSource(events_);
+}
+
+void SourcePump::watchEvents() {
+  events_ = source_.eventDescriptor();
+  if (events_ < 0) return;
+  NSRunLoop::mainRunLoop().addReadSource(
+      events_, [this] { look(); }, [this] { eventsFailed(); });
+}
+
+// The run loop has dropped a descriptor that reported an error; a kernel-event socket does that
+// when its buffer overran, and the events in it are lost. A fresh one, and a look at once.
+void SourcePump::eventsFailed() {
+  events_ = -1;
+  source_.reopenEvents();
+  watchEvents();
+  look();
 }
 
 void SourcePump::look() {

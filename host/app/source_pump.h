@@ -24,8 +24,11 @@ class SourcePump {
  private:
   void look();
   void arm();
+  void watchEvents();
+  void eventsFailed();
 
   BatterySource& source_;
+  int events_ = -1;  // the source's event descriptor being watched
   std::function<void(double)> onLook_;
   std::shared_ptr<NSTimer> timer_;
   std::chrono::steady_clock::time_point last_;

@@ -46,7 +46,8 @@ const BrimwellDesktopAlerts* desktopModule() {
   static const BrimwellDesktopAlerts* const module = [] {
     std::string why;
     const BrimwellDesktopAlerts* loaded = loadModule(why);
-    if (!loaded) std::cerr << "springboard-sim: desktop alerts unavailable: " << why << "\n";
+    // One write, so that the line reaches the journal whole.
+    if (!loaded) std::cerr << "springboard-sim: desktop alerts unavailable: " + why + "\n";
     return loaded;
   }();
   return module;
@@ -54,16 +55,21 @@ const BrimwellDesktopAlerts* desktopModule() {
 
 }  // namespace
 
-std::unique_ptr<DesktopAlerts> DesktopAlerts::connectIfAvailable() {
+std::unique_ptr<DesktopAlerts> DesktopAlerts::connectIfAvailable(std::string& why) {
+  why.clear();
   if (!sessionBusMayBeThere()) return nullptr;
   const BrimwellDesktopAlerts* module = desktopModule();
-  void* connection = module ? module->connect() : nullptr;
-  // A bus that does not answer is a session without a desktop: no alerts, nothing to say.
+  if (!module) return nullptr;
+  char reason[256];
+  void* connection = module->connectWithin(kSessionBusTimeoutMs, reason, sizeof reason);
+  // No bus to talk to is a session without a desktop: nothing to say. One that did not answer
+  // is said.
+  if (!connection && reason[0] != '\0') why = std::string("desktop alerts unavailable: ") + reason;
   return connection ? std::make_unique<DesktopAlerts>(*module, connection) : nullptr;
 }
 
 HostPresenter::HostPresenter(platform::Presenter& own, bool toDesktop) : own_(own) {
-  if (toDesktop) desktop_ = DesktopAlerts::connectIfAvailable();
+  if (toDesktop) desktop_ = DesktopAlerts::connectIfAvailable(notice_);
   if (desktop_) mirror_.emplace(own_, *desktop_);
 }
 

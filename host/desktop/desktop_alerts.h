@@ -16,8 +16,9 @@ namespace host {
 class DesktopAlerts {
  public:
   // Null when there is no session bus to talk to: the host stays terminal-only. A module that
-  // cannot be loaded says why, once, on stderr.
-  static std::unique_ptr<DesktopAlerts> connectIfAvailable();
+  // cannot be loaded says why, once, on stderr; a bus that does not answer within a couple of
+  // seconds is given up, with why set.
+  static std::unique_ptr<DesktopAlerts> connectIfAvailable(std::string& why);
   DesktopAlerts(const BrimwellDesktopAlerts& module, void* connection)
       : module_(module), connection_(connection) {}
   ~DesktopAlerts() { module_.disconnect(connection_); }
@@ -56,9 +57,12 @@ class HostPresenter {
   platform::Presenter* get() {
     return mirror_ ? static_cast<platform::Presenter*>(&*mirror_) : &own_;
   }
+  // Why desktop alerts were wanted and are not there, for the host to say once; else empty.
+  const std::string& notice() const { return notice_; }
 
  private:
   platform::Presenter& own_;
+  std::string notice_;
   std::unique_ptr<DesktopAlerts> desktop_;
   std::optional<DesktopMirror> mirror_;
 };

@@ -10,12 +10,15 @@ extern "C" {
 
 struct BrimwellDesktopAlerts {
   size_t size;  // sizeof the table the module was built with
-  // Connects to the session bus; null when it does not answer.
+  // Connects to the session bus; null when it does not answer (within connectWithin's bound).
   void* (*connect)(void);
   // A notification for the dialog, replacing the one this connection showed before.
   void (*notify)(void* connection, const char* title, const char* message);
   void (*playSound)(void* connection, const char* hostPath);
   void (*disconnect)(void* connection);
+  // Connects, giving up on a bus that has not answered within timeoutMs; then null, with why
+  // written into the buffer (empty when there is simply no bus to talk to).
+  void* (*connectWithin)(unsigned timeoutMs, char* why, size_t whySize);
 };
 
 // The module's one exported symbol.
@@ -24,3 +27,6 @@ typedef const struct BrimwellDesktopAlerts* (*BrimwellDesktopAlertsEntry)(void);
 
 inline constexpr const char* kDesktopAlertsModule = "brimwell-desktop-alerts.so";
 inline constexpr const char* kDesktopAlertsEntry = "brimwell_desktop_alerts";
+// A session bus that accepts a connection but never answers would otherwise block the host for
+// ever; one that answers does so in milliseconds.
+inline constexpr unsigned kSessionBusTimeoutMs = 2000;

@@ -18,12 +18,13 @@ bool isSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r';
 }
 
-// Splits on blanks, keeping "quoted" parts (with their escapes) inside one token.
+// Splits on blanks, keeping "quoted" parts (with their escapes) inside one token. A word that
+// begins with '#' starts a comment to the end of the line; a '#' inside a word or quotes is text.
 bool tokenize(const std::string& line, std::vector<std::string>& tokens, std::string& why) {
   size_t i = 0;
   while (i < line.size()) {
     while (i < line.size() && isSpace(line[i])) ++i;
-    if (i >= line.size()) break;
+    if (i >= line.size() || line[i] == '#') break;
     std::string token;
     while (i < line.size() && !isSpace(line[i])) {
       if (line[i] == '"') {
@@ -308,7 +309,7 @@ Scenario parseScenario(const std::string& text, const std::string& baseFolder) {
     Tokens tokens;
     std::string why;
     bool ok = tokenize(line, tokens, why);
-    if (ok && !tokens.empty() && tokens[0][0] != '#') {
+    if (ok && !tokens.empty()) {
       const auto verb = std::find_if(std::begin(kVerbs), std::end(kVerbs),
                                      [&](const auto& v) { return tokens[0] == v.verb; });
       ok = verb == std::end(kVerbs) ? failWith(why, "unknown command '" + tokens[0] + "'")

@@ -51,23 +51,22 @@ void printView(std::ostream& out, int controller, const UIView* view) {
 
 }  // namespace
 
-std::ostream& TranscriptPresenter::line() {
-  if (prefix_) out_ << prefix_();
-  return out_;
+void TranscriptPresenter::say(const std::string& text) {
+  out_ << (prefix_ ? prefix_() : std::string()) + text + '\n' << std::flush;
 }
 
 void TranscriptPresenter::showAlert(UIAlertView* alert) {
-  line() << "dialog " << quoted(alert->title()) << ' ' << quoted(alert->message()) << ' '
-         << quoted(alert->cancelButtonTitle()) << '\n';
+  say("dialog " + quoted(alert->title()) + ' ' + quoted(alert->message()) + ' ' +
+      quoted(alert->cancelButtonTitle()));
   alert->dismiss();
 }
 
 void TranscriptPresenter::vibrate() {
-  line() << "vibrate\n";
+  say("vibrate");
 }
 
 void TranscriptPresenter::playSound(const std::string& devicePath) {
-  line() << "sound " << devicePath << '\n';
+  say("sound " + devicePath);
 }
 
 void printSubviews(std::ostream& out, int controller, const UIView* root) {

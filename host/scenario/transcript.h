@@ -11,7 +11,8 @@ class UIView;
 namespace host {
 
 // The scenario runner's presenter: every dialog, vibration and sound becomes a transcript
-// line, and each dialog is closed once recorded.
+// line, and each dialog is closed once recorded. Each line goes out in one write as it is said,
+// so a file or the journal has it at once, whole.
 class TranscriptPresenter : public platform::Presenter {
  public:
   // prefix, when given, starts every line (a clock, say).
@@ -22,7 +23,7 @@ class TranscriptPresenter : public platform::Presenter {
   void playSound(const std::string& devicePath) override;
 
  private:
-  std::ostream& line();
+  void say(const std::string& text);
   std::ostream& out_;
   std::function<std::string()> prefix_;
 };

@@ -32,6 +32,9 @@ class BatterySource {
   // eventDescriptor (-1: none) is a reason to look at once. Between the two the host sleeps.
   virtual double secondsUntilNextLook() const { return kLookInterval; }
   virtual int eventDescriptor() const { return -1; }
+  // The event descriptor failed (a kernel-event socket overran its buffer): open a fresh one,
+  // which eventDescriptor() then gives, and look at everything at the next look.
+  virtual void reopenEvents() {}
   // Whether the speed means anything for this source (not for the machine's own battery).
   virtual bool hasSpeed() const { return true; }
   // A few words for the host's status bar; empty when the status says enough.

@@ -3,6 +3,7 @@
 #include <libudev.h>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace host {
 
@@ -11,9 +12,19 @@ SysfsSource::SysfsSource(std::string folder, double pollSeconds)
       folder_(std::move(folder)),
       pollSeconds_(pollSeconds),
       sincePoll_(pollSeconds) {
-  // Kernel events exist only for the real folder; a copy of it is polled. The kernel's own
-  // events, not udev's: they need no udev daemon, and the attributes are readable at once.
-  if (folder_ != kDefaultFolder) return;
+  openMonitor();
+}
+
+SysfsSource::~SysfsSource() {
+  closeMonitor();
+}
+
+void SysfsSource::openMonitor() {
+  // Kernel events exist only for the real folder, however it is spelled; a copy of it is
+  // polled. The kernel's own events, not udev's: they need no udev daemon, and the attributes
+  // are readable at once.
+  std::error_code error;
+  if (!std::filesystem::equivalent(folder_, kDefaultFolder, error)) return;
   udev_ = udev_new();
   if (udev_) monitor_ = udev_monitor_new_from_netlink(udev_, "kernel");
   if (monitor_ &&
@@ -23,13 +34,19 @@ SysfsSource::SysfsSource(std::string folder, double pollSeconds)
   }
 }
 
-SysfsSource::~SysfsSource() {
-  if (monitor_) udev_monitor_unref(monitor_);
-  if (udev_) udev_unref(udev_);
+void SysfsSource::closeMonitor() {
+  if (monitor_) monitor_ = udev_monitor_unref(monitor_);
+  if (udev_) udev_ = udev_unref(udev_);
 }
 
 int SysfsSource::eventDescriptor() const {
   return monitor_ ? udev_monitor_get_fd(monitor_) : -1;
+}
+
+void SysfsSource::reopenEvents() {
+  closeMonitor();
+  openMonitor();
+  sincePoll_ = pollSeconds_;  // events were lost: read the folder at the next look
 }
 
 bool SysfsSource::kernelAnnouncedChange() {

@@ -31,10 +31,13 @@ class SysfsSource : public BatterySource {
   std::vector<std::string> takeNotices() override;
   double secondsUntilNextLook() const override;
   int eventDescriptor() const override;
+  void reopenEvents() override;
   bool hasSpeed() const override { return false; }
   std::string description() const override;
 
  private:
+  void openMonitor();
+  void closeMonitor();
   bool kernelAnnouncedChange();
   void noteBatteriesComingAndGoing(const std::vector<PowerSupply>& supplies, bool hasBattery);
   // Said once until the batteries give a level again.

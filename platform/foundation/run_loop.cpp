@@ -132,20 +132,19 @@ void NSRunLoop::run() {
         break;
       }
       const auto sources = sources_;
-      std::vector<int> finished;
       for (size_t i = 0; i < sources.size(); ++i) {
         const short events = fds[i].revents;
         if (events & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
           sources[i].callback();
           worked = true;
         }
-        // A hung-up or closed descriptor would report itself forever: stop watching it.
+        // A hung-up or closed descriptor would report itself forever: stop watching it, before
+        // onHangUp, which may watch a new descriptor under the same number.
         if (events & (POLLHUP | POLLERR | POLLNVAL)) {
-          finished.push_back(sources[i].fd);
+          removeReadSource(sources[i].fd);
           if (sources[i].onHangUp) sources[i].onHangUp();
         }
       }
-      for (int fd : finished) removeReadSource(fd);
     }
     worked = fireDueTimers() || worked;
     if (worked) {

@@ -38,8 +38,8 @@ class PLATFORM_API NSRunLoop {
   static NSRunLoop& mainRunLoop();
 
   void addTimer(std::shared_ptr<NSTimer> timer);
-  // Calls back whenever fd is readable; onHangUp, if given, once when its other end is gone
-  // (the source is then dropped).
+  // Calls back whenever fd is readable; onHangUp, if given, once when its other end is gone or
+  // it reports an error (the source is dropped first, so onHangUp may add a new one).
   void addReadSource(int fd, Callback callback, Callback onHangUp = {});
   void removeReadSource(int fd);
   // Calls back after a signal (SIGWINCH, say) interrupted the wait.

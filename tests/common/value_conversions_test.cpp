@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <ostream>
+#include <string_view>
 
 #include "common/plist.h"
 #include "common/saturating_truncate.h"
@@ -47,6 +50,32 @@ struct Conversion {
 
 class ValueConversionTest : public ::testing::TestWithParam<Conversion> {};
 
+void PrintTo(const Conversion& c, std::ostream* out) {
+  *out << (c.valueXml ? c.valueXml : "(absent)");
+}
+
+// "integer_minus523", "real_30_99", "absent": the value's element and its text.
+std::string conversionName(const ::testing::TestParamInfo<Conversion>& info) {
+  if (!info.param.valueXml) return "absent";
+  std::string_view xml = info.param.valueXml;
+  xml = xml.substr(
+      0, xml.size() >= 2 && xml.substr(xml.size() - 2) == "/>" ? xml.size() - 2 : xml.rfind("</"));
+  std::string name;
+  bool textStarts = false;
+  for (const char c : xml) {
+    if (std::isalnum(static_cast<unsigned char>(c))) {
+      name += c;
+    } else if (textStarts && (c == '-' || c == '+')) {
+      name += c == '-' ? "minus" : "plus";
+    } else if (!name.empty() && name.back() != '_') {
+      name += '_';
+    }
+    textStarts = c == '>';
+  }
+  while (!name.empty() && name.back() == '_') name.pop_back();
+  return name;
+}
+
 TEST_P(ValueConversionTest, ReadsAsNumberFlagAndText) {
   const Conversion& c = GetParam();
   const std::string body = c.valueXml ? std::string("<key>k</key>") + c.valueXml : "";
@@ -88,7 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"<array><integer>5</integer></array>", 0, false, std::nullopt},
         Conversion{"<dict><key>x</key><integer>5</integer></dict>", 0, false, std::nullopt},
         Conversion{"<data>AAE=</data>", 0, false, std::nullopt},
-        Conversion{"<date>2020-01-01T00:00:00Z</date>", 0, false, std::nullopt}));
+        Conversion{"<date>2020-01-01T00:00:00Z</date>", 0, false, std::nullopt}),
+    conversionName);
 
 TEST(ShortestDecimal, ReadsBackExactly) {
   for (double v : {0.1, 0.1 + 0.2, 1.0 / 3.0, 4120.0, -2.5e-300, 1e21}) {

@@ -1,8 +1,13 @@
 // Dialogs mirrored as desktop notifications, captured on a private session bus.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "tests/support/background_process.h"
 #include "tests/support/device_root.h"
@@ -49,6 +54,32 @@ TEST(DesktopAlerts, EachDialogBecomesANotificationReplacingThePreviousOne) {
   EXPECT_EQ(server.stop(), "");
 }
 
+TEST(DesktopAlerts, NoSoundDeviceIsSaidOnceForAllAlerts) {
+  BackgroundProcess bus("/usr/bin/dbus-daemon",
+                        {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+  const auto address = bus.readLine(5000);
+  ASSERT_TRUE(address && !address->empty()) << "no private session bus";
+
+  DeviceRoot root;
+  root.write(
+      "System/Library/Audio/UISounds/alert_sound.wav",
+      testing_support::readFile(BRIMWELL_BUILD_DIR "/share/brimwell/sounds/alert_sound.wav"));
+  root.runScenario("settings alertLevel=50 isPopAlert=true isSound=true\n");
+  const std::string recording = root.write("session.plist", kRecording);
+  // Sound through ALSA to a card that is not there, whatever this machine has.
+  const auto host = runProcess(
+      SPRINGBOARD_SIM, {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
+      {{"SIM_DEVICE_ROOT", root.path()},
+       {"DBUS_SESSION_BUS_ADDRESS", *address},
+       {"CANBERRA_DRIVER", "alsa"},
+       {"ALSA_CARD", "brimwell-no-such-card"}});
+  ASSERT_EQ(host.exitCode, 0) << host.err;
+  EXPECT_EQ(std::count(host.out.begin(), host.out.end(), '\n'), 5) << "two dialogs, two sounds";
+  EXPECT_EQ(host.err,
+            "springboard-sim: alert sound unavailable: cannot find card 'brimwell-no-such-card' "
+            "(File or data not found)\n");
+}
+
 TEST(DesktopAlerts, WithoutASessionBusTheHostStaysQuiet) {
   DeviceRoot root;
   root.runScenario("settings isPopAlert=true\n");
@@ -61,6 +92,43 @@ TEST(DesktopAlerts, WithoutASessionBusTheHostStaysQuiet) {
   EXPECT_EQ(host.exitCode, 0);
   EXPECT_EQ(host.err, "");
   EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos);
+}
+
+TEST(DesktopAlerts, ABusThatNeverAnswersIsGivenUpWithOneLine) {
+  DeviceRoot root;
+  root.runScenario("settings isPopAlert=true\n");
+  const std::string recording = root.write("session.plist", kRecording);
+  // The kernel takes connections into the listening socket's backlog; nobody ever answers.
+  const std::string busPath = root.path() + "/mute-bus";
+  const int bus = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, busPath.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(bus, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(bus, 8), 0);
+
+  // Both outputs in one pipe, read with a bound, so a host that hangs fails the case.
+  BackgroundProcess host(
+      "/bin/sh",
+      {"-c", "exec \"$0\" \"$@\" 2>&1", SPRINGBOARD_SIM, "--source", "replay=" + recording,
+       "--headless", "--virtual-time", "--desktop-alerts"},
+      {{"SIM_DEVICE_ROOT", root.path()},
+       {"SIM_LANGUAGES", "en"},
+       {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + busPath}});
+  std::vector<std::string> lines;
+  while (const auto line = host.readLine(15000)) lines.push_back(*line);
+  host.stop();
+  close(bus);
+
+  ASSERT_FALSE(lines.empty()) << "the host hung on the bus";
+  EXPECT_EQ(lines.back().rfind("[00:00:00] delivered 2 status changes", 0), 0u) << lines.back();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                       "springboard-sim: desktop alerts unavailable: the session bus did not "
+                       "answer within 2 s"),
+            1);
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "[00:00:00] dialog \"Message\" \"Charging is complete\" \"OK\""),
+            lines.end());
 }
 
 TEST(DesktopAlerts, AModuleThatCannotBeLoadedIsSaidInOneLine) {

@@ -15,6 +15,7 @@
 
 #include "common/dictionary_file.h"
 #include "common/value_conversions.h"
+#include "tests/support/background_process.h"
 #include "tests/support/device_root.h"
 #include "tests/support/power_supply_fixture.h"
 
@@ -142,6 +143,32 @@ TEST(ReplaySource, DeliversInOrderWithAlertsAtTheirTime) {
       "[00:02:45] delivered 3 status changes; the last: 100% 1000/1000 mAh 0 mA on charger, not "
       "charging\n");
   EXPECT_NE(root.statusFile().find("<key>Kept</key>"), std::string::npos);
+}
+
+// Headless output goes to a file or the journal: each line must be there when it is said, not
+// when the host ends.
+TEST(ReplaySource, EachLineReachesAPipeWhileTheHostRuns) {
+  DeviceRoot root;
+  root.runScenario("settings alertLevel=50 isPopAlert=true\n");
+  const std::string recording =
+      root.write("session.plist",
+                 "<?xml version=\"1.0\"?><plist version=\"1.0\"><array>"
+                 "<dict><key>AppleRawCurrentCapacity</key><integer>500</integer>"
+                 "<key>AppleRawMaxCapacity</key><integer>1000</integer>"
+                 "<key>ExternalConnected</key><true/></dict>"
+                 "<dict><key>delay</key><real>3600</real><key>status</key><dict>"
+                 "<key>AppleRawCurrentCapacity</key><integer>600</integer>"
+                 "<key>AppleRawMaxCapacity</key><integer>1000</integer></dict></dict>"
+                 "</array></plist>");
+  testing_support::BackgroundProcess host(
+      SPRINGBOARD_SIM, {"--source", "replay=" + recording, "--headless", "--log-status"},
+      {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+  EXPECT_EQ(host.readLine(10000),
+            "[00:00:00] status 50% 500/1000 mAh 0 mA on charger, not charging");
+  EXPECT_EQ(host.readLine(10000),
+            "[00:00:00] dialog \"Message\" \"Charging has reached 50%\" \"OK\"");
+  // Ended with the second status an hour away: the lines came while it ran.
+  EXPECT_NE(host.stop().find("delivered 1 status changes"), std::string::npos);
 }
 
 TEST(ReplaySource, ABadRecordingIsAOneLineError) {

@@ -286,6 +286,8 @@ assert isinstance(d['charger_connected'], bool) and isinstance(d['fully_charged'
                                        "<key>AppleRawMaxCapacity</key><integer>1000</integer>"
                                        "<key>InstantAmperage</key><integer>300</integer>"
                                        "<key>DesignCapacity</key><integer>1000</integer>")},
+      {"a maker with a backslash and control characters",
+       plistXml("<key>Manufacturer</key><string>A\\B\tC\nD</string>")},
       {"no status file", std::nullopt},
   };
   for (const auto& c : cases) {

@@ -107,7 +107,10 @@ TEST(HostOptions, CommandLines) {
       {{"--seed", "1.5"}, false, "--seed takes"},
       {{"--duration"}, false, "--duration needs a value"},
       {{"--script", "s.txt", "--source", "sim"}, false, "takes no source"},
-      {{"--frobnicate"}, false, "unknown argument"},
+      {{"--frobnicate"}, false, "unknown argument '--frobnicate'"},
+      {{"-xh"}, false, "unknown option '-x' in '-xh'"},
+      {{"-hx"}, false, "unknown option '-x' in '-hx'"},
+      {{"--help=1"}, false, "unknown argument '--help=1'"},
   };
   for (const auto& c : cases) {
     std::vector<const char*> argv{"springboard-sim"};

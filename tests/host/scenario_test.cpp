@@ -93,6 +93,33 @@ TEST(Scenario, BadLinesNameTheLineAndRunNothing) {
   }
 }
 
+TEST(Scenario, AWordThatBeginsWithHashStartsAComment) {
+  const struct {
+    const char* line;
+    size_t commands;
+    const char* value;  // of S, where the line sets it
+  } cases[] = {
+      {"# the whole line", 0, nullptr},
+      {"   # indented", 0, nullptr},
+      {"status S=a   # after a command", 1, "a"},
+      {"status S=a\t#tab before it", 1, "a"},
+      {"status S=a #T=2", 1, "a"},
+      {"status S=a#b", 1, "a#b"},
+      {"status S=\"a # b\"", 1, "a # b"},
+      {"status S=\"#\" # and then a comment", 1, "#"},
+      {"lock # a controller", 1, nullptr},
+  };
+  for (const auto& c : cases) {
+    const Scenario s = parseScenario(c.line, "");
+    ASSERT_FALSE(s.error.has_value()) << c.line << ": " << s.error->why;
+    ASSERT_EQ(s.commands.size(), c.commands) << c.line;
+    if (!c.value) continue;
+    const brimwell::Plist& status = *std::get<StatusCommand>(s.commands[0]).dictionary;
+    EXPECT_EQ(status.size(), 1u) << c.line;
+    EXPECT_EQ(status.item("S") ? status.item("S")->text() : "(none)", c.value) << c.line;
+  }
+}
+
 TEST(Scenario, CommandsAndControllerNumbers) {
   testing_support::TempDir dir;
   dir.write("status.plist", testing_support::plistXml("<key>A</key><integer>1</integer>"));

@@ -32,6 +32,9 @@ TEST(ChargingText, EveryRowOfTheRule) {
       {charging(1500, 1400, -300), "Calculating..."},
       {charging(0, 0, 500), "Calculating..."},  // NaN
       {charging(1500, 1500, 0, 2), "Trickle Charging..."},
+      // Exactly full while current still flows: the moment charging finishes.
+      {charging(1500, 1500, 300, 2), "Trickle Charging..."},
+      {charging(1500, 1500, 300, 0), "Charging is complete"},
       {charging(1500, 1500, 0, 0), "Charging is complete"},
       {charging(1500, 1600, 900, 1),
        "Charging is complete"},                          // at or above 100 % the current is ignored
