@@ -14,6 +14,26 @@ inline constexpr const char* kIsPopAlert = "isPopAlert";
 inline constexpr const char* kIsVibrate = "isVibrate";
 inline constexpr const char* kIsSound = "isSound";
 inline constexpr const char* kTextColor = "textColor";
+
+// The host's own, kept beside the plug-in's (which reads only its seven): the low-battery
+// warnings and the last action.
+inline constexpr const char* kLowLevel = "lowLevel";
+inline constexpr const char* kCriticalLevel = "criticalLevel";
+inline constexpr const char* kActionLevel = "actionLevel";
+inline constexpr const char* kLowAction = "lowAction";
+inline constexpr const char* kLowActionCommand = "lowActionCommand";
+inline constexpr const char* kLowActionDelay = "lowActionDelay";
+inline constexpr const char* kLowRepeatMinutes = "lowRepeatMinutes";
 }  // namespace setting
+
+// What the host uses for a low-battery key the file does not hold.
+namespace low_battery_default {
+inline constexpr int kLowLevel = 20;
+inline constexpr int kCriticalLevel = 5;
+inline constexpr int kActionLevel = 2;
+inline constexpr const char* kLowAction = "none";
+inline constexpr int kLowActionDelay = 60;
+inline constexpr int kLowRepeatMinutes = 0;
+}  // namespace low_battery_default
 
 }  // namespace brimwell

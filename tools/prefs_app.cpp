@@ -23,9 +23,10 @@ constexpr const char* kUsage =
     "       brimwell-prefs unset KEY\n"
     "       brimwell-prefs reset\n"
     "       brimwell-prefs --version | --help\n"
-    "The Brimwell plug-in's settings: on the device SIM_DEVICE_ROOT names, else in\n"
-    "$XDG_CONFIG_HOME/brimwell (~/.config/brimwell). On/off also as yes/no, true/false or\n"
-    "1/0. reset removes these seven and keeps any other key:\n";
+    "The Brimwell plug-in's settings and the host's low-battery warnings: on the device\n"
+    "SIM_DEVICE_ROOT names, else in $XDG_CONFIG_HOME/brimwell (~/.config/brimwell).\n"
+    "On/off also as yes/no, true/false or 1/0. reset removes these settings and keeps any\n"
+    "other key:\n";
 
 constexpr const char* kExitStatuses =
     "Exit status: 0 done; 1 the settings file or its folder cannot be read or written;\n"

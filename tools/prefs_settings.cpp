@@ -13,6 +13,7 @@ namespace prefs {
 
 using brimwell::Plist;
 namespace setting = brimwell::setting;
+namespace low_battery_default = brimwell::low_battery_default;
 
 const std::vector<Setting>& settings() {
   static const std::vector<Setting> all = {
@@ -28,6 +29,28 @@ const std::vector<Setting>& settings() {
       {setting::kIsVibrate, Kind::boolean, "vibrate for both alerts"},
       {setting::kIsSound, Kind::boolean, "play the alert sound for both alerts"},
       {setting::kTextColor, Kind::integer, "the lock-screen line: 2 black, 0 or 1 white", 0, 2},
+      {setting::kLowLevel, Kind::integer,
+       "on battery, warn at or below this percentage; 0 turns this warning off", 0, 100, "",
+       std::to_string(low_battery_default::kLowLevel)},
+      {setting::kCriticalLevel, Kind::integer,
+       "the critical warning's percentage (urgent); 0 turns it off", 0, 100, "",
+       std::to_string(low_battery_default::kCriticalLevel)},
+      {setting::kActionLevel, Kind::integer,
+       "at or below this percentage, take lowAction after lowActionDelay; 0 turns it off", 0, 100,
+       "", std::to_string(low_battery_default::kActionLevel)},
+      {setting::kLowAction, Kind::word,
+       "what to do at actionLevel: suspend, hibernate, hybrid-sleep and poweroff through "
+       "systemd-logind, command runs lowActionCommand",
+       0, 0, "none suspend hibernate hybrid-sleep poweroff command",
+       low_battery_default::kLowAction},
+      {setting::kLowActionCommand, Kind::text,
+       "the command line lowAction command runs, through /bin/sh -c", 0, 0, "", "none"},
+      {setting::kLowActionDelay, Kind::integer,
+       "seconds between announcing the action (with a Cancel button) and taking it", 0, 3600, "",
+       std::to_string(low_battery_default::kLowActionDelay)},
+      {setting::kLowRepeatMinutes, Kind::integer,
+       "at or below criticalLevel, warn again this often; 0 never", 0, 1440, "",
+       std::to_string(low_battery_default::kLowRepeatMinutes)},
   };
   return all;
 }
@@ -57,7 +80,23 @@ std::optional<int32_t> parseInteger(const std::string& text) {
   return static_cast<int32_t>(value);
 }
 
+// Whether a word is one of a blank-separated list.
+bool isOneOf(const std::string& word, const std::string& words) {
+  return (" " + words + " ").find(" " + word + " ") != std::string::npos && !word.empty() &&
+         word.find(' ') == std::string::npos;
+}
+
 Plist valueFor(const Setting& s, const std::string& text, std::string& why) {
+  if (s.kind == Kind::word) {
+    if (isOneOf(text, s.words)) return Plist::string(text);
+    why = std::string(s.key) + " takes one of " + accepted(s) + ", not '" + text + "'";
+    return Plist();
+  }
+  if (s.kind == Kind::text) {
+    if (!text.empty()) return Plist::string(text);
+    why = std::string(s.key) + " takes a command line (unset it to have none)";
+    return Plist();
+  }
   if (s.kind == Kind::boolean) {
     if (const auto b = parseBoolean(text)) return Plist::boolean(*b);
     why = std::string(s.key) + " takes on/off, yes/no, true/false or 1/0, not '" + text + "'";
@@ -72,18 +111,42 @@ Plist valueFor(const Setting& s, const std::string& text, std::string& why) {
 
 std::string accepted(const Setting& s) {
   if (s.kind == Kind::boolean) return "on or off";
+  if (s.kind == Kind::text) return "a command";
+  if (s.kind == Kind::word) {
+    std::string words = s.words;
+    std::replace(words.begin(), words.end(), ' ', '|');
+    return words;
+  }
   return std::to_string(s.low) + " to " + std::to_string(s.high);
+}
+
+// The value as the reader reads it, and whether it is set.
+std::string shownValue(const Setting& s, const Plist* value) {
+  if (!value && s.unsetMeans) return *s.unsetMeans + " (default)";
+  std::string shown;
+  switch (s.kind) {
+    case Kind::boolean:
+      shown = brimwell::boolValueOf(value) ? "on" : "off";
+      break;
+    case Kind::integer:
+      shown = std::to_string(brimwell::intValueOf(value));
+      break;
+    case Kind::word:
+      shown = brimwell::textOf(value).value_or("");
+      break;
+    case Kind::text:
+      shown = "\"" + brimwell::textOf(value).value_or("") + "\"";
+      break;
+  }
+  return value ? shown : shown + " (not set)";
 }
 
 std::vector<std::string> describe(const Plist& file) {
   std::vector<std::string> lines;
   for (const Setting& s : settings()) {
-    const Plist* value = file.item(s.key);
-    std::string shown = s.kind == Kind::boolean ? (brimwell::boolValueOf(value) ? "on" : "off")
-                                                : std::to_string(brimwell::intValueOf(value));
-    if (!value) shown += " (not set)";
+    std::string shown = shownValue(s, file.item(s.key));
     char line[512];
-    std::snprintf(line, sizeof line, "  %-11s %-15s %s", s.key, shown.c_str(), s.meaning);
+    std::snprintf(line, sizeof line, "  %-16s %-24s %s", s.key, shown.c_str(), s.meaning);
     lines.push_back(line);
   }
   return lines;
@@ -93,7 +156,7 @@ std::vector<std::string> help() {
   std::vector<std::string> lines;
   for (const Setting& s : settings()) {
     char line[512];
-    std::snprintf(line, sizeof line, "  %-11s %-10s %s", s.key, accepted(s).c_str(), s.meaning);
+    std::snprintf(line, sizeof line, "  %-16s %-12s %s", s.key, accepted(s).c_str(), s.meaning);
     lines.push_back(line);
   }
   return lines;

@@ -7,10 +7,11 @@
 
 #include "common/plist.h"
 
-// The plug-in's seven settings, as the preferences page offers them.
+// The plug-in's seven settings, as the preferences page offers them, and the host's own
+// low-battery settings kept beside them.
 namespace prefs {
 
-enum class Kind { integer, boolean };
+enum class Kind { integer, boolean, word, text };
 
 struct Setting {
   const char* key;
@@ -19,6 +20,11 @@ struct Setting {
   // The integers accepted: every meaning the plug-in gives the key, and nothing it would misread
   // (an alert at -5 %).
   int32_t low = 0, high = 0;
+  // A word setting's choices, separated by blanks.
+  const char* words = "";
+  // What is used while the key is not set: the host's default; none for the plug-in's own keys,
+  // which then read as 0 or off.
+  std::optional<std::string> unsetMeans = std::nullopt;
 };
 
 const std::vector<Setting>& settings();
@@ -33,7 +39,7 @@ std::optional<int32_t> parseInteger(const std::string& text);
 // an integer is outside the accepted range.
 brimwell::Plist valueFor(const Setting& setting, const std::string& text, std::string& why);
 
-// What a setting takes: "0 to 3", "on or off".
+// What a setting takes: "0 to 3", "on or off", "none|suspend|...".
 std::string accepted(const Setting& setting);
 
 // One line per setting: key, the value the plug-in reads, and what it means.

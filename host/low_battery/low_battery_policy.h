@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/settings_keys.h"
+
 // When to warn that the battery runs low, and when to take the last action: a pure function of
 // the settings, the readings and the host's clock, so that a descent replays in a table.
 namespace host::low_battery {

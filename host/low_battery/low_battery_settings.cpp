@@ -1,0 +1,70 @@
+#include "host/low_battery/low_battery_settings.h"
+
+#include <algorithm>
+
+#include "common/settings_keys.h"
+#include "common/value_conversions.h"
+
+namespace host::low_battery {
+namespace {
+
+namespace key = brimwell::setting;
+
+// A whole-number setting within [low, high]; one outside is brought within and said.
+void readNumber(const brimwell::Plist& file, const char* name, int low, int high, int& out,
+                SettingsReading& r) {
+  const brimwell::Plist* value = file.item(name);
+  if (!value) return;
+  r.anyGiven = true;
+  const int given = brimwell::intValueOf(value);
+  out = std::clamp(given, low, high);
+  if (out != given) {
+    r.complaints.push_back(std::string(name) + " " + std::to_string(given) + " is outside " +
+                           std::to_string(low) + " to " + std::to_string(high) + "; using " +
+                           std::to_string(out));
+  }
+}
+
+void readAction(const brimwell::Plist& file, SettingsReading& r) {
+  Settings& s = r.settings;
+  if (const brimwell::Plist* command = file.item(key::kLowActionCommand)) {
+    r.anyGiven = true;
+    s.command = brimwell::textOf(command).value_or("");
+  }
+  const brimwell::Plist* value = file.item(key::kLowAction);
+  if (!value) return;
+  r.anyGiven = true;
+  const std::string name = brimwell::textOf(value).value_or("");
+  if (const auto action = actionNamed(name)) {
+    s.action = *action;
+  } else {
+    r.complaints.push_back(std::string(key::kLowAction) + " \"" + name +
+                           "\" is none of none, suspend, hibernate, hybrid-sleep, poweroff and "
+                           "command; taking no action");
+  }
+  if (s.action == Action::command && s.command.empty()) {
+    s.action = Action::none;
+    r.complaints.push_back(std::string(key::kLowAction) + " command without a " +
+                           key::kLowActionCommand + "; taking no action");
+  }
+}
+
+}  // namespace
+
+SettingsReading readSettings(const brimwell::Plist& file) {
+  SettingsReading r;
+  Settings& s = r.settings;
+  readNumber(file, key::kLowLevel, 0, 100, s.lowLevel, r);
+  readNumber(file, key::kCriticalLevel, 0, 100, s.criticalLevel, r);
+  readNumber(file, key::kActionLevel, 0, 100, s.actionLevel, r);
+  int delay = static_cast<int>(s.actionDelay), repeat = static_cast<int>(s.repeatMinutes);
+  readNumber(file, key::kLowActionDelay, 0, 3600, delay, r);
+  readNumber(file, key::kLowRepeatMinutes, 0, 1440, repeat, r);
+  s.actionDelay = delay;
+  s.repeatMinutes = repeat;
+  readAction(file, r);
+  if (auto order = putInOrder(s)) r.complaints.push_back(std::move(*order));
+  return r;
+}
+
+}  // namespace host::low_battery
