@@ -125,8 +125,19 @@ BatteryPack readBatteryPack(const PowerSupply& b, ExternalPower power) {
   p.status = b.get("status");
   const auto volts = conversionVoltage(b);
   readCharge(b, volts, p);
-  if (const auto milliamps = driverCurrent(b, volts))
-    p.current = within32Bits(directed(p, *milliamps, power));
+  std::optional<double> milliamps = driverCurrent(b, volts);
+  if (milliamps) {
+    milliamps = directed(p, *milliamps, power);
+    p.current = within32Bits(*milliamps);
+  }
+  if (volts && !p.percentScale) {
+    // mAh times µV is nWh; mA times µV is nW.
+    const double scale = static_cast<double>(*volts) / 1e9;
+    if (p.now) p.energyWh = static_cast<double>(*p.now) * scale;
+    if (p.full) p.fullWh = static_cast<double>(*p.full) * scale;
+    if (milliamps) p.powerW = *milliamps * scale;
+  }
+  p.kernelPercent = capacityPercent(b);
   if (const auto microvolts = number(b, "voltage_now"))
     p.voltage = within32Bits(static_cast<double>(*microvolts) / 1000.0);
   if (const auto tenths = number(b, "temp"))

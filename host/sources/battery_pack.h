@@ -25,6 +25,11 @@ struct BatteryPack {
   bool percentScale = false;
   std::optional<int64_t> current, voltage, temperature, cycles, threshold;
   std::optional<std::string> manufacturer, serial;
+  // The same charge and current as energy and power, through the one voltage that turns one
+  // into the other (so that energy over power is charge over current); none without a voltage
+  // or on the scale of 100.
+  std::optional<double> energyWh, fullWh, powerW;
+  std::optional<double> kernelPercent;  // the driver's own `capacity`
 
   bool hasStatus(const char* value) const { return status == value; }
 };
