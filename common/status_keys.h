@@ -20,6 +20,19 @@ inline constexpr const char* kVoltage = "Voltage";
 inline constexpr const char* kAmperage = "Amperage";
 inline constexpr const char* kManufacturer = "Manufacturer";
 inline constexpr const char* kSerial = "Serial";
+
+// Further keys the host adds for a laptop's battery, as the device's own dictionaries name
+// theirs; a phone's status has none of them.
+inline constexpr const char* kCurrentCapacityPercent = "CurrentCapacity";  // the kernel's percent
+inline constexpr const char* kAvgTimeToEmpty = "AvgTimeToEmpty";           // minutes
+inline constexpr const char* kAvgTimeToFull = "AvgTimeToFull";             // minutes
+inline constexpr const char* kBatteryPower = "BatteryPower";  // mW, + into the battery
+inline constexpr const char* kChargeLimit = "ChargeLimit";    // percent of the full charge
+inline constexpr const char* kChargingState = "ChargingState";  // "charging", "full", ...
+inline constexpr const char* kBatteryInstalled = "BatteryInstalled";  // false: the battery is gone
 }  // namespace key
+
+// A time the host cannot yet estimate, as the device writes it.
+inline constexpr int kUnknownMinutes = 65535;
 
 }  // namespace brimwell

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "host/app/host_startup.h"
+#include "host/app/low_battery_watch.h"
 #include "host/app/source_driver.h"
 #include "host/app/source_pump.h"
 #include "host/desktop/desktop_alerts.h"
@@ -25,11 +26,22 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
   HostPresenter presenter(transcript, options.desktopAlerts);
   if (!presenter.notice().empty()) say(std::cerr, "springboard-sim: " + presenter.notice());
   startHost(presenter.get(), {});
-  SourceDriver driver(source, options, [&](const brimwell::Plist& status) {
-    if (options.logStatus) {
-      say(std::cout, clockPrefix(source.simulatedSeconds()) + "status " + statusSummary(status));
-    }
-  });
+  WarningOutputs warnings;
+  warnings.line = [&](const std::string& line) {
+    say(std::cout, clockPrefix(source.simulatedSeconds()) + line);
+  };
+  warnings.desktop = presenter.desktop();
+  warnings.runLoop = !options.virtualTime;
+  LowBatteryWatch watch(!options.sysfs.empty(), std::move(warnings));
+  SourceDriver driver(
+      source, options,
+      [&](const brimwell::Plist& status) {
+        if (options.logStatus) {
+          say(std::cout,
+              clockPrefix(source.simulatedSeconds()) + "status " + statusSummary(status));
+        }
+      },
+      &watch);
 
   auto done = [&] {
     return source.finished() ||
@@ -43,13 +55,16 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
   };
 
   if (options.virtualTime) {
-    while (!done()) tick(source.secondsUntilNextLook());
+    while (!done()) tick(driver.secondsUntilNextLook());
   } else {
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
-    SourcePump pump(source, [&](double realSeconds) {
-      tick(realSeconds);
-      if (done()) loop.stop();
-    });
+    SourcePump pump(
+        source,
+        [&](double realSeconds) {
+          tick(realSeconds);
+          if (done()) loop.stop();
+        },
+        [&] { return driver.secondsUntilNextLook(); });
     loop.stopOnTerminationSignals();
     if (!done()) loop.run();
   }

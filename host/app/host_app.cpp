@@ -12,6 +12,7 @@
 #include "host/app/host_options.h"
 #include "host/app/host_startup.h"
 #include "host/app/interactive_run.h"
+#include "host/app/laptop_defaults.h"
 #include "host/app/run_device.h"
 #include "host/app/status_file_lock.h"
 #include "host/classes/host_classes.h"
@@ -96,6 +97,10 @@ int runSpringBoardSim(int argc, char** argv) {
   if (!lock) {
     std::cerr << "springboard-sim: " << why << "\n";
     return 1;
+  }
+  if (!options.sysfs.empty()) {
+    const std::optional<std::string> wrote = host::writeLaptopDefaultsIfMissing(why);
+    if (wrote || !why.empty()) std::cerr << "springboard-sim: " + (wrote ? *wrote : why) + "\n";
   }
   const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
   if (terminal && !options.headless) return host::runInteractive(*source, options);

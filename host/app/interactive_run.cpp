@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "host/app/host_startup.h"
+#include "host/app/low_battery_watch.h"
 #include "host/app/screen_wake.h"
 #include "host/app/source_driver.h"
 #include "host/app/source_pump.h"
@@ -58,7 +59,13 @@ class InteractiveSession {
         desktop_(presenter_, true),  // on a desktop, alerts also arrive as its own programs' do
         started_(std::chrono::steady_clock::now()) {
     startHost(desktop_.get(), {});
-    driver_.emplace(source_, options_);
+    WarningOutputs warnings;
+    warnings.line = [this](const std::string& line) { notices_.post(line, now()); };
+    warnings.screen = &presenter_;
+    warnings.desktop = desktop_.desktop();
+    warnings.runLoop = true;
+    watch_.emplace(!options_.sysfs.empty(), std::move(warnings));
+    driver_.emplace(source_, options_, nullptr, &*watch_);
     if (!desktop_.notice().empty()) notices_.post(desktop_.notice(), now());
   }
   ~InteractiveSession() {
@@ -73,6 +80,7 @@ class InteractiveSession {
     return options_.duration > 0 && source_.simulatedSeconds() >= options_.duration;
   }
   bool finish(std::string& why) { return driver_->finish(why); }
+  double secondsUntilNextLook() const { return driver_->secondsUntilNextLook(); }
 
   void tick(double realSeconds) {
     const brimwell::Plist* status = driver_->tick(realSeconds);
@@ -152,6 +160,7 @@ class InteractiveSession {
   const HostOptions& options_;
   ScreenPresenter presenter_;
   HostPresenter desktop_;
+  std::optional<LowBatteryWatch> watch_;
   std::optional<SourceDriver> driver_;  // made once the host's classes exist
   LockScreen lockScreen_;
   NoticeBoard notices_;
@@ -168,10 +177,13 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
   {
     HostScreen screen;
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
-    SourcePump pump(source, [&](double realSeconds) {
-      session.tick(realSeconds);
-      if (session.finished()) loop.stop();
-    });
+    SourcePump pump(
+        source,
+        [&](double realSeconds) {
+          session.tick(realSeconds);
+          if (session.finished()) loop.stop();
+        },
+        [&] { return session.secondsUntilNextLook(); });
     auto handleKeys = [&] {
       for (int key = screen.nextKey(); key != -1; key = screen.nextKey()) {
         if (!session.handleKey(key)) return loop.stop();

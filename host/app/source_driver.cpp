@@ -1,17 +1,41 @@
 #include "host/app/source_driver.h"
 
+#include <algorithm>
+
 #include "host/classes/host_classes.h"
 
 namespace host {
 
 SourceDriver::SourceDriver(BatterySource& source, const HostOptions& options,
-                           std::function<void(const brimwell::Plist&)> beforeDelivery)
-    : source_(source), beforeDelivery_(std::move(beforeDelivery)), recordPath_(options.record) {
+                           std::function<void(const brimwell::Plist&)> beforeDelivery,
+                           LowBatteryWatch* watch)
+    : source_(source),
+      beforeDelivery_(std::move(beforeDelivery)),
+      watch_(watch),
+      recordPath_(options.record) {
   if (!recordPath_.empty()) recorder_.emplace();
 }
 
+double SourceDriver::secondsUntilNextLook() const {
+  const double source = source_.secondsUntilNextLook();
+  const auto due = watch_ ? watch_->secondsUntilDue(source_.simulatedSeconds()) : std::nullopt;
+  return due ? std::min(source, *due) : source;
+}
+
 const brimwell::Plist* SourceDriver::tick(double realSeconds) {
+  // An action is taken only on a fresh reading.
+  if (watch_ && watch_->actionDueBy(source_.simulatedSeconds() + realSeconds)) source_.lookNow();
   std::optional<brimwell::Plist> status = source_.tick(realSeconds);
+  if (watch_) {
+    const double now = source_.simulatedSeconds();
+    if (source_.slept()) {
+      watch_->onResume(now);
+      // The source read afresh after the sleep; an unchanged battery is still a fresh reading.
+      if (!status && last_) watch_->onStatus(*last_, now);
+    }
+    if (status) watch_->onStatus(*status, now);
+    watch_->onTime(now);
+  }
   if (!status) return nullptr;
   if (recorder_) recorder_->add(source_.simulatedSeconds(), *status);
   if (beforeDelivery_) beforeDelivery_(*status);

@@ -7,6 +7,7 @@
 
 #include "common/plist.h"
 #include "host/app/host_options.h"
+#include "host/app/low_battery_watch.h"
 #include "host/classes/host_classes.h"
 #include "host/sources/battery_source.h"
 
@@ -17,12 +18,16 @@ namespace host {
 // Made after startHost(), once the host's classes exist.
 class SourceDriver {
  public:
-  // beforeDelivery, if given, sees each status change before the plug-in does.
+  // beforeDelivery, if given, sees each status change before the plug-in does; the watch, if
+  // given, sees each status change and the host's clock, and has its deadlines kept.
   SourceDriver(BatterySource& source, const HostOptions& options,
-               std::function<void(const brimwell::Plist&)> beforeDelivery = {});
+               std::function<void(const brimwell::Plist&)> beforeDelivery = {},
+               LowBatteryWatch* watch = nullptr);
 
   // Ticks the source; the status change delivered now, if any.
   const brimwell::Plist* tick(double realSeconds);
+  // When to tick next: when the source asks to be looked at, or a warning is due.
+  double secondsUntilNextLook() const;
   size_t delivered() const { return delivered_; }
   const std::optional<brimwell::Plist>& last() const { return last_; }
   // Writes the recording, if one was asked for; false with why set when it cannot be written.
@@ -31,6 +36,7 @@ class SourceDriver {
  private:
   BatterySource& source_;
   std::function<void(const brimwell::Plist&)> beforeDelivery_;
+  LowBatteryWatch* watch_;
   std::string recordPath_;
   std::optional<Recorder> recorder_;
   SpringBoard springBoard_;

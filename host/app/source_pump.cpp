@@ -4,8 +4,12 @@
 
 namespace host {
 
-SourcePump::SourcePump(BatterySource& source, std::function<void(double)> onLook)
-    : source_(source), onLook_(std::move(onLook)), last_(std::chrono::steady_clock::now()) {
+SourcePump::SourcePump(BatterySource& source, std::function<void(double)> onLook,
+                       std::function<double()> nextLook)
+    : source_(source),
+      onLook_(std::move(onLook)),
+      nextLook_(std::move(nextLook)),
+      last_(std::chrono::steady_clock::now()) {
   watchEvents();
   arm();
 }
@@ -42,7 +46,7 @@ void SourcePump::look() {
 void SourcePump::arm() {
   if (timer_) timer_->invalidate();
   timer_ = NSTimer::scheduledTimerWithTimeInterval(
-      source_.secondsUntilNextLook(), [this] { look(); }, false);
+      nextLook_ ? nextLook_() : source_.secondsUntilNextLook(), [this] { look(); }, false);
 }
 
 }  // namespace host

@@ -15,8 +15,10 @@ namespace host {
 // sleeps in between, so a source read every 30 seconds wakes the host twice a minute.
 class SourcePump {
  public:
-  // onLook gets the real seconds since the last look.
-  SourcePump(BatterySource& source, std::function<void(double)> onLook);
+  // onLook gets the real seconds since the last look; nextLook, when given, says when to look
+  // next instead of the source (which then also stands for what the host waits for).
+  SourcePump(BatterySource& source, std::function<void(double)> onLook,
+             std::function<double()> nextLook = {});
   ~SourcePump();
   SourcePump(const SourcePump&) = delete;
   SourcePump& operator=(const SourcePump&) = delete;
@@ -30,6 +32,7 @@ class SourcePump {
   BatterySource& source_;
   int events_ = -1;  // the source's event descriptor being watched
   std::function<void(double)> onLook_;
+  std::function<double()> nextLook_;
   std::shared_ptr<NSTimer> timer_;
   std::chrono::steady_clock::time_point last_;
 };

@@ -74,7 +74,8 @@ HostPresenter::HostPresenter(platform::Presenter& own, bool toDesktop) : own_(ow
 }
 
 void DesktopMirror::showAlert(UIAlertView* alert) {
-  desktop_.notify(alert->title(), alert->message());
+  // A notification's summary says what happened; the dialog's title ("Message") says nothing.
+  desktop_.notify(alert->message(), "");
   inner_.showAlert(alert);
 }
 

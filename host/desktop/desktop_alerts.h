@@ -30,6 +30,16 @@ class DesktopAlerts {
   }
   void playSound(const std::string& hostPath) { module_.playSound(connection_, hostPath.c_str()); }
 
+  // The low-battery warning, its own notification replaced in place.
+  enum class Urgency { normal = 1, critical = 2 };
+  void warn(const std::string& summary, const std::string& body, Urgency urgency,
+            const char* soundEvent, const char* cancelLabel) {
+    module_.warn(connection_, summary.c_str(), body.c_str(), static_cast<int>(urgency), soundEvent,
+                 cancelLabel);
+  }
+  void withdraw() { module_.withdraw(connection_); }
+  bool cancelPressed() { return module_.cancelPressed(connection_) != 0; }
+
  private:
   const BrimwellDesktopAlerts& module_;
   void* connection_;
@@ -59,6 +69,8 @@ class HostPresenter {
   }
   // Why desktop alerts were wanted and are not there, for the host to say once; else empty.
   const std::string& notice() const { return notice_; }
+  // The desktop, when alerts go there too.
+  DesktopAlerts* desktop() { return desktop_.get(); }
 
  private:
   platform::Presenter& own_;

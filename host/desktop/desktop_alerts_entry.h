@@ -19,6 +19,15 @@ struct BrimwellDesktopAlerts {
   // Connects, giving up on a bus that has not answered within timeoutMs; then null, with why
   // written into the buffer (empty when there is simply no bus to talk to).
   void* (*connectWithin)(unsigned timeoutMs, char* why, size_t whySize);
+  // A low-battery warning, replacing the previous one (not the charge alerts' notification):
+  // urgency 1 normal, 2 critical; the sound theme's event to play (null: none); a Cancel
+  // action's label (null: no action).
+  void (*warn)(void* connection, const char* summary, const char* body, int urgency,
+               const char* soundEvent, const char* cancelLabel);
+  // Takes the warning down.
+  void (*withdraw)(void* connection);
+  // Whether the user pressed the warning's Cancel since the last call.
+  int (*cancelPressed)(void* connection);
 };
 
 // The module's one exported symbol.

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace host {
 namespace {
@@ -104,6 +105,7 @@ class LibnotifyAlerts {
   }
   ~LibnotifyAlerts() {
     if (notification_) g_object_unref(notification_);
+    if (warning_) g_object_unref(warning_);
     if (sound_) ca_context_destroy(sound_);
     notify_uninit();
     g_object_unref(bus_);
@@ -112,12 +114,66 @@ class LibnotifyAlerts {
   LibnotifyAlerts& operator=(const LibnotifyAlerts&) = delete;
   void notify(const char* title, const char* message);
   void playSound(const char* hostPath);
+  void warn(const char* summary, const char* body, int urgency, const char* soundEvent,
+            const char* cancelLabel);
+  void withdraw();
+  bool cancelPressed();
 
  private:
+  static void cancelled(NotifyNotification*, char*, gpointer self) {
+    static_cast<LibnotifyAlerts*>(self)->cancelPressed_ = true;
+  }
+  void play(ca_proplist* properties);
+
   GDBusConnection* bus_;
   NotifyNotification* notification_ = nullptr;
+  NotifyNotification* warning_ = nullptr;  // the low-battery warning, replaced in place
+  bool cancelPressed_ = false;
   ca_context* sound_ = nullptr;
 };
+
+void LibnotifyAlerts::warn(const char* summary, const char* message, int urgency,
+                           const char* soundEvent, const char* cancelLabel) {
+  gchar* body = g_markup_escape_text(message, -1);
+  if (!warning_) {
+    warning_ = notify_notification_new(summary, body, "battery-caution");
+  } else {
+    notify_notification_update(warning_, summary, body, "battery-caution");
+  }
+  g_free(body);
+  notify_notification_set_urgency(warning_,
+                                  urgency >= 2 ? NOTIFY_URGENCY_CRITICAL : NOTIFY_URGENCY_NORMAL);
+  notify_notification_clear_actions(warning_);
+  cancelPressed_ = false;
+  if (cancelLabel) {
+    notify_notification_add_action(warning_, "cancel", cancelLabel, cancelled, this, nullptr);
+  }
+  GError* error = nullptr;
+  if (!notify_notification_show(warning_, &error)) g_clear_error(&error);
+  if (soundEvent && sound_) {
+    ca_proplist* properties = nullptr;
+    if (ca_proplist_create(&properties) != CA_SUCCESS) return;
+    ca_proplist_sets(properties, CA_PROP_EVENT_ID, soundEvent);
+    ca_proplist_sets(properties, CA_PROP_EVENT_DESCRIPTION, summary);
+    play(properties);
+    ca_proplist_destroy(properties);
+  }
+}
+
+void LibnotifyAlerts::withdraw() {
+  if (!warning_) return;
+  GError* error = nullptr;
+  if (!notify_notification_close(warning_, &error)) g_clear_error(&error);
+  g_object_unref(warning_);
+  warning_ = nullptr;
+}
+
+bool LibnotifyAlerts::cancelPressed() {
+  // The notification server's signals wait in the default context until something runs it.
+  while (g_main_context_iteration(nullptr, FALSE)) {
+  }
+  return std::exchange(cancelPressed_, false);
+}
 
 void LibnotifyAlerts::notify(const char* title, const char* message) {
   // Bodies may be read as markup by the notification server.
@@ -133,15 +189,19 @@ void LibnotifyAlerts::notify(const char* title, const char* message) {
   if (!notify_notification_show(notification_, &error)) g_clear_error(&error);
 }
 
+void LibnotifyAlerts::play(ca_proplist* properties) {
+  sayIfSoundFailed(ca_context_play_full(
+      sound_, 0, properties, [](ca_context*, uint32_t, int code, void*) { sayIfSoundFailed(code); },
+      nullptr));
+}
+
 void LibnotifyAlerts::playSound(const char* hostPath) {
   if (!sound_) return;
   ca_proplist* properties = nullptr;
   if (ca_proplist_create(&properties) != CA_SUCCESS) return;
   ca_proplist_sets(properties, CA_PROP_MEDIA_FILENAME, hostPath);
   ca_proplist_sets(properties, CA_PROP_EVENT_DESCRIPTION, "Brimwell charge alert");
-  sayIfSoundFailed(ca_context_play_full(
-      sound_, 0, properties, [](ca_context*, uint32_t, int code, void*) { sayIfSoundFailed(code); },
-      nullptr));
+  play(properties);
   ca_proplist_destroy(properties);
 }
 
@@ -172,6 +232,12 @@ const BrimwellDesktopAlerts kTable = {
     [](void* c, const char* hostPath) { connection(c)->playSound(hostPath); },
     [](void* c) { delete connection(c); },
     connectWithin,
+    [](void* c, const char* summary, const char* body, int urgency, const char* soundEvent,
+       const char* cancelLabel) {
+      connection(c)->warn(summary, body, urgency, soundEvent, cancelLabel);
+    },
+    [](void* c) { connection(c)->withdraw(); },
+    [](void* c) { return connection(c)->cancelPressed() ? 1 : 0; },
 };
 
 }  // namespace

@@ -35,6 +35,10 @@ class BatterySource {
   // The event descriptor failed (a kernel-event socket overran its buffer): open a fresh one,
   // which eventDescriptor() then gives, and look at everything at the next look.
   virtual void reopenEvents() {}
+  // The next tick reads the battery afresh, whatever its interval says (a last check).
+  virtual void lookNow() {}
+  // Whether the machine slept before the last tick (the machine's own battery only).
+  virtual bool slept() const { return false; }
   // Whether the speed means anything for this source (not for the machine's own battery).
   virtual bool hasSpeed() const { return true; }
   // A few words for the host's status bar; empty when the status says enough.

@@ -2,6 +2,8 @@
 
 #include <libudev.h>
 
+#include <time.h>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -99,9 +101,24 @@ void SysfsSource::noteUnknownLevel(const std::vector<std::string>& batteries) {
   saidUnknownLevel_ = unknown;
 }
 
+// The time the machine has spent asleep since it started: CLOCK_BOOTTIME counts it,
+// CLOCK_MONOTONIC does not.
+double secondsAsleep() {
+  timespec boot{}, monotonic{};
+  ::clock_gettime(CLOCK_BOOTTIME, &boot);
+  ::clock_gettime(CLOCK_MONOTONIC, &monotonic);
+  return static_cast<double>(boot.tv_sec - monotonic.tv_sec) +
+         static_cast<double>(boot.tv_nsec - monotonic.tv_nsec) / 1e9;
+}
+
 std::optional<brimwell::Plist> SysfsSource::tick(double realSeconds) {
   elapsed_ += realSeconds;
   sincePoll_ += realSeconds;
+  const double asleep = secondsAsleep();
+  // After a sleep the battery is read at once: nothing read before it holds.
+  slept_ = asleep - asleep_ > kSleepNoticed;
+  asleep_ = asleep;
+  if (slept_) sincePoll_ = pollSeconds_;
   if (!kernelAnnouncedChange() && sincePoll_ < pollSeconds_) return std::nullopt;
   sincePoll_ = 0;
 

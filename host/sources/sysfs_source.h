@@ -12,6 +12,8 @@ struct udev_monitor;
 
 namespace host {
 
+double secondsAsleep();
+
 // The batteries of the machine itself, from the kernel's power-supply folder. Reads it every
 // poll interval, and at once when the kernel announces a power-supply event (the real folder
 // only); delivers whenever any delivered value changed.
@@ -34,6 +36,8 @@ class SysfsSource : public BatterySource {
   void reopenEvents() override;
   bool hasSpeed() const override { return false; }
   std::string description() const override;
+  void lookNow() override { sincePoll_ = pollSeconds_; }
+  bool slept() const override { return slept_; }
 
  private:
   void openMonitor();
@@ -48,6 +52,10 @@ class SysfsSource : public BatterySource {
   udev* udev_ = nullptr;
   udev_monitor* monitor_ = nullptr;
   double elapsed_ = 0;
+  // A jump of the time asleep larger than this between two looks is a sleep.
+  static constexpr double kSleepNoticed = 1.0;
+  double asleep_ = secondsAsleep();
+  bool slept_ = false;
   double sincePoll_;
   std::optional<bool> hadBattery_;
   bool saidUnknownLevel_ = false;

@@ -47,10 +47,12 @@ TEST(DesktopAlerts, EachDialogBecomesANotificationReplacingThePreviousOne) {
   EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos)
       << "the transcript still has them";
 
+  // On the desktop the summary says what happened, under the application's own name.
+  EXPECT_EQ(
+      server.readLine(5000),
+      "Notify app=\"Brimwell\" replaces=0 id=1 summary=\"Charging has reached 50%\" body=\"\"");
   EXPECT_EQ(server.readLine(5000),
-            "Notify replaces=0 id=1 summary=\"Message\" body=\"Charging has reached 50%\"");
-  EXPECT_EQ(server.readLine(5000),
-            "Notify replaces=1 id=1 summary=\"Message\" body=\"Charging is complete\"");
+            "Notify app=\"Brimwell\" replaces=1 id=1 summary=\"Charging is complete\" body=\"\"");
   EXPECT_EQ(server.stop(), "");
 }
 

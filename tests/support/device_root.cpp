@@ -17,6 +17,10 @@ bool DeviceRoot::hasStatusFile() const {
   return fs::exists(fs::path(path()) / "tmp/batteryStatus.plist");
 }
 
+void DeviceRoot::writeSettings(const std::string& dictionaryBody) const {
+  write(kSettings, plistXml(dictionaryBody));
+}
+
 ProcessResult DeviceRoot::runScenario(const std::string& scenario,
                                       const std::string& languages) const {
   return runProcess(SPRINGBOARD_SIM, {"--script", "-"},

@@ -13,6 +13,12 @@ class DeviceRoot : public TempDir {
   explicit DeviceRoot(bool withSound = true);
   std::string statusFile() const { return read("/tmp/batteryStatus.plist"); }
   bool hasStatusFile() const;
+  std::string settingsFile() const { return read(kSettings); }
+  // Writes the settings file with this dictionary body (an empty one: a settings file that
+  // sets nothing, so the host writes no defaults).
+  void writeSettings(const std::string& dictionaryBody) const;
+  static constexpr const char* kSettings =
+      "/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist";
   // Runs springboard-sim --script - with this scenario on its standard input.
   ProcessResult runScenario(const std::string& scenario, const std::string& languages = "en") const;
 };

@@ -1,6 +1,6 @@
 // A stand-in desktop notification server for tests: owns org.freedesktop.Notifications on the
 // bus whose address it is given, answers like a real one and prints one line per Notify call:
-//   Notify replaces=N id=M summary="..." body="..."
+//   Notify app="..." replaces=N id=M summary="..." body="..."
 // It prints "ready" once it owns the name, and runs until it is killed.
 #include <gio/gio.h>
 
@@ -34,8 +34,8 @@ void onCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gc
     g_variant_get(parameters, "(&su&s&s&sasa{sv}i)", &app, &replaces, &icon, &summary, &body,
                   &actions, &hints, &timeout);
     const guint32 id = replaces != 0 ? replaces : gNextId++;
-    std::printf("Notify replaces=%u id=%u summary=\"%s\" body=\"%s\"\n", replaces, id, summary,
-                body);
+    std::printf("Notify app=\"%s\" replaces=%u id=%u summary=\"%s\" body=\"%s\"\n", app, replaces,
+                id, summary, body);
     std::fflush(stdout);
     g_variant_iter_free(actions);
     g_variant_iter_free(hints);

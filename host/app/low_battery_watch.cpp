@@ -1,0 +1,201 @@
+#include "host/app/low_battery_watch.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <iostream>
+
+#include "common/settings_keys.h"
+#include "common/status_keys.h"
+#include "common/value_conversions.h"
+#include "host/desktop/desktop_alerts.h"
+#include "host/low_battery/logind.h"
+#include "host/low_battery/low_battery_settings.h"
+#include "host/low_battery/low_battery_texts.h"
+#include "platform/foundation/device_environment.h"
+#include "platform/foundation/ns_dictionary.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/uikit/ui_alert_view.h"
+
+namespace host {
+namespace {
+
+using low_battery::Event;
+namespace key = brimwell::key;
+
+// While an action is announced, the desktop's Cancel and the screen's dialog are looked at this
+// often.
+constexpr double kCancelLook = 1.0;
+
+std::string language() {
+  const auto languages = platform::preferredLanguages();
+  return languages.empty() ? std::string() : languages.front();
+}
+
+// A command line is run only from a settings file that is the user's own and that nobody else
+// may write.
+std::optional<std::string> settingsFileRefusal() {
+  const std::string path = platform::deviceFilePath(brimwell::kSettingsPath);
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return path + " is not a file of its own";
+  }
+  if (info.st_uid != ::geteuid()) return path + " is not yours";
+  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return path + " is writable by others";
+  return std::nullopt;
+}
+
+}  // namespace
+
+low_battery::Reading lowBatteryReading(const brimwell::Plist& status, double now) {
+  low_battery::Reading r;
+  r.time = now;
+  r.externalPower = brimwell::boolValueOf(status.item(key::kExternalConnected)) ||
+                    brimwell::boolValueOf(status.item(key::kExternalChargeCapable));
+  if (const brimwell::Plist* percent = status.item(key::kCurrentCapacityPercent)) {
+    r.level = brimwell::intValueOf(percent);
+  } else {
+    const int32_t charge = brimwell::intValueOf(status.item(key::kRawCurrentCapacity));
+    const int32_t full = brimwell::intValueOf(status.item(key::kRawMaxCapacity));
+    if (full > 0) r.level = std::clamp(100.0 * charge / full, 0.0, 100.0);
+  }
+  if (const brimwell::Plist* minutes = status.item(key::kAvgTimeToEmpty)) {
+    const int32_t value = brimwell::intValueOf(minutes);
+    if (value >= 0 && value != brimwell::kUnknownMinutes) r.minutesToEmpty = value;
+  }
+  return r;
+}
+
+LowBatteryWatch::~LowBatteryWatch() {
+  if (out_.runLoop && command_.endDescriptor() >= 0) {
+    NSRunLoop::mainRunLoop().removeReadSource(command_.endDescriptor());
+  }
+  if (actionDialog_) actionDialog_->release();
+}
+
+void LowBatteryWatch::readSettings() {
+  const NSDictionary file = NSDictionary::dictionaryWithContentsOfFile(brimwell::kSettingsPath);
+  low_battery::SettingsReading reading = low_battery::readSettings(file.contents());
+  enabled_ = machineBattery_ || reading.anyGiven;
+  soundOn_ = file.objectForKey(brimwell::setting::kIsSound).boolValue();
+  settings_ = std::move(reading.settings);
+  if (!enabled_) return;
+  for (const std::string& complaint : reading.complaints) {
+    if (said_.insert(complaint).second) say("settings: " + complaint);
+  }
+}
+
+void LowBatteryWatch::onStatus(const brimwell::Plist& status, double now) {
+  readSettings();
+  if (!enabled_) return;
+  last_ = lowBatteryReading(status, now);
+  apply(low_battery::onReading(settings_, state_, *last_), now);
+}
+
+void LowBatteryWatch::onTime(double now) {
+  if (!enabled_ || !last_) return;
+  if (state_.actionAt && userCancelled()) apply(low_battery::onCancel(state_), now);
+  apply(low_battery::onTime(settings_, state_, *last_, now), now);
+  if (!out_.runLoop) followCommand();
+}
+
+void LowBatteryWatch::onResume(double now) {
+  apply(low_battery::onResume(state_), now);
+}
+
+std::optional<double> LowBatteryWatch::secondsUntilDue(double now) const {
+  std::optional<double> due = low_battery::nextDeadline(state_);
+  if (!enabled_ || !due) return std::nullopt;
+  double seconds = std::max(0.0, *due - now);
+  if (state_.actionAt && (out_.desktop || out_.screen)) seconds = std::min(seconds, kCancelLook);
+  return seconds;
+}
+
+bool LowBatteryWatch::actionDueBy(double time) const {
+  return enabled_ && state_.actionAt && *state_.actionAt <= time;
+}
+
+bool LowBatteryWatch::userCancelled() {
+  const bool onDesktop = out_.desktop && out_.desktop->cancelPressed();
+  const bool onScreen = actionDialog_ && !actionDialog_->isVisible();
+  return onDesktop || onScreen;
+}
+
+void LowBatteryWatch::apply(const std::vector<Event>& events, double now) {
+  for (const Event& e : events) {
+    if (e.kind == Event::withdraw) {
+      if (out_.desktop) out_.desktop->withdraw();
+      continue;
+    }
+    if (out_.line) out_.line(low_battery::lineFor(e, settings_, now));
+    if (e.kind == Event::warn || e.kind == Event::announce) show(e, now);
+    if (e.kind == Event::act) act();
+  }
+}
+
+// A dialog on the host's screen, a notification on the desktop.
+void LowBatteryWatch::show(const Event& e, double) {
+  const low_battery::Message m = low_battery::messageFor(e, settings_, language());
+  const bool announce = e.kind == Event::announce;
+  if (out_.desktop) {
+    const bool low = e.kind == Event::warn && e.stage == low_battery::Stage::low;
+    out_.desktop->warn(m.summary, m.body,
+                       low ? DesktopAlerts::Urgency::normal : DesktopAlerts::Urgency::critical,
+                       soundOn_ ? (low ? "battery-low" : "battery-caution") : nullptr,
+                       announce ? m.cancel.c_str() : nullptr);
+  }
+  if (out_.screen) {
+    UIAlertView* dialog = UIAlertView::alloc()->initWithTitle(
+        m.summary, m.body, nullptr, announce ? m.cancel : std::string("OK"), nullptr);
+    dialog->show();
+    if (announce) {
+      if (actionDialog_) actionDialog_->release();
+      actionDialog_ = dialog->retain();
+    }
+    dialog->release();
+  }
+}
+
+void LowBatteryWatch::act() {
+  std::string why;
+  if (settings_.action != low_battery::Action::command) {
+    if (!low_battery::askLogind(settings_.action, why)) failed(why);
+    return;
+  }
+  if (const auto refusal = settingsFileRefusal()) return failed(*refusal);
+  if (command_.running()) return failed("the command started before has not ended");
+  if (!command_.start(settings_.command, why)) return failed(why);
+  if (out_.runLoop && command_.endDescriptor() >= 0) {
+    NSRunLoop::mainRunLoop().addReadSource(command_.endDescriptor(), [this] { followCommand(); });
+  }
+}
+
+void LowBatteryWatch::followCommand() {
+  const int descriptor = command_.endDescriptor();
+  std::optional<std::string> failure;
+  if (!command_.finished(failure)) return;
+  if (out_.runLoop && descriptor >= 0) NSRunLoop::mainRunLoop().removeReadSource(descriptor);
+  if (failure) failed("the command ended with " + *failure);
+}
+
+// Said where the warnings go, once: an action is not retried.
+void LowBatteryWatch::failed(const std::string& why) {
+  const std::string line = low_battery::failureLine(settings_.action, why);
+  say(line);
+  if (out_.desktop) {
+    Event e(Event::warn, low_battery::Stage::action);
+    out_.desktop->warn(low_battery::messageFor(e, settings_, language()).summary, line,
+                       DesktopAlerts::Urgency::critical, nullptr, nullptr);
+  }
+}
+
+void LowBatteryWatch::say(const std::string& line) {
+  if (out_.line) {
+    out_.line(line);
+  } else {
+    std::cerr << "springboard-sim: " + line + "\n";  // one write: stderr is unbuffered
+  }
+}
+
+}  // namespace host
