@@ -26,9 +26,9 @@ inline constexpr const char* kSerial = "Serial";
 inline constexpr const char* kCurrentCapacityPercent = "CurrentCapacity";  // the kernel's percent
 inline constexpr const char* kAvgTimeToEmpty = "AvgTimeToEmpty";           // minutes
 inline constexpr const char* kAvgTimeToFull = "AvgTimeToFull";             // minutes
-inline constexpr const char* kBatteryPower = "BatteryPower";  // mW, + into the battery
-inline constexpr const char* kChargeLimit = "ChargeLimit";    // percent of the full charge
-inline constexpr const char* kChargingState = "ChargingState";  // "charging", "full", ...
+inline constexpr const char* kBatteryPower = "BatteryPower";               // mW, + into the battery
+inline constexpr const char* kChargeLimit = "ChargeLimit";            // percent of the full charge
+inline constexpr const char* kChargingState = "ChargingState";        // "charging", "full", ...
 inline constexpr const char* kBatteryInstalled = "BatteryInstalled";  // false: the battery is gone
 }  // namespace key
 
