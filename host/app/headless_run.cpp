@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "host/app/given_alerts.h"
 #include "host/app/host_startup.h"
 #include "host/app/low_battery_watch.h"
 #include "host/app/source_driver.h"
@@ -25,17 +26,20 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
   TranscriptPresenter transcript(std::cout, [&] { return clockPrefix(source.simulatedSeconds()); });
   HostPresenter presenter(transcript, options.desktopAlerts);
   if (!presenter.notice().empty()) say(std::cerr, "springboard-sim: " + presenter.notice());
-  startHost(presenter.get(), {});
+  GivenAlerts given(*presenter.get(), !options.sysfs.empty());
+  startHost(&given, {});
   WarningOutputs warnings;
   warnings.line = [&](const std::string& line) {
     say(std::cout, clockPrefix(source.simulatedSeconds()) + line);
   };
+  warnings.notice = [](const std::string& line) { say(std::cerr, "springboard-sim: " + line); };
   warnings.desktop = presenter.desktop();
   warnings.runLoop = !options.virtualTime;
   LowBatteryWatch watch(!options.sysfs.empty(), std::move(warnings));
   SourceDriver driver(
       source, options,
       [&](const brimwell::Plist& status) {
+        given.onStatus(status);
         if (options.logStatus) {
           say(std::cout,
               clockPrefix(source.simulatedSeconds()) + "status " + statusSummary(status));

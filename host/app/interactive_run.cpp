@@ -9,6 +9,7 @@
 #include <iostream>
 #include <optional>
 
+#include "host/app/given_alerts.h"
 #include "host/app/host_startup.h"
 #include "host/app/low_battery_watch.h"
 #include "host/app/screen_wake.h"
@@ -57,15 +58,19 @@ class InteractiveSession {
       : source_(source),
         options_(options),
         desktop_(presenter_, true),  // on a desktop, alerts also arrive as its own programs' do
+        given_(*desktop_.get(), !options.sysfs.empty()),
         started_(std::chrono::steady_clock::now()) {
-    startHost(desktop_.get(), {});
+    startHost(&given_, {});
     WarningOutputs warnings;
     warnings.line = [this](const std::string& line) { notices_.post(line, now()); };
+    warnings.notice = warnings.line;
     warnings.screen = &presenter_;
     warnings.desktop = desktop_.desktop();
     warnings.runLoop = true;
     watch_.emplace(!options_.sysfs.empty(), std::move(warnings));
-    driver_.emplace(source_, options_, nullptr, &*watch_);
+    driver_.emplace(
+        source_, options_, [this](const brimwell::Plist& status) { given_.onStatus(status); },
+        &*watch_);
     if (!desktop_.notice().empty()) notices_.post(desktop_.notice(), now());
   }
   ~InteractiveSession() {
@@ -160,6 +165,7 @@ class InteractiveSession {
   const HostOptions& options_;
   ScreenPresenter presenter_;
   HostPresenter desktop_;
+  GivenAlerts given_;
   std::optional<LowBatteryWatch> watch_;
   std::optional<SourceDriver> driver_;  // made once the host's classes exist
   LockScreen lockScreen_;

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <iostream>
 
 #include "common/settings_keys.h"
 #include "common/status_keys.h"
@@ -191,11 +190,7 @@ void LowBatteryWatch::failed(const std::string& why) {
 }
 
 void LowBatteryWatch::say(const std::string& line) {
-  if (out_.line) {
-    out_.line(line);
-  } else {
-    std::cerr << "springboard-sim: " + line + "\n";  // one write: stderr is unbuffered
-  }
+  if (out_.notice) out_.notice(line);
 }
 
 }  // namespace host

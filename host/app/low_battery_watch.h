@@ -19,10 +19,11 @@ class DesktopAlerts;
 
 // Where the low-battery warnings go.
 struct WarningOutputs {
-  std::function<void(const std::string&)> line;  // headless: a line, the caller puts the clock
-  platform::Presenter* screen = nullptr;         // on the host's screen: a dialog
-  DesktopAlerts* desktop = nullptr;              // and on the desktop, where there is one
-  bool runLoop = false;                          // a command's end is followed on the main run loop
+  std::function<void(const std::string&)> line;    // each warning, the caller puts the clock
+  std::function<void(const std::string&)> notice;  // what went wrong (stderr, headless)
+  platform::Presenter* screen = nullptr;           // on the host's screen: a dialog
+  DesktopAlerts* desktop = nullptr;                // and on the desktop, where there is one
+  bool runLoop = false;  // a command's end is followed on the main run loop
 };
 
 // The low-battery warnings and the last action, applied: reads the settings and the status at

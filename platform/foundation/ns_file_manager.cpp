@@ -1,6 +1,7 @@
 #include "platform/foundation/ns_file_manager.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/installed_places.h"
@@ -14,4 +15,9 @@ bool NSFileManager::fileExistsAtPath(const std::string& devicePath) const {
   struct stat info;
   if (platform::placeRefusal(devicePath)) return false;
   return ::stat(platform::deviceFilePath(devicePath).c_str(), &info) == 0;
+}
+
+bool NSFileManager::removeItemAtPath(const std::string& devicePath) const {
+  if (platform::placeRefusal(devicePath)) return false;
+  return ::unlink(platform::deviceFilePath(devicePath).c_str()) == 0;
 }

@@ -1,0 +1,192 @@
+// Low-battery warnings and the last action, through the built host on fixture folders that
+// change while it runs, and on private buses with stand-in notification and logind services.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/background_process.h"
+#include "tests/support/device_root.h"
+#include "tests/support/mock_bus.h"
+#include "tests/support/power_supply_fixture.h"
+
+namespace {
+
+using testing_support::BackgroundProcess;
+using testing_support::DeviceRoot;
+using testing_support::MockBus;
+using testing_support::runProcess;
+using testing_support::writeSupply;
+
+// A laptop on battery at a level, or on the charger.
+void battery(const DeviceRoot& root, int level, bool charger = false) {
+  writeSupply(root, "sys", "AC", testing_support::mainsAdapter(charger));
+  writeSupply(root, "sys", "BAT0",
+              {{"type", "Battery"},
+               {"status", charger ? "Charging" : "Discharging"},
+               {"capacity", std::to_string(level)},
+               {"charge_full", "4000000"},
+               {"current_now", "1000000"},
+               {"voltage_now", "12000000"}});
+}
+
+// The host on the fixture, read ten times a second, for real seconds.
+std::unique_ptr<BackgroundProcess> host(const DeviceRoot& root, double seconds,
+                                        std::map<std::string, std::string> env = {}) {
+  env["SIM_DEVICE_ROOT"] = root.path();
+  env["SIM_LANGUAGES"] = "en";
+  return std::make_unique<BackgroundProcess>(
+      SPRINGBOARD_SIM,
+      std::vector<std::string>{"--source", "sysfs=" + root.path() + "/sys", "--poll", "0.1",
+                               "--headless", "--desktop-alerts", "--duration",
+                               std::to_string(seconds)},
+      env);
+}
+
+// The next line that starts with "low-battery" (after the clock), within a few seconds.
+std::string nextWarning(BackgroundProcess& process) {
+  while (const auto line = process.readLine(5000)) {
+    const size_t at = line->find("low-battery");
+    if (at != std::string::npos) return line->substr(at);
+  }
+  return "(none)";
+}
+
+void pause() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+}
+
+TEST(LowBattery, EachLevelOnceAndTheCommandExactlyOnce) {
+  DeviceRoot root;
+  const std::string ran = root.path() + "/ran";
+  root.writeSettings(
+      "<key>lowAction</key><string>command</string>"
+      "<key>lowActionCommand</key><string>echo ran &gt;&gt; " +
+      ran + "</string><key>lowActionDelay</key><integer>1</integer>");
+  battery(root, 25);
+  auto running = host(root, 8);
+  for (int level : {21, 20, 21, 20, 19}) {  // a level that wavers
+    battery(root, level);
+    pause();
+  }
+  EXPECT_EQ(nextWarning(*running), "low-battery low 20%");
+  battery(root, 5);
+  EXPECT_EQ(nextWarning(*running), "low-battery critical 5%");
+  battery(root, 2);
+  EXPECT_EQ(nextWarning(*running).substr(0, 35), "low-battery action command in 1 s, ");
+  EXPECT_EQ(nextWarning(*running), "low-battery action command");
+  battery(root, 1);
+  pause();
+  const std::string rest = running->stop();
+  EXPECT_EQ(rest.find("low-battery"), std::string::npos) << rest;
+  EXPECT_EQ(root.read("ran"), "ran\n");
+}
+
+TEST(LowBattery, TheChargerDuringTheCountdownCancelsIt) {
+  DeviceRoot root;
+  root.writeSettings(
+      "<key>lowAction</key><string>command</string>"
+      "<key>lowActionCommand</key><string>touch " +
+      root.path() + "/ran</string><key>lowActionDelay</key><integer>2</integer>");
+  battery(root, 2);
+  auto running = host(root, 4);
+  EXPECT_EQ(nextWarning(*running).substr(0, 35), "low-battery action command in 2 s, ");
+  battery(root, 2, true);
+  EXPECT_EQ(nextWarning(*running), "low-battery action cancelled");
+  running->stop();
+  EXPECT_FALSE(std::filesystem::exists(root.path() + "/ran"));
+}
+
+TEST(LowBatteryOnTheDesktop, UrgencyReplacementWithdrawalAndOneSuspend) {
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
+  MockBus session, system;
+  ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
+  ASSERT_TRUE(system.startTemplate("logind", "org.freedesktop.login1", true));
+  DeviceRoot root;
+  root.writeSettings(
+      "<key>lowAction</key><string>suspend</string>"
+      "<key>lowActionDelay</key><integer>1</integer>");
+  battery(root, 20);
+  auto running = host(root, 6,
+                      {{"DBUS_SESSION_BUS_ADDRESS", session.address()},
+                       {"DBUS_SYSTEM_BUS_ADDRESS", system.address()}});
+  EXPECT_EQ(nextWarning(*running), "low-battery low 20%");
+  battery(root, 5);
+  EXPECT_EQ(nextWarning(*running), "low-battery critical 5%");
+  battery(root, 2);
+  nextWarning(*running);
+  EXPECT_EQ(nextWarning(*running), "low-battery action suspend");
+  battery(root, 30, true);
+  pause();
+  running->stop();
+
+  EXPECT_EQ(system.calls(), "CanSuspend\nSuspend False\n");
+  const std::string notes = session.calls();
+  const auto at = [&](const std::string& part) { return notes.find(part); };
+  EXPECT_NE(at("Notify \"Brimwell\" 0 \"battery-caution\" \"Battery low\""), std::string::npos)
+      << notes;
+  EXPECT_NE(at("Notify \"Brimwell\" 1 \"battery-caution\" \"Battery critically low\""),
+            std::string::npos)
+      << "replaces the first, " << notes;
+  EXPECT_NE(at("[\"cancel\", \"Cancel\"] {\"urgency\": 2"), std::string::npos)
+      << "the action with its Cancel, " << notes;
+  EXPECT_NE(at("{\"urgency\": 1"), std::string::npos) << notes;
+  EXPECT_NE(at("CloseNotification 1"), std::string::npos) << "withdrawn on the charger, " << notes;
+}
+
+// One run of the service on the fixture as it stands: what it printed on both outputs.
+testing_support::ProcessResult serviceRun(const DeviceRoot& root) {
+  return runProcess(
+      SPRINGBOARD_SIM,
+      {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "1"},
+      {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+}
+
+TEST(OutOfTheBox, TheFirstStartWritesALaptopsDefaultsAndNeverOverwrites) {
+  DeviceRoot root;
+  battery(root, 100, true);
+  writeSupply(root, "sys", "BAT0", {{"type", "Battery"}, {"status", "Full"}, {"capacity", "100"}});
+  const auto first = serviceRun(root);
+  EXPECT_NE(first.err.find("no settings yet: wrote a laptop's defaults to " + root.path()),
+            std::string::npos)
+      << first.err;
+  EXPECT_NE(first.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos)
+      << "a completion alert out of the box, " << first.out;
+  const std::string written = root.settingsFile();
+  EXPECT_NE(written.find("<key>chargeMode</key>\n\t<integer>2</integer>"), std::string::npos)
+      << written;
+  EXPECT_EQ(serviceRun(root).err, "") << "said once";
+  root.writeSettings("<key>alertLevel</key><integer>80</integer>");
+  const std::string mine = root.settingsFile();
+  serviceRun(root);
+  EXPECT_EQ(root.settingsFile(), mine) << "a file that exists is the user's";
+}
+
+// A restart while the charger stays in does not repeat the alerts of the same charge.
+TEST(OutOfTheBox, ARestartDuringTheSameChargeDoesNotRepeatItsAlerts) {
+  DeviceRoot root;
+  root.writeSettings("<key>alertLevel</key><integer>80</integer>");
+  const struct {
+    const char* name;
+    int level;
+    bool charger;
+    bool dialog;
+  } runs[] = {
+      {"the alert", 85, true, true},
+      {"a restart in the same charge", 86, true, false},
+      {"on battery", 84, false, false},
+      {"the next charge", 85, true, true},
+      {"the charger out while no host ran", 60, true, false},
+      {"then past the level again", 81, true, true},
+  };
+  for (const auto& run : runs) {
+    battery(root, run.level, run.charger);
+    const auto result = serviceRun(root);
+    EXPECT_EQ(result.out.find("Charging has reached 80%") != std::string::npos, run.dialog)
+        << run.name << "\n"
+        << result.out;
+  }
+}
+
+}  // namespace
