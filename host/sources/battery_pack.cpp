@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "common/saturating_truncate.h"
@@ -23,69 +24,85 @@ std::optional<int64_t> number(const PowerSupply& supply, const char* attribute) 
   return value;
 }
 
-std::optional<int64_t> positive(std::optional<int64_t> value) {
-  return value && *value > 0 ? value : std::nullopt;
-}
-
 // Every figure the status carries is read as a 32-bit number: round, and saturate there.
 int64_t within32Bits(double value) {
   return brimwell::saturatingTruncate(std::round(value));
 }
 
-// A charge in mAh cannot be negative.
-int64_t charge(double milliampHours) {
-  return std::max<int64_t>(0, within32Bits(milliampHours));
+// An attribute as a floating-point number in the unit given (the driver's micro-units over
+// `per`), when it is there.
+std::optional<double> amount(const PowerSupply& b, const char* attribute, double per) {
+  const auto value = number(b, attribute);
+  if (!value) return std::nullopt;
+  return static_cast<double>(*value) / per;
 }
 
-// The one voltage (µV) that turns energy into charge and power into current, so that a time
+std::optional<double> positive(std::optional<double> value) {
+  return value && *value > 0 ? value : std::nullopt;
+}
+
+// The one voltage (V) that turns energy into charge and power into current, so that a time
 // worked out from them is energy over power: the design voltage, else the present one.
-std::optional<int64_t> conversionVoltage(const PowerSupply& b) {
-  if (const auto design = positive(number(b, "voltage_min_design"))) return design;
-  return positive(number(b, "voltage_now"));
+std::optional<double> conversionVoltage(const PowerSupply& b) {
+  if (const auto design = positive(amount(b, "voltage_min_design", 1e6))) return design;
+  return positive(amount(b, "voltage_now", 1e6));
 }
 
-// A capacity in mAh: µAh, or µWh through the conversion voltage.
-std::optional<int64_t> capacity(const PowerSupply& b, const char* inCharge, const char* inEnergy,
-                                std::optional<int64_t> volts) {
-  if (const auto microampHours = number(b, inCharge))
-    return charge(static_cast<double>(*microampHours) / 1000.0);
-  const auto microwattHours = number(b, inEnergy);
-  if (microwattHours && volts)
-    return charge(static_cast<double>(*microwattHours) / static_cast<double>(*volts) * 1000.0);
+// One of now, full and design, as the driver gives it: charge (mAh) and energy (Wh), and the
+// charge the energy stands for at the conversion voltage.
+struct Quantity {
+  std::optional<double> milliampHours, wattHours;
+};
+
+Quantity quantity(const PowerSupply& b, const std::string& name, std::optional<double> volts) {
+  Quantity q;
+  q.milliampHours = amount(b, ("charge_" + name).c_str(), 1e3);
+  q.wattHours = amount(b, ("energy_" + name).c_str(), 1e6);
+  if (!q.milliampHours && q.wattHours && volts) q.milliampHours = *q.wattHours / *volts * 1e3;
+  if (!q.wattHours && q.milliampHours && volts) q.wattHours = *q.milliampHours * *volts / 1e3;
+  return q;
+}
+
+// The charge of one quantity over another in percent, in whichever unit both are given.
+std::optional<double> percentOf(const Quantity& part, const Quantity& whole) {
+  for (auto unit : {&Quantity::milliampHours, &Quantity::wattHours}) {
+    if (part.*unit && whole.*unit && *(whole.*unit) > 0)
+      return std::clamp(100.0 * *(part.*unit) / *(whole.*unit), 0.0, 100.0);
+  }
   return std::nullopt;
 }
 
-// The driver's own percentage: a text that is not a number is 0, the rest clamped to 0-100, as
-// upower reads it.
+// The driver's own percentage, clamped to 0-100; none when it is not a number, so that a
+// garbled file never reads as an empty battery.
 std::optional<double> capacityPercent(const PowerSupply& b) {
   const auto text = b.get("capacity");
   if (!text) return std::nullopt;
   char* end = nullptr;
   const double percent = std::strtod(text->c_str(), &end);
-  if (end == text->c_str() || !std::isfinite(percent)) return 0.0;
+  if (end == text->c_str() || *end != '\0' || !std::isfinite(percent)) return std::nullopt;
   return std::clamp(percent, 0.0, 100.0);
 }
 
-// The current in mA with the driver's own sign: current_now, else power_now through the
-// conversion voltage.
-std::optional<double> driverCurrent(const PowerSupply& b, std::optional<int64_t> volts) {
-  if (const auto microamps = number(b, "current_now"))
-    return static_cast<double>(*microamps) / 1000.0;
-  const auto microwatts = number(b, "power_now");
-  if (microwatts && volts)
-    return static_cast<double>(*microwatts) / static_cast<double>(*volts) * 1000.0;
-  return std::nullopt;
+// The current (mA) and power (W) in the driver's own sign: current_now, else power_now, each
+// with the other through the conversion voltage.
+void driverFlow(const PowerSupply& b, std::optional<double> volts, std::optional<double>& milliamps,
+                std::optional<double>& watts) {
+  milliamps = amount(b, "current_now", 1e3);
+  watts = milliamps ? std::nullopt : amount(b, "power_now", 1e6);
+  if (milliamps && volts) watts = *milliamps * *volts / 1e3;
+  if (watts && !milliamps && volts) milliamps = *watts / *volts * 1e3;
 }
 
 // Drivers disagree on the sign of current_now, so the direction comes from the status and the
-// supplies: on battery every pack that is not charging drains, and a pack that is idle or full
-// carries no charging current (only its own discharge, where the driver signs one).
-double directed(const BatteryPack& p, double milliamps, ExternalPower power) {
-  const double magnitude = std::fabs(milliamps);
+// supplies: on battery every pack that is not charging drains, a pack that is idle or full
+// carries no charging current (only its own discharge, where the driver signs one), and where
+// nothing says which way it flows the driver's own sign stands.
+double directed(const BatteryPack& p, double flow, ExternalPower power) {
+  const double magnitude = std::fabs(flow);
   if (p.hasStatus("Charging")) return magnitude;
   if (p.hasStatus("Discharging") || power == ExternalPower::offline) return -magnitude;
-  if (p.hasStatus("Not charging") || p.hasStatus("Full")) return std::min(milliamps, 0.0);
-  return magnitude;
+  if (p.hasStatus("Not charging") || p.hasStatus("Full")) return std::min(flow, 0.0);
+  return flow;
 }
 
 std::optional<std::string> cleanText(const PowerSupply& b, const char* attribute) {
@@ -95,26 +112,52 @@ std::optional<std::string> cleanText(const PowerSupply& b, const char* attribute
   return clean.empty() ? std::nullopt : std::optional<std::string>(std::move(clean));
 }
 
+// The charges in mAh within 32 bits, all scaled alike where the largest does not fit, so that
+// their ratios (the level, the health) stay.
+void setCharges(BatteryPack& p, std::optional<double> now, std::optional<double> full,
+                std::optional<double> design) {
+  double largest = 0;
+  for (const auto& value : {now, full, design}) largest = std::max(largest, value.value_or(0));
+  const double scale = largest > INT32_MAX ? INT32_MAX / largest : 1.0;
+  const auto fit = [&](std::optional<double> value) -> std::optional<int64_t> {
+    if (!value) return std::nullopt;
+    return std::max<int64_t>(0, within32Bits(*value * scale));
+  };
+  p.now = fit(now);
+  p.full = fit(full);
+  p.design = fit(design);
+}
+
 // Level, charge now and full charge, each worked out from the others where the driver leaves
-// one out, so that now/full is the level.
-void readCharge(const PowerSupply& b, std::optional<int64_t> volts, BatteryPack& p) {
-  const auto now = capacity(b, "charge_now", "energy_now", volts);
-  const auto full = positive(capacity(b, "charge_full", "energy_full", volts));
-  p.design = positive(capacity(b, "charge_full_design", "energy_full_design", volts));
-  p.full = full ? full : p.design;
-  p.now = now;
-  p.level = capacityPercent(b);
-  if (!p.level) {
-    if (now && p.full)
-      p.level = std::clamp(100.0 * static_cast<double>(*now) / *p.full, 0.0, 100.0);
-    return;
-  }
-  if (full && now) return;
-  if (!p.full) {
-    p.full = 100;
+// one out, so that now/full is the level: a battery that reports itself full holds its full
+// charge, which is then what it holds now; without a full charge, the design's; where the
+// driver gives nothing but a percentage, a scale of 100.
+void readCharge(const PowerSupply& b, std::optional<double> volts, BatteryPack& p) {
+  const Quantity now = quantity(b, "now", volts);
+  const Quantity givenFull = quantity(b, "full", volts);
+  const Quantity design = quantity(b, "full_design", volts);
+  const bool full = p.hasStatus("Full");
+  Quantity whole = givenFull;
+  if (!positive(whole.milliampHours) && !positive(whole.wattHours))
+    whole = full && (now.milliampHours || now.wattHours) ? now : design;
+  p.kernelPercent = capacityPercent(b);
+  p.level = p.kernelPercent ? p.kernelPercent : percentOf(now, whole);
+  if (full) p.level = p.kernelPercent.value_or(100);
+  p.fullWh = positive(whole.wattHours);
+  std::optional<double> nowMah = now.milliampHours, fullMah = positive(whole.milliampHours);
+  // The driver's percentage rules where the charge does not stand on its own.
+  const bool derived = fullMah && positive(givenFull.milliampHours) != fullMah;
+  if (p.level && fullMah && (!nowMah || (derived && p.kernelPercent)))
+    nowMah = *p.level / 100 * *fullMah;
+  if (nowMah && fullMah) nowMah = full ? *fullMah : std::min(*nowMah, *fullMah);
+  if (!fullMah && p.level) {
     p.percentScale = true;
+    setCharges(p, *p.level, 100.0, std::nullopt);
+  } else {
+    setCharges(p, nowMah, fullMah, positive(design.milliampHours));
   }
-  p.now = charge(*p.level / 100.0 * static_cast<double>(*p.full));
+  if (p.level && p.fullWh) p.energyWh = *p.level / 100 * *p.fullWh;
+  if (now.wattHours && p.fullWh && !full) p.energyWh = std::clamp(*now.wattHours, 0.0, *p.fullWh);
 }
 
 }  // namespace
@@ -125,24 +168,15 @@ BatteryPack readBatteryPack(const PowerSupply& b, ExternalPower power) {
   p.status = b.get("status");
   const auto volts = conversionVoltage(b);
   readCharge(b, volts, p);
-  std::optional<double> milliamps = driverCurrent(b, volts);
-  if (milliamps) {
-    milliamps = directed(p, *milliamps, power);
-    p.current = within32Bits(*milliamps);
-  }
-  if (volts && !p.percentScale) {
-    // mAh times µV is nWh; mA times µV is nW.
-    const double scale = static_cast<double>(*volts) / 1e9;
-    if (p.now) p.energyWh = static_cast<double>(*p.now) * scale;
-    if (p.full) p.fullWh = static_cast<double>(*p.full) * scale;
-    if (milliamps) p.powerW = *milliamps * scale;
-  }
-  p.kernelPercent = capacityPercent(b);
+  std::optional<double> milliamps, watts;
+  driverFlow(b, volts, milliamps, watts);
+  if (milliamps) p.current = within32Bits(directed(p, *milliamps, power));
+  if (watts) p.powerW = directed(p, *watts, power);
   if (const auto microvolts = number(b, "voltage_now"))
     p.voltage = within32Bits(static_cast<double>(*microvolts) / 1000.0);
   if (const auto tenths = number(b, "temp"))
     p.temperature = within32Bits(static_cast<double>(*tenths) * 10.0);
-  if (const auto cycles = positive(number(b, "cycle_count")))
+  if (const auto cycles = number(b, "cycle_count"); cycles && *cycles > 0)
     p.cycles = within32Bits(static_cast<double>(*cycles));
   if (const auto limit = number(b, "charge_control_end_threshold");
       limit && *limit > 0 && *limit <= 100) {

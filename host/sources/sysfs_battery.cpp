@@ -93,23 +93,37 @@ void setFlags(Plist& d, const std::vector<BatteryPack>& packs, ExternalPower pow
 
 }  // namespace
 
+// A supply's `online`: 0 offline, 1 online, 2 a programmable supply online; anything else
+// says nothing.
+std::optional<bool> online(const PowerSupply& supply) {
+  const auto text = supply.get("online");
+  if (!text || text->empty()) return std::nullopt;
+  char* end = nullptr;
+  const long value = std::strtol(text->c_str(), &end, 10);
+  if (*end != '\0' || value < 0) return std::nullopt;
+  return value > 0;
+}
+
 ExternalPower externalPowerOf(const std::vector<PowerSupply>& supplies) {
   ExternalPower power = ExternalPower::unknown;
   for (const PowerSupply& s : supplies) {
     if (s.is("type", "Battery") || s.is("scope", "Device")) continue;
-    const auto online = s.get("online");
-    if (!online) continue;
-    if (std::strtol(online->c_str(), nullptr, 10) > 0) return ExternalPower::online;
-    power = ExternalPower::offline;
+    const auto on = online(s);
+    if (on == true) return ExternalPower::online;
+    if (on == false) power = ExternalPower::offline;
   }
   if (power != ExternalPower::unknown) return power;
-  for (const PowerSupply* b : systemBatteries(supplies)) {
-    // A battery that is charging, full or held at its limit shows that external power is there.
-    if (b->is("status", "Charging") || b->is("status", "Full") || b->is("status", "Not charging"))
-      return ExternalPower::online;
-    if (b->get("status")) power = ExternalPower::offline;
-  }
-  return power;
+  // No supply says: a charging pack has power, a draining one has none, and one that is full
+  // or held at its limit sits on the charger.
+  const auto batteries = systemBatteries(supplies);
+  const auto any = [&](const char* status) {
+    return std::any_of(batteries.begin(), batteries.end(),
+                       [&](const PowerSupply* b) { return b->is("status", status); });
+  };
+  if (any("Charging")) return ExternalPower::online;
+  if (any("Discharging")) return ExternalPower::offline;
+  if (any("Full") || any("Not charging")) return ExternalPower::online;
+  return ExternalPower::unknown;
 }
 
 std::vector<const PowerSupply*> systemBatteries(const std::vector<PowerSupply>& supplies) {

@@ -95,8 +95,9 @@ void SysfsSource::noteUnknownLevel(const std::vector<std::string>& batteries) {
     std::string names;
     for (const std::string& name : batteries) names += (names.empty() ? "" : ", ") + name;
     notices_.push_back(names +
-                       " gives no charge level (no capacity, and no charge or energy beside a "
-                       "full or design value); no status is delivered until it does");
+                       " gives no charge level (no capacity that is a number, and no charge or "
+                       "energy beside a full or design value); no status is delivered until it "
+                       "does");
   }
   saidUnknownLevel_ = unknown;
 }

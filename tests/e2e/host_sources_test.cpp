@@ -271,6 +271,7 @@ TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
       {"2 TWh at 1 mA: the figures saturate, no time is negative",
        {{"BAT0", energyAt({{"status", "Discharging"},
                            {"energy_now", "2000000000000000000"},
+                           {"energy_full", "2000000000000000000"},
                            {"current_now", "1000"},
                            {"temp", "9223372036854775807"}})}},
        {"currentBatteryLevel \"100.00%\" color=0,0.75,0,1",
@@ -390,9 +391,23 @@ TEST(SysfsSourceThroughTheHost, WhatDriversReallyGive) {
        {{"BAT0", with(without(chargeBasedBattery(), {"charge_now"}),
                       {{"charge_full", "10500000"}, {"capacity", "40"}})}},
        {{"AppleRawCurrentCapacity", "4200"}, {"AppleRawMaxCapacity", "10500"}}},
-      {"a capacity that is not a number reads as 0",
-       {{"BAT0", with(without(chargeBasedBattery(), {"charge_now"}), {{"capacity", "n/a"}})}},
-       {{"AppleRawCurrentCapacity", "0"}}},
+      {"a capacity that is not a number is no percentage: the charge's level stands",
+       {{"BAT0", with(chargeBasedBattery(), {{"capacity", "n/a"}})}},
+       {{"AppleRawCurrentCapacity", "3402"}, {"AppleRawMaxCapacity", "4080"}}},
+      {"a charge above the full charge is the full charge",
+       {{"BAT0", with(chargeBasedBattery(), {{"status", "Full"}, {"charge_now", "4090000"}})}},
+       {{"AppleRawCurrentCapacity", "4080"}, {"FullyCharged", "1"}}},
+      {"full without a full charge: the charge is the full charge",
+       {{"BAT0", with(without(chargeBasedBattery(), {"charge_full"}), {{"status", "Full"}})}},
+       {{"AppleRawCurrentCapacity", "3402"}, {"AppleRawMaxCapacity", "3402"}}},
+      {"energy past 32 bits: both scaled alike, the level kept",
+       {{"BAT0", with(energyOnlyBattery(), {{"voltage_min_design", "1"}})}},
+       {{"AppleRawCurrentCapacity", "1159641169"},
+        {"AppleRawMaxCapacity", "1717986918"},
+        {"DesignCapacity", "2147483647"}}},
+      {"energy without any voltage: a scale of 100",
+       {{"BAT0", without(energyOnlyBattery(), {"voltage_min_design", "voltage_now"})}},
+       {{"AppleRawCurrentCapacity", "68"}, {"AppleRawMaxCapacity", "100"}}},
       {"the level only as capacity, no full charge: the design's",
        {{"BAT0", with(without(chargeBasedBattery(), {"charge_full"}), {{"capacity", "62"}})}},
        {{"AppleRawCurrentCapacity", "2728"},
@@ -428,6 +443,8 @@ TEST(SysfsSourceThroughTheHost, WhatDriversReallyGive) {
                       {{"current_now", "-9223372036854775808"}, {"temp", "-9223372036854775808"}})},
         {"BAT1", with(energyOnlyBattery(), {{"status", "Discharging"},
                                             {"energy_now", "9223372036854775807"},
+                                            {"energy_full", "9223372036854775807"},
+                                            {"energy_full_design", "9223372036854775807"},
                                             {"voltage_min_design", "1"},
                                             {"power_now", "0"}})}},
        {{"AppleRawCurrentCapacity", "2147483647"},
@@ -438,6 +455,10 @@ TEST(SysfsSourceThroughTheHost, WhatDriversReallyGive) {
         {"BAT0", chargeBasedBattery()},
         {"BAT1", with(energyOnlyBattery(), {{"status", "Not charging"}})}},
        {{"ExternalConnected", "0"}, {"ExternalChargeCapable", "0"}, {"InstantAmperage", "-2710"}}},
+      {"no supply shown: a draining pack beside a held one means on battery",
+       {{"BAT0", chargeBasedBattery()},
+        {"BAT1", with(chargeBasedBattery(), {{"status", "Not charging"}})}},
+       {{"ExternalConnected", "0"}, {"InstantAmperage", "-2420"}}},
       {"no supply shown: a pack of unknown status beside a draining one drains too",
        {{"BAT0", with(chargeBasedBattery(), {{"current_now", "1000000"}})},
         {"BAT1", with(chargeBasedBattery(), {{"status", "Unknown"}, {"current_now", "500000"}})}},
@@ -541,8 +562,9 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
       {{"SIM_DEVICE_ROOT", root.path()}});
   EXPECT_EQ(host.exitCode, 0);
   EXPECT_EQ(host.err,
-            "springboard-sim: BAT0 gives no charge level (no capacity, and no charge or energy "
-            "beside a full or design value); no status is delivered until it does\n");
+            "springboard-sim: BAT0 gives no charge level (no capacity that is a number, and no "
+            "charge or energy beside a full or design value); no status is delivered until it "
+            "does\n");
   EXPECT_FALSE(root.hasStatusFile());
 }
 

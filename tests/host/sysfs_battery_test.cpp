@@ -87,13 +87,15 @@ TEST(SysfsBattery, StatusAndSuppliesDecideTheFlagsAndTheSign) {
       {"Not charging", "0", false, "50000", false, false, false, false, -50},
       {"Discharging", "0", false, "-1210000", false, false, false, false, -1210},
       {"Discharging", "2", false, "1210000", false, false, true, true, -1210},
-      {"Unknown", "1", false, "-1210000", false, false, true, true, 1210},
+      {"Unknown", "1", false, "-1210000", false, false, true, true, -1210},
+      {"Unknown", "1", false, "1210000", false, false, true, true, 1210},
+      {"Unknown", "abc", false, "-1210000", false, false, std::nullopt, std::nullopt, -1210},
       {"Unknown", "0", false, "1210000", false, false, false, false, -1210},
       {"Discharging", "1", true, "1210000", false, false, false, false, -1210},
       {"Charging", "0", true, "1210000", true, false, true, true, 1210},
-      {kNone, "1", false, "-1210000", std::nullopt, std::nullopt, true, true, 1210},
+      {kNone, "1", false, "-1210000", std::nullopt, std::nullopt, true, true, -1210},
       {kNone, kNone, false, "-1210000", std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-       1210},
+       -1210},
   };
   for (const auto& c : cases) {
     TempDir dir;
