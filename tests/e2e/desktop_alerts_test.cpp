@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -54,6 +55,32 @@ TEST(DesktopAlerts, EachDialogBecomesANotificationReplacingThePreviousOne) {
   EXPECT_EQ(server.readLine(5000),
             "Notify app=\"Brimwell\" replaces=1 id=1 summary=\"Charging is complete\" body=\"\"");
   EXPECT_EQ(server.stop(), "");
+}
+
+// A notification service that takes each call and never answers costs the host its bound once,
+// not 25 s an alert, and is said once.
+TEST(DesktopAlerts, ANotificationServiceThatNeverAnswersDoesNotHoldTheHost) {
+  BackgroundProcess bus("/usr/bin/dbus-daemon",
+                        {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+  const auto address = bus.readLine(5000);
+  ASSERT_TRUE(address && !address->empty()) << "no private session bus";
+  BackgroundProcess server(FAKE_NOTIFICATION_SERVER, {*address, "--silent"});
+  ASSERT_EQ(server.readLine(5000), "ready");
+
+  DeviceRoot root;
+  root.runScenario("settings alertLevel=50 isPopAlert=true\n");
+  const std::string recording = root.write("session.plist", kRecording);
+  const auto started = std::chrono::steady_clock::now();
+  const auto host = runProcess(
+      SPRINGBOARD_SIM, {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
+      {{"SIM_DEVICE_ROOT", root.path()}, {"DBUS_SESSION_BUS_ADDRESS", *address}});
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  ASSERT_EQ(host.exitCode, 0) << host.err;
+  EXPECT_LT(seconds, 10) << "held by the service";
+  EXPECT_EQ(host.err,
+            "springboard-sim: desktop notifications unavailable: the notification service did "
+            "not answer within 2 s\n");
 }
 
 TEST(DesktopAlerts, NoSoundDeviceIsSaidOnceForAllAlerts) {

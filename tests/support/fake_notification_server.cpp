@@ -8,6 +8,9 @@
 
 namespace {
 
+// --silent: a service that takes every call and answers none.
+bool gSilent = false;
+
 const char* kInterface =
     "<node><interface name='org.freedesktop.Notifications'>"
     "<method name='Notify'><arg type='s' direction='in'/><arg type='u' direction='in'/>"
@@ -26,6 +29,12 @@ guint32 gNextId = 1;
 
 void onCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
             GVariant* parameters, GDBusMethodInvocation* invocation, gpointer) {
+  if (gSilent) {
+    std::printf("unanswered %s\n", method);  // takes the call, never answers it
+    std::fflush(stdout);
+    g_object_ref(invocation);
+    return;
+  }
   if (g_strcmp0(method, "Notify") == 0) {
     const gchar *app, *icon, *summary, *body;
     guint32 replaces;
@@ -59,8 +68,9 @@ void onNameAcquired(GDBusConnection*, const gchar*, gpointer) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: fake_notification_server BUS-ADDRESS\n");
+  gSilent = argc == 3 && g_strcmp0(argv[2], "--silent") == 0;
+  if (argc != 2 && !gSilent) {
+    std::fprintf(stderr, "usage: fake_notification_server BUS-ADDRESS [--silent]\n");
     return 2;
   }
   GError* error = nullptr;
