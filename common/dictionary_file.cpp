@@ -189,6 +189,15 @@ bool writePropertyListAtomically(const Plist& value, const std::string& path, st
   if (!xml) return failed(why, "cannot be written as a property list: " + unwritable);
   if (xml->size() > limit) return failed(why, "larger than " + limitText(limit));
 
+  // A device, a FIFO or a socket that stands at the path is not replaced by a file: as root
+  // that would take /dev/full away. (A link is replaced, never followed; a folder cannot be.)
+  struct stat existing;
+  if (::lstat(path.c_str(), &existing) == 0 &&
+      (S_ISFIFO(existing.st_mode) || S_ISCHR(existing.st_mode) || S_ISBLK(existing.st_mode) ||
+       S_ISSOCK(existing.st_mode))) {
+    return failed(why, "not a regular file");
+  }
+
   const std::string prefix = folderOf(path) + "/." + baseNameOf(path) + ".";
   std::string temporary;
   int raw = -1;

@@ -159,6 +159,10 @@ bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why)
       return numberOption(v, 0.1, 86400, "--poll takes seconds from 0.1 to 86400", o.pollSeconds,
                           why);
     case kRecord:
+      if (v.empty()) {
+        why = "--record takes a file name";
+        return false;
+      }
       o.record = v;
       return true;
     case kVirtualTime:

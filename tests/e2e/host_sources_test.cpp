@@ -214,6 +214,15 @@ TEST(Recording, WrittenByAtomicReplacementOrAOneLineError) {
   EXPECT_EQ(root.read("elsewhere/victim"), "keep me");
   EXPECT_GT(readRecording(root.path() + "/rec.plist").statuses.size(), 10u);
 
+  // A FIFO at the path is not replaced by a file.
+  const std::string fifo = root.path() + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const auto refused = run(fifo);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.err, "springboard-sim: cannot write " + fifo + ": not a regular file\n");
+  struct stat info;
+  EXPECT_TRUE(::lstat(fifo.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+
   const std::string nowhere = root.path() + "/no/such/rec.plist";
   const auto failed = run(nowhere);
   EXPECT_EQ(failed.exitCode, 1);

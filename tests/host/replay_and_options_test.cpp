@@ -100,6 +100,7 @@ TEST(HostOptions, CommandLines) {
       {{"--source", "sysfs=/tmp/ps", "--virtual-time", "--duration", "2"}, true, ""},
       {{"--source", "sysfs="}, false, "--source takes"},
       {{"--source", "replay="}, false, "--source takes"},
+      {{"--record", ""}, false, "--record takes a file name"},
       {{"--speed", "0"}, false, "--speed takes"},
       {{"--speed", "fast"}, false, "--speed takes"},
       {{"--start", "101"}, false, "--start takes"},
