@@ -136,9 +136,7 @@ int runRequest(Request& r, std::ostream& out, std::ostream& err) {
   return 0;
 }
 
-}  // namespace
-
-int runPrefs(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int runCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   const std::string first = argc > 1 ? argv[1] : "";
   if (first == "--help" || first == "-h" || first == "help") {
     out << kUsage;
@@ -158,4 +156,13 @@ int runPrefs(int argc, const char* const* argv, std::ostream& out, std::ostream&
     // Whatever the file system throws is one line too, never an abort.
     return fail(err, 1, e.what());
   }
+}
+}  // namespace
+
+int runPrefs(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  if (platform::guardStandardDescriptors()) out.setstate(std::ios::badbit);
+  const int status = runCommand(argc, argv, out, err);
+  out.flush();
+  if (status == 0 && !out) return fail(err, 1, "cannot write to standard output");
+  return status;
 }

@@ -31,10 +31,33 @@ std::vector<std::string> currentFooter() {
   return footerLines(facts, localized);
 }
 
+// The lines folded at blanks to the width, so that a long reason is read whole.
+std::vector<std::wstring> folded(const std::vector<std::string>& lines, int width) {
+  std::vector<std::wstring> out;
+  for (const std::string& line : lines) {
+    std::wstring rest = terminal::widen(line);
+    while (terminal::displayWidth(rest) > width) {
+      size_t cut = rest.rfind(L' ', static_cast<size_t>(width));
+      if (cut == std::wstring::npos || cut == 0) cut = static_cast<size_t>(width);
+      out.push_back(rest.substr(0, cut));
+      rest = rest.substr(cut + (rest[cut] == L' ' ? 1 : 0));
+    }
+    out.push_back(rest);
+  }
+  return out;
+}
+
 }  // namespace
 
 TerminalScreen::TerminalScreen(const MainStoryboard& storyboard)
-    : storyboard_(storyboard), colors_(terminal::startTerminalScreen()) {}
+    : storyboard_(storyboard), colors_(terminal::startTerminalScreen()), footer_(currentFooter()) {}
+
+bool TerminalScreen::footerChanged() {
+  std::vector<std::string> now = currentFooter();
+  if (now == footer_) return false;
+  footer_ = std::move(now);
+  return true;
+}
 
 TerminalScreen::~TerminalScreen() {
   endwin();
@@ -44,7 +67,8 @@ void TerminalScreen::draw() {
   erase();
   const int width = std::min(COLS, kMaxWidth);
   int line = -scroll_;
-  const std::vector<std::string> footer = currentFooter();
+  footer_ = currentFooter();
+  const std::vector<std::wstring> footer = folded(footer_, std::max(1, COLS - 2));
   const int footerTop = LINES - static_cast<int>(footer.size());
   auto visible = [&](int y) { return y >= 0 && y < footerTop; };
 
@@ -79,7 +103,7 @@ void TerminalScreen::draw() {
   }
   attron(A_DIM);
   for (size_t i = 0; i < footer.size(); ++i) {
-    mvaddwstr(footerTop + static_cast<int>(i), 1, terminal::widen(footer[i]).c_str());
+    mvaddwstr(footerTop + static_cast<int>(i), 1, footer[i].c_str());
   }
   attroff(A_DIM);
   refresh();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "terminal/terminal_text.h"
 
 class MainStoryboard;
@@ -14,6 +17,9 @@ class TerminalScreen {
   TerminalScreen& operator=(const TerminalScreen&) = delete;
 
   void draw();
+  // Looks at the status file again; true when the footer now says something else (a status
+  // written at last, a folder that went bad), and the screen wants drawing.
+  bool footerChanged();
   // Reads every pending key; gives false when the user asked to quit.
   bool handleInput();
 
@@ -21,4 +27,5 @@ class TerminalScreen {
   const MainStoryboard& storyboard_;
   terminal::TerminalColorPairs colors_;
   int scroll_ = 0;
+  std::vector<std::string> footer_;
 };

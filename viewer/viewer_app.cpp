@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string>
 
+#include "platform/foundation/device_environment.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/uikit/ui_view.h"
 #include "terminal/terminal_text.h"
@@ -99,7 +100,8 @@ int runLiveScreen(MainStoryboard& storyboard) {
     if (!screen.handleInput()) loop.stop();
   });
   loop.addObserver([&] {
-    if (UIView::displayGeneration() != drawn) {
+    const bool footerChanged = screen.footerChanged();
+    if (UIView::displayGeneration() != drawn || footerChanged) {
       drawn = UIView::displayGeneration();
       screen.draw();
     }
@@ -112,16 +114,13 @@ int runLiveScreen(MainStoryboard& storyboard) {
 }  // namespace
 
 int runViewer(int argc, char** argv) {
+  if (platform::guardStandardDescriptors()) std::cout.setstate(std::ios::badbit);
   ViewerOptions options;
   bool help = false;
   if (!parseViewerOptions(argc, argv, options, help)) return 2;
-  if (help) {
-    std::cout << kUsage;
-    return 0;
-  }
-  if (options.version) {
-    std::cout << "BrimwellViewer " << BRIMWELL_VERSION << "\n";
-    return 0;
+  if (help || options.version) {
+    std::cout << (help ? kUsage : "BrimwellViewer " BRIMWELL_VERSION "\n") << std::flush;
+    return std::cout ? 0 : 1;
   }
   const bool live = !options.once && !options.json;
   if (live && (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))) {

@@ -19,6 +19,7 @@
 #include "host/scenario/scenario.h"
 #include "host/scenario/scenario_runner.h"
 #include "host/scenario/transcript.h"
+#include "platform/foundation/device_environment.h"
 #include "platform/uikit/presenter.h"
 
 namespace {
@@ -70,16 +71,14 @@ int runScript(const std::string& path) {
 }  // namespace
 
 int runSpringBoardSim(int argc, char** argv) {
+  if (platform::guardStandardDescriptors()) std::cout.setstate(std::ios::badbit);
   host::HostOptions options;
   std::string why;
   if (!host::parseHostOptions(argc, argv, options, why)) return usageError(why);
-  if (options.help) {
-    std::cout << host::kHostUsage;
-    return 0;
-  }
-  if (options.version) {
-    std::cout << "springboard-sim " << BRIMWELL_VERSION << "\n";
-    return 0;
+  if (options.help || options.version) {
+    std::cout << (options.help ? host::kHostUsage : "springboard-sim " BRIMWELL_VERSION "\n")
+              << std::flush;
+    return std::cout ? 0 : 1;
   }
   std::unique_ptr<host::BatterySource> source;
   if (options.script.empty() && !(source = host::makeSource(options, why))) {

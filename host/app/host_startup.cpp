@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 
 #include "common/status_keys.h"
 #include "common/value_conversions.h"
@@ -15,7 +16,12 @@ namespace host {
 void startHost(platform::Presenter* presenter, std::function<void()> onHostStatusChange) {
   platform::setPresenter(presenter);
   registerHostClasses(HostListener{std::move(onHostStatusChange)});
-  platform::loadDynamicLibraries();
+  if (platform::loadDynamicLibraries() == 0) {
+    // Without a plug-in nothing writes the status file and nothing alerts: worth a line.
+    std::cerr << "springboard-sim: no plug-in loaded from " +
+                     platform::deviceFilePath("/Library/MobileSubstrate/DynamicLibraries") +
+                     ": status changes reach no status file\n";
+  }
 }
 
 std::unique_ptr<BatterySource> makeSource(const HostOptions& o, std::string& why) {

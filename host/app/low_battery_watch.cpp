@@ -13,6 +13,7 @@
 #include "host/low_battery/low_battery_settings.h"
 #include "host/low_battery/low_battery_texts.h"
 #include "platform/foundation/device_environment.h"
+#include "platform/foundation/installed_places.h"
 #include "platform/foundation/ns_dictionary.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/uikit/ui_alert_view.h"
@@ -74,6 +75,10 @@ LowBatteryWatch::~LowBatteryWatch() {
 }
 
 void LowBatteryWatch::readSettings() {
+  // A settings folder that went bad while the host runs is read as no settings, by the plug-in
+  // too: the user is told once why their alerts changed.
+  const auto refusal = platform::placeRefusal(brimwell::kSettingsPath);
+  if (refusal && said_.insert(*refusal).second) say("the settings are not read: " + *refusal);
   const NSDictionary file = NSDictionary::dictionaryWithContentsOfFile(brimwell::kSettingsPath);
   low_battery::SettingsReading reading = low_battery::readSettings(file.contents());
   enabled_ = machineBattery_ || reading.anyGiven;

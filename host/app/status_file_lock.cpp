@@ -10,6 +10,7 @@
 
 #include "common/status_keys.h"
 #include "platform/foundation/device_environment.h"
+#include "platform/foundation/simulated_device.h"
 
 namespace host {
 namespace {
@@ -39,9 +40,10 @@ std::unique_ptr<StatusFileLock> StatusFileLock::take(std::string& why) {
     if (error != EWOULDBLOCK) {
       why = "cannot lock " + path + ": " + std::strerror(error);
     } else {
+      // Only the user's own status file is the service's.
       why = "another host" + (holder > 0 ? " (pid " + std::to_string(holder) + ")" : "") +
-            " already writes " + status +
-            ": stop it first (the service: systemctl --user stop brimwell)";
+            " already writes " + status + ": stop it first" +
+            (platform::onSimulatedDevice() ? "" : " (the service: systemctl --user stop brimwell)");
     }
     return nullptr;
   }

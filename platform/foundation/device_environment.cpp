@@ -1,8 +1,10 @@
 #include "platform/foundation/device_environment.h"
 
+#include <fcntl.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 
@@ -32,6 +34,20 @@ std::vector<std::string> splitList(std::string_view text, char separator) {
 const char* environmentValue(const char* name) {
   const char* value = std::getenv(name);
   return value && *value ? value : nullptr;
+}
+
+bool guardStandardDescriptors() {
+  bool outputClosed = false;
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    outputClosed = outputClosed || fd == 1;
+    const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) {
+      ::dup2(opened, fd);
+      ::close(opened);
+    }
+  }
+  return outputClosed;
 }
 
 std::string executablePath() {

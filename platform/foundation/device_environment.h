@@ -14,6 +14,11 @@ namespace platform {
 // A variable's value, or null when it is unset or empty.
 PLATFORM_API const char* environmentValue(const char* name);
 
+// Opens /dev/null on a standard descriptor (0, 1, 2) that the process was started without, so
+// that no file the program opens takes its number and receives its output; true when standard
+// output was one of them, which the program then counts as output it could not write.
+PLATFORM_API bool guardStandardDescriptors();
+
 // This program's own file, and the folder its bin/ sits in (the build tree or the install
 // prefix), where lib/ and share/ are found.
 PLATFORM_API std::string executablePath();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/dictionary_file.h"
+#include "common/utf8.h"
 
 namespace platform {
 namespace {
@@ -42,7 +43,8 @@ bool isPlaceholder(const std::string& text) {
 std::optional<std::string> field(const std::string& folder, const char* name) {
   const auto bytes = brimwell::readSmallRegularFile(folder + "/" + name, nullptr, 4096);
   if (!bytes) return std::nullopt;
-  std::string text = bytes->substr(0, bytes->find('\n'));
+  // Firmware writes what it likes: only printable UTF-8 is kept (a Latin-1 byte, an escape).
+  std::string text = brimwell::printableUtf8(bytes->substr(0, bytes->find('\n')));
   const size_t first = text.find_first_not_of(" \t");
   const size_t last = text.find_last_not_of(" \t\r");
   text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);

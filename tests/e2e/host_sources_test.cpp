@@ -108,6 +108,16 @@ TEST(SimulatedSource, DrainsOffTheCharger) {
   EXPECT_LT(lastCharge, 0.70 * 1715 - 50);
 }
 
+TEST(SimulatedSource, WithoutAPlugInSaysSo) {
+  testing_support::TempDir device;
+  const auto result = runProcess(SPRINGBOARD_SIM, {"--virtual-time", "--duration", "60"},
+                                 {{"SIM_DEVICE_ROOT", device.path()}});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.err, "springboard-sim: no plug-in loaded from " + device.path() +
+                            "/Library/MobileSubstrate/DynamicLibraries: status changes reach no "
+                            "status file\n");
+}
+
 TEST(ReplaySource, DeliversInOrderWithAlertsAtTheirTime) {
   DeviceRoot root;
   root.runScenario("settings alertLevel=50 isPopAlert=true isVibrate=true\n");

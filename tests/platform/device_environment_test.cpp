@@ -193,6 +193,7 @@ TEST(DmiMachineName, TheFirmwaresNameForALaptop) {
       {"System manufacturer", "System Product Name", "System Version", std::nullopt},
       {"To Be Filled By O.E.M.", "  B450M Pro4  ", "To Be Filled By O.E.M.", "B450M Pro4"},
       {nullptr, "Default string", "Default string", std::nullopt},
+      {"AC\xffME\x1b", "Book\x01 14", "x", "ACME Book 14"},
   };
   for (const auto& c : cases) {
     testing_support::TempDir dmi;
