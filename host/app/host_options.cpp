@@ -17,8 +17,9 @@ const char* const kHostUsage =
     "  --source sim          a simulated phone battery (the default)\n"
     "  --source replay=FILE  a recorded session: a plist array of {delay; status} dictionaries\n"
     "  --source sysfs[=DIR]  this machine's own batteries (DIR: /sys/class/power_supply)\n"
-    "  --poll SECONDS        how often the sysfs source reads the folder (30); a kernel event\n"
-    "                        is read at once\n"
+    "  --poll SECONDS        read the sysfs folder at this fixed interval (without it: when\n"
+    "                        the next percent is due, 30 s to 10 min); a kernel event is\n"
+    "                        read at once\n"
     "  --speed N             simulated time N times faster (sim: 60, replay: 1)\n"
     "  --start PERCENT       the simulated battery's charge at start (45)\n"
     "  --charger on|off      whether it starts on the charger (on)\n"
@@ -156,8 +157,10 @@ bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why)
       return numberOption(v, 0, 1e9, "--duration takes seconds from 0 to 1000000000", o.duration,
                           why);
     case kPoll:
-      return numberOption(v, 0.1, 86400, "--poll takes seconds from 0.1 to 86400", o.pollSeconds,
-                          why);
+      if (!numberOption(v, 0.1, 86400, "--poll takes seconds from 0.1 to 86400", number, why))
+        return false;
+      o.pollSeconds = number;
+      return true;
     case kRecord:
       if (v.empty()) {
         why = "--record takes a file name";

@@ -11,16 +11,18 @@ struct HostOptions {
   std::string replay;           // --source replay=FILE
   std::string sysfs;            // --source sysfs[=DIR]
   std::optional<double> speed;  // --speed N (sim: 60, replay: 1)
-  double pollSeconds = 30;      // --poll SECONDS: how often the sysfs source reads the folder
-  double startPercent = 45;     // --start PERCENT
-  bool charger = true;          // --charger on|off
-  uint32_t seed = 1;            // --seed N
-  double duration = 0;          // --duration SECONDS of simulated time; 0: no end
-  bool virtualTime = false;     // --virtual-time: headless, without waiting
-  bool headless = false;        // --headless: no screen even on a terminal
-  bool logStatus = false;       // --log-status: a line for every status change
-  bool desktopAlerts = false;   // --desktop-alerts: mirror alerts to the desktop when headless
-  std::string record;           // --record FILE
+  // --poll SECONDS: a fixed interval for the sysfs source; without it, when the next percent is
+  // due at the steady rate.
+  std::optional<double> pollSeconds;
+  double startPercent = 45;    // --start PERCENT
+  bool charger = true;         // --charger on|off
+  uint32_t seed = 1;           // --seed N
+  double duration = 0;         // --duration SECONDS of simulated time; 0: no end
+  bool virtualTime = false;    // --virtual-time: headless, without waiting
+  bool headless = false;       // --headless: no screen even on a terminal
+  bool logStatus = false;      // --log-status: a line for every status change
+  bool desktopAlerts = false;  // --desktop-alerts: mirror alerts to the desktop when headless
+  std::string record;          // --record FILE
   bool help = false;
   bool version = false;  // --version
 

@@ -39,6 +39,8 @@ class BatterySource {
   virtual void lookNow() {}
   // Whether the machine slept before the last tick (the machine's own battery only).
   virtual bool slept() const { return false; }
+  // Whether the last tick read the battery (the machine's own battery only).
+  virtual bool looked() const { return false; }
   // Whether the speed means anything for this source (not for the machine's own battery).
   virtual bool hasSpeed() const { return true; }
   // A few words for the host's status bar; empty when the status says enough.

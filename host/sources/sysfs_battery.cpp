@@ -91,6 +91,70 @@ void setFlags(Plist& d, const std::vector<BatteryPack>& packs, ExternalPower pow
   d.setItem(key::kExternalChargeCapable, Plist::boolean(connected && canCharge));
 }
 
+// The sum of one figure over the packs that give it; none when no pack does.
+std::optional<double> totalOf(const std::vector<BatteryPack>& packs,
+                              std::optional<double> BatteryPack::*value, bool everyPack) {
+  std::optional<double> total;
+  for (const BatteryPack& p : packs) {
+    if (!(p.*value)) {
+      if (everyPack) return std::nullopt;
+      continue;
+    }
+    total = total.value_or(0) + *(p.*value);
+  }
+  return total;
+}
+
+// The state of all packs together, as a word can say it.
+estimate::ChargeState stateOf(const Plist& status, ExternalPower power, double current) {
+  using estimate::ChargeState;
+  if (power == ExternalPower::offline) return ChargeState::discharging;
+  const auto flag = [&](const char* name) {
+    const Plist* value = status.item(name);
+    return value && value->booleanValue();
+  };
+  if (flag(key::kFullyCharged)) return ChargeState::full;
+  if (flag(key::kIsCharging)) return ChargeState::charging;
+  if (power == ExternalPower::online) return ChargeState::notCharging;
+  if (current < 0) return ChargeState::discharging;
+  return current > 0 ? ChargeState::charging : ChargeState::unknown;
+}
+
+// All packs together for the estimates: energies summed, the charge limit as the share of the
+// full charge the limits allow.
+estimate::Reading combinedReading(const std::vector<BatteryPack>& packs, ExternalPower power,
+                                  const Plist& status) {
+  estimate::Reading r;
+  r.externalPower = power == ExternalPower::online;
+  r.powerW = totalOf(packs, &BatteryPack::powerW, false);
+  r.energyWh = totalOf(packs, &BatteryPack::energyWh, true);
+  r.fullWh = totalOf(packs, &BatteryPack::fullWh, true);
+  r.state = stateOf(status, power, r.powerW.value_or(0));
+  double allowed = 0;
+  bool limited = false;
+  for (const BatteryPack& p : packs) {
+    limited = limited || p.threshold;
+    allowed += p.fullWh.value_or(0) * static_cast<double>(p.threshold.value_or(100)) / 100;
+  }
+  if (limited && r.fullWh && *r.fullWh > 0) r.limitPercent = 100 * allowed / *r.fullWh;
+  if (limited && packs.size() == 1) r.limitPercent = static_cast<double>(*packs[0].threshold);
+  return r;
+}
+
+// The drivers' own percentages together, weighted by each pack's full charge.
+std::optional<double> combinedPercent(const std::vector<BatteryPack>& packs) {
+  if (packs.size() == 1) return packs[0].kernelPercent;
+  double weighted = 0, weights = 0;
+  for (const BatteryPack& p : packs) {
+    if (!p.kernelPercent) return std::nullopt;
+    const double weight = p.fullWh.value_or(static_cast<double>(p.full.value_or(0)));
+    weighted += *p.kernelPercent * weight;
+    weights += weight;
+  }
+  if (weights <= 0) return std::nullopt;
+  return weighted / weights;
+}
+
 }  // namespace
 
 // A supply's `online`: 0 offline, 1 online, 2 a programmable supply online; anything else
@@ -138,8 +202,8 @@ std::vector<const PowerSupply*> systemBatteries(const std::vector<PowerSupply>& 
   return batteries;
 }
 
-std::optional<Plist> statusFromPowerSupplies(const std::vector<PowerSupply>& supplies,
-                                             std::vector<std::string>* unknownLevel) {
+std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
+                                      std::vector<std::string>* unknownLevel) {
   const ExternalPower power = externalPowerOf(supplies);
   std::vector<BatteryPack> packs;
   for (const PowerSupply* b : systemBatteries(supplies))
@@ -154,7 +218,9 @@ std::optional<Plist> statusFromPowerSupplies(const std::vector<PowerSupply>& sup
   if (!levelKnown) return std::nullopt;
   onOneScale(packs);
 
-  Plist d = Plist::newDictionary();
+  SysfsReading r;
+  r.status = Plist::newDictionary();
+  Plist& d = r.status;
   setInteger(d, key::kRawCurrentCapacity, sumOf(packs, &BatteryPack::now));
   setInteger(d, key::kRawMaxCapacity, sumOf(packs, &BatteryPack::full));
   setInteger(d, key::kDesignCapacity, sumOf(packs, &BatteryPack::design));
@@ -170,7 +236,33 @@ std::optional<Plist> statusFromPowerSupplies(const std::vector<PowerSupply>& sup
   if (auto serial = joinedOf(packs, &BatteryPack::serial)) {
     d.setItem(key::kSerial, Plist::string(std::move(*serial)));
   }
-  return d;
+  r.estimate = combinedReading(packs, power, d);
+  r.kernelPercent = combinedPercent(packs);
+  return r;
+}
+
+void addHostFigures(const SysfsReading& r, const estimate::Times& times, Plist& d) {
+  const auto minutes = [](std::optional<double> value) {
+    return Plist::integer(value ? std::lround(*value) : brimwell::kUnknownMinutes);
+  };
+  if (r.kernelPercent)
+    d.setItem(key::kCurrentCapacityPercent, Plist::integer(std::lround(*r.kernelPercent)));
+  d.setItem(key::kAvgTimeToEmpty, minutes(times.toEmptyMinutes));
+  d.setItem(key::kAvgTimeToFull, minutes(times.toFullMinutes));
+  if (r.estimate.powerW) {
+    d.setItem(key::kBatteryPower,
+              Plist::integer(brimwell::saturatingTruncate(std::round(*r.estimate.powerW * 1000))));
+  }
+  if (r.estimate.limitPercent)
+    d.setItem(key::kChargeLimit, Plist::integer(std::lround(*r.estimate.limitPercent)));
+  d.setItem(key::kChargingState, Plist::string(estimate::stateWord(r.estimate.state)));
+}
+
+std::optional<Plist> statusFromPowerSupplies(const std::vector<PowerSupply>& supplies,
+                                             std::vector<std::string>* unknownLevel) {
+  auto reading = readSysfs(supplies, unknownLevel);
+  if (!reading) return std::nullopt;
+  return std::move(reading->status);
 }
 
 }  // namespace host

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/plist.h"
+#include "host/estimate/charge_estimate.h"
 #include "host/sources/battery_pack.h"
 #include "host/sources/power_supply_folder.h"
 
@@ -18,6 +19,23 @@ std::vector<const PowerSupply*> systemBatteries(const std::vector<PowerSupply>& 
 // scope Device, is never the laptop's charger); only where there is none do the batteries'
 // statuses decide (charging, full or not charging: online). Unknown when neither says.
 ExternalPower externalPowerOf(const std::vector<PowerSupply>& supplies);
+
+// A reading of the folder: the status for the plug-in, and what the host's own estimates need.
+struct SysfsReading {
+  brimwell::Plist status;
+  estimate::Reading estimate;           // all packs together; its time is the caller's to set
+  std::optional<double> kernelPercent;  // the drivers' own percentage, all packs together
+};
+std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
+                                      std::vector<std::string>* unknownLevel = nullptr);
+
+// Adds the host's own figures to a laptop's status, named as the device's own dictionaries name
+// theirs: the drivers' percentage (CurrentCapacity), the times to empty and to full in minutes
+// (AvgTimeToEmpty, AvgTimeToFull; 65535 while unknown or not the way the charge goes), the
+// battery's power in mW (BatteryPower), the charge limit in percent (ChargeLimit) and a state
+// word (ChargingState).
+void addHostFigures(const SysfsReading& reading, const estimate::Times& times,
+                    brimwell::Plist& status);
 
 // The host's status dictionary for the supplies, or none without a system battery. Several
 // batteries are combined as the system's display device does; a value the drivers do not give

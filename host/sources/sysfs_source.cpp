@@ -7,13 +7,16 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "common/status_keys.h"
+
 namespace host {
 
-SysfsSource::SysfsSource(std::string folder, double pollSeconds)
+SysfsSource::SysfsSource(std::string folder, std::optional<double> pollSeconds)
     : BatterySource(1),
       folder_(std::move(folder)),
-      pollSeconds_(pollSeconds),
-      sincePoll_(pollSeconds) {
+      fixedPoll_(pollSeconds),
+      interval_(pollSeconds.value_or(kDefaultPollInterval)),
+      sincePoll_(interval_) {
   openMonitor();
 }
 
@@ -48,7 +51,7 @@ int SysfsSource::eventDescriptor() const {
 void SysfsSource::reopenEvents() {
   closeMonitor();
   openMonitor();
-  sincePoll_ = pollSeconds_;  // events were lost: read the folder at the next look
+  sincePoll_ = interval_;  // events were lost: read the folder at the next look
 }
 
 bool SysfsSource::kernelAnnouncedChange() {
@@ -64,12 +67,13 @@ bool SysfsSource::kernelAnnouncedChange() {
 }
 
 double SysfsSource::secondsUntilNextLook() const {
-  return sincePoll_ >= pollSeconds_ ? 0.0 : pollSeconds_ - sincePoll_;
+  return sincePoll_ >= interval_ ? 0.0 : interval_ - sincePoll_;
 }
 
 std::string SysfsSource::description() const {
+  if (!fixedPoll_) return "sysfs " + folder_ + ", read as the charge moves";
   char interval[32];
-  std::snprintf(interval, sizeof interval, "%g s", pollSeconds_);
+  std::snprintf(interval, sizeof interval, "%g s", *fixedPoll_);
   return "sysfs " + folder_ + ", read every " + interval;
 }
 
@@ -119,21 +123,37 @@ std::optional<brimwell::Plist> SysfsSource::tick(double realSeconds) {
   // After a sleep the battery is read at once: nothing read before it holds.
   slept_ = asleep - asleep_ > kSleepNoticed;
   asleep_ = asleep;
-  if (slept_) sincePoll_ = pollSeconds_;
-  if (!kernelAnnouncedChange() && sincePoll_ < pollSeconds_) return std::nullopt;
+  if (slept_) sincePoll_ = interval_;
+  looked_ = kernelAnnouncedChange() || sincePoll_ >= interval_;
+  if (!looked_) return std::nullopt;
   sincePoll_ = 0;
-
-  std::vector<PowerSupply> supplies = readPowerSupplies(folder_);
-  // On a steady battery every file reads as before: nothing to work out.
-  if (lastSupplies_ && supplies == *lastSupplies_) return std::nullopt;
-  std::vector<std::string> unknownLevel;
-  std::optional<brimwell::Plist> status = statusFromPowerSupplies(supplies, &unknownLevel);
-  noteBatteriesComingAndGoing(supplies, !systemBatteries(supplies).empty());
-  noteUnknownLevel(unknownLevel);
-  lastSupplies_ = std::move(supplies);
+  std::optional<brimwell::Plist> status = statusNow();
   if (!status || status == lastDelivered_) return std::nullopt;
   lastDelivered_ = status->copy();
   return status;
+}
+
+std::optional<brimwell::Plist> SysfsSource::statusNow() {
+  const std::vector<PowerSupply> supplies = readPowerSupplies(folder_);
+  std::vector<std::string> unknownLevel;
+  std::optional<SysfsReading> reading = readSysfs(supplies, &unknownLevel);
+  const bool hadBattery = hadBattery_.value_or(false);
+  noteBatteriesComingAndGoing(supplies, !systemBatteries(supplies).empty());
+  noteUnknownLevel(unknownLevel);
+  if (!reading) {
+    interval_ = fixedPoll_.value_or(estimate::kSoonestLook);
+    // The old figures would stand for a battery that is not there.
+    if (!hadBattery || hadBattery_.value_or(false)) return std::nullopt;
+    brimwell::Plist gone = brimwell::Plist::newDictionary();
+    gone.setItem(brimwell::key::kBatteryInstalled, brimwell::Plist::boolean(false));
+    return gone;
+  }
+  reading->estimate.time = elapsed_;
+  rate_.add(reading->estimate, slept_);
+  const std::optional<double> watts = rate_.watts();
+  interval_ = fixedPoll_.value_or(estimate::secondsUntilNextLook(reading->estimate, watts));
+  addHostFigures(*reading, estimate::timesFor(reading->estimate, watts), reading->status);
+  return std::move(reading->status);
 }
 
 std::vector<std::string> SysfsSource::takeNotices() {

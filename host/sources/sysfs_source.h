@@ -14,15 +14,17 @@ namespace host {
 
 double secondsAsleep();
 
-// The batteries of the machine itself, from the kernel's power-supply folder. Reads it every
-// poll interval, and at once when the kernel announces a power-supply event (the real folder
-// only); delivers whenever any delivered value changed.
+// The batteries of the machine itself, from the kernel's power-supply folder. Reads it when the
+// next whole percent is due at the steady rate (30 s to 10 min), or at a fixed interval when
+// one is given, and at once when the kernel announces a power-supply event (the real folder
+// only) or the machine woke from a sleep; adds the host's own estimates to each status, and
+// delivers whenever any delivered value changed.
 class SysfsSource : public BatterySource {
  public:
   static constexpr const char* kDefaultFolder = "/sys/class/power_supply";
-  static constexpr double kDefaultPollInterval = 30.0;  // seconds, as upower polls
+  static constexpr double kDefaultPollInterval = estimate::kSoonestLook;  // the first wait
 
-  explicit SysfsSource(std::string folder, double pollSeconds = kDefaultPollInterval);
+  explicit SysfsSource(std::string folder, std::optional<double> pollSeconds = std::nullopt);
   ~SysfsSource() override;
   SysfsSource(const SysfsSource&) = delete;
   SysfsSource& operator=(const SysfsSource&) = delete;
@@ -36,8 +38,10 @@ class SysfsSource : public BatterySource {
   void reopenEvents() override;
   bool hasSpeed() const override { return false; }
   std::string description() const override;
-  void lookNow() override { sincePoll_ = pollSeconds_; }
+  void lookNow() override { sincePoll_ = interval_; }
   bool slept() const override { return slept_; }
+  // Whether the last tick read the folder (the host then marks the status file current).
+  bool looked() const override { return looked_; }
 
  private:
   void openMonitor();
@@ -46,9 +50,13 @@ class SysfsSource : public BatterySource {
   void noteBatteriesComingAndGoing(const std::vector<PowerSupply>& supplies, bool hasBattery);
   // Said once until the batteries give a level again.
   void noteUnknownLevel(const std::vector<std::string>& batteries);
+  // The status for what the folder holds now, with the host's figures; none without a battery
+  // (after one went: a status that says it is gone).
+  std::optional<brimwell::Plist> statusNow();
 
   std::string folder_;
-  double pollSeconds_;
+  std::optional<double> fixedPoll_;
+  double interval_;  // until the next look
   udev* udev_ = nullptr;
   udev_monitor* monitor_ = nullptr;
   double elapsed_ = 0;
@@ -56,10 +64,11 @@ class SysfsSource : public BatterySource {
   static constexpr double kSleepNoticed = 1.0;
   double asleep_ = secondsAsleep();
   bool slept_ = false;
+  bool looked_ = false;
   double sincePoll_;
   std::optional<bool> hadBattery_;
   bool saidUnknownLevel_ = false;
-  std::optional<std::vector<PowerSupply>> lastSupplies_;
+  estimate::SteadyRate rate_;
   std::optional<brimwell::Plist> lastDelivered_;
   std::vector<std::string> notices_;
 };

@@ -142,7 +142,7 @@ TEST(SysfsSource, DeliversChangesAndFollowsTheBatteryComingAndGoing) {
   TempDir dir;
   const std::string folder = dir.path() + "/ps";
   std::filesystem::create_directories(folder);
-  SysfsSource source(folder);
+  SysfsSource source(folder, SysfsSource::kDefaultPollInterval);
   EXPECT_FALSE(source.tick(0.25));
   EXPECT_EQ(source.takeNotices(),
             std::vector<std::string>{"no battery found in " + folder + "; waiting for one"});
@@ -155,6 +155,10 @@ TEST(SysfsSource, DeliversChangesAndFollowsTheBatteryComingAndGoing) {
   auto first = source.tick(SysfsSource::kDefaultPollInterval);
   ASSERT_TRUE(first);
   EXPECT_EQ(source.takeNotices(), std::vector<std::string>{"a battery appeared: BAT0"});
+  EXPECT_EQ(intOf(*first, "AvgTimeToEmpty"), 65535) << "one reading gives no steady rate";
+  auto second = source.tick(SysfsSource::kDefaultPollInterval);
+  ASSERT_TRUE(second) << "the second reading brings the steady rate";
+  EXPECT_EQ(intOf(*second, "AvgTimeToEmpty"), 169) << "3402 mAh at 1210 mA";
   EXPECT_FALSE(source.tick(SysfsSource::kDefaultPollInterval)) << "nothing changed";
 
   // The same battery switching from charge to energy units (it happens across a resume).
@@ -165,8 +169,13 @@ TEST(SysfsSource, DeliversChangesAndFollowsTheBatteryComingAndGoing) {
   EXPECT_EQ(intOf(*switched, "AppleRawCurrentCapacity"), 2700);
 
   std::filesystem::remove_all(folder + "/BAT0");
-  EXPECT_FALSE(source.tick(SysfsSource::kDefaultPollInterval));
+  auto gone = source.tick(SysfsSource::kDefaultPollInterval);
+  ASSERT_TRUE(gone) << "the old figures would stand for a battery that is not there";
+  EXPECT_EQ(gone->toXml(), brimwell::Plist::fromMemory("<plist><dict><key>BatteryInstalled</key>"
+                                                       "<false/></dict></plist>")
+                               .toXml());
   EXPECT_EQ(source.takeNotices(), std::vector<std::string>{"the battery is gone from " + folder});
+  EXPECT_FALSE(source.tick(SysfsSource::kDefaultPollInterval)) << "said once";
 }
 
 }  // namespace
