@@ -5,6 +5,7 @@
 #include "common/charge_arithmetic.h"
 #include "common/status_keys.h"
 #include "platform/foundation/ns_dictionary.h"
+#include "platform/foundation/ns_file_manager.h"
 #include "platform/foundation/ns_string.h"
 
 namespace key = brimwell::key;
@@ -18,10 +19,38 @@ double asFormatted(float value) {
 }  // namespace
 
 void BIDBatteryInfo::getBatteryInfo() {
-  const NSDictionary status =
-      NSDictionary::dictionaryWithContentsOfFile(brimwell::kBatteryStatusPath);
+  writtenAt =
+      NSFileManager::defaultManager().modificationDateOfItemAtPath(brimwell::kBatteryStatusPath);
+  NSDictionary status = NSDictionary::dictionaryWithContentsOfFile(brimwell::kBatteryStatusPath);
+  // A status that says the battery is gone reads as no status at all.
+  const NSObjectValue installed = status.objectForKey(key::kBatteryInstalled);
+  batteryGone = !installed.isNil() && !installed.boolValue();
+  if (batteryGone) status = NSDictionary();
   fillBatteryInfo(*this, status);
 }
+
+namespace {
+
+std::optional<int32_t> integerIfThere(const NSDictionary& d, const char* name) {
+  const NSObjectValue value = d.objectForKey(name);
+  if (value.isNil()) return std::nullopt;
+  return value.integerValue();
+}
+
+void fillLaptopFigures(BIDBatteryInfo& info, const NSDictionary& d) {
+  const NSObjectValue state = d.objectForKey(key::kChargingState);
+  if (state.isNil()) return;
+  LaptopFigures f;
+  f.state = state.description().value_or("unknown");
+  f.percent = integerIfThere(d, key::kCurrentCapacityPercent);
+  f.minutesToEmpty = integerIfThere(d, key::kAvgTimeToEmpty);
+  f.minutesToFull = integerIfThere(d, key::kAvgTimeToFull);
+  f.powerMilliwatts = integerIfThere(d, key::kBatteryPower);
+  f.chargeLimit = integerIfThere(d, key::kChargeLimit);
+  info.laptop = std::move(f);
+}
+
+}  // namespace
 
 void fillBatteryInfo(BIDBatteryInfo& info, const NSDictionary& d) {
   info.currentCap = d.objectForKey(key::kRawCurrentCapacity).integerValue();
@@ -59,4 +88,14 @@ void fillBatteryInfo(BIDBatteryInfo& info, const NSDictionary& d) {
   info.chargingCurrentMsg = NSString::stringWithFormat("%d mA", chargerCurrent);
   info.manufacturerMsg = d.objectForKey(key::kManufacturer).description().value_or("(null)");
   info.serialNumberMsg = d.objectForKey(key::kSerial).description().value_or("(null)");
+
+  info.absentKeys.clear();
+  for (const char* name :
+       {key::kRawCurrentCapacity, key::kRawMaxCapacity, key::kDesignCapacity, key::kCycleCount,
+        key::kTemperature, key::kInstantAmperage, key::kIsCharging, key::kExternalConnected,
+        key::kFullyCharged, key::kVoltage, key::kAmperage, key::kManufacturer, key::kSerial}) {
+    if (d.objectForKey(name).isNil()) info.absentKeys.insert(name);
+  }
+  info.laptop.reset();
+  fillLaptopFigures(info, d);
 }

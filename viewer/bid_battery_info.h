@@ -1,9 +1,22 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <string>
 
 class NSDictionary;
+
+// What the host adds to a laptop's status (a phone's status has none of it): the drivers' own
+// percentage, its estimates (minutes; 65535 while it cannot yet tell), the battery's power, the
+// charge limit, and a state word ("charging", "discharging", "full", "not-charging", "unknown").
+struct LaptopFigures {
+  std::optional<int32_t> percent;
+  std::optional<int32_t> minutesToEmpty, minutesToFull;
+  std::optional<int32_t> powerMilliwatts;
+  std::optional<int32_t> chargeLimit;
+  std::string state;
+};
 
 // One reading of the battery status file, turned into the numbers, flags and texts of the
 // main screen. A plain model object: properties are public fields with no behaviour.
@@ -30,6 +43,12 @@ class BIDBatteryInfo {
   bool chargerIsPluggedIn = false;
   bool charging = false;
   bool isFullyCharged = false;
+  // Beyond the device's own reader: the laptop's figures where the status carries them, the
+  // status keys that this reading lacks, and whether the host said the battery is gone.
+  std::optional<LaptopFigures> laptop;
+  std::set<std::string> absentKeys;
+  bool batteryGone = false;
+  std::optional<double> writtenAt;  // the status file's time, seconds since 1970
 
   // Reads the status file anew and sets every property, also when the file is missing.
   void getBatteryInfo();

@@ -1,5 +1,6 @@
 #include "viewer/json_output.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,8 +9,7 @@
 #include "common/utf8.h"
 #include "viewer/bid_battery_info.h"
 #include "viewer/screen_state.h"
-
-namespace {
+#include "viewer/status_summary.h"
 
 std::string quotedJson(const std::string& text) {
   std::string out = "\"";
@@ -36,60 +36,63 @@ std::string quotedJson(const std::string& text) {
   return out + "\"";
 }
 
-// A value as the screen shows it, with two decimals; null when it is not a number.
-std::string twoDecimals(float value) {
-  if (!std::isfinite(value)) return "null";
+namespace {
+
+std::string twoDecimals(const std::optional<double>& value) {
+  if (!value) return "null";
   char text[64];
-  std::snprintf(text, sizeof text, "%.2f", static_cast<double>(value));
+  std::snprintf(text, sizeof text, "%.2f", *value);
   return text;
 }
 
-// The number at the start of one of the reader's texts ("1810 mAh"), which it formatted from a
-// 32-bit integer.
-std::string leadingInteger(const std::string& text) {
-  return std::to_string(std::strtol(text.c_str(), nullptr, 10));
-}
-
-std::string orNull(const std::optional<int64_t>& value) {
+template <typename Number>
+std::string orNull(const std::optional<Number>& value) {
   return value ? std::to_string(*value) : "null";
 }
 
-std::string textOrNull(const std::string& text) {
-  return text == "(null)" ? "null" : quotedJson(text);
+std::string orNull(const std::optional<bool>& value) {
+  return value ? (*value ? "true" : "false") : "null";
 }
 
-const char* boolean(bool value) {
-  return value ? "true" : "false";
+std::string orNull(const std::optional<std::string>& text) {
+  return text ? quotedJson(*text) : "null";
 }
 
 }  // namespace
 
-std::string refreshJson(const std::string& model, const BIDBatteryInfo& info) {
-  std::optional<int64_t> toEmpty, toFull;
-  // The screen's hours reach 2^31-1 on absurd readings: the minutes are counted in 64 bits, and
-  // an estimate below zero (a negative charge in the file) is no estimate.
-  if (const auto estimate = remainingHoursMinutes(info)) {
-    const int64_t minutes = int64_t{estimate->hours} * 60 + estimate->minutes;
-    if (minutes >= 0) (info.instanceCurrent < 0 ? toEmpty : toFull) = minutes;
+std::string summaryJson(const StatusSummary& s, double now) {
+  std::optional<std::string> updated;
+  std::optional<int64_t> age;
+  if (s.writtenAt) {
+    updated = isoLocalTime(*s.writtenAt);
+    age = std::max<int64_t>(0, std::llround(now - *s.writtenAt));
   }
-  std::string json = "{\"model\":" + quotedJson(model);
-  json += ",\"level\":" + twoDecimals(info.currentLevel);
-  json += ",\"temperature\":" + twoDecimals(info.batteryTemperature);
-  json += ",\"current\":" + std::to_string(info.instanceCurrent);
-  json += ",\"time_to_empty_min\":" + orNull(toEmpty);
-  json += ",\"time_to_full_min\":" + orNull(toFull);
-  json += ",\"health\":" + twoDecimals(info.batteryHealth);
-  json += ",\"cycle_count\":" + leadingInteger(info.cycleMsg);
-  json += ",\"capacity_mAh\":" + std::to_string(info.currentCap);
-  json += ",\"full_charge_capacity_mAh\":" + std::to_string(info.maxCap);
-  json += ",\"design_capacity_mAh\":" + leadingInteger(info.designMsg);
-  json += ",\"voltage_mV\":" + leadingInteger(info.voltageMsg);
-  json += ",\"charger_current_mA\":" +
-          (info.chargerIsPluggedIn ? leadingInteger(info.chargingCurrentMsg) : "null");
-  json += ",\"charger_connected\":" + std::string(boolean(info.chargerIsPluggedIn));
-  json += ",\"is_charging\":" + std::string(boolean(info.charging));
-  json += ",\"fully_charged\":" + std::string(boolean(info.isFullyCharged));
-  json += ",\"manufacturer\":" + textOrNull(info.manufacturerMsg);
-  json += ",\"serial\":" + textOrNull(info.serialNumberMsg);
+  std::string json = "{\"model\":" + quotedJson(s.model);
+  json += ",\"level\":" + twoDecimals(s.level);
+  json += ",\"temperature\":" + twoDecimals(s.temperature);
+  json += ",\"current\":" + orNull(s.current);
+  json += ",\"time_to_empty_min\":" + orNull(s.minutesToEmpty);
+  json += ",\"time_to_full_min\":" + orNull(s.minutesToFull);
+  json += ",\"health\":" + twoDecimals(s.health);
+  json += ",\"cycle_count\":" + orNull(s.cycleCount);
+  json += ",\"capacity_mAh\":" + orNull(s.capacity);
+  json += ",\"full_charge_capacity_mAh\":" + orNull(s.fullCapacity);
+  json += ",\"design_capacity_mAh\":" + orNull(s.designCapacity);
+  json += ",\"voltage_mV\":" + orNull(s.voltage);
+  json += ",\"charger_current_mA\":" + orNull(s.chargerCurrent);
+  json += ",\"charger_connected\":" + orNull(s.chargerConnected);
+  json += ",\"is_charging\":" + orNull(s.charging);
+  json += ",\"fully_charged\":" + orNull(s.fullyCharged);
+  json += ",\"manufacturer\":" + orNull(s.manufacturer);
+  json += ",\"serial\":" + orNull(s.serial);
+  json += ",\"power_W\":" + twoDecimals(s.powerW);
+  json += ",\"state\":" + orNull(s.state);
+  json += ",\"charge_limit\":" + orNull(s.chargeLimit);
+  json += ",\"updated\":" + orNull(updated);
+  json += ",\"age_s\":" + orNull(age);
   return json + "}";
+}
+
+std::string refreshJson(const std::string& model, const BIDBatteryInfo& info, double now) {
+  return summaryJson(summarize(model, info), now);
 }

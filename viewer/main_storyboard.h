@@ -31,6 +31,7 @@ class MainStoryboard {
 
   UIView* window() const { return window_; }
   BIDMainTableViewController& controller() { return controller_; }
+  const BIDMainTableViewController& controller() const { return controller_; }
   const std::vector<TableSection>& sections() const { return sections_; }
 
  private:

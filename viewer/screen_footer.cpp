@@ -1,5 +1,10 @@
 #include "viewer/screen_footer.h"
 
+#include <cmath>
+#include <ctime>
+
+#include "viewer/status_summary.h"
+
 namespace {
 
 // The translated text with its one "%s" replaced.
@@ -13,6 +18,23 @@ std::string filledIn(const std::string& text, const std::string& value) {
 std::vector<std::string> footerLines(const FooterFacts& facts, const Localize& localize) {
   if (facts.refusal) {
     return {filledIn(localize("No status shown: %s"), *facts.refusal), localize("q quits")};
+  }
+  if (facts.batteryGone) {
+    return {localize("No battery in this machine now: the host waits for one"),
+            localize("q quits")};
+  }
+  if (facts.written && facts.writtenAt && facts.now - *facts.writtenAt > kStaleAfterSeconds) {
+    const time_t seconds = static_cast<time_t>(*facts.writtenAt);
+    tm local{};
+    localtime_r(&seconds, &local);
+    char clock[16];
+    std::strftime(clock, sizeof clock, "%H:%M", &local);
+    const long minutes = std::lround((facts.now - *facts.writtenAt) / 60);
+    return {filledIn(filledIn(localize("As of %s (%s min ago): the host has not read the battery "
+                                       "since"),
+                              clock),
+                     std::to_string(minutes)),
+            localize("q quit, arrows scroll, refreshes every 10 s")};
   }
   if (facts.written) return {localize("q quit, arrows scroll, refreshes every 10 s")};
   return {filledIn(localize("No battery status at %s yet"), facts.statusPath),

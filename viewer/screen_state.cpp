@@ -4,6 +4,7 @@
 #include <cstdarg>
 
 #include "common/saturating_truncate.h"
+#include "common/status_keys.h"
 #include "platform/foundation/ns_string.h"
 #include "viewer/bid_battery_info.h"
 
@@ -85,6 +86,48 @@ std::optional<std::string> remainingTimeText(const BIDBatteryInfo& info, const L
   return std::nullopt;
 }
 
+std::optional<std::string> laptopRemainingText(const BIDBatteryInfo& info,
+                                               const Localize& localize) {
+  const LaptopFigures& f = *info.laptop;
+  if (f.state == "full") return formatLocalized(localize("Charging is complete").c_str());
+  const std::optional<int32_t> minutes = f.state == "discharging" ? f.minutesToEmpty
+                                         : f.state == "charging"  ? f.minutesToFull
+                                                                  : std::nullopt;
+  if (!minutes || *minutes < 0) return std::nullopt;
+  if (*minutes == brimwell::kUnknownMinutes) return localize("Estimating...");
+  return formatLocalized(localize("%d h %d m").c_str(), *minutes / 60, *minutes % 60);
+}
+
+namespace {
+
+// On a laptop's status, a line whose key the driver did not give shows a dash, uncoloured:
+// a battery without a temperature sensor is not at 0.00 degrees.
+void dashWhatIsNotGiven(const BIDBatteryInfo& info, ScreenState& s) {
+  namespace key = brimwell::key;
+  static const struct {
+    const char* key;
+    Outlet outlet;
+  } kLines[] = {
+      {key::kTemperature, Outlet::batteryTempLabel},
+      {key::kInstantAmperage, Outlet::currentLabel},
+      {key::kCycleCount, Outlet::cycleLabel},
+      {key::kDesignCapacity, Outlet::designCap},
+      {key::kDesignCapacity, Outlet::batteryHeath},
+      {key::kVoltage, Outlet::voltageLabel},
+      {key::kManufacturer, Outlet::manufacturerLabel},
+      {key::kSerial, Outlet::serialNumberLabel},
+  };
+  for (const auto& line : kLines) {
+    if (!info.absentKeys.count(line.key)) continue;
+    s[line.outlet].text = kNotGiven;
+    s[line.outlet].color.reset();
+  }
+  if (info.chargerIsPluggedIn && info.absentKeys.count(key::kAmperage))
+    s[Outlet::outputLabel].text = kNotGiven;
+}
+
+}  // namespace
+
 const char* fullyChargedKey(const BIDBatteryInfo& info) {
   if (info.isFullyCharged && info.chargerIsPluggedIn) return "Yes";
   if (!info.chargerIsPluggedIn) return "No Charger";
@@ -123,5 +166,9 @@ ScreenState computeScreenState(const std::string& deviceName, const BIDBatteryIn
 
   s[Outlet::manufacturerLabel].text = info.manufacturerMsg;
   s[Outlet::serialNumberLabel].text = info.serialNumberMsg;
+  if (info.laptop) {
+    s[Outlet::remainingTimeLabel].text = laptopRemainingText(info, localize);
+    dashWhatIsNotGiven(info, s);
+  }
   return s;
 }

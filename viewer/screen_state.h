@@ -50,5 +50,11 @@ using brimwell::HoursMinutes;
 std::optional<HoursMinutes> remainingHoursMinutes(const BIDBatteryInfo& info);
 // The remaining-time line: the estimate, a state text at zero current, or none.
 std::optional<std::string> remainingTimeText(const BIDBatteryInfo& info, const Localize& localize);
+// On a laptop's status, the host's estimate for the way the charge goes ("Estimating..."
+// while it cannot yet tell), or "Charging is complete" when full; none where no time applies.
+std::optional<std::string> laptopRemainingText(const BIDBatteryInfo& info,
+                                               const Localize& localize);
+// What a line whose value the laptop's driver does not give shows.
+inline constexpr const char* kNotGiven = "\u2014";
 // The full-charge line's key.
 const char* fullyChargedKey(const BIDBatteryInfo& info);

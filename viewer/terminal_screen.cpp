@@ -3,6 +3,7 @@
 #include <curses.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,14 @@ namespace {
 constexpr int kMaxWidth = 64;
 
 // Before the host ever ran the screen shows zeros, as the device does; the footer says why.
-std::vector<std::string> currentFooter() {
+std::vector<std::string> currentFooter(const BIDBatteryInfo* info) {
   FooterFacts facts;
+  if (info) {
+    facts.batteryGone = info->batteryGone;
+    facts.writtenAt = info->writtenAt;
+  }
+  facts.now =
+      std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
   facts.written = NSFileManager::defaultManager().fileExistsAtPath(brimwell::kBatteryStatusPath);
   facts.statusPath = platform::deviceFilePath(brimwell::kBatteryStatusPath);
   facts.refusal = platform::placeRefusal(brimwell::kBatteryStatusPath);
@@ -50,10 +57,12 @@ std::vector<std::wstring> folded(const std::vector<std::string>& lines, int widt
 }  // namespace
 
 TerminalScreen::TerminalScreen(const MainStoryboard& storyboard)
-    : storyboard_(storyboard), colors_(terminal::startTerminalScreen()), footer_(currentFooter()) {}
+    : storyboard_(storyboard),
+      colors_(terminal::startTerminalScreen()),
+      footer_(currentFooter(storyboard_.controller().batteryInfo.get())) {}
 
 bool TerminalScreen::footerChanged() {
-  std::vector<std::string> now = currentFooter();
+  std::vector<std::string> now = currentFooter(storyboard_.controller().batteryInfo.get());
   if (now == footer_) return false;
   footer_ = std::move(now);
   return true;
@@ -67,7 +76,7 @@ void TerminalScreen::draw() {
   erase();
   const int width = std::min(COLS, kMaxWidth);
   int line = -scroll_;
-  footer_ = currentFooter();
+  footer_ = currentFooter(storyboard_.controller().batteryInfo.get());
   const std::vector<std::wstring> footer = folded(footer_, std::max(1, COLS - 2));
   const int footerTop = LINES - static_cast<int>(footer.size());
   auto visible = [&](int y) { return y >= 0 && y < footerTop; };

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "common/status_keys.h"
 #include "host/classes/host_classes.h"
+#include "platform/foundation/ns_file_manager.h"
 
 namespace host {
 
@@ -36,13 +38,25 @@ const brimwell::Plist* SourceDriver::tick(double realSeconds) {
     if (status) watch_->onStatus(*status, now);
     watch_->onTime(now);
   }
-  if (!status) return nullptr;
+  if (!status) {
+    keepStatusFileCurrent();
+    return nullptr;
+  }
   if (recorder_) recorder_->add(source_.simulatedSeconds(), *status);
   if (beforeDelivery_) beforeDelivery_(*status);
   deliverStatus(springBoard_, *status);
   ++delivered_;
   last_ = std::move(status);
   return &*last_;
+}
+
+// A reading with nothing new marks the status file current, so that its age tells how old the
+// figures are; a status file that was deleted meanwhile is written again.
+void SourceDriver::keepStatusFileCurrent() {
+  if (!source_.looked() || !last_) return;
+  if (NSFileManager::defaultManager().markItemCurrentAtPath(brimwell::kBatteryStatusPath)) return;
+  if (!NSFileManager::defaultManager().fileExistsAtPath(brimwell::kBatteryStatusPath))
+    deliverStatus(springBoard_, *last_);
 }
 
 bool SourceDriver::finish(std::string& why) const {

@@ -34,6 +34,8 @@ class SourceDriver {
   bool finish(std::string& why) const;
 
  private:
+  void keepStatusFileCurrent();
+
   BatterySource& source_;
   std::function<void(const brimwell::Plist&)> beforeDelivery_;
   LowBatteryWatch* watch_;

@@ -1,0 +1,104 @@
+#include "viewer/bar_formats.h"
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+#include "viewer/json_output.h"
+
+namespace {
+
+// The screen's own colours: red, orange, green.
+const char* colourOf(const StatusSummary& s, Urgency urgency) {
+  if (urgency == Urgency::critical) return "#cc0000";
+  if (urgency == Urgency::warning) return "#ff8000";
+  if (s.state == std::optional<std::string>("charging")) return "#00bf00";
+  return nullptr;
+}
+
+bool stale(const StatusSummary& s, const BarContext& c) {
+  return s.writtenAt && c.now - *s.writtenAt > kStaleAfterSeconds;
+}
+
+// The time the charge goes, "1:05"; none where it is not known.
+std::optional<std::string> timeText(const StatusSummary& s) {
+  const std::optional<int64_t> minutes =
+      s.state == std::optional<std::string>("charging") ? s.minutesToFull : s.minutesToEmpty;
+  if (!minutes) return std::nullopt;
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(*minutes / 60),
+                static_cast<long long>(*minutes % 60));
+  return std::string(text);
+}
+
+std::string percentText(const StatusSummary& s) {
+  return std::to_string(std::lround(*s.level)) + "%";
+}
+
+std::string tooltip(const StatusSummary& s, const BarContext& c) {
+  std::string text = s.model + "\n" + percentText(s) + ", " + s.state.value_or("unknown");
+  if (const auto time = timeText(s)) {
+    text +=
+        "\n" + *time + (s.state == std::optional<std::string>("charging") ? " to full" : " left");
+  } else if (s.estimating) {
+    text += "\nestimating the time";
+  }
+  char line[64];
+  if (s.powerW) {
+    std::snprintf(line, sizeof line, "\n%.2f W", *s.powerW);
+    text += line;
+  }
+  if (s.chargeLimit) text += "\ncharge limit " + std::to_string(*s.chargeLimit) + "%";
+  if (s.health) {
+    std::snprintf(line, sizeof line, "\nhealth %.1f%%", *s.health);
+    text += line;
+  }
+  if (stale(s, c)) text += "\nas of " + isoLocalTime(*s.writtenAt);
+  return text;
+}
+
+}  // namespace
+
+Urgency urgencyOf(const StatusSummary& s, const BarContext& c) {
+  if (!s.level || s.state != std::optional<std::string>("discharging")) return Urgency::none;
+  if (c.criticalLevel > 0 && *s.level <= c.criticalLevel) return Urgency::critical;
+  if (c.lowLevel > 0 && *s.level <= c.lowLevel) return Urgency::warning;
+  return Urgency::none;
+}
+
+std::string barText(const StatusSummary& s) {
+  if (!s.hasStatus || !s.level) return std::string();
+  const auto time = timeText(s);
+  return percentText(s) + (time ? " " + *time : std::string());
+}
+
+std::string waybarLine(const StatusSummary& s, const BarContext& c) {
+  if (!s.hasStatus || !s.level) return "{\"text\":\"\"}";
+  const Urgency urgency = urgencyOf(s, c);
+  std::string classes = quotedJson(s.state.value_or("unknown"));
+  if (urgency != Urgency::none)
+    classes += "," + quotedJson(urgency == Urgency::critical ? "critical" : "warning");
+  if (stale(s, c)) classes += ",\"stale\"";
+  return "{\"text\":" + quotedJson(barText(s)) +
+         ",\"alt\":" + quotedJson(s.state.value_or("unknown")) +
+         ",\"tooltip\":" + quotedJson(tooltip(s, c)) + ",\"class\":[" + classes +
+         "],\"percentage\":" + std::to_string(std::lround(*s.level)) + "}";
+}
+
+std::string i3blocksLines(const StatusSummary& s, const BarContext& c) {
+  if (!s.hasStatus || !s.level) return std::string();
+  const char* colour = colourOf(s, urgencyOf(s, c));
+  const std::string mark = stale(s, c) ? "?" : "";
+  return barText(s) + mark + "\n" + percentText(s) + mark + "\n" + (colour ? colour : "") + "\n";
+}
+
+int i3blocksExitStatus(const StatusSummary& s, const BarContext& c) {
+  return urgencyOf(s, c) == Urgency::critical ? 33 : 0;
+}
+
+std::string polybarLine(const StatusSummary& s, const BarContext& c) {
+  if (!s.hasStatus || !s.level) return std::string();
+  const char* colour = colourOf(s, urgencyOf(s, c));
+  const std::string text = barText(s) + (stale(s, c) ? "?" : "");
+  return colour ? std::string("%{F") + colour + "}" + text + "%{F-}" : text;
+}

@@ -1,0 +1,50 @@
+#include "viewer/status_file_watcher.h"
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE |
+                             IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
+
+}  // namespace
+
+StatusFileWatcher::StatusFileWatcher(const std::string& path, std::function<void()> changed)
+    : changed_(std::move(changed)), inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+  const size_t slash = path.rfind('/');
+  folder_ = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+  name_ = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (inotify_ >= 0) watch_ = ::inotify_add_watch(inotify_, folder_.c_str(), kEvents);
+}
+
+StatusFileWatcher::~StatusFileWatcher() {
+  if (inotify_ >= 0) ::close(inotify_);
+}
+
+void StatusFileWatcher::watchAgain() {
+  if (inotify_ < 0 || watch_ >= 0) return;
+  watch_ = ::inotify_add_watch(inotify_, folder_.c_str(), kEvents);
+  if (watch_ >= 0) changed_();
+}
+
+void StatusFileWatcher::onReadable() {
+  alignas(inotify_event) char buffer[8192];
+  bool concerned = false;
+  for (ssize_t n; (n = ::read(inotify_, buffer, sizeof buffer)) > 0;) {
+    for (ssize_t at = 0; at < n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      if (event->len > 0 && name_ == event->name) concerned = true;
+      // The folder itself went: its watch is gone with it.
+      if (event->mask & IN_MOVE_SELF) ::inotify_rm_watch(inotify_, watch_);
+      if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
+        if (event->mask & IN_IGNORED) watch_ = -1;
+        concerned = true;
+      }
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  }
+  if (concerned) changed_();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+// Tells when a file may have changed: inotify on the folder that holds it, so that a new file
+// renamed into place counts as well as one written, touched or removed. A folder that is not
+// there yet (no host has run) or goes away is watched again by watchAgain().
+class StatusFileWatcher {
+ public:
+  StatusFileWatcher(const std::string& path, std::function<void()> changed);
+  ~StatusFileWatcher();
+  StatusFileWatcher(const StatusFileWatcher&) = delete;
+  StatusFileWatcher& operator=(const StatusFileWatcher&) = delete;
+
+  // Readable when something happened; -1 when inotify cannot be had.
+  int descriptor() const { return inotify_; }
+  // Reads what happened and calls back when it concerns the file (or its folder went).
+  void onReadable();
+  // Whether the folder is watched now; if not, watchAgain() tries (and calls back if it now is).
+  bool watching() const { return watch_ >= 0; }
+  void watchAgain();
+
+ private:
+  std::string folder_, name_;
+  std::function<void()> changed_;
+  int inotify_ = -1;
+  int watch_ = -1;
+};

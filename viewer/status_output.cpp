@@ -1,0 +1,122 @@
+#include "viewer/status_output.h"
+
+#include <signal.h>
+
+#include <chrono>
+#include <iostream>
+#include <memory>
+
+#include "common/dictionary_file.h"
+#include "common/settings_keys.h"
+#include "common/status_keys.h"
+#include "platform/foundation/device_environment.h"
+#include "platform/foundation/ns_dictionary.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/uikit/ui_view.h"
+#include "viewer/bar_formats.h"
+#include "viewer/bid_main_table_view_controller.h"
+#include "viewer/json_output.h"
+#include "viewer/status_file_watcher.h"
+
+namespace {
+
+// A folder that is not there yet is looked for this often.
+constexpr double kFolderLook = 2.0;
+
+double now() {
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// The low levels a bar marks, as the host warns at them.
+BarContext barContext() {
+  const NSDictionary settings = NSDictionary::dictionaryWithContentsOfFile(brimwell::kSettingsPath);
+  BarContext c;
+  c.now = now();
+  const auto level = [&](const char* key, int fallback) {
+    const NSObjectValue value = settings.objectForKey(key);
+    return value.isNil() ? fallback : value.intValue();
+  };
+  c.lowLevel = level(brimwell::setting::kLowLevel, brimwell::low_battery_default::kLowLevel);
+  c.criticalLevel =
+      level(brimwell::setting::kCriticalLevel, brimwell::low_battery_default::kCriticalLevel);
+  return c;
+}
+
+StatusSummary latest(const BIDMainTableViewController& controller) {
+  const std::string model =
+      controller.deviceLabel ? controller.deviceLabel->text().value_or("") : std::string();
+  return summarize(model, *controller.batteryInfo);
+}
+
+// The output for the format, with its trailing newline (none for an empty i3blocks output).
+std::string formatted(OutputFormat format, const StatusSummary& s, const BarContext& c) {
+  switch (format) {
+    case OutputFormat::waybar:
+      return waybarLine(s, c) + "\n";
+    case OutputFormat::i3blocks:
+      return i3blocksLines(s, c);
+    case OutputFormat::polybar:
+      return polybarLine(s, c) + "\n";
+    case OutputFormat::json:
+    case OutputFormat::screen:
+      break;
+  }
+  return summaryJson(s, c.now) + "\n";
+}
+
+}  // namespace
+
+int printStatusOnce(OutputFormat format, BIDMainTableViewController& controller) {
+  const StatusSummary s = latest(controller);
+  const BarContext c = barContext();
+  std::cout << formatted(format, s, c) << std::flush;
+  if (!std::cout) return 1;
+  return format == OutputFormat::i3blocks ? i3blocksExitStatus(s, c) : 0;
+}
+
+int followStatus(OutputFormat format, BIDMainTableViewController& controller) {
+  NSRunLoop& loop = NSRunLoop::mainRunLoop();
+  loop.stopOnTerminationSignals();  // before the first line, which a reader may answer at once
+  ::signal(SIGPIPE, SIG_IGN);       // a reader that went is a write that fails
+  // The watcher says when; the refresh timer would only wake the follower for nothing.
+  if (controller.refreshTimer) controller.refreshTimer->invalidate();
+  const std::string path = platform::deviceFilePath(brimwell::kBatteryStatusPath);
+  bool first = true;
+  std::optional<std::string> shown;  // the status file's bytes the last line was made from
+  const auto push = [&] {
+    std::optional<std::string> bytes = brimwell::readSmallRegularFile(path);
+    if (!first && bytes == shown) return;  // touched, not changed
+    first = false;
+    shown = std::move(bytes);
+    controller.showBatteryInfo();
+    std::cout << formatted(format, latest(controller), barContext()) << std::flush;
+    if (!std::cout) loop.stop();
+  };
+  push();
+  StatusFileWatcher watcher(path, push);
+  // A folder that is not there yet, or went, is looked for now and then, and only then.
+  std::shared_ptr<NSTimer> lookForFolder;
+  const auto keepWatching = [&] {
+    if (watcher.watching() || lookForFolder) return;
+    lookForFolder = NSTimer::scheduledTimerWithTimeInterval(
+        kFolderLook,
+        [&] {
+          watcher.watchAgain();
+          if (!watcher.watching()) return;
+          lookForFolder->invalidate();
+          lookForFolder.reset();
+        },
+        true);
+  };
+  if (watcher.descriptor() >= 0) {
+    loop.addReadSource(watcher.descriptor(), [&] {
+      watcher.onReadable();
+      keepWatching();
+    });
+  }
+  keepWatching();
+  if (std::cout) loop.run();
+  if (lookForFolder) lookForFolder->invalidate();
+  if (watcher.descriptor() >= 0) loop.removeReadSource(watcher.descriptor());
+  return 0;
+}
