@@ -1,6 +1,8 @@
 #include "viewer/status_output.h"
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <iostream>
@@ -115,7 +117,15 @@ int followStatus(OutputFormat format, BIDMainTableViewController& controller) {
     });
   }
   keepWatching();
+  // A reader at the other end of a pipe that goes away is seen at once, not at the next line.
+  struct stat out;
+  const bool pipe =
+      ::fstat(STDOUT_FILENO, &out) == 0 && (S_ISFIFO(out.st_mode) || S_ISSOCK(out.st_mode));
+  if (pipe)
+    loop.addReadSource(
+        STDOUT_FILENO, [] {}, [&] { loop.stop(); });
   if (std::cout) loop.run();
+  if (pipe) loop.removeReadSource(STDOUT_FILENO);
   if (lookForFolder) lookForFolder->invalidate();
   if (watcher.descriptor() >= 0) loop.removeReadSource(watcher.descriptor());
   return 0;
