@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 
 #include <map>
 #include <sstream>
 
 #include "common/plist.h"
+#include "tests/support/background_process.h"
 #include "tests/support/binary_plist.h"
 #include "tests/support/subprocess.h"
 #include "tests/support/temp_dir.h"
@@ -345,6 +347,31 @@ TEST(ViewerJson, FollowPrintsALineAtOnceAndStopsCleanly) {
     EXPECT_EQ(result.exitCode, 2) << w.args[0];
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
   }
+}
+
+// --follow pushes: a line at once, one for each change within a second (a file renamed into
+// place counts, one only touched does not), one for no status when the file goes, and it waits
+// for the folder when there is none yet.
+TEST(ViewerJson, FollowPushesEachChangeOfTheStatusFile) {
+  TempDir root;
+  testing_support::BackgroundProcess follower(BRIMWELL_VIEWER, {"--format", "polybar", "--follow"},
+                                              {{"SIM_DEVICE_ROOT", root.path()}});
+  EXPECT_EQ(follower.readLine(2000), "") << "no status yet";
+  const auto status = [](int charge) {
+    return plistXml("<key>AppleRawCurrentCapacity</key><integer>" + std::to_string(charge) +
+                    "</integer><key>AppleRawMaxCapacity</key><integer>1000</integer>"
+                    "<key>InstantAmperage</key><integer>-500</integer>");
+  };
+  root.write("/tmp/.new", status(620));  // the folder comes, then the file by rename
+  std::filesystem::rename(root.path() + "/tmp/.new", root.path() + kStatusPath);
+  EXPECT_EQ(follower.readLine(3000), "62% 1:14") << "within the folder look and a second";
+  std::filesystem::last_write_time(root.path() + kStatusPath,
+                                   std::filesystem::file_time_type::clock::now());
+  root.write(kStatusPath, status(610));
+  EXPECT_EQ(follower.readLine(1000), "61% 1:13") << "the touch gave no line, the change one";
+  std::filesystem::remove(root.path() + kStatusPath);
+  EXPECT_EQ(follower.readLine(1000), "") << "no status";
+  EXPECT_EQ(follower.stop(), "");
 }
 
 // The live screen, before the host ever wrote a status: the zeros, and a footer that says why.

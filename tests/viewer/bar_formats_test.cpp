@@ -1,0 +1,62 @@
+#include "viewer/bar_formats.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+StatusSummary reading(double level, const char* state, std::optional<int64_t> toEmpty,
+                      std::optional<int64_t> toFull = std::nullopt) {
+  StatusSummary s;
+  s.hasStatus = true;
+  s.model = "ThinkPad";
+  s.level = level;
+  s.state = state;
+  s.minutesToEmpty = toEmpty;
+  s.minutesToFull = toFull;
+  s.writtenAt = 1000;
+  return s;
+}
+
+TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
+  BarContext context;  // low 20, critical 5
+  context.now = 1000;
+  BarContext later = context;
+  later.now = 1000 + 12 * 60;
+  const struct {
+    const char* name;
+    StatusSummary summary;
+    BarContext context;
+    std::string waybarText, waybarClass;
+    std::string i3blocks;
+    int i3blocksStatus;
+    std::string polybar;
+  } cases[] = {
+      {"discharging", reading(62, "discharging", 65), context, "62% 1:05", "[\"discharging\"]",
+       "62% 1:05\n62%\n\n", 0, "62% 1:05"},
+      {"at the low level", reading(20, "discharging", 24), context, "20% 0:24",
+       "[\"discharging\",\"warning\"]", "20% 0:24\n20%\n#ff8000\n", 0, "%{F#ff8000}20% 0:24%{F-}"},
+      {"at the critical level", reading(5, "discharging", std::nullopt), context, "5%",
+       "[\"discharging\",\"critical\"]", "5%\n5%\n#cc0000\n", 33, "%{F#cc0000}5%%{F-}"},
+      {"charging to the limit", reading(61.6, "charging", std::nullopt, 30), context, "62% 0:30",
+       "[\"charging\"]", "62% 0:30\n62%\n#00bf00\n", 0, "%{F#00bf00}62% 0:30%{F-}"},
+      {"low but on the charger", reading(3, "charging", std::nullopt), context, "3%",
+       "[\"charging\"]", "3%\n3%\n#00bf00\n", 0, "%{F#00bf00}3%%{F-}"},
+      {"older than the host's longest wait", reading(62, "discharging", 65), later, "62% 1:05",
+       "[\"discharging\",\"stale\"]", "62% 1:05?\n62%?\n\n", 0, "62% 1:05?"},
+      {"no status", StatusSummary{}, context, "", "", "", 0, ""},
+  };
+  for (const auto& c : cases) {
+    const std::string waybar = waybarLine(c.summary, c.context);
+    if (c.waybarText.empty()) {
+      EXPECT_EQ(waybar, "{\"text\":\"\"}") << c.name;
+    } else {
+      EXPECT_EQ(waybar.rfind("{\"text\":\"" + c.waybarText + "\",", 0), 0u) << c.name << waybar;
+      EXPECT_NE(waybar.find("\"class\":" + c.waybarClass), std::string::npos) << c.name << waybar;
+    }
+    EXPECT_EQ(i3blocksLines(c.summary, c.context), c.i3blocks) << c.name;
+    EXPECT_EQ(i3blocksExitStatus(c.summary, c.context), c.i3blocksStatus) << c.name;
+    EXPECT_EQ(polybarLine(c.summary, c.context), c.polybar) << c.name;
+  }
+}
+
+}  // namespace
