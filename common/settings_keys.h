@@ -24,6 +24,7 @@ inline constexpr const char* kLowAction = "lowAction";
 inline constexpr const char* kLowActionCommand = "lowActionCommand";
 inline constexpr const char* kLowActionDelay = "lowActionDelay";
 inline constexpr const char* kLowRepeatMinutes = "lowRepeatMinutes";
+inline constexpr const char* kLowMinutes = "lowMinutes";
 }  // namespace setting
 
 // What the host uses for a low-battery key the file does not hold.
@@ -34,6 +35,7 @@ inline constexpr int kActionLevel = 2;
 inline constexpr const char* kLowAction = "none";
 inline constexpr int kLowActionDelay = 60;
 inline constexpr int kLowRepeatMinutes = 0;
+inline constexpr int kLowMinutes = 0;
 }  // namespace low_battery_default
 
 }  // namespace brimwell

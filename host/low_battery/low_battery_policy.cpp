@@ -13,8 +13,18 @@ bool reached(int stageLevel, double level) {
   return stageLevel > 0 && level <= stageLevel;
 }
 
-void rearmAbove(const Settings& s, State& st, double level) {
-  if (level >= s.lowLevel + kRearmPoints) st.lowArmed = true;
+// The time to empty is re-armed this many minutes above its bound.
+constexpr double kRearmMinutes = 5;
+
+bool lowByTime(const Settings& s, const Reading& r) {
+  return s.lowMinutes > 0 && r.minutesToEmpty && *r.minutesToEmpty < s.lowMinutes;
+}
+
+void rearmAbove(const Settings& s, State& st, const Reading& r) {
+  const double level = *r.level;
+  const bool timeClear =
+      s.lowMinutes <= 0 || !r.minutesToEmpty || *r.minutesToEmpty >= s.lowMinutes + kRearmMinutes;
+  if (level >= s.lowLevel + kRearmPoints && timeClear) st.lowArmed = true;
   if (level >= s.criticalLevel + kRearmPoints) {
     st.criticalArmed = true;
     st.nextRepeat.reset();
@@ -47,7 +57,7 @@ std::vector<Event> onReading(const Settings& s, State& st, const Reading& r) {
   }
   if (!r.level) return events;
   const double level = *r.level;
-  rearmAbove(s, st, level);
+  rearmAbove(s, st, r);
   // Only the most severe stage that is due speaks; the lesser ones are then passed.
   if (s.action != Action::none && reached(s.actionLevel, level) && st.actionArmed) {
     st.actionArmed = st.criticalArmed = st.lowArmed = false;
@@ -60,7 +70,7 @@ std::vector<Event> onReading(const Settings& s, State& st, const Reading& r) {
     st.criticalArmed = st.lowArmed = false;
     if (s.repeatMinutes > 0) st.nextRepeat = r.time + s.repeatMinutes * 60;
     events.push_back(warning(Stage::critical, r));
-  } else if (reached(s.lowLevel, level) && st.lowArmed) {
+  } else if ((reached(s.lowLevel, level) || lowByTime(s, r)) && st.lowArmed) {
     st.lowArmed = false;
     events.push_back(warning(Stage::low, r));
   }

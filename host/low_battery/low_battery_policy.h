@@ -15,13 +15,17 @@ enum class Stage { low, critical, action };
 
 struct Settings {
   // Percentages at or below which each stage acts; 0 turns that stage off.
-  int lowLevel = 20;
-  int criticalLevel = 5;
-  int actionLevel = 2;
+  int lowLevel = brimwell::low_battery_default::kLowLevel;
+  int criticalLevel = brimwell::low_battery_default::kCriticalLevel;
+  int actionLevel = brimwell::low_battery_default::kActionLevel;
   Action action = Action::none;
-  std::string command;       // run through /bin/sh -c for Action::command
-  double actionDelay = 60;   // seconds between announcing the action and taking it
-  double repeatMinutes = 0;  // at or below the critical level, warn again this often; 0: never
+  std::string command;  // run through /bin/sh -c for Action::command
+  // Seconds between announcing the action and taking it.
+  double actionDelay = brimwell::low_battery_default::kLowActionDelay;
+  // At or below the critical level, warn again this often; 0: never.
+  double repeatMinutes = brimwell::low_battery_default::kLowRepeatMinutes;
+  // The low warning also when the steady time to empty falls below this; 0: by level only.
+  double lowMinutes = brimwell::low_battery_default::kLowMinutes;
 };
 
 // One reading of the battery as the policy needs it.

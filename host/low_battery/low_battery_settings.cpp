@@ -59,9 +59,12 @@ SettingsReading readSettings(const brimwell::Plist& file) {
   readNumber(file, key::kActionLevel, 0, 100, s.actionLevel, r);
   int delay = static_cast<int>(s.actionDelay), repeat = static_cast<int>(s.repeatMinutes);
   readNumber(file, key::kLowActionDelay, 0, 3600, delay, r);
+  int byTime = static_cast<int>(s.lowMinutes);
   readNumber(file, key::kLowRepeatMinutes, 0, 1440, repeat, r);
+  readNumber(file, key::kLowMinutes, 0, 1440, byTime, r);
   s.actionDelay = delay;
   s.repeatMinutes = repeat;
+  s.lowMinutes = byTime;
   readAction(file, r);
   if (auto order = putInOrder(s)) r.complaints.push_back(std::move(*order));
   return r;

@@ -14,6 +14,7 @@ struct Step {
   double time = 0;
   double level = 0;
   bool power = false;
+  double minutes = -1;  // the time to empty; below 0: not known
 };
 Step at(double time, double level) {
   return {Step::read, time, level};
@@ -45,6 +46,13 @@ std::string describe(const Event& e) {
   return "?";
 }
 
+// A reading with a time to empty.
+Step withMinutes(double time, double level, double minutes) {
+  Step s = at(time, level);
+  s.minutes = minutes;
+  return s;
+}
+
 Settings suspending() {
   Settings s;
   s.action = Action::suspend;
@@ -56,6 +64,8 @@ TEST(LowBatteryPolicy, LevelSequences) {
   repeating.repeatMinutes = 10;
   Settings noLow = suspending();
   noLow.lowLevel = 0;
+  Settings byTime;
+  byTime.lowMinutes = 30;
   const struct {
     const char* name;
     Settings settings;
@@ -108,6 +118,11 @@ TEST(LowBatteryPolicy, LevelSequences) {
        {"warn critical 5", "warn critical 5", "warn critical 5"}},
       {"a stage at 0 is off", noLow, {at(0, 20), at(10, 5)}, {"warn critical 5"}},
       {"no level, no warning", suspending(), {{Step::read, 0, -1}}, {}},
+      {"by time: under 30 minutes to empty warns low, once, until 35",
+       byTime,
+       {withMinutes(0, 60, 40), withMinutes(10, 55, 29), withMinutes(20, 54, 31),
+        withMinutes(30, 53, 28), withMinutes(40, 60, 36), withMinutes(50, 52, 25)},
+       {"warn low 55", "warn low 52"}},
   };
   for (const auto& c : cases) {
     State state;
@@ -120,6 +135,8 @@ TEST(LowBatteryPolicy, LevelSequences) {
           last.time = step.time;
           last.level = step.level < 0 ? std::nullopt : std::optional(step.level);
           last.externalPower = step.power;
+          last.minutesToEmpty =
+              step.minutes < 0 ? std::nullopt : std::optional<double>(step.minutes);
           events = onReading(c.settings, state, last);
           break;
         case Step::clock:
