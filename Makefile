@@ -59,7 +59,7 @@ reliability: build
 bench: build
 	$(BUILD)/bin/brimwell_bench --benchmark_min_time=1 --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
-	bash bench/idle.sh $(BUILD) 60
+	bash bench/idle.sh $(BUILD) 60 180
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
