@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the battery's history keeps: plain values, shared by the host that writes them and the
+// viewer that draws them.
+namespace history {
+
+// One moment of the battery, as the host saw it. Times are seconds since 1970.
+struct Sample {
+  double time = 0;
+  double level = 0;  // percent
+  std::optional<double> powerW;  // + into the battery, - out of it
+  std::string state;             // "charging", "discharging", "full", "not-charging", "unknown"
+  bool externalPower = false;
+  std::optional<double> minutesToEmpty, minutesToFull;  // the host's, where known
+};
+
+// One pack's wear, once a day and at each end of a full charge.
+struct HealthEntry {
+  double time = 0;
+  std::string model, serial;
+  int32_t designCapacity = 0;      // mAh
+  int32_t fullChargeCapacity = 0;  // mAh
+  std::optional<int32_t> cycleCount;
+};
+
+// What the charges that reached their limit teach: the seconds a percent took, for each whole
+// percent from 80 up to 99 (index 0 is 80 % to 81 %), averaged over those charges; none where no
+// charge passed that percent.
+struct ChargeProfile {
+  static constexpr int kFrom = 80;
+  std::vector<std::optional<double>> secondsPerPercent = std::vector<std::optional<double>>(20);
+  int charges = 0;  // how many charges it was learned from
+};
+
+}  // namespace history
