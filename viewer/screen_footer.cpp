@@ -5,16 +5,6 @@
 
 #include "viewer/status_summary.h"
 
-namespace {
-
-// The translated text with its one "%s" replaced.
-std::string filledIn(const std::string& text, const std::string& value) {
-  const size_t at = text.find("%s");
-  return at == std::string::npos ? text : text.substr(0, at) + value + text.substr(at + 2);
-}
-
-}  // namespace
-
 std::vector<std::string> footerLines(const FooterFacts& facts, const Localize& localize) {
   if (facts.refusal) {
     return {filledIn(localize("No status shown: %s"), *facts.refusal), localize("q quits")};

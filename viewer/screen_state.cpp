@@ -24,6 +24,11 @@ std::string formatLocalized(const char* format, ...) {
 
 }  // namespace
 
+std::string filledIn(const std::string& text, const std::string& value) {
+  const size_t at = text.find("%s");
+  return at == std::string::npos ? text : text.substr(0, at) + value + text.substr(at + 2);
+}
+
 namespace screen_colors {
 UIColor red() {
   return UIColor::colorWithRed(0.8f, 0.0f, 0.0f, 1.0f);

@@ -27,6 +27,8 @@ struct ScreenState {
 
 // Looks a fixed text up in the string table (English text as key).
 using Localize = std::function<std::string(const std::string&)>;
+// A translated text with its first "%s" replaced.
+std::string filledIn(const std::string& text, const std::string& value);
 
 // The refresh as a decision: from the device name and one reader's values to every text and
 // colour of the screen.

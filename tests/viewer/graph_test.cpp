@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <functional>
+
+#include "tests/support/scoped_environment.h"
+#include "viewer/graph_canvas.h"
+#include "viewer/graph_plot.h"
+#include "viewer/graph_wear.h"
+#include "viewer/history_output.h"
+
+using history::HealthEntry;
+using history::Sample;
+
+namespace {
+
+constexpr double kNoon = 1796731200;  // 2026-12-08T12:00:00Z
+constexpr double kDay = 86400;
+
+// Times in these tests are read in UTC, whatever the machine's zone.
+class InUtc {
+ public:
+  InUtc() {
+    env_.set("TZ", "UTC");
+    tzset();
+  }
+  ~InUtc() { tzset(); }
+
+ private:
+  testing_support::ScopedEnvironment env_;
+};
+
+std::string english(const std::string& text) {
+  return text;
+}
+
+TEST(BrailleCanvas, DotsLandInTheirCellsAndBits) {
+  const struct {
+    const char* name;
+    std::function<void(BrailleCanvas&)> draw;
+    uint8_t topLeft, bottomRight;  // cells (0,0) and (1,1) of a 2 x 2 canvas
+  } cases[] = {
+      {"first dot", [](BrailleCanvas& c) { c.set(0, 0); }, 0x01, 0},
+      {"right column", [](BrailleCanvas& c) { c.set(1, 0); }, 0x08, 0},
+      {"bottom row: dots 7 and 8", [](BrailleCanvas& c) { c.set(0, 3), c.set(1, 3); }, 0xC0, 0},
+      {"next cell", [](BrailleCanvas& c) { c.set(2, 4); }, 0, 0x01},
+      {"last dot", [](BrailleCanvas& c) { c.set(3, 7); }, 0, 0x80},
+      {"outside is dropped",
+       [](BrailleCanvas& c) { c.set(-1, 0), c.set(4, 0), c.set(0, 8), c.set(0, -1); }, 0, 0},
+      {"a steep line through both cells", [](BrailleCanvas& c) { c.line(0, 0, 3, 7); }, 0xA3, 0xA3},
+      {"drawn backwards alike", [](BrailleCanvas& c) { c.line(3, 7, 0, 0); }, 0xA3, 0xA3},
+      {"a line running off the canvas", [](BrailleCanvas& c) { c.line(0, 7, 9, 7); }, 0, 0xC0},
+  };
+  for (const auto& c : cases) {
+    BrailleCanvas canvas(2, 2);
+    c.draw(canvas);
+    EXPECT_EQ(canvas.bits(0, 0), c.topLeft) << c.name;
+    EXPECT_EQ(canvas.bits(1, 1), c.bottomRight) << c.name;
+  }
+  BrailleCanvas full(1, 1);
+  for (int y = 0; y < 4; ++y) full.set(0, y), full.set(1, y);
+  EXPECT_EQ(full.cellText(0, 0), "\u28FF");
+  EXPECT_EQ(BrailleCanvas(1, 1).cellText(0, 0), " ");
+}
+
+// A series of a minute apart: `level(t)` and `power(t)` at each, external power while
+// `charger(t)`; t runs from 0 to 1 over the span.
+std::vector<Sample> series(double span, int count, std::function<double(double)> level,
+                           std::function<std::optional<double>(double)> power,
+                           std::function<bool(double)> charger) {
+  std::vector<Sample> out;
+  for (int i = 0; i < count; ++i) {
+    const double t = static_cast<double>(i) / (count - 1);
+    Sample s;
+    s.time = kNoon - span + t * span;
+    s.level = level(t);
+    s.powerW = power(t);
+    s.externalPower = charger(t);
+    s.state = s.externalPower ? "charging" : "discharging";
+    out.push_back(s);
+  }
+  return out;
+}
+
+struct Picture {
+  std::vector<std::string> rows;         // as text
+  std::vector<int> levelRows;            // the rows where the level's dots are
+  int chargerFrom = -1, chargerTo = -1;  // the charger row's first and last bar, in cells
+};
+
+Picture look(const std::vector<GraphRow>& rows) {
+  Picture p;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    p.rows.push_back(rows[r].text());
+    for (size_t c = 0; c < rows[r].cells.size(); ++c) {
+      const Ink ink = rows[r].inks[c];
+      if ((ink == Ink::level || ink == Ink::both) &&
+          (p.levelRows.empty() || p.levelRows.back() != static_cast<int>(r))) {
+        p.levelRows.push_back(static_cast<int>(r));
+      }
+      if (ink == Ink::charger && rows[r].cells[c] == "\u2501") {
+        if (p.chargerFrom < 0) p.chargerFrom = static_cast<int>(c);
+        p.chargerTo = static_cast<int>(c);
+      }
+    }
+  }
+  return p;
+}
+
+TEST(GraphPlot, KnownSeriesInBrailleWithBothAxesAndTheCharger) {
+  InUtc utc;
+  const auto falling = [](double t) { return 80 - 10 * t; };
+  const auto steady = [](double) { return 60.0; };
+  const auto chargeThenDrain = [](double t) -> std::optional<double> {
+    return t < 1.0 / 3 ? 20.0 : -10.0;
+  };
+  const auto draining = [](double) -> std::optional<double> { return -10.0; };
+  const auto noPower = [](double) -> std::optional<double> { return std::nullopt; };
+  const auto firstThird = [](double t) { return t < 1.0 / 3; };
+  const auto never = [](double) { return false; };
+  const struct {
+    const char* name;
+    double span;
+    std::vector<Sample> samples;
+    std::vector<std::string> rowStarts;  // the left axis, top to bottom, then the times' row
+    std::string powerTop, powerBottom;   // the right axis's ends ("" : none)
+    std::vector<std::string> times;      // labels on the time axis, in order
+    std::vector<int> levelRows;
+    int chargerFrom, chargerTo;  // cells of the plot's 47; -1: none
+  } cases[] = {
+      {"an hour, charger first",
+       3600,
+       series(3600, 61, falling, chargeThenDrain, firstThird),
+       {"100 %\u2524", "     \u2502", " 75 %\u2524", "     \u2502", " 50 %\u2524", "     \u2502",
+        " 25 %\u2524", "     \u2502", "  0 %\u2524"},
+       "\u251c 30 W",
+       "\u251c -10 W",
+       {"11:00", "11:15", "11:30", "11:45", "12:00"},
+       {1, 2},
+       6,
+       6 + 15},
+      {"a day without power readings",
+       kDay,
+       series(kDay, 24 * 60 + 1, steady, noPower, never),
+       {"100 %\u2524", "     \u2502", " 75 %\u2524"},
+       "\u2502",
+       "\u2502",
+       {"12:00", "18:00", "00:00", "06:00", "12:00"},
+       {3},
+       -1,
+       -1},
+      {"a week, drawn in days",
+       7 * kDay,
+       series(7 * kDay, 7 * 24 + 1, falling, draining, never),
+       {"100 %\u2524"},
+       "\u251c 0 W",
+       "\u251c -10 W",
+       {"12-03", "12-05", "12-07"},
+       {1, 2},
+       -1,
+       -1},
+  };
+  for (const auto& c : cases) {
+    const Picture p = look(plotHistory(c.samples, {kNoon, c.span, 60, 12}));
+    ASSERT_EQ(p.rows.size(), 12u) << c.name;
+    for (size_t i = 0; i < c.rowStarts.size(); ++i) {
+      EXPECT_EQ(p.rows[i].rfind(c.rowStarts[i], 0), 0u) << c.name << " row " << i << p.rows[i];
+    }
+    const auto ends = [](const std::string& row, const std::string& end) {
+      return row.size() >= end.size() && row.compare(row.size() - end.size(), end.size(), end) == 0;
+    };
+    EXPECT_TRUE(ends(p.rows[0], c.powerTop)) << c.name << ": " << p.rows[0];
+    EXPECT_TRUE(ends(p.rows[8], c.powerBottom)) << c.name << ": " << p.rows[8];
+    size_t at = 0;
+    for (const std::string& time : c.times) {
+      at = p.rows[11].find(time, at);
+      EXPECT_NE(at, std::string::npos) << c.name << ": " << time << " in " << p.rows[11];
+    }
+    EXPECT_EQ(p.levelRows, c.levelRows) << c.name;
+    EXPECT_EQ(p.chargerFrom, c.chargerFrom < 0 ? -1 : c.chargerFrom) << c.name;
+    EXPECT_EQ(p.chargerTo, c.chargerTo) << c.name;
+    EXPECT_NE(p.rows[10].find("\u252c"), std::string::npos) << c.name << ": ticks";
+  }
+}
+
+// Joined: at most twice the host's longest wait apart, or three dot columns on a long span.
+TEST(GraphPlot, SamplesFartherApartThanTheHostWaitsAreNotJoined) {
+  const struct {
+    double span, apart;
+    bool joined;
+  } cases[] = {{3600, 20 * 60, true},
+               {3600, 25 * 60, false},
+               {kDay, 40 * 60, true},  // 94 dot columns: 46 minutes each three
+               {kDay, 50 * 60, false}};
+  for (const auto& c : cases) {
+    Sample a, b;
+    a.time = kNoon - c.span / 2;
+    b.time = a.time + c.apart;
+    a.level = 100;
+    b.level = 0;
+    int cells = 0;
+    for (const GraphRow& row : plotHistory({a, b}, {kNoon, c.span, 54, 12})) {
+      for (const Ink ink : row.inks) cells += ink == Ink::level;
+    }
+    EXPECT_EQ(cells > 2, c.joined) << c.span << " " << c.apart << ": " << cells << " cells";
+  }
+}
+
+HealthEntry entry(double daysBeforeNoon, int32_t full, std::optional<int32_t> cycles = 41,
+                  const std::string& serial = "A1") {
+  HealthEntry e;
+  e.time = kNoon - daysBeforeNoon * kDay;
+  e.serial = serial;
+  e.designCapacity = 4480;
+  e.fullChargeCapacity = full;
+  e.cycleCount = cycles;
+  return e;
+}
+
+TEST(Wear, TheLatestPacksLineAndItsPaceToEightyPercent) {
+  InUtc utc;
+  // 4480 mAh design: 4256 is 95 %, 4032 is 90 %, 3584 is 80 %.
+  const struct {
+    const char* name;
+    std::vector<HealthEntry> log;
+    std::string wear, pace;
+  } cases[] = {
+      {"no log", {}, "", "80 % of design: the pace shows once the health log spans 30 days"},
+      {"one entry",
+       {entry(0, 4080)},
+       "Full charge 4080 mAh, 91 % of design; 41 cycles",
+       "80 % of design: the pace shows once the health log spans 30 days"},
+      {"29 days",
+       {entry(29, 4256), entry(0, 4032)},
+       "Full charge 4032 mAh, 90 % of design; -5.0 % in 29 days; 41 cycles",
+       "80 % of design: the pace shows once the health log spans 30 days"},
+      // 5 points in 100 days: the 10 left take 200 more, from 2026-12-08 to 2027-06-26.
+      {"a steady fall",
+       {entry(100, 4256), entry(50, 4144), entry(0, 4032, std::nullopt)},
+       "Full charge 4032 mAh, 90 % of design; -5.0 % in 100 days",
+       "80 % of design around 2027-06"},
+      // The line through all five, not the first and last alone (which say 2027-11).
+      {"scattered about the line",
+       {entry(100, 4120), entry(75, 4300), entry(50, 4030), entry(25, 4170), entry(0, 4000)},
+       "Full charge 4000 mAh, 89 % of design; -2.7 % in 100 days; 41 cycles",
+       "80 % of design around 2027-10"},
+      {"rising",
+       {entry(60, 4000), entry(0, 4032)},
+       "Full charge 4032 mAh, 90 % of design; +0.7 % in 60 days; 41 cycles",
+       "80 % of design not within 10 years"},
+      {"too slow",
+       {entry(365, 4260), entry(0, 4256)},
+       "Full charge 4256 mAh, 95 % of design; -0.1 % in 365 days; 41 cycles",
+       "80 % of design not within 10 years"},
+      {"already below",
+       {entry(40, 3700), entry(0, 3500)},
+       "Full charge 3500 mAh, 78 % of design; -4.5 % in 40 days; 41 cycles",
+       "Below 80 % of design already"},
+      {"a new pack: the old one's log is not its own",
+       {entry(200, 4000, 300, "OLD"), entry(10, 3600, 350, "OLD"), entry(5, 4470, 1, "NEW"),
+        entry(0, 4460, 2, "NEW")},
+       "Full charge 4460 mAh, 100 % of design; -0.2 % in 5 days; 2 cycles",
+       "80 % of design: the pace shows once the health log spans 30 days"},
+      {"entries without capacities are passed over",
+       {entry(90, 0), entry(0, 4032)},
+       "Full charge 4032 mAh, 90 % of design; 41 cycles",
+       "80 % of design: the pace shows once the health log spans 30 days"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(wearLine(c.log, english), c.wear) << c.name;
+    EXPECT_EQ(paceLine(paceToEightyPercent(c.log, kNoon), english), c.pace) << c.name;
+  }
+}
+
+TEST(HistoryOutput, SamplesAndHealthAsCsvAndJson) {
+  InUtc utc;
+  Sample known;
+  known.time = kNoon;
+  known.level = 62.004;
+  known.powerW = -10.5;
+  known.state = "discharging";
+  known.minutesToEmpty = 180.4;
+  Sample unknown;
+  unknown.time = kNoon + 60.9;
+  unknown.level = 100;
+  unknown.state = "full";
+  unknown.externalPower = true;
+  HealthEntry odd = entry(0, 4080, std::nullopt, "SN \"7\", b");
+  odd.designCapacity = 0;
+  const struct {
+    const char* name;
+    std::string out, expected;
+  } cases[] = {
+      {"samples csv", samplesCsv({known, unknown}),
+       "time,level,power_W,state,time_to_empty_min,time_to_full_min\n"
+       "2026-12-08T12:00:00+00:00,62.00,-10.50,discharging,180,\n"
+       "2026-12-08T12:01:00+00:00,100.00,,full,,\n"},
+      {"samples json", samplesJson({known, unknown}),
+       "[\n{\"time\":\"2026-12-08T12:00:00+00:00\",\"level\":62.00,\"power_W\":-10.50,"
+       "\"state\":\"discharging\",\"time_to_empty_min\":180,\"time_to_full_min\":null},\n"
+       "{\"time\":\"2026-12-08T12:01:00+00:00\",\"level\":100.00,\"power_W\":null,"
+       "\"state\":\"full\",\"time_to_empty_min\":null,\"time_to_full_min\":null}\n]\n"},
+      {"no samples", samplesCsv({}) + samplesJson({}),
+       "time,level,power_W,state,time_to_empty_min,time_to_full_min\n[]\n"},
+      {"health csv", healthCsv({entry(1, 4080), odd}),
+       "date,full_charge_capacity_mAh,design_capacity_mAh,health,cycle_count,serial\n"
+       "2026-12-07T12:00:00+00:00,4080,4480,91.07,41,A1\n"
+       "2026-12-08T12:00:00+00:00,4080,0,,,\"SN \"\"7\"\", b\"\n"},
+      {"health json", healthJson({odd}),
+       "[\n{\"date\":\"2026-12-08T12:00:00+00:00\",\"full_charge_capacity_mAh\":4080,"
+       "\"design_capacity_mAh\":0,\"health\":null,\"cycle_count\":null,"
+       "\"serial\":\"SN \\\"7\\\", b\"}\n]\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.out, c.expected) << c.name;
+}
+
+TEST(HistoryOutput, SinceTakesAPositiveNumberOfHoursOrDays) {
+  const struct {
+    const char* text;
+    bool good;
+    double seconds;
+  } cases[] = {{"24h", true, 86400},      {"7d", true, 7 * 86400}, {"1.5h", true, 5400},
+               {"30d", true, 30 * 86400}, {"0h", false, 0},        {"-1d", false, 0},
+               {"24", false, 0},          {"h", false, 0},         {"1w", false, 0},
+               {"1e3h", false, 0},        {"1.2.3d", false, 0},    {" 2h", false, 0},
+               {"2H", false, 0},          {"", false, 0}};
+  for (const auto& c : cases) {
+    double seconds = -1;
+    EXPECT_EQ(parseSince(c.text, seconds), c.good) << c.text;
+    if (c.good) {
+      EXPECT_DOUBLE_EQ(seconds, c.seconds) << c.text;
+    }
+  }
+}
+
+}  // namespace
