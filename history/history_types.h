@@ -12,7 +12,7 @@ namespace history {
 // One moment of the battery, as the host saw it. Times are seconds since 1970.
 struct Sample {
   double time = 0;
-  double level = 0;  // percent
+  double level = 0;              // percent
   std::optional<double> powerW;  // + into the battery, - out of it
   std::string state;             // "charging", "discharging", "full", "not-charging", "unknown"
   bool externalPower = false;

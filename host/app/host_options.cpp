@@ -30,6 +30,8 @@ const char* const kHostUsage =
     "  --log-status          print a line for every status change\n"
     "  --desktop-alerts      also headless, post dialogs as desktop notifications and play the\n"
     "                        sound on the desktop (on the screen this is automatic)\n"
+    "  --history             keep the battery's history (the machine's own battery always\n"
+    "                        does), in the host's clock\n"
     "  --record FILE         write every status change delivered, for --source replay=FILE\n"
     "  --script FILE         run a scenario (FILE may be -) and print its transcript\n"
     "  --version             print the version and exit\n"
@@ -68,6 +70,7 @@ enum OptionId {
   kHeadless,
   kLogStatus,
   kDesktopAlerts,
+  kHistory,
 };
 
 const option kLongOptions[] = {
@@ -86,6 +89,7 @@ const option kLongOptions[] = {
     {"headless", no_argument, nullptr, kHeadless},
     {"log-status", no_argument, nullptr, kLogStatus},
     {"desktop-alerts", no_argument, nullptr, kDesktopAlerts},
+    {"history", no_argument, nullptr, kHistory},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -179,6 +183,9 @@ bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why)
       return true;
     case kDesktopAlerts:
       o.desktopAlerts = true;
+      return true;
+    case kHistory:
+      o.history = true;
       return true;
   }
   return false;

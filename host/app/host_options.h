@@ -22,6 +22,7 @@ struct HostOptions {
   bool headless = false;       // --headless: no screen even on a terminal
   bool logStatus = false;      // --log-status: a line for every status change
   bool desktopAlerts = false;  // --desktop-alerts: mirror alerts to the desktop when headless
+  bool history = false;        // --history: keep the battery's history (always for sysfs)
   std::string record;          // --record FILE
   bool help = false;
   bool version = false;  // --version

@@ -4,6 +4,8 @@
 #include <optional>
 #include <utility>
 
+#include "history/history_types.h"
+
 // The host's estimates for the machine's own battery: a steady rate, the times it gives, and
 // when to read the battery next. Pure: the host's clock comes in with every reading.
 namespace host::estimate {
@@ -53,8 +55,12 @@ inline constexpr double kLongestToEmptyMinutes = 240 * 60;
 inline constexpr double kLongestToFullMinutes = 20 * 60;
 
 // To empty: the energy over the rate. To full: the energy up to the charge limit (100 % without
-// one) over the rate; 0 when held at the limit.
-Times timesFor(const Reading& reading, std::optional<double> watts);
+// one) over the rate; 0 when held at the limit. With a profile learned from at least two
+// charges that reached their limit, each percent above 80 takes the time it took them instead,
+// so that the top of the charge, which slows down, is not promised too soon.
+Times timesFor(const Reading& reading, std::optional<double> watts,
+               const history::ChargeProfile* learned = nullptr);
+inline constexpr int kChargesToLearnFrom = 2;
 
 // When to read the battery next, in seconds: when the next whole percent is due at the steady
 // rate, never sooner than 30 s and never later than 10 minutes.

@@ -184,6 +184,11 @@ BatteryPack readBatteryPack(const PowerSupply& b, ExternalPower power) {
   }
   p.manufacturer = cleanText(b, "manufacturer");
   p.serial = cleanText(b, "serial_number");
+  const auto modelName = cleanText(b, "model_name");
+  if (p.manufacturer || modelName) {
+    p.model = p.manufacturer && modelName ? *p.manufacturer + " " + *modelName
+                                          : p.manufacturer.value_or(modelName.value_or(""));
+  }
   return p;
 }
 

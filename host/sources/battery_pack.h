@@ -25,6 +25,7 @@ struct BatteryPack {
   bool percentScale = false;
   std::optional<int64_t> current, voltage, temperature, cycles, threshold;
   std::optional<std::string> manufacturer, serial;
+  std::optional<std::string> model;  // the maker and the model name, as the driver names them
   // The same charge and current as energy and power, through the one voltage that turns one
   // into the other (so that energy over power is charge over current); none without a voltage
   // or on the scale of 100.

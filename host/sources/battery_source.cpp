@@ -32,6 +32,12 @@ std::optional<Plist> ReplaySource::tick(double realSeconds) {
   return entry.status->copy();
 }
 
+std::optional<double> ReplaySource::plannedSeconds() const {
+  double total = 0;
+  for (const Entry& e : entries_) total += e.delay;
+  return total;
+}
+
 std::unique_ptr<ReplaySource> loadReplay(const std::string& path, double speed, std::string& why) {
   std::string cause;
   const std::optional<std::string> bytes =

@@ -6,9 +6,18 @@
 #include <vector>
 
 #include "common/plist.h"
+#include "history/history_types.h"
 #include "host/sources/simulated_battery.h"
 
 namespace host {
+
+// One pack's wear as its driver states it, for the history's health log.
+struct PackWear {
+  std::string model, serial;
+  int32_t designCapacity = 0;      // mAh
+  int32_t fullChargeCapacity = 0;  // mAh
+  std::optional<int32_t> cycleCount;
+};
 
 // Where the host's battery status changes come from. The host ticks a source with the wall
 // time that passed; a source gives at most one status change a tick, which keeps deliveries to
@@ -41,6 +50,13 @@ class BatterySource {
   virtual bool slept() const { return false; }
   // Whether the last tick read the battery (the machine's own battery only).
   virtual bool looked() const { return false; }
+  // The packs as the last reading found them; empty where the source knows no packs (the
+  // history then takes the status's own figures).
+  virtual std::vector<PackWear> packs() const { return {}; }
+  // What past charges taught about the top of a charge, for the time to full.
+  virtual void learnCharging(const history::ChargeProfile&) {}
+  // How long the run will be in the source's own time, where it knows (a recording).
+  virtual std::optional<double> plannedSeconds() const { return std::nullopt; }
   // Whether the speed means anything for this source (not for the machine's own battery).
   virtual bool hasSpeed() const { return true; }
   // A few words for the host's status bar; empty when the status says enough.
@@ -88,6 +104,7 @@ class ReplaySource : public BatterySource {
   std::optional<brimwell::Plist> tick(double realSeconds) override;
   bool finished() const override { return next_ >= entries_.size(); }
   double simulatedSeconds() const override { return elapsed_; }
+  std::optional<double> plannedSeconds() const override;
 
  private:
   std::vector<Entry> entries_;

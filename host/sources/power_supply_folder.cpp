@@ -29,6 +29,7 @@ const char* const kBatteryAttributes[] = {"scope",
                                           "cycle_count",
                                           "manufacturer",
                                           "serial_number",
+                                          "model_name",
                                           "charge_control_end_threshold"};
 const char* const kOtherAttributes[] = {"scope", "online"};
 

@@ -237,6 +237,13 @@ std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
     d.setItem(key::kSerial, Plist::string(std::move(*serial)));
   }
   r.estimate = combinedReading(packs, power, d);
+  for (const BatteryPack& p : packs) {
+    if (p.percentScale || !p.design || !p.full) continue;
+    r.packs.push_back(
+        {p.model.value_or(""), p.serial.value_or(p.name), static_cast<int32_t>(*p.design),
+         static_cast<int32_t>(*p.full),
+         p.cycles ? std::optional<int32_t>(static_cast<int32_t>(*p.cycles)) : std::nullopt});
+  }
   r.kernelPercent = combinedPercent(packs);
   return r;
 }

@@ -7,6 +7,7 @@
 #include "common/plist.h"
 #include "host/estimate/charge_estimate.h"
 #include "host/sources/battery_pack.h"
+#include "host/sources/battery_source.h"
 #include "host/sources/power_supply_folder.h"
 
 namespace host {
@@ -25,6 +26,7 @@ struct SysfsReading {
   brimwell::Plist status;
   estimate::Reading estimate;           // all packs together; its time is the caller's to set
   std::optional<double> kernelPercent;  // the drivers' own percentage, all packs together
+  std::vector<PackWear> packs;          // each pack's wear, where its driver states it
 };
 std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
                                       std::vector<std::string>* unknownLevel = nullptr);

@@ -152,7 +152,10 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
   rate_.add(reading->estimate, slept_);
   const std::optional<double> watts = rate_.watts();
   interval_ = fixedPoll_.value_or(estimate::secondsUntilNextLook(reading->estimate, watts));
-  addHostFigures(*reading, estimate::timesFor(reading->estimate, watts), reading->status);
+  addHostFigures(*reading,
+                 estimate::timesFor(reading->estimate, watts, learned_ ? &*learned_ : nullptr),
+                 reading->status);
+  packs_ = std::move(reading->packs);
   return std::move(reading->status);
 }
 

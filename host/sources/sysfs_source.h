@@ -42,6 +42,8 @@ class SysfsSource : public BatterySource {
   bool slept() const override { return slept_; }
   // Whether the last tick read the folder (the host then marks the status file current).
   bool looked() const override { return looked_; }
+  std::vector<PackWear> packs() const override { return packs_; }
+  void learnCharging(const history::ChargeProfile& profile) override { learned_ = profile; }
 
  private:
   void openMonitor();
@@ -69,6 +71,8 @@ class SysfsSource : public BatterySource {
   std::optional<bool> hadBattery_;
   bool saidUnknownLevel_ = false;
   estimate::SteadyRate rate_;
+  std::optional<history::ChargeProfile> learned_;
+  std::vector<PackWear> packs_;
   std::optional<brimwell::Plist> lastDelivered_;
   std::vector<std::string> notices_;
 };

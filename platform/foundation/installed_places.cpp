@@ -34,6 +34,7 @@ const struct {
     {UserFolder::runtime, "XDG_RUNTIME_DIR", nullptr},
     {UserFolder::config, "XDG_CONFIG_HOME", ".config"},
     {UserFolder::cache, "XDG_CACHE_HOME", ".cache"},
+    {UserFolder::state, "XDG_STATE_HOME", ".local/state"},
 };
 
 // The folder systemd makes for the user's session, where it exists and is the user's.
@@ -53,6 +54,7 @@ struct Place {
 const Place kPlaces[] = {
     {"/tmp/", UserFolder::runtime, ""},
     {"/var/mobile/Library/Preferences/", UserFolder::config, ""},
+    {"/var/mobile/Library/Brimwell/", UserFolder::state, ""},
     {"/Library/MobileSubstrate/DynamicLibraries/", std::nullopt, "lib/brimwell/DynamicLibraries/"},
     {"/System/Library/Audio/UISounds/", std::nullopt, "share/brimwell/sounds/"},
 };

@@ -10,7 +10,7 @@ namespace platform {
 
 // The user's own Brimwell folders ("<base>/brimwell"), each private to the user. A new one is a
 // row in the table of installed_places.cpp.
-enum class UserFolder { runtime, config, cache };
+enum class UserFolder { runtime, config, cache, state };
 
 // Where a user folder is: under its XDG variable when that holds an absolute path (a relative
 // one is ignored, as the XDG base-directory rules say), else under its place in $HOME. The
@@ -32,6 +32,7 @@ PLATFORM_API bool makePrivateFolder(const std::string& folder, std::string* why 
 // for what a user writes, the install prefix for what comes with the programs. One table:
 //   /tmp/...                              the runtime folder
 //   /var/mobile/Library/Preferences/...   the config folder
+//   /var/mobile/Library/Brimwell/...      the state folder (the battery's history)
 //   /Library/MobileSubstrate/DynamicLibraries/...  <prefix>/lib/brimwell/DynamicLibraries/...
 //   /System/Library/Audio/UISounds/...    <prefix>/share/brimwell/sounds/...
 // None for a path outside the table, which stays as it is.

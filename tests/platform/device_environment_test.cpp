@@ -82,6 +82,8 @@ TEST(DeviceFilePath, UnderTheDeviceRootOrWhereAnInstalledSystemKeepsIt) {
        prefix + "/lib/brimwell/DynamicLibraries"},
       {nullptr, nullptr, nullptr, nullptr, "/System/Library/Audio/UISounds/alert_sound.wav",
        prefix + "/share/brimwell/sounds/alert_sound.wav"},
+      {nullptr, nullptr, nullptr, nullptr, "/var/mobile/Library/Brimwell/history.sqlite",
+       "/h/.local/state/brimwell/history.sqlite"},
       {nullptr, nullptr, nullptr, nullptr, "/etc/elsewhere", "/etc/elsewhere"},
       {nullptr, nullptr, nullptr, nullptr, "/tmpfile", "/tmpfile"},
   };
@@ -92,6 +94,7 @@ TEST(DeviceFilePath, UnderTheDeviceRootOrWhereAnInstalledSystemKeepsIt) {
     setOrUnset(env, "XDG_RUNTIME_DIR", c.runtime);
     setOrUnset(env, "XDG_CACHE_HOME", c.cache);
     setOrUnset(env, "XDG_CONFIG_HOME", c.config);
+    env.unset("XDG_STATE_HOME");
     EXPECT_EQ(platform::deviceFilePath(c.devicePath), c.expected)
         << (c.root ? c.root : "(installed)") << " " << c.devicePath;
   }
