@@ -24,9 +24,9 @@ std::vector<std::string> footerLines(const FooterFacts& facts, const Localize& l
                                        "since"),
                               clock),
                      std::to_string(minutes)),
-            localize("q quit, arrows scroll, refreshes every 10 s")};
+            localize("q quit, arrows scroll, g graph, refreshes every 10 s")};
   }
-  if (facts.written) return {localize("q quit, arrows scroll, refreshes every 10 s")};
+  if (facts.written) return {localize("q quit, arrows scroll, g graph, refreshes every 10 s")};
   return {filledIn(localize("No battery status at %s yet"), facts.statusPath),
           localize(facts.simulated ? "Start springboard-sim on this device. q quits"
                                    : "Start the host: systemctl --user start brimwell. q quits")};

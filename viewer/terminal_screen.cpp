@@ -56,10 +56,11 @@ std::vector<std::wstring> folded(const std::vector<std::string>& lines, int widt
 
 }  // namespace
 
-TerminalScreen::TerminalScreen(const MainStoryboard& storyboard)
+TerminalScreen::TerminalScreen(const MainStoryboard& storyboard, HistoryLoader history)
     : storyboard_(storyboard),
       colors_(terminal::startTerminalScreen()),
-      footer_(currentFooter(storyboard_.controller().batteryInfo.get())) {}
+      footer_(currentFooter(storyboard_.controller().batteryInfo.get())),
+      graph_(std::move(history)) {}
 
 bool TerminalScreen::footerChanged() {
   std::vector<std::string> now = currentFooter(storyboard_.controller().batteryInfo.get());
@@ -73,6 +74,14 @@ TerminalScreen::~TerminalScreen() {
 }
 
 void TerminalScreen::draw() {
+  if (graphShown_) {
+    graph_.draw(colors_);
+  } else {
+    drawTable();
+  }
+}
+
+void TerminalScreen::drawTable() {
   erase();
   const int width = std::min(COLS, kMaxWidth);
   int line = -scroll_;
@@ -121,27 +130,44 @@ void TerminalScreen::draw() {
 bool TerminalScreen::handleInput() {
   bool redraw = false;
   for (int key = getch(); key != ERR; key = getch()) {
-    switch (key) {
-      case 'q':
-      case 'Q':
-        return false;
-      case KEY_RESIZE:
-        redraw = true;
-        break;
-      case KEY_UP:
-      case 'k':
-        scroll_ = std::max(0, scroll_ - 1);
-        redraw = true;
-        break;
-      case KEY_DOWN:
-      case 'j':
-        scroll_ = std::min(scroll_ + 1, 40);
-        redraw = true;
-        break;
-      default:
-        break;
+    if (!graphShown_) {
+      if (!handleTableKey(key, redraw)) return false;
+      continue;
     }
+    const GraphScreen::Answer answer = graph_.handleKey(key);
+    graphShown_ = answer != GraphScreen::Answer::back;
+    redraw = redraw || answer != GraphScreen::Answer::none;
   }
   if (redraw) draw();
+  return true;
+}
+
+bool TerminalScreen::handleTableKey(int key, bool& redraw) {
+  switch (key) {
+    case 'q':
+    case 'Q':
+      return false;
+    case 'g':
+    case 'G':
+      graphShown_ = true;
+      graph_.open();
+      redraw = true;
+      break;
+    case KEY_RESIZE:
+      redraw = true;
+      break;
+    case KEY_UP:
+    case 'k':
+      scroll_ = std::max(0, scroll_ - 1);
+      redraw = true;
+      break;
+    case KEY_DOWN:
+    case 'j':
+      scroll_ = std::min(scroll_ + 1, 40);
+      redraw = true;
+      break;
+    default:
+      break;
+  }
   return true;
 }

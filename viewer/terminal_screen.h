@@ -4,14 +4,15 @@
 #include <vector>
 
 #include "terminal/terminal_text.h"
+#include "viewer/graph_screen.h"
 
 class MainStoryboard;
 
-// Draws the storyboard's table on the terminal with ncursesw. Construction takes the terminal
-// over; destruction gives it back as it was.
+// Draws the storyboard's table on the terminal with ncursesw, or the history's graph in its
+// place (g). Construction takes the terminal over; destruction gives it back as it was.
 class TerminalScreen {
  public:
-  explicit TerminalScreen(const MainStoryboard& storyboard);
+  TerminalScreen(const MainStoryboard& storyboard, HistoryLoader history);
   ~TerminalScreen();
   TerminalScreen(const TerminalScreen&) = delete;
   TerminalScreen& operator=(const TerminalScreen&) = delete;
@@ -24,8 +25,12 @@ class TerminalScreen {
   bool handleInput();
 
  private:
+  void drawTable();
+  bool handleTableKey(int key, bool& redraw);
   const MainStoryboard& storyboard_;
   terminal::TerminalColorPairs colors_;
   int scroll_ = 0;
   std::vector<std::string> footer_;
+  GraphScreen graph_;
+  bool graphShown_ = false;
 };

@@ -11,6 +11,8 @@
 #include "platform/uikit/ui_view.h"
 #include "terminal/terminal_text.h"
 #include "viewer/bid_app_delegate.h"
+#include "viewer/history_command.h"
+#include "viewer/history_reading.h"
 #include "viewer/main_storyboard.h"
 #include "viewer/once_output.h"
 #include "viewer/status_output.h"
@@ -20,7 +22,7 @@
 namespace {
 
 int runLiveScreen(MainStoryboard& storyboard) {
-  TerminalScreen screen(storyboard);
+  TerminalScreen screen(storyboard, readHistory);
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   unsigned long drawn = UIView::displayGeneration();
   screen.draw();
@@ -62,6 +64,7 @@ int runViewer(int argc, char** argv) {
               << std::flush;
     return std::cout ? 0 : 1;
   }
+  if (options.history != HistoryTable::none) return printHistoryTable(options);
   const bool live = !options.once && options.format == OutputFormat::screen;
   if (live && (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))) {
     std::cerr

@@ -1,16 +1,22 @@
 #include "viewer/viewer_options.h"
 
+#include "viewer/history_output.h"
+
 const char* const kViewerUsage =
     "usage: BrimwellViewer [--once | --json | --format FORMAT] [--follow]\n"
+    "       BrimwellViewer --history [--since AGE] [--format json] | --health [--format json]\n"
     "Shows the battery from the battery status file, refreshed every 10 seconds.\n"
     "  --once           print one refresh, one line per screen line, and exit\n"
     "  --json           print one refresh as a JSON object and exit (--format json)\n"
     "  --format FORMAT  one refresh for a status bar: json, waybar, i3blocks or polybar\n"
     "  --follow         with a format: a line at start and one each time the status file\n"
     "                   changes, until stopped\n"
+    "  --history        print the battery's history as CSV (with --format json: JSON)\n"
+    "  --since AGE      with --history: only the last hours or days (24h, 7d, 30d)\n"
+    "  --health         print the packs' health log as CSV (with --format json: JSON)\n"
     "  --version        print the version and exit\n"
     "  --help           show this help\n"
-    "Keys on the live screen: q quits, arrows scroll.\n";
+    "Keys on the live screen: q quits, arrows scroll, g shows the history's graph.\n";
 
 namespace {
 
@@ -31,6 +37,20 @@ bool formatNamed(const std::string& name, OutputFormat& format) {
   return false;
 }
 
+// The history is printed as CSV or JSON, once.
+bool historyOptionsFit(const ViewerOptions& o, std::string& why) {
+  const char* table = o.history == HistoryTable::samples ? "--history" : "--health";
+  if (o.once || o.follow) {
+    why = std::string(table) + " prints once, in CSV or JSON: not with " +
+          (o.once ? "--once" : "--follow");
+  } else if (o.format != OutputFormat::screen && o.format != OutputFormat::json) {
+    why = std::string(table) + " prints CSV, or JSON with --format json";
+  } else if (o.history == HistoryTable::health && o.sinceSeconds > 0) {
+    why = "--since goes with --history";
+  }
+  return why.empty();
+}
+
 }  // namespace
 
 bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std::string& why) {
@@ -49,6 +69,18 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
         return false;
       }
       outputFlag = "--format";
+    } else if (arg == "--history" || arg == "--health") {
+      if (o.history != HistoryTable::none) {
+        why = "--history and --health are two outputs: choose one";
+        return false;
+      }
+      o.history = arg == "--history" ? HistoryTable::samples : HistoryTable::health;
+    } else if (arg == "--since" || arg.rfind("--since=", 0) == 0) {
+      value = arg == "--since" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(8);
+      if (!parseSince(value, o.sinceSeconds)) {
+        why = "--since takes a number of hours or days (24h, 7d), not '" + value + "'";
+        return false;
+      }
     } else if (arg == "--follow") {
       o.follow = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -61,6 +93,8 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
     }
   }
   const bool output = o.format != OutputFormat::screen;
+  if (o.history != HistoryTable::none) return historyOptionsFit(o, why);
+  if (o.sinceSeconds > 0) why = "--since goes with --history";
   if (o.once && output)
     why = std::string("--once and ") + outputFlag + " are two outputs: choose one";
   if (o.follow && !output) why = "--follow goes with --json or --format";

@@ -4,6 +4,8 @@
 
 // What the viewer's command line asks for.
 enum class OutputFormat { screen, json, waybar, i3blocks, polybar };
+// The battery's history printed instead: its samples, or the packs' health log.
+enum class HistoryTable { none, samples, health };
 
 struct ViewerOptions {
   bool help = false;
@@ -11,6 +13,8 @@ struct ViewerOptions {
   bool once = false;
   bool follow = false;
   OutputFormat format = OutputFormat::screen;
+  HistoryTable history = HistoryTable::none;
+  double sinceSeconds = 0;  // --since: the samples of this many seconds back; 0, all of them
 };
 
 // False, with why, on a bad command line.

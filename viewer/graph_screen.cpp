@@ -1,0 +1,112 @@
+#include "viewer/graph_screen.h"
+
+#include <curses.h>
+
+#include <chrono>
+
+#include "viewer/graph_page.h"
+#include "viewer/localized.h"
+#include "viewer/screen_state.h"
+
+namespace {
+
+constexpr double kReadAgain = 60;
+
+double now() {
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+short pairOf(Ink ink, terminal::TerminalColorPairs& colors) {
+  switch (ink) {
+    case Ink::level:
+      return colors.pairFor(screen_colors::green());
+    case Ink::power:
+      return colors.pairFor(UIColor::orangeColor());
+    case Ink::both:
+      return colors.pairFor(screen_colors::yellowGreen());
+    case Ink::charger:
+      return colors.pairFor(UIColor::blueColor());
+    case Ink::plain:
+    case Ink::axis:
+      break;
+  }
+  return 0;
+}
+
+// One row, in runs of one ink, cut at the terminal's right edge.
+void drawRow(int y, const GraphRow& row, terminal::TerminalColorPairs& colors, bool bold) {
+  int x = 0;
+  for (size_t at = 0; at < row.cells.size() && x < COLS;) {
+    std::string run;
+    const Ink ink = row.inks[at];
+    for (; at < row.cells.size() && row.inks[at] == ink; ++at) run += row.cells[at];
+    const std::wstring text = terminal::fitted(terminal::widen(run), COLS - x);
+    const short pair = pairOf(ink, colors);
+    const attr_t look =
+        (pair ? COLOR_PAIR(pair) : 0) | (ink == Ink::axis ? A_DIM : 0) | (bold ? A_BOLD : 0);
+    attron(look);
+    mvaddwstr(y, x, text.c_str());
+    attroff(look);
+    x += terminal::displayWidth(text);
+  }
+}
+
+}  // namespace
+
+void GraphScreen::open() {
+  read(now());
+}
+
+void GraphScreen::read(double at) {
+  shown_ = load_(at - graphSpans()[span_].seconds, true);
+  readAt_ = at;
+}
+
+void GraphScreen::draw(terminal::TerminalColorPairs& colors) {
+  const double at = now();
+  if (at - readAt_ >= kReadAgain) read(at);
+  GraphPageFacts facts;
+  facts.none = shown_.none;
+  facts.samples = shown_.samples;
+  facts.health = shown_.health;
+  facts.span = span_;
+  facts.now = readAt_;
+  facts.columns = COLS;
+  facts.rows = LINES;
+  erase();
+  const std::vector<GraphRow> page = graphPage(facts, localized);
+  for (size_t y = 0; y < page.size() && static_cast<int>(y) < LINES; ++y) {
+    drawRow(static_cast<int>(y), page[y], colors, y == 0);
+  }
+  refresh();
+}
+
+GraphScreen::Answer GraphScreen::handleKey(int key) {
+  size_t span = span_;
+  switch (key) {
+    case 'g':
+    case 'G':
+    case 'q':
+    case 'Q':
+      return Answer::back;
+    case KEY_LEFT:
+    case 'h':
+      span = span_ > 0 ? span_ - 1 : 0;
+      break;
+    case KEY_RIGHT:
+    case 'l':
+      span = std::min(span_ + 1, graphSpans().size() - 1);
+      break;
+    case KEY_RESIZE:
+      return Answer::redraw;
+    default:
+      if (key >= '1' && key < '1' + static_cast<int>(graphSpans().size())) {
+        span = static_cast<size_t>(key - '1');
+      }
+      break;
+  }
+  if (span == span_) return Answer::none;
+  span_ = span;
+  read(now());
+  return Answer::redraw;
+}
