@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -108,7 +109,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 
 ProcessResult runOnTerminal(const std::string& program, const std::vector<std::string>& args,
                             const std::map<std::string, std::optional<std::string>>& env,
-                            unsigned short columns, unsigned short rows, double timeoutSeconds) {
+                            unsigned short columns, unsigned short rows, double timeoutSeconds,
+                            const std::string& keys) {
   SpawnVectors vectors = spawnVectors(program, args, env);
   winsize size{};
   size.ws_col = columns;
@@ -124,18 +126,26 @@ ProcessResult runOnTerminal(const std::string& program, const std::vector<std::s
   const auto deadline = std::chrono::steady_clock::now() +
                         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                             std::chrono::duration<double>(timeoutSeconds));
+  bool typed = keys.empty();
+  auto typeAt = deadline;  // half a second after it first drew
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto now = std::chrono::steady_clock::now();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
     if (left.count() <= 0) {
       kill(pid, SIGKILL);
       break;
     }
+    if (!typed && now >= typeAt) {
+      if (write(terminal, keys.data(), keys.size()) < 0) break;
+      typed = true;
+    }
     pollfd fd{terminal, POLLIN, 0};
-    if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
+    const int wait = typed ? static_cast<int>(left.count()) : 50;
+    if (poll(&fd, 1, std::min(wait, static_cast<int>(left.count()))) <= 0) continue;
     char buffer[4096];
     const ssize_t n = read(terminal, buffer, sizeof buffer);
     if (n <= 0) break;  // EIO once the program and its children have closed the terminal
+    if (result.out.empty()) typeAt = now + std::chrono::milliseconds(500);
     result.out.append(buffer, static_cast<size_t>(n));
   }
   close(terminal);

@@ -20,10 +20,12 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
                          const std::string& input = "");
 
 // Runs a program on a pseudo-terminal of the given size until it ends (killed after the
-// timeout); out holds everything it drew, escape sequences and all.
+// timeout); out holds everything it drew, escape sequences and all. `keys` are typed half a
+// second after it first drew.
 ProcessResult runOnTerminal(const std::string& program, const std::vector<std::string>& args,
                             const std::map<std::string, std::optional<std::string>>& env,
-                            unsigned short columns, unsigned short rows, double timeoutSeconds);
+                            unsigned short columns, unsigned short rows, double timeoutSeconds,
+                            const std::string& keys = "");
 
 // What posix_spawn takes: the argument vector and this process's environment with overrides.
 struct SpawnVectors {
