@@ -38,19 +38,19 @@ std::vector<GraphRow> graphPage(const GraphPageFacts& f, const Localize& localiz
   page.push_back(
       textRow(filledIn(localize("Battery history, the last %s"), graphSpans()[span].name)));
   std::vector<GraphRow> below;
-  if (f.none) {
+  if (f.history.none) {
     page.push_back(GraphRow());
-    page.push_back(textRow(localize(*f.none)));
+    page.push_back(textRow(localize(*f.history.none)));
   } else {
     page.push_back(legend(localize));
-    if (!f.health.empty()) {
+    if (!f.history.health.empty()) {
       below.push_back(GraphRow());
-      below.push_back(textRow(wearLine(f.health, localize)));
-      below.push_back(textRow(paceLine(paceToEightyPercent(f.health, f.now), localize)));
+      below.push_back(textRow(wearLine(f.history.health, localize)));
+      below.push_back(textRow(paceLine(paceToEightyPercent(f.history.health, f.now), localize)));
     }
     const int plotRows = f.rows - static_cast<int>(page.size() + below.size()) - 1;
-    std::vector<GraphRow> plot =
-        plotHistory(f.samples, {f.now, graphSpans()[span].seconds, f.columns - 1, plotRows});
+    std::vector<GraphRow> plot = plotHistory(
+        f.history.samples, {f.now, graphSpans()[span].seconds, f.columns - 1, plotRows});
     if (plot.empty()) plot.push_back(textRow(localize("The terminal is too small for the graph")));
     for (GraphRow& row : plot) {
       GraphRow indented;

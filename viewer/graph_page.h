@@ -1,19 +1,16 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "history/history_types.h"
 #include "viewer/graph_plot.h"
+#include "viewer/history_reading.h"
 #include "viewer/screen_state.h"
 
 // What the graph screen shows, read from the history when it was drawn.
 struct GraphPageFacts {
-  std::optional<std::string> none;  // why there is no history to draw ("no history yet")
-  std::vector<history::Sample> samples;
-  std::vector<history::HealthEntry> health;
-  size_t span = 2;  // which of graphSpans()
+  HistoryReading history;  // the samples of the span, the health log
+  size_t span = 2;         // which of graphSpans()
   double now = 0;
   int columns = 0, rows = 0;
 };

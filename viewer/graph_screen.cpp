@@ -58,23 +58,17 @@ void GraphScreen::open() {
 }
 
 void GraphScreen::read(double at) {
-  shown_ = load_(at - graphSpans()[span_].seconds, true);
-  readAt_ = at;
+  shown_.history = load_(at - graphSpans()[shown_.span].seconds, true);
+  shown_.now = at;
 }
 
 void GraphScreen::draw(terminal::TerminalColorPairs& colors) {
   const double at = now();
-  if (at - readAt_ >= kReadAgain) read(at);
-  GraphPageFacts facts;
-  facts.none = shown_.none;
-  facts.samples = shown_.samples;
-  facts.health = shown_.health;
-  facts.span = span_;
-  facts.now = readAt_;
-  facts.columns = COLS;
-  facts.rows = LINES;
+  if (at - shown_.now >= kReadAgain) read(at);
+  shown_.columns = COLS;
+  shown_.rows = LINES;
   erase();
-  const std::vector<GraphRow> page = graphPage(facts, localized);
+  const std::vector<GraphRow> page = graphPage(shown_, localized);
   for (size_t y = 0; y < page.size() && static_cast<int>(y) < LINES; ++y) {
     drawRow(static_cast<int>(y), page[y], colors, y == 0);
   }
@@ -82,7 +76,8 @@ void GraphScreen::draw(terminal::TerminalColorPairs& colors) {
 }
 
 GraphScreen::Answer GraphScreen::handleKey(int key) {
-  size_t span = span_;
+  const size_t before = shown_.span;
+  size_t span = before;
   switch (key) {
     case 'g':
     case 'G':
@@ -91,11 +86,11 @@ GraphScreen::Answer GraphScreen::handleKey(int key) {
       return Answer::back;
     case KEY_LEFT:
     case 'h':
-      span = span_ > 0 ? span_ - 1 : 0;
+      span = before > 0 ? before - 1 : 0;
       break;
     case KEY_RIGHT:
     case 'l':
-      span = std::min(span_ + 1, graphSpans().size() - 1);
+      span = std::min(before + 1, graphSpans().size() - 1);
       break;
     case KEY_RESIZE:
       return Answer::redraw;
@@ -105,8 +100,8 @@ GraphScreen::Answer GraphScreen::handleKey(int key) {
       }
       break;
   }
-  if (span == span_) return Answer::none;
-  span_ = span;
+  if (span == before) return Answer::none;
+  shown_.span = span;
   read(now());
   return Answer::redraw;
 }

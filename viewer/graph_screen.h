@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "terminal/terminal_text.h"
+#include "viewer/graph_page.h"
 #include "viewer/history_reading.h"
 
 // Reads the history: the samples since a time (none without it), and the health log if asked.
@@ -23,7 +24,5 @@ class GraphScreen {
  private:
   void read(double now);
   HistoryLoader load_;
-  size_t span_ = 2;  // 24 h
-  HistoryReading shown_;
-  double readAt_ = 0;
+  GraphPageFacts shown_;  // as last read: the span, the history, the time it was read at
 };
