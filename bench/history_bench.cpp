@@ -62,6 +62,6 @@ void HistoryTwoYears(benchmark::State& state) {
     std::filesystem::remove_all(folder);
   }
 }
-BENCHMARK(HistoryTwoYears)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(HistoryTwoYears)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
 
 }  // namespace
