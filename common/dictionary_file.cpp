@@ -214,6 +214,7 @@ bool writePropertyListAtomically(const Plist& value, const std::string& path, st
   FileDescriptor fd(raw);
   const bool synced = durability == Durability::synced;
   bool ok = writeAll(fd.get(), *xml) || failedWithErrno(why, "write");
+  ok = ok && (!synced || ::fchmod(fd.get(), 0600) == 0 || failedWithErrno(why, "fchmod"));
   ok = ok && (!synced || ::fsync(fd.get()) == 0 || failedWithErrno(why, "fsync"));
   ok = ok && (fd.close() || failedWithErrno(why, "close"));
   ok = ok && (::rename(temporary.c_str(), path.c_str()) == 0 || failedWithErrno(why, "rename"));

@@ -32,7 +32,8 @@ COMMON_API Plist readDictionaryFile(const std::string& path, std::string* why = 
 
 // What a replacement must survive. A status file, rewritten at every change in a volatile folder,
 // needs nothing more than the rename; a file the user chose (the settings) is synced before the
-// rename and its folder after it, so that a power loss cannot bring it back empty.
+// rename and its folder after it, so that a power loss cannot bring it back empty, and is the
+// user's alone (mode 0600, whatever the umask): a command line in it is run.
 enum class Durability { rename, synced };
 
 // Writes the value as an XML property list by atomic replacement: a new file with an

@@ -133,6 +133,8 @@ int runRequest(Request& r, std::ostream& out, std::ostream& err) {
                                              brimwell::Durability::synced)) {
     return fail(err, 1, "cannot write " + path + ": " + why);
   }
+  if (const auto note = prefs::levelOrderNote(file))
+    err << "brimwell-prefs: note: " << *note << "\n";
   return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -124,6 +125,21 @@ std::string accepted(const Setting& s) {
 }
 
 // The value as the reader reads it, and whether it is set.
+// A text as one line: control characters escaped.
+std::string oneLine(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      out += '?';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string shownValue(const Setting& s, const Plist* value) {
   if (!value && s.unsetMeans) return *s.unsetMeans + " (default)";
   std::string shown;
@@ -135,13 +151,46 @@ std::string shownValue(const Setting& s, const Plist* value) {
       shown = std::to_string(brimwell::intValueOf(value));
       break;
     case Kind::word:
-      shown = brimwell::textOf(value).value_or("");
+      shown = oneLine(brimwell::textOf(value).value_or(""));
       break;
     case Kind::text:
-      shown = "\"" + brimwell::textOf(value).value_or("") + "\"";
+      shown = "\"" + oneLine(brimwell::textOf(value).value_or("")) + "\"";
       break;
   }
-  return value ? shown : shown + " (not set)";
+  if (!value) return shown + " (not set)";
+  // A hand-edited value the host's own key cannot take as it stands is marked, as the host
+  // says it when it reads it.
+  std::string why;
+  const auto text = brimwell::textOf(value);
+  const bool numeric = value->kind() == Plist::Kind::Integer || value->kind() == Plist::Kind::Real;
+  if (s.unsetMeans && !(text && valueFor(s, numeric ? shown : *text, why))) {
+    shown = oneLine(text.value_or("?")) + " (not used as it stands: see --help)";
+  }
+  return shown;
+}
+
+std::optional<std::string> levelOrderNote(const Plist& file) {
+  std::vector<std::pair<const char*, int>> levels;
+  for (const Setting& s : settings()) {
+    const bool level = std::string(s.key) == setting::kLowLevel ||
+                       std::string(s.key) == setting::kCriticalLevel ||
+                       std::string(s.key) == setting::kActionLevel;
+    if (!level) continue;
+    const Plist* value = file.item(s.key);
+    levels.emplace_back(s.key, value ? brimwell::intValueOf(value) : std::stoi(*s.unsetMeans));
+  }
+  int above = INT32_MAX;
+  bool ordered = true;
+  for (const auto& [key, level] : levels) {
+    if (level <= 0) continue;
+    ordered = ordered && level <= above;
+    above = level;
+  }
+  if (ordered) return std::nullopt;
+  std::string given;
+  for (const auto& [key, level] : levels)
+    given += (given.empty() ? "" : ", ") + std::string(key) + " " + std::to_string(level);
+  return given + " are out of order: the host uses them sorted, low above critical above action";
 }
 
 std::vector<std::string> describe(const Plist& file) {

@@ -45,6 +45,9 @@ std::string accepted(const Setting& setting);
 // One line per setting: key, the value the plug-in reads, and what it means.
 std::vector<std::string> describe(const brimwell::Plist& file);
 
+// A note when the low-battery levels stand out of order (the host then uses them sorted).
+std::optional<std::string> levelOrderNote(const brimwell::Plist& file);
+
 // One line per setting for the help: key, what it takes, and what it means.
 std::vector<std::string> help();
 

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "host/app/given_alerts.h"
+#include "host/app/history_recorder.h"
 #include "host/app/host_startup.h"
 #include "host/app/low_battery_watch.h"
 #include "host/app/source_driver.h"
@@ -36,10 +37,13 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
   warnings.desktop = presenter.desktop();
   warnings.runLoop = !options.virtualTime;
   LowBatteryWatch watch(!options.sysfs.empty(), std::move(warnings));
+  HistoryRecorder history(
+      source, options, [](const std::string& line) { say(std::cerr, "springboard-sim: " + line); });
   SourceDriver driver(
       source, options,
       [&](const brimwell::Plist& status) {
         given.onStatus(status);
+        history.onStatus(status, source.simulatedSeconds());
         if (options.logStatus) {
           say(std::cout,
               clockPrefix(source.simulatedSeconds()) + "status " + statusSummary(status));

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "host/app/given_alerts.h"
+#include "host/app/history_recorder.h"
 #include "host/app/host_startup.h"
 #include "host/app/low_battery_watch.h"
 #include "host/app/screen_wake.h"
@@ -68,8 +69,14 @@ class InteractiveSession {
     warnings.desktop = desktop_.desktop();
     warnings.runLoop = true;
     watch_.emplace(!options_.sysfs.empty(), std::move(warnings));
+    history_.emplace(source_, options_,
+                     [this](const std::string& line) { notices_.post(line, now()); });
     driver_.emplace(
-        source_, options_, [this](const brimwell::Plist& status) { given_.onStatus(status); },
+        source_, options_,
+        [this](const brimwell::Plist& status) {
+          given_.onStatus(status);
+          history_->onStatus(status, source_.simulatedSeconds());
+        },
         &*watch_);
     if (!desktop_.notice().empty()) notices_.post(desktop_.notice(), now());
   }
@@ -167,6 +174,7 @@ class InteractiveSession {
   HostPresenter desktop_;
   GivenAlerts given_;
   std::optional<LowBatteryWatch> watch_;
+  std::optional<HistoryRecorder> history_;
   std::optional<SourceDriver> driver_;  // made once the host's classes exist
   LockScreen lockScreen_;
   NoticeBoard notices_;

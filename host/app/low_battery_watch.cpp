@@ -27,6 +27,8 @@ namespace key = brimwell::key;
 // While an action is announced, the desktop's Cancel and the screen's dialog are looked at this
 // often.
 constexpr double kCancelLook = 1.0;
+// How long a run in virtual time waits for logind's answer.
+constexpr double kLogindBound = 15.0;
 
 std::string language() {
   const auto languages = platform::preferredLanguages();
@@ -51,8 +53,14 @@ std::optional<std::string> settingsFileRefusal() {
 low_battery::Reading lowBatteryReading(const brimwell::Plist& status, double now) {
   low_battery::Reading r;
   r.time = now;
-  r.externalPower = brimwell::boolValueOf(status.item(key::kExternalConnected)) ||
-                    brimwell::boolValueOf(status.item(key::kExternalChargeCapable));
+  // A charger that does not keep up (the battery drains all the same) counts as none: the
+  // battery runs out on it too.
+  const brimwell::Plist* state = status.item(key::kChargingState);
+  const bool draining = (state && state->text() == "discharging") ||
+                        brimwell::intValueOf(status.item(key::kInstantAmperage)) < 0;
+  r.externalPower = (brimwell::boolValueOf(status.item(key::kExternalConnected)) ||
+                     brimwell::boolValueOf(status.item(key::kExternalChargeCapable))) &&
+                    !draining;
   if (const brimwell::Plist* percent = status.item(key::kCurrentCapacityPercent)) {
     r.level = brimwell::intValueOf(percent);
   } else {
@@ -62,16 +70,26 @@ low_battery::Reading lowBatteryReading(const brimwell::Plist& status, double now
   }
   if (const brimwell::Plist* minutes = status.item(key::kAvgTimeToEmpty)) {
     const int32_t value = brimwell::intValueOf(minutes);
-    if (value >= 0 && value != brimwell::kUnknownMinutes) r.minutesToEmpty = value;
+    if (value > 0 && value != brimwell::kUnknownMinutes) r.minutesToEmpty = value;
   }
   return r;
 }
 
 LowBatteryWatch::~LowBatteryWatch() {
+  // A host that stops takes back what it announced: nothing will act on it now.
+  if (state_.actionAt) {
+    if (out_.line) out_.line(low_battery::lineFor(Event(Event::cancel), settings_, 0));
+    if (out_.desktop) out_.desktop->withdraw();
+  }
   if (out_.runLoop && command_.endDescriptor() >= 0) {
     NSRunLoop::mainRunLoop().removeReadSource(command_.endDescriptor());
   }
-  if (actionDialog_) actionDialog_->release();
+  if (out_.runLoop && logind_.waiting()) {
+    NSRunLoop::mainRunLoop().removeReadSource(logind_.descriptor());
+  }
+  for (UIAlertView* dialog : {actionDialog_, warningDialog_}) {
+    if (dialog) dialog->release();
+  }
 }
 
 void LowBatteryWatch::readSettings() {
@@ -88,6 +106,11 @@ void LowBatteryWatch::readSettings() {
   for (const std::string& complaint : reading.complaints) {
     if (said_.insert(complaint).second) say("settings: " + complaint);
   }
+  if (settings_.action == low_battery::Action::command) {
+    if (const auto refusal = settingsFileRefusal()) {
+      if (said_.insert(*refusal).second) say("lowAction command will not run: " + *refusal);
+    }
+  }
 }
 
 void LowBatteryWatch::onStatus(const brimwell::Plist& status, double now) {
@@ -99,6 +122,7 @@ void LowBatteryWatch::onStatus(const brimwell::Plist& status, double now) {
 
 void LowBatteryWatch::onTime(double now) {
   if (!enabled_ || !last_) return;
+  if (actionDueBy(now)) readSettings();  // the last check reads the settings afresh too
   if (state_.actionAt && userCancelled()) apply(low_battery::onCancel(state_), now);
   apply(low_battery::onTime(settings_, state_, *last_, now), now);
   if (!out_.runLoop) followCommand();
@@ -130,6 +154,8 @@ void LowBatteryWatch::apply(const std::vector<Event>& events, double now) {
   for (const Event& e : events) {
     if (e.kind == Event::withdraw) {
       if (out_.desktop) out_.desktop->withdraw();
+      takeDown(warningDialog_);
+      takeDown(actionDialog_);
       continue;
     }
     if (out_.line) out_.line(low_battery::lineFor(e, settings_, now));
@@ -150,21 +176,36 @@ void LowBatteryWatch::show(const Event& e, double) {
                        announce ? m.cancel.c_str() : nullptr);
   }
   if (out_.screen) {
+    // A warning replaces the one before on the screen too, rather than stacking.
+    takeDown(warningDialog_);
+    if (announce) takeDown(actionDialog_);
     UIAlertView* dialog = UIAlertView::alloc()->initWithTitle(
         m.summary, m.body, nullptr, announce ? m.cancel : std::string("OK"), nullptr);
     dialog->show();
-    if (announce) {
-      if (actionDialog_) actionDialog_->release();
-      actionDialog_ = dialog->retain();
-    }
+    (announce ? actionDialog_ : warningDialog_) = dialog->retain();
     dialog->release();
   }
+}
+
+// A dialog of ours that is still up comes down.
+void LowBatteryWatch::takeDown(UIAlertView*& dialog) {
+  if (!dialog) return;
+  if (dialog->isVisible() && out_.screen) out_.screen->withdrawAlert(dialog);
+  dialog->release();
+  dialog = nullptr;
 }
 
 void LowBatteryWatch::act() {
   std::string why;
   if (settings_.action != low_battery::Action::command) {
-    if (!low_battery::askLogind(settings_.action, why)) failed(why);
+    if (logind_.waiting()) return failed("the request before has not been answered");
+    logind_.start(settings_.action);
+    if (out_.runLoop) {
+      NSRunLoop::mainRunLoop().addReadSource(logind_.descriptor(), [this] { followLogind(); });
+    } else {
+      logind_.wait(kLogindBound);  // a run in virtual time waits for it, within its bound
+      followLogind();
+    }
     return;
   }
   if (const auto refusal = settingsFileRefusal()) return failed(*refusal);
@@ -173,6 +214,16 @@ void LowBatteryWatch::act() {
   if (out_.runLoop && command_.endDescriptor() >= 0) {
     NSRunLoop::mainRunLoop().addReadSource(command_.endDescriptor(), [this] { followCommand(); });
   }
+}
+
+void LowBatteryWatch::followLogind() {
+  std::string why;
+  const std::optional<bool> done = logind_.answer(why);
+  if (!done)
+    return failed("logind did not answer within " + std::to_string(static_cast<int>(kLogindBound)) +
+                  " s");
+  if (out_.runLoop) NSRunLoop::mainRunLoop().removeReadSource(logind_.descriptor());
+  if (!*done) failed(why);
 }
 
 void LowBatteryWatch::followCommand() {
@@ -188,8 +239,7 @@ void LowBatteryWatch::failed(const std::string& why) {
   const std::string line = low_battery::failureLine(settings_.action, why);
   say(line);
   if (out_.desktop) {
-    Event e(Event::warn, low_battery::Stage::action);
-    out_.desktop->warn(low_battery::messageFor(e, settings_, language()).summary, line,
+    out_.desktop->warn(low_battery::failureSummary(language()), why,
                        DesktopAlerts::Urgency::critical, nullptr, nullptr);
   }
 }

@@ -8,6 +8,7 @@
 
 #include "common/plist.h"
 #include "host/low_battery/command_action.h"
+#include "host/low_battery/logind.h"
 #include "host/low_battery/low_battery_policy.h"
 #include "platform/uikit/presenter.h"
 
@@ -55,6 +56,8 @@ class LowBatteryWatch {
   void act();
   void failed(const std::string& why);
   void followCommand();
+  void followLogind();
+  void takeDown(UIAlertView*& dialog);
   bool userCancelled();
   void say(const std::string& line);
 
@@ -67,7 +70,9 @@ class LowBatteryWatch {
   std::optional<low_battery::Reading> last_;
   std::set<std::string> said_;  // complaints about the settings, each said once
   UIAlertView* actionDialog_ = nullptr;
+  UIAlertView* warningDialog_ = nullptr;
   low_battery::CommandAction command_;
+  low_battery::LogindRequest logind_;
 };
 
 // The policy's reading of a status: the level (the kernel's own where the status carries it,

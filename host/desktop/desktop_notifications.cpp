@@ -16,7 +16,9 @@ struct Call {
 }  // namespace
 
 DesktopNotifications::DesktopNotifications(GDBusConnection* bus, std::function<void()> noAnswer)
-    : bus_(bus), noAnswer_(std::move(noAnswer)), cancellable_(g_cancellable_new()) {
+    : bus_(G_DBUS_CONNECTION(g_object_ref(bus))),
+      noAnswer_(std::move(noAnswer)),
+      cancellable_(g_cancellable_new()) {
   subscription_ =
       g_dbus_connection_signal_subscribe(bus_, kService, kService, "ActionInvoked", kPath, nullptr,
                                          G_DBUS_SIGNAL_FLAGS_NONE, actionInvoked, this, nullptr);
@@ -27,6 +29,9 @@ DesktopNotifications::~DesktopNotifications() {
   g_cancellable_cancel(cancellable_);
   g_dbus_connection_signal_unsubscribe(bus_, subscription_);
   g_object_unref(cancellable_);
+  // What was sent last (a countdown taken back) leaves before the connection goes.
+  g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
+  g_object_unref(bus_);
 }
 
 void DesktopNotifications::runPending() {
@@ -59,10 +64,14 @@ void DesktopNotifications::answered(GObject* bus, GAsyncResult* result, gpointer
 void DesktopNotifications::show(Which which, const std::string& summary, const std::string& body,
                                 int urgency, const char* cancelLabel) {
   runPending();
+  // A service that let a call go unanswered gets no more: its notices would come late and
+  // stack, and a countdown shown after its action would mislead.
+  if (unanswered_) return;
   Slot& s = slot(which);
   // The previous Notify's answer carries the id this one replaces; it comes within the call's
-  // bound, and not at all from a service that has stopped answering.
+  // bound.
   while (s.pending && !unanswered_) g_main_context_iteration(nullptr, TRUE);
+  if (unanswered_) return;
   GVariantBuilder actions;
   g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
   if (cancelLabel) {
@@ -76,7 +85,9 @@ void DesktopNotifications::show(Which which, const std::string& summary, const s
   // Bodies may be read as markup by the notification server.
   gchar* escaped = g_markup_escape_text(body.c_str(), -1);
   GVariant* parameters = g_variant_new("(susssasa{sv}i)", "Brimwell", s.id,
-                                       which == Which::alert ? "battery" : "battery-caution",
+                                       which == Which::alert ? "battery"
+                                       : urgency >= 2        ? "battery-caution"
+                                                             : "battery-low",
                                        summary.c_str(), escaped, &actions, &hints, -1);
   g_free(escaped);
   s.pending = true;

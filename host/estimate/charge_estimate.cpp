@@ -40,9 +40,12 @@ void SteadyRate::add(const Reading& r, bool resumed) {
     while (energies_.size() > 2 && r.time - energies_[1].first >= kSlopeSpan) energies_.pop_front();
   }
   if (!r.powerW) {
-    average_.reset();
+    // A reading the driver missed (a busy gauge) keeps the average; a driver that stopped
+    // giving power for longer than the average spans hands over to the energy's slope.
+    if (average_ && r.time - lastPowered_ > kTimeConstant) average_.reset();
     return;
   }
+  lastPowered_ = r.time;
   if (r.time - since_ < kDistrusted) return;
   if (!average_) {
     average_ = *r.powerW;
@@ -53,7 +56,7 @@ void SteadyRate::add(const Reading& r, bool resumed) {
 
 std::optional<double> SteadyRate::watts() const {
   std::optional<double> rate = average_;
-  if (!rate && last_ && !last_->powerW && energies_.size() >= 2) {
+  if (!rate && energies_.size() >= 2) {
     const auto& [t0, e0] = energies_.front();
     const auto& [t1, e1] = energies_.back();
     if (t1 - t0 >= kSlopeSpan) rate = (e1 - e0) / (t1 - t0) * 3600;

@@ -42,7 +42,8 @@ class SteadyRate {
  private:
   void restart(const Reading& reading);
   std::optional<Reading> last_;
-  double since_ = 0;  // when the present average started
+  double since_ = 0;        // when the present average started
+  double lastPowered_ = 0;  // the last reading that gave a power
   std::optional<double> average_;
   std::deque<std::pair<double, double>> energies_;  // (time, Wh) since the start, for a slope
 };

@@ -1,9 +1,14 @@
 #include "host/low_battery/logind.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <systemd/sd-bus.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace host::low_battery {
 namespace {
@@ -89,6 +94,62 @@ bool askLogind(Action action, std::string& why) {
   if (r < 0) why = failure(method, r, error);
   sd_bus_error_free(&error);
   return r >= 0;
+}
+
+struct LogindRequest::Shared {
+  std::mutex lock;
+  std::optional<bool> done;
+  std::string why;
+  int event = -1;  // an eventfd, written once the answer is there
+  ~Shared() {
+    if (event >= 0) ::close(event);
+  }
+};
+
+LogindRequest::LogindRequest() : shared_(std::make_shared<Shared>()) {
+  shared_->event = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+LogindRequest::~LogindRequest() = default;
+
+void LogindRequest::start(Action action) {
+  started_ = true;
+  taken_ = false;
+  {
+    const std::lock_guard<std::mutex> guard(shared_->lock);
+    shared_->done.reset();
+  }
+  // The thread holds the shared state, so a host that ends first leaves it nothing dangling.
+  std::thread([shared = shared_, action] {
+    std::string why;
+    const bool done = askLogind(action, why);
+    const std::lock_guard<std::mutex> guard(shared->lock);
+    shared->done = done;
+    shared->why = why;
+    const uint64_t one = 1;
+    if (shared->event >= 0 && ::write(shared->event, &one, sizeof one) < 0) {
+      // nothing to do: the answer is also there for answer()
+    }
+  }).detach();
+}
+
+int LogindRequest::descriptor() const {
+  return shared_->event;
+}
+
+bool LogindRequest::wait(double seconds) const {
+  pollfd fd{shared_->event, POLLIN, 0};
+  return shared_->event >= 0 && ::poll(&fd, 1, static_cast<int>(seconds * 1000)) > 0;
+}
+
+std::optional<bool> LogindRequest::answer(std::string& why) {
+  const std::lock_guard<std::mutex> guard(shared_->lock);
+  if (!shared_->done) return std::nullopt;
+  uint64_t count = 0;
+  if (::read(shared_->event, &count, sizeof count) < 0) count = 0;
+  taken_ = true;
+  why = shared_->why;
+  return shared_->done;
 }
 
 }  // namespace host::low_battery

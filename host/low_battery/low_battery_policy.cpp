@@ -84,13 +84,18 @@ std::vector<Event> onTime(const Settings& s, State& st, const Reading& last, dou
   if (st.actionAt && time >= *st.actionAt) {
     st.actionAt.reset();
     // The last check: the charger back, or the level back above the action's, is no action.
-    const bool stillDue = onBattery && *last.level <= s.actionLevel;
+    // (The settings are read afresh for it too: an action switched off meanwhile is none.)
+    const bool stillDue =
+        onBattery && s.action != Action::none && reached(s.actionLevel, *last.level);
     Event e{stillDue ? Event::act : Event::cancel, Stage::action};
     if (last.level) e.level = *last.level;
     events.push_back(e);
   }
   if (st.nextRepeat && time >= *st.nextRepeat) {
-    if (onBattery && reached(s.criticalLevel, *last.level)) {
+    // While an action counts down, its notice (and its Cancel) stays up rather than a repeat.
+    if (st.actionAt) {
+      st.nextRepeat = time + s.repeatMinutes * 60;
+    } else if (onBattery && reached(s.criticalLevel, *last.level)) {
       st.nextRepeat = time + s.repeatMinutes * 60;
       events.push_back(warning(Stage::critical, last));
     } else {

@@ -1,6 +1,9 @@
 #include "host/low_battery/low_battery_settings.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <optional>
 
 #include "common/settings_keys.h"
 #include "common/value_conversions.h"
@@ -10,13 +13,33 @@ namespace {
 
 namespace key = brimwell::setting;
 
-// A whole-number setting within [low, high]; one outside is brought within and said.
+// A number as a hand-edited file may hold it: an integer, a real, or a string of digits;
+// none for anything else, which must not read as 0 (a warning off, an action at once).
+std::optional<int> numberIn(const brimwell::Plist& value) {
+  using Kind = brimwell::Plist::Kind;
+  if (value.kind() == Kind::Integer || value.kind() == Kind::Real)
+    return brimwell::intValueOf(&value);
+  if (value.kind() != Kind::String || value.text().empty()) return std::nullopt;
+  char* end = nullptr;
+  const long long number = std::strtoll(value.text().c_str(), &end, 10);
+  if (*end != '\0' || number < INT32_MIN || number > INT32_MAX) return std::nullopt;
+  return static_cast<int>(number);
+}
+
+// A whole-number setting within [low, high]; one outside is brought within, one that is no
+// number keeps the default, and either is said.
 void readNumber(const brimwell::Plist& file, const char* name, int low, int high, int& out,
                 SettingsReading& r) {
   const brimwell::Plist* value = file.item(name);
   if (!value) return;
   r.anyGiven = true;
-  const int given = brimwell::intValueOf(value);
+  const std::optional<int> number = numberIn(*value);
+  if (!number) {
+    r.complaints.push_back(std::string(name) + " \"" + brimwell::textOf(value).value_or("") +
+                           "\" is not a number; using " + std::to_string(out));
+    return;
+  }
+  const int given = *number;
   out = std::clamp(given, low, high);
   if (out != given) {
     r.complaints.push_back(std::string(name) + " " + std::to_string(given) + " is outside " +

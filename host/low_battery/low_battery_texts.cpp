@@ -17,6 +17,7 @@ struct Texts {
   const char* plugIn;     // advice after the level
   const char* inSeconds;  // "%s in %d s unless the charger is plugged in."
   const char* cancel;
+  const char* failed;      // summary when the action could not be taken
   const char* actions[6];  // what each action does, in the order of Action
 };
 
@@ -29,6 +30,7 @@ const Texts kEnglish = {
     ". Plug in the charger.",
     "%s in %d s unless the charger is plugged in.",
     "Cancel",
+    "The low-battery action failed",
     {"Nothing", "Suspending", "Hibernating", "Hybrid sleep", "Powering off",
      "Running your command"},
 };
@@ -41,6 +43,7 @@ const Texts kSimplified = {
     "。请接上充电器。",
     "%s将在 %d 秒后开始，除非接上充电器。",
     "取消",
+    "低电量操作失败",
     {"无", "睡眠", "休眠", "混合睡眠", "关机", "运行你的命令"},
 };
 const Texts kTraditional = {
@@ -52,6 +55,7 @@ const Texts kTraditional = {
     "。請接上充電器。",
     "%s將在 %d 秒後開始，除非接上充電器。",
     "取消",
+    "低電量操作失敗",
     {"無", "睡眠", "休眠", "混合睡眠", "關機", "執行你的指令"},
 };
 
@@ -122,6 +126,10 @@ std::string lineFor(const Event& e, const Settings& s, double now) {
       return "low-battery over: external power";
   }
   return std::string();
+}
+
+std::string failureSummary(const std::string& language) {
+  return textsFor(language).failed;
 }
 
 std::string failureLine(Action action, const std::string& why) {

@@ -21,6 +21,9 @@ Message messageFor(const Event& event, const Settings& settings, const std::stri
 // "low-battery action suspend in 60 s", "low-battery action cancelled".
 std::string lineFor(const Event& event, const Settings& settings, double now);
 
+// The summary of a notification that says the action could not be taken.
+std::string failureSummary(const std::string& language);
+
 // The line when the action could not be taken: "low-battery action suspend failed: why".
 std::string failureLine(Action action, const std::string& why);
 

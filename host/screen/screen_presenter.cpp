@@ -1,5 +1,7 @@
 #include "host/screen/screen_presenter.h"
 
+#include <algorithm>
+
 #include "platform/uikit/ui_alert_view.h"
 
 namespace host {
@@ -21,6 +23,13 @@ void ScreenPresenter::playSound(const std::string& devicePath) {
   soundUntil_ = Clock::now() + kIndicatorTime;
   soundName_ = devicePath.substr(devicePath.rfind('/') + 1);
   bell_ = true;
+}
+
+void ScreenPresenter::withdrawAlert(UIAlertView* alert) {
+  const auto at = std::find(dialogs_.begin(), dialogs_.end(), alert);
+  if (at == dialogs_.end()) return;
+  dialogs_.erase(at);
+  alert->dismiss();
 }
 
 bool ScreenPresenter::closeTopDialog() {

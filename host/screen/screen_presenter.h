@@ -20,6 +20,7 @@ class ScreenPresenter : public platform::Presenter {
   void showAlert(UIAlertView* alert) override;
   void vibrate() override;
   void playSound(const std::string& devicePath) override;
+  void withdrawAlert(UIAlertView* alert) override;
 
   const std::vector<UIAlertView*>& dialogs() const { return dialogs_; }
   bool closeTopDialog();

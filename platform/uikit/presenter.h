@@ -18,6 +18,9 @@ class PLATFORM_API Presenter {
   virtual void vibrate() = 0;
   // A sound file that exists on the device, by its device path.
   virtual void playSound(const std::string& devicePath) = 0;
+  // Takes a dialog down that the user has not closed (one that a newer one replaces, or that
+  // no longer holds); a presenter that closes dialogs at once has nothing to do.
+  virtual void withdrawAlert(UIAlertView*) {}
 };
 
 PLATFORM_API void setPresenter(Presenter* presenter);

@@ -2,8 +2,14 @@
 // change while it runs, and on private buses with stand-in notification and logind services.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "tests/support/background_process.h"
@@ -98,6 +104,75 @@ TEST(LowBattery, TheChargerDuringTheCountdownCancelsIt) {
   EXPECT_FALSE(std::filesystem::exists(root.path() + "/ran"));
 }
 
+// How a countdown can end without its action: the battery gone at the last check, the action
+// switched off meanwhile, the host stopped (which takes the countdown back); a system bus that
+// never answers holds nothing up.
+TEST(LowBattery, ACountdownThatEndsWithoutItsAction) {
+  const struct {
+    const char* name;
+    std::function<void(const DeviceRoot&)> meanwhile;
+    std::string last;  // the last low-battery line
+  } cases[] = {
+      {"the battery gone",
+       [](const DeviceRoot& root) { std::filesystem::remove_all(root.path() + "/sys/BAT0"); },
+       "low-battery action cancelled"},
+      {"the action switched off",
+       [](const DeviceRoot& root) {
+         root.writeSettings("<key>lowAction</key><string>none</string>");
+       },
+       "low-battery action cancelled"},
+      {"the host stopped", [](const DeviceRoot&) {}, "low-battery action cancelled"},
+  };
+  for (const auto& c : cases) {
+    DeviceRoot root;
+    root.writeSettings(
+        "<key>lowAction</key><string>command</string>"
+        "<key>lowActionCommand</key><string>touch " +
+        root.path() + "/ran</string><key>lowActionDelay</key><integer>2</integer>");
+    battery(root, 2);
+    auto running = host(root, 60);
+    EXPECT_EQ(nextWarning(*running).substr(0, 35), "low-battery action command in 2 s, ") << c.name;
+    const bool stopped = std::string(c.name) == "the host stopped";
+    c.meanwhile(root);
+    // The last check ends it while the host runs; a host that stops ends it on its way out.
+    if (!stopped) {
+      EXPECT_EQ(nextWarning(*running), c.last) << c.name;
+    }
+    const std::string rest = running->stop();
+    if (stopped) {
+      EXPECT_NE(rest.find(c.last), std::string::npos) << c.name << "\n" << rest;
+    }
+    EXPECT_EQ(rest.find("low-battery action command\n"), std::string::npos) << c.name;
+    EXPECT_FALSE(std::filesystem::exists(root.path() + "/ran")) << c.name;
+  }
+}
+
+TEST(LowBattery, ASystemBusThatNeverAnswersHoldsNothingUp) {
+  testing_support::TempDir sockets;
+  const std::string path = sockets.path() + "/bus";
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);  // takes the connection, says nothing
+  DeviceRoot root;
+  root.writeSettings(
+      "<key>lowAction</key><string>suspend</string>"
+      "<key>lowActionDelay</key><integer>1</integer>");
+  battery(root, 2);
+  auto running = host(root, 60, {{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + path}});
+  nextWarning(*running);
+  EXPECT_EQ(nextWarning(*running), "low-battery action suspend");
+  battery(root, 2, true);  // the charger comes while logind is being asked
+  pause();
+  const auto stopping = std::chrono::steady_clock::now();
+  running->stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(3))
+      << "SIGTERM ends the host at once";
+  ::close(listener);
+}
+
 TEST(LowBatteryOnTheDesktop, UrgencyReplacementWithdrawalAndOneSuspend) {
   if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
   MockBus session, system;
@@ -124,7 +199,7 @@ TEST(LowBatteryOnTheDesktop, UrgencyReplacementWithdrawalAndOneSuspend) {
   EXPECT_EQ(system.calls(), "CanSuspend\nSuspend False\n");
   const std::string notes = session.calls();
   const auto at = [&](const std::string& part) { return notes.find(part); };
-  EXPECT_NE(at("Notify \"Brimwell\" 0 \"battery-caution\" \"Battery low\""), std::string::npos)
+  EXPECT_NE(at("Notify \"Brimwell\" 0 \"battery-low\" \"Battery low\""), std::string::npos)
       << notes;
   EXPECT_NE(at("Notify \"Brimwell\" 1 \"battery-caution\" \"Battery critically low\""),
             std::string::npos)

@@ -54,6 +54,15 @@ TEST(SteadyRate, SmoothsStartsAfreshAndDistrusts) {
        std::nullopt},
       {"a resume starts afresh", {draining(0, -10), draining(30, -10)}, true, std::nullopt},
       {"0.05 W is no rate", {draining(0, -0.05), draining(30, -0.05)}, false, std::nullopt},
+      {"a reading without power keeps the average",
+       {draining(0, -10), draining(30, -10),
+        [] {
+          Reading r = draining(60, 0);
+          r.powerW.reset();
+          return r;
+        }()},
+       false,
+       -10},
       {"400 W is no rate", {draining(0, -400), draining(30, -400)}, false, std::nullopt},
   };
   for (const auto& c : cases) {

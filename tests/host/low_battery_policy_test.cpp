@@ -1,4 +1,5 @@
 #include "host/low_battery/low_battery_policy.h"
+#include "host/low_battery/low_battery_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@ namespace {
 // One step of a scenario: a reading (level, or "ac" for the charger in), the clock reaching a
 // time, the user's cancel, or a resume.
 struct Step {
-  enum { read, clock, cancel, resume } kind;
+  enum { read, clock, cancel, resume, settingsNone } kind;
   double time = 0;
   double level = 0;
   bool power = false;
@@ -62,6 +63,8 @@ Settings suspending() {
 TEST(LowBatteryPolicy, LevelSequences) {
   Settings repeating = suspending();
   repeating.repeatMinutes = 10;
+  Settings repeatingWithAction = repeating;
+  repeatingWithAction.actionDelay = 1200;
   Settings noLow = suspending();
   noLow.lowLevel = 0;
   Settings byTime;
@@ -116,6 +119,14 @@ TEST(LowBatteryPolicy, LevelSequences) {
        repeating,
        {at(0, 5), clockAt(600), clockAt(1200), at(1300, 7), clockAt(1800)},
        {"warn critical 5", "warn critical 5", "warn critical 5"}},
+      {"no repeat over a countdown",
+       repeatingWithAction,
+       {at(0, 5), at(10, 2), clockAt(610), clockAt(1200)},
+       {"warn critical 5", "announce at 1210"}},
+      {"the action switched off before the last check",
+       suspending(),
+       {at(0, 2), {Step::settingsNone, 30}, clockAt(60)},
+       {"announce at 60", "cancel"}},
       {"a stage at 0 is off", noLow, {at(0, 20), at(10, 5)}, {"warn critical 5"}},
       {"no level, no warning", suspending(), {{Step::read, 0, -1}}, {}},
       {"by time: under 30 minutes to empty warns low, once, until 35",
@@ -126,6 +137,7 @@ TEST(LowBatteryPolicy, LevelSequences) {
   };
   for (const auto& c : cases) {
     State state;
+    Settings settings = c.settings;
     Reading last;
     std::vector<std::string> got;
     for (const Step& step : c.steps) {
@@ -137,16 +149,19 @@ TEST(LowBatteryPolicy, LevelSequences) {
           last.externalPower = step.power;
           last.minutesToEmpty =
               step.minutes < 0 ? std::nullopt : std::optional<double>(step.minutes);
-          events = onReading(c.settings, state, last);
+          events = onReading(settings, state, last);
           break;
         case Step::clock:
-          events = onTime(c.settings, state, last, step.time);
+          events = onTime(settings, state, last, step.time);
           break;
         case Step::cancel:
           events = onCancel(state);
           break;
         case Step::resume:
           events = onResume(state);
+          break;
+        case Step::settingsNone:
+          settings.action = Action::none;
           break;
       }
       for (const Event& e : events) got.push_back(describe(e));
@@ -174,6 +189,55 @@ TEST(LowBatteryPolicy, LevelsOutOfOrderAreUsedSorted) {
     EXPECT_EQ(s.lowLevel, c.usedLow);
     EXPECT_EQ(s.criticalLevel, c.usedCritical);
     EXPECT_EQ(s.actionLevel, c.usedAction);
+  }
+}
+
+}  // namespace
+}  // namespace host::low_battery
+
+namespace host::low_battery {
+namespace {
+
+// A hand-edited settings file: what the host uses, and what it says about it.
+TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
+  const struct {
+    const char* name;
+    const char* body;
+    int low, critical, action;
+    double delay;
+    Action act;
+    const char* said;  // a part of the complaint; "" for none
+  } cases[] = {
+      {"none given", "", 20, 5, 2, 60, Action::none, ""},
+      {"a string of digits is a number", "<key>lowLevel</key><string>25</string>", 25, 5, 2, 60,
+       Action::none, ""},
+      {"a word is no number: the default", "<key>lowLevel</key><string>abc</string>", 20, 5, 2, 60,
+       Action::none, "lowLevel \"abc\" is not a number; using 20"},
+      {"a delay that is no number", "<key>lowActionDelay</key><string>soon</string>", 20, 5, 2, 60,
+       Action::none, "lowActionDelay \"soon\" is not a number; using 60"},
+      {"out of range: brought within", "<key>lowLevel</key><integer>150</integer>", 100, 5, 2, 60,
+       Action::none, "lowLevel 150 is outside 0 to 100; using 100"},
+      {"out of order: sorted",
+       "<key>lowLevel</key><integer>5</integer><key>criticalLevel</key><integer>20</integer>", 20,
+       5, 2, 60, Action::none, "are out of order"},
+      {"an unknown action: none", "<key>lowAction</key><string>reboot</string>", 20, 5, 2, 60,
+       Action::none, "lowAction \"reboot\" is none of"},
+      {"a command without its line: none", "<key>lowAction</key><string>command</string>", 20, 5, 2,
+       60, Action::none, "lowAction command without a lowActionCommand"},
+      {"hibernate", "<key>lowAction</key><string>hibernate</string>", 20, 5, 2, 60,
+       Action::hibernate, ""},
+  };
+  for (const auto& c : cases) {
+    const SettingsReading r = readSettings(
+        brimwell::Plist::fromMemory(std::string("<plist><dict>") + c.body + "</dict></plist>"));
+    EXPECT_EQ(r.settings.lowLevel, c.low) << c.name;
+    EXPECT_EQ(r.settings.criticalLevel, c.critical) << c.name;
+    EXPECT_EQ(r.settings.actionLevel, c.action) << c.name;
+    EXPECT_EQ(r.settings.actionDelay, c.delay) << c.name;
+    EXPECT_EQ(r.settings.action, c.act) << c.name;
+    const std::string said = r.complaints.empty() ? "" : r.complaints.front();
+    EXPECT_EQ(said.empty(), std::string(c.said).empty()) << c.name << ": " << said;
+    EXPECT_NE(said.find(c.said), std::string::npos) << c.name << ": " << said;
   }
 }
 

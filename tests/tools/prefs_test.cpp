@@ -244,13 +244,17 @@ TEST_F(Prefs, AFileThatIsNotADictionaryIsKeptUntilReset) {
   EXPECT_EQ(brimwell::intValueOf(file().item("alertLevel")), 80);
 }
 
-TEST_F(Prefs, WritesAFileOtherProcessesCanRead) {
-  const mode_t previous = umask(022);
-  EXPECT_EQ(run({"set", "isVibrate", "yes"}), 0);
-  umask(previous);
-  struct stat info;
-  ASSERT_EQ(stat((root_.path() + kSettings).c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u);
+// The settings hold a command line the host runs: the file is the user's alone, whatever the
+// umask, so that the host never refuses what brimwell-prefs wrote.
+TEST_F(Prefs, WritesAFileOnlyTheUserMayWriteWhateverTheUmask) {
+  for (const mode_t mask : {022, 002, 0}) {
+    const mode_t previous = umask(mask);
+    EXPECT_EQ(run({"set", "isVibrate", "yes"}), 0);
+    umask(previous);
+    struct stat info;
+    ASSERT_EQ(stat((root_.path() + kSettings).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "umask " << mask;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,67 @@
+// The battery's history: what one sample costs the host, and how large two years of use make
+// the database (minute samples, thinned daily as the host does).
+#include <benchmark/benchmark.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "history/history_store.h"
+
+namespace {
+
+std::string freshFolder() {
+  char pattern[] = "/tmp/brimwell-bench-history-XXXXXX";
+  return ::mkdtemp(pattern) ? pattern : "/tmp";
+}
+
+history::Sample sampleAt(double time) {
+  history::Sample s;
+  s.time = time;
+  s.level = 50 + 40 * ((static_cast<long>(time) / 3600) % 2);
+  s.powerW = -10.25;
+  s.state = "discharging";
+  s.minutesToEmpty = 180;
+  return s;
+}
+
+void HistorySample(benchmark::State& state) {
+  const std::string folder = freshFolder();
+  std::string why, said;
+  auto store = history::HistoryStore::openForWriting(folder + "/history.sqlite", why, said);
+  double time = 1.8e9;
+  for (auto _ : state) {
+    store->addSample(sampleAt(time), why);
+    time += 60;
+  }
+  store.reset();
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(HistorySample)->Unit(benchmark::kMicrosecond);
+
+// Two years of minute samples with the daily thinning: the file's size at the end.
+void HistoryTwoYears(benchmark::State& state) {
+  for (auto _ : state) {
+    const std::string folder = freshFolder();
+    const std::string path = folder + "/history.sqlite";
+    std::string why, said;
+    {
+      auto store = history::HistoryStore::openForWriting(path, why, said);
+      const double start = 1.8e9, day = 86400;
+      for (int d = 0; d < 730; ++d) {
+        for (int minute = 0; minute < 1440; ++minute)
+          store->addSample(sampleAt(start + d * day + minute * 60), why);
+        store->thin(start + (d + 1) * day, why);
+      }
+    }
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    state.counters["database_MB"] = static_cast<double>(info.st_size) / 1e6;
+    std::filesystem::remove_all(folder);
+  }
+}
+BENCHMARK(HistoryTwoYears)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
+
+}  // namespace
