@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/device_root.h"
+#include "tests/support/recordings.h"
 #include "tests/support/subprocess.h"
 #include "tests/support/temp_dir.h"
 
@@ -51,6 +56,80 @@ TEST(HistoryView, CommandLineAndNoHistoryYet) {
       EXPECT_EQ(result.err, c.err) << name;
     }
   }
+}
+
+// Whether the text holds a Braille cell with at least one dot (U+2801-U+28FF).
+bool hasBraille(const std::string& text) {
+  for (size_t at = 0; at + 2 < text.size(); ++at) {
+    const auto b = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    if (b(0) == 0xE2 && b(1) >= 0xA0 && b(1) <= 0xA3 && (b(1) > 0xA0 || b(2) > 0x80)) return true;
+  }
+  return false;
+}
+
+// A week kept by the built host from a replay in virtual time, read back by the built viewer
+// and drawn on its graph screen.
+TEST(HistoryView, AWeekKeptByTheHostReadBackAndDrawn) {
+  testing_support::DeviceRoot root;
+  const std::string week = root.write("week.plist", testing_support::daysOfCharges(7));
+  const auto host =
+      runProcess(SPRINGBOARD_SIM, {"--source", "replay=" + week, "--virtual-time", "--history"},
+                 {{"SIM_DEVICE_ROOT", root.path()}});
+  ASSERT_EQ(host.exitCode, 0) << host.err;
+  const std::map<std::string, std::optional<std::string>> env = {
+      {"SIM_DEVICE_ROOT", root.path()}, {"TZ", "UTC"}, {"SIM_LANGUAGES", "en"}};
+
+  const auto all = runProcess(BRIMWELL_VIEWER, {"--history"}, env);
+  EXPECT_EQ(all.exitCode, 0) << all.err;
+  EXPECT_EQ(all.err, "");
+  std::istringstream lines(all.out);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "time,level,power_W,state,time_to_empty_min,time_to_full_min");
+  std::map<std::string, int> states;
+  int samples = 0;
+  double lowest = 100;
+  while (std::getline(lines, line)) {
+    ++samples;
+    std::vector<std::string> field;
+    std::istringstream fields(line);
+    for (std::string f; std::getline(fields, f, ',');) field.push_back(f);
+    ASSERT_GE(field.size(), 4u) << line;
+    EXPECT_EQ(field[0].size(), std::string("2026-12-08T10:02:07+00:00").size()) << line;
+    lowest = std::min(lowest, std::stod(field[1]));
+    ++states[field[3]];
+  }
+  EXPECT_EQ(samples, 7 * 1440) << "a sample a minute";
+  EXPECT_NEAR(lowest, 20, 1) << "drained to 20 % and charged again";
+  EXPECT_GT(states["discharging"], 0);
+  EXPECT_GT(states["charging"], 0);
+
+  const auto day = runProcess(BRIMWELL_VIEWER, {"--history", "--since", "24h", "--json"}, env);
+  EXPECT_EQ(day.exitCode, 0) << day.err;
+  EXPECT_NEAR(std::count(day.out.begin(), day.out.end(), '{'), 1440, 3) << "the last day";
+
+  const auto health = runProcess(BRIMWELL_VIEWER, {"--health", "--format", "json"}, env);
+  EXPECT_EQ(health.exitCode, 0) << health.err;
+  EXPECT_GE(std::count(health.out.begin(), health.out.end(), '{'), 7) << health.out;
+  EXPECT_NE(health.out.find("\"full_charge_capacity_mAh\":4000,\"design_capacity_mAh\":4400,"
+                            "\"health\":90.91,\"cycle_count\":87,\"serial\":\"42\"}"),
+            std::string::npos)
+      << health.out;
+
+  const auto screen = testing_support::runOnTerminal(
+      BRIMWELL_VIEWER, {},
+      {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}, {"TZ", "UTC"}}, 100, 30, 2.0,
+      "g");
+  EXPECT_TRUE(hasBraille(screen.out));
+  for (const char* text : {"100 %", "75 %", "50 %", "25 %", " W", ":00", "\u2501", "[24 h]",
+                           "Full charge 4000 mAh, 91 % of design; +0.0 % in 7 days; 87 cycles"}) {
+    EXPECT_NE(screen.out.find(text), std::string::npos) << text;
+  }
+  size_t endsInZero = 0;  // 100, 50 and 0 % (curses moves over the blanks before a label)
+  for (size_t at = 0; (at = screen.out.find("0 %", at)) != std::string::npos; ++at) {
+    ++endsInZero;
+  }
+  EXPECT_GE(endsInZero, 3u);
 }
 
 }  // namespace
