@@ -364,13 +364,13 @@ TEST(ViewerJson, FollowPushesEachChangeOfTheStatusFile) {
   };
   root.write("/tmp/.new", status(620));  // the folder comes, then the file by rename
   std::filesystem::rename(root.path() + "/tmp/.new", root.path() + kStatusPath);
-  EXPECT_EQ(follower.readLine(3000), "62% 1:14") << "within the folder look and a second";
+  EXPECT_EQ(follower.readLine(5000), "62% 1:14") << "within the folder look and a second";
   std::filesystem::last_write_time(root.path() + kStatusPath,
                                    std::filesystem::file_time_type::clock::now());
   root.write(kStatusPath, status(610));
-  EXPECT_EQ(follower.readLine(1000), "61% 1:13") << "the touch gave no line, the change one";
+  EXPECT_EQ(follower.readLine(3000), "61% 1:13") << "the touch gave no line, the change one";
   std::filesystem::remove(root.path() + kStatusPath);
-  EXPECT_EQ(follower.readLine(1000), "") << "no status";
+  EXPECT_EQ(follower.readLine(3000), "") << "no status";
   EXPECT_EQ(follower.stop(), "");
 }
 
