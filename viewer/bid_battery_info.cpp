@@ -1,9 +1,13 @@
 #include "viewer/bid_battery_info.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <iterator>
 
 #include "common/charge_arithmetic.h"
 #include "common/status_keys.h"
+#include "common/value_conversions.h"
 #include "platform/foundation/ns_dictionary.h"
 #include "platform/foundation/ns_file_manager.h"
 #include "platform/foundation/ns_string.h"
@@ -31,10 +35,24 @@ void BIDBatteryInfo::getBatteryInfo() {
 
 namespace {
 
-std::optional<int32_t> integerIfThere(const NSDictionary& d, const char* name) {
-  const NSObjectValue value = d.objectForKey(name);
-  if (value.isNil()) return std::nullopt;
-  return value.integerValue();
+// One of the host's figures: a number (integer, or a finite real) within [low, high]; none for
+// anything else, which a hand-written or foreign file may hold.
+std::optional<int32_t> figure(const NSDictionary& d, const char* name, int32_t low, int32_t high) {
+  const brimwell::Plist* value = d.contents().item(name);
+  if (!value) return std::nullopt;
+  const bool number =
+      value->kind() == brimwell::Plist::Kind::Integer ||
+      (value->kind() == brimwell::Plist::Kind::Real && std::isfinite(value->realValue()));
+  if (!number) return std::nullopt;
+  const int32_t n = brimwell::intValueOf(value);
+  return n >= low && n <= high ? std::optional<int32_t>(n) : std::nullopt;
+}
+
+// The host's time: its minutes within the bound it gives them, else not known.
+std::optional<int32_t> minutesOf(const NSDictionary& d, const char* name, int32_t longest) {
+  if (!d.contents().item(name)) return std::nullopt;
+  const auto minutes = figure(d, name, 0, longest);
+  return minutes ? minutes : std::optional<int32_t>(brimwell::kUnknownMinutes);
 }
 
 void fillLaptopFigures(BIDBatteryInfo& info, const NSDictionary& d) {
@@ -42,11 +60,14 @@ void fillLaptopFigures(BIDBatteryInfo& info, const NSDictionary& d) {
   if (state.isNil()) return;
   LaptopFigures f;
   f.state = state.description().value_or("unknown");
-  f.percent = integerIfThere(d, key::kCurrentCapacityPercent);
-  f.minutesToEmpty = integerIfThere(d, key::kAvgTimeToEmpty);
-  f.minutesToFull = integerIfThere(d, key::kAvgTimeToFull);
-  f.powerMilliwatts = integerIfThere(d, key::kBatteryPower);
-  f.chargeLimit = integerIfThere(d, key::kChargeLimit);
+  static const char* const kStates[] = {"charging", "discharging", "full", "not-charging"};
+  if (std::find(std::begin(kStates), std::end(kStates), f.state) == std::end(kStates))
+    f.state = "unknown";
+  f.percent = figure(d, key::kCurrentCapacityPercent, 0, 100);
+  f.minutesToEmpty = minutesOf(d, key::kAvgTimeToEmpty, 240 * 60);
+  f.minutesToFull = minutesOf(d, key::kAvgTimeToFull, 20 * 60);
+  f.powerMilliwatts = figure(d, key::kBatteryPower, INT32_MIN, INT32_MAX);
+  f.chargeLimit = figure(d, key::kChargeLimit, 1, 100);
   info.laptop = std::move(f);
 }
 

@@ -172,6 +172,17 @@ ScreenState computeScreenState(const std::string& deviceName, const BIDBatteryIn
   s[Outlet::manufacturerLabel].text = info.manufacturerMsg;
   s[Outlet::serialNumberLabel].text = info.serialNumberMsg;
   if (info.laptop) {
+    // The drivers' own percentage, as the bars and the JSON give it; and a battery that is
+    // neither charged nor drained says so rather than "Charging..." at 0 mA.
+    if (const auto percent = info.laptop->percent) {
+      s[Outlet::currentBatteryLevel].text =
+          formatLocalized("%.2f%%", static_cast<double>(*percent));
+      s[Outlet::currentBatteryLevel].color = levelColor(static_cast<float>(*percent));
+    }
+    const std::string& state = info.laptop->state;
+    if (state == "not-charging" || state == "full") {
+      s[Outlet::chargingOrDrainingLabel].text = localize("No Charging");
+    }
     s[Outlet::remainingTimeLabel].text = laptopRemainingText(info, localize);
     dashWhatIsNotGiven(info, s);
   }

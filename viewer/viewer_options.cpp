@@ -61,11 +61,20 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
     if (arg == "--once") {
       o.once = true;
     } else if (arg == "--json") {
+      if (o.format != OutputFormat::screen && o.format != OutputFormat::json) {
+        why = "--json and --format are two outputs: choose one";
+        return false;
+      }
       o.format = OutputFormat::json;
     } else if (arg == "--format" || arg.rfind("--format=", 0) == 0) {
       value = arg == "--format" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(9);
+      const OutputFormat before = o.format;
       if (!formatNamed(value, o.format)) {
         why = "--format takes json, waybar, i3blocks or polybar, not '" + value + "'";
+        return false;
+      }
+      if (before != OutputFormat::screen && before != o.format) {
+        why = "--json and --format are two outputs: choose one";
         return false;
       }
       outputFlag = "--format";

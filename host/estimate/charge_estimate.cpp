@@ -24,6 +24,7 @@ const char* stateWord(ChargeState state) {
 void SteadyRate::restart(const Reading& r) {
   since_ = r.time;
   average_.reset();
+  averaged_ = 0;
   energies_.clear();
 }
 
@@ -49,9 +50,14 @@ void SteadyRate::add(const Reading& r, bool resumed) {
   if (r.time - since_ < kDistrusted) return;
   if (!average_) {
     average_ = *r.powerW;
-  } else {
-    *average_ += (1 - std::exp(-dt / kTimeConstant)) * (*r.powerW - *average_);
+    averaged_ = 1;
+    return;
   }
+  // Until the average spans its time constant, each reading counts as much as the ones before
+  // (a mean), so that no single reading sets it for minutes; then the older ones fade.
+  ++averaged_;
+  const double weight = std::max(1 - std::exp(-dt / kTimeConstant), 1.0 / averaged_);
+  *average_ += weight * (*r.powerW - *average_);
 }
 
 std::optional<double> SteadyRate::watts() const {
@@ -104,8 +110,8 @@ Times timesFor(const Reading& r, std::optional<double> watts,
   } else if (*watts > 0 && r.state == ChargeState::charging && r.fullWh && *r.fullWh > 0) {
     const double level = *r.energyWh / *r.fullWh * 100;
     const double minutesPerPercent = *r.fullWh / 100 / *watts * 60;
-    const double minutes =
-        minutesToLevel(level, r.limitPercent.value_or(100), minutesPerPercent, learned);
+    const double target = r.targetWh ? *r.targetWh / *r.fullWh * 100 : r.limitPercent.value_or(100);
+    const double minutes = minutesToLevel(level, target, minutesPerPercent, learned);
     if (minutes <= kLongestToFullMinutes) t.toFullMinutes = minutes;
   }
   return t;

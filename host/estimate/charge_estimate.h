@@ -22,12 +22,15 @@ struct Reading {
   std::optional<double> energyWh;      // now
   std::optional<double> fullWh;        // at full charge
   std::optional<double> limitPercent;  // the kernel's charge limit
+  // What the packs will hold when each has reached its own limit (one already above its limit
+  // holds what it holds); where given, the time to full runs to it rather than to limitPercent.
+  std::optional<double> targetWh;
 };
 
 // The battery's power, smoothed by an exponential average (time constant about 4 minutes,
-// weighted by the time between readings), started afresh at every change of state or of
-// external power and after a sleep, and not trusted for the first 10 s after that. Where the
-// driver gives no power, the slope of the energy over at least two minutes.
+// weighted by the time between readings; a plain mean until it spans that long), started afresh at
+// every change of state or of external power and after a sleep, and not trusted for the first 10 s
+// after that. Where the driver gives no power, the slope of the energy over at least two minutes.
 class SteadyRate {
  public:
   static constexpr double kTimeConstant = 240;            // s
@@ -45,6 +48,7 @@ class SteadyRate {
   double since_ = 0;        // when the present average started
   double lastPowered_ = 0;  // the last reading that gave a power
   std::optional<double> average_;
+  int averaged_ = 0;                                // readings in the average since it started
   std::deque<std::pair<double, double>> energies_;  // (time, Wh) since the start, for a slope
 };
 

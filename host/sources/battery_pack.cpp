@@ -178,10 +178,13 @@ BatteryPack readBatteryPack(const PowerSupply& b, ExternalPower power) {
     p.temperature = within32Bits(static_cast<double>(*tenths) * 10.0);
   if (const auto cycles = number(b, "cycle_count"); cycles && *cycles > 0)
     p.cycles = within32Bits(static_cast<double>(*cycles));
-  if (const auto limit = number(b, "charge_control_end_threshold");
-      limit && *limit > 0 && *limit <= 100) {
-    p.threshold = limit;
-  }
+  const auto percent = [&](const char* name) -> std::optional<int64_t> {
+    const auto value = number(b, name);
+    return value && *value > 0 && *value <= 100 ? value : std::nullopt;
+  };
+  p.threshold = percent("charge_control_end_threshold");
+  p.startThreshold = percent("charge_control_start_threshold");
+  p.onExternalPower = power == ExternalPower::online;
   p.manufacturer = cleanText(b, "manufacturer");
   p.serial = cleanText(b, "serial_number");
   const auto modelName = cleanText(b, "model_name");
@@ -193,8 +196,12 @@ BatteryPack readBatteryPack(const PowerSupply& b, ExternalPower power) {
 }
 
 bool heldFull(const BatteryPack& p) {
-  if (!p.hasStatus("Not charging") || !p.level) return false;
-  return *p.level >= (p.threshold ? static_cast<double>(*p.threshold) - 2.0 : 90.0);
+  const bool held = p.hasStatus("Not charging") || (p.hasStatus("Unknown") && p.onExternalPower);
+  if (!held || !p.level) return false;
+  double from = p.threshold ? static_cast<double>(*p.threshold) - 2.0 : 90.0;
+  if (p.threshold && p.startThreshold && *p.startThreshold < *p.threshold)
+    from = std::min(from, static_cast<double>(*p.startThreshold));
+  return *p.level >= from;
 }
 
 bool reportsFull(const BatteryPack& p) {

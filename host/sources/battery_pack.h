@@ -23,7 +23,8 @@ struct BatteryPack {
   // as the last resort 100 (then now is the level itself: percentScale).
   std::optional<int64_t> now, full, design;
   bool percentScale = false;
-  std::optional<int64_t> current, voltage, temperature, cycles, threshold;
+  std::optional<int64_t> current, voltage, temperature, cycles, threshold, startThreshold;
+  bool onExternalPower = false;
   std::optional<std::string> manufacturer, serial;
   std::optional<std::string> model;  // the maker and the model name, as the driver names them
   // The same charge and current as energy and power, through the one voltage that turns one
@@ -39,8 +40,10 @@ struct BatteryPack {
 // machine is on external power, since drivers disagree on the sign of current_now.
 BatteryPack readBatteryPack(const PowerSupply& battery, ExternalPower power);
 
-// Held at the kernel's charge limit on external power, a battery reports "Not charging": it is
-// full at its limit or up to 2 points below it, or without a limit at 90 % (as upower says).
+// Held at the kernel's charge limit on external power, a battery reports "Not charging" (or, on
+// some drivers, "Unknown"): it is full at its limit or up to 2 points below it (or down to the
+// limit at which charging starts again, where the driver has one), or without a limit at 90 %
+// (as upower says).
 bool heldFull(const BatteryPack& pack);
 bool reportsFull(const BatteryPack& pack);
 

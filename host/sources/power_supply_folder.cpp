@@ -30,7 +30,8 @@ const char* const kBatteryAttributes[] = {"scope",
                                           "manufacturer",
                                           "serial_number",
                                           "model_name",
-                                          "charge_control_end_threshold"};
+                                          "charge_control_end_threshold",
+                                          "charge_control_start_threshold"};
 const char* const kOtherAttributes[] = {"scope", "online"};
 
 // The first line of an attribute file in a folder; none when it cannot be read (EIO, ENODATA,

@@ -91,20 +91,6 @@ void setFlags(Plist& d, const std::vector<BatteryPack>& packs, ExternalPower pow
   d.setItem(key::kExternalChargeCapable, Plist::boolean(connected && canCharge));
 }
 
-// The sum of one figure over the packs that give it; none when no pack does.
-std::optional<double> totalOf(const std::vector<BatteryPack>& packs,
-                              std::optional<double> BatteryPack::*value, bool everyPack) {
-  std::optional<double> total;
-  for (const BatteryPack& p : packs) {
-    if (!(p.*value)) {
-      if (everyPack) return std::nullopt;
-      continue;
-    }
-    total = total.value_or(0) + *(p.*value);
-  }
-  return total;
-}
-
 // The state of all packs together, as a word can say it.
 estimate::ChargeState stateOf(const Plist& status, ExternalPower power, double current) {
   using estimate::ChargeState;
@@ -115,29 +101,56 @@ estimate::ChargeState stateOf(const Plist& status, ExternalPower power, double c
   };
   if (flag(key::kFullyCharged)) return ChargeState::full;
   if (flag(key::kIsCharging)) return ChargeState::charging;
-  if (power == ExternalPower::online) return ChargeState::notCharging;
+  // A charger that does not keep up: the battery drains all the same.
   if (current < 0) return ChargeState::discharging;
+  if (power == ExternalPower::online) return ChargeState::notCharging;
   return current > 0 ? ChargeState::charging : ChargeState::unknown;
 }
 
-// All packs together for the estimates: energies summed, the charge limit as the share of the
-// full charge the limits allow.
+// One pack's store, in Wh and W; or, where some pack's driver gives no voltage, in Ah and A for
+// every pack (a time is the same either way, only the figures are not watts).
+struct Store {
+  std::optional<double> now, full, flow;
+};
+Store storeOf(const BatteryPack& p, bool inCharge) {
+  if (!inCharge) return {p.energyWh, p.fullWh, p.powerW};
+  const auto ampere = [](std::optional<int64_t> milli) -> std::optional<double> {
+    if (!milli) return std::nullopt;
+    return static_cast<double>(*milli) / 1000;
+  };
+  return {ampere(p.now), ampere(p.full), ampere(p.current)};
+}
+
+// All packs together for the estimates: stores summed; the target of a charge each pack's own
+// limit, one already above its limit holding what it holds; the limit a figure only where every
+// pack has the same.
 estimate::Reading combinedReading(const std::vector<BatteryPack>& packs, ExternalPower power,
-                                  const Plist& status) {
+                                  const Plist& status, bool& inCharge) {
+  inCharge = std::any_of(packs.begin(), packs.end(), [](const BatteryPack& p) {
+    return !p.energyWh && !p.percentScale && p.now && p.full;
+  });
   estimate::Reading r;
   r.externalPower = power == ExternalPower::online;
-  r.powerW = totalOf(packs, &BatteryPack::powerW, false);
-  r.energyWh = totalOf(packs, &BatteryPack::energyWh, true);
-  r.fullWh = totalOf(packs, &BatteryPack::fullWh, true);
-  r.state = stateOf(status, power, r.powerW.value_or(0));
-  double allowed = 0;
-  bool limited = false;
+  double now = 0, full = 0, flow = 0, target = 0;
+  bool stores = true, flows = false;
   for (const BatteryPack& p : packs) {
-    limited = limited || p.threshold;
-    allowed += p.fullWh.value_or(0) * static_cast<double>(p.threshold.value_or(100)) / 100;
+    const Store st = storeOf(p, inCharge);
+    stores = stores && st.now && st.full;
+    if (st.flow) flow += *st.flow, flows = true;
+    if (!st.now || !st.full) continue;
+    now += *st.now;
+    full += *st.full;
+    const double limit = static_cast<double>(p.threshold.value_or(100)) / 100;
+    target += std::max(*st.now, *st.full * limit);
   }
-  if (limited && r.fullWh && *r.fullWh > 0) r.limitPercent = 100 * allowed / *r.fullWh;
-  if (limited && packs.size() == 1) r.limitPercent = static_cast<double>(*packs[0].threshold);
+  if (stores) r.energyWh = now, r.fullWh = full, r.targetWh = target;
+  if (flows) r.powerW = flow;
+  r.state = stateOf(status, power, flow);
+  const auto& first = packs.front().threshold;
+  if (first && std::all_of(packs.begin(), packs.end(),
+                           [&](const BatteryPack& p) { return p.threshold == first; })) {
+    r.limitPercent = static_cast<double>(*first);
+  }
   return r;
 }
 
@@ -236,7 +249,7 @@ std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
   if (auto serial = joinedOf(packs, &BatteryPack::serial)) {
     d.setItem(key::kSerial, Plist::string(std::move(*serial)));
   }
-  r.estimate = combinedReading(packs, power, d);
+  r.estimate = combinedReading(packs, power, d, r.inCharge);
   for (const BatteryPack& p : packs) {
     if (p.percentScale || !p.design || !p.full) continue;
     r.packs.push_back(
@@ -256,7 +269,7 @@ void addHostFigures(const SysfsReading& r, const estimate::Times& times, Plist& 
     d.setItem(key::kCurrentCapacityPercent, Plist::integer(std::lround(*r.kernelPercent)));
   d.setItem(key::kAvgTimeToEmpty, minutes(times.toEmptyMinutes));
   d.setItem(key::kAvgTimeToFull, minutes(times.toFullMinutes));
-  if (r.estimate.powerW) {
+  if (r.estimate.powerW && !r.inCharge) {
     d.setItem(key::kBatteryPower,
               Plist::integer(brimwell::saturatingTruncate(std::round(*r.estimate.powerW * 1000))));
   }

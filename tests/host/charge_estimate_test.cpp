@@ -34,6 +34,13 @@ TEST(SteadyRate, SmoothsStartsAfreshAndDistrusts) {
     lastMinutes = minutes;
   }
 
+  // Read ten times a second from its start, the same draw is near 10 W within seconds, not
+  // held for minutes at its first reading.
+  SteadyRate fast;
+  for (int i = 0; i <= 200; ++i) fast.add(draining(0.1 * i, i % 2 ? -14 : -6));
+  ASSERT_TRUE(fast.watts());
+  EXPECT_NEAR(*fast.watts(), -10, 0.5);
+
   const struct {
     const char* name;
     std::vector<Reading> readings;

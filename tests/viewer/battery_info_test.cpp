@@ -112,3 +112,43 @@ TEST(BatteryInfo, NoFileGivesTheZeroValues) {
 }
 
 }  // namespace
+
+namespace {
+
+// The host's figures as a hand-written or foreign file may hold them: only what the host could
+// have written is taken.
+TEST(BatteryInfo, TheHostsFiguresOnlyWithinWhatTheHostWrites) {
+  const std::string laptop = "<key>ChargingState</key><string>discharging</string>";
+  const struct {
+    const char* name;
+    std::string body;
+    std::string state;
+    std::optional<int32_t> percent, toEmpty;
+  } cases[] = {
+      {"as the host writes them",
+       laptop + integer("CurrentCapacity", 62) + integer("AvgTimeToEmpty", 180), "discharging", 62,
+       180},
+      {"a state word of its own", "<key>ChargingState</key><string>bogus</string>", "unknown",
+       std::nullopt, std::nullopt},
+      {"past 240 hours: not known", laptop + integer("AvgTimeToEmpty", 99999999), "discharging",
+       std::nullopt, 65535},
+      {"below zero: not known", laptop + integer("AvgTimeToEmpty", -5), "discharging", std::nullopt,
+       65535},
+      {"text where numbers go",
+       laptop + "<key>CurrentCapacity</key><string>inf</string>"
+                "<key>AvgTimeToEmpty</key><string>NaN</string>",
+       "discharging", std::nullopt, 65535},
+      {"a percentage above 100", laptop + integer("CurrentCapacity", 250), "discharging",
+       std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const BIDBatteryInfo info = readingOf(c.body);
+    ASSERT_TRUE(info.laptop) << c.name;
+    EXPECT_EQ(info.laptop->state, c.state) << c.name;
+    EXPECT_EQ(info.laptop->percent, c.percent) << c.name;
+    EXPECT_EQ(info.laptop->minutesToEmpty, c.toEmpty) << c.name;
+  }
+  EXPECT_FALSE(readingOf(integer("AvgTimeToEmpty", 180)).laptop) << "a phone's status";
+}
+
+}  // namespace
