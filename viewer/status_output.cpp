@@ -94,8 +94,9 @@ int followStatus(OutputFormat format, BIDMainTableViewController& controller) {
     std::cout << formatted(format, latest(controller), barContext()) << std::flush;
     if (!std::cout) loop.stop();
   };
-  push();
+  // Watched first, then read: a change between the two would otherwise be missed.
   StatusFileWatcher watcher(path, push);
+  push();
   // A folder that is not there yet, or went, is looked for now and then, and only then.
   std::shared_ptr<NSTimer> lookForFolder;
   const auto keepWatching = [&] {
