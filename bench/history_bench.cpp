@@ -29,7 +29,8 @@ history::Sample sampleAt(double time) {
 
 void HistorySample(benchmark::State& state) {
   const std::string folder = freshFolder();
-  std::string why, said;
+  history::Failure why;
+  std::string said;
   auto store = history::HistoryStore::openForWriting(folder + "/history.sqlite", why, said);
   double time = 1.8e9;
   for (auto _ : state) {
@@ -46,7 +47,8 @@ void HistoryTwoYears(benchmark::State& state) {
   for (auto _ : state) {
     const std::string folder = freshFolder();
     const std::string path = folder + "/history.sqlite";
-    std::string why, said;
+    history::Failure why;
+    std::string said;
     {
       auto store = history::HistoryStore::openForWriting(path, why, said);
       const double start = 1.8e9, day = 86400;

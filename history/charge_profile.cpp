@@ -1,57 +1,72 @@
 #include "history/charge_profile.h"
 
-#include <cmath>
-
 namespace history {
 namespace {
-
-// When, within one charge, the level first reached a percent, between two samples.
-std::optional<double> crossing(const std::vector<const Sample*>& charge, double percent) {
-  for (size_t i = 1; i < charge.size(); ++i) {
-    const Sample& a = *charge[i - 1];
-    const Sample& b = *charge[i];
-    if (a.level >= percent) return std::nullopt;  // already there when it was first seen
-    if (b.level < percent) continue;
-    return a.time + (b.time - a.time) * (percent - a.level) / (b.level - a.level);
-  }
-  return std::nullopt;
+constexpr int kSteps = ChargeProfile::kSteps;
 }
 
-// One charge's seconds per percent, added to the sums.
-void learnFrom(const std::vector<const Sample*>& charge, std::vector<double>& sums,
-               std::vector<int>& counts) {
-  for (int step = 0; step < static_cast<int>(sums.size()); ++step) {
-    const auto from = crossing(charge, ChargeProfile::kFrom + step);
-    const auto to = crossing(charge, ChargeProfile::kFrom + step + 1);
-    if (!from || !to || *to <= *from) continue;
-    sums[step] += *to - *from;
-    ++counts[step];
+ProfileLearner::ProfileLearner() : sums_(kSteps, 0), counts_(kSteps, 0) {}
+
+void ProfileLearner::add(const Sample& s) {
+  if (s.state == "charging") {
+    charging_ ? step(s) : start(s);
+    return;
+  }
+  if (s.state == "full" && charging_) {
+    step(s);  // the moment it got there
+    finish();
+  }
+  charging_ = false;
+}
+
+void ProfileLearner::start(const Sample& s) {
+  charging_ = true;
+  previous_ = s;
+  startLevel_ = s.level;
+  crossed_.assign(kSteps + 1, std::nullopt);
+}
+
+void ProfileLearner::step(const Sample& s) {
+  const Sample& a = previous_;
+  if (s.time <= a.time || s.time - a.time > kLongestGap) {
+    ++stretch_;
+  } else {
+    for (int i = 0; i <= kSteps; ++i) {
+      const double percent = ChargeProfile::kFrom + i;
+      // A percent counts only when it was crossed on the way up, not already there at the start.
+      if (crossed_[i] || percent <= startLevel_ || a.level >= percent || s.level < percent)
+        continue;
+      crossed_[i] = Crossing{a.time + (s.time - a.time) * (percent - a.level) / (s.level - a.level),
+                             stretch_};
+    }
+  }
+  previous_ = s;
+}
+
+void ProfileLearner::finish() {
+  ++charges_;
+  for (int i = 0; i < kSteps; ++i) {
+    const auto& from = crossed_[i];
+    const auto& to = crossed_[i + 1];
+    if (!from || !to || from->stretch != to->stretch || to->time <= from->time) continue;
+    sums_[i] += to->time - from->time;
+    ++counts_[i];
   }
 }
 
-}  // namespace
-
-ChargeProfile learnProfile(const std::vector<Sample>& samples) {
+ChargeProfile ProfileLearner::profile() const {
   ChargeProfile profile;
-  std::vector<double> sums(profile.secondsPerPercent.size(), 0);
-  std::vector<int> counts(profile.secondsPerPercent.size(), 0);
-  std::vector<const Sample*> charge;
-  for (const Sample& s : samples) {
-    if (s.state == "charging") {
-      charge.push_back(&s);
-      continue;
-    }
-    if (s.state == "full" && !charge.empty()) {
-      charge.push_back(&s);  // the moment it got there
-      learnFrom(charge, sums, counts);
-      ++profile.charges;
-    }
-    charge.clear();
-  }
-  for (size_t i = 0; i < sums.size(); ++i) {
-    if (counts[i] > 0) profile.secondsPerPercent[i] = sums[i] / counts[i];
+  profile.charges = charges_;
+  for (int i = 0; i < kSteps; ++i) {
+    if (counts_[i] > 0) profile.secondsPerPercent[i] = sums_[i] / counts_[i];
   }
   return profile;
+}
+
+ChargeProfile learnProfile(const std::vector<Sample>& samples) {
+  ProfileLearner learner;
+  for (const Sample& s : samples) learner.add(s);
+  return learner.profile();
 }
 
 }  // namespace history

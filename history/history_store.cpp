@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 #include "history/charge_profile.h"
 
@@ -17,6 +19,7 @@ namespace {
 
 constexpr double kMinuteSamplesKept = 30 * 86400.0;
 constexpr double kHourlySamplesKept = 2 * 365 * 86400.0;
+constexpr double kMostFoldedAtOnce = 2 * 86400.0, kMostDroppedAtOnce = 86400.0;
 
 // The schema, one step a version: a database of version N runs steps N+1 onwards.
 const char* const kMigrations[] = {
@@ -36,12 +39,43 @@ std::string errorOf(sqlite3* db) {
   return db ? sqlite3_errmsg(db) : "out of memory";
 }
 
-// One statement, run to its end; false with why.
-bool run(sqlite3* db, const char* sql, std::string& why) {
+Trouble troubleOf(int code) {
+  switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+      return Trouble::passing;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return Trouble::damaged;
+    default:
+      return Trouble::lasting;
+  }
+}
+
+// The failure of the last call on the connection.
+bool failed(sqlite3* db, Failure& failure) {
+  failure.why = errorOf(db);
+  failure.trouble = db ? troubleOf(sqlite3_extended_errcode(db)) : Trouble::passing;
+  return false;
+}
+
+// Statements, run to their end; false with the failure.
+bool run(sqlite3* db, const char* sql, Failure& failure) {
   char* message = nullptr;
   if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
-  why = message ? message : errorOf(db);
+  failed(db, failure);
+  if (message) failure.why = message;
   sqlite3_free(message);
+  return false;
+}
+
+// A transaction's statements, or none of them.
+bool runAll(sqlite3* db, const std::string& sql, Failure& failure) {
+  if (run(db, ("BEGIN;" + sql + "COMMIT;").c_str(), failure)) return true;
+  Failure ignored;
+  run(db, "ROLLBACK", ignored);
   return false;
 }
 
@@ -72,6 +106,18 @@ class Statement {
     const unsigned char* value = sqlite3_column_text(stmt_, column);
     return value ? reinterpret_cast<const char*>(value) : "";
   }
+  // A row of time, level, power, state, external, to_empty, to_full.
+  Sample sample() const {
+    Sample s;
+    s.time = sqlite3_column_double(stmt_, 0);
+    s.level = sqlite3_column_double(stmt_, 1);
+    s.powerW = real(2);
+    s.state = text(3);
+    s.externalPower = sqlite3_column_int(stmt_, 4) != 0;
+    s.minutesToEmpty = real(5);
+    s.minutesToFull = real(6);
+    return s;
+  }
 
  private:
   sqlite3_stmt* stmt_ = nullptr;
@@ -79,88 +125,165 @@ class Statement {
 
 int schemaVersion(sqlite3* db, int& version) {
   Statement stmt(db, "PRAGMA user_version");
-  if (!stmt) return sqlite3_errcode(db);
+  if (!stmt) return sqlite3_extended_errcode(db);
   const int step = sqlite3_step(stmt.get());
   if (step == SQLITE_ROW) version = sqlite3_column_int(stmt.get(), 0);
-  return step == SQLITE_ROW ? SQLITE_OK : step;
+  return step == SQLITE_ROW ? SQLITE_OK : sqlite3_extended_errcode(db);
 }
 
-bool migrate(sqlite3* db, int from, std::string& why) {
+// Whether a database of version 0 already holds tables: then it is some other program's.
+bool holdsTables(sqlite3* db) {
+  Statement stmt(db, "SELECT 1 FROM sqlite_master LIMIT 1");
+  return stmt && sqlite3_step(stmt.get()) == SQLITE_ROW;
+}
+
+// SQLite's own check of every page; a damaged database answers with what is wrong.
+bool whole(sqlite3* db, Failure& failure) {
+  Statement stmt(db, "PRAGMA quick_check(1)");
+  if (!stmt) return failed(db, failure);
+  const int step = sqlite3_step(stmt.get());
+  if (step == SQLITE_ROW && stmt.text(0) == "ok") return true;
+  if (step != SQLITE_ROW) return failed(db, failure);
+  failure = {stmt.text(0), Trouble::damaged};
+  return false;
+}
+
+bool migrate(sqlite3* db, int from, Failure& failure) {
   for (int version = from + 1; version <= HistoryStore::kSchemaVersion; ++version) {
-    const std::string step = std::string("BEGIN;") + kMigrations[version - 1] +
-                             "PRAGMA user_version=" + std::to_string(version) + ";COMMIT;";
-    if (!run(db, step.c_str(), why)) {
-      run(db, "ROLLBACK", why);
-      return false;
-    }
+    const std::string step = std::string(kMigrations[version - 1]) +
+                             "PRAGMA user_version=" + std::to_string(version) + ";";
+    if (!runAll(db, step, failure)) return false;
   }
   return true;
 }
 
 // The database file made by us, private to the user, before SQLite opens it (its journal files
-// then take the same mode).
-bool makePrivateFile(const std::string& path, std::string& why) {
+// then take the same mode); one made before with a wider mode, and its journal files, narrowed.
+bool makePrivateFile(const std::string& path, Failure& failure) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
-    why = "cannot make " + path + ": " + std::strerror(errno);
+    failure = {"cannot make " + path + ": " + std::strerror(errno),
+               errno == ENOSPC ? Trouble::passing : Trouble::lasting};
     return false;
   }
+  ::fchmod(fd, 0600);
   ::close(fd);
+  for (const char* journal : {"-wal", "-shm"}) {
+    const int other = ::open((path + journal).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (other < 0) continue;
+    ::fchmod(other, 0600);
+    ::close(other);
+  }
   return true;
 }
 
-sqlite3* openAt(const std::string& path, int flags, std::string& why) {
+sqlite3* openAt(const std::string& path, int flags, int waitMs, Failure& failure) {
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK) {
-    why = errorOf(db);
+    failed(db, failure);
     sqlite3_close(db);
     return nullptr;
   }
-  sqlite3_busy_timeout(db, 2000);
+  sqlite3_busy_timeout(db, waitMs);
   return db;
 }
 
-// A file that is no database of ours moves aside, with its journal files.
+// A file that is no database of ours, or a damaged one, moves aside with its journal files.
 std::string setAside(const std::string& path, const std::string& reason) {
   char stamp[32];
   const time_t now = ::time(nullptr);
   std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%S", std::gmtime(&now));
-  const std::string aside = path + ".unreadable-" + stamp;
+  std::string aside = path + ".unreadable-" + stamp;
+  for (int n = 2; ::access(aside.c_str(), F_OK) == 0; ++n)
+    aside = path + ".unreadable-" + stamp + "-" + std::to_string(n);
   ::rename(path.c_str(), aside.c_str());
   for (const char* journal : {"-wal", "-shm"}) ::unlink((path + journal).c_str());
   return path + " " + reason + ": set aside as " + aside + ", a fresh history started";
 }
 
+// The host waits a moment for a database another program holds, then tries again later: its
+// loop must not stall. The viewer may wait longer.
+constexpr int kWriterWaitMs = 250, kReaderWaitMs = 2000;
+
+// Why a database cannot be ours, or none.
+std::optional<std::string> foreign(sqlite3* db, Failure& failure, bool check) {
+  int version = 0;
+  const int read = schemaVersion(db, version);
+  if (read != SQLITE_OK) {
+    failed(db, failure);
+    if (failure.trouble == Trouble::damaged) return std::string("is not a database");
+    return std::nullopt;
+  }
+  if (version > HistoryStore::kSchemaVersion) return std::string("is from a newer Brimwell");
+  if (version == 0 && holdsTables(db)) return std::string("is not a Brimwell history");
+  if (check && !whole(db, failure)) {
+    if (failure.trouble == Trouble::damaged) return "is damaged (" + failure.why + ")";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::unique_ptr<HistoryStore> HistoryStore::openForWriting(const std::string& path,
-                                                           std::string& why, std::string& said) {
+                                                           Failure& failure, std::string& said) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!makePrivateFile(path, why)) return nullptr;
-    sqlite3* db = openAt(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, why);
+    failure = {};
+    if (!makePrivateFile(path, failure)) return nullptr;
+    sqlite3* db = openAt(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, kWriterWaitMs, failure);
     if (!db) return nullptr;
-    int version = 0;
-    const int read = schemaVersion(db, version);
-    const bool ours = read == SQLITE_OK && version <= kSchemaVersion;
-    if (ours &&
-        run(db,
-            "PRAGMA journal_mode=WAL;PRAGMA synchronous=NORMAL;"
-            "PRAGMA cache_size=-256;",
-            why) &&
-        migrate(db, version, why)) {
-      return std::unique_ptr<HistoryStore>(new HistoryStore(db));
+    // The whole file is checked once, when this run first opens it.
+    const std::optional<std::string> notOurs = foreign(db, failure, attempt == 0);
+    if (!notOurs && failure.why.empty()) {
+      int version = 0;
+      schemaVersion(db, version);
+      // The WAL file is cut back after each checkpoint, so that it does not keep megabytes.
+      if (run(db,
+              "PRAGMA journal_mode=WAL;PRAGMA synchronous=NORMAL;"
+              "PRAGMA cache_size=-256;PRAGMA journal_size_limit=262144;",
+              failure) &&
+          migrate(db, version, failure)) {
+        return std::unique_ptr<HistoryStore>(new HistoryStore(db));
+      }
     }
     sqlite3_close(db);
-    const bool notOurs = read == SQLITE_NOTADB || read == SQLITE_CORRUPT;
-    const bool newer = read == SQLITE_OK && version > kSchemaVersion;
-    if (!notOurs && !newer) {
-      if (why.empty()) why = "cannot read " + path;
-      return nullptr;
-    }
-    said = setAside(path, newer ? "is from a newer Brimwell" : "is not a database");
+    if (!notOurs && failure.trouble != Trouble::damaged) return nullptr;
+    said = setAside(path, notOurs.value_or("is damaged (" + failure.why + ")"));
   }
   return nullptr;
 }
+
+std::unique_ptr<HistoryStore> HistoryStore::startAfresh(const std::string& path, Failure& failure,
+                                                        std::string& said) {
+  said = setAside(path, "is damaged");
+  std::string more;
+  auto store = openForWriting(path, failure, more);
+  if (!more.empty()) said += "; " + more;
+  return store;
+}
+
+namespace {
+
+// A URI for SQLite: its path with the characters a URI gives meaning to escaped.
+std::string uriOf(const std::string& path, const char* query) {
+  std::string uri = "file:";
+  for (const unsigned char c : path) {
+    if (c == '?' || c == '#' || c == '%' || c < 0x20) {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+      uri += escaped;
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri + "?" + query;
+}
+
+bool emptyOrMissing(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) != 0 || info.st_size == 0;
+}
+
+}  // namespace
 
 std::unique_ptr<HistoryStore> HistoryStore::openForReading(const std::string& path,
                                                            std::string& why) {
@@ -168,48 +291,75 @@ std::unique_ptr<HistoryStore> HistoryStore::openForReading(const std::string& pa
     why = "no history yet";
     return nullptr;
   }
-  sqlite3* db = openAt(path, SQLITE_OPEN_READONLY, why);
+  Failure failure;
+  sqlite3* db = openAt(path, SQLITE_OPEN_READONLY, kReaderWaitMs, failure);
   int version = 0;
-  if (db && (schemaVersion(db, version) != SQLITE_OK || version < 1 || version > kSchemaVersion)) {
-    why = version > kSchemaVersion ? "the history is from a newer Brimwell" : "no history yet";
+  int read = db ? schemaVersion(db, version) : SQLITE_CANTOPEN;
+  // Reading a WAL database makes its shared index beside it; where the folder does not let it,
+  // and no writer has anything unsaved in the WAL file, the file is read as it stands.
+  if (db && read != SQLITE_OK && (read & 0xff) == SQLITE_CANTOPEN &&
+      emptyOrMissing(path + "-wal")) {
+    sqlite3_close(db);
+    db = openAt(uriOf(path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, kReaderWaitMs,
+                failure);
+    read = db ? schemaVersion(db, version) : SQLITE_CANTOPEN;
+  }
+  if (!db) {
+    why = "cannot read the history: " + failure.why;
+    return nullptr;
+  }
+  if (read != SQLITE_OK || version == 0 || version > kSchemaVersion) {
+    if (read != SQLITE_OK) {
+      why = "cannot read the history: " + errorOf(db);
+    } else if (version > kSchemaVersion) {
+      why = "the history is from a newer Brimwell";
+    } else {
+      why = holdsTables(db) ? "the history file is not a Brimwell history" : "no history yet";
+    }
     sqlite3_close(db);
     return nullptr;
   }
-  return db ? std::unique_ptr<HistoryStore>(new HistoryStore(db)) : nullptr;
+  return std::unique_ptr<HistoryStore>(new HistoryStore(db));
 }
 
 HistoryStore::~HistoryStore() {
   sqlite3_close(db_);
 }
 
-bool HistoryStore::addSample(const Sample& s, std::string& why) {
+bool HistoryStore::addSample(const Sample& s, Failure& failure) {
+  return addSamples({s}, failure);
+}
+
+bool HistoryStore::addSamples(const std::vector<Sample>& samples, Failure& failure) {
   Statement stmt(db_,
                  "INSERT INTO samples(time, level, power, state, external, to_empty, to_full)"
                  " VALUES(?, ?, ?, ?, ?, ?, ?)");
-  if (!stmt) {
-    why = errorOf(db_);
-    return false;
+  if (!stmt) return failed(db_, failure);
+  if (samples.size() > 1 && !run(db_, "BEGIN", failure)) return false;
+  for (const Sample& s : samples) {
+    sqlite3_reset(stmt.get());
+    stmt.bind(1, s.time);
+    stmt.bind(2, s.level);
+    stmt.bind(3, s.powerW);
+    stmt.bind(4, s.state);
+    sqlite3_bind_int(stmt.get(), 5, s.externalPower ? 1 : 0);
+    stmt.bind(6, s.minutesToEmpty);
+    stmt.bind(7, s.minutesToFull);
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
+      failed(db_, failure);
+      Failure ignored;
+      if (samples.size() > 1) run(db_, "ROLLBACK", ignored);
+      return false;
+    }
   }
-  stmt.bind(1, s.time);
-  stmt.bind(2, s.level);
-  stmt.bind(3, s.powerW);
-  stmt.bind(4, s.state);
-  sqlite3_bind_int(stmt.get(), 5, s.externalPower ? 1 : 0);
-  stmt.bind(6, s.minutesToEmpty);
-  stmt.bind(7, s.minutesToFull);
-  if (sqlite3_step(stmt.get()) == SQLITE_DONE) return true;
-  why = errorOf(db_);
-  return false;
+  return samples.size() <= 1 || run(db_, "COMMIT", failure);
 }
 
-bool HistoryStore::addHealth(const HealthEntry& e, std::string& why) {
+bool HistoryStore::addHealth(const HealthEntry& e, Failure& failure) {
   Statement stmt(db_,
                  "INSERT INTO health(time, model, serial, design, full, cycles)"
                  " VALUES(?, ?, ?, ?, ?, ?)");
-  if (!stmt) {
-    why = errorOf(db_);
-    return false;
-  }
+  if (!stmt) return failed(db_, failure);
   stmt.bind(1, e.time);
   stmt.bind(2, e.model);
   stmt.bind(3, e.serial);
@@ -217,67 +367,76 @@ bool HistoryStore::addHealth(const HealthEntry& e, std::string& why) {
   sqlite3_bind_int(stmt.get(), 5, e.fullChargeCapacity);
   stmt.bind(6, e.cycleCount);
   if (sqlite3_step(stmt.get()) == SQLITE_DONE) return true;
-  why = errorOf(db_);
-  return false;
+  return failed(db_, failure);
 }
 
-bool HistoryStore::thin(double now, std::string& why) {
-  char sql[1024];
+bool HistoryStore::thin(double now, Failure& failure) {
+  char sql[1400];
   // An hour of minute samples becomes one at its middle: the averages, its last state, and
-  // external power if it was there at all.
+  // external power if it was there at all. The cut-offs are bounded by the oldest samples, so
+  // that a clock set years ahead cannot fold or drop the whole history at once.
   std::snprintf(
       sql, sizeof sql,
-      "BEGIN;"
+      "CREATE TEMP TABLE IF NOT EXISTS cut(fold REAL, drop_before REAL);"
+      "DELETE FROM cut;"
+      "INSERT INTO cut SELECT"
+      " CAST(MIN(%.3f, IFNULL((SELECT MIN(time) FROM samples WHERE hourly = 0), %.3f) + %.3f)"
+      " / 3600 AS INTEGER) * 3600,"
+      " MIN(%.3f, IFNULL((SELECT MIN(time) FROM samples), %.3f) + %.3f);"
       "INSERT INTO samples(time, level, power, state, external, to_empty, to_full, hourly)"
       " SELECT CAST(time / 3600 AS INTEGER) * 3600 + 1800, AVG(level), AVG(power),"
       " state, MAX(external), AVG(to_empty), AVG(to_full), 1 FROM ("
-      "  SELECT * FROM samples WHERE hourly = 0 AND time < %.3f ORDER BY time)"
+      "  SELECT * FROM samples WHERE hourly = 0 AND time < (SELECT fold FROM cut) ORDER BY time)"
       " GROUP BY CAST(time / 3600 AS INTEGER);"
-      "DELETE FROM samples WHERE hourly = 0 AND time < %.3f;"
-      "DELETE FROM samples WHERE time < %.3f;"
-      "COMMIT;",
-      now - kMinuteSamplesKept, now - kMinuteSamplesKept, now - kHourlySamplesKept);
-  if (run(db_, sql, why)) return true;
-  std::string ignored;
-  run(db_, "ROLLBACK", ignored);
-  return false;
+      "DELETE FROM samples WHERE hourly = 0 AND time < (SELECT fold FROM cut);"
+      "DELETE FROM samples WHERE time < (SELECT drop_before FROM cut);",
+      now - kMinuteSamplesKept, now, kMostFoldedAtOnce, now - kHourlySamplesKept, now,
+      kMostDroppedAtOnce);
+  return runAll(db_, sql, failure);
 }
 
-std::vector<Sample> HistoryStore::samplesSince(double since) const {
+namespace {
+
+// The end of a reading: what stopped it, where it was not the end of the rows.
+void noteEnd(sqlite3* db, int step, std::string* why) {
+  if (step != SQLITE_DONE && why) *why = errorOf(db);
+}
+
+}  // namespace
+
+std::vector<Sample> HistoryStore::samplesSince(double since, std::string* why) const {
   std::vector<Sample> out;
   Statement stmt(db_,
                  "SELECT time, level, power, state, external, to_empty, to_full FROM samples"
                  " WHERE time >= ? ORDER BY time");
-  if (!stmt) return out;
-  stmt.bind(1, since);
-  while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
-    Sample s;
-    s.time = sqlite3_column_double(stmt.get(), 0);
-    s.level = sqlite3_column_double(stmt.get(), 1);
-    s.powerW = stmt.real(2);
-    s.state = stmt.text(3);
-    s.externalPower = sqlite3_column_int(stmt.get(), 4) != 0;
-    s.minutesToEmpty = stmt.real(5);
-    s.minutesToFull = stmt.real(6);
-    out.push_back(std::move(s));
+  if (!stmt) {
+    noteEnd(db_, SQLITE_ERROR, why);
+    return out;
   }
+  stmt.bind(1, since);
+  int step;
+  while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) out.push_back(stmt.sample());
+  noteEnd(db_, step, why);
   return out;
 }
 
 std::optional<Sample> HistoryStore::lastSample() const {
-  Statement stmt(db_, "SELECT MAX(time) FROM samples");
+  Statement stmt(db_,
+                 "SELECT time, level, power, state, external, to_empty, to_full FROM samples"
+                 " WHERE hourly = 0 ORDER BY rowid DESC LIMIT 1");
   if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
-  const auto last = stmt.real(0);
-  if (!last) return std::nullopt;
-  std::vector<Sample> samples = samplesSince(*last);
-  return samples.empty() ? std::nullopt : std::optional<Sample>(samples.back());
+  return stmt.sample();
 }
 
-std::vector<HealthEntry> HistoryStore::health() const {
+std::vector<HealthEntry> HistoryStore::health(std::string* why) const {
   std::vector<HealthEntry> out;
   Statement stmt(db_, "SELECT time, model, serial, design, full, cycles FROM health ORDER BY time");
-  if (!stmt) return out;
-  while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+  if (!stmt) {
+    noteEnd(db_, SQLITE_ERROR, why);
+    return out;
+  }
+  int step;
+  while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) {
     HealthEntry e;
     e.time = sqlite3_column_double(stmt.get(), 0);
     e.model = stmt.text(1);
@@ -287,11 +446,12 @@ std::vector<HealthEntry> HistoryStore::health() const {
     if (const auto cycles = stmt.real(5)) e.cycleCount = static_cast<int32_t>(*cycles);
     out.push_back(std::move(e));
   }
+  noteEnd(db_, step, why);
   return out;
 }
 
 std::optional<double> HistoryStore::lastHealthTime(const std::string& serial) const {
-  Statement stmt(db_, "SELECT MAX(time) FROM health WHERE serial = ?");
+  Statement stmt(db_, "SELECT time FROM health WHERE serial = ? ORDER BY rowid DESC LIMIT 1");
   if (!stmt) return std::nullopt;
   stmt.bind(1, serial);
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
@@ -303,15 +463,9 @@ ChargeProfile HistoryStore::chargeProfile() const {
   Statement stmt(db_,
                  "SELECT time, level, power, state, external, to_empty, to_full FROM samples"
                  " WHERE hourly = 0 ORDER BY time");
-  std::vector<Sample> samples;
-  while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW) {
-    Sample s;
-    s.time = sqlite3_column_double(stmt.get(), 0);
-    s.level = sqlite3_column_double(stmt.get(), 1);
-    s.state = stmt.text(3);
-    samples.push_back(std::move(s));
-  }
-  return learnProfile(samples);
+  ProfileLearner learner;
+  while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW) learner.add(stmt.sample());
+  return learner.profile();
 }
 
 }  // namespace history

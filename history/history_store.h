@@ -19,30 +19,41 @@ class HistoryStore {
   // The device path of the database, mapped by the platform to $XDG_STATE_HOME/brimwell/.
   static constexpr const char* kDevicePath = "/var/mobile/Library/Brimwell/history.sqlite";
 
-  // Opens (making it when missing) the database at a host path for writing. A file that is not
-  // a database, or one of a newer schema, is set aside (renamed with ".unreadable-<time>") and
-  // a fresh one started; `said` then holds the line that says so. Null, with why, when the
-  // folder cannot be written (a full disk, a read-only folder).
-  static std::unique_ptr<HistoryStore> openForWriting(const std::string& path, std::string& why,
+  // Opens (making it when missing) the database at a host path for writing, private to the
+  // user. A file that is not a database, not ours, damaged or of a newer schema is set aside
+  // (renamed with ".unreadable-<time>") and a fresh one started; `said` then holds the line that
+  // says so. Null, with the failure, when the database cannot be written now or at all.
+  static std::unique_ptr<HistoryStore> openForWriting(const std::string& path, Failure& failure,
                                                       std::string& said);
+  // Sets a damaged database aside and starts a fresh one there.
+  static std::unique_ptr<HistoryStore> startAfresh(const std::string& path, Failure& failure,
+                                                   std::string& said);
   // Opens an existing database read-only; null, with why ("no history yet" when there is none).
   static std::unique_ptr<HistoryStore> openForReading(const std::string& path, std::string& why);
   ~HistoryStore();
   HistoryStore(const HistoryStore&) = delete;
   HistoryStore& operator=(const HistoryStore&) = delete;
 
-  // Writing; false, with why, when the write failed (the database stays whole).
-  bool addSample(const Sample& sample, std::string& why);
-  bool addHealth(const HealthEntry& entry, std::string& why);
-  // Folds minute samples older than 30 days into hourly averages and drops hourly ones older
-  // than two years; `now` is the host's clock.
-  bool thin(double now, std::string& why);
+  // Writing; false, with the failure, when the write failed (the database stays whole). Several
+  // samples go in together or not at all.
+  bool addSample(const Sample& sample, Failure& failure);
+  bool addSamples(const std::vector<Sample>& samples, Failure& failure);
+  bool addHealth(const HealthEntry& entry, Failure& failure);
+  // Folds minute samples older than 30 days into hourly averages, whole hours only, and drops
+  // samples older than two years; `now` is the host's clock. A clock far ahead of the history
+  // does little harm: one call folds at most two days past the oldest minute sample and drops
+  // at most a day past the oldest sample.
+  bool thin(double now, Failure& failure);
 
-  // Reading, oldest first.
-  std::vector<Sample> samplesSince(double since) const;
-  std::vector<HealthEntry> health() const;
+  // Reading, oldest first. Where the database could not be read to the end, `why` (if given)
+  // says why; what was read before stands.
+  std::vector<Sample> samplesSince(double since, std::string* why = nullptr) const;
+  std::vector<HealthEntry> health(std::string* why = nullptr) const;
+  // The last minute sample written and the time of a pack's last entry, in the order they were
+  // written: a clock that once ran ahead leaves samples the later ones must not be measured by.
   std::optional<Sample> lastSample() const;
   std::optional<double> lastHealthTime(const std::string& serial) const;
+  // Learned from the minute samples, read one at a time.
   ChargeProfile chargeProfile() const;
 
   static constexpr int kSchemaVersion = 1;

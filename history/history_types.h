@@ -32,9 +32,18 @@ struct HealthEntry {
 // percent from 80 up to 99 (index 0 is 80 % to 81 %), averaged over those charges; none where no
 // charge passed that percent.
 struct ChargeProfile {
-  static constexpr int kFrom = 80;
-  std::vector<std::optional<double>> secondsPerPercent = std::vector<std::optional<double>>(20);
+  static constexpr int kFrom = 80, kSteps = 20;
+  std::vector<std::optional<double>> secondsPerPercent = std::vector<std::optional<double>>(kSteps);
   int charges = 0;  // how many charges it was learned from
+};
+
+// Why a write failed, and what it means for the next one: it may pass (another program holds
+// the database for a moment, the disk is full), the database is damaged (set it aside and start
+// afresh), or it will not pass (a read-only file or folder).
+enum class Trouble { passing, damaged, lasting };
+struct Failure {
+  std::string why;
+  Trouble trouble = Trouble::lasting;
 };
 
 }  // namespace history

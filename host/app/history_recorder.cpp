@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "common/status_keys.h"
 #include "common/value_conversions.h"
@@ -15,7 +16,7 @@ namespace {
 namespace key = brimwell::key;
 constexpr double kMinute = 60, kDay = 86400;
 
-double wallClock() {
+double systemClock() {
   return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
@@ -70,43 +71,94 @@ std::optional<history::Sample> sampleOf(const brimwell::Plist& d, double time) {
 
 bool wantsSample(const std::optional<history::Sample>& last, const history::Sample& next) {
   return !last || next.state != last->state || next.externalPower != last->externalPower ||
-         next.time - last->time >= kMinute;
+         std::abs(next.time - last->time) >= kMinute;
 }
 
 HistoryRecorder::HistoryRecorder(BatterySource& source, const HostOptions& options,
-                                 std::function<void(const std::string&)> say)
-    : source_(source), say_(std::move(say)) {
+                                 std::function<void(const std::string&)> say,
+                                 std::function<double()> wallClock)
+    : source_(source), say_(std::move(say)), wallClock_(std::move(wallClock)) {
+  if (!wallClock_) wallClock_ = systemClock;
   if (options.sysfs.empty() && !options.history) return;
   if (options.virtualTime) {
     const double planned =
         options.duration > 0 ? options.duration : source.plannedSeconds().value_or(0);
-    anchor_ = wallClock() - planned;
+    anchor_ = wallClock_() - planned;
   }
-  std::string why, said;
+  std::string why;
   if (!platform::makeFolderFor(history::HistoryStore::kDevicePath, &why)) {
     off(why);
     return;
   }
-  const std::string path = platform::deviceFilePath(history::HistoryStore::kDevicePath);
-  store_ = history::HistoryStore::openForWriting(path, why, said);
-  if (!said.empty()) say_(said);
-  if (!store_) {
-    off(why);
-    return;
-  }
-  last_ = store_->lastSample();
-  learn();
+  path_ = platform::deviceFilePath(history::HistoryStore::kDevicePath);
+  if (open(0)) learn();
 }
 
 HistoryRecorder::~HistoryRecorder() = default;
 
 double HistoryRecorder::timeOf(double hostSeconds) const {
-  return anchor_ ? *anchor_ + hostSeconds : wallClock();
+  return anchor_ ? *anchor_ + hostSeconds : wallClock_();
 }
 
 void HistoryRecorder::off(const std::string& why) {
   store_.reset();
+  path_.clear();
   say_("history off: " + why);
+}
+
+bool HistoryRecorder::open(double hostSeconds) {
+  if (store_) return true;
+  if (nextTry_ && hostSeconds < *nextTry_) return false;
+  history::Failure failure;
+  std::string said;
+  store_ = history::HistoryStore::openForWriting(path_, failure, said);
+  if (!said.empty()) say_(said);
+  if (!store_) return written(failure, hostSeconds);
+  if (!last_) last_ = store_->lastSample();
+  return true;
+}
+
+// What a failed write leaves: false. A passing trouble closes the database (a checkpoint then
+// gives back the WAL file's room) until a minute later; a damaged database is replaced.
+bool HistoryRecorder::written(const history::Failure& failure, double hostSeconds) {
+  store_.reset();
+  if (failure.trouble == history::Trouble::lasting || path_.empty()) {
+    off(failure.why);
+    return false;
+  }
+  if (failure.trouble == history::Trouble::damaged) {
+    history::Failure again;
+    std::string said;
+    store_ = history::HistoryStore::startAfresh(path_, again, said);
+    say_(said);
+    if (!store_) off(again.why);
+    return false;
+  }
+  nextTry_ = hostSeconds + kMinute;
+  if (!waiting_) say_("history waits: " + failure.why + "; tried again each minute");
+  waiting_ = true;
+  return false;
+}
+
+bool HistoryRecorder::flush(double hostSeconds) {
+  if (unwritten_.empty()) return true;
+  if (!open(hostSeconds)) return false;
+  history::Failure failure;
+  if (!store_->addSamples(unwritten_, failure)) return written(failure, hostSeconds);
+  unwritten_.clear();
+  if (waiting_) say_("history written again");
+  waiting_ = false;
+  return true;
+}
+
+// Whether the wall clock has kept step with the run's own for an hour: a clock put right (or
+// a sleep the run's clock did not see) starts the hour again.
+bool HistoryRecorder::clockSettled(double time, double hostSeconds) {
+  constexpr double kStep = 60, kSettled = 3600;
+  const double offset = time - hostSeconds;
+  if (!clockOffset_ || std::abs(offset - *clockOffset_) > kStep) settledSince_ = hostSeconds;
+  clockOffset_ = offset;
+  return hostSeconds - settledSince_ >= kSettled;
 }
 
 void HistoryRecorder::learn() {
@@ -115,30 +167,39 @@ void HistoryRecorder::learn() {
 }
 
 void HistoryRecorder::onStatus(const brimwell::Plist& status, double hostSeconds) {
-  if (!store_) return;
+  if (path_.empty()) return;
   const double time = timeOf(hostSeconds);
+  const bool settled = clockSettled(time, hostSeconds);
+  if (time < kEarliestClock) {
+    if (!unsetSaid_) say_("history paused: the clock is not set");
+    unsetSaid_ = true;
+    return;
+  }
   const std::optional<history::Sample> sample = sampleOf(status, time);
   if (!sample || !wantsSample(last_, *sample)) return;
   const bool endOfCharge = sample->state == "full" && last_ && last_->state != "full";
-  std::string why;
-  if (!store_->addSample(*sample, why)) return off(why);
+  wearDue_ = wearDue_ || endOfCharge;
   last_ = sample;
-  recordWear(status, time, endOfCharge);
-  if (!store_) return;
-  if (!lastThin_ || time - *lastThin_ >= kDay) {
+  constexpr size_t kMostHeldBack = 1440;  // a day of minute samples
+  if (unwritten_.size() >= kMostHeldBack) unwritten_.erase(unwritten_.begin());
+  unwritten_.push_back(*sample);
+  if (!flush(hostSeconds) || !settled) return;
+  if (!recordWear(status, time, hostSeconds)) return;
+  if (!lastThin_ || std::abs(time - *lastThin_) >= kDay) {
+    history::Failure failure;
+    if (!store_->thin(time, failure)) return (void)written(failure, hostSeconds);
     lastThin_ = time;
-    if (!store_->thin(time, why)) return off(why);
   }
   if (endOfCharge) learn();
 }
 
-// Each pack's wear once a day, and at each end of a full charge.
-void HistoryRecorder::recordWear(const brimwell::Plist& status, double time, bool endOfCharge) {
+// Each pack's wear once a day, and at each end of a full charge; false when a write failed.
+bool HistoryRecorder::recordWear(const brimwell::Plist& status, double time, double hostSeconds) {
   std::vector<PackWear> packs = source_.packs();
   if (packs.empty()) {
     const auto design = realIfThere(status, key::kDesignCapacity);
     const auto full = realIfThere(status, key::kRawMaxCapacity);
-    if (!design || !full || *design <= 0 || *full <= 0) return;
+    if (!design || !full || *design <= 0 || *full <= 0) return true;
     PackWear pack;
     pack.model = brimwell::textOf(status.item(key::kManufacturer)).value_or("");
     pack.serial = brimwell::textOf(status.item(key::kSerial)).value_or("");
@@ -153,14 +214,17 @@ void HistoryRecorder::recordWear(const brimwell::Plist& status, double time, boo
     if (known == lastWear_.end()) {
       known = lastWear_.emplace(p.serial, store_->lastHealthTime(p.serial).value_or(-kDay)).first;
     }
-    if (!endOfCharge && time - known->second < kDay) continue;
-    std::string why;
+    if (!wearDue_ && std::abs(time - known->second) < kDay) continue;
+    history::Failure failure;
     if (!store_->addHealth(
-            {time, p.model, p.serial, p.designCapacity, p.fullChargeCapacity, p.cycleCount}, why)) {
-      return off(why);
+            {time, p.model, p.serial, p.designCapacity, p.fullChargeCapacity, p.cycleCount},
+            failure)) {
+      return written(failure, hostSeconds);
     }
     known->second = time;
   }
+  wearDue_ = false;
+  return true;
 }
 
 }  // namespace host

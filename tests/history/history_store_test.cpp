@@ -5,7 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "history/charge_profile.h"
 #include "host/estimate/charge_estimate.h"
@@ -26,10 +30,19 @@ Sample at(double time, double level, const char* state = "discharging") {
 }
 
 std::unique_ptr<HistoryStore> writable(const std::string& path) {
-  std::string why, said;
-  auto store = HistoryStore::openForWriting(path, why, said);
-  EXPECT_TRUE(store) << why;
+  Failure failure;
+  std::string said;
+  auto store = HistoryStore::openForWriting(path, failure, said);
+  EXPECT_TRUE(store) << failure.why;
   return store;
+}
+
+// A day of minute samples from `start`, written in one go.
+void addDay(HistoryStore& store, double start) {
+  std::vector<Sample> day;
+  for (int minute = 0; minute < 1440; ++minute) day.push_back(at(start + minute * 60 + 7, 50));
+  Failure failure;
+  ASSERT_TRUE(store.addSamples(day, failure)) << failure.why;
 }
 
 TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
@@ -37,12 +50,15 @@ TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
   const std::string path = dir.path() + "/history.sqlite";
   {
     auto store = writable(path);
-    std::string why;
+    Failure f;
     Sample s = at(1000, 62.5);
     s.minutesToEmpty = 180;
-    ASSERT_TRUE(store->addSample(s, why)) << why;
-    ASSERT_TRUE(store->addSample(at(1060, 62.4, "charging"), why)) << why;
-    ASSERT_TRUE(store->addHealth({2000, "ACME", "42", 4400, 4080, 87}, why)) << why;
+    ASSERT_TRUE(store->addSample(s, f)) << f.why;
+    ASSERT_TRUE(store->addSample(at(1060, 62.4, "charging"), f)) << f.why;
+    ASSERT_TRUE(store->addHealth({2000, "ACME", "42", 4400, 4080, 87}, f)) << f.why;
+    // Written later under a clock set back: the last in the order written, not the latest time.
+    ASSERT_TRUE(store->addSample(at(500, 61, "charging"), f)) << f.why;
+    ASSERT_TRUE(store->addHealth({900, "ACME", "42", 4400, 4080, 87}, f)) << f.why;
   }
   struct stat info;
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
@@ -53,60 +69,100 @@ TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
   const auto samples = reader->samplesSince(1030);
   ASSERT_EQ(samples.size(), 1u);
   EXPECT_EQ(samples[0].state, "charging");
-  EXPECT_EQ(reader->samplesSince(0)[0].minutesToEmpty, 180);
-  EXPECT_EQ(reader->samplesSince(0)[0].minutesToFull, std::nullopt);
-  ASSERT_EQ(reader->health().size(), 1u);
-  EXPECT_EQ(reader->health()[0].fullChargeCapacity, 4080);
-  EXPECT_EQ(reader->lastHealthTime("42"), 2000);
+  EXPECT_EQ(reader->samplesSince(0)[1].minutesToEmpty, 180);
+  EXPECT_EQ(reader->samplesSince(0)[1].minutesToFull, std::nullopt);
+  ASSERT_EQ(reader->health().size(), 2u);
+  EXPECT_EQ(reader->health()[1].fullChargeCapacity, 4080);
+  EXPECT_EQ(reader->lastHealthTime("42"), 900);
   EXPECT_EQ(reader->lastHealthTime("other"), std::nullopt);
-  EXPECT_EQ(reader->lastSample()->time, 1060);
+  EXPECT_EQ(reader->lastSample()->time, 500);
   EXPECT_FALSE(HistoryStore::openForReading(dir.path() + "/none.sqlite", why));
   EXPECT_EQ(why, "no history yet");
 }
 
-// Minute samples older than 30 days become one an hour, averaged; those older than two years go.
+// Minute samples older than 30 days become one an hour, whole hours only, averaged; those older
+// than two years go. A clock far ahead folds at most two days and drops at most one at a time.
 TEST(HistoryStore, RetentionThinsOldSamples) {
-  TempDir dir;
-  auto store = writable(dir.path() + "/history.sqlite");
-  const double day = 86400, now = 800 * day;
-  std::string why;
-  for (const double start : {now - 2 * day, now - 40 * day, now - 740 * day}) {
-    for (int minute = 0; minute < 60; ++minute) {
-      ASSERT_TRUE(store->addSample(at(start + minute * 60, 50 + minute % 2), why)) << why;
-    }
+  const double day = 86400, start = 1000 * day;  // midnight
+  const struct {
+    const char* name;
+    double now;
+    int minuteSamples, hourlySamples;
+  } cases[] = {
+      {"30 days and half an hour: the hour is not whole yet", start + 30 * day + 1800, 3 * 1440, 0},
+      {"a day past 30 days, half an hour into an hour", start + 31 * day + 1800, 2 * 1440, 24},
+      {"past two years and thirty days", start + 732 * day, 1440, 24},
+      {"a clock three years ahead", start + 1096 * day, 1440, 24},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    auto store = writable(dir.path() + "/history.sqlite");
+    for (int d = 0; d < 3; ++d) addDay(*store, start + d * day);
+    Failure f;
+    ASSERT_TRUE(store->thin(c.now, f)) << f.why;
+    const auto samples = store->samplesSince(0);
+    const auto hourly = std::count_if(samples.begin(), samples.end(), [](const Sample& s) {
+      return std::fmod(s.time, 3600) == 1800;
+    });
+    EXPECT_EQ(hourly, c.hourlySamples) << c.name;
+    EXPECT_EQ(static_cast<int>(samples.size() - hourly), c.minuteSamples) << c.name;
   }
-  ASSERT_TRUE(store->thin(now, why)) << why;
-  const auto samples = store->samplesSince(0);
-  ASSERT_EQ(samples.size(), 60u + 1u) << "the recent hour whole, the older one as one";
-  EXPECT_NEAR(samples[0].level, 50.5, 1e-9) << "averaged";
-  EXPECT_GE(samples[0].time, now - 40 * day);
+}
+
+// Runs SQL on the database at the path (made by SQLite when missing).
+void runSql(const std::string& path, const char* sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+  sqlite3_close(db);
+}
+
+void ourHistory(const std::string& path) {
+  auto store = writable(path);
+  for (int d = 0; d < 3; ++d) addDay(*store, 86400.0 * d);
 }
 
 TEST(HistoryStore, AFileThatIsNotOursIsSetAside) {
   const struct {
     const char* name;
-    std::string content;
+    std::function<void(const std::string&)> plant;
     const char* said;
+    const char* readerSays;  // what the viewer's reading says before it is set aside
   } cases[] = {
-      {"not a database", std::string(4096, 'x'), "is not a database"},
-      {"a newer schema", "", "is from a newer Brimwell"},
+      {"not a database",
+       [](const std::string& path) { std::ofstream(path) << std::string(4096, 'x'); },
+       "is not a database", "cannot read the history"},
+      {"a newer schema",
+       [](const std::string& path) {
+         ourHistory(path);
+         runSql(path, "PRAGMA user_version=99");
+       },
+       "is from a newer Brimwell", "the history is from a newer Brimwell"},
+      {"another program's database",
+       [](const std::string& path) { runSql(path, "CREATE TABLE samples(x)"); },
+       "is not a Brimwell history", "is not a Brimwell history"},
+      {"a page overwritten, as a failing disk leaves it",
+       [](const std::string& path) {
+         ourHistory(path);
+         std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+         file.seekp(40960);
+         file << std::string(4096, '\xff');
+       },
+       "is damaged", "malformed"},
   };
   for (const auto& c : cases) {
     TempDir dir;
     const std::string path = dir.path() + "/history.sqlite";
-    if (c.content.empty()) {
-      // A later Brimwell's database: a schema version ahead of this one.
-      writable(path).reset();
-      sqlite3* db = nullptr;
-      ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-      ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version=99", nullptr, nullptr, nullptr), SQLITE_OK);
-      sqlite3_close(db);
-    } else {
-      dir.write("history.sqlite", c.content);
-    }
-    std::string why, said;
+    c.plant(path);
+    std::string readWhy;
+    auto reader = HistoryStore::openForReading(path, readWhy);
+    if (reader) reader->samplesSince(0, &readWhy);
+    EXPECT_NE(readWhy.find(c.readerSays), std::string::npos) << c.name << ": " << readWhy;
+    reader.reset();
+    Failure why;
+    std::string said;
     auto store = HistoryStore::openForWriting(path, why, said);
-    ASSERT_TRUE(store) << c.name << ": " << why;
+    ASSERT_TRUE(store) << c.name << ": " << why.why;
     EXPECT_NE(said.find(c.said), std::string::npos) << said;
     std::string asideName;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
@@ -114,18 +170,39 @@ TEST(HistoryStore, AFileThatIsNotOursIsSetAside) {
         asideName = entry.path();
     }
     EXPECT_FALSE(asideName.empty()) << c.name;
-    EXPECT_TRUE(store->addSample(at(1, 50), why)) << c.name << ": " << why;
+    EXPECT_TRUE(store->addSample(at(1, 50), why)) << c.name << ": " << why.why;
+    EXPECT_EQ(store->samplesSince(0).size(), 1u) << c.name << ": a fresh history";
   }
+}
+
+// Another program holding the database: the write fails for the moment, and passes once it is
+// let go.
+TEST(HistoryStore, ADatabaseHeldElsewhereIsAPassingTrouble) {
+  TempDir dir;
+  const std::string path = dir.path() + "/history.sqlite";
+  auto store = writable(path);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  Failure f;
+  EXPECT_FALSE(store->addSample(at(60, 50), f));
+  EXPECT_EQ(f.trouble, Trouble::passing) << f.why;
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_TRUE(store->addSamples({at(60, 50), at(120, 49)}, f)) << f.why;
+  EXPECT_EQ(store->samplesSince(0).size(), 2u);
 }
 
 TEST(HistoryStore, AFolderThatCannotBeWrittenIsSaid) {
   TempDir dir;
   dir.write("state", "a file where the folder should be");
-  std::string why, said;
+  Failure why;
+  std::string said;
   EXPECT_FALSE(HistoryStore::openForWriting(dir.path() + "/state/history.sqlite", why, said));
-  EXPECT_NE(why.find("cannot make " + dir.path() + "/state/history.sqlite: Not a directory"),
+  EXPECT_NE(why.why.find("cannot make " + dir.path() + "/state/history.sqlite: Not a directory"),
             std::string::npos)
-      << why;
+      << why.why;
+  EXPECT_EQ(why.trouble, Trouble::lasting);
 }
 
 // Two charges that reached their limit teach the top of the charge; one that stopped short
@@ -144,8 +221,13 @@ TEST(ChargeProfile, LearnedFromChargesThatReachedTheirLimit) {
   charge(70, 100, 240, true);
   charge(75, 100, 360, true);
   charge(78, 95, 1000, false);
+  // A charge that reached its limit while the laptop slept: the percents it slept through
+  // teach nothing.
+  charge(70, 85, 300, false);
+  samples.pop_back();
+  samples.push_back(at(samples.back().time + 8 * 3600, 100, "full"));
   const ChargeProfile p = learnProfile(samples);
-  EXPECT_EQ(p.charges, 2);
+  EXPECT_EQ(p.charges, 3);
   ASSERT_TRUE(p.secondsPerPercent[0]);
   EXPECT_NEAR(*p.secondsPerPercent[0], 300, 1e-6) << "80 to 81: the mean of 240 and 360";
   EXPECT_NEAR(*p.secondsPerPercent[19], 300, 1e-6) << "99 to 100";
