@@ -185,6 +185,9 @@ sqlite3* openAt(const std::string& path, int flags, int waitMs, Failure& failure
     return nullptr;
   }
   sqlite3_busy_timeout(db, waitMs);
+  // A small page cache, set before anything reads the file (the check reads all of it): the
+  // host and the viewer are meant to stay small.
+  sqlite3_exec(db, "PRAGMA cache_size=-256", nullptr, nullptr, nullptr);
   return db;
 }
 
@@ -239,7 +242,7 @@ std::unique_ptr<HistoryStore> HistoryStore::openForWriting(const std::string& pa
       // The WAL file is cut back after each checkpoint, so that it does not keep megabytes.
       if (run(db,
               "PRAGMA journal_mode=WAL;PRAGMA synchronous=NORMAL;"
-              "PRAGMA cache_size=-256;PRAGMA journal_size_limit=262144;",
+              "PRAGMA journal_size_limit=262144;",
               failure) &&
           migrate(db, version, failure)) {
         return std::unique_ptr<HistoryStore>(new HistoryStore(db));
@@ -297,8 +300,8 @@ std::unique_ptr<HistoryStore> HistoryStore::openForReading(const std::string& pa
   int read = db ? schemaVersion(db, version) : SQLITE_CANTOPEN;
   // Reading a WAL database makes its shared index beside it; where the folder does not let it,
   // and no writer has anything unsaved in the WAL file, the file is read as it stands.
-  if (db && read != SQLITE_OK && (read & 0xff) == SQLITE_CANTOPEN &&
-      emptyOrMissing(path + "-wal")) {
+  const bool noIndex = (read & 0xff) == SQLITE_CANTOPEN || (read & 0xff) == SQLITE_READONLY;
+  if (db && noIndex && emptyOrMissing(path + "-wal")) {
     sqlite3_close(db);
     db = openAt(uriOf(path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, kReaderWaitMs,
                 failure);
@@ -456,6 +459,11 @@ std::optional<double> HistoryStore::lastHealthTime(const std::string& serial) co
   stmt.bind(1, serial);
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
   return stmt.real(0);
+}
+
+bool HistoryStore::holdsNothing() const {
+  Statement stmt(db_, "SELECT 1 FROM samples UNION ALL SELECT 1 FROM health LIMIT 1");
+  return stmt && sqlite3_step(stmt.get()) == SQLITE_DONE;
 }
 
 ChargeProfile HistoryStore::chargeProfile() const {

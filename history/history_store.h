@@ -53,6 +53,8 @@ class HistoryStore {
   // written: a clock that once ran ahead leaves samples the later ones must not be measured by.
   std::optional<Sample> lastSample() const;
   std::optional<double> lastHealthTime(const std::string& serial) const;
+  // Whether it holds neither a sample nor a wear entry.
+  bool holdsNothing() const;
   // Learned from the minute samples, read one at a time.
   ChargeProfile chargeProfile() const;
 

@@ -1,5 +1,7 @@
 #include "viewer/graph_page.h"
 
+#include <algorithm>
+
 #include "viewer/graph_wear.h"
 
 namespace {
@@ -10,12 +12,14 @@ GraphRow textRow(const std::string& text, Ink ink = Ink::plain) {
   return row;
 }
 
-GraphRow legend(const Localize& localize) {
+GraphRow legend(bool power, const Localize& localize) {
   GraphRow row;
   row.add(" \u28c0 ", Ink::level);
   row.add(localize("level (%), left") + "   ");
-  row.add("\u28c0 ", Ink::power);
-  row.add(localize("power (W), right") + "   ");
+  if (power) {
+    row.add("\u28c0 ", Ink::power);
+    row.add(localize("power (W), right") + "   ");
+  }
   row.add("\u2501 ", Ink::charger);
   row.add(localize("on external power"));
   return row;
@@ -42,12 +46,14 @@ std::vector<GraphRow> graphPage(const GraphPageFacts& f, const Localize& localiz
     page.push_back(GraphRow());
     page.push_back(textRow(localize(*f.history.none)));
   } else {
-    page.push_back(legend(localize));
-    if (!f.history.health.empty()) {
-      below.push_back(GraphRow());
-      below.push_back(textRow(wearLine(f.history.health, localize)));
-      below.push_back(textRow(paceLine(paceToEightyPercent(f.history.health, f.now), localize)));
-    }
+    const double start = f.now - graphSpans()[span].seconds;
+    const bool power =
+        std::any_of(f.history.samples.begin(), f.history.samples.end(),
+                    [&](const auto& s) { return s.powerW && s.time >= start && s.time <= f.now; });
+    page.push_back(legend(power, localize));
+    const std::vector<std::string> wear = wearLines(f.history.health, f.now, localize);
+    if (!wear.empty()) below.push_back(GraphRow());
+    for (const std::string& line : wear) below.push_back(textRow(line));
     const int plotRows = f.rows - static_cast<int>(page.size() + below.size()) - 1;
     std::vector<GraphRow> plot = plotHistory(
         f.history.samples, {f.now, graphSpans()[span].seconds, f.columns - 1, plotRows});

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <map>
 
 using history::HealthEntry;
 
@@ -12,27 +13,10 @@ namespace {
 constexpr double kDay = 86400;
 constexpr double kYear = 365.25 * kDay;
 constexpr double kEnoughLog = 30 * kDay;
+constexpr double kStillIn = 2 * kDay;
 
 double healthOf(const HealthEntry& e) {
   return 100.0 * e.fullChargeCapacity / e.designCapacity;
-}
-
-// The latest pack's entries with capacities to go by, oldest first.
-std::vector<HealthEntry> latestPack(const std::vector<HealthEntry>& log) {
-  std::vector<HealthEntry> usable;
-  for (const HealthEntry& e : log) {
-    if (e.designCapacity > 0 && e.fullChargeCapacity > 0 && std::isfinite(e.time)) {
-      usable.push_back(e);
-    }
-  }
-  std::stable_sort(usable.begin(), usable.end(),
-                   [](const HealthEntry& a, const HealthEntry& b) { return a.time < b.time; });
-  if (usable.empty()) return usable;
-  const std::string serial = usable.back().serial;
-  usable.erase(std::remove_if(usable.begin(), usable.end(),
-                              [&](const HealthEntry& e) { return e.serial != serial; }),
-               usable.end());
-  return usable;
 }
 
 std::string decimal(const char* format, double value) {
@@ -43,8 +27,27 @@ std::string decimal(const char* format, double value) {
 
 }  // namespace
 
-WearPace paceToEightyPercent(const std::vector<HealthEntry>& log, double now) {
-  const std::vector<HealthEntry> pack = latestPack(log);
+std::vector<std::vector<HealthEntry>> packsNow(const std::vector<HealthEntry>& log, double now) {
+  std::map<std::string, std::vector<HealthEntry>> bySerial;
+  double latest = -INFINITY;
+  for (const HealthEntry& e : log) {
+    if (e.designCapacity <= 0 || e.fullChargeCapacity <= 0 || !std::isfinite(e.time) ||
+        e.time > now + kDay) {
+      continue;
+    }
+    bySerial[e.serial].push_back(e);
+    latest = std::max(latest, e.time);
+  }
+  std::vector<std::vector<HealthEntry>> packs;
+  for (auto& [serial, entries] : bySerial) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const HealthEntry& a, const HealthEntry& b) { return a.time < b.time; });
+    if (entries.back().time >= latest - kStillIn) packs.push_back(std::move(entries));
+  }
+  return packs;
+}
+
+WearPace paceToEightyPercent(const std::vector<HealthEntry>& pack, double now) {
   WearPace pace;
   if (pack.empty() || pack.back().time - pack.front().time < kEnoughLog) return pace;
   // Least squares, with time counted from the first entry so that the sums stay exact enough.
@@ -74,8 +77,7 @@ WearPace paceToEightyPercent(const std::vector<HealthEntry>& log, double now) {
   return pace;
 }
 
-std::string wearLine(const std::vector<HealthEntry>& log, const Localize& localize) {
-  const std::vector<HealthEntry> pack = latestPack(log);
+std::string wearLine(const std::vector<HealthEntry>& pack, const Localize& localize) {
   if (pack.empty()) return "";
   const HealthEntry& last = pack.back();
   std::string line = filledIn(filledIn(localize("Full charge %s, %s of design"),
@@ -85,11 +87,14 @@ std::string wearLine(const std::vector<HealthEntry>& log, const Localize& locali
   if (days >= 1) {
     std::string change = decimal("%+.1f", healthOf(last) - healthOf(pack.front()));
     if (change == "-0.0") change = "+0.0";
-    line +=
-        "; " + filledIn(filledIn(localize("%s in %s days"), change + " %"), decimal("%.0f", days));
+    line += "; " + (days == 1 ? filledIn(localize("%s in 1 day"), change + " %")
+                              : filledIn(filledIn(localize("%s in %s days"), change + " %"),
+                                         decimal("%.0f", days)));
   }
   if (last.cycleCount) {
-    line += "; " + filledIn(localize("%s cycles"), std::to_string(*last.cycleCount));
+    line += "; " + (*last.cycleCount == 1
+                        ? localize("1 cycle")
+                        : filledIn(localize("%s cycles"), std::to_string(*last.cycleCount)));
   }
   return line;
 }
@@ -112,4 +117,17 @@ std::string paceLine(const WearPace& pace, const Localize& localize) {
   char month[16];
   std::strftime(month, sizeof month, "%Y-%m", &local);
   return filledIn(filledIn(localize("%s of design around %s"), "80 %"), month);
+}
+
+std::vector<std::string> wearLines(const std::vector<HealthEntry>& log, double now,
+                                   const Localize& localize) {
+  const std::vector<std::vector<HealthEntry>> packs = packsNow(log, now);
+  std::vector<std::string> lines;
+  for (const std::vector<HealthEntry>& pack : packs) {
+    const std::string wear = wearLine(pack, localize);
+    lines.push_back(
+        packs.size() > 1 ? filledIn(localize("Pack %s"), pack.back().serial) + ": " + wear : wear);
+    lines.push_back(paceLine(paceToEightyPercent(pack, now), localize));
+  }
+  return lines;
 }

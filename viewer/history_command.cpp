@@ -21,5 +21,5 @@ int printHistoryTable(const ViewerOptions& o) {
     std::cout << (json ? healthJson(reading.health) : healthCsv(reading.health));
   }
   std::cout.flush();
-  return std::cout ? 0 : 1;
+  return std::cout && !reading.failed ? 0 : 1;
 }

@@ -9,10 +9,12 @@
 // What the viewer reads of the battery's history.
 struct HistoryReading {
   std::optional<std::string> none;  // why there is no history to show ("no history yet")
+  bool failed = false;              // it is there but could not be read, or not safely
   std::vector<history::Sample> samples;
   std::vector<history::HealthEntry> health;
 };
 
 // Opens the host's history read-only where the device keeps it and reads the samples since
-// `samplesSince` (none without it) and, when asked, the health log.
+// `samplesSince` (none without it) and, when asked, the health log. A history that cannot be read
+// to its end gives nothing but why, rather than a part that looks whole.
 HistoryReading readHistory(std::optional<double> samplesSince, bool withHealth);

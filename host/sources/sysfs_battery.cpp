@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <set>
+#include <string>
 
 #include "common/saturating_truncate.h"
 #include "common/status_keys.h"
@@ -250,10 +252,15 @@ std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
     d.setItem(key::kSerial, Plist::string(std::move(*serial)));
   }
   r.estimate = combinedReading(packs, power, d, r.inCharge);
+  std::set<std::string> serials;
   for (const BatteryPack& p : packs) {
     if (p.percentScale || !p.design || !p.full) continue;
+    // The wear is logged by serial; a driver that gives two packs the same one has them told
+    // apart by name (the first keeps the plain serial its log already has).
+    std::string serial = p.serial.value_or(p.name);
+    if (!serials.insert(serial).second) serial += " (" + p.name + ")";
     r.packs.push_back(
-        {p.model.value_or(""), p.serial.value_or(p.name), static_cast<int32_t>(*p.design),
+        {p.model.value_or(""), serial, static_cast<int32_t>(*p.design),
          static_cast<int32_t>(*p.full),
          p.cycles ? std::optional<int32_t>(static_cast<int32_t>(*p.cycles)) : std::nullopt});
   }

@@ -2,12 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "history/history_store.h"
 #include "tests/support/device_root.h"
 #include "tests/support/recordings.h"
 #include "tests/support/subprocess.h"
@@ -17,6 +21,19 @@ namespace {
 
 using testing_support::runProcess;
 using testing_support::TempDir;
+
+// A history of `days` of minute samples, written as the host writes them.
+void historyOfDays(const std::string& path, int days) {
+  history::Failure failure;
+  std::string said;
+  auto store = history::HistoryStore::openForWriting(path, failure, said);
+  ASSERT_TRUE(store) << failure.why;
+  std::vector<history::Sample> samples;
+  for (int minute = 0; minute < days * 1440; ++minute) {
+    samples.push_back({1.8e9 + minute * 60, 50, -8.0, "discharging", false, 180.0, std::nullopt});
+  }
+  ASSERT_TRUE(store->addSamples(samples, failure)) << failure.why;
+}
 
 TEST(HistoryView, CommandLineAndNoHistoryYet) {
   TempDir root;
@@ -130,6 +147,43 @@ TEST(HistoryView, AWeekKeptByTheHostReadBackAndDrawn) {
     ++endsInZero;
   }
   EXPECT_GE(endsInZero, 3u);
+}
+
+// A history that is there but empty is no history yet; one that cannot be read whole is not
+// printed in part: the header alone, why on stderr, exit 1.
+TEST(HistoryView, AHistoryThatCannotBeReadWholeIsNotPrintedInPart) {
+  const std::string header = "time,level,power_W,state,time_to_empty_min,time_to_full_min\n";
+  const struct {
+    const char* name;
+    std::function<void(const std::string&)> plant;
+    int exitCode;
+    std::string err;  // the start of it
+  } cases[] = {
+      {"an empty database", [](const std::string& path) { historyOfDays(path, 0); }, 0,
+       "no history yet\n"},
+      {"not a database",
+       [](const std::string& path) { std::ofstream(path) << std::string(8192, 'x'); }, 1,
+       "cannot read the history: file is not a database"},
+      {"a page overwritten",
+       [](const std::string& path) {
+         historyOfDays(path, 3);
+         std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+         file.seekp(40960);
+         file << std::string(4096, '\xff');
+       },
+       1, "cannot read the history whole: database disk image is malformed"},
+  };
+  for (const auto& c : cases) {
+    TempDir root;
+    const std::string path = root.path() + history::HistoryStore::kDevicePath;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    c.plant(path);
+    const auto result =
+        runProcess(BRIMWELL_VIEWER, {"--history"}, {{"SIM_DEVICE_ROOT", root.path()}});
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.name << ": " << result.err;
+    EXPECT_EQ(result.out, header) << c.name;
+    EXPECT_EQ(result.err.rfind(c.err, 0), 0u) << c.name << ": " << result.err;
+  }
 }
 
 }  // namespace

@@ -138,6 +138,33 @@ TEST(SysfsBattery, OnlyTheSystemBatteryCounts) {
   EXPECT_FALSE(statusFromPowerSupplies(readPowerSupplies(dir.path() + "/absent")));
 }
 
+// The wear is logged by serial: each pack needs one of its own.
+TEST(SysfsBattery, EachPacksWearUnderASerialOfItsOwn) {
+  const struct {
+    const char* name;
+    std::optional<std::string> first, second;  // serial_number, where given
+    std::vector<std::string> serials;
+  } cases[] = {
+      {"two serials", "A1", "B2", {"A1", "B2"}},
+      {"none given: the names", std::nullopt, std::nullopt, {"BAT0", "BAT1"}},
+      {"the same twice: told apart by name", "0", "0", {"0", "0 (BAT1)"}},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    for (const auto& [name, serial] : {std::pair{"BAT0", c.first}, std::pair{"BAT1", c.second}}) {
+      SupplyAttributes battery = chargeBasedBattery();
+      battery.erase("serial_number");
+      if (serial) battery["serial_number"] = *serial;
+      writeSupply(dir, "ps", name, battery);
+    }
+    const auto reading = readSysfs(readPowerSupplies(dir.path() + "/ps"));
+    ASSERT_TRUE(reading) << c.name;
+    std::vector<std::string> serials;
+    for (const PackWear& pack : reading->packs) serials.push_back(pack.serial);
+    EXPECT_EQ(serials, c.serials) << c.name;
+  }
+}
+
 TEST(SysfsSource, DeliversChangesAndFollowsTheBatteryComingAndGoing) {
   TempDir dir;
   const std::string folder = dir.path() + "/ps";

@@ -217,59 +217,66 @@ HealthEntry entry(double daysBeforeNoon, int32_t full, std::optional<int32_t> cy
   return e;
 }
 
-TEST(Wear, TheLatestPacksLineAndItsPaceToEightyPercent) {
+TEST(Wear, EachPacksLineAndItsPaceToEightyPercent) {
   InUtc utc;
+  const std::string tooShort = "80 % of design: the pace shows once the health log spans 30 days";
   // 4480 mAh design: 4256 is 95 %, 4032 is 90 %, 3584 is 80 %.
   const struct {
     const char* name;
     std::vector<HealthEntry> log;
-    std::string wear, pace;
+    std::vector<std::string> lines;
   } cases[] = {
-      {"no log", {}, "", "80 % of design: the pace shows once the health log spans 30 days"},
+      {"no log", {}, {}},
       {"one entry",
        {entry(0, 4080)},
-       "Full charge 4080 mAh, 91 % of design; 41 cycles",
-       "80 % of design: the pace shows once the health log spans 30 days"},
+       {"Full charge 4080 mAh, 91 % of design; 41 cycles", tooShort}},
+      {"a day, one cycle",
+       {entry(1, 4081, 0), entry(0, 4080, 1)},
+       {"Full charge 4080 mAh, 91 % of design; +0.0 % in 1 day; 1 cycle", tooShort}},
       {"29 days",
        {entry(29, 4256), entry(0, 4032)},
-       "Full charge 4032 mAh, 90 % of design; -5.0 % in 29 days; 41 cycles",
-       "80 % of design: the pace shows once the health log spans 30 days"},
+       {"Full charge 4032 mAh, 90 % of design; -5.0 % in 29 days; 41 cycles", tooShort}},
       // 5 points in 100 days: the 10 left take 200 more, from 2026-12-08 to 2027-06-26.
       {"a steady fall",
        {entry(100, 4256), entry(50, 4144), entry(0, 4032, std::nullopt)},
-       "Full charge 4032 mAh, 90 % of design; -5.0 % in 100 days",
-       "80 % of design around 2027-06"},
+       {"Full charge 4032 mAh, 90 % of design; -5.0 % in 100 days",
+        "80 % of design around 2027-06"}},
       // The line through all five, not the first and last alone (which say 2027-11).
       {"scattered about the line",
        {entry(100, 4120), entry(75, 4300), entry(50, 4030), entry(25, 4170), entry(0, 4000)},
-       "Full charge 4000 mAh, 89 % of design; -2.7 % in 100 days; 41 cycles",
-       "80 % of design around 2027-10"},
+       {"Full charge 4000 mAh, 89 % of design; -2.7 % in 100 days; 41 cycles",
+        "80 % of design around 2027-10"}},
       {"rising",
        {entry(60, 4000), entry(0, 4032)},
-       "Full charge 4032 mAh, 90 % of design; +0.7 % in 60 days; 41 cycles",
-       "80 % of design not within 10 years"},
+       {"Full charge 4032 mAh, 90 % of design; +0.7 % in 60 days; 41 cycles",
+        "80 % of design not within 10 years"}},
       {"too slow",
        {entry(365, 4260), entry(0, 4256)},
-       "Full charge 4256 mAh, 95 % of design; -0.1 % in 365 days; 41 cycles",
-       "80 % of design not within 10 years"},
+       {"Full charge 4256 mAh, 95 % of design; -0.1 % in 365 days; 41 cycles",
+        "80 % of design not within 10 years"}},
       {"already below",
        {entry(40, 3700), entry(0, 3500)},
-       "Full charge 3500 mAh, 78 % of design; -4.5 % in 40 days; 41 cycles",
-       "Below 80 % of design already"},
-      {"a new pack: the old one's log is not its own",
+       {"Full charge 3500 mAh, 78 % of design; -4.5 % in 40 days; 41 cycles",
+        "Below 80 % of design already"}},
+      {"a new pack: the old one, taken out, is not shown",
        {entry(200, 4000, 300, "OLD"), entry(10, 3600, 350, "OLD"), entry(5, 4470, 1, "NEW"),
         entry(0, 4460, 2, "NEW")},
-       "Full charge 4460 mAh, 100 % of design; -0.2 % in 5 days; 2 cycles",
-       "80 % of design: the pace shows once the health log spans 30 days"},
+       {"Full charge 4460 mAh, 100 % of design; -0.2 % in 5 days; 2 cycles", tooShort}},
+      {"two packs in the machine, each named",
+       {entry(40, 4400, 100, "SN0"), entry(40, 3900, 150, "SN1"), entry(0, 4300, 110, "SN0"),
+        entry(0, 3500, 160, "SN1")},
+       {"Pack SN0: Full charge 4300 mAh, 96 % of design; -2.2 % in 40 days; 110 cycles",
+        "80 % of design around 2027-09",
+        "Pack SN1: Full charge 3500 mAh, 78 % of design; -8.9 % in 40 days; 160 cycles",
+        "Below 80 % of design already"}},
+      {"an entry logged under a clock that ran ahead is passed over",
+       {entry(0, 4080), entry(-1000, 2000)},
+       {"Full charge 4080 mAh, 91 % of design; 41 cycles", tooShort}},
       {"entries without capacities are passed over",
        {entry(90, 0), entry(0, 4032)},
-       "Full charge 4032 mAh, 90 % of design; 41 cycles",
-       "80 % of design: the pace shows once the health log spans 30 days"},
+       {"Full charge 4032 mAh, 90 % of design; 41 cycles", tooShort}},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(wearLine(c.log, english), c.wear) << c.name;
-    EXPECT_EQ(paceLine(paceToEightyPercent(c.log, kNoon), english), c.pace) << c.name;
-  }
+  for (const auto& c : cases) EXPECT_EQ(wearLines(c.log, kNoon, english), c.lines) << c.name;
 }
 
 TEST(HistoryOutput, SamplesAndHealthAsCsvAndJson) {
