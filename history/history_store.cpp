@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -144,7 +145,10 @@ bool whole(sqlite3* db, Failure& failure) {
   const int step = sqlite3_step(stmt.get());
   if (step == SQLITE_ROW && stmt.text(0) == "ok") return true;
   if (step != SQLITE_ROW) return failed(db, failure);
-  failure = {stmt.text(0), Trouble::damaged};
+  // What is wrong may run over several lines; it is said on one.
+  std::string what = stmt.text(0);
+  std::replace(what.begin(), what.end(), '\n', ' ');
+  failure = {what, Trouble::damaged};
   return false;
 }
 

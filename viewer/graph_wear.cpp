@@ -86,7 +86,8 @@ std::string wearLine(const std::vector<HealthEntry>& pack, const Localize& local
   const double days = std::round((last.time - pack.front().time) / kDay);
   if (days >= 1) {
     std::string change = decimal("%+.1f", healthOf(last) - healthOf(pack.front()));
-    if (change == "-0.0") change = "+0.0";
+    // A change too small to show has no way to go.
+    if (change == "-0.0" || change == "+0.0") change = "0.0";
     line += "; " + (days == 1 ? filledIn(localize("%s in 1 day"), change + " %")
                               : filledIn(filledIn(localize("%s in %s days"), change + " %"),
                                          decimal("%.0f", days)));

@@ -77,6 +77,8 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
     if (!done()) loop.run();
   }
 
+  const std::string lost = history.stop(source.simulatedSeconds());
+  if (!lost.empty()) say(std::cerr, "springboard-sim: " + lost);
   say(std::cout, clockPrefix(source.simulatedSeconds()) + "delivered " +
                      std::to_string(driver.delivered()) + " status changes" +
                      (driver.last() ? "; the last: " + statusSummary(*driver.last()) : ""));

@@ -80,10 +80,11 @@ HistoryRecorder::HistoryRecorder(BatterySource& source, const HostOptions& optio
     : source_(source), say_(std::move(say)), wallClock_(std::move(wallClock)) {
   if (!wallClock_) wallClock_ = systemClock;
   if (options.sysfs.empty() && !options.history) return;
+  wallAtStart_ = wallClock_();
   if (options.virtualTime) {
     const double planned =
         options.duration > 0 ? options.duration : source.plannedSeconds().value_or(0);
-    anchor_ = wallClock_() - planned;
+    anchor_ = wallAtStart_ - planned;
   }
   std::string why;
   if (!platform::makeFolderFor(history::HistoryStore::kDevicePath, &why)) {
@@ -142,13 +143,30 @@ bool HistoryRecorder::written(const history::Failure& failure, double hostSecond
 
 bool HistoryRecorder::flush(double hostSeconds) {
   if (unwritten_.empty()) return true;
-  if (!open(hostSeconds)) return false;
-  history::Failure failure;
-  if (!store_->addSamples(unwritten_, failure)) return written(failure, hostSeconds);
+  // A damaged database is replaced by a fresh one at once: the samples go there straight away.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (path_.empty() || (!open(hostSeconds) && !store_)) return false;
+    history::Failure failure;
+    if (store_->addSamples(unwritten_, failure)) {
+      unwritten_.clear();
+      if (waiting_) say_("history written again");
+      waiting_ = false;
+      return true;
+    }
+    written(failure, hostSeconds);
+  }
+  return false;
+}
+
+std::string HistoryRecorder::stop(double hostSeconds) {
+  if (path_.empty() || unwritten_.empty()) return "";
+  nextTry_.reset();
+  waiting_ = true;  // no promise of another try
+  if (flush(hostSeconds)) return "";
+  const size_t lost = unwritten_.size();
   unwritten_.clear();
-  if (waiting_) say_("history written again");
-  waiting_ = false;
-  return true;
+  return "history: " + std::to_string(lost) + (lost == 1 ? " sample" : " samples") +
+         " held back could not be written before the end";
 }
 
 // Whether the wall clock has kept step with the run's own for an hour: a clock put right (or
@@ -170,7 +188,7 @@ void HistoryRecorder::onStatus(const brimwell::Plist& status, double hostSeconds
   if (path_.empty()) return;
   const double time = timeOf(hostSeconds);
   const bool settled = clockSettled(time, hostSeconds);
-  if (time < kEarliestClock) {
+  if ((anchor_ ? wallAtStart_ : time) < kEarliestClock) {
     if (!unsetSaid_) say_("history paused: the clock is not set");
     unsetSaid_ = true;
     return;

@@ -27,7 +27,8 @@ std::optional<history::Sample> sampleOf(const brimwell::Plist& status, double ti
 bool wantsSample(const std::optional<history::Sample>& last, const history::Sample& next);
 
 // A clock before this (2026-01-01) has not been set: a laptop whose clock battery is flat
-// starts in 1970 or in its firmware's year. Nothing is recorded under it.
+// starts in 1970 or in its firmware's year. Nothing is recorded under it. In virtual time it is
+// the wall clock at the start that must be set: a recording may begin years before it.
 inline constexpr double kEarliestClock = 1767225600;
 
 // Keeps the battery's history for the machine's own battery (and any source given --history):
@@ -54,6 +55,10 @@ class HistoryRecorder {
   // Each status change, with the host's clock (seconds since the run began).
   void onStatus(const brimwell::Plist& status, double hostSeconds);
 
+  // At the run's end the samples held back are tried once more: what could not be written is
+  // said in the line returned (empty when nothing was lost).
+  std::string stop(double hostSeconds);
+
  private:
   double timeOf(double hostSeconds) const;
   bool clockSettled(double time, double hostSeconds);
@@ -72,6 +77,7 @@ class HistoryRecorder {
   std::optional<double> nextTry_;  // host seconds: when to open the database again
   bool waiting_ = false;           // said that the database is held back
   std::optional<double> anchor_;   // virtual time: the wall clock of the run's start
+  double wallAtStart_ = 0;
   std::optional<history::Sample> last_;
   std::vector<history::Sample> unwritten_;
   std::map<std::string, double> lastWear_;  // by serial

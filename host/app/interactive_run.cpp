@@ -91,7 +91,11 @@ class InteractiveSession {
   bool finished() const {
     return options_.duration > 0 && source_.simulatedSeconds() >= options_.duration;
   }
-  bool finish(std::string& why) { return driver_->finish(why); }
+  // The screen is gone by now: what the history lost is returned to be said on stderr.
+  bool finish(std::string& why, std::string& lost) {
+    lost = history_->stop(source_.simulatedSeconds());
+    return driver_->finish(why);
+  }
   double secondsUntilNextLook() const { return driver_->secondsUntilNextLook(); }
 
   void tick(double realSeconds) {
@@ -220,8 +224,10 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
     loop.stopOnTerminationSignals();
     loop.run();
   }
-  std::string why;
-  if (!session.finish(why)) {
+  std::string why, lost;
+  const bool finished = session.finish(why, lost);
+  if (!lost.empty()) std::cerr << "springboard-sim: " + lost + "\n";
+  if (!finished) {
     std::cerr << "springboard-sim: " + why + "\n";
     return 1;
   }

@@ -139,7 +139,7 @@ TEST(HistoryView, AWeekKeptByTheHostReadBackAndDrawn) {
       "g");
   EXPECT_TRUE(hasBraille(screen.out));
   for (const char* text : {"100 %", "75 %", "50 %", "25 %", " W", ":00", "\u2501", "[24 h]",
-                           "Full charge 4000 mAh, 91 % of design; +0.0 % in 7 days; 87 cycles"}) {
+                           "Full charge 4000 mAh, 91 % of design; 0.0 % in 7 days; 87 cycles"}) {
     EXPECT_NE(screen.out.find(text), std::string::npos) << text;
   }
   size_t endsInZero = 0;  // 100, 50 and 0 % (curses moves over the blanks before a label)

@@ -164,6 +164,7 @@ TEST(HistoryStore, AFileThatIsNotOursIsSetAside) {
     auto store = HistoryStore::openForWriting(path, why, said);
     ASSERT_TRUE(store) << c.name << ": " << why.why;
     EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    EXPECT_EQ(said.find('\n'), std::string::npos) << c.name << ": one line\n" << said;
     std::string asideName;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
       if (entry.path().filename().string().rfind("history.sqlite.unreadable-", 0) == 0)

@@ -84,13 +84,32 @@ class HistoryRecorderTest : public testing::Test {
   std::vector<std::string> said_;
 };
 
+// A clock not set records nothing; in virtual time it is the wall clock at the start that must
+// be set, and a recording that begins a year before it is kept whole.
 TEST_F(HistoryRecorderTest, AClockNotSetRecordsNothing) {
-  double hostSeconds = 0;
-  HistoryRecorder keeping = recorder([&] { return 978307200 + hostSeconds; });  // 2001
-  run(keeping, hostSeconds, 120);
-  EXPECT_TRUE(kept(root_.path()).samples.empty());
-  EXPECT_TRUE(kept(root_.path()).health.empty());
-  EXPECT_EQ(said_, std::vector<std::string>{"history paused: the clock is not set"});
+  const struct {
+    const char* name;
+    double wallClock;
+    bool virtualTime;
+    size_t samples;
+  } cases[] = {
+      {"the wall clock in 2001", 978307200, false, 0},
+      {"a recording of 400 days replayed to now", kNow, true, 120},
+      {"a recording replayed under a clock in 2001", 978307200, true, 0},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(root_.path() + "/var");
+    said_.clear();
+    options_.virtualTime = c.virtualTime;
+    options_.duration = 400 * kDay;
+    double hostSeconds = 0;
+    HistoryRecorder keeping = recorder([&] { return c.wallClock + hostSeconds; });
+    run(keeping, hostSeconds, 120);
+    EXPECT_EQ(kept(root_.path()).samples.size(), c.samples) << c.name;
+    EXPECT_EQ(said_, c.samples ? std::vector<std::string>{}
+                               : std::vector<std::string>{"history paused: the clock is not set"})
+        << c.name;
+  }
 }
 
 // Three years ahead for ten minutes, then put right: the history before stays whole, the
@@ -116,22 +135,70 @@ TEST_F(HistoryRecorderTest, AClockAheadForAWhileLosesNothingAndStopsNothing) {
   EXPECT_TRUE(said_.empty());
 }
 
+// Three samples held back while another program holds the database: written with the next
+// status, or at the host's end, or said to be lost when it still holds it then.
 TEST_F(HistoryRecorderTest, ADatabaseHeldElsewhereHoldsTheSamplesBack) {
+  const std::string waits = "history waits: database is locked; tried again each minute";
+  const std::string again = "history written again";
+  const struct {
+    const char* name;
+    bool letGo;
+    int statusesAfter;
+    size_t samples;
+    std::vector<std::string> said;
+    std::string lost;
+  } cases[] = {
+      {"let go, then a status", true, 1, 5, {waits, again}, ""},
+      {"let go, then the host stops", true, 0, 4, {waits, again}, ""},
+      {"held when the host stops",
+       false,
+       0,
+       1,
+       {waits},
+       "history: 3 samples held back could not be written before the end"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(root_.path() + "/var");
+    said_.clear();
+    double hostSeconds = 0;
+    HistoryRecorder keeping = recorder([&] { return kNow + hostSeconds; });
+    run(keeping, hostSeconds, 1);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((root_.path() + history::HistoryStore::kDevicePath).c_str(), &other),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    run(keeping, hostSeconds, 3);
+    if (c.letGo) sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    run(keeping, hostSeconds, c.statusesAfter);
+    EXPECT_EQ(keeping.stop(hostSeconds), c.lost) << c.name;
+    sqlite3_close(other);
+    EXPECT_EQ(kept(root_.path()).samples.size(), c.samples) << c.name;
+    EXPECT_EQ(said_, c.said) << c.name;
+  }
+}
+
+// Damage found while writing: the database is set aside and the sample that found it is the
+// fresh one's first, before any other status comes.
+TEST_F(HistoryRecorderTest, DamageFoundWhileWritingLosesNotTheSampleThatFoundIt) {
   double hostSeconds = 0;
   HistoryRecorder keeping = recorder([&] { return kNow + hostSeconds; });
   run(keeping, hostSeconds, 1);
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open((root_.path() + history::HistoryStore::kDevicePath).c_str(), &other),
             SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-  run(keeping, hostSeconds, 3);
-  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  // The table's pages pointed past the file's end, as a broken disk might leave it.
+  ASSERT_EQ(sqlite3_exec(other,
+                         "PRAGMA writable_schema=ON;"
+                         "UPDATE sqlite_master SET rootpage=9999 WHERE name='samples';"
+                         "PRAGMA writable_schema=OFF;CREATE TABLE bump(x);",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
   sqlite3_close(other);
   run(keeping, hostSeconds, 1);
-  EXPECT_EQ(kept(root_.path()).samples.size(), 5u);
-  EXPECT_EQ(said_,
-            (std::vector<std::string>{"history waits: database is locked; tried again each minute",
-                                      "history written again"}));
+  ASSERT_EQ(said_.size(), 1u);
+  EXPECT_NE(said_[0].find("is damaged: set aside as"), std::string::npos) << said_[0];
+  EXPECT_EQ(kept(root_.path()).samples.size(), 1u);
+  EXPECT_EQ(keeping.stop(hostSeconds), "");
 }
 
 }  // namespace

@@ -232,7 +232,7 @@ TEST(Wear, EachPacksLineAndItsPaceToEightyPercent) {
        {"Full charge 4080 mAh, 91 % of design; 41 cycles", tooShort}},
       {"a day, one cycle",
        {entry(1, 4081, 0), entry(0, 4080, 1)},
-       {"Full charge 4080 mAh, 91 % of design; +0.0 % in 1 day; 1 cycle", tooShort}},
+       {"Full charge 4080 mAh, 91 % of design; 0.0 % in 1 day; 1 cycle", tooShort}},
       {"29 days",
        {entry(29, 4256), entry(0, 4032)},
        {"Full charge 4032 mAh, 90 % of design; -5.0 % in 29 days; 41 cycles", tooShort}},
