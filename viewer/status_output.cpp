@@ -10,6 +10,7 @@
 
 #include "common/dictionary_file.h"
 #include "common/settings_keys.h"
+#include "common/status_file_watcher.h"
 #include "common/status_keys.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/ns_dictionary.h"
@@ -18,7 +19,6 @@
 #include "viewer/bar_formats.h"
 #include "viewer/bid_main_table_view_controller.h"
 #include "viewer/json_output.h"
-#include "viewer/status_file_watcher.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "host/app/low_battery_watch.h"
 #include "host/app/source_driver.h"
 #include "host/app/source_pump.h"
+#include "host/app/status_file_guard.h"
 #include "host/desktop/desktop_alerts.h"
 #include "host/scenario/transcript.h"
 #include "platform/foundation/run_loop.h"
@@ -66,10 +67,12 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
     while (!done()) tick(driver.secondsUntilNextLook());
   } else {
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
+    StatusFileGuard guard(loop, [&] { driver.restoreStatusFile(); });
     SourcePump pump(
         source,
         [&](double realSeconds) {
           tick(realSeconds);
+          guard.drain();
           if (done()) loop.stop();
         },
         [&] { return driver.secondsUntilNextLook(); });

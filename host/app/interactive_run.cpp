@@ -16,6 +16,7 @@
 #include "host/app/screen_wake.h"
 #include "host/app/source_driver.h"
 #include "host/app/source_pump.h"
+#include "host/app/status_file_guard.h"
 #include "host/classes/host_classes.h"
 #include "host/desktop/desktop_alerts.h"
 #include "host/screen/host_screen.h"
@@ -97,6 +98,7 @@ class InteractiveSession {
     return driver_->finish(why);
   }
   double secondsUntilNextLook() const { return driver_->secondsUntilNextLook(); }
+  void restoreStatusFile() { driver_->restoreStatusFile(); }
 
   void tick(double realSeconds) {
     const brimwell::Plist* status = driver_->tick(realSeconds);
@@ -195,10 +197,12 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
   {
     HostScreen screen;
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
+    StatusFileGuard guard(loop, [&] { session.restoreStatusFile(); });
     SourcePump pump(
         source,
         [&](double realSeconds) {
           session.tick(realSeconds);
+          guard.drain();
           if (session.finished()) loop.stop();
         },
         [&] { return session.secondsUntilNextLook(); });

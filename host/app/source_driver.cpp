@@ -55,7 +55,11 @@ const brimwell::Plist* SourceDriver::tick(double realSeconds) {
 void SourceDriver::keepStatusFileCurrent() {
   if (!source_.looked() || !last_) return;
   if (NSFileManager::defaultManager().markItemCurrentAtPath(brimwell::kBatteryStatusPath)) return;
-  if (!NSFileManager::defaultManager().fileExistsAtPath(brimwell::kBatteryStatusPath))
+  restoreStatusFile();
+}
+
+void SourceDriver::restoreStatusFile() {
+  if (last_ && !NSFileManager::defaultManager().fileExistsAtPath(brimwell::kBatteryStatusPath))
     deliverStatus(springBoard_, *last_);
 }
 

@@ -30,6 +30,8 @@ class SourceDriver {
   double secondsUntilNextLook() const;
   size_t delivered() const { return delivered_; }
   const std::optional<brimwell::Plist>& last() const { return last_; }
+  // Writes the status file again from the last status when it is not there.
+  void restoreStatusFile();
   // Writes the recording, if one was asked for; false with why set when it cannot be written.
   bool finish(std::string& why) const;
 

@@ -196,6 +196,32 @@ TEST(LaptopEstimates, ASteadyTimeUnderANoisyDraw) {
   EXPECT_NEAR(minutes.back(), 180, 36) << "where the present power flips between 300 and 128";
 }
 
+// Without --poll the host may not read again for minutes: a status file deleted or moved away
+// meanwhile is written again at once all the same.
+TEST(LaptopStatusFile, GoneBetweenReadingsIsBackAtOnce) {
+  DeviceRoot root;
+  root.writeSettings("");
+  laptop(root, "Discharging", "10000000");
+  const std::string status = root.path() + "/tmp/batteryStatus.plist";
+  testing_support::BackgroundProcess host(
+      SPRINGBOARD_SIM, {"--source", "sysfs=" + root.path() + "/sys", "--headless"},
+      {{"SIM_DEVICE_ROOT", root.path()}});
+  const auto backWithin3s = [&] {
+    for (int i = 0; i < 30 && !std::filesystem::exists(status); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return std::filesystem::exists(status);
+  };
+  ASSERT_TRUE(backWithin3s());
+  for (const char* how : {"deleted", "moved away"}) {
+    if (how[0] == 'd') {
+      std::filesystem::remove(status);
+    } else {
+      std::filesystem::rename(status, status + ".old");
+    }
+    EXPECT_TRUE(backWithin3s()) << how;
+  }
+}
+
 // The status file is marked current at every reading, written again when it was deleted, and
 // says the battery is gone when it goes; the bars then hide, JSON prints nulls.
 TEST(LaptopStatusFile, CurrentRewrittenAndGoneWithTheBattery) {

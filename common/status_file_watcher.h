@@ -1,14 +1,21 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+
+#include "common/api.h"
 
 // Tells when a file may have changed: inotify on the folder that holds it, so that a new file
 // renamed into place counts as well as one written, touched or removed. A folder that is not
 // there yet (no host has run) or goes away is watched again by watchAgain().
-class StatusFileWatcher {
+class COMMON_API StatusFileWatcher {
  public:
-  StatusFileWatcher(const std::string& path, std::function<void()> changed);
+  // What to be told of: any change, or only the file (or its folder) going, as its writer
+  // wants to know without waking at each of its own writes.
+  enum class Events { any, gone };
+  StatusFileWatcher(const std::string& path, std::function<void()> changed,
+                    Events events = Events::any);
   ~StatusFileWatcher();
   StatusFileWatcher(const StatusFileWatcher&) = delete;
   StatusFileWatcher& operator=(const StatusFileWatcher&) = delete;
@@ -24,6 +31,7 @@ class StatusFileWatcher {
  private:
   std::string folder_, name_;
   std::function<void()> changed_;
+  uint32_t mask_;
   int inotify_ = -1;
   int watch_ = -1;
 };

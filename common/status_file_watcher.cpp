@@ -1,4 +1,4 @@
-#include "viewer/status_file_watcher.h"
+#include "common/status_file_watcher.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -7,17 +7,20 @@
 
 namespace {
 
-constexpr uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE |
-                             IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
+constexpr uint32_t kGone = IN_MOVED_FROM | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF;
+constexpr uint32_t kAny = kGone | IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_ATTRIB;
 
 }  // namespace
 
-StatusFileWatcher::StatusFileWatcher(const std::string& path, std::function<void()> changed)
-    : changed_(std::move(changed)), inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+StatusFileWatcher::StatusFileWatcher(const std::string& path, std::function<void()> changed,
+                                     Events events)
+    : changed_(std::move(changed)),
+      mask_(events == Events::gone ? kGone : kAny),
+      inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
   const size_t slash = path.rfind('/');
   folder_ = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
   name_ = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (inotify_ >= 0) watch_ = ::inotify_add_watch(inotify_, folder_.c_str(), kEvents);
+  if (inotify_ >= 0) watch_ = ::inotify_add_watch(inotify_, folder_.c_str(), mask_);
 }
 
 StatusFileWatcher::~StatusFileWatcher() {
@@ -26,7 +29,7 @@ StatusFileWatcher::~StatusFileWatcher() {
 
 void StatusFileWatcher::watchAgain() {
   if (inotify_ < 0 || watch_ >= 0) return;
-  watch_ = ::inotify_add_watch(inotify_, folder_.c_str(), kEvents);
+  watch_ = ::inotify_add_watch(inotify_, folder_.c_str(), mask_);
   if (watch_ >= 0) changed_();
 }
 
