@@ -150,10 +150,12 @@ ScreenState computeScreenState(const std::string& deviceName, const BIDBatteryIn
   s[Outlet::batteryTempLabel].color = temperatureColor(info.batteryTemperature);
   s[Outlet::batteryTempLabel].text = info.batteryTempMsg;
 
-  const bool draining = info.instanceCurrent < 0;
-  s[Outlet::chargingOrDrainingLabel].text = localize(draining ? "Draining..." : "Charging...");
-  s[Outlet::currentLabel].color = draining ? screen_colors::red() : screen_colors::green();
-  s[Outlet::useOrRemainingLabel].text = localize(draining ? "Can Use" : "Remaining Time");
+  const auto labelTheWay = [&](bool draining) {
+    s[Outlet::chargingOrDrainingLabel].text = localize(draining ? "Draining..." : "Charging...");
+    s[Outlet::currentLabel].color = draining ? screen_colors::red() : screen_colors::green();
+    s[Outlet::useOrRemainingLabel].text = localize(draining ? "Can Use" : "Remaining Time");
+  };
+  labelTheWay(info.instanceCurrent < 0);
   s[Outlet::currentLabel].text = info.currentMsg;
   s[Outlet::remainingTimeLabel].text = remainingTimeText(info, localize);
 
@@ -179,7 +181,10 @@ ScreenState computeScreenState(const std::string& deviceName, const BIDBatteryIn
           formatLocalized("%.2f%%", static_cast<double>(*percent));
       s[Outlet::currentBatteryLevel].color = levelColor(static_cast<float>(*percent));
     }
+    // The way the charge goes is the host's word, not the current's sign: a driver may give no
+    // current at all.
     const std::string& state = info.laptop->state;
+    if (state == "discharging" || state == "charging") labelTheWay(state == "discharging");
     if (state == "not-charging" || state == "full") {
       s[Outlet::chargingOrDrainingLabel].text = localize("No Charging");
     }

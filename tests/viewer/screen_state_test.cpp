@@ -141,19 +141,25 @@ TEST(ScreenState, FullChargeLineAndCharger) {
   }
 }
 
+// A phone's by the current's sign; a laptop's by the host's word, since a driver may give no
+// current at all.
 TEST(ScreenState, DrainingOrChargingByTheSignOfTheCurrent) {
   const struct {
     int32_t current;
+    const char* laptopState;
     const char* state;
     const char* caption;
     UIColor color;
   } cases[] = {
-      {-1, "<Draining...>", "<Can Use>", screen_colors::red()},
-      {0, "<Charging...>", "<Remaining Time>", screen_colors::green()},
-      {1, "<Charging...>", "<Remaining Time>", screen_colors::green()},
+      {-1, nullptr, "<Draining...>", "<Can Use>", screen_colors::red()},
+      {0, nullptr, "<Charging...>", "<Remaining Time>", screen_colors::green()},
+      {1, nullptr, "<Charging...>", "<Remaining Time>", screen_colors::green()},
+      {0, "discharging", "<Draining...>", "<Can Use>", screen_colors::red()},
+      {-1, "charging", "<Charging...>", "<Remaining Time>", screen_colors::green()},
   };
   for (const auto& c : cases) {
     BIDBatteryInfo info = charging(c.current, 99.9f, 2000, 1998);
+    if (c.laptopState) info.laptop = LaptopFigures{{}, {}, {}, {}, {}, c.laptopState};
     const ScreenState s = computeScreenState("x", info, tagged);
     EXPECT_EQ(s[Outlet::chargingOrDrainingLabel].text, c.state);
     EXPECT_EQ(s[Outlet::useOrRemainingLabel].text, c.caption);
