@@ -1,6 +1,7 @@
 #include "common/status_file_watcher.h"
 
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -20,7 +21,16 @@ StatusFileWatcher::StatusFileWatcher(const std::string& path, std::function<void
   const size_t slash = path.rfind('/');
   folder_ = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
   name_ = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (inotify_ >= 0) watch_ = ::inotify_add_watch(inotify_, folder_.c_str(), mask_);
+  addWatch();
+}
+
+void StatusFileWatcher::addWatch() {
+  if (inotify_ < 0) return;
+  watch_ = ::inotify_add_watch(inotify_, folder_.c_str(), mask_);
+  struct stat info;
+  watched_ = watch_ >= 0 && ::stat(folder_.c_str(), &info) == 0
+                 ? std::make_pair(info.st_dev, info.st_ino)
+                 : std::make_pair(dev_t{}, ino_t{});
 }
 
 StatusFileWatcher::~StatusFileWatcher() {
@@ -28,8 +38,17 @@ StatusFileWatcher::~StatusFileWatcher() {
 }
 
 void StatusFileWatcher::watchAgain() {
-  if (inotify_ < 0 || watch_ >= 0) return;
-  watch_ = ::inotify_add_watch(inotify_, folder_.c_str(), mask_);
+  if (inotify_ < 0) return;
+  // A folder removed while some process still holds it open says nothing of its going until
+  // that process lets go: one made again in its place is seen by its inode.
+  struct stat info;
+  if (watch_ >= 0 && (::stat(folder_.c_str(), &info) != 0 ||
+                      std::make_pair(info.st_dev, info.st_ino) != watched_)) {
+    ::inotify_rm_watch(inotify_, watch_);
+    watch_ = -1;
+  }
+  if (watch_ >= 0) return;
+  addWatch();
   if (watch_ >= 0) changed_();
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "common/api.h"
 
@@ -24,14 +27,18 @@ class COMMON_API StatusFileWatcher {
   int descriptor() const { return inotify_; }
   // Reads what happened and calls back when it concerns the file (or its folder went).
   void onReadable();
-  // Whether the folder is watched now; if not, watchAgain() tries (and calls back if it now is).
+  // Whether the folder is watched now; if not, or if the folder was replaced, watchAgain()
+  // tries (and calls back if it now is).
   bool watching() const { return watch_ >= 0; }
   void watchAgain();
 
  private:
+  void addWatch();
+
   std::string folder_, name_;
   std::function<void()> changed_;
   uint32_t mask_;
   int inotify_ = -1;
   int watch_ = -1;
+  std::pair<dev_t, ino_t> watched_;  // the folder watched
 };

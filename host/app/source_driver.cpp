@@ -4,6 +4,7 @@
 
 #include "common/status_keys.h"
 #include "host/classes/host_classes.h"
+#include "platform/foundation/installed_places.h"
 #include "platform/foundation/ns_file_manager.h"
 
 namespace host {
@@ -58,9 +59,12 @@ void SourceDriver::keepStatusFileCurrent() {
   restoreStatusFile();
 }
 
+// Its folder is made again first, should that have gone too (a cleaner that empties the
+// runtime folder).
 void SourceDriver::restoreStatusFile() {
-  if (last_ && !NSFileManager::defaultManager().fileExistsAtPath(brimwell::kBatteryStatusPath))
-    deliverStatus(springBoard_, *last_);
+  if (!last_ || NSFileManager::defaultManager().fileExistsAtPath(brimwell::kBatteryStatusPath))
+    return;
+  if (platform::makeFolderFor(brimwell::kBatteryStatusPath)) deliverStatus(springBoard_, *last_);
 }
 
 bool SourceDriver::finish(std::string& why) const {

@@ -19,6 +19,8 @@ StatusFileGuard::~StatusFileGuard() {
 
 void StatusFileGuard::drain() {
   watcher_.onReadable();
+  // A folder that went takes its watch with it: the one made again is watched.
+  watcher_.watchAgain();
 }
 
 }  // namespace host

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "common/value_conversions.h"
@@ -212,13 +213,18 @@ TEST(LaptopStatusFile, GoneBetweenReadingsIsBackAtOnce) {
     return std::filesystem::exists(status);
   };
   ASSERT_TRUE(backWithin3s());
-  for (const char* how : {"deleted", "moved away"}) {
-    if (how[0] == 'd') {
-      std::filesystem::remove(status);
-    } else {
-      std::filesystem::rename(status, status + ".old");
-    }
-    EXPECT_TRUE(backWithin3s()) << how;
+  const struct {
+    const char* how;
+    std::function<void()> take;
+  } cases[] = {
+      {"deleted", [&] { std::filesystem::remove(status); }},
+      {"moved away", [&] { std::filesystem::rename(status, status + ".old"); }},
+      {"its folder removed", [&] { std::filesystem::remove_all(root.path() + "/tmp"); }},
+      {"deleted from the folder made again", [&] { std::filesystem::remove(status); }},
+  };
+  for (const auto& c : cases) {
+    c.take();
+    EXPECT_TRUE(backWithin3s()) << c.how;
   }
 }
 
