@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <iostream>
 #include <memory>
 
@@ -14,6 +15,7 @@
 #include "common/status_keys.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/ns_dictionary.h"
+#include "platform/foundation/ns_file_manager.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/uikit/ui_view.h"
 #include "viewer/bar_formats.h"
@@ -42,6 +44,21 @@ BarContext barContext() {
   c.criticalLevel =
       level(brimwell::setting::kCriticalLevel, brimwell::low_battery_default::kCriticalLevel);
   return c;
+}
+
+// Whether the status file is stale now, and if not, in how many seconds it will be.
+struct Staleness {
+  bool now = false;
+  std::optional<double> becomesStaleIn;
+};
+
+Staleness staleness(bool thereIsAFile) {
+  const auto writtenAt =
+      NSFileManager::defaultManager().modificationDateOfItemAtPath(brimwell::kBatteryStatusPath);
+  if (!thereIsAFile || !writtenAt) return {};
+  const double age = now() - *writtenAt;
+  if (age > kStaleAfterSeconds) return {true, std::nullopt};
+  return {false, kStaleAfterSeconds - age + 0.5};  // a moment past, so that the bars agree
 }
 
 StatusSummary latest(const BIDMainTableViewController& controller) {
@@ -85,11 +102,20 @@ int followStatus(OutputFormat format, BIDMainTableViewController& controller) {
   const std::string path = platform::deviceFilePath(brimwell::kBatteryStatusPath);
   bool first = true;
   std::optional<std::string> shown;  // the status file's bytes the last line was made from
-  const auto push = [&] {
+  bool shownStale = false;
+  std::shared_ptr<NSTimer> staleSoon;
+  std::function<void()> push = [&] {
     std::optional<std::string> bytes = brimwell::readSmallRegularFile(path);
-    if (!first && bytes == shown) return;  // touched, not changed
+    const auto stale = staleness(bytes.has_value());
+    // A host that stopped touches the file no more: a line with the stale mark when it ages.
+    if (staleSoon) staleSoon->invalidate();
+    staleSoon.reset();
+    if (stale.becomesStaleIn)
+      staleSoon = NSTimer::scheduledTimerWithTimeInterval(*stale.becomesStaleIn, push, false);
+    if (!first && bytes == shown && stale.now == shownStale) return;  // touched, not changed
     first = false;
     shown = std::move(bytes);
+    shownStale = stale.now;
     controller.showBatteryInfo();
     std::cout << formatted(format, latest(controller), barContext()) << std::flush;
     if (!std::cout) loop.stop();
@@ -128,6 +154,7 @@ int followStatus(OutputFormat format, BIDMainTableViewController& controller) {
   if (std::cout) loop.run();
   if (pipe) loop.removeReadSource(STDOUT_FILENO);
   if (lookForFolder) lookForFolder->invalidate();
+  if (staleSoon) staleSoon->invalidate();
   if (watcher.descriptor() >= 0) loop.removeReadSource(watcher.descriptor());
   return 0;
 }

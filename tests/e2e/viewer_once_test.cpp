@@ -369,6 +369,18 @@ TEST(ViewerJson, FollowPushesEachChangeOfTheStatusFile) {
                                    std::filesystem::file_time_type::clock::now());
   root.write(kStatusPath, status(610));
   EXPECT_EQ(follower.readLine(3000), "61% 1:13") << "the touch gave no line, the change one";
+  // The same bytes put in place a second short of stale: the mark comes when they age, and
+  // goes when a current copy comes.
+  const auto putInPlace = [&](std::chrono::seconds age) {
+    root.write("/tmp/.new", status(610));
+    std::filesystem::last_write_time(root.path() + "/tmp/.new",
+                                     std::filesystem::file_time_type::clock::now() - age);
+    std::filesystem::rename(root.path() + "/tmp/.new", root.path() + kStatusPath);
+  };
+  putInPlace(std::chrono::seconds(11 * 60 - 1));
+  EXPECT_EQ(follower.readLine(4000), "61% 1:13?") << "stale";
+  putInPlace(std::chrono::seconds(0));
+  EXPECT_EQ(follower.readLine(3000), "61% 1:13") << "current again";
   std::filesystem::remove(root.path() + kStatusPath);
   EXPECT_EQ(follower.readLine(3000), "") << "no status";
   EXPECT_EQ(follower.stop(), "");
