@@ -83,6 +83,13 @@ std::string formatted(OutputFormat format, const StatusSummary& s, const BarCont
   return summaryJson(s, c.now) + "\n";
 }
 
+// What a follower prints of it: i3blocks, run persistently, takes each line as a new full text,
+// so only that (an empty one hides the block).
+std::string followed(OutputFormat format, const std::string& output) {
+  if (format != OutputFormat::i3blocks) return output;
+  return output.substr(0, output.find('\n')) + "\n";
+}
+
 }  // namespace
 
 int printStatusOnce(OutputFormat format, BIDMainTableViewController& controller) {
@@ -117,7 +124,8 @@ int followStatus(OutputFormat format, BIDMainTableViewController& controller) {
     shown = std::move(bytes);
     shownStale = stale.now;
     controller.showBatteryInfo();
-    std::cout << formatted(format, latest(controller), barContext()) << std::flush;
+    std::cout << followed(format, formatted(format, latest(controller), barContext()))
+              << std::flush;
     if (!std::cout) loop.stop();
   };
   // Watched first, then read: a change between the two would otherwise be missed.

@@ -386,6 +386,19 @@ TEST(ViewerJson, FollowPushesEachChangeOfTheStatusFile) {
   EXPECT_EQ(follower.stop(), "");
 }
 
+// i3blocks, run persistently, takes each line as a full text: the follower gives it that alone.
+TEST(ViewerJson, FollowedForI3blocksTheFullTextAlone) {
+  TempDir root;
+  root.write(kStatusPath, kChargingPhone);
+  const std::string once =
+      runProcess(BRIMWELL_VIEWER, {"--format", "i3blocks"}, {{"SIM_DEVICE_ROOT", root.path()}}).out;
+  testing_support::BackgroundProcess follower(BRIMWELL_VIEWER, {"--format", "i3blocks", "--follow"},
+                                              {{"SIM_DEVICE_ROOT", root.path()}});
+  EXPECT_EQ(follower.readLine(2000), once.substr(0, once.find('\n')));
+  EXPECT_EQ(follower.readLine(1000), std::nullopt) << "no short text, no colour";
+  follower.stop();
+}
+
 // The live screen, before the host ever wrote a status: the zeros, and a footer that says why.
 TEST(ViewerScreen, BeforeTheHostEverRanTheFooterSaysSo) {
   for (const bool written : {false, true}) {
