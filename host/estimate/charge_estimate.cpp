@@ -35,6 +35,8 @@ void SteadyRate::add(const Reading& r, bool resumed) {
   }
   const double dt = last_ ? r.time - last_->time : 0;
   last_ = r;
+  std::optional<double> energyBefore;
+  if (!energies_.empty() && r.storeFine) energyBefore = energies_.back().second;
   if (r.energyWh) {
     energies_.emplace_back(r.time, *r.energyWh);
     // Keep what a slope needs: the newest reading at least the span before now, and after it.
@@ -47,9 +49,17 @@ void SteadyRate::add(const Reading& r, bool resumed) {
     return;
   }
   lastPowered_ = r.time;
+  // Between readings far apart the energy that went is the mean power over the whole time; the
+  // present power is one moment of a draw that may swing, and readings minutes apart can catch
+  // the same phase of it each time. An energy the driver has not updated says nothing.
+  double power = *r.powerW;
+  if (energyBefore && r.energyWh && dt >= kEnergySpan) {
+    const double went = (*r.energyWh - *energyBefore) / dt * 3600;
+    if (went != 0 && (went > 0) == (power > 0)) power = went;
+  }
   if (r.time - since_ < kDistrusted) return;
   if (!average_) {
-    average_ = *r.powerW;
+    average_ = power;
     averaged_ = 1;
     return;
   }
@@ -57,7 +67,7 @@ void SteadyRate::add(const Reading& r, bool resumed) {
   // (a mean), so that no single reading sets it for minutes; then the older ones fade.
   ++averaged_;
   const double weight = std::max(1 - std::exp(-dt / kTimeConstant), 1.0 / averaged_);
-  *average_ += weight * (*r.powerW - *average_);
+  *average_ += weight * (power - *average_);
 }
 
 std::optional<double> SteadyRate::watts() const {

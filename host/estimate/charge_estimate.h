@@ -25,17 +25,22 @@ struct Reading {
   // What the packs will hold when each has reached its own limit (one already above its limit
   // holds what it holds); where given, the time to full runs to it rather than to limitPercent.
   std::optional<double> targetWh;
+  // Whether energyWh is the drivers' own, fine enough that what went between two readings tells
+  // the power (not worked out from a whole percent).
+  bool storeFine = false;
 };
 
 // The battery's power, smoothed by an exponential average (time constant about 4 minutes,
 // weighted by the time between readings; a plain mean until it spans that long), started afresh at
 // every change of state or of external power and after a sleep, and not trusted for the first 10 s
-// after that. Where the driver gives no power, the slope of the energy over at least two minutes.
+// after that. Where the driver gives no power, the slope of the energy over at least two minutes;
+// between readings half a minute or more apart, the energy that went over the time between.
 class SteadyRate {
  public:
-  static constexpr double kTimeConstant = 240;            // s
-  static constexpr double kDistrusted = 10;               // s after a change
-  static constexpr double kSlopeSpan = 120;               // s of energy readings for a slope
+  static constexpr double kTimeConstant = 240;  // s
+  static constexpr double kDistrusted = 10;     // s after a change
+  static constexpr double kSlopeSpan = 120;     // s of energy readings for a slope
+  static constexpr double kEnergySpan = 30;     // s between readings: the energy gone is the power
   static constexpr double kLowest = 0.1, kHighest = 300;  // W; outside, the rate is unknown
 
   void add(const Reading& reading, bool resumed = false);

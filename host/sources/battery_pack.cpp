@@ -147,17 +147,24 @@ void readCharge(const PowerSupply& b, std::optional<double> volts, BatteryPack& 
   std::optional<double> nowMah = now.milliampHours, fullMah = positive(whole.milliampHours);
   // The driver's percentage rules where the charge does not stand on its own.
   const bool derived = fullMah && positive(givenFull.milliampHours) != fullMah;
-  if (p.level && fullMah && (!nowMah || (derived && p.kernelPercent)))
+  if (p.level && fullMah && (!nowMah || (derived && p.kernelPercent))) {
     nowMah = *p.level / 100 * *fullMah;
+    p.chargeFromPercent = true;
+  }
   if (nowMah && fullMah) nowMah = full ? *fullMah : std::min(*nowMah, *fullMah);
   if (!fullMah && p.level) {
     p.percentScale = true;
+    p.chargeFromPercent = true;
     setCharges(p, *p.level, 100.0, std::nullopt);
   } else {
     setCharges(p, nowMah, fullMah, positive(design.milliampHours));
   }
   if (p.level && p.fullWh) p.energyWh = *p.level / 100 * *p.fullWh;
-  if (now.wattHours && p.fullWh && !full) p.energyWh = std::clamp(*now.wattHours, 0.0, *p.fullWh);
+  p.energyFromPercent = true;
+  if (now.wattHours && p.fullWh && !full) {
+    p.energyWh = std::clamp(*now.wattHours, 0.0, *p.fullWh);
+    p.energyFromPercent = false;
+  }
 }
 
 }  // namespace

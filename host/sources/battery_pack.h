@@ -32,6 +32,9 @@ struct BatteryPack {
   // or on the scale of 100.
   std::optional<double> energyWh, fullWh, powerW;
   std::optional<double> kernelPercent;  // the driver's own `capacity`
+  // Whether the charge now, or the energy now, was worked out from the driver's whole percent:
+  // too coarse to tell a rate by.
+  bool chargeFromPercent = false, energyFromPercent = false;
 
   bool hasStatus(const char* value) const { return status == value; }
 };

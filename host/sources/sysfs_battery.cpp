@@ -135,8 +135,10 @@ estimate::Reading combinedReading(const std::vector<BatteryPack>& packs, Externa
   r.externalPower = power == ExternalPower::online;
   double now = 0, full = 0, flow = 0, target = 0;
   bool stores = true, flows = false;
+  r.storeFine = true;
   for (const BatteryPack& p : packs) {
     const Store st = storeOf(p, inCharge);
+    r.storeFine = r.storeFine && !(inCharge ? p.chargeFromPercent : p.energyFromPercent);
     stores = stores && st.now && st.full;
     if (st.flow) flow += *st.flow, flows = true;
     if (!st.now || !st.full) continue;

@@ -14,6 +14,7 @@ Reading draining(double time, double watts, double energy = 30) {
   r.powerW = watts;
   r.energyWh = energy;
   r.fullWh = 50;
+  r.storeFine = true;
   return r;
 }
 
@@ -92,6 +93,32 @@ TEST(SteadyRate, WithoutPowerTheSlopeOfTheEnergy) {
   }
   ASSERT_TRUE(rate.watts());
   EXPECT_NEAR(*rate.watts(), -10, 1e-9);
+}
+
+// Read every six minutes, a draw that swings between 6 and 14 W is caught at 14 W each time;
+// the energy that went between the readings says 10 W. A driver that has not updated the
+// energy leaves the present power.
+TEST(SteadyRate, ReadMinutesApartTheEnergyThatWentIsThePower) {
+  const struct {
+    const char* name;
+    double energyFallsAtW;
+    double watts;
+    bool fine;
+  } cases[] = {
+      {"the energy falls at 10 W", 10, -10, true},
+      {"the energy not updated", 0, -14, true},
+      {"an energy worked out from a whole percent", 10, -14, false},
+  };
+  for (const auto& c : cases) {
+    SteadyRate rate;
+    for (double t : {0.0, 30.0, 390.0, 750.0, 1110.0}) {
+      Reading r = draining(t, -14, 30 - c.energyFallsAtW * t / 3600);
+      r.storeFine = c.fine;
+      rate.add(r);
+    }
+    ASSERT_TRUE(rate.watts()) << c.name;
+    EXPECT_NEAR(*rate.watts(), c.watts, 1e-6) << c.name;
+  }
 }
 
 TEST(ChargeEstimate, Times) {
