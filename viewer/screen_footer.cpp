@@ -17,8 +17,10 @@ std::vector<std::string> footerLines(const FooterFacts& facts, const Localize& l
     const time_t seconds = static_cast<time_t>(*facts.writtenAt);
     tm local{};
     localtime_r(&seconds, &local);
-    char clock[16];
-    std::strftime(clock, sizeof clock, "%H:%M", &local);
+    // A status a day old or more says its day too.
+    char clock[32];
+    const bool dayOld = facts.now - *facts.writtenAt >= 86400;
+    std::strftime(clock, sizeof clock, dayOld ? "%Y-%m-%d %H:%M" : "%H:%M", &local);
     const long minutes = std::lround((facts.now - *facts.writtenAt) / 60);
     return {filledIn(filledIn(localize("As of %s (%s min ago): the host has not read the battery "
                                        "since"),

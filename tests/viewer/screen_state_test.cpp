@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <limits>
 
+#include "tests/support/scoped_environment.h"
 #include "viewer/bid_battery_info.h"
+#include "viewer/screen_footer.h"
 
 namespace {
 
@@ -191,6 +194,33 @@ TEST(ScreenState, EveryOutletGetsATextAndOnlyFourAColour) {
   EXPECT_EQ(s[Outlet::currentBatteryLevel].text, "87.50%");
   EXPECT_STREQ(outletName(Outlet::batteryHeath), "batteryHeath");
   EXPECT_STREQ(outletName(Outlet::serialNumberLabel), "serialNumberLabel");
+}
+
+// The footer's time of a status the host has not touched for a while (read in UTC).
+TEST(ScreenFooter, AStaleStatusSaysWhenItWasWritten) {
+  constexpr double kWritten = 1796731200;  // 2026-12-08 12:00 UTC
+  const struct {
+    double age;
+    std::string first;
+  } cases[] = {
+      {10 * 60, "q quit, arrows scroll, g graph, refreshes every 10 s"},
+      {12 * 60, "As of 12:00 (12 min ago): the host has not read the battery since"},
+      {3 * 86400, "As of 2026-12-08 12:00 (4320 min ago): the host has not read the battery since"},
+  };
+  {
+    testing_support::ScopedEnvironment env;
+    env.set("TZ", "UTC");
+    tzset();
+    for (const auto& c : cases) {
+      FooterFacts facts;
+      facts.written = true;
+      facts.writtenAt = kWritten;
+      facts.now = kWritten + c.age;
+      EXPECT_EQ(footerLines(facts, [](const std::string& key) { return key; }).front(), c.first)
+          << c.age;
+    }
+  }
+  tzset();
 }
 
 }  // namespace
