@@ -1,5 +1,6 @@
 #include "host/app/headless_run.h"
 
+#include <functional>
 #include <iostream>
 
 #include "host/app/given_alerts.h"
@@ -22,9 +23,40 @@ void say(std::ostream& out, const std::string& line) {
   out << line + '\n' << std::flush;
 }
 
+// Waits on the run loop between readings until done or a termination signal; false when another
+// host took the lock after its file was removed.
+bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& lock,
+                   const std::function<void(double)>& tick, const std::function<bool()>& done) {
+  NSRunLoop& loop = NSRunLoop::mainRunLoop();
+  bool ousted = false;
+  const auto stillTheHost = [&] {
+    std::string why;
+    if (ousted || lock.keep(why)) return;
+    say(std::cerr, "springboard-sim: " + why);
+    ousted = true;
+    loop.stop();
+  };
+  StatusFileGuard guard(loop, [&] {
+    driver.restoreStatusFile();
+    stillTheHost();
+  });
+  SourcePump pump(
+      source,
+      [&](double realSeconds) {
+        tick(realSeconds);
+        guard.drain();
+        stillTheHost();
+        if (done()) loop.stop();
+      },
+      [&] { return driver.secondsUntilNextLook(); });
+  loop.stopOnTerminationSignals();
+  if (!done()) loop.run();
+  return !ousted;
+}
+
 }  // namespace
 
-int runHeadless(BatterySource& source, const HostOptions& options) {
+int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLock& lock) {
   TranscriptPresenter transcript(std::cout, [&] { return clockPrefix(source.simulatedSeconds()); });
   HostPresenter presenter(transcript, options.desktopAlerts);
   if (!presenter.notice().empty()) say(std::cerr, "springboard-sim: " + presenter.notice());
@@ -63,21 +95,11 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
     }
   };
 
+  bool ousted = false;  // another host took the lock after its file was removed
   if (options.virtualTime) {
     while (!done()) tick(driver.secondsUntilNextLook());
   } else {
-    NSRunLoop& loop = NSRunLoop::mainRunLoop();
-    StatusFileGuard guard(loop, [&] { driver.restoreStatusFile(); });
-    SourcePump pump(
-        source,
-        [&](double realSeconds) {
-          tick(realSeconds);
-          guard.drain();
-          if (done()) loop.stop();
-        },
-        [&] { return driver.secondsUntilNextLook(); });
-    loop.stopOnTerminationSignals();
-    if (!done()) loop.run();
+    ousted = !runInRealTime(source, driver, lock, tick, done);
   }
 
   const std::string lost = history.stop(source.simulatedSeconds());
@@ -91,7 +113,7 @@ int runHeadless(BatterySource& source, const HostOptions& options) {
     say(std::cerr, "springboard-sim: " + why);
     return 1;
   }
-  return std::cout ? 0 : 1;
+  return std::cout && !ousted ? 0 : 1;
 }
 
 }  // namespace host

@@ -102,6 +102,6 @@ int runSpringBoardSim(int argc, char** argv) {
     if (wrote || !why.empty()) std::cerr << "springboard-sim: " + (wrote ? *wrote : why) + "\n";
   }
   const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
-  if (terminal && !options.headless) return host::runInteractive(*source, options);
-  return host::runHeadless(*source, options);
+  if (terminal && !options.headless) return host::runInteractive(*source, options, *lock);
+  return host::runHeadless(*source, options, *lock);
 }

@@ -191,18 +191,26 @@ class InteractiveSession {
 
 }  // namespace
 
-int runInteractive(BatterySource& source, const HostOptions& options) {
+int runInteractive(BatterySource& source, const HostOptions& options, StatusFileLock& lock) {
   terminal::useUtf8Characters();
   InteractiveSession session(source, options);
+  std::string ousted;  // why another host has the lock now, said once the screen is gone
   {
     HostScreen screen;
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
-    StatusFileGuard guard(loop, [&] { session.restoreStatusFile(); });
+    const auto stillTheHost = [&] {
+      if (ousted.empty() && !lock.keep(ousted)) loop.stop();
+    };
+    StatusFileGuard guard(loop, [&] {
+      session.restoreStatusFile();
+      stillTheHost();
+    });
     SourcePump pump(
         source,
         [&](double realSeconds) {
           session.tick(realSeconds);
           guard.drain();
+          stillTheHost();
           if (session.finished()) loop.stop();
         },
         [&] { return session.secondsUntilNextLook(); });
@@ -231,11 +239,12 @@ int runInteractive(BatterySource& source, const HostOptions& options) {
   std::string why, lost;
   const bool finished = session.finish(why, lost);
   if (!lost.empty()) std::cerr << "springboard-sim: " + lost + "\n";
+  if (!ousted.empty()) std::cerr << "springboard-sim: " + ousted + "\n";
   if (!finished) {
     std::cerr << "springboard-sim: " + why + "\n";
     return 1;
   }
-  return 0;
+  return ousted.empty() ? 0 : 1;
 }
 
 }  // namespace host

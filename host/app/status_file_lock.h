@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace host {
 
@@ -14,13 +15,17 @@ class StatusFileLock {
   // Takes the lock on the device's status file; null, with why naming the process that holds
   // it, when another host does.
   static std::unique_ptr<StatusFileLock> take(std::string& why);
+  // Keeps holding it when its file went (a runtime folder emptied by hand): a new one is locked
+  // once the folder is there again. False, with why, when another host took that one first.
+  bool keep(std::string& why);
   ~StatusFileLock();
   StatusFileLock(const StatusFileLock&) = delete;
   StatusFileLock& operator=(const StatusFileLock&) = delete;
 
  private:
-  explicit StatusFileLock(int fd) : fd_(fd) {}
+  StatusFileLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   int fd_;
+  std::string path_;
 };
 
 }  // namespace host

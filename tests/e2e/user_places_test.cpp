@@ -296,6 +296,13 @@ TEST(OneHost, ASecondHostOnTheSameStatusFileSaysWhichProcessHoldsItAndExits) {
                             ": stop it first (the service: "
                             "systemctl --user stop brimwell)\n");
   EXPECT_EQ(second.out, "") << "no alert given twice";
+  // The runtime folder emptied by hand: the first host puts its file back and holds a new lock.
+  fs::rename(places.path() + "/run/brimwell", places.path() + "/run/gone");
+  fs::remove_all(places.path() + "/run/gone");
+  for (int i = 0; i < 30 && !fs::exists(status); ++i) ::usleep(100 * 1000);
+  ASSERT_TRUE(fs::exists(status)) << "put back";
+  EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).exitCode, 1)
+      << "still the one host";
   // A simulated phone runs beside it, on a device of its own.
   EXPECT_EQ(
       runProcess(SPRINGBOARD_SIM, {"--virtual-time", "--duration", "60"}, environment).exitCode, 0);
