@@ -37,15 +37,20 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
     loop.stop();
   };
   StatusFileGuard guard(loop, [&] {
+    // Checked before the file is put back, and again after its folder was made again.
+    stillTheHost();
+    if (ousted) return;
     driver.restoreStatusFile();
     stillTheHost();
   });
   SourcePump pump(
       source,
       [&](double realSeconds) {
+        // The lock is checked before a reading is delivered: a host that lost it writes nothing.
+        stillTheHost();
+        if (ousted) return;
         tick(realSeconds);
         guard.drain();
-        stillTheHost();
         if (done()) loop.stop();
       },
       [&] { return driver.secondsUntilNextLook(); });

@@ -202,15 +202,20 @@ int runInteractive(BatterySource& source, const HostOptions& options, StatusFile
       if (ousted.empty() && !lock.keep(ousted)) loop.stop();
     };
     StatusFileGuard guard(loop, [&] {
+      // Checked before the file is put back, and again after its folder was made again.
+      stillTheHost();
+      if (!ousted.empty()) return;
       session.restoreStatusFile();
       stillTheHost();
     });
     SourcePump pump(
         source,
         [&](double realSeconds) {
+          // The lock is checked before a reading is delivered: a host that lost it writes nothing.
+          stillTheHost();
+          if (!ousted.empty()) return;
           session.tick(realSeconds);
           guard.drain();
-          stillTheHost();
           if (session.finished()) loop.stop();
         },
         [&] { return session.secondsUntilNextLook(); });

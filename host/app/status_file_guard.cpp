@@ -8,19 +8,27 @@ namespace host {
 
 StatusFileGuard::StatusFileGuard(NSRunLoop& loop, std::function<void()> restore)
     : loop_(loop),
-      watcher_(platform::deviceFilePath(brimwell::kBatteryStatusPath), std::move(restore),
-               StatusFileWatcher::Events::gone) {
-  if (watcher_.descriptor() >= 0) loop_.addReadSource(watcher_.descriptor(), [this] { drain(); });
+      status_(platform::deviceFilePath(brimwell::kBatteryStatusPath), restore,
+              StatusFileWatcher::Events::gone),
+      lock_(platform::deviceFilePath(brimwell::kBatteryStatusPath) + ".lock", restore,
+            StatusFileWatcher::Events::gone) {
+  for (StatusFileWatcher* watcher : {&status_, &lock_}) {
+    if (watcher->descriptor() >= 0) loop_.addReadSource(watcher->descriptor(), [this] { drain(); });
+  }
 }
 
 StatusFileGuard::~StatusFileGuard() {
-  if (watcher_.descriptor() >= 0) loop_.removeReadSource(watcher_.descriptor());
+  for (StatusFileWatcher* watcher : {&status_, &lock_}) {
+    if (watcher->descriptor() >= 0) loop_.removeReadSource(watcher->descriptor());
+  }
 }
 
 void StatusFileGuard::drain() {
-  watcher_.onReadable();
-  // A folder that went takes its watch with it: the one made again is watched.
-  watcher_.watchAgain();
+  for (StatusFileWatcher* watcher : {&status_, &lock_}) {
+    watcher->onReadable();
+    // A folder that went takes its watch with it: the one made again is watched.
+    watcher->watchAgain();
+  }
 }
 
 }  // namespace host

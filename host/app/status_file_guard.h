@@ -8,9 +8,9 @@ class NSRunLoop;
 
 namespace host {
 
-// While the host runs in real time, a status file that something deletes or moves away is
-// written again at once, not at the next reading, which may be ten minutes off. Only the file's
-// going is watched, so the host's own writes and touches wake nothing.
+// While the host runs in real time, a status file (or the lock file beside it) that something
+// deletes or moves away is put back at once, not at the next reading, which may be ten minutes
+// off. Only the files' going is watched, so the host's own writes and touches wake nothing.
 class StatusFileGuard {
  public:
   StatusFileGuard(NSRunLoop& loop, std::function<void()> restore);
@@ -24,7 +24,7 @@ class StatusFileGuard {
 
  private:
   NSRunLoop& loop_;
-  StatusFileWatcher watcher_;
+  StatusFileWatcher status_, lock_;
 };
 
 }  // namespace host

@@ -303,6 +303,10 @@ TEST(OneHost, ASecondHostOnTheSameStatusFileSaysWhichProcessHoldsItAndExits) {
   ASSERT_TRUE(fs::exists(status)) << "put back";
   EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).exitCode, 1)
       << "still the one host";
+  fs::remove(status + ".lock");  // the lock file alone
+  for (int i = 0; i < 30 && !fs::exists(status + ".lock"); ++i) ::usleep(100 * 1000);
+  EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).exitCode, 1)
+      << "locked again at once";
   // A simulated phone runs beside it, on a device of its own.
   EXPECT_EQ(
       runProcess(SPRINGBOARD_SIM, {"--virtual-time", "--duration", "60"}, environment).exitCode, 0);
