@@ -26,6 +26,8 @@ void SteadyRate::restart(const Reading& r) {
   average_.reset();
   averaged_ = 0;
   energies_.clear();
+  moved_.reset();
+  energyMoves_ = false;
 }
 
 void SteadyRate::add(const Reading& r, bool resumed) {
@@ -35,8 +37,23 @@ void SteadyRate::add(const Reading& r, bool resumed) {
   }
   const double dt = last_ ? r.time - last_->time : 0;
   last_ = r;
-  std::optional<double> energyBefore;
-  if (!energies_.empty() && r.storeFine) energyBefore = energies_.back().second;
+  // The energy that went since it last moved, over half a minute or more: the mean power over
+  // that time. A driver may update its energy more slowly than it is read; a reading between
+  // two updates then says nothing.
+  std::optional<double> went;
+  bool energyLags = false;
+  if (r.storeFine && r.energyWh) {
+    if (!moved_) {
+      moved_ = {r.time, *r.energyWh};
+    } else if (*r.energyWh != moved_->second) {
+      const double span = r.time - moved_->first;
+      if (span >= kEnergySpan) went = (*r.energyWh - moved_->second) / span * 3600;
+      moved_ = {r.time, *r.energyWh};
+      energyMoves_ = true;
+    } else {
+      energyLags = energyMoves_ && dt >= kEnergySpan && r.time - moved_->first < kTimeConstant;
+    }
+  }
   if (r.energyWh) {
     energies_.emplace_back(r.time, *r.energyWh);
     // Keep what a slope needs: the newest reading at least the span before now, and after it.
@@ -49,13 +66,13 @@ void SteadyRate::add(const Reading& r, bool resumed) {
     return;
   }
   lastPowered_ = r.time;
-  // Between readings far apart the energy that went is the mean power over the whole time; the
-  // present power is one moment of a draw that may swing, and readings minutes apart can catch
-  // the same phase of it each time. An energy the driver has not updated says nothing.
+  // The present power is one moment of a draw that may swing, and readings minutes apart can
+  // catch the same phase of it each time: the energy that went rules where it tells.
   double power = *r.powerW;
-  if (energyBefore && r.energyWh && dt >= kEnergySpan) {
-    const double went = (*r.energyWh - *energyBefore) / dt * 3600;
-    if (went != 0 && (went > 0) == (power > 0)) power = went;
+  if (went && (*went > 0) == (power > 0)) {
+    power = *went;
+  } else if (energyLags) {
+    return;
   }
   if (r.time - since_ < kDistrusted) return;
   if (!average_) {

@@ -55,6 +55,8 @@ class SteadyRate {
   std::optional<double> average_;
   int averaged_ = 0;                                // readings in the average since it started
   std::deque<std::pair<double, double>> energies_;  // (time, Wh) since the start, for a slope
+  std::optional<std::pair<double, double>> moved_;  // (time, Wh) where the energy last moved
+  bool energyMoves_ = false;                        // it has moved since the start
 };
 
 struct Times {
