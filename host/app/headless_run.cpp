@@ -28,27 +28,16 @@ void say(std::ostream& out, const std::string& line) {
 bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& lock,
                    const std::function<void(double)>& tick, const std::function<bool()>& done) {
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
-  bool ousted = false;
-  const auto stillTheHost = [&] {
-    std::string why;
-    if (ousted || lock.keep(why)) return;
-    say(std::cerr, "springboard-sim: " + why);
-    ousted = true;
-    loop.stop();
-  };
-  StatusFileGuard guard(loop, [&] {
-    // Checked before the file is put back, and again after its folder was made again.
-    stillTheHost();
-    if (ousted) return;
-    driver.restoreStatusFile();
-    stillTheHost();
-  });
+  StatusFileGuard guard(
+      loop, lock, [&] { driver.restoreStatusFile(); },
+      [&](const std::string& why) {
+        say(std::cerr, "springboard-sim: " + why);
+        loop.stop();
+      });
   SourcePump pump(
       source,
       [&](double realSeconds) {
-        // The lock is checked before a reading is delivered: a host that lost it writes nothing.
-        stillTheHost();
-        if (ousted) return;
+        if (!guard.holds()) return;
         tick(realSeconds);
         guard.drain();
         if (done()) loop.stop();
@@ -56,7 +45,7 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
       [&] { return driver.secondsUntilNextLook(); });
   loop.stopOnTerminationSignals();
   if (!done()) loop.run();
-  return !ousted;
+  return guard.holds();
 }
 
 }  // namespace

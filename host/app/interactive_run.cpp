@@ -198,22 +198,16 @@ int runInteractive(BatterySource& source, const HostOptions& options, StatusFile
   {
     HostScreen screen;
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
-    const auto stillTheHost = [&] {
-      if (ousted.empty() && !lock.keep(ousted)) loop.stop();
-    };
-    StatusFileGuard guard(loop, [&] {
-      // Checked before the file is put back, and again after its folder was made again.
-      stillTheHost();
-      if (!ousted.empty()) return;
-      session.restoreStatusFile();
-      stillTheHost();
-    });
+    StatusFileGuard guard(
+        loop, lock, [&] { session.restoreStatusFile(); },
+        [&](const std::string& why) {
+          ousted = why;
+          loop.stop();
+        });
     SourcePump pump(
         source,
         [&](double realSeconds) {
-          // The lock is checked before a reading is delivered: a host that lost it writes nothing.
-          stillTheHost();
-          if (!ousted.empty()) return;
+          if (!guard.holds()) return;
           session.tick(realSeconds);
           guard.drain();
           if (session.finished()) loop.stop();

@@ -6,25 +6,48 @@
 
 namespace host {
 
-StatusFileGuard::StatusFileGuard(NSRunLoop& loop, std::function<void()> restore)
+StatusFileGuard::StatusFileGuard(NSRunLoop& loop, StatusFileLock& lock,
+                                 std::function<void()> restore,
+                                 std::function<void(const std::string&)> ousted)
     : loop_(loop),
-      status_(platform::deviceFilePath(brimwell::kBatteryStatusPath), restore,
-              StatusFileWatcher::Events::gone),
-      lock_(platform::deviceFilePath(brimwell::kBatteryStatusPath) + ".lock", restore,
-            StatusFileWatcher::Events::gone) {
-  for (StatusFileWatcher* watcher : {&status_, &lock_}) {
+      lock_(lock),
+      restore_(std::move(restore)),
+      ousted_(std::move(ousted)),
+      statusWatch_(
+          platform::deviceFilePath(brimwell::kBatteryStatusPath), [this] { putBack(); },
+          StatusFileWatcher::Events::gone),
+      lockWatch_(
+          platform::deviceFilePath(brimwell::kBatteryStatusPath) + ".lock", [this] { putBack(); },
+          StatusFileWatcher::Events::gone) {
+  for (StatusFileWatcher* watcher : {&statusWatch_, &lockWatch_}) {
     if (watcher->descriptor() >= 0) loop_.addReadSource(watcher->descriptor(), [this] { drain(); });
   }
 }
 
 StatusFileGuard::~StatusFileGuard() {
-  for (StatusFileWatcher* watcher : {&status_, &lock_}) {
+  for (StatusFileWatcher* watcher : {&statusWatch_, &lockWatch_}) {
     if (watcher->descriptor() >= 0) loop_.removeReadSource(watcher->descriptor());
   }
 }
 
+bool StatusFileGuard::holds() {
+  if (lost_) return false;
+  std::string why;
+  if (lock_.keep(why)) return true;
+  lost_ = true;
+  ousted_(why);
+  return false;
+}
+
+// Checked before the file is put back, and again after its folder was made again.
+void StatusFileGuard::putBack() {
+  if (!holds()) return;
+  restore_();
+  holds();
+}
+
 void StatusFileGuard::drain() {
-  for (StatusFileWatcher* watcher : {&status_, &lock_}) {
+  for (StatusFileWatcher* watcher : {&statusWatch_, &lockWatch_}) {
     watcher->onReadable();
     // A folder that went takes its watch with it: the one made again is watched.
     watcher->watchAgain();

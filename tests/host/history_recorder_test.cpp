@@ -70,6 +70,15 @@ class HistoryRecorderTest : public testing::Test {
       recorder.onStatus(discharging(50 - i % 10), hostSeconds);
     }
   }
+  // Another program's connection to the history; null when it cannot be opened.
+  sqlite3* anotherConnection() {
+    sqlite3* other = nullptr;
+    if (sqlite3_open((root_.path() + history::HistoryStore::kDevicePath).c_str(), &other) ==
+        SQLITE_OK)
+      return other;
+    sqlite3_close(other);
+    return nullptr;
+  }
   HistoryRecorder recorder(std::function<double()> clock) {
     options_.sysfs = "/sys/class/power_supply";
     return HistoryRecorder(
@@ -163,9 +172,8 @@ TEST_F(HistoryRecorderTest, ADatabaseHeldElsewhereHoldsTheSamplesBack) {
     double hostSeconds = 0;
     HistoryRecorder keeping = recorder([&] { return kNow + hostSeconds; });
     run(keeping, hostSeconds, 1);
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open((root_.path() + history::HistoryStore::kDevicePath).c_str(), &other),
-              SQLITE_OK);
+    sqlite3* other = anotherConnection();
+    ASSERT_TRUE(other);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     run(keeping, hostSeconds, 3);
     if (c.letGo) sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -183,9 +191,8 @@ TEST_F(HistoryRecorderTest, DamageFoundWhileWritingLosesNotTheSampleThatFoundIt)
   double hostSeconds = 0;
   HistoryRecorder keeping = recorder([&] { return kNow + hostSeconds; });
   run(keeping, hostSeconds, 1);
-  sqlite3* other = nullptr;
-  ASSERT_EQ(sqlite3_open((root_.path() + history::HistoryStore::kDevicePath).c_str(), &other),
-            SQLITE_OK);
+  sqlite3* other = anotherConnection();
+  ASSERT_TRUE(other);
   // The table's pages pointed past the file's end, as a broken disk might leave it.
   ASSERT_EQ(sqlite3_exec(other,
                          "PRAGMA writable_schema=ON;"
