@@ -59,9 +59,10 @@ void StatusFileWatcher::onReadable() {
     for (ssize_t at = 0; at < n;) {
       const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
       if (event->len > 0 && name_ == event->name) concerned = true;
-      // The folder itself went: its watch is gone with it.
-      if (event->mask & IN_MOVE_SELF) ::inotify_rm_watch(inotify_, watch_);
-      if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
+      // The folder itself went: its watch is gone with it. (The going of a watch that
+      // watchAgain() replaced is not the present one's.)
+      if (event->wd == watch_ && (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED))) {
+        if (event->mask & IN_MOVE_SELF) ::inotify_rm_watch(inotify_, watch_);
         if (event->mask & IN_IGNORED) watch_ = -1;
         concerned = true;
       }

@@ -131,15 +131,18 @@ int followStatus(OutputFormat format, BIDMainTableViewController& controller) {
   // Watched first, then read: a change between the two would otherwise be missed.
   StatusFileWatcher watcher(path, push);
   push();
-  // A folder that is not there yet, or went, is looked for now and then, and only then.
+  // A folder that is not there yet, or went, is looked for now and then; so is one made again
+  // while there is no status file, as a folder some process holds open says nothing of its
+  // going (the watcher compares the folder's inode).
   std::shared_ptr<NSTimer> lookForFolder;
+  const auto settled = [&] { return watcher.watching() && shown.has_value(); };
   const auto keepWatching = [&] {
-    if (watcher.watching() || lookForFolder) return;
+    if (settled() || lookForFolder) return;
     lookForFolder = NSTimer::scheduledTimerWithTimeInterval(
         kFolderLook,
         [&] {
           watcher.watchAgain();
-          if (!watcher.watching()) return;
+          if (!settled()) return;
           lookForFolder->invalidate();
           lookForFolder.reset();
         },
@@ -148,6 +151,7 @@ int followStatus(OutputFormat format, BIDMainTableViewController& controller) {
   if (watcher.descriptor() >= 0) {
     loop.addReadSource(watcher.descriptor(), [&] {
       watcher.onReadable();
+      watcher.watchAgain();
       keepWatching();
     });
   }

@@ -1,4 +1,5 @@
 // Runs the built BrimwellViewer --once against device roots of its own.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -381,8 +382,25 @@ TEST(ViewerJson, FollowPushesEachChangeOfTheStatusFile) {
   EXPECT_EQ(follower.readLine(4000), "61% 1:13?") << "stale";
   putInPlace(std::chrono::seconds(0));
   EXPECT_EQ(follower.readLine(3000), "61% 1:13") << "current again";
+  // The folder made again while another process holds the old one open, whose going then says
+  // nothing: with the file in it while the follower is stopped, and after the file went.
+  const std::string folder = root.path() + "/tmp";
+  int held = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  ::kill(follower.pid(), SIGSTOP);
+  std::filesystem::remove_all(folder);
+  root.write(kStatusPath, status(390));
+  ::kill(follower.pid(), SIGCONT);
+  EXPECT_EQ(follower.readLine(3000), "39% 0:46") << "with the file";
+  root.write(kStatusPath, status(380));
+  EXPECT_EQ(follower.readLine(3000), "38% 0:45") << "the folder made again is watched";
+  ::close(held);
   std::filesystem::remove(root.path() + kStatusPath);
   EXPECT_EQ(follower.readLine(3000), "") << "no status";
+  held = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  std::filesystem::remove(folder);
+  root.write(kStatusPath, status(400));
+  EXPECT_EQ(follower.readLine(4000), "40% 0:48") << "the file went first";
+  ::close(held);
   EXPECT_EQ(follower.stop(), "");
 }
 
