@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <optional>
 
+#include <vector>
+
 #include "viewer/json_output.h"
 
 namespace {
@@ -35,11 +37,38 @@ std::string percentText(const StatusSummary& s) {
   return std::to_string(std::lround(*s.level)) + "%";
 }
 
+// Where a charge goes to: its limit, where the kernel stops it short of full.
+std::string chargeTarget(const StatusSummary& s) {
+  if (s.chargeLimit && *s.chargeLimit < 100) return "to " + std::to_string(*s.chargeLimit) + "%";
+  return "to full";
+}
+
+// Waybar takes the tooltip as Pango markup, where a bare & or < loses all of it.
+std::string markupEscaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 std::string tooltip(const StatusSummary& s, const BarContext& c) {
   std::string text = s.model + "\n" + percentText(s) + ", " + s.state.value_or("unknown");
   if (const auto time = timeText(s)) {
-    text +=
-        "\n" + *time + (s.state == std::optional<std::string>("charging") ? " to full" : " left");
+    text += "\n" + *time + " " +
+            (s.state == std::optional<std::string>("charging") ? chargeTarget(s) : "left");
   } else if (s.estimating) {
     text += "\nestimating the time";
   }
@@ -73,16 +102,17 @@ std::string barText(const StatusSummary& s) {
 }
 
 std::string waybarLine(const StatusSummary& s, const BarContext& c) {
-  if (!s.hasStatus || !s.level) return "{\"text\":\"\"}";
+  if (!s.hasStatus || !s.level) return jsonObject({{"text", std::string()}});
   const Urgency urgency = urgencyOf(s, c);
-  std::string classes = quotedJson(s.state.value_or("unknown"));
+  std::vector<std::string> classes = {s.state.value_or("unknown")};
   if (urgency != Urgency::none)
-    classes += "," + quotedJson(urgency == Urgency::critical ? "critical" : "warning");
-  if (stale(s, c)) classes += ",\"stale\"";
-  return "{\"text\":" + quotedJson(barText(s)) +
-         ",\"alt\":" + quotedJson(s.state.value_or("unknown")) +
-         ",\"tooltip\":" + quotedJson(tooltip(s, c)) + ",\"class\":[" + classes +
-         "],\"percentage\":" + std::to_string(std::lround(*s.level)) + "}";
+    classes.push_back(urgency == Urgency::critical ? "critical" : "warning");
+  if (stale(s, c)) classes.push_back("stale");
+  return jsonObject({{"text", barText(s)},
+                     {"alt", s.state.value_or("unknown")},
+                     {"tooltip", markupEscaped(tooltip(s, c))},
+                     {"class", classes},
+                     {"percentage", int64_t{std::lround(*s.level)}}});
 }
 
 std::string i3blocksLines(const StatusSummary& s, const BarContext& c) {

@@ -13,21 +13,18 @@ using history::Sample;
 
 namespace {
 
-// One table's columns: each value already as CSV and JSON take it, none where not known.
-struct Field {
-  const char* name;
-  std::optional<std::string> csv, json;
-};
+// One table's column: its name and value, printed as CSV or as JSON.
+using Field = JsonMember;
 
-std::optional<std::string> fixed(std::optional<double> value, const char* format) {
-  if (!value || !std::isfinite(*value)) return std::nullopt;
-  char text[64];
-  std::snprintf(text, sizeof text, format, *value);
-  return std::string(text);
+JsonValue twoDecimals(std::optional<double> value) {
+  if (!value || !std::isfinite(*value)) return {};
+  return TwoDecimals{*value};
 }
 
-std::optional<std::string> whole(std::optional<double> value) {
-  return fixed(value ? std::optional<double>(std::round(*value)) : std::nullopt, "%.0f");
+// A whole number of the history's; none where it is not known or beyond what a number holds.
+JsonValue whole(std::optional<double> value) {
+  if (!value || !(std::fabs(*value) < 9e18)) return {};
+  return static_cast<int64_t>(std::llround(*value));
 }
 
 // A CSV field: quoted when it holds a comma, a quote or a line break, quotes doubled.
@@ -38,34 +35,35 @@ std::string csvField(const std::string& text) {
   return out + "\"";
 }
 
-Field text(const char* name, const std::string& value) {
-  return {name, csvField(value), quotedJson(value)};
-}
-
-Field number(const char* name, const std::optional<std::string>& value) {
-  return {name, value, value};
+std::string csvText(const JsonValue& value) {
+  if (const auto* text = std::get_if<std::string>(&value)) return csvField(*text);
+  if (const auto* number = std::get_if<int64_t>(&value)) return std::to_string(*number);
+  if (const auto* figure = std::get_if<TwoDecimals>(&value)) {
+    char text[400];  // %.2f of the largest double fits
+    std::snprintf(text, sizeof text, "%.2f", figure->value);
+    return text;
+  }
+  return std::string();
 }
 
 std::vector<Field> sampleFields(const Sample& s) {
-  return {text("time", isoLocalTime(s.time)),
-          number("level", fixed(s.level, "%.2f")),
-          number("power_W", fixed(s.powerW, "%.2f")),
-          text("state", s.state),
-          number("time_to_empty_min", whole(s.minutesToEmpty)),
-          number("time_to_full_min", whole(s.minutesToFull))};
+  return {{"time", isoLocalTime(s.time)},
+          {"level", twoDecimals(s.level)},
+          {"power_W", twoDecimals(s.powerW)},
+          {"state", s.state},
+          {"time_to_empty_min", whole(s.minutesToEmpty)},
+          {"time_to_full_min", whole(s.minutesToFull)}};
 }
 
 std::vector<Field> healthFields(const HealthEntry& e) {
   std::optional<double> health;
   if (e.designCapacity > 0) health = 100.0 * e.fullChargeCapacity / e.designCapacity;
-  std::optional<double> cycles;
-  if (e.cycleCount) cycles = *e.cycleCount;
-  return {text("date", isoLocalTime(e.time)),
-          number("full_charge_capacity_mAh", whole(static_cast<double>(e.fullChargeCapacity))),
-          number("design_capacity_mAh", whole(static_cast<double>(e.designCapacity))),
-          number("health", fixed(health, "%.2f")),
-          number("cycle_count", whole(cycles)),
-          text("serial", e.serial)};
+  return {{"date", isoLocalTime(e.time)},
+          {"full_charge_capacity_mAh", int64_t{e.fullChargeCapacity}},
+          {"design_capacity_mAh", int64_t{e.designCapacity}},
+          {"health", twoDecimals(health)},
+          {"cycle_count", e.cycleCount ? JsonValue(int64_t{*e.cycleCount}) : JsonValue()},
+          {"serial", e.serial}};
 }
 
 template <typename Row>
@@ -75,24 +73,23 @@ std::string csv(const std::vector<Row>& rows, std::vector<Field> (*fields)(const
   out += "\n";
   for (const Row& row : rows) {
     std::string line;
-    for (const Field& f : fields(row)) line += (line.empty() ? "" : ",") + f.csv.value_or("");
+    bool first = true;
+    for (const Field& f : fields(row)) {
+      line += (first ? "" : ",") + csvText(f.value);
+      first = false;
+    }
     out += line + "\n";
   }
   return out;
 }
 
+// One object a line, so that a script may read it a line at a time.
 template <typename Row>
 std::string json(const std::vector<Row>& rows, std::vector<Field> (*fields)(const Row&)) {
-  std::string out = "[";
-  for (const Row& row : rows) {
-    std::string object;
-    for (const Field& f : fields(row)) {
-      object += std::string(object.empty() ? "{" : ",") + quotedJson(f.name) + ":" +
-                f.json.value_or("null");
-    }
-    out += (out.size() > 1 ? ",\n" : "\n") + object + "}";
-  }
-  return out + (rows.empty() ? "]\n" : "\n]\n");
+  if (rows.empty()) return "[]\n";
+  std::string out = "[\n";
+  for (const Row& row : rows) out += (out.size() > 2 ? ",\n" : "") + jsonObject(fields(row));
+  return out + "\n]\n";
 }
 
 }  // namespace

@@ -3,62 +3,70 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <optional>
 
-#include "common/utf8.h"
 #include "viewer/bid_battery_info.h"
-#include "viewer/screen_state.h"
 #include "viewer/status_summary.h"
 
-std::string quotedJson(const std::string& text) {
-  std::string out = "\"";
-  for (size_t at = 0; at < text.size();) {
-    const size_t length = brimwell::utf8SequenceAt(text, at);
-    const auto c = static_cast<unsigned char>(text[at]);
-    if (length == 0) {
-      out += "\\ufffd";  // JSON is UTF-8; a byte that is not stands for U+FFFD
-      ++at;
-      continue;
-    }
-    if (c == '"' || c == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out.append(text, at, length);
-    }
-    at += length;
-  }
-  return out + "\"";
-}
+using Json = nlohmann::ordered_json;  // members in the order the outputs document
 
 namespace {
 
-std::string twoDecimals(const std::optional<double>& value) {
-  if (!value) return "null";
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2f", *value);
-  return text;
+struct ToJson {
+  Json operator()(std::monostate) const { return nullptr; }
+  Json operator()(bool flag) const { return flag; }
+  Json operator()(int64_t number) const { return number; }
+  Json operator()(TwoDecimals figure) const {
+    return std::isfinite(figure.value) ? Json(figure.value) : Json(nullptr);
+  }
+  Json operator()(const std::string& text) const { return text; }
+  Json operator()(const std::vector<std::string>& texts) const { return texts; }
+};
+
+// The library prints a number in its shortest form (62.0); the outputs have always printed
+// these with two decimals (62.00), so their digits are written in after the dump. A member's
+// name in quotes followed by a colon is found only as that member: every quote inside a text
+// is escaped.
+void writeTwoDecimals(std::string& dumped, const char* name, double value) {
+  const std::string key = std::string("\"") + name + "\":";
+  const size_t from = dumped.find(key) + key.size();
+  const size_t to = dumped.find_first_of(",}", from);
+  char digits[400];  // %.2f of the largest double fits
+  std::snprintf(digits, sizeof digits, "%.2f", value);
+  dumped.replace(from, to - from, digits);
 }
 
 template <typename Number>
-std::string orNull(const std::optional<Number>& value) {
-  return value ? std::to_string(*value) : "null";
+JsonValue orNull(const std::optional<Number>& value) {
+  if (!value) return {};
+  return static_cast<int64_t>(*value);
 }
 
-std::string orNull(const std::optional<bool>& value) {
-  return value ? (*value ? "true" : "false") : "null";
+JsonValue orNull(const std::optional<bool>& value) {
+  return value ? JsonValue(*value) : JsonValue();
 }
 
-std::string orNull(const std::optional<std::string>& text) {
-  return text ? quotedJson(*text) : "null";
+JsonValue orNull(const std::optional<std::string>& text) {
+  return text ? JsonValue(*text) : JsonValue();
+}
+
+JsonValue twoDecimals(const std::optional<double>& value) {
+  return value ? JsonValue(TwoDecimals{*value}) : JsonValue();
 }
 
 }  // namespace
+
+std::string jsonObject(const std::vector<JsonMember>& members) {
+  Json object = Json::object();
+  for (const JsonMember& m : members) object[m.name] = std::visit(ToJson{}, m.value);
+  std::string dumped = object.dump(-1, ' ', false, Json::error_handler_t::replace);
+  for (const JsonMember& m : members) {
+    const auto* figure = std::get_if<TwoDecimals>(&m.value);
+    if (figure && std::isfinite(figure->value)) writeTwoDecimals(dumped, m.name, figure->value);
+  }
+  return dumped;
+}
 
 std::string summaryJson(const StatusSummary& s, double now) {
   std::optional<std::string> updated;
@@ -67,30 +75,29 @@ std::string summaryJson(const StatusSummary& s, double now) {
     updated = isoLocalTime(*s.writtenAt);
     age = std::max<int64_t>(0, std::llround(now - *s.writtenAt));
   }
-  std::string json = "{\"model\":" + quotedJson(s.model);
-  json += ",\"level\":" + twoDecimals(s.level);
-  json += ",\"temperature\":" + twoDecimals(s.temperature);
-  json += ",\"current\":" + orNull(s.current);
-  json += ",\"time_to_empty_min\":" + orNull(s.minutesToEmpty);
-  json += ",\"time_to_full_min\":" + orNull(s.minutesToFull);
-  json += ",\"health\":" + twoDecimals(s.health);
-  json += ",\"cycle_count\":" + orNull(s.cycleCount);
-  json += ",\"capacity_mAh\":" + orNull(s.capacity);
-  json += ",\"full_charge_capacity_mAh\":" + orNull(s.fullCapacity);
-  json += ",\"design_capacity_mAh\":" + orNull(s.designCapacity);
-  json += ",\"voltage_mV\":" + orNull(s.voltage);
-  json += ",\"charger_current_mA\":" + orNull(s.chargerCurrent);
-  json += ",\"charger_connected\":" + orNull(s.chargerConnected);
-  json += ",\"is_charging\":" + orNull(s.charging);
-  json += ",\"fully_charged\":" + orNull(s.fullyCharged);
-  json += ",\"manufacturer\":" + orNull(s.manufacturer);
-  json += ",\"serial\":" + orNull(s.serial);
-  json += ",\"power_W\":" + twoDecimals(s.powerW);
-  json += ",\"state\":" + orNull(s.state);
-  json += ",\"charge_limit\":" + orNull(s.chargeLimit);
-  json += ",\"updated\":" + orNull(updated);
-  json += ",\"age_s\":" + orNull(age);
-  return json + "}";
+  return jsonObject({{"model", s.model},
+                     {"level", twoDecimals(s.level)},
+                     {"temperature", twoDecimals(s.temperature)},
+                     {"current", orNull(s.current)},
+                     {"time_to_empty_min", orNull(s.minutesToEmpty)},
+                     {"time_to_full_min", orNull(s.minutesToFull)},
+                     {"health", twoDecimals(s.health)},
+                     {"cycle_count", orNull(s.cycleCount)},
+                     {"capacity_mAh", orNull(s.capacity)},
+                     {"full_charge_capacity_mAh", orNull(s.fullCapacity)},
+                     {"design_capacity_mAh", orNull(s.designCapacity)},
+                     {"voltage_mV", orNull(s.voltage)},
+                     {"charger_current_mA", orNull(s.chargerCurrent)},
+                     {"charger_connected", orNull(s.chargerConnected)},
+                     {"is_charging", orNull(s.charging)},
+                     {"fully_charged", orNull(s.fullyCharged)},
+                     {"manufacturer", orNull(s.manufacturer)},
+                     {"serial", orNull(s.serial)},
+                     {"power_W", twoDecimals(s.powerW)},
+                     {"state", orNull(s.state)},
+                     {"charge_limit", orNull(s.chargeLimit)},
+                     {"updated", orNull(updated)},
+                     {"age_s", orNull(age)}});
 }
 
 std::string refreshJson(const std::string& model, const BIDBatteryInfo& info, double now) {

@@ -17,6 +17,16 @@ StatusSummary reading(double level, const char* state, std::optional<int64_t> to
   return s;
 }
 
+StatusSummary limitedTo(StatusSummary s, int32_t limit) {
+  s.chargeLimit = limit;
+  return s;
+}
+
+StatusSummary named(StatusSummary s, const char* model) {
+  s.model = model;
+  return s;
+}
+
 TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
   BarContext context;  // low 20, critical 5
   context.now = 1000;
@@ -30,20 +40,30 @@ TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
     std::string i3blocks;
     int i3blocksStatus;
     std::string polybar;
+    std::string tooltip;  // a part of the waybar line from the tooltip on, where checked
   } cases[] = {
       {"discharging", reading(62, "discharging", 65), context, "62% 1:05", "[\"discharging\"]",
-       "62% 1:05\n62%\n\n", 0, "62% 1:05"},
+       "62% 1:05\n62%\n\n", 0, "62% 1:05", ""},
       {"at the low level", reading(20, "discharging", 24), context, "20% 0:24",
-       "[\"discharging\",\"warning\"]", "20% 0:24\n20%\n#ff8000\n", 0, "%{F#ff8000}20% 0:24%{F-}"},
+       "[\"discharging\",\"warning\"]", "20% 0:24\n20%\n#ff8000\n", 0, "%{F#ff8000}20% 0:24%{F-}",
+       ""},
       {"at the critical level", reading(5, "discharging", std::nullopt), context, "5%",
-       "[\"discharging\",\"critical\"]", "5%\n5%\n#cc0000\n", 33, "%{F#cc0000}5%%{F-}"},
-      {"charging to the limit", reading(61.6, "charging", std::nullopt, 30), context, "62% 0:30",
-       "[\"charging\"]", "62% 0:30\n62%\n#00bf00\n", 0, "%{F#00bf00}62% 0:30%{F-}"},
+       "[\"discharging\",\"critical\"]", "5%\n5%\n#cc0000\n", 33, "%{F#cc0000}5%%{F-}", ""},
+      {"charging to the limit", limitedTo(reading(61.6, "charging", std::nullopt, 30), 80), context,
+       "62% 0:30", "[\"charging\"]", "62% 0:30\n62%\n#00bf00\n", 0, "%{F#00bf00}62% 0:30%{F-}",
+       "62%, charging\\n0:30 to 80%\\n"},
+      {"charging to a limit of 100 %", limitedTo(reading(61.6, "charging", std::nullopt, 30), 100),
+       context, "62% 0:30", "[\"charging\"]", "62% 0:30\n62%\n#00bf00\n", 0,
+       "%{F#00bf00}62% 0:30%{F-}", "62%, charging\\n0:30 to full\\n"},
+      {"a model that holds markup and a polybar tag",
+       named(reading(62, "discharging", 65), "A&B <C> %{F#f00}"), context, "62% 1:05",
+       "[\"discharging\"]", "62% 1:05\n62%\n\n", 0, "62% 1:05",
+       "\"tooltip\":\"A&amp;B &lt;C&gt; %{F#f00}\\n62%, discharging\\n1:05 left"},
       {"low but on the charger", reading(3, "charging", std::nullopt), context, "3%",
-       "[\"charging\"]", "3%\n3%\n#00bf00\n", 0, "%{F#00bf00}3%%{F-}"},
+       "[\"charging\"]", "3%\n3%\n#00bf00\n", 0, "%{F#00bf00}3%%{F-}", ""},
       {"older than the host's longest wait", reading(62, "discharging", 65), later, "62% 1:05",
-       "[\"discharging\",\"stale\"]", "62% 1:05?\n62%?\n\n", 0, "62% 1:05?"},
-      {"no status", StatusSummary{}, context, "", "", "", 0, ""},
+       "[\"discharging\",\"stale\"]", "62% 1:05?\n62%?\n\n", 0, "62% 1:05?", ""},
+      {"no status", StatusSummary{}, context, "", "", "", 0, "", ""},
   };
   for (const auto& c : cases) {
     const std::string waybar = waybarLine(c.summary, c.context);
@@ -56,6 +76,9 @@ TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
     EXPECT_EQ(i3blocksLines(c.summary, c.context), c.i3blocks) << c.name;
     EXPECT_EQ(i3blocksExitStatus(c.summary, c.context), c.i3blocksStatus) << c.name;
     EXPECT_EQ(polybarLine(c.summary, c.context), c.polybar) << c.name;
+    if (!c.tooltip.empty()) {
+      EXPECT_NE(waybar.find(c.tooltip), std::string::npos) << c.name << waybar;
+    }
   }
 }
 

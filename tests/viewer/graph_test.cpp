@@ -294,6 +294,7 @@ TEST(HistoryOutput, SamplesAndHealthAsCsvAndJson) {
   unknown.externalPower = true;
   HealthEntry odd = entry(0, 4080, std::nullopt, "SN \"7\", b");
   odd.designCapacity = 0;
+  HealthEntry foreign = entry(0, 4080, 41, "A\x01\xff");
   const struct {
     const char* name;
     std::string out, expected;
@@ -317,6 +318,10 @@ TEST(HistoryOutput, SamplesAndHealthAsCsvAndJson) {
        "[\n{\"date\":\"2026-12-08T12:00:00+00:00\",\"full_charge_capacity_mAh\":4080,"
        "\"design_capacity_mAh\":0,\"health\":null,\"cycle_count\":null,"
        "\"serial\":\"SN \\\"7\\\", b\"}\n]\n"},
+      {"a serial with a control character and a byte that is not UTF-8", healthJson({foreign}),
+       "[\n{\"date\":\"2026-12-08T12:00:00+00:00\",\"full_charge_capacity_mAh\":4080,"
+       "\"design_capacity_mAh\":4480,\"health\":91.07,\"cycle_count\":41,"
+       "\"serial\":\"A\\u0001\ufffd\"}\n]\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.out, c.expected) << c.name;
 }
