@@ -114,13 +114,13 @@ bool parseSince(const std::string& text, double& seconds) {
   if (text.size() < 2) return false;
   const char unit = text.back();
   const std::string number = text.substr(0, text.size() - 1);
-  if ((unit != 'h' && unit != 'd') ||
-      number.find_first_not_of("0123456789.") != std::string::npos) {
+  const double unitSeconds = unit == 'm' ? 60 : unit == 'h' ? 3600 : unit == 'd' ? 86400 : 0;
+  if (unitSeconds == 0 || number.find_first_not_of("0123456789.") != std::string::npos) {
     return false;
   }
   char* end = nullptr;
   const double value = std::strtod(number.c_str(), &end);
   if (end != number.c_str() + number.size() || !(value > 0) || !std::isfinite(value)) return false;
-  seconds = value * (unit == 'h' ? 3600 : 86400);
+  seconds = value * unitSeconds;
   return true;
 }

@@ -13,5 +13,6 @@ std::string samplesJson(const std::vector<history::Sample>& samples);
 std::string healthCsv(const std::vector<history::HealthEntry>& log);
 std::string healthJson(const std::vector<history::HealthEntry>& log);
 
-// "24h", "7d", "1.5h": the seconds in a positive number of hours or days; false otherwise.
+// "10m", "24h", "7d", "1.5h": the seconds in a positive number of minutes, hours or days; false
+// otherwise.
 bool parseSince(const std::string& text, double& seconds);

@@ -49,26 +49,33 @@ int runLiveScreen(MainStoryboard& storyboard) {
   return 0;
 }
 
+// The name the viewer was run as, which its messages go under: it answers to brimwell too.
+std::string programName(int argc, char** argv) {
+  const std::string path = argc > 0 && argv[0] ? argv[0] : "";
+  const std::string name = path.substr(path.rfind('/') + 1);
+  return name.empty() ? "BrimwellViewer" : name;
+}
+
 }  // namespace
 
 int runViewer(int argc, char** argv) {
   if (platform::guardStandardDescriptors()) std::cout.setstate(std::ios::badbit);
+  const std::string name = programName(argc, argv);
   ViewerOptions options;
   std::string why;
   if (!parseViewerOptions(argc, argv, options, why)) {
-    std::cerr << "BrimwellViewer: " << why << " (try --help)\n";
+    std::cerr << name << ": " << why << " (try --help)\n";
     return 2;
   }
   if (options.help || options.version) {
-    std::cout << (options.help ? kViewerUsage : "BrimwellViewer " BRIMWELL_VERSION "\n")
+    std::cout << (options.help ? viewerUsage(name) : "BrimwellViewer " BRIMWELL_VERSION "\n")
               << std::flush;
     return std::cout ? 0 : 1;
   }
   if (options.history != HistoryTable::none) return printHistoryTable(options);
   const bool live = !options.once && options.format == OutputFormat::screen;
   if (live && (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))) {
-    std::cerr
-        << "BrimwellViewer: the live screen needs a terminal; use --once to print one refresh\n";
+    std::cerr << name << ": the live screen needs a terminal; use --once to print one refresh\n";
     return 2;
   }
   terminal::useUtf8Characters();

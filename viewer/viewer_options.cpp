@@ -2,21 +2,23 @@
 
 #include "viewer/history_output.h"
 
-const char* const kViewerUsage =
-    "usage: BrimwellViewer [--once | --json | --format FORMAT] [--follow]\n"
-    "       BrimwellViewer --history [--since AGE] [--format json] | --health [--format json]\n"
-    "Shows the battery from the battery status file, refreshed every 10 seconds.\n"
-    "  --once           print one refresh, one line per screen line, and exit\n"
-    "  --json           print one refresh as a JSON object and exit (--format json)\n"
-    "  --format FORMAT  one refresh for a status bar: json, waybar, i3blocks or polybar\n"
-    "  --follow         with a format: a line at start and one each time the status file\n"
-    "                   changes, until stopped\n"
-    "  --history        print the battery's history as CSV (with --format json: JSON)\n"
-    "  --since AGE      with --history: only the last hours or days (24h, 7d, 30d)\n"
-    "  --health         print the packs' health log as CSV (with --format json: JSON)\n"
-    "  --version        print the version and exit\n"
-    "  --help           show this help\n"
-    "Keys on the live screen: q quits, arrows scroll, g shows the history's graph.\n";
+std::string viewerUsage(const std::string& name) {
+  return "usage: " + name + " [--once | --json | --format FORMAT] [--follow]\n       " + name +
+         " --history [--since AGE] [--format csv|json]\n       " + name +
+         " --health [--format csv|json]\n"
+         "Shows the battery from the battery status file, refreshed every 10 seconds.\n"
+         "  --once           print one refresh, one line per screen line, and exit\n"
+         "  --json           print one refresh as a JSON object and exit (--format json)\n"
+         "  --format FORMAT  one refresh for a status bar: json, waybar, i3blocks or polybar\n"
+         "  --follow         with a format: a line at start and one each time the status file\n"
+         "                   changes, until stopped\n"
+         "  --history        print the battery's history as CSV (--format json: JSON)\n"
+         "  --since AGE      with --history: only the last minutes, hours or days (10m, 24h, 7d)\n"
+         "  --health         print the packs' health log as CSV (--format json: JSON)\n"
+         "  --version        print the version and exit\n"
+         "  --help           show this help\n"
+         "Keys on the live screen: q quits, arrows scroll, g shows the history's graph.\n";
+}
 
 namespace {
 
@@ -27,7 +29,8 @@ bool formatNamed(const std::string& name, OutputFormat& format) {
   } kFormats[] = {{"json", OutputFormat::json},
                   {"waybar", OutputFormat::waybar},
                   {"i3blocks", OutputFormat::i3blocks},
-                  {"polybar", OutputFormat::polybar}};
+                  {"polybar", OutputFormat::polybar},
+                  {"csv", OutputFormat::csv}};
   for (const auto& f : kFormats) {
     if (name == f.name) {
       format = f.format;
@@ -43,7 +46,8 @@ bool historyOptionsFit(const ViewerOptions& o, std::string& why) {
   if (o.once || o.follow) {
     why = std::string(table) + " prints once, in CSV or JSON: not with " +
           (o.once ? "--once" : "--follow");
-  } else if (o.format != OutputFormat::screen && o.format != OutputFormat::json) {
+  } else if (o.format != OutputFormat::screen && o.format != OutputFormat::json &&
+             o.format != OutputFormat::csv) {
     why = std::string(table) + " prints CSV, or JSON with --format json";
   } else if (o.history == HistoryTable::health && o.sinceSeconds > 0) {
     why = "--since goes with --history";
@@ -70,7 +74,7 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
       value = arg == "--format" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(9);
       const OutputFormat before = o.format;
       if (!formatNamed(value, o.format)) {
-        why = "--format takes json, waybar, i3blocks or polybar, not '" + value + "'";
+        why = "--format takes json, waybar, i3blocks, polybar or csv, not '" + value + "'";
         return false;
       }
       if (before != OutputFormat::screen && before != o.format) {
@@ -87,7 +91,8 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
     } else if (arg == "--since" || arg.rfind("--since=", 0) == 0) {
       value = arg == "--since" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(8);
       if (!parseSince(value, o.sinceSeconds)) {
-        why = "--since takes a number of hours or days (24h, 7d), not '" + value + "'";
+        why =
+            "--since takes a number of minutes, hours or days (10m, 24h, 7d), not '" + value + "'";
         return false;
       }
     } else if (arg == "--follow") {
@@ -107,5 +112,6 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
   if (o.once && output)
     why = std::string("--once and ") + outputFlag + " are two outputs: choose one";
   if (o.follow && !output) why = "--follow goes with --json or --format";
+  if (o.format == OutputFormat::csv) why = "--format csv goes with --history or --health";
   return why.empty();
 }

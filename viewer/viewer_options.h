@@ -3,7 +3,7 @@
 #include <string>
 
 // What the viewer's command line asks for.
-enum class OutputFormat { screen, json, waybar, i3blocks, polybar };
+enum class OutputFormat { screen, json, waybar, i3blocks, polybar, csv };
 // The battery's history printed instead: its samples, or the packs' health log.
 enum class HistoryTable { none, samples, health };
 
@@ -21,4 +21,5 @@ struct ViewerOptions {
 bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& options,
                         std::string& why);
 
-extern const char* const kViewerUsage;
+// The help, under the name the viewer was run as (BrimwellViewer, or brimwell).
+std::string viewerUsage(const std::string& name);

@@ -52,6 +52,16 @@ TEST(HistoryView, CommandLineAndNoHistoryYet) {
        0,
        "date,full_charge_capacity_mAh,design_capacity_mAh,health,cycle_count,serial\n",
        "no history yet\n"},
+      {{"--history", "--format", "csv", "--since", "10m"},
+       0,
+       "time,level,power_W,state,time_to_empty_min,time_to_full_min\n",
+       "no history yet\n"},
+      {{"--health", "--format=csv"},
+       0,
+       "date,full_charge_capacity_mAh,design_capacity_mAh,health,cycle_count,serial\n",
+       "no history yet\n"},
+      {{"--format", "csv"}, 2, "", "?"},
+      {{"--history", "--json", "--format", "csv"}, 2, "", "?"},
       {{"--history", "--since", "1w"}, 2, "", "?"},
       {{"--history", "--since=0d"}, 2, "", "?"},
       {{"--history", "--since"}, 2, "", "?"},
@@ -124,6 +134,9 @@ TEST(HistoryView, AWeekKeptByTheHostReadBackAndDrawn) {
   const auto day = runProcess(BRIMWELL_VIEWER, {"--history", "--since", "24h", "--json"}, env);
   EXPECT_EQ(day.exitCode, 0) << day.err;
   EXPECT_NEAR(std::count(day.out.begin(), day.out.end(), '{'), 1440, 3) << "the last day";
+
+  const auto lastMinutes = runProcess(BRIMWELL_VIEWER, {"--history", "--since", "90m"}, env);
+  EXPECT_NEAR(std::count(lastMinutes.out.begin(), lastMinutes.out.end(), '\n'), 1 + 90, 3);
 
   const auto health = runProcess(BRIMWELL_VIEWER, {"--health", "--format", "json"}, env);
   EXPECT_EQ(health.exitCode, 0) << health.err;

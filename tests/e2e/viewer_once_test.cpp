@@ -240,7 +240,12 @@ TEST(ViewerOnce, CommandLine) {
   EXPECT_NE(help.out.find("--once"), std::string::npos);
   const auto bad = runProcess(BRIMWELL_VIEWER, {"--bogus"});
   EXPECT_EQ(bad.exitCode, 2);
-  EXPECT_NE(bad.err.find("--bogus"), std::string::npos);
+  EXPECT_EQ(bad.err.rfind("BrimwellViewer: unknown argument '--bogus'", 0), 0u) << bad.err;
+  // Run as brimwell, the link the package installs, it speaks under that name.
+  TempDir links;
+  std::filesystem::create_symlink(BRIMWELL_VIEWER, links.path() + "/brimwell");
+  const auto linked = runProcess(links.path() + "/brimwell", {"--bogus"});
+  EXPECT_EQ(linked.err.rfind("brimwell: unknown argument '--bogus'", 0), 0u) << linked.err;
   // The live screen refuses to start without a terminal instead of garbling a pipe.
   const auto live = runProcess(BRIMWELL_VIEWER, {});
   EXPECT_EQ(live.exitCode, 2);

@@ -326,7 +326,7 @@ TEST(HistoryOutput, SamplesAndHealthAsCsvAndJson) {
   for (const auto& c : cases) EXPECT_EQ(c.out, c.expected) << c.name;
 }
 
-TEST(HistoryOutput, SinceTakesAPositiveNumberOfHoursOrDays) {
+TEST(HistoryOutput, SinceTakesAPositiveNumberOfMinutesHoursOrDays) {
   const struct {
     const char* text;
     bool good;
@@ -335,7 +335,8 @@ TEST(HistoryOutput, SinceTakesAPositiveNumberOfHoursOrDays) {
                {"30d", true, 30 * 86400}, {"0h", false, 0},        {"-1d", false, 0},
                {"24", false, 0},          {"h", false, 0},         {"1w", false, 0},
                {"1e3h", false, 0},        {"1.2.3d", false, 0},    {" 2h", false, 0},
-               {"2H", false, 0},          {"", false, 0}};
+               {"2H", false, 0},          {"", false, 0},          {"10m", true, 600},
+               {"10M", false, 0},         {"0m", false, 0}};
   for (const auto& c : cases) {
     double seconds = -1;
     EXPECT_EQ(parseSince(c.text, seconds), c.good) << c.text;
