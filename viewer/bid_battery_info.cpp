@@ -73,6 +73,11 @@ void fillLaptopFigures(BIDBatteryInfo& info, const NSDictionary& d) {
 
 }  // namespace
 
+bool holdsAStatus(const BIDBatteryInfo& info) {
+  return !info.absentKeys.count(key::kRawCurrentCapacity) ||
+         !info.absentKeys.count(key::kRawMaxCapacity);
+}
+
 void fillBatteryInfo(BIDBatteryInfo& info, const NSDictionary& d) {
   info.currentCap = d.objectForKey(key::kRawCurrentCapacity).integerValue();
   info.maxCap = d.objectForKey(key::kRawMaxCapacity).integerValue();

@@ -54,6 +54,9 @@ class BIDBatteryInfo {
   void getBatteryInfo();
 };
 
+// Whether the reading found a status: one with a capacity, as every status a host writes has.
+bool holdsAStatus(const BIDBatteryInfo& info);
+
 // The part of getBatteryInfo after the file is read: every property from one dictionary
 // (nil reads as every key absent).
 void fillBatteryInfo(BIDBatteryInfo& info, const NSDictionary& status);

@@ -4,6 +4,7 @@
 
 #include "platform/foundation/ns_string.h"
 #include "platform/foundation/run_loop.h"
+#include "platform/foundation/simulated_device.h"
 #include "platform/sysinfo/sysctl.h"
 #include "platform/uikit/ui_view.h"
 #include "viewer/device_model.h"
@@ -46,7 +47,12 @@ void BIDMainTableViewController::showBatteryInfo() {
   batteryInfo = std::make_unique<BIDBatteryInfo>();
   batteryInfo->getBatteryInfo();
 
-  const ScreenState state = computeScreenState(deviceName, *batteryInfo, localized);
+  // Only the simulated phone's screen shows a device's zeros; a status that says the battery
+  // went is a laptop's.
+  const bool phone = platform::onSimulatedDevice() && !batteryInfo->batteryGone;
+  const ScreenState state =
+      computeScreenState(deviceName, *batteryInfo, localized,
+                         phone ? NoStatusShown::asTheDevice : NoStatusShown::said);
   for (size_t i = 0; i < kOutletCount; ++i) {
     UILabel* label = outlet(static_cast<Outlet>(i));
     if (!label) continue;  // an unconnected outlet is skipped

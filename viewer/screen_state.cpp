@@ -131,6 +131,18 @@ void dashWhatIsNotGiven(const BIDBatteryInfo& info, ScreenState& s) {
     s[Outlet::outputLabel].text = kNotGiven;
 }
 
+// No status, said: a dash on every line, uncoloured, the level saying why.
+ScreenState noStatusSaid(const std::string& deviceName, const BIDBatteryInfo& info,
+                         const Localize& localize) {
+  ScreenState s;
+  for (OutletState& outlet : s.outlets) outlet.text = kNotGiven;
+  s[Outlet::deviceLabel].text = deviceName;
+  s[Outlet::currentBatteryLevel].text = localize(info.batteryGone ? "No battery" : "No status yet");
+  s[Outlet::chargingOrDrainingLabel].text = localize("Current");
+  s[Outlet::useOrRemainingLabel].text = localize("Remaining Time");
+  return s;
+}
+
 }  // namespace
 
 const char* fullyChargedKey(const BIDBatteryInfo& info) {
@@ -141,7 +153,10 @@ const char* fullyChargedKey(const BIDBatteryInfo& info) {
 }
 
 ScreenState computeScreenState(const std::string& deviceName, const BIDBatteryInfo& info,
-                               const Localize& localize) {
+                               const Localize& localize, NoStatusShown noStatus) {
+  if (noStatus == NoStatusShown::said && !holdsAStatus(info)) {
+    return noStatusSaid(deviceName, info, localize);
+  }
   ScreenState s;
   s[Outlet::deviceLabel].text = deviceName;
 

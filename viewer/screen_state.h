@@ -30,10 +30,16 @@ using Localize = std::function<std::string(const std::string&)>;
 // A translated text with its first "%s" replaced.
 std::string filledIn(const std::string& text, const std::string& value);
 
+// What the screen shows where the reading found no status: the zeros the device shows (the
+// simulated phone), or that there is no status yet (a laptop's screen, whose zeros would read
+// as figures: "nan%", "0.00" degrees, "Charging... 0 mA").
+enum class NoStatusShown { asTheDevice, said };
+
 // The refresh as a decision: from the device name and one reader's values to every text and
 // colour of the screen.
 ScreenState computeScreenState(const std::string& deviceName, const BIDBatteryInfo& info,
-                               const Localize& localize);
+                               const Localize& localize,
+                               NoStatusShown noStatus = NoStatusShown::asTheDevice);
 
 // The screen's colours.
 namespace screen_colors {

@@ -61,7 +61,7 @@ StatusSummary summarize(const std::string& model, const BIDBatteryInfo& info) {
   s.model = model;
   s.writtenAt = info.writtenAt;
   const auto has = [&](const char* name) { return !info.absentKeys.count(name); };
-  s.hasStatus = has(key::kRawCurrentCapacity) || has(key::kRawMaxCapacity);
+  s.hasStatus = holdsAStatus(info);
   const auto ifHas = [&](const char* name, auto value) {
     return has(name) ? std::optional<decltype(value)>(value) : std::nullopt;
   };

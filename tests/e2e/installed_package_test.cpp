@@ -87,9 +87,17 @@ TEST(InstalledPackage, RunsForTheUserFromAnUnpackedFolderWithoutASimulatedDevice
   EXPECT_TRUE(fs::exists(config + "/brimwell/org.tarnel.Brimwell.plist"));
   EXPECT_EQ(folderMode(config + "/brimwell"), 0700u);
 
-  // Before the host has run there is no status to show, whatever /tmp holds.
-  EXPECT_EQ(runProcess(bin + "BrimwellViewer", {"--once"}, user).out.find("Planted"),
-            std::string::npos);
+  // Before the host has run there is no status to show, whatever /tmp holds, and the screen
+  // says so rather than show a device's zeros as figures.
+  const std::string before = runProcess(bin + "BrimwellViewer", {"--once"}, user).out;
+  EXPECT_EQ(before.find("Planted"), std::string::npos);
+  EXPECT_NE(before.find("currentBatteryLevel \"No status yet\"\nbatteryTempLabel \"\u2014\"\n"
+                        "chargingOrDrainingLabel \"Current\"\ncurrentLabel \"\u2014\"\n"),
+            std::string::npos)
+      << before;
+  for (const char* zero : {"nan", "0.00", "0 mA", "(null)", "No Charger"}) {
+    EXPECT_EQ(before.find(zero), std::string::npos) << zero << "\n" << before;
+  }
 
   // A laptop held full on its charger.
   testing_support::writeSupply(dir, "sys", "BAT0",

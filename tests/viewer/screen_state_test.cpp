@@ -6,7 +6,9 @@
 #include <ctime>
 #include <limits>
 
+#include "platform/foundation/ns_dictionary.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
 #include "viewer/bid_battery_info.h"
 #include "viewer/screen_footer.h"
 
@@ -194,6 +196,47 @@ TEST(ScreenState, EveryOutletGetsATextAndOnlyFourAColour) {
   EXPECT_EQ(s[Outlet::currentBatteryLevel].text, "87.50%");
   EXPECT_STREQ(outletName(Outlet::batteryHeath), "batteryHeath");
   EXPECT_STREQ(outletName(Outlet::serialNumberLabel), "serialNumberLabel");
+}
+
+// Where the reading found no status: the device's zeros on the simulated phone, elsewhere a
+// screen that says so; a status with a capacity is shown either way.
+TEST(ScreenState, NoStatusAsTheDeviceShowsItOrSaid) {
+  const std::string capacity = "<key>AppleRawMaxCapacity</key><integer>1000</integer>";
+  const struct {
+    const char* name;
+    std::string body;
+    bool gone;
+    NoStatusShown noStatus;
+    const char *level, *temperature, *current;
+    size_t coloured;
+  } cases[] = {
+      {"the phone's zeros", "", false, NoStatusShown::asTheDevice, "nan%", "0.00\u2103",
+       "<Charging...>", 4},
+      {"said", "", false, NoStatusShown::said, "<No status yet>", kNotGiven, "<Current>", 0},
+      {"the battery gone", "", true, NoStatusShown::said, "<No battery>", kNotGiven, "<Current>",
+       0},
+      {"a capacity alone is a status", capacity, false, NoStatusShown::said, "0.00%", "0.00\u2103",
+       "<Charging...>", 4},
+  };
+  for (const auto& c : cases) {
+    BIDBatteryInfo info;
+    fillBatteryInfo(info,
+                    NSDictionary(brimwell::Plist::fromMemory(testing_support::plistXml(c.body))));
+    info.batteryGone = c.gone;
+    const ScreenState s = computeScreenState("ThinkPad", info, tagged, c.noStatus);
+    EXPECT_EQ(s[Outlet::deviceLabel].text, "ThinkPad") << c.name;
+    EXPECT_EQ(s[Outlet::currentBatteryLevel].text, c.level) << c.name;
+    EXPECT_EQ(s[Outlet::batteryTempLabel].text, c.temperature) << c.name;
+    EXPECT_EQ(s[Outlet::chargingOrDrainingLabel].text, c.current) << c.name;
+    EXPECT_EQ(s[Outlet::useOrRemainingLabel].text, "<Remaining Time>") << c.name;
+    size_t coloured = 0, dashes = 0;
+    for (const OutletState& o : s.outlets) {
+      coloured += o.color.has_value();
+      dashes += o.text == std::optional<std::string>(kNotGiven);
+    }
+    EXPECT_EQ(coloured, c.coloured) << c.name;
+    EXPECT_EQ(dashes, c.coloured ? 0u : kOutletCount - 4) << c.name;
+  }
 }
 
 // The footer's time of a status the host has not touched for a while (read in UTC).
