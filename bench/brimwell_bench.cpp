@@ -26,6 +26,7 @@
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/ns_dictionary.h"
 #include "platform/runtime/loader.h"
+#include "viewer/json_output.h"
 #include "viewer/main_storyboard.h"
 
 namespace {
@@ -170,6 +171,18 @@ void ViewerRefreshOverItsParser(benchmark::State& state) {
       state, [&] { controller.showBatteryInfo(); }, [&] { refreshExpatFloor(d); });
 }
 BENCHMARK(ViewerRefreshOverItsParser);
+
+// One line of --json (or --follow) made from a refresh: next to the refresh itself, small.
+void ViewerJsonLine(benchmark::State& state) {
+  Device& d = device();
+  d.deliver();
+  MainStoryboard storyboard;
+  BIDMainTableViewController& controller = storyboard.controller();
+  controller.showBatteryInfo();
+  for (auto _ : state)
+    benchmark::DoNotOptimize(refreshJson("iPhone 6", *controller.batteryInfo, 0));
+}
+BENCHMARK(ViewerJsonLine);
 
 // A dictionary of many keys: 24,000 short ones fill a status file to just under its 1 MiB cap.
 constexpr int kLargeDictionaryKeys = 24000;

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "history/history_store.h"
+#include "viewer/history_output.h"
 
 namespace {
 
@@ -65,5 +67,29 @@ void HistoryTwoYears(benchmark::State& state) {
   }
 }
 BENCHMARK(HistoryTwoYears)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
+
+// What `--history` prints for two years kept (30 days of minute samples, then hourly ones),
+// as JSON and as CSV.
+std::vector<history::Sample> twoYearsKept() {
+  std::vector<history::Sample> samples;
+  const double start = 1.8e9;
+  for (int hour = 0; hour < 700 * 24; ++hour) samples.push_back(sampleAt(start + hour * 3600.0));
+  for (int minute = 0; minute < 30 * 1440; ++minute)
+    samples.push_back(sampleAt(start + 700 * 86400.0 + minute * 60));
+  return samples;
+}
+
+void HistoryPrintedAsJson(benchmark::State& state) {
+  const std::vector<history::Sample> samples = twoYearsKept();
+  for (auto _ : state) benchmark::DoNotOptimize(samplesJson(samples));
+  state.counters["samples"] = static_cast<double>(samples.size());
+}
+BENCHMARK(HistoryPrintedAsJson)->Unit(benchmark::kMillisecond);
+
+void HistoryPrintedAsCsv(benchmark::State& state) {
+  const std::vector<history::Sample> samples = twoYearsKept();
+  for (auto _ : state) benchmark::DoNotOptimize(samplesCsv(samples));
+}
+BENCHMARK(HistoryPrintedAsCsv)->Unit(benchmark::kMillisecond);
 
 }  // namespace
