@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/foundation/ns_dictionary.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
+#include "viewer/bid_battery_info.h"
+#include "viewer/json_output.h"
+
 namespace {
 
 StatusSummary reading(double level, const char* state, std::optional<int64_t> toEmpty,
@@ -80,6 +86,56 @@ TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
       EXPECT_NE(waybar.find(c.tooltip), std::string::npos) << c.name << waybar;
     }
   }
+}
+
+// From a status file's dictionary to the summary the bars and --json print: the way the charge
+// goes, the host's figures, the status's age.
+TEST(BarFormats, WhatAReadingSummarisesTo) {
+  const std::string laptop =
+      "<key>AppleRawMaxCapacity</key><integer>4000</integer>"
+      "<key>ChargingState</key><string>discharging</string>";
+  const auto phone = [](int current, bool charger) {
+    return "<key>AppleRawMaxCapacity</key><integer>1000</integer><key>InstantAmperage</key>"
+           "<integer>" +
+           std::to_string(current) + "</integer><key>ExternalConnected</key>" +
+           (charger ? "<true/>" : "<false/>");
+  };
+  const struct {
+    const char* name;
+    std::string body;
+    bool waybar;  // else --json
+    std::string part;
+  } cases[] = {
+      {"a phone drawing on its charger", phone(-523, true), false, "\"state\":\"discharging\""},
+      {"a phone idle on its charger", phone(0, true), false, "\"state\":\"not-charging\""},
+      {"a laptop's time and power",
+       laptop + "<key>AvgTimeToEmpty</key><integer>180</integer><key>BatteryPower</key>"
+                "<integer>-10000</integer>",
+       false, "\"time_to_empty_min\":180,\"time_to_full_min\":null"},
+      {"a laptop's power", laptop + "<key>BatteryPower</key><integer>-10000</integer>", false,
+       "\"power_W\":-10.00,"},
+      {"a status just written", phone(0, false), false, "+00:00\",\"age_s\":0}"},
+      {"a laptop's time not yet known",
+       laptop + "<key>AvgTimeToEmpty</key><integer>65535</integer>", true,
+       "discharging\\nestimating the time"},
+  };
+  {
+    testing_support::ScopedEnvironment env;
+    env.set("TZ", "UTC");
+    tzset();
+    for (const auto& c : cases) {
+      BIDBatteryInfo info;
+      fillBatteryInfo(info,
+                      NSDictionary(brimwell::Plist::fromMemory(testing_support::plistXml(c.body))));
+      info.writtenAt = 1000;
+      const StatusSummary s = summarize("ThinkPad", info);
+      BarContext context;
+      context.now = 1000;
+      const std::string out = c.waybar ? waybarLine(s, context) : summaryJson(s, context.now);
+      EXPECT_NE(out.find(c.part), std::string::npos) << c.name << "\n" << out;
+    }
+  }
+  tzset();
 }
 
 }  // namespace

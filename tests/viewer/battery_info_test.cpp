@@ -52,11 +52,9 @@ TEST(BatteryInfo, TemperatureDropsTheHundredthsTowardZero) {
     long raw;
     float degrees;
     const char* text;
-  } cases[] = {{3056, 30.0f, "30.00\u2103"},
-               {-250, -2.0f, "-2.00\u2103"},
-               {99, 0.0f, "0.00\u2103"},
-               {-50, 0.0f, "0.00\u2103"},
-               {3599, 35.0f, "35.00\u2103"}};
+  } cases[] = {{3056, 30.0f, "30.00\u2103"}, {-250, -2.0f, "-2.00\u2103"},
+               {99, 0.0f, "0.00\u2103"},     {-50, 0.0f, "0.00\u2103"},
+               {3599, 35.0f, "35.00\u2103"}, {3100, 31.0f, "31.00\u2103"}};
   for (const auto& c : cases) {
     const BIDBatteryInfo info = readingOf(integer("Temperature", c.raw));
     EXPECT_EQ(info.batteryTemperature, c.degrees) << c.raw;
@@ -123,7 +121,7 @@ TEST(BatteryInfo, TheHostsFiguresOnlyWithinWhatTheHostWrites) {
     const char* name;
     std::string body;
     std::string state;
-    std::optional<int32_t> percent, toEmpty;
+    std::optional<int32_t> percent, toEmpty, toFull = std::nullopt, limit = std::nullopt;
   } cases[] = {
       {"as the host writes them",
        laptop + integer("CurrentCapacity", 62) + integer("AvgTimeToEmpty", 180), "discharging", 62,
@@ -140,6 +138,12 @@ TEST(BatteryInfo, TheHostsFiguresOnlyWithinWhatTheHostWrites) {
        "discharging", std::nullopt, 65535},
       {"a percentage above 100", laptop + integer("CurrentCapacity", 250), "discharging",
        std::nullopt, std::nullopt},
+      {"at the edges",
+       laptop + integer("CurrentCapacity", 0) + integer("AvgTimeToEmpty", 0) +
+           integer("AvgTimeToFull", 1200) + integer("ChargeLimit", 100),
+       "discharging", 0, 0, 1200, 100},
+      {"just past them", laptop + integer("AvgTimeToFull", 1201) + integer("ChargeLimit", 101),
+       "discharging", std::nullopt, std::nullopt, 65535, std::nullopt},
   };
   for (const auto& c : cases) {
     const BIDBatteryInfo info = readingOf(c.body);
@@ -147,6 +151,8 @@ TEST(BatteryInfo, TheHostsFiguresOnlyWithinWhatTheHostWrites) {
     EXPECT_EQ(info.laptop->state, c.state) << c.name;
     EXPECT_EQ(info.laptop->percent, c.percent) << c.name;
     EXPECT_EQ(info.laptop->minutesToEmpty, c.toEmpty) << c.name;
+    EXPECT_EQ(info.laptop->minutesToFull, c.toFull) << c.name;
+    EXPECT_EQ(info.laptop->chargeLimit, c.limit) << c.name;
   }
   EXPECT_FALSE(readingOf(integer("AvgTimeToEmpty", 180)).laptop) << "a phone's status";
 }

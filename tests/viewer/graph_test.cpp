@@ -292,6 +292,7 @@ TEST(HistoryOutput, SamplesAndHealthAsCsvAndJson) {
   unknown.level = 100;
   unknown.state = "full";
   unknown.externalPower = true;
+  unknown.minutesToFull = 1e19;  // beyond what a whole number holds: not known
   HealthEntry odd = entry(0, 4080, std::nullopt, "SN \"7\", b");
   odd.designCapacity = 0;
   HealthEntry foreign = entry(0, 4080, 41, "A\x01\xff");

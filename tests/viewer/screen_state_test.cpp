@@ -170,6 +170,11 @@ TEST(ScreenState, DrainingOrChargingByTheSignOfTheCurrent) {
     EXPECT_EQ(s[Outlet::useOrRemainingLabel].text, c.caption);
     EXPECT_EQ(s[Outlet::currentLabel].color, c.color);
   }
+  // A laptop's last minute is a time still.
+  BIDBatteryInfo lastMinute;
+  lastMinute.laptop = LaptopFigures{{}, 0, {}, {}, {}, "discharging"};
+  EXPECT_EQ(computeScreenState("x", lastMinute, english)[Outlet::remainingTimeLabel].text,
+            "0 h 0 m");
   // At zero current and 99.9 % the remaining-time line is empty.
   EXPECT_EQ(
       computeScreenState("x", charging(0, 99.9f, 2000, 1998), tagged)[Outlet::remainingTimeLabel]
