@@ -212,15 +212,13 @@ TEST(ScreenState, NoStatusAsTheDeviceShowsItOrSaid) {
     std::string body;
     bool gone;
     NoStatusShown noStatus;
-    const char *level, *temperature, *current;
-    size_t coloured;
+    const char *level, *current;
+    size_t coloured;  // and no dashes; without colours, a dash on all but four lines
   } cases[] = {
-      {"the phone's zeros", "", false, NoStatusShown::asTheDevice, "nan%", "0.00\u2103",
-       "<Charging...>", 4},
-      {"said", "", false, NoStatusShown::said, "<No status yet>", kNotGiven, "<Current>", 0},
-      {"the battery gone", "", true, NoStatusShown::said, "<No battery>", kNotGiven, "<Current>",
-       0},
-      {"a capacity alone is a status", capacity, false, NoStatusShown::said, "0.00%", "0.00\u2103",
+      {"the phone's zeros", "", false, NoStatusShown::asTheDevice, "nan%", "<Charging...>", 4},
+      {"said", "", false, NoStatusShown::said, "<No status yet>", "<Current>", 0},
+      {"the battery gone", "", true, NoStatusShown::said, "<No battery>", "<Current>", 0},
+      {"a capacity alone is a status", capacity, false, NoStatusShown::said, "0.00%",
        "<Charging...>", 4},
   };
   for (const auto& c : cases) {
@@ -229,11 +227,8 @@ TEST(ScreenState, NoStatusAsTheDeviceShowsItOrSaid) {
                     NSDictionary(brimwell::Plist::fromMemory(testing_support::plistXml(c.body))));
     info.batteryGone = c.gone;
     const ScreenState s = computeScreenState("ThinkPad", info, tagged, c.noStatus);
-    EXPECT_EQ(s[Outlet::deviceLabel].text, "ThinkPad") << c.name;
     EXPECT_EQ(s[Outlet::currentBatteryLevel].text, c.level) << c.name;
-    EXPECT_EQ(s[Outlet::batteryTempLabel].text, c.temperature) << c.name;
     EXPECT_EQ(s[Outlet::chargingOrDrainingLabel].text, c.current) << c.name;
-    EXPECT_EQ(s[Outlet::useOrRemainingLabel].text, "<Remaining Time>") << c.name;
     size_t coloured = 0, dashes = 0;
     for (const OutletState& o : s.outlets) {
       coloured += o.color.has_value();
