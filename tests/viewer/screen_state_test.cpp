@@ -7,9 +7,11 @@
 #include <limits>
 
 #include "platform/foundation/ns_dictionary.h"
+#include "platform/uikit/ui_view.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 #include "viewer/bid_battery_info.h"
+#include "viewer/main_storyboard.h"
 #include "viewer/screen_footer.h"
 
 namespace {
@@ -201,6 +203,11 @@ TEST(ScreenState, EveryOutletGetsATextAndOnlyFourAColour) {
   EXPECT_EQ(s[Outlet::currentBatteryLevel].text, "87.50%");
   EXPECT_STREQ(outletName(Outlet::batteryHeath), "batteryHeath");
   EXPECT_STREQ(outletName(Outlet::serialNumberLabel), "serialNumberLabel");
+  // The table's header, 0.1 points high (0 would take the table's default height).
+  MainStoryboard storyboard;
+  storyboard.controller().setTableViewFrame();
+  const UIView* header = storyboard.controller().mainTableView()->tableHeaderView();
+  EXPECT_EQ(header->frame().size.height, static_cast<CGFloat>(0.1f));
 }
 
 // Where the reading found no status: the device's zeros on the simulated phone, elsewhere a
