@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "tests/support/background_process.h"
@@ -50,11 +51,13 @@ std::unique_ptr<BackgroundProcess> host(const DeviceRoot& root, double seconds,
       env);
 }
 
-// The next line that starts with "low-battery" (after the clock), within a few seconds.
-std::string nextWarning(BackgroundProcess& process) {
+// The next line that starts with "low-battery" (after the clock), within a few seconds; the
+// lines passed over are added to `others`.
+std::string nextWarning(BackgroundProcess& process, std::string* others = nullptr) {
   while (const auto line = process.readLine(5000)) {
     const size_t at = line->find("low-battery");
     if (at != std::string::npos) return line->substr(at);
+    if (others) *others += *line + "\n";
   }
   return "(none)";
 }
@@ -69,7 +72,7 @@ TEST(LowBattery, EachLevelOnceAndTheCommandExactlyOnce) {
   root.writeSettings(
       "<key>lowAction</key><string>command</string>"
       "<key>lowActionCommand</key><string>echo ran &gt;&gt; " +
-      ran + "</string><key>lowActionDelay</key><integer>1</integer>");
+      ran + "; seq 5000</string><key>lowActionDelay</key><integer>1</integer>");
   battery(root, 25);
   auto running = host(root, 8);
   for (int level : {21, 20, 21, 20, 19}) {  // a level that wavers
@@ -82,10 +85,18 @@ TEST(LowBattery, EachLevelOnceAndTheCommandExactlyOnce) {
   battery(root, 2);
   EXPECT_EQ(nextWarning(*running).substr(0, 35), "low-battery action command in 1 s, ");
   EXPECT_EQ(nextWarning(*running), "low-battery action command");
+  // Its output is not the host's, and how it ended is one line.
+  std::string others;
+  EXPECT_EQ(
+      nextWarning(*running, &others).rfind("low-battery action command: its output goes to ", 0),
+      0u);
+  EXPECT_EQ(nextWarning(*running, &others), "low-battery action command ended with exit status 0");
   battery(root, 1);
   pause();
   const std::string rest = running->stop();
   EXPECT_EQ(rest.find("low-battery"), std::string::npos) << rest;
+  EXPECT_EQ(others.find("4999"), std::string::npos) << others;
+  EXPECT_EQ(rest.find("4999"), std::string::npos);
   EXPECT_EQ(root.read("ran"), "ran\n");
 }
 
@@ -207,7 +218,145 @@ TEST(LowBatteryOnTheDesktop, UrgencyReplacementWithdrawalAndOneSuspend) {
   EXPECT_NE(at("\", \"Cancel\"] {\"urgency\": 2"), std::string::npos)
       << "the action with its Cancel, " << notes;
   EXPECT_NE(at("{\"urgency\": 1"), std::string::npos) << notes;
+  EXPECT_NE(at("\"Battery almost empty\" \"Suspended at 2%.\" [] {\"urgency\": 1}"),
+            std::string::npos)
+      << "what was done replaces the countdown, " << notes;
   EXPECT_NE(at("CloseNotification 1"), std::string::npos) << "withdrawn on the charger, " << notes;
+}
+
+// A file of the fixture replaced whole, so that the host never reads it half written.
+void put(const DeviceRoot& root, const std::string& file, const std::string& value) {
+  const std::string path = root.path() + "/sys/" + file;
+  root.write("sys/" + file + ".new", value + "\n");
+  std::filesystem::rename(path + ".new", path);
+}
+
+// A charger that comes and goes, an idle pack on mains, a driver that says charging while the
+// level falls, and a countdown its last check drops: what logind and the desktop are asked.
+TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
+  MockBus session, system;
+  ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
+  ASSERT_TRUE(system.startTemplate("logind", "org.freedesktop.login1", true));
+  const auto count = [](const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  };
+  const struct {
+    const char* name;
+    std::function<void(const DeviceRoot&)> start, meanwhile;
+    const char* logind;
+    size_t notices;    // Notify calls
+    const char* last;  // the last one's body, or ""
+  } cases[] = {
+      {"a charger that comes and goes each quarter second at 2%",
+       [](const DeviceRoot& root) { battery(root, 2); },
+       [](const DeviceRoot& root) {
+         for (int flip = 0; flip < 16; ++flip) {
+           put(root, "AC/online", flip % 2 ? "0" : "1");
+           put(root, "BAT0/status", flip % 2 ? "Discharging" : "Charging");
+           std::this_thread::sleep_for(std::chrono::milliseconds(250));
+         }
+         put(root, "AC/online", "0");
+         put(root, "BAT0/status", "Discharging");
+       },
+       "CanSuspend\nSuspend False\n", 2, "Suspended at 2%."},
+      {"an idle pack on mains at 1%",
+       [](const DeviceRoot& root) {
+         battery(root, 1, true);
+         writeSupply(root, "sys", "BAT0", {{"status", "Not charging"}, {"current_now", "-3000"}});
+       },
+       [](const DeviceRoot&) { std::this_thread::sleep_for(std::chrono::seconds(3)); }, "", 0, ""},
+      {"a driver that says charging while the level falls",
+       [](const DeviceRoot& root) { battery(root, 7, true); },
+       [](const DeviceRoot& root) {
+         for (const char* level : {"6", "5", "4", "3", "2"}) {
+           put(root, "BAT0/capacity", level);
+           pause();
+         }
+         std::this_thread::sleep_for(std::chrono::seconds(2));
+       },
+       "CanSuspend\nSuspend False\n", 3, "Suspended at 2%."},
+      {"a countdown its last check drops", [](const DeviceRoot& root) { battery(root, 2); },
+       [](const DeviceRoot& root) {
+         pause();
+         put(root, "BAT0/capacity", "3");
+         std::this_thread::sleep_for(std::chrono::seconds(3));
+       },
+       "", 1, ""},
+  };
+  for (const auto& c : cases) {
+    DeviceRoot root;
+    root.writeSettings(
+        "<key>lowAction</key><string>suspend</string>"
+        "<key>lowActionDelay</key><integer>1</integer>");
+    c.start(root);
+    const size_t logindBefore = system.calls().size(), notesBefore = session.calls().size();
+    auto running = host(root, 60,
+                        {{"DBUS_SESSION_BUS_ADDRESS", session.address()},
+                         {"DBUS_SYSTEM_BUS_ADDRESS", system.address()}});
+    c.meanwhile(root);
+    // What the host left up is taken down while it runs, or as it exits.
+    const std::string whileRunning = session.calls().substr(notesBefore);
+    running->stop();
+    EXPECT_EQ(system.calls().substr(logindBefore), c.logind) << c.name;
+    const std::string notes = session.calls().substr(notesBefore);
+    EXPECT_EQ(count(notes, "Notify "), c.notices) << c.name << "\n" << notes;
+    if (c.notices == 0) continue;
+    const size_t closed = notes.rfind("CloseNotification");
+    EXPECT_TRUE(closed != std::string::npos && closed > notes.rfind("Notify "))
+        << c.name << ": nothing left up\n"
+        << notes;
+    if (c.last[0] != '\0') {
+      EXPECT_NE(notes.rfind(std::string("\"") + c.last + "\""), std::string::npos) << c.name << "\n"
+                                                                                   << notes;
+    } else {
+      EXPECT_NE(whileRunning.find("CloseNotification"), std::string::npos)
+          << c.name << ": withdrawn at once\n"
+          << notes;
+    }
+  }
+}
+
+// A gauge that reads a point higher at the last check, in a recording replayed in virtual time:
+// the action is armed again at the action level, and its countdown comes a minute after the one
+// dropped.
+TEST(LowBattery, AGaugeThatWaversAtTheLastCheckStillLeadsToTheAction) {
+  DeviceRoot root;
+  root.writeSettings(
+      "<key>lowAction</key><string>command</string>"
+      "<key>lowActionCommand</key><string>true</string>"
+      "<key>lowActionDelay</key><integer>2</integer>");
+  std::string recording = "<plist><array>";
+  for (const auto& [delay, level] : std::vector<std::pair<int, int>>{
+           {0, 6}, {10, 2}, {1, 3}, {9, 2}, {10, 1}, {10, 0}, {60, 0}}) {
+    recording += "<dict><key>delay</key><integer>" + std::to_string(delay) +
+                 "</integer><key>status</key><dict><key>CurrentCapacity</key><integer>" +
+                 std::to_string(level) +
+                 "</integer><key>ExternalConnected</key><false/></dict></dict>";
+  }
+  const auto run = runProcess(
+      SPRINGBOARD_SIM,
+      {"--source", "replay=" + root.write("wavering.plist", recording + "</array></plist>"),
+       "--virtual-time"},
+      {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+  std::string lines;
+  std::istringstream out(run.out);
+  for (std::string line; std::getline(out, line);) {
+    // The command's own end may come before the run's or not.
+    if (line.find("low-battery action") != std::string::npos &&
+        line.find("its output goes to") == std::string::npos &&
+        line.find("ended with") == std::string::npos) {
+      lines += line + "\n";
+    }
+  }
+  EXPECT_EQ(lines,
+            "[00:00:10] low-battery action command in 2 s, at 2%\n"
+            "[00:00:12] low-battery action cancelled\n"
+            "[00:01:10] low-battery action command in 2 s, at 0%\n"
+            "[00:01:12] low-battery action command\n")
+      << run.out << run.err;
 }
 
 // One run of the service on the fixture as it stands: what it printed on both outputs.

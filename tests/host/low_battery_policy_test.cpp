@@ -1,5 +1,6 @@
 #include "host/low_battery/low_battery_policy.h"
 #include "host/low_battery/low_battery_settings.h"
+#include "host/low_battery/low_battery_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +10,14 @@ namespace host::low_battery {
 namespace {
 
 // One step of a scenario: a reading (level, or "ac" for the charger in), the clock reaching a
-// time, the user's cancel, or a resume.
+// time (given, or the policy's own next deadline), the user's cancel, or a resume.
 struct Step {
-  enum { read, clock, cancel, resume, settingsNone } kind;
+  enum { read, clock, due, cancel, resume, settingsNone } kind;
   double time = 0;
   double level = 0;
   bool power = false;
   double minutes = -1;  // the time to empty; below 0: not known
+  bool draws = false;
 };
 Step at(double time, double level) {
   return {Step::read, time, level};
@@ -23,8 +25,21 @@ Step at(double time, double level) {
 Step charger(double time) {
   return {Step::read, time, 50, true};
 }
+// The status says external power, at a level; draws: the battery gives a real draw all the same.
+Step onMains(double time, double level, bool draws = false) {
+  return {Step::read, time, level, true, -1, draws};
+}
 Step clockAt(double time) {
   return {Step::clock, time};
+}
+const Step due{Step::due};
+
+// A charger that comes and goes each second, from one time to another, at a level.
+std::vector<Step> flapping(std::vector<Step> before, int from, int to, double level,
+                           std::vector<Step> after) {
+  for (int t = from; t <= to; ++t) before.push_back(t % 2 ? onMains(t, level) : at(t, level));
+  before.insert(before.end(), after.begin(), after.end());
+  return before;
 }
 
 std::string describe(const Event& e) {
@@ -32,10 +47,12 @@ std::string describe(const Event& e) {
   char text[64];
   switch (e.kind) {
     case Event::warn:
-      std::snprintf(text, sizeof text, "warn %s %g", stages[static_cast<int>(e.stage)], e.level);
+      std::snprintf(text, sizeof text, "warn %s %g%s", stages[static_cast<int>(e.stage)], e.level,
+                    e.chargerIn ? " (charger in)" : "");
       return text;
     case Event::announce:
-      std::snprintf(text, sizeof text, "announce at %g", e.at);
+      std::snprintf(text, sizeof text, "announce at %g%s", e.at,
+                    e.chargerIn ? " (charger in)" : "");
       return text;
     case Event::act:
       return "act";
@@ -69,6 +86,10 @@ TEST(LowBatteryPolicy, LevelSequences) {
   noLow.lowLevel = 0;
   Settings byTime;
   byTime.lowMinutes = 30;
+  Settings quick = suspending();
+  quick.actionDelay = 2;
+  Settings delay20 = suspending();
+  delay20.actionDelay = 20;
   const struct {
     const char* name;
     Settings settings;
@@ -83,10 +104,10 @@ TEST(LowBatteryPolicy, LevelSequences) {
        suspending(),
        {at(0, 20), at(10, 21), at(20, 20), at(30, 21), at(40, 19)},
        {"warn low 20"}},
-      {"two points above re-arms",
+      {"two points above re-arms, a minute after the warning before",
        suspending(),
-       {at(0, 20), at(10, 22), at(20, 20)},
-       {"warn low 20", "warn low 20"}},
+       {at(0, 20), at(10, 22), at(20, 20), due},
+       {"warn low 20", "due 60", "warn low 20"}},
       {"a fall past several levels gives the most severe only",
        suspending(),
        {at(0, 30), at(10, 4), at(20, 1)},
@@ -132,8 +153,50 @@ TEST(LowBatteryPolicy, LevelSequences) {
       {"by time: under 30 minutes to empty warns low, once, until 35",
        byTime,
        {withMinutes(0, 60, 40), withMinutes(10, 55, 29), withMinutes(20, 54, 31),
-        withMinutes(30, 53, 28), withMinutes(40, 60, 36), withMinutes(50, 52, 25)},
+        withMinutes(30, 53, 28), withMinutes(40, 60, 36), withMinutes(70, 52, 25)},
        {"warn low 55", "warn low 52"}},
+      {"a last check one point above arms the action again, once a minute",
+       quick,
+       {at(0, 6), at(10, 2), at(11, 3), clockAt(12), at(20, 2), at(30, 1), at(40, 0), due, due},
+       {"warn low 6", "announce at 12", "cancel", "due 70", "announce at 72", "due 72", "act"}},
+      {"a charger that comes and goes each second: the countdown runs out all the same",
+       suspending(),
+       flapping({at(0, 2)}, 1, 59, 2, {clockAt(60), at(61, 2), due}),
+       {"announce at 60", "due 60", "act"}},
+      {"external power that holds is back, with no new reading",
+       suspending(),
+       {at(0, 5), at(30, 2), onMains(40, 2), due},
+       {"warn critical 5", "announce at 90", "due 50", "cancel", "withdraw"}},
+      {"a charger that comes and goes slowly: the countdown resumes with what it had left",
+       delay20,
+       {at(0, 2), onMains(15, 2), due, at(30, 2), due, due},
+       {"announce at 20", "due 25", "cancel", "withdraw", "due 60", "announce at 65", "due 65",
+        "act"}},
+      {"a charger that charged: the next countdown is whole",
+       delay20,
+       {at(0, 2), onMains(15, 2), due, onMains(100, 3), at(200, 2)},
+       {"announce at 20", "due 25", "cancel", "withdraw", "announce at 220"}},
+      {"warnings under a flapping charger, once a minute",
+       suspending(),
+       {at(0, 20), onMains(1, 20), due, at(12, 20), due},
+       {"warn low 20", "due 11", "withdraw", "due 60", "warn low 20"}},
+      {"an idle pack on mains: no action",
+       suspending(),
+       {onMains(0, 1), due, onMains(60, 1), onMains(120, 0)},
+       {"due 10"}},
+      {"a real draw on mains, held over two readings, drains",
+       suspending(),
+       {onMains(0, 2, true), onMains(5, 2), onMains(8, 2, true), onMains(30, 2, true)},
+       {"announce at 90 (charger in)"}},
+      {"a level that keeps falling on mains drains",
+       suspending(),
+       {onMains(0, 6), onMains(10, 5), onMains(20, 4), onMains(30, 3), onMains(40, 2)},
+       {"warn critical 3 (charger in)", "announce at 100 (charger in)"}},
+      {"one jump, or a fall that rose between, is no drain",
+       suspending(),
+       {onMains(0, 6), onMains(5, 3), onMains(6, 3), onMains(20, 4), onMains(30, 3),
+        onMains(40, 2.5)},
+       {}},
   };
   for (const auto& c : cases) {
     State state;
@@ -147,12 +210,19 @@ TEST(LowBatteryPolicy, LevelSequences) {
           last.time = step.time;
           last.level = step.level < 0 ? std::nullopt : std::optional(step.level);
           last.externalPower = step.power;
+          last.draws = step.draws;
           last.minutesToEmpty =
               step.minutes < 0 ? std::nullopt : std::optional<double>(step.minutes);
           events = onReading(settings, state, last);
           break;
         case Step::clock:
           events = onTime(settings, state, last, step.time);
+          break;
+        case Step::due:
+          if (const auto time = nextDeadline(state)) {
+            got.push_back("due " + std::to_string(static_cast<int>(*time)));
+            events = onTime(settings, state, last, *time);
+          }
           break;
         case Step::cancel:
           events = onCancel(state);
@@ -239,6 +309,58 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
     EXPECT_EQ(said.empty(), std::string(c.said).empty()) << c.name << ": " << said;
     EXPECT_NE(said.find(c.said), std::string::npos) << c.name << ": " << said;
   }
+}
+
+}  // namespace
+}  // namespace host::low_battery
+
+namespace host::low_battery {
+namespace {
+
+// What a notice and a line say, in each language.
+TEST(LowBatteryTexts, WhatTheUserReads) {
+  const auto event = [](Event::Kind kind, Stage stage, double level, double minutes,
+                        bool chargerIn) {
+    Event e{kind, stage};
+    e.level = level;
+    if (minutes >= 0) e.minutesToEmpty = minutes;
+    e.delay = 30;
+    e.chargerIn = chargerIn;
+    return e;
+  };
+  const struct {
+    const char* language;
+    Event e;
+    const char* body;
+  } cases[] = {
+      {"en", event(Event::warn, Stage::low, 20, 65, false),
+       "20% left, about 1 h 5 m. Plug in the charger."},
+      {"en", event(Event::warn, Stage::low, 19.6, 59.6, false),
+       "19% left, about 1 h 0 m. Plug in the charger."},
+      {"en", event(Event::warn, Stage::low, 7, 7, false),
+       "7% left, about 7 min. Plug in the charger."},
+      {"zh-Hans", event(Event::warn, Stage::low, 7, 7, false),
+       "剩余 7%，约 7 分钟。请接上充电器。"},
+      {"zh-Hant", event(Event::warn, Stage::low, 7, 7, false),
+       "剩餘 7%，約 7 分鐘。請接上充電器。"},
+      {"zh-Hant", event(Event::warn, Stage::low, 7, 61, false),
+       "剩餘 7%，約 1 小時 1 分鐘。請接上充電器。"},
+      {"en", event(Event::warn, Stage::critical, 3, -1, true),
+       "3% left. The charger does not keep up."},
+      {"en", event(Event::announce, Stage::action, 2, -1, false),
+       "2% left. Suspending in 30 s unless the charger is plugged in."},
+      {"zh-Hans", event(Event::announce, Stage::action, 2, -1, true),
+       "剩余 2%。睡眠将在 30 秒后开始：充电器供电不足。"},
+      {"en", event(Event::act, Stage::action, 2, -1, false), "Suspended at 2%."},
+      {"zh-Hant", event(Event::act, Stage::action, 1, -1, false), "已在 1% 時睡眠。"},
+  };
+  Settings s;
+  s.action = Action::suspend;
+  for (const auto& c : cases) {
+    EXPECT_EQ(messageFor(c.e, s, c.language).body, c.body) << c.language;
+  }
+  EXPECT_EQ(lineFor(event(Event::warn, Stage::low, 7, 7, false), s, 0),
+            "low-battery low 7%, about 7 min left");
 }
 
 }  // namespace
