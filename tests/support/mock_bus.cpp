@@ -36,7 +36,6 @@ MockBus::~MockBus() {
 
 bool MockBus::startTemplate(const std::string& name, const std::string& busName, bool system) {
   if (address_.empty()) return false;
-  busName_ = busName;
   const char* variable = system ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS";
   mock_ = std::make_unique<BackgroundProcess>(
       kPython,
@@ -62,20 +61,6 @@ std::string MockBus::calls() const {
     out += line.substr(line.find(' ') + 1) + "\n";
   }
   return out;
-}
-
-bool MockBus::emitSignal(const std::string& path, const std::string& interface,
-                         const std::string& name, const std::string& signature,
-                         const std::string& args) const {
-  const char* script =
-      "import dbus, sys\n"
-      "bus = dbus.bus.BusConnection(sys.argv[1])\n"
-      "mock = bus.get_object(sys.argv[2], sys.argv[3])\n"
-      "mock.EmitSignal(sys.argv[4], sys.argv[5], sys.argv[6], eval(sys.argv[7]),\n"
-      "                dbus_interface='org.freedesktop.DBus.Mock')\n";
-  return runProcess(kPython,
-                    {"-c", script, address_, busName_, path, interface, name, signature, args})
-             .exitCode == 0;
 }
 
 std::optional<std::string> MockBus::unavailable() {

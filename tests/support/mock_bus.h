@@ -23,10 +23,6 @@ class MockBus {
   bool startTemplate(const std::string& name, const std::string& busName, bool system);
   // The calls logged so far, one a line, without their times.
   std::string calls() const;
-  // Has the service started last emit a signal, as its own would: args is a Python list of the
-  // signal's arguments ("[dbus.UInt32(1), 'cancel']"). False when the mock refused.
-  bool emitSignal(const std::string& path, const std::string& interface, const std::string& name,
-                  const std::string& signature, const std::string& args) const;
   // Why mock services cannot run here (python3-dbusmock missing); none when they can.
   static std::optional<std::string> unavailable();
 
@@ -34,7 +30,6 @@ class MockBus {
   std::unique_ptr<BackgroundProcess> daemon_;
   std::unique_ptr<BackgroundProcess> mock_;
   std::string address_;
-  std::string busName_;
   std::string log_;
 };
 
