@@ -42,13 +42,9 @@ Event warning(Stage stage, const Reading& r) {
   return e;
 }
 
-// A charger that does not keep up (a real draw at this reading and the one before), or a level
-// that keeps falling while the status says external power, is a battery that drains.
+// On external power as the status says: a charger that does not keep up (a real draw at this
+// reading and the one before), or a level that keeps falling, is a battery that drains.
 bool drainsAllTheSame(Trend& t, const Reading& r) {
-  if (!r.externalPower) {
-    t = Trend();
-    return false;
-  }
   const bool drawHeld = r.draws && t.drew;
   t.drew = r.draws;
   if (!r.level) return drawHeld;
@@ -159,9 +155,9 @@ void repeat(const Settings& s, State& st, const Reading& last, double time, bool
 
 std::vector<Event> onReading(const Settings& s, State& st, const Reading& r) {
   std::vector<Event> events;
-  const bool drains = drainsAllTheSame(st.trend, r);
+  if (!r.externalPower) st.trend = Trend();  // the trend counts readings on power only
   if (st.owed && r.level && *r.level > st.owedLevel) st.owed.reset();
-  if (r.externalPower && !drains) {
+  if (r.externalPower && !drainsAllTheSame(st.trend, r)) {
     if (!st.powerSince) st.powerSince = r.time;
     if (!st.powerBack && r.time - *st.powerSince >= kPowerHoldsSeconds) {
       powerBack(st, r.level, events);

@@ -38,10 +38,13 @@ std::string describe(const Event& e) {
   const char* stages[] = {"low", "critical", "action"};
   char text[64];
   switch (e.kind) {
-    case Event::warn:
-      std::snprintf(text, sizeof text, "warn %s %g%s", stages[static_cast<int>(e.stage)], e.level,
-                    e.chargerIn ? " (charger in)" : "");
+    case Event::warn: {
+      char minutes[24] = "";
+      if (e.minutesToEmpty) std::snprintf(minutes, sizeof minutes, " (%g min)", *e.minutesToEmpty);
+      std::snprintf(text, sizeof text, "warn %s %g%s%s", stages[static_cast<int>(e.stage)], e.level,
+                    minutes, e.chargerIn ? " (charger in)" : "");
       return text;
+    }
     case Event::announce:
       std::snprintf(text, sizeof text, "announce at %g%s", e.at,
                     e.chargerIn ? " (charger in)" : "");
@@ -71,13 +74,15 @@ Settings suspending() {
 
 TEST(LowBatteryPolicy, LevelSequences) {
   Settings repeating = suspending();
-  repeating.repeatMinutes = 10;
+  repeating.repeatMinutes = 1;
   Settings repeatingWithAction = repeating;
-  repeatingWithAction.actionDelay = 1200;
+  repeatingWithAction.actionDelay = 100;
   Settings noLow = suspending();
-  noLow.lowLevel = 0;
-  Settings byTime;
+  noLow.lowLevel = noLow.actionLevel = 0;
+  noLow.criticalLevel = 1;
+  Settings byTime, byMinute;
   byTime.lowMinutes = 30;
+  byMinute.lowMinutes = 1;
   Settings delay20 = suspending();
   delay20.actionDelay = 20;
   const struct {
@@ -92,12 +97,24 @@ TEST(LowBatteryPolicy, LevelSequences) {
        {"warn low 20", "warn critical 5", "announce at 110", "act"}},
       {"a level that wavers warns once",
        suspending(),
-       {at(0, 20), at(10, 21), at(20, 20), at(30, 21), at(40, 19)},
+       {at(0, 20), at(100, 21), at(200, 20), at(300, 21), at(400, 19)},
        {"warn low 20"}},
       {"two points above re-arms, a minute after the warning before",
        suspending(),
-       {at(0, 20), at(10, 22), at(20, 20), due},
-       {"warn low 20", "due 60", "warn low 20"}},
+       {withMinutes(0, 20, 4), withMinutes(10, 22, 4), withMinutes(20, 20, 4), due},
+       {"warn low 20 (4 min)", "due 60", "warn low 20 (4 min)"}},
+      {"a stage held back, then power held first",
+       suspending(),
+       {at(0, 20), at(10, 22), at(20, 20), onMains(45, 20), due, due},
+       {"warn low 20", "due 55", "withdraw"}},
+      {"a stage held back, and power since",
+       suspending(),
+       {at(0, 20), at(10, 22), at(20, 20), onMains(55, 20), due, due},
+       {"warn low 20", "due 60", "due 65", "withdraw"}},
+      {"a stage held back, and a more severe one speaks",
+       suspending(),
+       {at(0, 20), at(10, 22), at(20, 20), at(30, 5), due},
+       {"warn low 20", "warn critical 5"}},
       {"a fall past several levels gives the most severe only",
        suspending(),
        {at(0, 30), at(10, 4), at(20, 1)},
@@ -128,23 +145,45 @@ TEST(LowBatteryPolicy, LevelSequences) {
        {"warn critical 5"}},
       {"the critical warning repeats until the level rises",
        repeating,
-       {at(0, 5), clockAt(600), clockAt(1200), at(1300, 7), clockAt(1800)},
-       {"warn critical 5", "warn critical 5", "warn critical 5"}},
+       {at(0, 5), due, due, at(130, 6), due, due},
+       {"warn critical 5", "due 60", "warn critical 5", "due 120", "warn critical 5", "due 180"}},
+      {"a critical repeat counts as sent",
+       repeating,
+       {at(0, 5), due, at(70, 7), at(80, 5), due},
+       {"warn critical 5", "due 60", "warn critical 5", "due 120", "warn critical 5"}},
+      {"a rise ends the repeats",
+       repeating,
+       {at(0, 5), at(10, 7), at(20, 2), due, due},
+       {"warn critical 5", "announce at 80", "due 80", "act"}},
+      {"no level, no repeat",
+       repeating,
+       {at(0, 5), {Step::read, 10, -1}, due, due},
+       {"warn critical 5", "due 60"}},
       {"no repeat over a countdown",
        repeatingWithAction,
-       {at(0, 5), at(10, 2), clockAt(610), clockAt(1200)},
-       {"warn critical 5", "announce at 1210"}},
+       {at(0, 5), at(10, 2), due, due, due},
+       {"warn critical 5", "announce at 110", "due 60", "due 110", "act", "due 120",
+        "warn critical 2"}},
+      {"an action taken, the level 2 points up and down again: a new countdown",
+       suspending(),
+       {at(0, 2), clockAt(60), at(100, 4), at(200, 2)},
+       {"announce at 60", "act", "announce at 260"}},
       {"the action switched off before the last check",
        suspending(),
        {at(0, 2), {Step::settingsNone, 30}, clockAt(60)},
        {"announce at 60", "cancel"}},
-      {"a stage at 0 is off", noLow, {at(0, 20), at(10, 5)}, {"warn critical 5"}},
+      {"a stage at 0 is off", noLow, {at(0, 20), at(10, 1), at(20, 0)}, {"warn critical 1"}},
       {"no level, no warning", suspending(), {{Step::read, 0, -1}}, {}},
       {"by time: under 30 minutes to empty warns low, once, until 35",
        byTime,
-       {withMinutes(0, 60, 40), withMinutes(10, 55, 29), withMinutes(20, 54, 31),
-        withMinutes(30, 53, 28), withMinutes(40, 60, 36), withMinutes(70, 52, 25)},
-       {"warn low 55", "warn low 52"}},
+       {withMinutes(0, 60, 40), withMinutes(100, 55, 30), withMinutes(200, 54, 29),
+        withMinutes(300, 53, 31), withMinutes(400, 52, 28), withMinutes(500, 60, 35),
+        withMinutes(600, 51, 25), at(700, 60), withMinutes(800, 50, 20)},
+       {"warn low 54 (29 min)", "warn low 51 (25 min)", "warn low 50 (20 min)"}},
+      {"by time, a minute's bound",
+       byMinute,
+       {withMinutes(0, 60, 0.5), withMinutes(100, 62, 5.5), withMinutes(200, 61, 0.5)},
+       {"warn low 60 (0.5 min)"}},
       {"a last check one point above arms the action again, once a minute",
        delay20,
        {at(0, 6), at(10, 2), at(25, 3), clockAt(30), at(40, 2), at(50, 1), at(60, 0), due, due},
@@ -153,23 +192,35 @@ TEST(LowBatteryPolicy, LevelSequences) {
        suspending(),
        {at(0, 2), onMains(30, 2), at(35, 2), onMains(52, 2), clockAt(60), at(61, 2), due},
        {"announce at 60", "due 60", "act"}},
-      {"external power that holds is back, with no new reading",
+      {"external power read again 10 s on is back",
        suspending(),
-       {at(0, 5), at(30, 2), onMains(40, 2), due},
-       {"warn critical 5", "announce at 90", "due 50", "cancel", "withdraw"}},
+       {at(0, 5), at(30, 2), onMains(40, 2), onMains(50, 2)},
+       {"warn critical 5", "announce at 90", "cancel", "withdraw"}},
       {"a charger that comes and goes slowly: the countdown resumes with what it had left",
        delay20,
-       {at(0, 2), onMains(15, 2), due, at(30, 2), due, due},
-       {"announce at 20", "due 25", "cancel", "withdraw", "due 60", "announce at 65", "due 65",
-        "act"}},
+       {at(0, 2), onMains(15, 2), due, at(30, 2), due, {Step::resume, 100}, at(200, 2)},
+       {"announce at 20", "due 25", "cancel", "withdraw", "due 60", "announce at 65", "cancel",
+        "announce at 220"}},
+      {"power at the last check: it waits, then resumes with nothing left",
+       suspending(),
+       {at(0, 2), onMains(60, 2), due, at(100, 2)},
+       {"announce at 60", "due 70", "cancel", "withdraw", "announce at 100"}},
+      {"power back twice",
+       repeating,
+       {at(0, 5), onMains(30, 5), due, due, at(100, 50), onMains(110, 50), due},
+       {"warn critical 5", "due 40", "withdraw", "due 120"}},
+      {"power before a sleep counts afresh after it",
+       suspending(),
+       {at(0, 20), onMains(5, 20), due, {Step::resume, 100}, onMains(101, 20), due},
+       {"warn low 20", "due 15", "withdraw", "due 111"}},
       {"a charger that charged: the next countdown is whole",
        delay20,
        {at(0, 2), onMains(15, 2), due, onMains(100, 3), at(200, 2)},
        {"announce at 20", "due 25", "cancel", "withdraw", "announce at 220"}},
       {"warnings under a flapping charger, once a minute",
        suspending(),
-       {at(0, 20), onMains(1, 20), due, at(12, 20), due},
-       {"warn low 20", "due 11", "withdraw", "due 60", "warn low 20"}},
+       {at(0, 20), onMains(1, 20), due, at(12, 20), due, onMains(70, 20), due},
+       {"warn low 20", "due 11", "withdraw", "due 60", "warn low 20", "due 80", "withdraw"}},
       {"an idle pack on mains: no action",
        suspending(),
        {onMains(0, 1), due, onMains(60, 1), onMains(120, 0)},
@@ -180,12 +231,19 @@ TEST(LowBatteryPolicy, LevelSequences) {
        {"announce at 90 (charger in)"}},
       {"a level that keeps falling on mains drains",
        suspending(),
-       {onMains(0, 6), onMains(10, 5), onMains(20, 4), onMains(30, 3), onMains(40, 2)},
+       {onMains(0, 6), onMains(10, 5), onMains(20, 5), onMains(30, 3), onMains(40, 2)},
        {"warn critical 3 (charger in)", "announce at 100 (charger in)"}},
       {"one jump, or a fall that rose between, is no drain",
        suspending(),
-       {onMains(0, 6), onMains(5, 3), onMains(6, 3), onMains(20, 4), onMains(30, 3),
-        onMains(40, 2.5)},
+       {onMains(0, 6), onMains(5, 3), onMains(6, 7), onMains(20, 4)},
+       {}},
+      {"a fall on mains broken by a reading on battery",
+       suspending(),
+       {onMains(0, 23), onMains(10, 22), at(20, 22), onMains(30, 20)},
+       {}},
+      {"a fall before a sleep is forgotten",
+       suspending(),
+       {onMains(0, 6), onMains(10, 5), {Step::resume, 20}, onMains(30, 3)},
        {}},
   };
   for (const auto& c : cases) {
@@ -237,7 +295,8 @@ TEST(LowBatteryPolicy, LevelsOutOfOrderAreUsedSorted) {
     bool said;
   } cases[] = {
       {20, 5, 2, 20, 5, 2, false},  {5, 20, 2, 20, 5, 2, true},    {2, 5, 20, 20, 5, 2, true},
-      {0, 20, 30, 0, 30, 20, true}, {20, 20, 2, 20, 20, 2, false},
+      {0, 20, 30, 0, 30, 20, true}, {20, 20, 2, 20, 20, 2, false}, {150, 5, 2, 100, 5, 2, false},
+      {20, 0, 5, 20, 0, 5, false},  {1, 5, 0, 5, 1, 0, true},
   };
   for (const auto& c : cases) {
     Settings s;
@@ -320,10 +379,10 @@ TEST(LowBatteryTexts, WhatTheUserReads) {
       {"en", Event::warn, 19.6, 59.6, false, "19% left, about 1 h 0 m. Plug in the charger."},
       {"en", Event::warn, 7, 7, false, "7% left, about 7 min. Plug in the charger."},
       {"zh-Hans", Event::warn, 7, 7, false, "剩余 7%，约 7 分钟。请接上充电器。"},
-      {"zh-Hant", Event::warn, 7, 7, false, "剩餘 7%，約 7 分鐘。請接上充電器。"},
+      {"zh-Hant", Event::warn, 7, 0.2, false, "剩餘 7%，約 0 分鐘。請接上充電器。"},
       {"en", Event::warn, 3, -1, true, "3% left. The charger does not keep up."},
       {"zh-Hans", Event::announce, 2, -1, true, "剩余 2%。睡眠将在 30 秒后开始：充电器供电不足。"},
-      {"en", Event::act, 2, -1, false, "Suspended at 2%."},
+      {"en", Event::act, 0.4, -1, false, "Suspended at 0%."},
   };
   Settings s;
   s.action = Action::suspend;
