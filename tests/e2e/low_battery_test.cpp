@@ -267,7 +267,7 @@ TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
        {{"BAT0/capacity", "3", 3000}},
        "",
        1,
-       "2% left. Suspending in 1 s unless the charger is plugged in.",
+       "Battery almost empty\" \"2% left. Suspending in 1 s unless the charger is plugged in.",
        1},
   };
   for (const auto& c : cases) {
