@@ -232,10 +232,11 @@ TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
   ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
   ASSERT_TRUE(system.startTemplate("logind", "org.freedesktop.login1", true));
   struct Move {
-    std::string file, value;
+    std::string file, value;  // no file: wait for the host's next low-battery line
     int ms;
   };
-  std::vector<Move> flaps, falls;
+  const Move announced{"", "", 0};
+  std::vector<Move> flaps{announced}, falls;
   for (int i = 0; i < 17; ++i) {
     flaps.push_back({"AC/online", i % 2 ? "1" : "0", 0});
     flaps.push_back({"BAT0/status", i % 2 ? "Charging" : "Discharging", 250});
@@ -264,7 +265,7 @@ TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
        false,
        "Discharging",
        "1000000",
-       {{"BAT0/capacity", "3", 3000}},
+       {announced, {"BAT0/capacity", "3", 3000}},
        "",
        1,
        "Battery almost empty\" \"2% left. Suspending in 1 s unless the charger is plugged in.",
@@ -283,6 +284,10 @@ TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
                          {"DBUS_SYSTEM_BUS_ADDRESS", system.address()}});
     pause();
     for (const Move& m : c.moves) {
+      if (m.file.empty()) {
+        nextWarning(*running);
+        continue;
+      }
       root.write("sys/" + m.file + ".new", m.value + "\n");
       std::filesystem::rename(root.path() + "/sys/" + m.file + ".new",
                               root.path() + "/sys/" + m.file);
