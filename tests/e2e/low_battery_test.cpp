@@ -185,9 +185,11 @@ TEST(LowBattery, ASystemBusThatNeverAnswersHoldsNothingUp) {
 
 TEST(LowBatteryOnTheDesktop, UrgencyReplacementWithdrawalAndOneSuspend) {
   if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
-  MockBus session, system;
+  MockBus session, system, refusing, bare;  // bare: a system bus without logind
   ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
   ASSERT_TRUE(system.startTemplate("logind", "org.freedesktop.login1", true));
+  ASSERT_TRUE(
+      refusing.startTemplate("logind", "org.freedesktop.login1", true, "{\"CanSuspend\": \"no\"}"));
   DeviceRoot root;
   root.writeSettings(
       "<key>lowAction</key><string>suspend</string>"
@@ -228,9 +230,11 @@ TEST(LowBatteryOnTheDesktop, UrgencyReplacementWithdrawalAndOneSuspend) {
 // move replaces one fixture file whole, then waits.
 TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
   if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
-  MockBus session, system;
+  MockBus session, system, refusing, bare;  // bare: a system bus without logind
   ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
   ASSERT_TRUE(system.startTemplate("logind", "org.freedesktop.login1", true));
+  ASSERT_TRUE(
+      refusing.startTemplate("logind", "org.freedesktop.login1", true, "{\"CanSuspend\": \"no\"}"));
   struct Move {
     std::string file, value;  // no file: wait for the host's next low-battery line
     int ms;
@@ -245,6 +249,7 @@ TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
     falls.push_back({"BAT0/capacity", level, 400});
   falls.back().ms = 2000;
   const char* suspended = "CanSuspend\nSuspend False\n";
+  const char* failed = "The low-battery action failed\" \"";
   const struct {
     const char* name;
     int level;
@@ -253,8 +258,9 @@ TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
     std::vector<Move> moves;
     const char* logind;
     size_t notices;
-    const char* last;  // the last notice's body
+    std::string last;  // the last notice's body
     bool atOnce;       // withdrawn while the host runs, not as it exits
+    MockBus* logindBus = nullptr;
   } cases[] = {
       {"flapping", 2, false, "Discharging", "1000000", flaps, suspended, 2, "Suspended at 2%.", 0},
       {"idle on mains", 1, true, "Not charging", "-3000", {{"AC/online", "1", 3000}}, "", 0, "", 0},
@@ -270,6 +276,29 @@ TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
        1,
        "Battery almost empty\" \"2% left. Suspending in 1 s unless the charger is plugged in.",
        1},
+      {"logind says no",
+       2,
+       false,
+       "Discharging",
+       "1000000",
+       {announced, {"AC/online", "0", 2000}},
+       "CanSuspend\n",
+       2,
+       failed + std::string("logind answers CanSuspend with &quot;no&quot;"),
+       0,
+       &refusing},
+      {"no logind",
+       2,
+       false,
+       "Discharging",
+       "1000000",
+       {announced, {"AC/online", "0", 2000}},
+       "",
+       2,
+       failed + std::string("CanSuspend: The name org.freedesktop.login1 was not provided by any "
+                            ".service files"),
+       0,
+       &bare},
   };
   for (const auto& c : cases) {
     DeviceRoot root;
@@ -278,10 +307,11 @@ TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
         "<key>lowActionDelay</key><integer>1</integer>");
     battery(root, c.level, c.charger);
     writeSupply(root, "sys", "BAT0", {{"status", c.status}, {"current_now", c.current}});
-    const size_t logindBefore = system.calls().size(), notesBefore = session.calls().size();
+    MockBus& logind = c.logindBus ? *c.logindBus : system;
+    const size_t logindBefore = logind.calls().size(), notesBefore = session.calls().size();
     auto running = host(root, 60,
                         {{"DBUS_SESSION_BUS_ADDRESS", session.address()},
-                         {"DBUS_SYSTEM_BUS_ADDRESS", system.address()}});
+                         {"DBUS_SYSTEM_BUS_ADDRESS", logind.address()}});
     pause();
     for (const Move& m : c.moves) {
       if (m.file.empty()) {
@@ -296,7 +326,7 @@ TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
     const std::string whileRunning = session.calls().substr(notesBefore);
     running->stop();
     pause();  // for the services to log the last calls
-    EXPECT_EQ(system.calls().substr(logindBefore), c.logind) << c.name;
+    EXPECT_EQ(logind.calls().substr(logindBefore), c.logind) << c.name;
     const std::string notes = session.calls().substr(notesBefore);
     size_t notices = 0;
     for (size_t at = notes.find("Notify "); at != std::string::npos;
