@@ -276,6 +276,16 @@ TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
        1,
        "Battery almost empty\" \"2% left. Suspending in 1 s unless the charger is plugged in.",
        1},
+      {"a charger that does not keep up",
+       2,
+       true,
+       "Discharging",
+       "1000000",
+       {{"BAT0/current_now", "1100000", 2500}},
+       suspended,
+       2,
+       "Suspended at 2%.",
+       0},
       {"logind says no",
        2,
        false,
@@ -347,6 +357,24 @@ testing_support::ProcessResult serviceRun(const DeviceRoot& root) {
       SPRINGBOARD_SIM,
       {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "1"},
       {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+}
+
+// A hand-edited settings file is said once: levels out of order, a command line others may change.
+TEST(LowBattery, WhatIsWrongWithTheSettingsIsSaidOnce) {
+  DeviceRoot root;
+  root.writeSettings(
+      "<key>lowLevel</key><integer>5</integer><key>criticalLevel</key><integer>20</integer>"
+      "<key>lowAction</key><string>command</string><key>lowActionCommand</key><string>true</"
+      "string>");
+  const std::string settings = root.path() + DeviceRoot::kSettings;
+  std::filesystem::permissions(settings, std::filesystem::perms::group_write,
+                               std::filesystem::perm_options::add);
+  battery(root, 50);
+  EXPECT_EQ(serviceRun(root).err,
+            "springboard-sim: settings: lowLevel 5, criticalLevel 20, actionLevel 2 are out of "
+            "order; using lowLevel 20, criticalLevel 5, actionLevel 2\n"
+            "springboard-sim: lowAction command will not run: " +
+                settings + " is writable by others\n");
 }
 
 TEST(OutOfTheBox, TheFirstStartWritesALaptopsDefaultsAndNeverOverwrites) {

@@ -1,4 +1,5 @@
 #include "host/low_battery/low_battery_policy.h"
+#include "host/app/low_battery_watch.h"
 #include "host/low_battery/low_battery_settings.h"
 #include "host/low_battery/low_battery_texts.h"
 
@@ -323,28 +324,40 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
     const char* name;
     const char* body;
     int low, critical, action;
-    double delay;
+    double delay, repeat;
     Action act;
     const char* said;  // a part of the complaint; "" for none
   } cases[] = {
-      {"none given", "", 20, 5, 2, 60, Action::none, ""},
-      {"a string of digits is a number", "<key>lowLevel</key><string>25</string>", 25, 5, 2, 60,
+      {"none given", "", 20, 5, 2, 60, 0, Action::none, ""},
+      {"a string of digits is a number", "<key>lowLevel</key><string>25</string>", 25, 5, 2, 60, 0,
        Action::none, ""},
       {"a word is no number: the default", "<key>lowLevel</key><string>abc</string>", 20, 5, 2, 60,
-       Action::none, "lowLevel \"abc\" is not a number; using 20"},
+       0, Action::none, "lowLevel \"abc\" is not a number; using 20"},
       {"a delay that is no number", "<key>lowActionDelay</key><string>soon</string>", 20, 5, 2, 60,
-       Action::none, "lowActionDelay \"soon\" is not a number; using 60"},
+       0, Action::none, "lowActionDelay \"soon\" is not a number; using 60"},
       {"out of range: brought within", "<key>lowLevel</key><integer>150</integer>", 100, 5, 2, 60,
-       Action::none, "lowLevel 150 is outside 0 to 100; using 100"},
+       0, Action::none, "lowLevel 150 is outside 0 to 100; using 100"},
       {"out of order: sorted",
        "<key>lowLevel</key><integer>5</integer><key>criticalLevel</key><integer>20</integer>", 20,
-       5, 2, 60, Action::none, "are out of order"},
-      {"an unknown action: none", "<key>lowAction</key><string>reboot</string>", 20, 5, 2, 60,
+       5, 2, 60, 0, Action::none, "are out of order"},
+      {"an unknown action: none", "<key>lowAction</key><string>reboot</string>", 20, 5, 2, 60, 0,
        Action::none, "lowAction \"reboot\" is none of"},
       {"a command without its line: none", "<key>lowAction</key><string>command</string>", 20, 5, 2,
-       60, Action::none, "lowAction command without a lowActionCommand"},
-      {"hibernate", "<key>lowAction</key><string>hibernate</string>", 20, 5, 2, 60,
+       60, 0, Action::none, "lowAction command without a lowActionCommand"},
+      {"hibernate", "<key>lowAction</key><string>hibernate</string>", 20, 5, 2, 60, 0,
        Action::hibernate, ""},
+      {"only a command line", "<key>lowActionCommand</key><string>x</string>", 20, 5, 2, 60, 0,
+       Action::none, ""},
+      {"the largest whole number", "<key>lowLevel</key><string>2147483647</string>", 100, 5, 2, 60,
+       0, Action::none, "lowLevel 2147483647 is outside 0 to 100; using 100"},
+      {"a critical level of 0 is off", "<key>criticalLevel</key><integer>0</integer>", 20, 0, 2, 60,
+       0, Action::none, ""},
+      {"a delay over an hour", "<key>lowActionDelay</key><integer>5000</integer>", 20, 5, 2, 3600,
+       0, Action::none, "lowActionDelay 5000 is outside 0 to 3600; using 3600"},
+      {"a repeat", "<key>lowRepeatMinutes</key><integer>7</integer>", 20, 5, 2, 60, 7, Action::none,
+       ""},
+      {"minutes over a day", "<key>lowMinutes</key><integer>2000</integer>", 20, 5, 2, 60, 0,
+       Action::none, "lowMinutes 2000 is outside 0 to 1440; using 1440"},
   };
   for (const auto& c : cases) {
     const SettingsReading r = readSettings(
@@ -353,6 +366,8 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
     EXPECT_EQ(r.settings.criticalLevel, c.critical) << c.name;
     EXPECT_EQ(r.settings.actionLevel, c.action) << c.name;
     EXPECT_EQ(r.settings.actionDelay, c.delay) << c.name;
+    EXPECT_EQ(r.settings.repeatMinutes, c.repeat) << c.name;
+    EXPECT_EQ(r.anyGiven, c.body[0] != '\0') << c.name;
     EXPECT_EQ(r.settings.action, c.act) << c.name;
     const std::string said = r.complaints.empty() ? "" : r.complaints.front();
     EXPECT_EQ(said.empty(), std::string(c.said).empty()) << c.name << ": " << said;
@@ -365,6 +380,31 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
 
 namespace host::low_battery {
 namespace {
+
+// A real draw is the estimator's lowest rate or more, from the host's power figure where the
+// status has one, else from the current and the voltage; an idle pack's few mA are none.
+TEST(LowBatteryReading, OnlyARealDrawCounts) {
+  const struct {
+    const char* status;
+    bool draws;
+  } cases[] = {
+      {"<key>BatteryPower</key><integer>-100</integer>", true},
+      {"<key>BatteryPower</key><integer>-99</integer><key>InstantAmperage</key><integer>-900</"
+       "integer>"
+       "<key>Voltage</key><integer>12000</integer>",
+       false},
+      {"<key>InstantAmperage</key><integer>-25</integer><key>Voltage</key><integer>4000</integer>",
+       true},
+      {"<key>InstantAmperage</key><integer>-3</integer><key>Voltage</key><integer>12000</integer>",
+       false},
+      {"<key>InstantAmperage</key><integer>-3000</integer>", false},
+  };
+  for (const auto& c : cases) {
+    const auto status =
+        brimwell::Plist::fromMemory(std::string("<plist><dict>") + c.status + "</dict></plist>");
+    EXPECT_EQ(host::lowBatteryReading(status, 0).draws, c.draws) << c.status;
+  }
+}
 
 // What a notice and a line say, in each language.
 TEST(LowBatteryTexts, WhatTheUserReads) {
