@@ -36,7 +36,8 @@ void GivenAlerts::onStatus(const brimwell::Plist& status) {
   if (!remember_) return;
   const low_battery::Reading reading = lowBatteryReading(status, 0);
   level_ = reading.level;
-  if (!reading.externalPower) return forget();
+  // A charger that does not keep up (a real draw) is unplugged as far as the alerts go.
+  if (!reading.externalPower || reading.draws) return forget();
   // A level fallen since the record was written means the charger was out meanwhile.
   if (!checked_ && recordLevel_ && level_ && *level_ < *recordLevel_ - 1) forget();
   checked_ = true;

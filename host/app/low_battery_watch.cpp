@@ -9,6 +9,7 @@
 #include "common/status_keys.h"
 #include "common/value_conversions.h"
 #include "host/desktop/desktop_alerts.h"
+#include "host/estimate/charge_estimate.h"
 #include "host/low_battery/logind.h"
 #include "host/low_battery/low_battery_settings.h"
 #include "host/low_battery/low_battery_texts.h"
@@ -48,19 +49,29 @@ std::optional<std::string> settingsFileRefusal() {
   return std::nullopt;
 }
 
+// The battery's power in W, + into it: the host's own figure, else the current times the
+// voltage; none where the status gives neither.
+std::optional<double> batteryWatts(const brimwell::Plist& status) {
+  if (const brimwell::Plist* milliwatts = status.item(key::kBatteryPower)) {
+    return brimwell::intValueOf(milliwatts) / 1e3;
+  }
+  const brimwell::Plist* current = status.item(key::kInstantAmperage);
+  const brimwell::Plist* voltage = status.item(key::kVoltage);
+  if (!current || !voltage) return std::nullopt;
+  return static_cast<double>(brimwell::intValueOf(current)) * brimwell::intValueOf(voltage) / 1e6;
+}
+
 }  // namespace
 
 low_battery::Reading lowBatteryReading(const brimwell::Plist& status, double now) {
   low_battery::Reading r;
   r.time = now;
-  // A charger that does not keep up (the battery drains all the same) counts as none: the
-  // battery runs out on it too.
-  const brimwell::Plist* state = status.item(key::kChargingState);
-  const bool draining = (state && state->text() == "discharging") ||
-                        brimwell::intValueOf(status.item(key::kInstantAmperage)) < 0;
-  r.externalPower = (brimwell::boolValueOf(status.item(key::kExternalConnected)) ||
-                     brimwell::boolValueOf(status.item(key::kExternalChargeCapable))) &&
-                    !draining;
+  r.externalPower = brimwell::boolValueOf(status.item(key::kExternalConnected)) ||
+                    brimwell::boolValueOf(status.item(key::kExternalChargeCapable));
+  // A draw under the estimator's lowest rate is an idle pack's noise, not a charger that does
+  // not keep up; one that cannot be measured is left to the level's fall.
+  const std::optional<double> watts = batteryWatts(status);
+  r.draws = watts && *watts <= -estimate::SteadyRate::kLowest;
   if (const brimwell::Plist* percent = status.item(key::kCurrentCapacityPercent)) {
     r.level = brimwell::intValueOf(percent);
   } else {
@@ -77,10 +88,11 @@ low_battery::Reading lowBatteryReading(const brimwell::Plist& status, double now
 
 LowBatteryWatch::~LowBatteryWatch() {
   // A host that stops takes back what it announced: nothing will act on it now.
-  if (state_.actionAt) {
-    if (out_.line) out_.line(low_battery::lineFor(Event(Event::cancel), settings_, 0));
-    if (out_.desktop) out_.desktop->withdraw();
+  if (state_.actionAt && out_.line) {
+    out_.line(low_battery::lineFor(Event(Event::cancel), settings_, 0));
   }
+  // Nor is anyone left to take down what it showed when the charger comes.
+  if (out_.desktop && shown_) out_.desktop->withdraw();
   if (out_.runLoop && command_.endDescriptor() >= 0) {
     NSRunLoop::mainRunLoop().removeReadSource(command_.endDescriptor());
   }
@@ -152,33 +164,38 @@ bool LowBatteryWatch::userCancelled() {
 
 void LowBatteryWatch::apply(const std::vector<Event>& events, double now) {
   for (const Event& e : events) {
-    if (e.kind == Event::withdraw) {
+    if (e.kind != Event::withdraw && out_.line) out_.line(low_battery::lineFor(e, settings_, now));
+    if (e.kind == Event::warn || e.kind == Event::announce) show(e);
+    if (e.kind == Event::act) act(e);
+    // A countdown dropped takes its notice, and its Cancel, with it.
+    if (e.kind == Event::withdraw || e.kind == Event::cancel) {
       if (out_.desktop) out_.desktop->withdraw();
-      takeDown(warningDialog_);
+      shown_ = false;
       takeDown(actionDialog_);
-      continue;
+      if (e.kind == Event::withdraw) takeDown(warningDialog_);
     }
-    if (out_.line) out_.line(low_battery::lineFor(e, settings_, now));
-    if (e.kind == Event::warn || e.kind == Event::announce) show(e, now);
-    if (e.kind == Event::act) act();
   }
 }
 
 // A dialog on the host's screen, a notification on the desktop.
-void LowBatteryWatch::show(const Event& e, double) {
+void LowBatteryWatch::show(const Event& e) {
   const low_battery::Message m = low_battery::messageFor(e, settings_, language());
   const bool announce = e.kind == Event::announce;
+  const bool low = e.kind == Event::warn && e.stage == low_battery::Stage::low;
+  // What was done is news, not an alarm.
+  const bool done = e.kind == Event::act;
   if (out_.desktop) {
-    const bool low = e.kind == Event::warn && e.stage == low_battery::Stage::low;
-    out_.desktop->warn(m.summary, m.body,
-                       low ? DesktopAlerts::Urgency::normal : DesktopAlerts::Urgency::critical,
-                       soundOn_ ? (low ? "battery-low" : "battery-caution") : nullptr,
-                       announce ? m.cancel.c_str() : nullptr);
+    const char* sound = soundOn_ && !done ? (low ? "battery-low" : "battery-caution") : nullptr;
+    out_.desktop->warn(
+        m.summary, m.body,
+        low || done ? DesktopAlerts::Urgency::normal : DesktopAlerts::Urgency::critical, sound,
+        announce ? m.cancel.c_str() : nullptr);
+    shown_ = true;
   }
   if (out_.screen) {
     // A warning replaces the one before on the screen too, rather than stacking.
     takeDown(warningDialog_);
-    if (announce) takeDown(actionDialog_);
+    if (announce || done) takeDown(actionDialog_);
     UIAlertView* dialog = UIAlertView::alloc()->initWithTitle(
         m.summary, m.body, nullptr, announce ? m.cancel : std::string("OK"), nullptr);
     dialog->show();
@@ -195,8 +212,8 @@ void LowBatteryWatch::takeDown(UIAlertView*& dialog) {
   dialog = nullptr;
 }
 
-void LowBatteryWatch::act() {
-  std::string why;
+void LowBatteryWatch::act(const Event& e) {
+  acted_ = e;
   if (settings_.action != low_battery::Action::command) {
     if (logind_.waiting()) return failed("the request before has not been answered");
     logind_.start(settings_.action);
@@ -210,7 +227,10 @@ void LowBatteryWatch::act() {
   }
   if (const auto refusal = settingsFileRefusal()) return failed(*refusal);
   if (command_.running()) return failed("the command started before has not ended");
-  if (!command_.start(settings_.command, why)) return failed(why);
+  std::string output, why;
+  if (!command_.start(settings_.command, output, why)) return failed(why);
+  if (out_.line) out_.line("low-battery action command: its output goes to " + output);
+  show(acted_);
   if (out_.runLoop && command_.endDescriptor() >= 0) {
     NSRunLoop::mainRunLoop().addReadSource(command_.endDescriptor(), [this] { followCommand(); });
   }
@@ -223,24 +243,30 @@ void LowBatteryWatch::followLogind() {
     return failed("logind did not answer within " + std::to_string(static_cast<int>(kLogindBound)) +
                   " s");
   if (out_.runLoop) NSRunLoop::mainRunLoop().removeReadSource(logind_.descriptor());
-  if (!*done) failed(why);
+  if (*done) {
+    show(acted_);
+  } else {
+    failed(why);
+  }
 }
 
 void LowBatteryWatch::followCommand() {
   const int descriptor = command_.endDescriptor();
-  std::optional<std::string> failure;
-  if (!command_.finished(failure)) return;
+  const auto ending = command_.finished();
+  if (!ending) return;
   if (out_.runLoop && descriptor >= 0) NSRunLoop::mainRunLoop().removeReadSource(descriptor);
-  if (failure) failed("the command ended with " + *failure);
+  if (!ending->succeeded) return failed("the command ended with " + ending->how);
+  if (out_.line) out_.line("low-battery action command ended with " + ending->how);
 }
 
-// Said where the warnings go, once: an action is not retried.
+// Said where the warnings go, once: an action is not retried. Its notice replaces the countdown.
 void LowBatteryWatch::failed(const std::string& why) {
   const std::string line = low_battery::failureLine(settings_.action, why);
   say(line);
   if (out_.desktop) {
     out_.desktop->warn(low_battery::failureSummary(language()), why,
                        DesktopAlerts::Urgency::critical, nullptr, nullptr);
+    shown_ = true;
   }
 }
 

@@ -52,8 +52,8 @@ class LowBatteryWatch {
  private:
   void readSettings();
   void apply(const std::vector<low_battery::Event>& events, double now);
-  void show(const low_battery::Event& event, double now);
-  void act();
+  void show(const low_battery::Event& event);
+  void act(const low_battery::Event& event);
   void failed(const std::string& why);
   void followCommand();
   void followLogind();
@@ -69,6 +69,8 @@ class LowBatteryWatch {
   low_battery::State state_;
   std::optional<low_battery::Reading> last_;
   std::set<std::string> said_;  // complaints about the settings, each said once
+  bool shown_ = false;          // a low-battery notice of ours is on the desktop
+  low_battery::Event acted_{low_battery::Event::act};  // the action taken, for what was done
   UIAlertView* actionDialog_ = nullptr;
   UIAlertView* warningDialog_ = nullptr;
   low_battery::CommandAction command_;
@@ -76,8 +78,9 @@ class LowBatteryWatch {
 };
 
 // The policy's reading of a status: the level (the kernel's own where the status carries it,
-// else the charge over the full charge), external power as the plug-in sees it, and the host's
-// time to empty where known.
+// else the charge over the full charge), external power as the plug-in sees it, whether the
+// battery gives a real draw (at least the estimator's lowest rate, from the host's power figure
+// or the current and voltage), and the host's time to empty where known.
 low_battery::Reading lowBatteryReading(const brimwell::Plist& status, double now);
 
 }  // namespace host

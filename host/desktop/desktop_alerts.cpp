@@ -55,21 +55,29 @@ const BrimwellDesktopAlerts* desktopModule() {
 
 }  // namespace
 
-std::unique_ptr<DesktopAlerts> DesktopAlerts::connectIfAvailable(std::string& why) {
+std::unique_ptr<DesktopAlerts> DesktopAlerts::connectIfAvailable(std::string& why, bool asked) {
   why.clear();
-  if (!sessionBusMayBeThere()) return nullptr;
+  if (!sessionBusMayBeThere()) {
+    if (asked) {
+      why =
+          "desktop alerts unavailable: no session bus (DBUS_SESSION_BUS_ADDRESS is not set and "
+          "there is no bus in XDG_RUNTIME_DIR)";
+    }
+    return nullptr;
+  }
   const BrimwellDesktopAlerts* module = desktopModule();
   if (!module) return nullptr;
-  char reason[256];
-  void* connection = module->connectWithin(kSessionBusTimeoutMs, reason, sizeof reason);
+  char reason[512];
+  void* connection = (asked ? module->connectSaying : module->connectWithin)(kSessionBusTimeoutMs,
+                                                                             reason, sizeof reason);
   // No bus to talk to is a session without a desktop: nothing to say. One that did not answer
   // is said.
   if (!connection && reason[0] != '\0') why = std::string("desktop alerts unavailable: ") + reason;
   return connection ? std::make_unique<DesktopAlerts>(*module, connection) : nullptr;
 }
 
-HostPresenter::HostPresenter(platform::Presenter& own, bool toDesktop) : own_(own) {
-  if (toDesktop) desktop_ = DesktopAlerts::connectIfAvailable(notice_);
+HostPresenter::HostPresenter(platform::Presenter& own, bool toDesktop, bool asked) : own_(own) {
+  if (toDesktop) desktop_ = DesktopAlerts::connectIfAvailable(notice_, asked);
   if (desktop_) mirror_.emplace(own_, *desktop_);
 }
 

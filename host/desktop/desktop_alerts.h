@@ -17,8 +17,9 @@ class DesktopAlerts {
  public:
   // Null when there is no session bus to talk to: the host stays terminal-only. A module that
   // cannot be loaded says why, once, on stderr; a bus that does not answer within a couple of
-  // seconds is given up, with why set.
-  static std::unique_ptr<DesktopAlerts> connectIfAvailable(std::string& why);
+  // seconds is given up, with why set. Where desktop alerts were asked for, why says also why
+  // there was no bus at all.
+  static std::unique_ptr<DesktopAlerts> connectIfAvailable(std::string& why, bool asked = false);
   DesktopAlerts(const BrimwellDesktopAlerts& module, void* connection)
       : module_(module), connection_(connection) {}
   ~DesktopAlerts() { module_.disconnect(connection_); }
@@ -63,7 +64,9 @@ class DesktopMirror : public platform::Presenter {
 // The process's own presenter, mirrored to the desktop when that is wanted and a desktop is there.
 class HostPresenter {
  public:
-  HostPresenter(platform::Presenter& own, bool toDesktop);
+  // asked: the user asked for desktop alerts (rather than the host trying them on a terminal
+  // that may have no desktop), so that their absence is said whatever the cause.
+  HostPresenter(platform::Presenter& own, bool toDesktop, bool asked = false);
   platform::Presenter* get() {
     return mirror_ ? static_cast<platform::Presenter*>(&*mirror_) : &own_;
   }

@@ -28,6 +28,9 @@ struct BrimwellDesktopAlerts {
   void (*withdraw)(void* connection);
   // Whether the user pressed the warning's Cancel since the last call.
   int (*cancelPressed)(void* connection);
+  // As connectWithin, but why also says why there was no bus to talk to (an address where
+  // nothing listens, say), for a host that was asked for desktop alerts.
+  void* (*connectSaying)(unsigned timeoutMs, char* why, size_t whySize);
 };
 
 // The module's one exported symbol.

@@ -42,6 +42,8 @@ class BusRequest {
     timedOut = !bus_ && g_cancellable_is_cancelled(cancellable_);
     return bus_;
   }
+  // Why there is no connection, as GIO says it.
+  const std::string& error() const { return error_; }
 
  private:
   static gboolean giveUp(gpointer cancellable) {
@@ -50,7 +52,10 @@ class BusRequest {
   }
   static void arrived(GObject*, GAsyncResult* result, gpointer self) {
     auto* request = static_cast<BusRequest*>(self);
-    request->bus_ = g_bus_get_finish(result, nullptr);
+    GError* error = nullptr;
+    request->bus_ = g_bus_get_finish(result, &error);
+    if (error) request->error_ = error->message;
+    g_clear_error(&error);
     request->done_ = true;
   }
 
@@ -58,6 +63,7 @@ class BusRequest {
   GCancellable* cancellable_;
   GSource* timer_;
   GDBusConnection* bus_ = nullptr;
+  std::string error_;
   bool done_ = false;
 };
 
@@ -80,15 +86,26 @@ class Connection {
   DesktopSound sound_;
 };
 
-void* connectWithin(unsigned timeoutMs, char* why, size_t whySize) {
+void* connect(unsigned timeoutMs, char* why, size_t whySize, bool sayNoBus) {
   if (whySize > 0) why[0] = '\0';
   bool timedOut = false;
-  GDBusConnection* bus = BusRequest(timeoutMs).wait(timedOut);
-  if (timedOut && whySize > 0) {
-    g_snprintf(why, whySize, "the session bus did not answer within %u s",
-               (timeoutMs + 999) / 1000);
+  GDBusConnection* bus = nullptr;
+  {
+    // Its main context is gone before the connection subscribes to anything.
+    BusRequest request(timeoutMs);
+    bus = request.wait(timedOut);
+    if (timedOut && whySize > 0) {
+      g_snprintf(why, whySize, "the session bus did not answer within %u s",
+                 (timeoutMs + 999) / 1000);
+    } else if (!bus && sayNoBus && whySize > 0) {
+      g_snprintf(why, whySize, "no session bus: %s", request.error().c_str());
+    }
   }
   return bus ? new Connection(bus) : nullptr;
+}
+
+void* connectWithin(unsigned timeoutMs, char* why, size_t whySize) {
+  return connect(timeoutMs, why, whySize, false);
 }
 
 Connection* connection(void* opaque) {
@@ -115,6 +132,9 @@ const BrimwellDesktopAlerts kTable = {
     },
     [](void* c) { connection(c)->notifications_.close(Which::warning); },
     [](void* c) { return connection(c)->notifications_.cancelPressed() ? 1 : 0; },
+    [](unsigned timeoutMs, char* why, size_t whySize) {
+      return connect(timeoutMs, why, whySize, true);
+    },
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "host/desktop/desktop_notifications.h"
 
+#include <string>
+
 namespace host {
 namespace {
 
@@ -68,14 +70,16 @@ void DesktopNotifications::show(Which which, const std::string& summary, const s
   // stack, and a countdown shown after its action would mislead.
   if (unanswered_) return;
   Slot& s = slot(which);
-  // The previous Notify's answer carries the id this one replaces; it comes within the call's
-  // bound.
-  while (s.pending && !unanswered_) g_main_context_iteration(nullptr, TRUE);
+  awaitId(s);
   if (unanswered_) return;
   GVariantBuilder actions;
   g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
+  if (which == Which::warning) {
+    cancelPressed_ = false;
+    cancelKey_ = cancelLabel ? "cancel-" + std::to_string(++cancels_) : std::string();
+  }
   if (cancelLabel) {
-    g_variant_builder_add(&actions, "s", "cancel");
+    g_variant_builder_add(&actions, "s", cancelKey_.c_str());
     g_variant_builder_add(&actions, "s", cancelLabel);
   }
   GVariantBuilder hints;
@@ -97,9 +101,20 @@ void DesktopNotifications::show(Which which, const std::string& summary, const s
                          new Call{this, G_CANCELLABLE(g_object_ref(cancellable_)), &s});
 }
 
+// The previous Notify's answer carries the id the next call replaces or closes; it comes within
+// the call's bound.
+void DesktopNotifications::awaitId(Slot& s) {
+  while (s.pending && !unanswered_) g_main_context_iteration(nullptr, TRUE);
+}
+
 void DesktopNotifications::close(Which which) {
   runPending();
   Slot& s = slot(which);
+  if (which == Which::warning) {
+    cancelPressed_ = false;
+    cancelKey_.clear();
+  }
+  awaitId(s);
   if (s.id == 0) return;
   g_dbus_connection_call(bus_, kService, kPath, kService, "CloseNotification",
                          g_variant_new("(u)", s.id), nullptr, G_DBUS_CALL_FLAGS_NONE,
@@ -115,7 +130,8 @@ void DesktopNotifications::actionInvoked(GDBusConnection*, const gchar*, const g
   const gchar* action = nullptr;
   if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) return;
   g_variant_get(parameters, "(u&s)", &id, &action);
-  if (id != 0 && id == self->warning_.id && g_strcmp0(action, "cancel") == 0) {
+  if (id != 0 && id == self->warning_.id && !self->cancelKey_.empty() &&
+      self->cancelKey_ == action) {
     self->cancelPressed_ = true;
   }
 }

@@ -24,7 +24,8 @@ class DesktopNotifications {
   void show(Which which, const std::string& summary, const std::string& body, int urgency,
             const char* cancelLabel);
   void close(Which which);
-  // Whether the warning's Cancel was pressed since the last call.
+  // Whether the Cancel of the warning now shown was pressed since the last call. Each warning's
+  // Cancel is its own: one pressed on a warning since replaced or closed counts for nothing.
   bool cancelPressed();
 
   static constexpr int kCallTimeoutMs = 2000;
@@ -38,6 +39,7 @@ class DesktopNotifications {
   static void actionInvoked(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                             const gchar*, GVariant* parameters, gpointer self);
   void runPending();
+  void awaitId(Slot& s);
   Slot& slot(Which which) { return which == Which::alert ? alert_ : warning_; }
 
   GDBusConnection* bus_;
@@ -47,6 +49,10 @@ class DesktopNotifications {
   Slot alert_, warning_;
   bool unanswered_ = false;  // the service let a call go unanswered: no more waiting on it
   bool cancelPressed_ = false;
+  // The action key of the warning's Cancel, new for each warning that has one; replaced
+  // notifications keep their id, so the id alone cannot tell whose Cancel was pressed.
+  std::string cancelKey_;
+  unsigned cancels_ = 0;
 };
 
 }  // namespace host

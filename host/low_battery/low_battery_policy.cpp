@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace host::low_battery {
 namespace {
@@ -37,71 +38,155 @@ Event warning(Stage stage, const Reading& r) {
   e.stage = stage;
   e.level = *r.level;
   e.minutesToEmpty = r.minutesToEmpty;
+  e.chargerIn = r.externalPower;
   return e;
 }
 
-// External power came: nothing is pending, everything is armed again.
-void powerCame(State& st, std::vector<Event>& events) {
-  if (st.actionAt) events.push_back(Event{Event::cancel, Stage::action});
+// On external power as the status says: a charger that does not keep up (a real draw at this
+// reading and the one before), or a level that keeps falling, is a battery that drains.
+bool drainsAllTheSame(Trend& t, const Reading& r) {
+  const bool drawHeld = r.draws && t.drew;
+  t.drew = r.draws;
+  if (!r.level) return drawHeld;
+  const int whole = static_cast<int>(std::floor(*r.level));
+  if (!t.previous || whole > *t.previous) {
+    t.top = whole;
+    t.drops = 0;
+  } else if (whole < *t.previous) {
+    ++t.drops;
+  }
+  t.previous = whole;
+  return drawHeld || (t.drops >= 2 && t.top - whole >= kFallingPoints);
+}
+
+bool powerPending(const State& st) {
+  return st.powerSince && !st.powerBack;
+}
+
+// External power held: nothing is pending, everything is armed again. What a countdown had left
+// is kept until the battery gains.
+void powerBack(State& st, const std::optional<double>& level, std::vector<Event>& events) {
+  st.powerBack = true;
+  if (st.actionAt) {
+    events.push_back(Event{Event::cancel, Stage::action});
+    if (level && *level <= st.owedLevel) st.owed = std::max(0.0, *st.actionAt - *st.powerSince);
+  }
   if (st.warned) events.push_back(Event{Event::withdraw});
-  st = State();
+  st.lowArmed = st.criticalArmed = st.actionArmed = true;
+  st.actionAt.reset();
+  st.nextRepeat.reset();
+  st.heldBack.reset();
+  st.warned = false;
+}
+
+// Whether a stage may speak now; one that spoke less than a minute ago is held back till then.
+bool mayShow(State& st, Stage stage, double time) {
+  std::optional<double>& last = st.sent[static_cast<size_t>(stage)];
+  if (last && time < *last + kResendSeconds) {
+    st.heldBack = *last + kResendSeconds;
+    return false;
+  }
+  last = time;
+  st.heldBack.reset();
+  return true;
+}
+
+// Only the most severe stage that is due speaks; the lesser ones are then passed.
+void speak(const Settings& s, State& st, const Reading& r, std::vector<Event>& events) {
+  const double level = *r.level;
+  Stage stage;
+  if (s.action != Action::none && reached(s.actionLevel, level) && st.actionArmed) {
+    stage = Stage::action;
+  } else if (reached(s.criticalLevel, level) && st.criticalArmed) {
+    stage = Stage::critical;
+  } else if ((reached(s.lowLevel, level) || lowByTime(s, r)) && st.lowArmed) {
+    stage = Stage::low;
+  } else {
+    return;
+  }
+  if (!mayShow(st, stage, r.time)) return;
+  st.warned = true;
+  Event e = warning(stage, r);
+  st.lowArmed = false;
+  if (stage == Stage::low) return events.push_back(e);
+  st.criticalArmed = false;
+  if (stage == Stage::critical) {
+    if (s.repeatMinutes > 0) st.nextRepeat = r.time + s.repeatMinutes * 60;
+    return events.push_back(e);
+  }
+  st.actionArmed = false;
+  e.kind = Event::announce;
+  e.delay = st.owed.value_or(s.actionDelay);
+  e.at = r.time + e.delay;
+  st.actionAt = e.at;
+  st.owed.reset();
+  st.owedLevel = level;
+  events.push_back(e);
+}
+
+// The last check: the level back above the action's, or the action switched off meanwhile, is
+// no action, and the action is armed again for when the level is back at it.
+void lastCheck(const Settings& s, State& st, const Reading& last, std::vector<Event>& events) {
+  st.actionAt.reset();
+  const bool stillDue =
+      last.level && s.action != Action::none && reached(s.actionLevel, *last.level);
+  Event e{stillDue ? Event::act : Event::cancel, Stage::action};
+  if (last.level) e.level = *last.level;
+  if (!stillDue) st.actionArmed = true;
+  events.push_back(e);
+}
+
+void repeat(const Settings& s, State& st, const Reading& last, double time, bool onBattery,
+            std::vector<Event>& events) {
+  // While an action counts down, its notice (and its Cancel) stays up rather than a repeat;
+  // power that has not held yet is waited for.
+  if (st.actionAt || st.powerSince) {
+    st.nextRepeat = time + s.repeatMinutes * 60;
+  } else if (onBattery && reached(s.criticalLevel, *last.level)) {
+    st.nextRepeat = time + s.repeatMinutes * 60;
+    st.sent[static_cast<size_t>(Stage::critical)] = time;
+    events.push_back(warning(Stage::critical, last));
+  } else {
+    st.nextRepeat.reset();
+  }
 }
 
 }  // namespace
 
 std::vector<Event> onReading(const Settings& s, State& st, const Reading& r) {
   std::vector<Event> events;
-  if (r.externalPower) {
-    powerCame(st, events);
+  if (!r.externalPower) st.trend = Trend();  // the trend counts readings on power only
+  if (st.owed && r.level && *r.level > st.owedLevel) st.owed.reset();
+  if (r.externalPower && !drainsAllTheSame(st.trend, r)) {
+    if (!st.powerSince) st.powerSince = r.time;
+    if (!st.powerBack && r.time - *st.powerSince >= kPowerHoldsSeconds) {
+      powerBack(st, r.level, events);
+    }
     return events;
   }
+  st.powerSince.reset();
+  st.powerBack = false;
   if (!r.level) return events;
-  const double level = *r.level;
   rearmAbove(s, st, r);
-  // Only the most severe stage that is due speaks; the lesser ones are then passed.
-  if (s.action != Action::none && reached(s.actionLevel, level) && st.actionArmed) {
-    st.actionArmed = st.criticalArmed = st.lowArmed = false;
-    st.actionAt = r.time + s.actionDelay;
-    Event e = warning(Stage::action, r);
-    e.kind = Event::announce;
-    e.at = *st.actionAt;
-    events.push_back(e);
-  } else if (reached(s.criticalLevel, level) && st.criticalArmed) {
-    st.criticalArmed = st.lowArmed = false;
-    if (s.repeatMinutes > 0) st.nextRepeat = r.time + s.repeatMinutes * 60;
-    events.push_back(warning(Stage::critical, r));
-  } else if ((reached(s.lowLevel, level) || lowByTime(s, r)) && st.lowArmed) {
-    st.lowArmed = false;
-    events.push_back(warning(Stage::low, r));
-  }
-  if (!events.empty()) st.warned = true;
+  speak(s, st, r, events);
   return events;
 }
 
 std::vector<Event> onTime(const Settings& s, State& st, const Reading& last, double time) {
   std::vector<Event> events;
-  const bool onBattery = !last.externalPower && last.level;
-  if (st.actionAt && time >= *st.actionAt) {
-    st.actionAt.reset();
-    // The last check: the charger back, or the level back above the action's, is no action.
-    // (The settings are read afresh for it too: an action switched off meanwhile is none.)
-    const bool stillDue =
-        onBattery && s.action != Action::none && reached(s.actionLevel, *last.level);
-    Event e{stillDue ? Event::act : Event::cancel, Stage::action};
-    if (last.level) e.level = *last.level;
-    events.push_back(e);
+  if (powerPending(st) && time >= *st.powerSince + kPowerHoldsSeconds) {
+    powerBack(st, last.level, events);
   }
-  if (st.nextRepeat && time >= *st.nextRepeat) {
-    // While an action counts down, its notice (and its Cancel) stays up rather than a repeat.
-    if (st.actionAt) {
-      st.nextRepeat = time + s.repeatMinutes * 60;
-    } else if (onBattery && reached(s.criticalLevel, *last.level)) {
-      st.nextRepeat = time + s.repeatMinutes * 60;
-      events.push_back(warning(Stage::critical, last));
-    } else {
-      st.nextRepeat.reset();
-    }
+  const bool onBattery = !st.powerSince && last.level;
+  // A countdown due while power has not yet held waits to see whether it does.
+  if (st.actionAt && time >= *st.actionAt && !st.powerSince) lastCheck(s, st, last, events);
+  if (st.heldBack && time >= *st.heldBack) {
+    st.heldBack.reset();
+    Reading now = last;
+    now.time = time;
+    if (onBattery) speak(s, st, now, events);
   }
+  if (st.nextRepeat && time >= *st.nextRepeat) repeat(s, st, last, time, onBattery, events);
   return events;
 }
 
@@ -116,12 +201,26 @@ std::vector<Event> onResume(State& st) {
   // A countdown cut short by the sleep is announced again, in full, if a fresh reading still
   // calls for it; an action already taken is not taken again for the same discharge.
   if (!events.empty()) st.actionArmed = true;
+  // What the readings before the sleep told of the power is stale.
+  st.trend = Trend();
+  st.powerSince.reset();
+  st.powerBack = false;
   return events;
 }
 
 std::optional<double> nextDeadline(const State& st) {
-  if (st.actionAt && st.nextRepeat) return std::min(*st.actionAt, *st.nextRepeat);
-  return st.actionAt ? st.actionAt : st.nextRepeat;
+  std::optional<double> next;
+  const auto consider = [&next](const std::optional<double>& time) {
+    if (time && (!next || *time < *next)) next = time;
+  };
+  if (powerPending(st)) {
+    consider(*st.powerSince + kPowerHoldsSeconds);
+  } else {
+    consider(st.actionAt);
+  }
+  consider(st.nextRepeat);
+  consider(st.heldBack);
+  return next;
 }
 
 std::optional<std::string> putInOrder(Settings& s) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,9 +33,20 @@ struct Settings {
 struct Reading {
   double time = 0;              // the host's clock, seconds
   std::optional<double> level;  // percent, all packs together
-  bool externalPower = false;
+  bool externalPower = false;   // as the status says it, a charger that does not keep up too
+  bool draws = false;           // the battery gives a real draw (the estimator's lowest rate)
   std::optional<double> minutesToEmpty;
 };
+
+// External power counts as back only once it has held this long: a loose plug, or a charger
+// that cannot run the machine, comes and goes within seconds, and a USB-C charger that
+// renegotiates is back within a few. A charger plugged in just before the action still stops it.
+inline constexpr double kPowerHoldsSeconds = 10;
+// Each stage (low, critical, the countdown) speaks at most once in this long.
+inline constexpr double kResendSeconds = 60;
+// A level that falls this many whole points, reading after reading, drains whatever the status
+// word says.
+inline constexpr int kFallingPoints = 3;
 
 // What the host is to do, in order.
 struct Event {
@@ -50,7 +62,17 @@ struct Event {
   Stage stage;
   double level = 0;
   std::optional<double> minutesToEmpty;
-  double at = 0;
+  double at = 0;           // announce: when the action is due
+  double delay = 0;        // announce: the seconds it gives
+  bool chargerIn = false;  // external power is there, and the battery drains all the same
+};
+
+// What the readings on external power tell of a battery that drains all the same.
+struct Trend {
+  bool drew = false;            // the reading before gave a real draw
+  std::optional<int> previous;  // the whole level the reading before
+  int top = 0;                  // the whole level the present fall started from
+  int drops = 0;                // the readings that fell since
 };
 
 // What the policy remembers between readings.
@@ -59,12 +81,23 @@ struct State {
   std::optional<double> actionAt;  // an announced action's time
   std::optional<double> nextRepeat;
   bool warned = false;  // a warning is up, to be withdrawn when power comes
+  // Kept when external power comes back:
+  std::optional<double> powerSince;           // external power seen since
+  bool powerBack = false;                     // it held long enough to count
+  std::array<std::optional<double>, 3> sent;  // when each stage last spoke
+  std::optional<double> heldBack;             // a stage due then speaks, a minute after its last
+  // A countdown that power stopped before the battery gained anything resumes with what it had
+  // left, so that a charger that comes and goes cannot put the action off for ever.
+  std::optional<double> owed;
+  double owedLevel = 0;  // the countdown's level
+  Trend trend;
 };
 
 // The events for a new reading.
 std::vector<Event> onReading(const Settings& settings, State& state, const Reading& reading);
 // The events when the host's clock reaches `time` with no new reading (an announced action is
-// due, or a critical warning to repeat), given the last reading.
+// due, external power has held, a stage held back may speak, a critical warning to repeat),
+// given the last reading.
 std::vector<Event> onTime(const Settings& settings, State& state, const Reading& last, double time);
 // The user cancelled the announced action.
 std::vector<Event> onCancel(State& state);

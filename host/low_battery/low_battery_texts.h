@@ -11,10 +11,11 @@ namespace host::low_battery {
 // exactly "zh-Hant", else English).
 struct Message {
   std::string summary;  // "Battery low"
-  std::string body;     // "20% left, about 1 h 5 m."
+  std::string body;     // "20% left, about 1 h 5 m.", "7% left, about 7 min."
   std::string cancel;   // the Cancel button's text, for an announced action
 };
 
+// For an act event, what was done: "Suspended at 2%."
 Message messageFor(const Event& event, const Settings& settings, const std::string& language);
 
 // The headless line for an event, without the clock: "low-battery low 20%, about 1 h 5 m left",

@@ -1,4 +1,5 @@
 // Dialogs mirrored as desktop notifications, captured on a private session bus.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -8,16 +9,21 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
+#include "host/desktop/desktop_alerts_entry.h"
 #include "tests/support/background_process.h"
 #include "tests/support/device_root.h"
+#include "tests/support/mock_bus.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testing_support::BackgroundProcess;
 using testing_support::DeviceRoot;
+using testing_support::MockBus;
 using testing_support::runProcess;
 
 const char* kRecording =
@@ -109,18 +115,79 @@ TEST(DesktopAlerts, NoSoundDeviceIsSaidOnceForAllAlerts) {
             "(File or data not found)\n");
 }
 
-TEST(DesktopAlerts, WithoutASessionBusTheHostStaysQuiet) {
-  DeviceRoot root;
-  root.runScenario("settings isPopAlert=true\n");
-  const std::string recording = root.write("session.plist", kRecording);
-  const auto host = runProcess(
-      SPRINGBOARD_SIM, {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
-      {{"SIM_DEVICE_ROOT", root.path()},
-       {"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
-       {"XDG_RUNTIME_DIR", root.path() + "/no-such-runtime"}});
-  EXPECT_EQ(host.exitCode, 0);
-  EXPECT_EQ(host.err, "");
-  EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos);
+// Desktop alerts asked for and not to be had are said once, with why; the host goes on.
+TEST(DesktopAlerts, WithoutASessionBusTheHostSaysSoOnce) {
+  const struct {
+    const char* name;
+    std::optional<std::string> address;
+    const char* said;
+  } cases[] = {
+      {"no bus at all", std::nullopt,
+       "springboard-sim: desktop alerts unavailable: no session bus (DBUS_SESSION_BUS_ADDRESS is "
+       "not set and there is no bus in XDG_RUNTIME_DIR)\n"},
+      {"an address where nothing listens", "unix:path=/nonexistent/bus",
+       "springboard-sim: desktop alerts unavailable: no session bus: Could not connect: No such "
+       "file or directory\n"},
+  };
+  for (const auto& c : cases) {
+    DeviceRoot root;
+    root.runScenario("settings isPopAlert=true\n");
+    const std::string recording = root.write("session.plist", kRecording);
+    const auto host = runProcess(
+        SPRINGBOARD_SIM, {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
+        {{"SIM_DEVICE_ROOT", root.path()},
+         {"DBUS_SESSION_BUS_ADDRESS", c.address},
+         {"XDG_RUNTIME_DIR", root.path() + "/no-such-runtime"}});
+    EXPECT_EQ(host.exitCode, 0) << c.name;
+    EXPECT_EQ(host.err, c.said) << c.name;
+    EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""),
+              std::string::npos)
+        << c.name;
+  }
+}
+
+// Each countdown's Cancel is its own: one pressed on a notice since replaced (under the same
+// id), or after it was taken down, cancels nothing. The module as the host loads it.
+TEST(DesktopAlerts, ACancelBelongsToItsCountdownAlone) {
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
+  MockBus session;
+  ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
+  testing_support::ScopedEnvironment env;
+  env.set("DBUS_SESSION_BUS_ADDRESS", session.address());
+  void* module = dlopen(BRIMWELL_BUILD_DIR "/lib/brimwell/brimwell-desktop-alerts.so", RTLD_NOW);
+  ASSERT_TRUE(module) << dlerror();
+  const BrimwellDesktopAlerts& alerts =
+      *reinterpret_cast<BrimwellDesktopAlertsEntry>(dlsym(module, kDesktopAlertsEntry))();
+  void* connection = alerts.connectWithin(2000, nullptr, 0);
+  ASSERT_TRUE(connection);
+  const auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
+  const auto countdown = [&] {  // its Cancel's action key, as the service was given it
+    alerts.warn(connection, "Battery almost empty", "Suspending", 2, nullptr, "Cancel");
+    pause();
+    const std::string calls = session.calls();
+    const size_t end = calls.rfind("\", \"Cancel\"]"), start = calls.rfind("[\"", end) + 2;
+    return calls.substr(start, end - start);
+  };
+  const auto press = [&](const std::string& key) {
+    runProcess("/usr/bin/gdbus",
+               {"call", "--address", session.address(), "--dest", "org.freedesktop.Notifications",
+                "--object-path", "/org/freedesktop/Notifications", "--method",
+                "org.freedesktop.DBus.Mock.EmitSignal", "org.freedesktop.Notifications",
+                "ActionInvoked", "us", "[<uint32 1>, <'" + key + "'>]"});
+    pause();
+  };
+  const std::string first = countdown();
+  press(first);  // and the countdown is replaced before the host looks
+  const std::string second = countdown();
+  EXPECT_EQ(alerts.cancelPressed(connection), 0) << "pressed on the one since replaced";
+  press(first);
+  EXPECT_EQ(alerts.cancelPressed(connection), 0) << "the one replaced, pressed late";
+  press(second);
+  EXPECT_EQ(alerts.cancelPressed(connection), 1);
+  alerts.withdraw(connection);
+  press(second);
+  EXPECT_EQ(alerts.cancelPressed(connection), 0) << "taken down";
+  alerts.disconnect(connection);
 }
 
 TEST(DesktopAlerts, ABusThatNeverAnswersIsGivenUpWithOneLine) {

@@ -50,11 +50,13 @@ std::unique_ptr<BackgroundProcess> host(const DeviceRoot& root, double seconds,
       env);
 }
 
-// The next line that starts with "low-battery" (after the clock), within a few seconds.
-std::string nextWarning(BackgroundProcess& process) {
+// The next line that starts with "low-battery" (after the clock), within a few seconds; the
+// lines passed over are added to `others`.
+std::string nextWarning(BackgroundProcess& process, std::string* others = nullptr) {
   while (const auto line = process.readLine(5000)) {
     const size_t at = line->find("low-battery");
     if (at != std::string::npos) return line->substr(at);
+    if (others) *others += *line + "\n";
   }
   return "(none)";
 }
@@ -69,7 +71,7 @@ TEST(LowBattery, EachLevelOnceAndTheCommandExactlyOnce) {
   root.writeSettings(
       "<key>lowAction</key><string>command</string>"
       "<key>lowActionCommand</key><string>echo ran &gt;&gt; " +
-      ran + "</string><key>lowActionDelay</key><integer>1</integer>");
+      ran + "; seq 5000</string><key>lowActionDelay</key><integer>1</integer>");
   battery(root, 25);
   auto running = host(root, 8);
   for (int level : {21, 20, 21, 20, 19}) {  // a level that wavers
@@ -82,10 +84,18 @@ TEST(LowBattery, EachLevelOnceAndTheCommandExactlyOnce) {
   battery(root, 2);
   EXPECT_EQ(nextWarning(*running).substr(0, 35), "low-battery action command in 1 s, ");
   EXPECT_EQ(nextWarning(*running), "low-battery action command");
+  // Its output is not the host's, and how it ended is one line.
+  std::string others;
+  EXPECT_EQ(
+      nextWarning(*running, &others).rfind("low-battery action command: its output goes to ", 0),
+      0u);
+  EXPECT_EQ(nextWarning(*running, &others), "low-battery action command ended with exit status 0");
   battery(root, 1);
   pause();
   const std::string rest = running->stop();
   EXPECT_EQ(rest.find("low-battery"), std::string::npos) << rest;
+  EXPECT_EQ(others.find("4999"), std::string::npos) << others;
+  EXPECT_EQ(rest.find("4999"), std::string::npos);
   EXPECT_EQ(root.read("ran"), "ran\n");
 }
 
@@ -204,10 +214,122 @@ TEST(LowBatteryOnTheDesktop, UrgencyReplacementWithdrawalAndOneSuspend) {
   EXPECT_NE(at("Notify \"Brimwell\" 1 \"battery-caution\" \"Battery critically low\""),
             std::string::npos)
       << "replaces the first, " << notes;
-  EXPECT_NE(at("[\"cancel\", \"Cancel\"] {\"urgency\": 2"), std::string::npos)
+  EXPECT_NE(at("\", \"Cancel\"] {\"urgency\": 2"), std::string::npos)
       << "the action with its Cancel, " << notes;
   EXPECT_NE(at("{\"urgency\": 1"), std::string::npos) << notes;
+  EXPECT_NE(at("\"Battery almost empty\" \"Suspended at 2%.\" [] {\"urgency\": 1}"),
+            std::string::npos)
+      << "what was done replaces the countdown, " << notes;
   EXPECT_NE(at("CloseNotification 1"), std::string::npos) << "withdrawn on the charger, " << notes;
+}
+
+// A charger that comes and goes, an idle pack on mains, a driver that says charging while the
+// level falls, a countdown its last check drops or the user cancels, a charger that does not keep
+// up, logind that refuses or is not there: what logind and the desktop are asked. Each move
+// replaces one fixture file whole, then waits; one without a file waits for the host's next
+// low-battery line, or presses the countdown's Cancel.
+TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
+  MockBus session, system, refusing, bare;  // bare: a system bus without logind
+  ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
+  ASSERT_TRUE(system.startTemplate("logind", "org.freedesktop.login1", true));
+  ASSERT_TRUE(
+      refusing.startTemplate("logind", "org.freedesktop.login1", true, "{\"CanSuspend\": \"no\"}"));
+  struct Move {
+    std::string file, value;
+    int ms;
+  };
+  const Move announced{"", "", 0}, cancel{"", "Cancel", 0}, wait{"AC/online", "0", 2000};
+  std::vector<Move> flaps{announced}, falls;
+  for (int i = 0; i < 17; ++i) {
+    flaps.push_back({"AC/online", i % 2 ? "1" : "0", 0});
+    flaps.push_back({"BAT0/status", i % 2 ? "Charging" : "Discharging", 250});
+  }
+  for (const char* level : {"6", "5", "4", "3", "2"})
+    falls.push_back({"BAT0/capacity", level, 400});
+  falls.back().ms = 2000;
+  const std::vector<Move> drop{announced, {"BAT0/capacity", "3", 2000}},
+      draws{{"BAT0/current_now", "1100000", 2500}}, cancelled{announced, cancel, wait, wait},
+      refused{announced, wait}, idle{{"AC/online", "1", 3000}};
+  const char *suspended = "CanSuspend\nSuspend False\n", *done = "Suspended at 2%.";
+  const std::string failed = "The low-battery action failed\" \"",
+                    countdown = "Battery almost empty\" \"2% left. Suspending in ";
+  const char *dis = "Discharging", *amp = "1000000";
+  const struct {
+    const char* name;
+    int delay, level;  // the countdown's seconds, the level at the start
+    bool charger;
+    const char *status, *current;
+    const std::vector<Move>& moves;
+    const char* logind;
+    size_t notices;
+    std::string last;  // the last notice's summary and body, or their start
+    bool atOnce;       // withdrawn while the host runs, not as it exits
+    MockBus* logindBus;
+  } cases[] = {
+      {"flapping", 1, 2, false, dis, amp, flaps, suspended, 2, done, 0, &system},
+      {"idle on mains", 1, 1, true, "Not charging", "-3000", idle, "", 0, "", 0, &system},
+      {"charging, falling", 1, 7, true, "Charging", amp, falls, suspended, 3, done, 0, &system},
+      {"dropped", 1, 2, false, dis, amp, drop, "", 1, countdown, 1, &system},
+      {"cancelled", 3, 2, false, dis, amp, cancelled, "", 1, countdown, 1, &system},
+      {"not keeping up", 1, 2, true, dis, amp, draws, suspended, 2, done, 0, &system},
+      {"logind says no", 1, 2, false, dis, amp, refused, "CanSuspend\n", 2,
+       failed + "logind answers CanSuspend with &quot;no&quot;", 0, &refusing},
+      {"no logind", 1, 2, false, dis, amp, refused, "", 2,
+       failed + "CanSuspend: The name org.freedesktop.login1 was not provided", 0, &bare},
+  };
+  for (const auto& c : cases) {
+    DeviceRoot root;
+    root.writeSettings(
+        "<key>lowAction</key><string>suspend</string><key>lowActionDelay</key>"
+        "<integer>" +
+        std::to_string(c.delay) + "</integer>");
+    battery(root, c.level, c.charger);
+    writeSupply(root, "sys", "BAT0", {{"status", c.status}, {"current_now", c.current}});
+    MockBus& logind = *c.logindBus;
+    const size_t logindBefore = logind.calls().size(), notesBefore = session.calls().size();
+    auto running = host(root, 60,
+                        {{"DBUS_SESSION_BUS_ADDRESS", session.address()},
+                         {"DBUS_SYSTEM_BUS_ADDRESS", logind.address()}});
+    pause();
+    for (const Move& m : c.moves) {
+      if (m.file.empty() && m.value.empty()) nextWarning(*running);
+      if (m.file.empty() && !m.value.empty()) {  // the service numbers new notices from 1
+        const std::string calls = session.calls();
+        const size_t end = calls.rfind("\", \"Cancel\"]"), start = calls.rfind("[\"", end) + 2;
+        size_t id = 0;
+        for (size_t at = 0; (at = calls.find("Notify \"Brimwell\" 0 ", at)) != calls.npos; ++at)
+          ++id;
+        runProcess("/usr/bin/gdbus", {"call", "--address", session.address(), "--dest",
+                                      "org.freedesktop.Notifications", "--object-path",
+                                      "/org/freedesktop/Notifications", "--method",
+                                      "org.freedesktop.DBus.Mock.EmitSignal",
+                                      "org.freedesktop.Notifications", "ActionInvoked", "us",
+                                      "[<uint32 " + std::to_string(id) + ">, <'" +
+                                          calls.substr(start, end - start) + "'>]"});
+      }
+      if (m.file.empty()) continue;
+      root.write("sys/" + m.file + ".new", m.value + "\n");
+      std::filesystem::rename(root.path() + "/sys/" + m.file + ".new",
+                              root.path() + "/sys/" + m.file);
+      std::this_thread::sleep_for(std::chrono::milliseconds(m.ms));
+    }
+    const std::string whileRunning = session.calls().substr(notesBefore);
+    running->stop();
+    pause();  // for the services to log the last calls
+    EXPECT_EQ(logind.calls().substr(logindBefore), c.logind) << c.name;
+    const std::string notes = session.calls().substr(notesBefore);
+    size_t notices = 0;
+    for (size_t at = notes.find("Notify "); at != std::string::npos;
+         at = notes.find("Notify ", at + 1))
+      ++notices;
+    EXPECT_EQ(notices, c.notices) << c.name << "\n" << notes;
+    if (c.notices == 0) continue;
+    // Nothing is left up when the host has gone.
+    const size_t closed = (c.atOnce ? whileRunning : notes).rfind("CloseNotification");
+    EXPECT_TRUE(closed != std::string::npos && closed > notes.rfind("Notify ")) << c.name << notes;
+    EXPECT_NE(notes.rfind("\"" + c.last), std::string::npos) << c.name;
+  }
 }
 
 // One run of the service on the fixture as it stands: what it printed on both outputs.
@@ -216,6 +338,24 @@ testing_support::ProcessResult serviceRun(const DeviceRoot& root) {
       SPRINGBOARD_SIM,
       {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "1"},
       {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+}
+
+// A hand-edited settings file is said once: levels out of order, a command line others may change.
+TEST(LowBattery, WhatIsWrongWithTheSettingsIsSaidOnce) {
+  DeviceRoot root;
+  root.writeSettings(
+      "<key>lowLevel</key><integer>5</integer><key>criticalLevel</key><integer>20</integer>"
+      "<key>lowAction</key><string>command</string><key>lowActionCommand</key><string>true</"
+      "string>");
+  const std::string settings = root.path() + DeviceRoot::kSettings;
+  std::filesystem::permissions(settings, std::filesystem::perms::group_write,
+                               std::filesystem::perm_options::add);
+  battery(root, 50);
+  EXPECT_EQ(serviceRun(root).err,
+            "springboard-sim: settings: lowLevel 5, criticalLevel 20, actionLevel 2 are out of "
+            "order; using lowLevel 20, criticalLevel 5, actionLevel 2\n"
+            "springboard-sim: lowAction command will not run: " +
+                settings + " is writable by others\n");
 }
 
 TEST(OutOfTheBox, TheFirstStartWritesALaptopsDefaultsAndNeverOverwrites) {

@@ -1,5 +1,7 @@
 #include "host/low_battery/low_battery_policy.h"
+#include "host/app/low_battery_watch.h"
 #include "host/low_battery/low_battery_settings.h"
+#include "host/low_battery/low_battery_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +11,14 @@ namespace host::low_battery {
 namespace {
 
 // One step of a scenario: a reading (level, or "ac" for the charger in), the clock reaching a
-// time, the user's cancel, or a resume.
+// time (given, or the policy's own next deadline), the user's cancel, or a resume.
 struct Step {
-  enum { read, clock, cancel, resume, settingsNone } kind;
+  enum { read, clock, due, cancel, resume, settingsNone } kind;
   double time = 0;
   double level = 0;
   bool power = false;
   double minutes = -1;  // the time to empty; below 0: not known
+  bool draws = false;
 };
 Step at(double time, double level) {
   return {Step::read, time, level};
@@ -23,19 +26,29 @@ Step at(double time, double level) {
 Step charger(double time) {
   return {Step::read, time, 50, true};
 }
+// The status says external power, at a level; draws: the battery gives a real draw all the same.
+Step onMains(double time, double level, bool draws = false) {
+  return {Step::read, time, level, true, -1, draws};
+}
 Step clockAt(double time) {
   return {Step::clock, time};
 }
+const Step due{Step::due};
 
 std::string describe(const Event& e) {
   const char* stages[] = {"low", "critical", "action"};
   char text[64];
   switch (e.kind) {
-    case Event::warn:
-      std::snprintf(text, sizeof text, "warn %s %g", stages[static_cast<int>(e.stage)], e.level);
+    case Event::warn: {
+      char minutes[24] = "";
+      if (e.minutesToEmpty) std::snprintf(minutes, sizeof minutes, " (%g min)", *e.minutesToEmpty);
+      std::snprintf(text, sizeof text, "warn %s %g%s%s", stages[static_cast<int>(e.stage)], e.level,
+                    minutes, e.chargerIn ? " (charger in)" : "");
       return text;
+    }
     case Event::announce:
-      std::snprintf(text, sizeof text, "announce at %g", e.at);
+      std::snprintf(text, sizeof text, "announce at %g%s", e.at,
+                    e.chargerIn ? " (charger in)" : "");
       return text;
     case Event::act:
       return "act";
@@ -62,13 +75,17 @@ Settings suspending() {
 
 TEST(LowBatteryPolicy, LevelSequences) {
   Settings repeating = suspending();
-  repeating.repeatMinutes = 10;
+  repeating.repeatMinutes = 1;
   Settings repeatingWithAction = repeating;
-  repeatingWithAction.actionDelay = 1200;
+  repeatingWithAction.actionDelay = 100;
   Settings noLow = suspending();
-  noLow.lowLevel = 0;
-  Settings byTime;
+  noLow.lowLevel = noLow.actionLevel = 0;
+  noLow.criticalLevel = 1;
+  Settings byTime, byMinute;
   byTime.lowMinutes = 30;
+  byMinute.lowMinutes = 1;
+  Settings delay20 = suspending();
+  delay20.actionDelay = 20;
   const struct {
     const char* name;
     Settings settings;
@@ -81,12 +98,24 @@ TEST(LowBatteryPolicy, LevelSequences) {
        {"warn low 20", "warn critical 5", "announce at 110", "act"}},
       {"a level that wavers warns once",
        suspending(),
-       {at(0, 20), at(10, 21), at(20, 20), at(30, 21), at(40, 19)},
+       {at(0, 20), at(100, 21), at(200, 20), at(300, 21), at(400, 19)},
        {"warn low 20"}},
-      {"two points above re-arms",
+      {"two points above re-arms, a minute after the warning before",
        suspending(),
-       {at(0, 20), at(10, 22), at(20, 20)},
-       {"warn low 20", "warn low 20"}},
+       {withMinutes(0, 20, 4), withMinutes(10, 22, 4), withMinutes(20, 20, 4), due},
+       {"warn low 20 (4 min)", "due 60", "warn low 20 (4 min)"}},
+      {"a stage held back, then power held first",
+       suspending(),
+       {at(0, 20), at(10, 22), at(20, 20), onMains(45, 20), due, due},
+       {"warn low 20", "due 55", "withdraw"}},
+      {"a stage held back, and power since",
+       suspending(),
+       {at(0, 20), at(10, 22), at(20, 20), onMains(55, 20), due, due},
+       {"warn low 20", "due 60", "due 65", "withdraw"}},
+      {"a stage held back, and a more severe one speaks",
+       suspending(),
+       {at(0, 20), at(10, 22), at(20, 20), at(30, 5), due},
+       {"warn low 20", "warn critical 5"}},
       {"a fall past several levels gives the most severe only",
        suspending(),
        {at(0, 30), at(10, 4), at(20, 1)},
@@ -117,23 +146,106 @@ TEST(LowBatteryPolicy, LevelSequences) {
        {"warn critical 5"}},
       {"the critical warning repeats until the level rises",
        repeating,
-       {at(0, 5), clockAt(600), clockAt(1200), at(1300, 7), clockAt(1800)},
-       {"warn critical 5", "warn critical 5", "warn critical 5"}},
+       {at(0, 5), due, due, at(130, 6), due, due},
+       {"warn critical 5", "due 60", "warn critical 5", "due 120", "warn critical 5", "due 180"}},
+      {"a critical repeat counts as sent",
+       repeating,
+       {at(0, 5), due, at(70, 7), at(80, 5), due},
+       {"warn critical 5", "due 60", "warn critical 5", "due 120", "warn critical 5"}},
+      {"a rise ends the repeats",
+       repeating,
+       {at(0, 5), at(10, 7), at(20, 2), due, due},
+       {"warn critical 5", "announce at 80", "due 80", "act"}},
+      {"no level, no repeat",
+       repeating,
+       {at(0, 5), {Step::read, 10, -1}, due, due},
+       {"warn critical 5", "due 60"}},
       {"no repeat over a countdown",
        repeatingWithAction,
-       {at(0, 5), at(10, 2), clockAt(610), clockAt(1200)},
-       {"warn critical 5", "announce at 1210"}},
+       {at(0, 5), at(10, 2), due, due, due},
+       {"warn critical 5", "announce at 110", "due 60", "due 110", "act", "due 120",
+        "warn critical 2"}},
+      {"an action taken, the level 2 points up and down again: a new countdown",
+       suspending(),
+       {at(0, 2), clockAt(60), at(100, 4), at(200, 2)},
+       {"announce at 60", "act", "announce at 260"}},
       {"the action switched off before the last check",
        suspending(),
        {at(0, 2), {Step::settingsNone, 30}, clockAt(60)},
        {"announce at 60", "cancel"}},
-      {"a stage at 0 is off", noLow, {at(0, 20), at(10, 5)}, {"warn critical 5"}},
+      {"a stage at 0 is off", noLow, {at(0, 20), at(10, 1), at(20, 0)}, {"warn critical 1"}},
       {"no level, no warning", suspending(), {{Step::read, 0, -1}}, {}},
       {"by time: under 30 minutes to empty warns low, once, until 35",
        byTime,
-       {withMinutes(0, 60, 40), withMinutes(10, 55, 29), withMinutes(20, 54, 31),
-        withMinutes(30, 53, 28), withMinutes(40, 60, 36), withMinutes(50, 52, 25)},
-       {"warn low 55", "warn low 52"}},
+       {withMinutes(0, 60, 40), withMinutes(100, 55, 30), withMinutes(200, 54, 29),
+        withMinutes(300, 53, 31), withMinutes(400, 52, 28), withMinutes(500, 60, 35),
+        withMinutes(600, 51, 25), at(700, 60), withMinutes(800, 50, 20)},
+       {"warn low 54 (29 min)", "warn low 51 (25 min)", "warn low 50 (20 min)"}},
+      {"by time, a minute's bound",
+       byMinute,
+       {withMinutes(0, 60, 0.5), withMinutes(100, 62, 5.5), withMinutes(200, 61, 0.5)},
+       {"warn low 60 (0.5 min)"}},
+      {"a last check one point above arms the action again, once a minute",
+       delay20,
+       {at(0, 6), at(10, 2), at(25, 3), clockAt(30), at(40, 2), at(50, 1), at(60, 0), due, due},
+       {"warn low 6", "announce at 30", "cancel", "due 70", "announce at 90", "due 90", "act"}},
+      {"a charger that comes and goes within seconds: the countdown runs out all the same",
+       suspending(),
+       {at(0, 2), onMains(30, 2), at(35, 2), onMains(52, 2), clockAt(60), at(61, 2), due},
+       {"announce at 60", "due 60", "act"}},
+      {"external power read again 10 s on is back",
+       suspending(),
+       {at(0, 5), at(30, 2), onMains(40, 2), onMains(50, 2)},
+       {"warn critical 5", "announce at 90", "cancel", "withdraw"}},
+      {"a charger that comes and goes slowly: the countdown resumes with what it had left",
+       delay20,
+       {at(0, 2), onMains(15, 2), due, at(30, 2), due, {Step::resume, 100}, at(200, 2)},
+       {"announce at 20", "due 25", "cancel", "withdraw", "due 60", "announce at 65", "cancel",
+        "announce at 220"}},
+      {"power at the last check: it waits, then resumes with nothing left",
+       suspending(),
+       {at(0, 2), onMains(60, 2), due, at(100, 2)},
+       {"announce at 60", "due 70", "cancel", "withdraw", "announce at 100"}},
+      {"power back twice",
+       repeating,
+       {at(0, 5), onMains(30, 5), due, due, at(100, 50), onMains(110, 50), due},
+       {"warn critical 5", "due 40", "withdraw", "due 120"}},
+      {"power before a sleep counts afresh after it",
+       suspending(),
+       {at(0, 20), onMains(5, 20), due, {Step::resume, 100}, onMains(101, 20), due},
+       {"warn low 20", "due 15", "withdraw", "due 111"}},
+      {"a charger that charged: the next countdown is whole",
+       delay20,
+       {at(0, 2), onMains(15, 2), due, onMains(100, 3), at(200, 2)},
+       {"announce at 20", "due 25", "cancel", "withdraw", "announce at 220"}},
+      {"warnings under a flapping charger, once a minute",
+       suspending(),
+       {at(0, 20), onMains(1, 20), due, at(12, 20), due, onMains(70, 20), due},
+       {"warn low 20", "due 11", "withdraw", "due 60", "warn low 20", "due 80", "withdraw"}},
+      {"an idle pack on mains: no action",
+       suspending(),
+       {onMains(0, 1), due, onMains(60, 1), onMains(120, 0)},
+       {"due 10"}},
+      {"a real draw on mains, held over two readings, drains",
+       suspending(),
+       {onMains(0, 2, true), onMains(5, 2), onMains(8, 2, true), onMains(30, 2, true)},
+       {"announce at 90 (charger in)"}},
+      {"a level that keeps falling on mains drains",
+       suspending(),
+       {onMains(0, 6), onMains(10, 5), onMains(20, 5), onMains(30, 3), onMains(40, 2)},
+       {"warn critical 3 (charger in)", "announce at 100 (charger in)"}},
+      {"one jump, or a fall that rose between, is no drain",
+       suspending(),
+       {onMains(0, 6), onMains(5, 3), onMains(6, 7), onMains(20, 4)},
+       {}},
+      {"a fall on mains broken by a reading on battery",
+       suspending(),
+       {onMains(0, 23), onMains(10, 22), at(20, 22), onMains(30, 20)},
+       {}},
+      {"a fall before a sleep is forgotten",
+       suspending(),
+       {onMains(0, 6), onMains(10, 5), {Step::resume, 20}, onMains(30, 3)},
+       {}},
   };
   for (const auto& c : cases) {
     State state;
@@ -147,12 +259,19 @@ TEST(LowBatteryPolicy, LevelSequences) {
           last.time = step.time;
           last.level = step.level < 0 ? std::nullopt : std::optional(step.level);
           last.externalPower = step.power;
+          last.draws = step.draws;
           last.minutesToEmpty =
               step.minutes < 0 ? std::nullopt : std::optional<double>(step.minutes);
           events = onReading(settings, state, last);
           break;
         case Step::clock:
           events = onTime(settings, state, last, step.time);
+          break;
+        case Step::due:
+          if (const auto time = nextDeadline(state)) {
+            got.push_back("due " + std::to_string(static_cast<int>(*time)));
+            events = onTime(settings, state, last, *time);
+          }
           break;
         case Step::cancel:
           events = onCancel(state);
@@ -177,7 +296,8 @@ TEST(LowBatteryPolicy, LevelsOutOfOrderAreUsedSorted) {
     bool said;
   } cases[] = {
       {20, 5, 2, 20, 5, 2, false},  {5, 20, 2, 20, 5, 2, true},    {2, 5, 20, 20, 5, 2, true},
-      {0, 20, 30, 0, 30, 20, true}, {20, 20, 2, 20, 20, 2, false},
+      {0, 20, 30, 0, 30, 20, true}, {20, 20, 2, 20, 20, 2, false}, {150, 5, 2, 100, 5, 2, false},
+      {20, 0, 5, 20, 0, 5, false},  {1, 5, 0, 5, 1, 0, true},
   };
   for (const auto& c : cases) {
     Settings s;
@@ -204,28 +324,40 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
     const char* name;
     const char* body;
     int low, critical, action;
-    double delay;
+    double delay, repeat;
     Action act;
     const char* said;  // a part of the complaint; "" for none
   } cases[] = {
-      {"none given", "", 20, 5, 2, 60, Action::none, ""},
-      {"a string of digits is a number", "<key>lowLevel</key><string>25</string>", 25, 5, 2, 60,
+      {"none given", "", 20, 5, 2, 60, 0, Action::none, ""},
+      {"a string of digits is a number", "<key>lowLevel</key><string>25</string>", 25, 5, 2, 60, 0,
        Action::none, ""},
       {"a word is no number: the default", "<key>lowLevel</key><string>abc</string>", 20, 5, 2, 60,
-       Action::none, "lowLevel \"abc\" is not a number; using 20"},
+       0, Action::none, "lowLevel \"abc\" is not a number; using 20"},
       {"a delay that is no number", "<key>lowActionDelay</key><string>soon</string>", 20, 5, 2, 60,
-       Action::none, "lowActionDelay \"soon\" is not a number; using 60"},
+       0, Action::none, "lowActionDelay \"soon\" is not a number; using 60"},
       {"out of range: brought within", "<key>lowLevel</key><integer>150</integer>", 100, 5, 2, 60,
-       Action::none, "lowLevel 150 is outside 0 to 100; using 100"},
+       0, Action::none, "lowLevel 150 is outside 0 to 100; using 100"},
       {"out of order: sorted",
        "<key>lowLevel</key><integer>5</integer><key>criticalLevel</key><integer>20</integer>", 20,
-       5, 2, 60, Action::none, "are out of order"},
-      {"an unknown action: none", "<key>lowAction</key><string>reboot</string>", 20, 5, 2, 60,
+       5, 2, 60, 0, Action::none, "are out of order"},
+      {"an unknown action: none", "<key>lowAction</key><string>reboot</string>", 20, 5, 2, 60, 0,
        Action::none, "lowAction \"reboot\" is none of"},
       {"a command without its line: none", "<key>lowAction</key><string>command</string>", 20, 5, 2,
-       60, Action::none, "lowAction command without a lowActionCommand"},
-      {"hibernate", "<key>lowAction</key><string>hibernate</string>", 20, 5, 2, 60,
+       60, 0, Action::none, "lowAction command without a lowActionCommand"},
+      {"hibernate", "<key>lowAction</key><string>hibernate</string>", 20, 5, 2, 60, 0,
        Action::hibernate, ""},
+      {"only a command line", "<key>lowActionCommand</key><string>x</string>", 20, 5, 2, 60, 0,
+       Action::none, ""},
+      {"the largest whole number", "<key>lowLevel</key><string>2147483647</string>", 100, 5, 2, 60,
+       0, Action::none, "lowLevel 2147483647 is outside 0 to 100; using 100"},
+      {"a critical level of 0 is off", "<key>criticalLevel</key><integer>0</integer>", 20, 0, 2, 60,
+       0, Action::none, ""},
+      {"a delay over an hour", "<key>lowActionDelay</key><integer>5000</integer>", 20, 5, 2, 3600,
+       0, Action::none, "lowActionDelay 5000 is outside 0 to 3600; using 3600"},
+      {"a repeat", "<key>lowRepeatMinutes</key><integer>7</integer>", 20, 5, 2, 60, 7, Action::none,
+       ""},
+      {"minutes over a day", "<key>lowMinutes</key><integer>2000</integer>", 20, 5, 2, 60, 0,
+       Action::none, "lowMinutes 2000 is outside 0 to 1440; using 1440"},
   };
   for (const auto& c : cases) {
     const SettingsReading r = readSettings(
@@ -234,10 +366,76 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
     EXPECT_EQ(r.settings.criticalLevel, c.critical) << c.name;
     EXPECT_EQ(r.settings.actionLevel, c.action) << c.name;
     EXPECT_EQ(r.settings.actionDelay, c.delay) << c.name;
+    EXPECT_EQ(r.settings.repeatMinutes, c.repeat) << c.name;
+    EXPECT_EQ(r.anyGiven, c.body[0] != '\0') << c.name;
     EXPECT_EQ(r.settings.action, c.act) << c.name;
     const std::string said = r.complaints.empty() ? "" : r.complaints.front();
     EXPECT_EQ(said.empty(), std::string(c.said).empty()) << c.name << ": " << said;
     EXPECT_NE(said.find(c.said), std::string::npos) << c.name << ": " << said;
+  }
+}
+
+}  // namespace
+}  // namespace host::low_battery
+
+namespace host::low_battery {
+namespace {
+
+// A real draw is the estimator's lowest rate or more, from the host's power figure where the
+// status has one, else from the current and the voltage; an idle pack's few mA are none.
+TEST(LowBatteryReading, OnlyARealDrawCounts) {
+  const struct {
+    const char* status;
+    bool draws;
+  } cases[] = {
+      {"<key>BatteryPower</key><integer>-100</integer>", true},
+      {"<key>BatteryPower</key><integer>-99</integer><key>InstantAmperage</key><integer>-900</"
+       "integer>"
+       "<key>Voltage</key><integer>12000</integer>",
+       false},
+      {"<key>InstantAmperage</key><integer>-25</integer><key>Voltage</key><integer>4000</integer>",
+       true},
+      {"<key>InstantAmperage</key><integer>-3</integer><key>Voltage</key><integer>12000</integer>",
+       false},
+      {"<key>InstantAmperage</key><integer>-3000</integer>", false},
+  };
+  for (const auto& c : cases) {
+    const auto status =
+        brimwell::Plist::fromMemory(std::string("<plist><dict>") + c.status + "</dict></plist>");
+    EXPECT_EQ(host::lowBatteryReading(status, 0).draws, c.draws) << c.status;
+  }
+}
+
+// What a notice and a line say, in each language.
+TEST(LowBatteryTexts, WhatTheUserReads) {
+  const struct {
+    const char* language;
+    Event::Kind kind;
+    double level, minutes;  // minutes below 0: not known
+    bool chargerIn;
+    const char* body;
+  } cases[] = {
+      {"en", Event::warn, 20, 65, false, "20% left, about 1 h 5 m. Plug in the charger."},
+      {"en", Event::warn, 19.6, 59.6, false, "19% left, about 1 h 0 m. Plug in the charger."},
+      {"en", Event::warn, 7, 7, false, "7% left, about 7 min. Plug in the charger."},
+      {"zh-Hans", Event::warn, 7, 7, false, "剩余 7%，约 7 分钟。请接上充电器。"},
+      {"zh-Hant", Event::warn, 7, 0.2, false, "剩餘 7%，約 0 分鐘。請接上充電器。"},
+      {"en", Event::warn, 3, -1, true, "3% left. The charger does not keep up."},
+      {"zh-Hans", Event::announce, 2, -1, true, "剩余 2%。睡眠将在 30 秒后开始：充电器供电不足。"},
+      {"en", Event::act, 0.4, -1, false, "Suspended at 0%."},
+  };
+  Settings s;
+  s.action = Action::suspend;
+  for (const auto& c : cases) {
+    Event e{c.kind};
+    e.level = c.level;
+    if (c.minutes >= 0) e.minutesToEmpty = c.minutes;
+    e.delay = 30;
+    e.chargerIn = c.chargerIn;
+    EXPECT_EQ(messageFor(e, s, c.language).body, c.body) << c.language;
+    if (c.minutes == 7) {
+      EXPECT_EQ(lineFor(e, s, 0), "low-battery low 7%, about 7 min left");
+    }
   }
 }
 

@@ -34,13 +34,14 @@ MockBus::~MockBus() {
   ::unlink(log_.c_str());
 }
 
-bool MockBus::startTemplate(const std::string& name, const std::string& busName, bool system) {
+bool MockBus::startTemplate(const std::string& name, const std::string& busName, bool system,
+                            const std::string& parameters) {
   if (address_.empty()) return false;
   const char* variable = system ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS";
   mock_ = std::make_unique<BackgroundProcess>(
       kPython,
       std::vector<std::string>{"-m", "dbusmock", system ? "--system" : "--session", "-t", name,
-                               "-l", log_},
+                               "-l", log_, "-p", parameters},
       std::map<std::string, std::string>{{variable, address_}});
   // Ready once its name has an owner.
   for (int attempt = 0; attempt < 100; ++attempt) {

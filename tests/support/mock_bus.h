@@ -19,8 +19,10 @@ class MockBus {
   // Empty when no bus could be started.
   const std::string& address() const { return address_; }
   // Starts a dbusmock template ("notification_daemon", "logind"); false when its name did not
-  // appear. `system` puts it where DBUS_SYSTEM_BUS_ADDRESS points sd-bus.
-  bool startTemplate(const std::string& name, const std::string& busName, bool system);
+  // appear. `system` puts it where DBUS_SYSTEM_BUS_ADDRESS points sd-bus; `parameters`, a JSON
+  // object, are the template's ({"CanSuspend": "no"}).
+  bool startTemplate(const std::string& name, const std::string& busName, bool system,
+                     const std::string& parameters = "{}");
   // The calls logged so far, one a line, without their times.
   std::string calls() const;
   // Why mock services cannot run here (python3-dbusmock missing); none when they can.
