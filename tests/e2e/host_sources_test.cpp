@@ -571,6 +571,18 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
         << layout;
     EXPECT_FALSE(root.hasStatusFile()) << layout;
   }
+  // A folder that is not there, or is a file, is a mistyped path: an error, not a wait.
+  for (const auto& [name, why] :
+       {std::pair{"absent", "does not exist"}, {"file", "is not a folder"}}) {
+    DeviceRoot root;
+    root.write("file", "");
+    const std::string folder = root.path() + "/" + name;
+    const auto host = runProcess(
+        SPRINGBOARD_SIM, {"--source", "sysfs=" + folder, "--virtual-time", "--duration", "5"},
+        {{"SIM_DEVICE_ROOT", root.path()}});
+    EXPECT_EQ(host.exitCode, 2) << name;
+    EXPECT_EQ(host.err, "springboard-sim: the power-supply folder " + folder + " " + why + "\n");
+  }
   // A battery whose level cannot be known at all is not delivered, and that is said once.
   DeviceRoot root;
   root.writeSettings("");
