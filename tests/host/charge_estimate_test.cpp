@@ -43,6 +43,8 @@ TEST(SteadyRate, SmoothsStartsAfreshAndDistrusts) {
   ASSERT_TRUE(fast.watts());
   EXPECT_NEAR(*fast.watts(), -10, 0.5);
 
+  const auto charging = [](Reading r) { return r.state = ChargeState::charging, r; };
+  const auto packOut = [](Reading r) { return r.packs = "BAT0", r; };
   const struct {
     const char* name;
     std::vector<Reading> readings;
@@ -73,6 +75,22 @@ TEST(SteadyRate, SmoothsStartsAfreshAndDistrusts) {
        false,
        -10},
       {"400 W is no rate", {draining(0, -400), draining(30, -400)}, false, std::nullopt},
+      {"a pack taken out starts afresh",
+       {draining(0, -10, 40), draining(30, -10, 40), packOut(draining(60, -10, 30))},
+       false,
+       std::nullopt},
+      {"a step no power read supports is no draw",
+       {draining(0, -10, 40), draining(30, -10, 40), draining(60, -10, 37)},
+       false,
+       -10},
+      {"0 W while draining is no reading",
+       {draining(0, -10), draining(30, -10), draining(60, 0)},
+       false,
+       -10},
+      {"0 W while charging is no reading",
+       {charging(draining(0, 10)), charging(draining(30, 10)), charging(draining(60, 0))},
+       false,
+       10},
   };
   for (const auto& c : cases) {
     SteadyRate rate;
@@ -161,24 +179,27 @@ TEST(ChargeEstimate, Times) {
   }
 }
 
-TEST(ChargeEstimate, NextLookWhenTheNextPercentIsDue) {
+TEST(ChargeEstimate, NextLookWhenTheNextHalfPercentIsDue) {
   Reading full = draining(0, 0);
   full.state = ChargeState::full;
+  Reading coarse = draining(0, -10, 31);
+  coarse.storeFine = false;
   const struct {
     const char* name;
     Reading reading;
     std::optional<double> watts;
     double seconds;
   } cases[] = {
-      {"half a percent to go at 10 W of 50 Wh", draining(0, -10, 30.75), -10, 90},
-      {"on a whole percent: the next one", draining(0, -10, 31), -10, 180},
-      {"fast: never sooner than 30 s", draining(0, -100, 30.75), -100, 30},
-      {"slow: never later than 10 min", draining(0, -1, 30.75), -1, 600},
+      {"0.8 of a half percent to go at 10 W of 50 Wh", draining(0, -10, 30.7), -10, 72},
+      {"a fine level on a whole percent turns next", draining(0, -10, 31), -10, 30},
+      {"whole percents: half a percent on", coarse, -10, 90},
+      {"fast: never sooner than 30 s", draining(0, -100, 30.7), -100, 30},
+      {"slow: never later than 10 min", draining(0, -1, 30.7), -1, 600},
       {"no rate yet: soon", draining(0, -10), std::nullopt, 30},
       {"full: until the charger goes", full, std::nullopt, 600},
   };
   for (const auto& c : cases)
-    EXPECT_NEAR(secondsUntilNextLook(c.reading, c.watts), c.seconds, 1e-6) << c.name;
+    EXPECT_NEAR(secondsUntilNextLook(c.reading, c.watts, true), c.seconds, 1e-6) << c.name;
 }
 
 }  // namespace
