@@ -40,10 +40,10 @@ void SteadyRate::add(const Reading& r, bool resumed) {
   const double dt = last_ ? r.time - last_->time : 0;
   keepForSlope(r, afresh ? nullptr : &*last_);
   last_ = r;
-  // A driver that says the charge moves and reads 0 does not measure it.
+  // A driver that reads exactly 0 does not measure it (a charge that does not move gives no
+  // time either way).
   std::optional<double> power = r.powerW;
-  const bool moving = r.state == ChargeState::charging || r.state == ChargeState::discharging;
-  if (power && *power == 0 && moving) power.reset();
+  if (power && *power == 0) power.reset();
   bool energyLags = false;
   const std::optional<double> went = energyWent(r, power, dt, energyLags);
   if (!power) {

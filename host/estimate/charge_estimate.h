@@ -36,11 +36,11 @@ struct Reading {
 // The battery's power, smoothed by an exponential average (time constant about 4 minutes,
 // weighted by the time between readings; a plain mean until it spans that long), started afresh at
 // every change of state, of external power or of the packs that are in, and after a sleep, and not
-// trusted for the first 10 s after that. A power of exactly 0 while the charge moves is no
-// reading. Where the driver gives no power, the slope of the energy over at least two minutes
-// (between whole steps, where it moves only by a whole percent); between readings half a minute
-// or more apart, the energy that went over the time between, unless more than twice the
-// strongest power read meanwhile could draw (a gauge putting its figure right).
+// trusted for the first 10 s after that. A power of exactly 0 is no reading. Where the driver gives
+// no power, the slope of the energy over at least two minutes (between whole steps, where it moves
+// only by a whole percent); between readings half a minute or more apart, the energy that went over
+// the time between, unless more than twice the strongest power read meanwhile could draw (a gauge
+// putting its figure right).
 class SteadyRate {
  public:
   static constexpr double kTimeConstant = 240;  // s
