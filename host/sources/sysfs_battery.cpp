@@ -150,22 +150,21 @@ estimate::Reading combinedReading(const std::vector<BatteryPack>& packs, Externa
   r.externalPower = power == ExternalPower::online;
   r.packs = packSet(packs);
   double now = 0, full = 0, flow = 0, target = 0, watts = 0;
-  bool stores = true, flows = false;
+  bool flows = false;
   r.storeFine = unit != StoreUnit::percent;
   for (const BatteryPack& p : packs) {
+    // Every pack has its store in the unit chosen for all (unitOf), its level being known.
     const Store st = storeOf(p, unit);
     const bool coarse = unit == StoreUnit::ampereHours ? p.chargeFromPercent : p.energyFromPercent;
     r.storeFine = r.storeFine && !coarse;
-    stores = stores && st.now && st.full;
     if (st.flow) flow += *st.flow, flows = true;
     watts += p.powerW.value_or(0);
-    if (!st.now || !st.full) continue;
     now += *st.now;
     full += *st.full;
     const double limit = static_cast<double>(p.threshold.value_or(100)) / 100;
     target += std::max(*st.now, *st.full * limit);
   }
-  if (stores) r.energyWh = now, r.fullWh = full, r.targetWh = target;
+  r.energyWh = now, r.fullWh = full, r.targetWh = target;
   if (flows) r.powerW = flow;
   r.state = stateOf(status, power, unit == StoreUnit::percent ? watts : flow);
   const auto& first = packs.front().threshold;
