@@ -28,7 +28,8 @@ void look(const std::vector<host::PowerSupply>& supplies, double time,
   rate.add(reading->estimate, time < 0);
   const std::optional<double> watts = rate.watts();
   if (watts && !std::isfinite(*watts)) __builtin_trap();
-  const double next = host::estimate::secondsUntilNextLook(reading->estimate, watts);
+  const double next =
+      host::estimate::secondsUntilNextLook(reading->estimate, watts, rate.settled());
   if (!(next >= host::estimate::kSoonestLook && next <= host::estimate::kLatestLook))
     __builtin_trap();
   for (const history::ChargeProfile* profile : {&learned, (const history::ChargeProfile*)nullptr}) {

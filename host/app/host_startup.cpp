@@ -7,6 +7,7 @@
 #include "common/status_keys.h"
 #include "common/value_conversions.h"
 #include "host/classes/host_classes.h"
+#include "host/sources/power_supply_folder.h"
 #include "host/sources/sysfs_source.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/runtime/loader.h"
@@ -26,7 +27,15 @@ void startHost(platform::Presenter* presenter, std::function<void()> onHostStatu
 
 std::unique_ptr<BatterySource> makeSource(const HostOptions& o, std::string& why) {
   if (!o.replay.empty()) return loadReplay(o.replay, o.effectiveSpeed(), why);
-  if (!o.sysfs.empty()) return std::make_unique<SysfsSource>(o.sysfs, o.pollSeconds);
+  if (!o.sysfs.empty()) {
+    // The kernel makes its power-supply folder at boot, battery or not: one that is not there
+    // is a mistyped path, and waiting for it would never end.
+    if (const auto problem = folderProblem(o.sysfs)) {
+      why = *problem;
+      return nullptr;
+    }
+    return std::make_unique<SysfsSource>(o.sysfs, o.pollSeconds);
+  }
   return std::make_unique<SimulatedSource>(o.startPercent, o.charger, o.effectiveSpeed(), o.seed);
 }
 

@@ -27,39 +27,26 @@ void SteadyRate::restart(const Reading& r) {
   averaged_ = 0;
   energies_.clear();
   moved_.reset();
+  strongest_ = 0;
   energyMoves_ = false;
+  step_ = 0;
 }
 
 void SteadyRate::add(const Reading& r, bool resumed) {
-  if (!last_ || resumed || r.state != last_->state || r.externalPower != last_->externalPower ||
-      r.time < last_->time) {
-    restart(r);
-  }
+  const bool afresh = !last_ || resumed || r.state != last_->state ||
+                      r.externalPower != last_->externalPower || r.packs != last_->packs ||
+                      r.time < last_->time;
+  if (afresh) restart(r);
   const double dt = last_ ? r.time - last_->time : 0;
+  keepForSlope(r, afresh ? nullptr : &*last_);
   last_ = r;
-  // The energy that went since it last moved, over half a minute or more: the mean power over
-  // that time. A driver may update its energy more slowly than it is read; a reading between
-  // two updates then says nothing.
-  std::optional<double> went;
+  // A driver that reads exactly 0 does not measure it (a charge that does not move gives no
+  // time either way).
+  std::optional<double> power = r.powerW;
+  if (power && *power == 0) power.reset();
   bool energyLags = false;
-  if (r.storeFine && r.energyWh) {
-    if (!moved_) {
-      moved_ = {r.time, *r.energyWh};
-    } else if (*r.energyWh != moved_->second) {
-      const double span = r.time - moved_->first;
-      if (span >= kEnergySpan) went = (*r.energyWh - moved_->second) / span * 3600;
-      moved_ = {r.time, *r.energyWh};
-      energyMoves_ = true;
-    } else {
-      energyLags = energyMoves_ && dt >= kEnergySpan && r.time - moved_->first < kTimeConstant;
-    }
-  }
-  if (r.energyWh) {
-    energies_.emplace_back(r.time, *r.energyWh);
-    // Keep what a slope needs: the newest reading at least the span before now, and after it.
-    while (energies_.size() > 2 && r.time - energies_[1].first >= kSlopeSpan) energies_.pop_front();
-  }
-  if (!r.powerW) {
+  const std::optional<double> went = energyWent(r, power, dt, energyLags);
+  if (!power) {
     // A reading the driver missed (a busy gauge) keeps the average; a driver that stopped
     // giving power for longer than the average spans hands over to the energy's slope.
     if (average_ && r.time - lastPowered_ > kTimeConstant) average_.reset();
@@ -68,9 +55,8 @@ void SteadyRate::add(const Reading& r, bool resumed) {
   lastPowered_ = r.time;
   // The present power is one moment of a draw that may swing, and readings minutes apart can
   // catch the same phase of it each time: the energy that went rules where it tells.
-  double power = *r.powerW;
-  if (went && (*went > 0) == (power > 0)) {
-    power = *went;
+  if (went && (*went > 0) == (*power > 0)) {
+    power = went;
   } else if (energyLags) {
     return;
   }
@@ -84,20 +70,72 @@ void SteadyRate::add(const Reading& r, bool resumed) {
   // (a mean), so that no single reading sets it for minutes; then the older ones fade.
   ++averaged_;
   const double weight = std::max(1 - std::exp(-dt / kTimeConstant), 1.0 / averaged_);
-  *average_ += weight * (power - *average_);
+  *average_ += weight * (*power - *average_);
+}
+
+// The energy that went since it last moved, over half a minute or more: the mean power over
+// that time. A driver may update its energy more slowly than it is read; a reading between two
+// updates then says nothing (lags).
+std::optional<double> SteadyRate::energyWent(const Reading& r, std::optional<double> power,
+                                             double dt, bool& lags) {
+  if (!r.storeFine || !r.energyWh) return std::nullopt;
+  const double strongest = std::max(strongest_, power ? std::fabs(*power) : 0.0);
+  if (moved_ && *r.energyWh == moved_->second) {
+    strongest_ = strongest;
+    lags = energyMoves_ && dt >= kEnergySpan && r.time - moved_->first < kTimeConstant;
+    return std::nullopt;
+  }
+  std::optional<double> went;
+  if (moved_ && r.time - moved_->first >= kEnergySpan) {
+    went = (*r.energyWh - moved_->second) / (r.time - moved_->first) * 3600;
+    // A step that no power read meanwhile could have drawn is the gauge putting its figure right.
+    if (std::fabs(*went) > kStepBeyondPower * strongest) went.reset();
+  }
+  energyMoves_ = energyMoves_ || moved_.has_value();
+  moved_ = {r.time, *r.energyWh};
+  strongest_ = power ? std::fabs(*power) : 0;
+  return went;
+}
+
+// Keeps what a slope needs: the newest reading at least the span before now, and after it. A
+// store that moves only by whole percents keeps only its steps since the start, each halfway
+// between the readings before and after it, and the size of its last step.
+void SteadyRate::keepForSlope(const Reading& r, const Reading* before) {
+  if (!r.energyWh) return;
+  double at = r.time;
+  if (!r.storeFine) {
+    if (!before || !before->energyWh || *before->energyWh == *r.energyWh) return;
+    step_ = std::fabs(*r.energyWh - *before->energyWh);
+    at = (before->time + r.time) / 2;
+  }
+  energies_.emplace_back(at, *r.energyWh);
+  while (energies_.size() > 2 && r.time - energies_[1].first >= kSlopeSpan) energies_.pop_front();
+}
+
+std::optional<double> SteadyRate::slope() const {
+  if (energies_.size() < 2) return std::nullopt;
+  const auto& [t0, e0] = energies_.front();
+  const auto& [t1, e1] = energies_.back();
+  if (t1 - t0 < kSlopeSpan) return std::nullopt;
+  double rate = (e1 - e0) / (t1 - t0) * 3600;
+  if (!last_->storeFine) {
+    // Past its last step the store may have gone up to one more step unseen, and no further.
+    const double most = (std::fabs(e1 - e0) + step_) / (last_->time - t0) * 3600;
+    rate = std::copysign(std::min(std::fabs(rate), most), rate);
+  }
+  return rate;
 }
 
 std::optional<double> SteadyRate::watts() const {
-  std::optional<double> rate = average_;
-  if (!rate && energies_.size() >= 2) {
-    const auto& [t0, e0] = energies_.front();
-    const auto& [t1, e1] = energies_.back();
-    if (t1 - t0 >= kSlopeSpan) rate = (e1 - e0) / (t1 - t0) * 3600;
-  }
+  const std::optional<double> rate = average_ ? average_ : slope();
   if (!rate || !std::isfinite(*rate)) return std::nullopt;
   const double magnitude = std::fabs(*rate);
   if (magnitude < kLowest || magnitude > kHighest) return std::nullopt;
   return rate;
+}
+
+bool SteadyRate::settled() const {
+  return last_ && last_->time - since_ >= kTimeConstant;
 }
 
 namespace {
@@ -144,16 +182,18 @@ Times timesFor(const Reading& r, std::optional<double> watts,
   return t;
 }
 
-double secondsUntilNextLook(const Reading& r, std::optional<double> watts) {
+double secondsUntilNextLook(const Reading& r, std::optional<double> watts, bool settled) {
   // Full or held: nothing moves until the charger goes, which the kernel announces.
   if (r.state == ChargeState::full || r.state == ChargeState::notCharging) return kLatestLook;
-  if (!watts || !r.energyWh || !r.fullWh || *r.fullWh <= 0) return kSoonestLook;
-  const double level = *r.energyWh / *r.fullWh * 100;
-  // The part of a percent still to go before the level crosses the next whole percent.
-  double toGo = *watts < 0 ? level - std::floor(level) : std::ceil(level) - level;
-  if (toGo <= 1e-9) toGo = 1;
-  const double secondsPerPercent = *r.fullWh / 100 / std::fabs(*watts) * 3600;
-  return std::clamp(toGo * secondsPerPercent, kSoonestLook, kLatestLook);
+  if (!settled || !watts || !r.energyWh || !r.fullWh || *r.fullWh <= 0) return kSoonestLook;
+  // In half percents: a driver's percent that cuts its level turns at a whole one, one that
+  // rounds it at a half. A fine level on one turns next; one in whole percents may have just
+  // turned.
+  const double halves = *r.energyWh / *r.fullWh * 200;
+  double toGo = *watts < 0 ? halves - std::floor(halves) : std::ceil(halves) - halves;
+  if (toGo <= 1e-9 && !r.storeFine) toGo = 1;
+  const double secondsPerHalf = *r.fullWh / 200 / std::fabs(*watts) * 3600;
+  return std::clamp(toGo * secondsPerHalf, kSoonestLook, kLatestLook);
 }
 
 }  // namespace host::estimate

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "history/history_types.h"
@@ -28,13 +29,18 @@ struct Reading {
   // Whether energyWh is the drivers' own, fine enough that what went between two readings tells
   // the power (not worked out from a whole percent).
   bool storeFine = false;
+  // Which packs are in: a pack taken out or put in moves the energy by what it holds.
+  std::string packs;
 };
 
 // The battery's power, smoothed by an exponential average (time constant about 4 minutes,
 // weighted by the time between readings; a plain mean until it spans that long), started afresh at
-// every change of state or of external power and after a sleep, and not trusted for the first 10 s
-// after that. Where the driver gives no power, the slope of the energy over at least two minutes;
-// between readings half a minute or more apart, the energy that went over the time between.
+// every change of state, of external power or of the packs that are in, and after a sleep, and not
+// trusted for the first 10 s after that. A power of exactly 0 is no reading. Where the driver gives
+// no power, the slope of the energy over at least two minutes (between whole steps, where it moves
+// only by a whole percent); between readings half a minute or more apart, the energy that went over
+// the time between, unless more than twice the strongest power read meanwhile could draw (a gauge
+// putting its figure right).
 class SteadyRate {
  public:
   static constexpr double kTimeConstant = 240;  // s
@@ -42,21 +48,30 @@ class SteadyRate {
   static constexpr double kSlopeSpan = 120;     // s of energy readings for a slope
   static constexpr double kEnergySpan = 30;     // s between readings: the energy gone is the power
   static constexpr double kLowest = 0.1, kHighest = 300;  // W; outside, the rate is unknown
+  static constexpr double kStepBeyondPower = 2;  // the energy gone over the strongest power read
 
   void add(const Reading& reading, bool resumed = false);
   // Signed watts; none while unknown.
   std::optional<double> watts() const;
+  // Whether the rate has run for its time constant since it last started afresh.
+  bool settled() const;
 
  private:
   void restart(const Reading& reading);
+  std::optional<double> energyWent(const Reading& reading, std::optional<double> power, double dt,
+                                   bool& lags);
+  void keepForSlope(const Reading& reading, const Reading* before);
+  std::optional<double> slope() const;
   std::optional<Reading> last_;
   double since_ = 0;        // when the present average started
   double lastPowered_ = 0;  // the last reading that gave a power
   std::optional<double> average_;
   int averaged_ = 0;                                // readings in the average since it started
-  std::deque<std::pair<double, double>> energies_;  // (time, Wh) since the start, for a slope
+  std::deque<std::pair<double, double>> energies_;  // (time, Wh) for a slope
   std::optional<std::pair<double, double>> moved_;  // (time, Wh) where the energy last moved
+  double strongest_ = 0;                            // W: the strongest power read since then
   bool energyMoves_ = false;                        // it has moved since the start
+  double step_ = 0;                                 // Wh: a whole-percent store's last step
 };
 
 struct Times {
@@ -74,9 +89,10 @@ Times timesFor(const Reading& reading, std::optional<double> watts,
                const history::ChargeProfile* learned = nullptr);
 inline constexpr int kChargesToLearnFrom = 2;
 
-// When to read the battery next, in seconds: when the next whole percent is due at the steady
-// rate, never sooner than 30 s and never later than 10 minutes.
+// When to read the battery next, in seconds: every 30 s until the rate has settled; then when the
+// level next crosses a whole or a half percent at the steady rate (a driver's own percent may cut
+// or round its charge), never sooner than 30 s and never later than 10 minutes.
 inline constexpr double kSoonestLook = 30, kLatestLook = 600;
-double secondsUntilNextLook(const Reading& reading, std::optional<double> watts);
+double secondsUntilNextLook(const Reading& reading, std::optional<double> watts, bool settled);
 
 }  // namespace host::estimate

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace host {
 namespace {
@@ -98,6 +99,19 @@ std::optional<std::string> PowerSupply::get(const std::string& attribute) const 
   auto found = attributes.find(attribute);
   if (found == attributes.end()) return std::nullopt;
   return found->second;
+}
+
+std::optional<std::string> folderProblem(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  const int error = errno;
+  const std::string name = "the power-supply folder " + folder;
+  if (error == ENOENT) return name + " does not exist";
+  if (error == ENOTDIR) return name + " is not a folder";
+  return "cannot read " + name + ": " + std::strerror(error);
 }
 
 std::vector<PowerSupply> readPowerSupplies(const std::string& folder) {

@@ -19,6 +19,10 @@ struct PowerSupply {
   }
 };
 
+// Why a power-supply folder cannot be read at all (it does not exist, is no folder, may not be
+// read); none when it can.
+std::optional<std::string> folderProblem(const std::string& folder);
+
 // Every supply in the folder, in name order, with what is read of a supply of its kind.
 std::vector<PowerSupply> readPowerSupplies(const std::string& folder);
 

@@ -109,13 +109,24 @@ estimate::ChargeState stateOf(const Plist& status, ExternalPower power, double c
   return current > 0 ? ChargeState::charging : ChargeState::unknown;
 }
 
-// One pack's store, in Wh and W; or, where some pack's driver gives no voltage, in Ah and A for
-// every pack (a time is the same either way, only the figures are not watts).
+// The unit all packs' stores are counted in: Wh and W; or, where some pack's driver gives no
+// voltage, Ah and A (a time is the same either way, only the figures are not watts); or, where
+// some pack's driver gives no charge at all, only its percentage, percents, with no flow (no
+// current tells how fast percents go).
+enum class StoreUnit { wattHours, ampereHours, percent };
+StoreUnit unitOf(const std::vector<BatteryPack>& packs) {
+  const auto all = [&](auto has) { return std::all_of(packs.begin(), packs.end(), has); };
+  if (all([](const BatteryPack& p) { return p.energyWh && p.fullWh; })) return StoreUnit::wattHours;
+  if (all([](const BatteryPack& p) { return !p.percentScale; })) return StoreUnit::ampereHours;
+  return StoreUnit::percent;
+}
+
 struct Store {
   std::optional<double> now, full, flow;
 };
-Store storeOf(const BatteryPack& p, bool inCharge) {
-  if (!inCharge) return {p.energyWh, p.fullWh, p.powerW};
+Store storeOf(const BatteryPack& p, StoreUnit unit) {
+  if (unit == StoreUnit::wattHours) return {p.energyWh, p.fullWh, p.powerW};
+  if (unit == StoreUnit::percent) return {p.level, 100.0, std::nullopt};
   const auto ampere = [](std::optional<int64_t> milli) -> std::optional<double> {
     if (!milli) return std::nullopt;
     return static_cast<double>(*milli) / 1000;
@@ -123,39 +134,55 @@ Store storeOf(const BatteryPack& p, bool inCharge) {
   return {ampere(p.now), ampere(p.full), ampere(p.current)};
 }
 
+// Which packs are in, by name and serial, so that one put in for another under its name counts.
+std::string packSet(const std::vector<BatteryPack>& packs) {
+  std::string set;
+  for (const BatteryPack& p : packs) set += p.name + "\n" + p.serial.value_or("") + "\n";
+  return set;
+}
+
 // All packs together for the estimates: stores summed; the target of a charge each pack's own
 // limit, one already above its limit holding what it holds; the limit a figure only where every
 // pack has the same.
 estimate::Reading combinedReading(const std::vector<BatteryPack>& packs, ExternalPower power,
-                                  const Plist& status, bool& inCharge) {
-  inCharge = std::any_of(packs.begin(), packs.end(), [](const BatteryPack& p) {
-    return !p.energyWh && !p.percentScale && p.now && p.full;
-  });
+                                  const Plist& status, StoreUnit unit) {
   estimate::Reading r;
   r.externalPower = power == ExternalPower::online;
-  double now = 0, full = 0, flow = 0, target = 0;
-  bool stores = true, flows = false;
-  r.storeFine = true;
+  r.packs = packSet(packs);
+  double now = 0, full = 0, flow = 0, target = 0, watts = 0;
+  bool flows = false;
+  r.storeFine = unit != StoreUnit::percent;
   for (const BatteryPack& p : packs) {
-    const Store st = storeOf(p, inCharge);
-    r.storeFine = r.storeFine && !(inCharge ? p.chargeFromPercent : p.energyFromPercent);
-    stores = stores && st.now && st.full;
+    // Every pack has its store in the unit chosen for all (unitOf), its level being known.
+    const Store st = storeOf(p, unit);
+    const bool coarse = unit == StoreUnit::ampereHours ? p.chargeFromPercent : p.energyFromPercent;
+    r.storeFine = r.storeFine && !coarse;
     if (st.flow) flow += *st.flow, flows = true;
-    if (!st.now || !st.full) continue;
+    watts += p.powerW.value_or(0);
     now += *st.now;
     full += *st.full;
     const double limit = static_cast<double>(p.threshold.value_or(100)) / 100;
     target += std::max(*st.now, *st.full * limit);
   }
-  if (stores) r.energyWh = now, r.fullWh = full, r.targetWh = target;
+  r.energyWh = now, r.fullWh = full, r.targetWh = target;
   if (flows) r.powerW = flow;
-  r.state = stateOf(status, power, flow);
+  r.state = stateOf(status, power, unit == StoreUnit::percent ? watts : flow);
   const auto& first = packs.front().threshold;
   if (first && std::all_of(packs.begin(), packs.end(),
                            [&](const BatteryPack& p) { return p.threshold == first; })) {
     r.limitPercent = static_cast<double>(*first);
   }
   return r;
+}
+
+// The packs' power for the status, in W; none where the figures are in Ah.
+std::optional<double> powerOf(const std::vector<BatteryPack>& packs, StoreUnit unit) {
+  std::optional<double> watts;
+  if (unit == StoreUnit::ampereHours) return watts;
+  for (const BatteryPack& p : packs) {
+    if (p.powerW) watts = watts.value_or(0) + *p.powerW;
+  }
+  return watts;
 }
 
 // The drivers' own percentages together, weighted by each pack's full charge.
@@ -253,7 +280,9 @@ std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
   if (auto serial = joinedOf(packs, &BatteryPack::serial)) {
     d.setItem(key::kSerial, Plist::string(std::move(*serial)));
   }
-  r.estimate = combinedReading(packs, power, d, r.inCharge);
+  const StoreUnit unit = unitOf(packs);
+  r.estimate = combinedReading(packs, power, d, unit);
+  r.powerW = powerOf(packs, unit);
   std::set<std::string> serials;
   for (const BatteryPack& p : packs) {
     if (p.percentScale || !p.design || !p.full) continue;
@@ -278,9 +307,9 @@ void addHostFigures(const SysfsReading& r, const estimate::Times& times, Plist& 
     d.setItem(key::kCurrentCapacityPercent, Plist::integer(std::lround(*r.kernelPercent)));
   d.setItem(key::kAvgTimeToEmpty, minutes(times.toEmptyMinutes));
   d.setItem(key::kAvgTimeToFull, minutes(times.toFullMinutes));
-  if (r.estimate.powerW && !r.inCharge) {
+  if (r.powerW) {
     d.setItem(key::kBatteryPower,
-              Plist::integer(brimwell::saturatingTruncate(std::round(*r.estimate.powerW * 1000))));
+              Plist::integer(brimwell::saturatingTruncate(std::round(*r.powerW * 1000))));
   }
   if (r.estimate.limitPercent)
     d.setItem(key::kChargeLimit, Plist::integer(std::lround(*r.estimate.limitPercent)));

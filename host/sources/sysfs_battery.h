@@ -27,7 +27,7 @@ struct SysfsReading {
   estimate::Reading estimate;           // all packs together; its time is the caller's to set
   std::optional<double> kernelPercent;  // the drivers' own percentage, all packs together
   std::vector<PackWear> packs;          // each pack's wear, where its driver states it
-  bool inCharge = false;  // the estimate's figures are Ah and A (a driver gives no voltage)
+  std::optional<double> powerW;  // the packs' power in W (none where a driver gives no voltage)
 };
 std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
                                       std::vector<std::string>* unknownLevel = nullptr);

@@ -151,7 +151,8 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
   reading->estimate.time = elapsed_;
   rate_.add(reading->estimate, slept_);
   const std::optional<double> watts = rate_.watts();
-  interval_ = fixedPoll_.value_or(estimate::secondsUntilNextLook(reading->estimate, watts));
+  interval_ = fixedPoll_.value_or(
+      estimate::secondsUntilNextLook(reading->estimate, watts, rate_.settled()));
   addHostFigures(*reading,
                  estimate::timesFor(reading->estimate, watts, learned_ ? &*learned_ : nullptr),
                  reading->status);

@@ -381,6 +381,13 @@ TEST(SysfsSourceThroughTheHost, WhatDriversReallyGive) {
       {"charge-weighted: 48 of 60 Wh beside 1.5 of 60 Wh",
        {{"BAT0", energyPack("48000000")}, {"BAT1", energyPack("1500000")}},
        {{"AppleRawCurrentCapacity", "4125"}, {"AppleRawMaxCapacity", "10000"}}},
+      {"the drivers' percentages weighted by full charge: 80 of 60 Wh, 20 of 45.6",
+       {{"BAT0", with(energyPack("48000000"), {{"capacity", "80"}})},
+        {"BAT1", with(energyOnlyBattery(), {{"capacity", "20"}})}},
+       {{"CurrentCapacity", "54"}}},
+      {"trailing blanks and a carriage return are not part of a value",
+       {{"BAT0", with(chargeBasedBattery(), {{"status", "Full \r"}})}},
+       {{"FullyCharged", "1"}}},
       {"a mouse's battery stays out",
        {{"BAT0", chargeBasedBattery()},
         {"hid-mouse", with(energyOnlyBattery(), {{"scope", "Device"}})}},
@@ -570,6 +577,18 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
               "springboard-sim: no battery found in " + root.path() + "/sys; waiting for one\n")
         << layout;
     EXPECT_FALSE(root.hasStatusFile()) << layout;
+  }
+  // A folder that is not there, or is a file, is a mistyped path: an error, not a wait.
+  for (const auto& [name, why] :
+       {std::pair{"absent", "does not exist"}, {"file", "is not a folder"}}) {
+    DeviceRoot root;
+    root.write("file", "");
+    const std::string folder = root.path() + "/" + name;
+    const auto host = runProcess(
+        SPRINGBOARD_SIM, {"--source", "sysfs=" + folder, "--virtual-time", "--duration", "5"},
+        {{"SIM_DEVICE_ROOT", root.path()}});
+    EXPECT_EQ(host.exitCode, 2) << name;
+    EXPECT_EQ(host.err, "springboard-sim: the power-supply folder " + folder + " " + why + "\n");
   }
   // A battery whose level cannot be known at all is not delivered, and that is said once.
   DeviceRoot root;

@@ -135,6 +135,10 @@ TEST(LaptopEstimates, ChargersThatDoNotKeepUpPacksWithTheirOwnLimitsAndDriversWi
         {"BAT0", energy("Charging", "20000000", "40000000", "10000000", "80")},
         {"BAT1", energy("Not charging", "14000000", "20000000", "0", "60")}},
        "\"time_to_full_min\":72,"},
+      {"held at the limit: no time left to full",
+       {{"AC", testing_support::mainsAdapter(true)},
+        {"BAT0", energy("Not charging", "40000000", "50000000", "0", "80")}},
+       "\"time_to_full_min\":0,"},
       {"held at the limit, the driver says Unknown",
        {{"AC", testing_support::mainsAdapter(true)},
         {"BAT0", energy("Unknown", "40000000", "50000000", "0", "80")}},
@@ -147,6 +151,15 @@ TEST(LaptopEstimates, ChargersThatDoNotKeepUpPacksWithTheirOwnLimitsAndDriversWi
           {"charge_full", "4000000"},
           {"current_now", "1000000"}}}},
        "\"time_to_empty_min\":120,"},
+      {"a charger that does not keep up with a driver that gives only its percentage",
+       {{"AC", testing_support::mainsAdapter(true)},
+        {"BAT0",
+         {{"type", "Battery"},
+          {"status", "Discharging"},
+          {"capacity", "40"},
+          {"current_now", "1000000"},
+          {"voltage_now", "12000000"}}}},
+       "\"state\":\"discharging\""},
   };
   for (const auto& c : cases) {
     DeviceRoot root;

@@ -43,6 +43,7 @@ TEST(SteadyRate, SmoothsStartsAfreshAndDistrusts) {
   ASSERT_TRUE(fast.watts());
   EXPECT_NEAR(*fast.watts(), -10, 0.5);
 
+  const auto packOut = [](Reading r) { return r.packs = "BAT0", r; };
   const struct {
     const char* name;
     std::vector<Reading> readings;
@@ -73,6 +74,29 @@ TEST(SteadyRate, SmoothsStartsAfreshAndDistrusts) {
        false,
        -10},
       {"400 W is no rate", {draining(0, -400), draining(30, -400)}, false, std::nullopt},
+      {"a pack taken out starts afresh",
+       {draining(0, -10, 40), draining(30, -10, 40), packOut(draining(60, -10, 30))},
+       false,
+       std::nullopt},
+      {"a step no power read supports is no draw",
+       {draining(0, -10, 40), draining(30, -10, 40), draining(60, -10, 37)},
+       false,
+       -10},
+      {"after a fresh start, only what the energy did since",
+       {draining(0, -10, 40), draining(30, -10, 40), packOut(draining(60, -10, 39.5)),
+        packOut(draining(90, -10, 39.5))},
+       false,
+       -10},
+      {"energy gone at twice the power read is a draw",
+       {draining(0, -10, 40), draining(45, -10, 40), draining(90, -10, 39.5)},
+       false,
+       -15},
+      {"the strongest power read meanwhile counts",
+       {draining(0, -4, 40), draining(30, -10, 40), draining(60, -4, 39.75)},
+       false,
+       -12.5},
+      {"300 W is a rate", {draining(0, -300), draining(30, -300)}, false, -300},
+      {"0 W is no reading", {draining(0, -10), draining(30, -10), draining(60, 0)}, false, -10},
   };
   for (const auto& c : cases) {
     SteadyRate rate;
@@ -82,18 +106,34 @@ TEST(SteadyRate, SmoothsStartsAfreshAndDistrusts) {
   }
 }
 
+// Without power: the slope over two minutes and no less, of a store in whole percents between
+// its steps (here every 3 min, each halfway between the readings around it), never more than
+// one more step unseen since its last allows.
 TEST(SteadyRate, WithoutPowerTheSlopeOfTheEnergy) {
-  SteadyRate rate;
-  for (int i = 0; i <= 12; ++i) {
-    Reading r = draining(10.0 * i, 0, 30 - 10.0 / 3600 * 10 * i);  // 10 W
-    r.powerW.reset();
-    rate.add(r);
-    if (i < 12) {
-      EXPECT_FALSE(rate.watts()) << "under two minutes: " << i;
+  const auto fell = [](double t) { return 30 - (20 * std::min(t, 120.0) + 10 * t) / 3600; };
+  const auto whole = [](double t) { return 0.5 * std::ceil(60 - std::min(t, 1080.0) / 180); };
+  const struct {
+    const char* name;
+    std::function<double(double)> energy;
+    bool fine;
+    double every, until;
+    std::optional<double> watts;
+  } cases[] = {
+      {"under two minutes", fell, true, 10, 110, std::nullopt},
+      {"20 W, then 10 W: the last two minutes", fell, true, 30, 240, -10},
+      {"whole percents", whole, false, 30, 1080, -10},
+      {"whole percents that stopped", whole, false, 30, 2400, -3600.0 / 1515},
+  };
+  for (const auto& c : cases) {
+    SteadyRate rate;
+    for (double t = 0; t <= c.until; t += c.every) {
+      Reading r = draining(t, 0, c.energy(t));
+      r.powerW.reset();
+      r.storeFine = c.fine;
+      rate.add(r);
     }
+    EXPECT_NEAR(rate.watts().value_or(0), c.watts.value_or(0), 1e-9) << c.name;
   }
-  ASSERT_TRUE(rate.watts());
-  EXPECT_NEAR(*rate.watts(), -10, 1e-9);
 }
 
 // A draw that swings between 6 and 14 W is caught at 14 W at each reading; the energy that went
@@ -112,6 +152,7 @@ TEST(SteadyRate, ReadMinutesApartTheEnergyThatWentIsThePower) {
       {"read every six minutes", falling, 360, true, -10},
       {"the energy never updated", [](double) { return 30.0; }, 360, true, -14},
       {"an energy worked out from a whole percent", falling, 360, false, -14},
+      {"read every ten seconds: the present power", falling, 10, true, -14},
       {"updated each minute, read each half minute",
        [&](double t) { return falling(60 * std::floor(t / 60)); }, 30, true, -10},
   };
@@ -161,24 +202,30 @@ TEST(ChargeEstimate, Times) {
   }
 }
 
-TEST(ChargeEstimate, NextLookWhenTheNextPercentIsDue) {
+TEST(ChargeEstimate, NextLookWhenTheNextHalfPercentIsDue) {
   Reading full = draining(0, 0);
   full.state = ChargeState::full;
+  Reading coarse = draining(0, -10, 31);
+  coarse.storeFine = false;
+  Reading charging = draining(0, 10, 30.6);
+  charging.state = ChargeState::charging;
   const struct {
     const char* name;
     Reading reading;
     std::optional<double> watts;
     double seconds;
   } cases[] = {
-      {"half a percent to go at 10 W of 50 Wh", draining(0, -10, 30.75), -10, 90},
-      {"on a whole percent: the next one", draining(0, -10, 31), -10, 180},
-      {"fast: never sooner than 30 s", draining(0, -100, 30.75), -100, 30},
-      {"slow: never later than 10 min", draining(0, -1, 30.75), -1, 600},
+      {"0.8 of a half percent to go at 10 W of 50 Wh", draining(0, -10, 30.7), -10, 72},
+      {"a fine level on a whole percent turns next", draining(0, -10, 31), -10, 30},
+      {"whole percents: half a percent on", coarse, -10, 90},
+      {"charging: 0.6 of a half percent to go", charging, 10, 54},
+      {"fast: never sooner than 30 s", draining(0, -100, 30.7), -100, 30},
+      {"slow: never later than 10 min", draining(0, -1, 30.7), -1, 600},
       {"no rate yet: soon", draining(0, -10), std::nullopt, 30},
       {"full: until the charger goes", full, std::nullopt, 600},
   };
   for (const auto& c : cases)
-    EXPECT_NEAR(secondsUntilNextLook(c.reading, c.watts), c.seconds, 1e-6) << c.name;
+    EXPECT_NEAR(secondsUntilNextLook(c.reading, c.watts, true), c.seconds, 1e-6) << c.name;
 }
 
 }  // namespace

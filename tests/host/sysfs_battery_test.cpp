@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <functional>
 
 #include "common/value_conversions.h"
 #include "host/sources/sysfs_source.h"
@@ -203,6 +205,80 @@ TEST(SysfsSource, DeliversChangesAndFollowsTheBatteryComingAndGoing) {
                                .toXml());
   EXPECT_EQ(source.takeNotices(), std::vector<std::string>{"the battery is gone from " + folder});
   EXPECT_FALSE(source.tick(SysfsSource::kDefaultPollInterval)) << "said once";
+}
+
+// A laptop's folder over 50 minutes, read by the source at its own pace, each second of the
+// host's clock on the folder as it is then (a fixture announces nothing): once learned, each time
+// it delivers is within 15 % (and a minute) of the true one, and a lone pack's level is never more
+// than 30 s behind its driver's.
+TEST(SysfsSource, TimesAndLevelOverFiftyMinutes) {
+  using Folder = std::map<std::string, SupplyAttributes>;
+  const auto pack = [](double wh, double watts, bool present = true) {  // of 50 Wh
+    return SupplyAttributes{{"type", "Battery"},
+                            {"energy_full", "50000000"},
+                            {"status", "Discharging"},
+                            {"present", present ? "1" : "0"},
+                            {"energy_now", std::to_string(std::lround(wh * 1e6))},
+                            {"power_now", std::to_string(std::lround(watts * 1e6))},
+                            {"capacity", std::to_string(static_cast<int>(wh * 2))}};
+  };
+  // 6 and 14 W by turns, half a minute each, from 30 %; two packs at 5 W, the second taken out
+  // at 10 min with too little left for its going to look like a gauge putting itself right.
+  const auto swung = [](double t) {
+    return 15 - (600 * std::floor(t / 60) + std::min(std::fmod(t, 60), 30.0) * 6 +
+                 std::max(std::fmod(t, 60) - 30, 0.0) * 14) /
+                    3600;
+  };
+  const auto kept = [](double t) { return 30 - (5 * t + 5 * std::max(t - 600, 0.0)) / 3600; };
+  const auto out = [](double t) { return 1.25 - 5 * std::min(t, 600.0) / 3600; };
+  const struct {
+    const char* name;
+    std::function<Folder(double)> folder;
+    std::function<double(double)> minutes;
+    double checkedFrom;  // s
+  } cases[] = {
+      {"6 and 14 W by turns",
+       [&](double t) {
+         return Folder{{"BAT0", pack(swung(t), std::fmod(t, 60) < 30 ? 6 : 14)}};
+       },
+       [&](double t) { return swung(t) * 6; }, 120},
+      {"a pack taken out",
+       [&](double t) {
+         return Folder{{"BAT0", pack(kept(t), t < 600 ? 5 : 10)},
+                       {"BAT1", pack(out(t), t < 600 ? 5 : 0, t < 600)}};
+       },
+       [&](double t) { return (kept(t) + (t < 600 ? out(t) : 0)) * 6; }, 780},
+      {"a percentage and a current of 0, 1 % a minute",
+       [](double t) {
+         return Folder{{"BAT0",
+                        {{"type", "Battery"},
+                         {"status", "Discharging"},
+                         {"current_now", "0"},
+                         {"capacity", std::to_string(std::lround(std::ceil(60 - t / 60)))}}}};
+       },
+       [](double t) { return 60 - t / 60; }, 360},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    SysfsSource source(dir.path() + "/ps");
+    std::optional<brimwell::Plist> shown;
+    double current = 0;  // the last second the level delivered was the driver's
+    for (double t = 0; t <= 3000; ++t) {
+      const Folder folder = c.folder(t);
+      for (const auto& [name, attributes] : folder)
+        if (source.secondsUntilNextLook() <= 1) writeSupply(dir, "ps", name, attributes);
+      if (auto status = source.tick(t == 0 ? 0 : 1)) shown = std::move(status);
+      ASSERT_TRUE(shown) << c.name;
+      if (folder.size() > 1 ||
+          intOf(*shown, "CurrentCapacity") == std::stoi(folder.at("BAT0").at("capacity")))
+        current = t;
+      EXPECT_LE(t - current, estimate::kSoonestLook) << c.name << ": the level behind at " << t;
+      if (t < c.checkedFrom) continue;
+      EXPECT_NEAR(intOf(*shown, "AvgTimeToEmpty").value_or(0), c.minutes(t),
+                  0.15 * c.minutes(t) + 1)
+          << c.name << " at " << t;
+    }
+  }
 }
 
 }  // namespace
