@@ -37,10 +37,11 @@ std::unique_ptr<HistoryStore> writable(const std::string& path) {
   return store;
 }
 
-// A day of minute samples from `start`, written in one go.
+// A day of minute samples from `start`, written in one go; each hour charges, then drains.
 void addDay(HistoryStore& store, double start) {
   std::vector<Sample> day;
-  for (int minute = 0; minute < 1440; ++minute) day.push_back(at(start + minute * 60 + 7, 50));
+  for (int minute = 0; minute < 1440; ++minute)
+    day.push_back(at(start + minute * 60 + 7, 50, minute % 60 < 50 ? "charging" : "discharging"));
   Failure failure;
   ASSERT_TRUE(store.addSamples(day, failure)) << failure.why;
 }
@@ -80,7 +81,8 @@ TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
   EXPECT_EQ(why, "no history yet");
 }
 
-// Minute samples older than 30 days become one an hour, whole hours only, averaged; those older
+// Minute samples older than 30 days become one an hour, whole hours only, averaged, in the state
+// each hour ended in; those older
 // than two years go. A clock far ahead folds at most two days and drops at most one at a time.
 TEST(HistoryStore, RetentionThinsOldSamples) {
   const double day = 86400, start = 1000 * day;  // midnight
@@ -106,6 +108,11 @@ TEST(HistoryStore, RetentionThinsOldSamples) {
     });
     EXPECT_EQ(hourly, c.hourlySamples) << c.name;
     EXPECT_EQ(static_cast<int>(samples.size() - hourly), c.minuteSamples) << c.name;
+    for (const Sample& s : samples) {
+      if (std::fmod(s.time, 3600) == 1800) {
+        EXPECT_EQ(s.state, "discharging") << c.name;
+      }
+    }
   }
 }
 
