@@ -48,6 +48,9 @@ class BatterySource {
   virtual void lookNow() {}
   // Whether the machine slept before the last tick (the machine's own battery only).
   virtual bool slept() const { return false; }
+  // How long the machine has slept since the source started, as of the last tick: the host's
+  // clock stops while it sleeps, the wall clock does not.
+  virtual double secondsSlept() const { return 0; }
   // Whether the last tick read the battery (the machine's own battery only).
   virtual bool looked() const { return false; }
   // The packs as the last reading found them; empty where the source knows no packs (the

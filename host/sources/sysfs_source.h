@@ -40,6 +40,7 @@ class SysfsSource : public BatterySource {
   std::string description() const override;
   void lookNow() override { sincePoll_ = interval_; }
   bool slept() const override { return slept_; }
+  double secondsSlept() const override { return asleep_ - asleepAtStart_; }
   // Whether the last tick read the folder (the host then marks the status file current).
   bool looked() const override { return looked_; }
   std::vector<PackWear> packs() const override { return packs_; }
@@ -65,6 +66,7 @@ class SysfsSource : public BatterySource {
   // A jump of the time asleep larger than this between two looks is a sleep.
   static constexpr double kSleepNoticed = 1.0;
   double asleep_ = secondsAsleep();
+  const double asleepAtStart_ = asleep_;
   bool slept_ = false;
   bool looked_ = false;
   double sincePoll_;

@@ -25,7 +25,9 @@ class OnePack : public BatterySource {
   OnePack() : BatterySource(1) {}
   std::optional<brimwell::Plist> tick(double) override { return std::nullopt; }
   double simulatedSeconds() const override { return 0; }
+  double secondsSlept() const override { return slept; }
   std::vector<PackWear> packs() const override { return {{"ACME", "42", 5000, 4500, 80}}; }
+  double slept = 0;
 };
 
 brimwell::Plist discharging(int percent) {
@@ -142,6 +144,40 @@ TEST_F(HistoryRecorderTest, AClockAheadForAWhileLosesNothingAndStopsNothing) {
   ASSERT_FALSE(k.health.empty()) << "once the clock kept step for an hour";
   for (const auto& e : k.health) EXPECT_LT(e.time, kNow + kDay);
   EXPECT_TRUE(said_.empty());
+}
+
+// The wear and the thinning wait for a clock that kept step for an hour awake, however the
+// hour is broken up by sleeps, or for none where the system says its clock is synchronised.
+TEST_F(HistoryRecorderTest, TheClockIsSettledAfterAnHourAwakeOrWhenTheSystemSaysSo) {
+  const struct {
+    const char* name;
+    int stretches, minutes;  // awake, each followed by ten hours asleep
+    double putRight;         // the clock moved at each resume beyond the time slept
+    bool synchronised;
+    bool settled;
+  } cases[] = {
+      {"awake 50 minutes at a time for three days", 6, 50, 0, false, true},
+      {"the same, the clock put right at each resume", 6, 50, 600, false, false},
+      {"awake 50 minutes once", 1, 50, 0, false, false},
+      {"the system says its clock is synchronised", 1, 2, 0, true, true},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(root_.path() + "/var");
+    std::filesystem::remove_all(root_.path() + "/run");
+    if (c.synchronised) root_.write("/run/systemd/timesync/synchronized", "");
+    earlierRun(35);
+    source_.slept = 0;
+    double hostSeconds = 0, moved = 0;
+    HistoryRecorder keeping = recorder([&] { return kNow + hostSeconds + source_.slept + moved; });
+    for (int i = 0; i < c.stretches; ++i, source_.slept += 10 * 3600, moved += c.putRight)
+      run(keeping, hostSeconds, c.minutes);
+    const Kept k = kept(root_.path());
+    EXPECT_EQ(!k.health.empty(), c.settled) << c.name;
+    EXPECT_EQ(std::count_if(k.samples.begin(), k.samples.end(),
+                            [](const history::Sample& s) { return s.time < kNow - 33 * kDay; }),
+              c.settled ? 2 * 24 : 2 * 1440)
+        << c.name << ": the oldest two days folded into hours";
+  }
 }
 
 // Three samples held back while another program holds the database: written with the next
