@@ -7,6 +7,7 @@
 #include "common/status_keys.h"
 #include "common/value_conversions.h"
 #include "host/classes/host_classes.h"
+#include "host/sources/replay_source.h"
 #include "host/sources/sysfs_source.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/runtime/loader.h"
