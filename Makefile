@@ -60,6 +60,7 @@ bench: build
 	$(BUILD)/bin/brimwell_bench --benchmark_min_time=1 --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
 	bash bench/idle.sh $(BUILD) 60 180
+	bash bench/replay_memory.sh $(BUILD)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -3,6 +3,7 @@
 # simulated device with the plug-in: 64 MiB of XML, the same statuses as a binary list, and
 # statuses each at the most a recorded status may hold (4096 values). Each must stay under
 # 16 MiB; exits 1 otherwise. Needs python3 (its plistlib writes the recordings) and GNU time.
+# ONLY="xml binary full" (any of them) runs those alone.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 limit_kib=16384
