@@ -104,20 +104,20 @@ TEST(Replay, ARecordingPlaysBackWhatWasDelivered) {
   TempDir dir;
   SimulatedSource sim(50, true, 60, 1);
   Recorder recorder;
-  std::vector<std::string> delivered;
+  std::vector<std::pair<double, std::string>> delivered;  // when, what
   for (int i = 0; i < 40; ++i) {
     if (auto s = sim.tick(0.25)) {
       recorder.add(sim.simulatedSeconds(), *s);
-      delivered.push_back(s->toXml());
+      delivered.push_back({sim.simulatedSeconds(), s->toXml()});
     }
   }
   std::string why;
   ASSERT_TRUE(recorder.write(dir.path() + "/rec.plist", why)) << why;
   auto replay = loadReplay(dir.path() + "/rec.plist", 60, why);
   ASSERT_TRUE(replay) << why;
-  std::vector<std::string> replayed;
+  std::vector<std::pair<double, std::string>> replayed;
   while (!replay->finished()) {
-    if (auto s = replay->tick(0.25)) replayed.push_back(s->toXml());
+    if (auto s = replay->tick(0.25)) replayed.push_back({replay->simulatedSeconds(), s->toXml()});
   }
   EXPECT_EQ(replayed, delivered);
 }
