@@ -65,6 +65,7 @@ bench: build
 	$(BUILD)/bin/brimwell_bench --benchmark_min_time=1 --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
 	bash bench/idle.sh $(BUILD) 60 180
+	bash bench/replay_memory.sh $(BUILD)
 
 # Mutation testing: small plausible mistakes in the product, one at a time, against the suite;
 # the survivors are listed with their diffs. MUTATE names files or folders (default: the rooms

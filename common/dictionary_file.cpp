@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/byte_input.h"
 #include "common/plist_xml_writer.h"
 
 namespace brimwell {
@@ -43,11 +44,6 @@ bool failed(std::string* why, std::string text) {
 
 bool failedWithErrno(std::string* why, const char* what) {
   return failed(why, std::string(what) + ": " + std::strerror(errno));
-}
-
-std::string limitText(size_t limit) {
-  return limit % (1024 * 1024) == 0 ? std::to_string(limit / (1024 * 1024)) + " MiB"
-                                    : std::to_string(limit) + " bytes";
 }
 
 // Reads to the end into the buffer, which is reused from one read to the next. Asking for one
@@ -121,19 +117,13 @@ bool randomSuffix(std::string& out) {
   return true;
 }
 
-// Opens a regular file of at most limit bytes and reads it whole into buffer. O_NONBLOCK keeps
-// a planted FIFO from blocking the open.
+// Opens a regular file of at most limit bytes and reads it whole into buffer.
 bool readRegularFileInto(const std::string& path, std::vector<char>& buffer, size_t& length,
                          size_t limit, std::string* why) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (fd.get() < 0) return failed(why, std::strerror(errno));
-  struct stat info;
-  if (::fstat(fd.get(), &info) != 0) return failedWithErrno(why, "stat");
-  if (!S_ISREG(info.st_mode)) return failed(why, "not a regular file");
-  if (static_cast<unsigned long long>(info.st_size) > limit) {
-    return failed(why, "larger than " + limitText(limit));
-  }
-  return readAll(fd.get(), buffer, length, static_cast<size_t>(info.st_size), limit, true, why);
+  uint64_t size = 0;
+  FileDescriptor fd(openRegularFile(path, limit, size, why));
+  if (fd.get() < 0) return false;
+  return readAll(fd.get(), buffer, length, static_cast<size_t>(size), limit, true, why);
 }
 
 }  // namespace

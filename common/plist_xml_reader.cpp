@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -64,13 +65,17 @@ struct Frame {
 };
 
 // Builds the tree from expat's events, checking the property-list grammar as it goes. The
-// first fault stops the parser.
+// first fault stops the parser. Streamed, the top value must be an array, and each of its
+// elements goes to `stream` as it closes, within its limits, instead of into the tree.
 class Builder {
  public:
-  explicit Builder(XML_Parser parser) : parser_(parser) {}
+  explicit Builder(XML_Parser parser, std::deque<Plist>* stream = nullptr,
+                   ElementLimits limits = {0, 0})
+      : parser_(parser), stream_(stream), limits_(limits) {}
 
   Plist result;
   std::string error;
+  bool notAnArray = false, tooLarge = false;
 
   static void XMLCALL onStart(void* self, const XML_Char* name, const XML_Char** attributes) {
     static_cast<Builder*>(self)->start(name, attributes);
@@ -134,6 +139,7 @@ class Builder {
       } else if (parent.element == Element::Plist && parent.value) {
         return fail("<plist> holds more than one value");
       }
+      if (stream_ && !withinLimits(*element)) return;
     }
     if (depth_ == frames_.size()) frames_.emplace_back();
     Frame& frame = frames_[depth_++];
@@ -146,6 +152,7 @@ class Builder {
 
   void characters(const char* text, size_t length) {
     if (!error.empty() || depth_ == 0) return;
+    if (stream_ && depth_ > 2 && !fits(length)) return over();
     Frame& frame = top();
     const bool empty = holdsElements(frame.element) || frame.element == Element::True ||
                        frame.element == Element::False;
@@ -215,7 +222,9 @@ class Builder {
     } else {
       Plist value = valueOf(frame);
       if (!error.empty()) return;
-      if (parent.element == Element::Dict) {
+      if (stream_ && depth_ == 3) {
+        stream_->push_back(std::move(value));
+      } else if (parent.element == Element::Dict) {
         parent.value.setItem(std::move(parent.key), std::move(value));
         parent.haveKey = false;
       } else if (parent.element == Element::Array) {
@@ -229,17 +238,65 @@ class Builder {
 
   Frame& top() { return frames_[depth_ - 1]; }
 
+  // Streamed: the top value is an array, and an element of it starts its count here.
+  bool withinLimits(Element element) {
+    if (depth_ == 1) {
+      notAnArray = element != Element::Array;
+      if (notAnArray) fail("the top value is not an array");
+      return !notAnArray;
+    }
+    if (depth_ == 2) {
+      elementStart_ = static_cast<uint64_t>(XML_GetCurrentByteIndex(parser_));
+      elementValues_ = 0;
+    }
+    if (++elementValues_ <= limits_.values && fits(0)) return true;
+    over();
+    return false;
+  }
+  // Whether the element read so far, and `more` bytes of text from here, are within its bytes.
+  bool fits(size_t more) const {
+    const uint64_t used = static_cast<uint64_t>(XML_GetCurrentByteIndex(parser_)) - elementStart_;
+    return used <= limits_.bytes && more <= limits_.bytes - used;
+  }
+  void over() {
+    tooLarge = error.empty();
+    fail("an element over its limits");
+  }
+
   XML_Parser parser_;
+  std::deque<Plist>* stream_;
+  ElementLimits limits_;
+  uint64_t elementStart_ = 0;
+  size_t elementValues_ = 0;
   // Frames are kept for reuse by the next element at the same depth, text buffers and all.
   std::vector<Frame> frames_;
   size_t depth_ = 0;
   bool rootStarted_ = false;
 };
 
+// The parsers' hash tables get a salt drawn once for the process, so that no reading waits on
+// the kernel's random source and no file can be made to collide in them.
+unsigned long salt() {
+  static const unsigned long value = [] {
+    unsigned long drawn = 0;
+    const ssize_t got = getrandom(&drawn, sizeof drawn, 0);
+    return got == static_cast<ssize_t>(sizeof drawn) ? drawn : 0;  // 0: expat draws its own
+  }();
+  return value;
+}
+
+// Sets the builder's handlers on the parser.
+void handleEvents(XML_Parser parser, Builder& builder) {
+  XML_SetUserData(parser, &builder);
+  XML_SetElementHandler(parser, Builder::onStart, Builder::onEnd);
+  XML_SetCharacterDataHandler(parser, Builder::onText);
+  XML_SetProcessingInstructionHandler(parser, Builder::onInstruction);
+  XML_SetEntityDeclHandler(parser, Builder::onEntityDeclaration);
+  XML_SetSkippedEntityHandler(parser, Builder::onSkippedEntity);
+}
+
 // One parser per thread, reset for each document: the status file is read every few seconds.
-// Its hash tables get a salt drawn once for the process, so that no reading waits on the
-// kernel's random source and no file can be made to collide in them. After a large document
-// the parser is let go, so that its buffers do not stay that large.
+// After a large document the parser is let go, so that its buffers do not stay that large.
 class ThreadParser {
  public:
   ~ThreadParser() { release(); }
@@ -255,15 +312,76 @@ class ThreadParser {
   }
 
  private:
-  static unsigned long salt() {
-    static const unsigned long value = [] {
-      unsigned long drawn = 0;
-      const ssize_t got = getrandom(&drawn, sizeof drawn, 0);
-      return got == static_cast<ssize_t>(sizeof drawn) ? drawn : 0;  // 0: expat draws its own
-    }();
-    return value;
-  }
   XML_Parser parser_ = nullptr;
+};
+
+// A parser of its own, fed a block of the input at a time; the elements that closed in a block
+// wait in a queue (a block's worth at most) until they are asked for.
+class XmlArrayStream final : public PlistArrayStream {
+ public:
+  XmlArrayStream(ByteInput& input, ElementLimits limits)
+      : PlistArrayStream(limits),
+        input_(input),
+        parser_(XML_ParserCreate(nullptr)),
+        builder_(parser_, &ready_, limits) {
+    if (!parser_) {
+      fail(Fault::malformed, "out of memory");
+      return;
+    }
+    if (salt() != 0) XML_SetHashSalt(parser_, salt());
+    handleEvents(parser_, builder_);
+  }
+  ~XmlArrayStream() override {
+    if (parser_) XML_ParserFree(parser_);
+  }
+  XmlArrayStream(const XmlArrayStream&) = delete;
+  XmlArrayStream& operator=(const XmlArrayStream&) = delete;
+
+  Plist next() override {
+    while (ready_.empty() && !ended_ && fault() == Fault::none) feed();
+    if (ready_.empty()) return Plist();
+    Plist element = std::move(ready_.front());
+    ready_.pop_front();
+    return give(std::move(element));
+  }
+
+ private:
+  static constexpr size_t kBlock = 64 * 1024;
+
+  std::string line() const {
+    return "line " + std::to_string(XML_GetCurrentLineNumber(parser_)) + ": ";
+  }
+
+  void feed() {
+    void* block = XML_GetBuffer(parser_, static_cast<int>(kBlock));
+    size_t got = 0;
+    std::string why;
+    if (!block) return (void)fail(Fault::malformed, "out of memory");
+    if (!input_.read(fed_, static_cast<char*>(block), kBlock, got, why)) {
+      return (void)fail(Fault::unreadable, why);
+    }
+    fed_ += got;
+    ended_ = fed_ >= input_.size();
+    const XML_Status status = XML_ParseBuffer(parser_, static_cast<int>(got), ended_);
+    if (builder_.tooLarge) return (void)tooLarge(given() + ready_.size());
+    if (builder_.notAnArray) return (void)fail(Fault::notAnArray, builder_.error);
+    if (!builder_.error.empty()) return (void)fail(Fault::malformed, builder_.error);
+    if (status != XML_STATUS_OK || (ended_ && !builder_.result)) {
+      return (void)fail(Fault::malformed, line() + XML_ErrorString(XML_GetErrorCode(parser_)));
+    }
+    // What expat holds unparsed is one unfinished tag, comment or declaration.
+    const auto parsed = static_cast<uint64_t>(XML_GetCurrentByteIndex(parser_));
+    if (!ended_ && fed_ - parsed > limits_.bytes) {
+      fail(Fault::tooLarge, line() + "a tag or comment longer than " + limitText(limits_.bytes));
+    }
+  }
+
+  ByteInput& input_;
+  XML_Parser parser_;
+  std::deque<Plist> ready_;
+  Builder builder_;
+  uint64_t fed_ = 0;
+  bool ended_ = false;
 };
 
 constexpr size_t kKeptParserBytes = 64 * 1024;
@@ -282,12 +400,7 @@ Plist readXmlPropertyList(std::string_view bytes, std::string& why) {
     return Plist();
   }
   Builder builder(parser);
-  XML_SetUserData(parser, &builder);
-  XML_SetElementHandler(parser, Builder::onStart, Builder::onEnd);
-  XML_SetCharacterDataHandler(parser, Builder::onText);
-  XML_SetProcessingInstructionHandler(parser, Builder::onInstruction);
-  XML_SetEntityDeclHandler(parser, Builder::onEntityDeclaration);
-  XML_SetSkippedEntityHandler(parser, Builder::onSkippedEntity);
+  handleEvents(parser, builder);
   const XML_Status status =
       XML_Parse(parser, bytes.data(), static_cast<int>(bytes.size()), XML_TRUE);
   why.clear();
@@ -299,6 +412,10 @@ Plist readXmlPropertyList(std::string_view bytes, std::string& why) {
   }
   if (bytes.size() > kKeptParserBytes) threadParser.release();
   return why.empty() ? std::move(builder.result) : Plist();
+}
+
+std::unique_ptr<PlistArrayStream> xmlArrayStream(ByteInput& input, ElementLimits limits) {
+  return std::make_unique<XmlArrayStream>(input, limits);
 }
 
 }  // namespace brimwell

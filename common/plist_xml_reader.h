@@ -1,10 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "common/api.h"
 #include "common/plist.h"
+#include "common/plist_array_stream.h"
 
 namespace brimwell {
 
@@ -14,5 +16,9 @@ namespace brimwell {
 // fine; entity declarations, undefined entities and anything after the root but whitespace and
 // comments are not. No value, and why ("line N: ..."), for anything else.
 COMMON_API Plist readXmlPropertyList(std::string_view bytes, std::string& why);
+
+// An XML list whose top value is an array, fed to the parser a piece of the file at a time and
+// its elements given as each closes (see PlistArrayStream).
+std::unique_ptr<PlistArrayStream> xmlArrayStream(ByteInput& input, ElementLimits limits);
 
 }  // namespace brimwell

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/sources/battery_source.h"
+#include "host/sources/replay_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -378,8 +378,9 @@ bool HistoryStore::addHealth(const HealthEntry& e, Failure& failure) {
 }
 
 bool HistoryStore::thin(double now, Failure& failure) {
-  char sql[1400];
-  // An hour of minute samples becomes one at its middle: the averages, its last state, and
+  char sql[1800];
+  // An hour of minute samples becomes one at its middle: the averages, the state it ended in
+  // (asked for by name: a bare column beside MAX() would take the row of that maximum), and
   // external power if it was there at all. The cut-offs are bounded by the oldest samples, so
   // that a clock set years ahead cannot fold or drop the whole history at once.
   std::snprintf(
@@ -391,10 +392,14 @@ bool HistoryStore::thin(double now, Failure& failure) {
       " / 3600 AS INTEGER) * 3600,"
       " MIN(%.3f, IFNULL((SELECT MIN(time) FROM samples), %.3f) + %.3f);"
       "INSERT INTO samples(time, level, power, state, external, to_empty, to_full, hourly)"
-      " SELECT CAST(time / 3600 AS INTEGER) * 3600 + 1800, AVG(level), AVG(power),"
-      " state, MAX(external), AVG(to_empty), AVG(to_full), 1 FROM ("
-      "  SELECT * FROM samples WHERE hourly = 0 AND time < (SELECT fold FROM cut) ORDER BY time)"
-      " GROUP BY CAST(time / 3600 AS INTEGER);"
+      " SELECT hour * 3600 + 1800, AVG(level), AVG(power),"
+      "  (SELECT state FROM samples AS last WHERE last.hourly = 0 AND last.time >= hour * 3600"
+      "   AND last.time < hour * 3600 + 3600 AND CAST(last.time / 3600 AS INTEGER) = hour"
+      "   ORDER BY last.time DESC, last.rowid DESC LIMIT 1),"
+      " MAX(external), AVG(to_empty), AVG(to_full), 1 FROM ("
+      "  SELECT *, CAST(time / 3600 AS INTEGER) AS hour FROM samples"
+      "  WHERE hourly = 0 AND time < (SELECT fold FROM cut))"
+      " GROUP BY hour;"
       "DELETE FROM samples WHERE hourly = 0 AND time < (SELECT fold FROM cut);"
       "DELETE FROM samples WHERE time < (SELECT drop_before FROM cut);",
       now - kMinuteSamplesKept, now, kMostFoldedAtOnce, now - kHourlySamplesKept, now,

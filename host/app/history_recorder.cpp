@@ -9,12 +9,16 @@
 #include "history/history_store.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/installed_places.h"
+#include "platform/foundation/ns_file_manager.h"
 
 namespace host {
 namespace {
 
 namespace key = brimwell::key;
 constexpr double kMinute = 60, kDay = 86400;
+
+// There while systemd's time service has set the clock from the network, since the boot.
+constexpr const char* kClockSynchronised = "/run/systemd/timesync/synchronized";
 
 double systemClock() {
   return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -169,14 +173,16 @@ std::string HistoryRecorder::stop(double hostSeconds) {
          " held back could not be written before the end";
 }
 
-// Whether the wall clock has kept step with the run's own for an hour: a clock put right (or
-// a sleep the run's clock did not see) starts the hour again.
+// Whether the wall clock can be trusted: the system says it is synchronised, or it has kept
+// step with the run's own clock for an hour awake. A clock put right starts the hour again; a
+// sleep does not, since the time slept is added to the run's clock, which stops meanwhile.
 bool HistoryRecorder::clockSettled(double time, double hostSeconds) {
   constexpr double kStep = 60, kSettled = 3600;
-  const double offset = time - hostSeconds;
+  const double offset = time - hostSeconds - source_.secondsSlept();
   if (!clockOffset_ || std::abs(offset - *clockOffset_) > kStep) settledSince_ = hostSeconds;
   clockOffset_ = offset;
-  return hostSeconds - settledSince_ >= kSettled;
+  return hostSeconds - settledSince_ >= kSettled ||
+         NSFileManager::defaultManager().fileExistsAtPath(kClockSynchronised);
 }
 
 void HistoryRecorder::learn() {

@@ -36,8 +36,10 @@ inline constexpr double kEarliestClock = 1767225600;
 // a full charge, the old samples thinned once a day, and what the charges that reached their
 // limit teach handed to the source. Times are the host's clock: the wall clock, or in virtual
 // time a clock that ends the run now, so a recording fills its days of history in seconds.
-// The wear and the thinning wait until the clock has kept step with the run for an hour, so that
-// a clock set wrong at start and soon put right leaves no wear entry and folds nothing. A
+// The wear and the thinning wait until the clock has kept step with the run for an hour awake
+// (a sleep does not start the hour again), so that a clock set wrong at start and soon put right
+// leaves no wear entry and folds nothing; where the system says its clock is synchronised they
+// wait for nothing. A
 // database another program holds, or a full disk, holds the samples back (a day of them at
 // most) and is tried again a minute later; a damaged one is set aside and a fresh one started;
 // one that cannot be written at all turns the history off. Each says so with one line; the
@@ -83,7 +85,7 @@ class HistoryRecorder {
   std::map<std::string, double> lastWear_;  // by serial
   bool wearDue_ = false;                    // a charge ended
   std::optional<double> lastThin_;
-  std::optional<double> clockOffset_;  // the wall clock less the run's own
+  std::optional<double> clockOffset_;  // the wall clock less the run's own and the time slept
   double settledSince_ = 0;            // host seconds
   bool unsetSaid_ = false;
 };

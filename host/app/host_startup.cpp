@@ -8,6 +8,7 @@
 #include "common/value_conversions.h"
 #include "host/classes/host_classes.h"
 #include "host/sources/power_supply_folder.h"
+#include "host/sources/replay_source.h"
 #include "host/sources/sysfs_source.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/runtime/loader.h"

@@ -10,6 +10,7 @@
 #include "host/app/low_battery_watch.h"
 #include "host/classes/host_classes.h"
 #include "host/sources/battery_source.h"
+#include "host/sources/replay_source.h"
 
 namespace host {
 

@@ -48,6 +48,9 @@ class BatterySource {
   virtual void lookNow() {}
   // Whether the machine slept before the last tick (the machine's own battery only).
   virtual bool slept() const { return false; }
+  // How long the machine has slept since the source started, as of the last tick: the host's
+  // clock stops while it sleeps, the wall clock does not.
+  virtual double secondsSlept() const { return 0; }
   // Whether the last tick read the battery (the machine's own battery only).
   virtual bool looked() const { return false; }
   // The packs as the last reading found them; empty where the source knows no packs (the
@@ -89,54 +92,6 @@ class SimulatedSource : public BatterySource {
   SimulatedBattery battery_;
   brimwell::Plist lastDelivered_;
   double sinceDelivery_ = kMinimumInterval;
-};
-
-// A recorded session: status dictionaries in order, each after its delay (recorded seconds,
-// divided by the speed).
-class ReplaySource : public BatterySource {
- public:
-  struct Entry {
-    double delay;
-    std::shared_ptr<brimwell::Plist> status;
-  };
-  ReplaySource(std::vector<Entry> entries, double speed)
-      : BatterySource(speed), entries_(std::move(entries)) {}
-  std::optional<brimwell::Plist> tick(double realSeconds) override;
-  bool finished() const override { return next_ >= entries_.size(); }
-  double simulatedSeconds() const override { return elapsed_; }
-  std::optional<double> plannedSeconds() const override;
-
- private:
-  std::vector<Entry> entries_;
-  size_t next_ = 0;
-  double waited_ = 0;
-  double elapsed_ = 0;
-};
-
-// Recordings are read whole, through the same small-file reader as every other input, but are
-// the user's own files and longer than a status file: an hour of a laptop's battery is about
-// 2 MB. The recorder writes nothing larger than a replay reads.
-inline constexpr size_t kMaxRecordingBytes = 64 * 1024 * 1024;
-
-// Reads a recording: a property-list array whose elements are either a dictionary
-// {delay = seconds; status = {...}} or a bare status dictionary (no delay). Null with why set
-// when the file is not such an array.
-std::unique_ptr<ReplaySource> loadReplay(const std::string& path, double speed, std::string& why);
-// The same from the recording's bytes; name is used in the messages.
-std::unique_ptr<ReplaySource> replayFromBytes(const std::string& bytes, const std::string& name,
-                                              double speed, std::string& why);
-
-// Keeps what a run delivered, to write it out as a recording.
-class Recorder {
- public:
-  void add(double simulatedSeconds, const brimwell::Plist& status);
-  // Writes by atomic replacement; false with why when the file could not be written.
-  bool write(const std::string& path, std::string& why) const;
-  size_t size() const { return entries_.size(); }
-
- private:
-  std::vector<ReplaySource::Entry> entries_;
-  double lastTime_ = 0;
 };
 
 }  // namespace host

@@ -11,11 +11,15 @@
 
 namespace host {
 
-SysfsSource::SysfsSource(std::string folder, std::optional<double> pollSeconds)
+SysfsSource::SysfsSource(std::string folder, std::optional<double> pollSeconds,
+                         std::function<double()> asleepClock)
     : BatterySource(1),
       folder_(std::move(folder)),
       fixedPoll_(pollSeconds),
       interval_(pollSeconds.value_or(kDefaultPollInterval)),
+      asleepClock_(std::move(asleepClock)),
+      asleep_(asleepClock_()),
+      asleepAtStart_(asleep_),
       sincePoll_(interval_) {
   openMonitor();
 }
@@ -119,7 +123,7 @@ double secondsAsleep() {
 std::optional<brimwell::Plist> SysfsSource::tick(double realSeconds) {
   elapsed_ += realSeconds;
   sincePoll_ += realSeconds;
-  const double asleep = secondsAsleep();
+  const double asleep = asleepClock_();
   // After a sleep the battery is read at once: nothing read before it holds.
   slept_ = asleep - asleep_ > kSleepNoticed;
   asleep_ = asleep;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,7 +25,10 @@ class SysfsSource : public BatterySource {
   static constexpr const char* kDefaultFolder = "/sys/class/power_supply";
   static constexpr double kDefaultPollInterval = estimate::kSoonestLook;  // the first wait
 
-  explicit SysfsSource(std::string folder, std::optional<double> pollSeconds = std::nullopt);
+  // `asleepClock` (the seconds the machine has slept since it started) is the kernel's unless
+  // given.
+  explicit SysfsSource(std::string folder, std::optional<double> pollSeconds = std::nullopt,
+                       std::function<double()> asleepClock = secondsAsleep);
   ~SysfsSource() override;
   SysfsSource(const SysfsSource&) = delete;
   SysfsSource& operator=(const SysfsSource&) = delete;
@@ -40,6 +44,7 @@ class SysfsSource : public BatterySource {
   std::string description() const override;
   void lookNow() override { sincePoll_ = interval_; }
   bool slept() const override { return slept_; }
+  double secondsSlept() const override { return asleep_ - asleepAtStart_; }
   // Whether the last tick read the folder (the host then marks the status file current).
   bool looked() const override { return looked_; }
   std::vector<PackWear> packs() const override { return packs_; }
@@ -64,7 +69,9 @@ class SysfsSource : public BatterySource {
   double elapsed_ = 0;
   // A jump of the time asleep larger than this between two looks is a sleep.
   static constexpr double kSleepNoticed = 1.0;
-  double asleep_ = secondsAsleep();
+  std::function<double()> asleepClock_;
+  double asleep_;
+  const double asleepAtStart_;
   bool slept_ = false;
   bool looked_ = false;
   double sincePoll_;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/plist.h"
+#include "common/plist_array_stream.h"
 #include "common/value_conversions.h"
 #include "tests/support/binary_plist.h"
 #include "tests/support/temp_dir.h"
@@ -189,6 +190,12 @@ std::string binaryFrom(const std::vector<std::string>& objects, unsigned top = 0
   return out + trailer;
 }
 
+std::string repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 std::string bytes(std::initializer_list<int> values) {
   std::string out;
   for (int v : values) out.push_back(static_cast<char>(v));
@@ -261,6 +268,68 @@ TEST(StrictBinaryReading, ReadsWhatAnotherEncoderWroteAsItsXmlReads) {
   const Plist binary = Plist::fromMemory(testing_support::binaryPlistOf(xml), &why);
   ASSERT_TRUE(binary.isDictionary()) << why;
   EXPECT_TRUE(binary == Plist::fromMemory(xml));
+}
+
+// An array read element by element, as a recording is: each element as the whole reader reads
+// it, every check made on the way (the rest of the file too), and an element over its limits
+// refused, the elements before it given.
+TEST(StreamedArrays, ElementByElementWithEveryCheck) {
+  using Fault = PlistArrayStream::Fault;
+  std::string many = "<plist><array>";  // elements across the reader's 64 KiB blocks
+  for (int i = 0; i < 4000; ++i)
+    many += "<dict><key>n</key><integer>" + std::to_string(i) + "</integer></dict>";
+  many += "<dict><key></key><string/><key>d</key><data/></dict></array></plist>";
+  const std::string ascii = bytes({0x51, 'k'});
+  const struct {
+    const char* name;
+    std::string bytes;
+    size_t given;
+    Fault fault;
+    const char* whyHas;
+  } cases[] = {
+      {"XML across blocks", many, 4001, Fault::none, ""},
+      {"binary, from another encoder", testing_support::binaryPlistOf(many), 4001, Fault::none, ""},
+      {"XML, its top a dictionary", plistXml(""), 0, Fault::notAnArray, "not an array"},
+      {"binary, its top a string", binaryFrom({ascii}), 0, Fault::notAnArray, "not an array"},
+      {"junk after the array", "<plist><array><true/></array></plist>junk", 1, Fault::malformed,
+       "junk after document element"},
+      {"a bad element after a good one",
+       "<plist><array><true/><integer>x</integer></array></plist>", 1, Fault::malformed,
+       "integer \"x\""},
+      {"an element of 65 values",
+       "<plist><array><true/><array>" + repeated("<true/>", 64) + "</array></array></plist>", 1,
+       Fault::tooLarge, "element 1 is larger than 1 KiB or 64 values"},
+      {"an element of over 1 KiB",
+       "<plist><array><string>" + std::string(1100, 'x') + "</string></array></plist>", 0,
+       Fault::tooLarge, "element 0 is larger"},
+      {"a comment of 200 KB",
+       "<plist><array><!--" + std::string(200000, 'c') + "--></array></plist>", 0, Fault::tooLarge,
+       "a tag or comment longer than 1 KiB"},
+      {"binary, an element of 65 values",
+       binaryFrom(
+           {bytes({0xa2, 1, 2}), bytes({0x09}), bytes({0xaf, 0x10, 64}) + std::string(64, 1)}),
+       1, Fault::tooLarge, "element 1 is larger"},
+      {"binary, an element of over 1 KiB",
+       binaryFrom({bytes({0xa1, 1}), bytes({0x5f, 0x11, 0x04, 0x4c}) + std::string(1100, 'x')}), 0,
+       Fault::tooLarge, "element 0 is larger"},
+      {"binary, an element holding the array", binaryFrom({bytes({0xa2, 1, 0}), bytes({0x09})}), 1,
+       Fault::malformed, "contains itself"},
+  };
+  for (const auto& c : cases) {
+    MemoryInput input(c.bytes);
+    const auto stream = PlistArrayStream::open(input, {1024, 64});
+    std::string why;
+    const Plist whole = Plist::fromMemory(c.bytes, &why);
+    size_t given = 0;
+    for (Plist element = stream->next(); element; element = stream->next(), ++given) {
+      EXPECT_TRUE(!whole || element == whole.at(given)) << c.name << ": element " << given;
+    }
+    EXPECT_EQ(given, c.given) << c.name;
+    EXPECT_EQ(stream->given(), c.given) << c.name;
+    EXPECT_EQ(stream->fault(), c.fault) << c.name << ": " << stream->why();
+    EXPECT_NE(stream->why().find(c.whyHas), std::string::npos) << c.name << ": " << stream->why();
+    EXPECT_EQ(c.fault == Fault::malformed, !whole) << c.name << ": the whole reader's verdict";
+  }
 }
 
 }  // namespace

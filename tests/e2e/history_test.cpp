@@ -12,6 +12,7 @@
 
 #include "tests/support/background_process.h"
 #include "tests/support/device_root.h"
+#include "tests/support/power_supply_fixture.h"
 #include "tests/support/recordings.h"
 
 namespace {
@@ -56,6 +57,32 @@ TEST(History, AWeekReplayedInVirtualTimeIsAWeekUpToNow) {
   EXPECT_NEAR(std::stod(query(db, "SELECT MIN(time) FROM samples")), now - 7 * 86400, 120);
   EXPECT_GE(std::stoi(query(db, "SELECT COUNT(*) FROM health")), 7) << "once a day at least";
   EXPECT_EQ(query(db, "SELECT serial || ' ' || design || ' ' || full FROM health"), "42 4400 4000");
+}
+
+// A laptop's wear is logged once the clock is settled: at once where the system says it is
+// synchronised, else not in the first hour.
+TEST(History, TheWearWaitsForASettledClock) {
+  const struct {
+    const char* name;
+    bool synchronised;
+    const char* duration;
+    const char* entries;
+  } cases[] = {
+      {"synchronised, ten minutes", true, "600", "1"},
+      {"no word from the system, ten minutes", false, "600", "0"},
+  };
+  for (const auto& c : cases) {
+    DeviceRoot root;
+    root.writeSettings("");
+    if (c.synchronised) root.write("/run/systemd/timesync/synchronized", "");
+    testing_support::writeSupply(root, "sys", "BAT0", testing_support::chargeBasedBattery());
+    const auto host = runProcess(
+        SPRINGBOARD_SIM,
+        {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", c.duration},
+        {{"SIM_DEVICE_ROOT", root.path()}});
+    ASSERT_EQ(host.exitCode, 0) << c.name << host.err;
+    EXPECT_EQ(query(root.path() + kHistory, "SELECT COUNT(*) FROM health"), c.entries) << c.name;
+  }
 }
 
 TEST(History, AHostKilledWhileItWritesLeavesAWholeDatabase) {

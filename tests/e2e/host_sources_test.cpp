@@ -185,6 +185,8 @@ TEST(ReplaySource, ABadRecordingIsAOneLineError) {
   DeviceRoot root;
   std::filesystem::create_directories(root.path() + "/folder");
   mkfifo((root.path() + "/fifo").c_str(), 0600);
+  std::string trues;
+  for (int i = 0; i < 5000; ++i) trues += "<true/>";
   const struct {
     const char* name;
     std::string path;
@@ -194,6 +196,15 @@ TEST(ReplaySource, ABadRecordingIsAOneLineError) {
        "is not a property-list array of status dictionaries"},
       {"malformed", root.write("cut.plist", "<plist><array><dict><key>status</key></dict>"),
        "is not a property list: line 1: key \"status\" has no value"},
+      {"a bad element after a good one",
+       root.write("late.plist",
+                  "<plist><array><dict><key>AppleRawCurrentCapacity</key><integer>5</integer>"
+                  "</dict><true/></array></plist>"),
+       "late.plist: element 1 is not a dictionary"},
+      {"a status of 5000 values",
+       root.write("large.plist", "<plist><array><dict><key>a</key><array>" + trues +
+                                     "</array></dict></array></plist>"),
+       "large.plist: element 0 is larger than 256 KiB or 4096 values"},
       {"a FIFO", root.path() + "/fifo", "not a regular file"},
       {"a folder", root.path() + "/folder", "not a regular file"},
       {"absent", root.path() + "/absent.plist", "No such file or directory"},

@@ -37,10 +37,11 @@ std::unique_ptr<HistoryStore> writable(const std::string& path) {
   return store;
 }
 
-// A day of minute samples from `start`, written in one go.
+// A day of minute samples from `start`, written in one go; each hour charges, then drains.
 void addDay(HistoryStore& store, double start) {
   std::vector<Sample> day;
-  for (int minute = 0; minute < 1440; ++minute) day.push_back(at(start + minute * 60 + 7, 50));
+  for (int minute = 0; minute < 1440; ++minute)
+    day.push_back(at(start + minute * 60 + 7, 50, minute % 60 < 50 ? "charging" : "discharging"));
   Failure failure;
   ASSERT_TRUE(store.addSamples(day, failure)) << failure.why;
 }
@@ -53,6 +54,8 @@ TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
     Failure f;
     Sample s = at(1000, 62.5);
     s.minutesToEmpty = 180;
+    s.minutesToFull = 45;
+    s.externalPower = true;
     ASSERT_TRUE(store->addSample(s, f)) << f.why;
     ASSERT_TRUE(store->addSample(at(1060, 62.4, "charging"), f)) << f.why;
     ASSERT_TRUE(store->addHealth({2000, "ACME", "42", 4400, 4080, 87}, f)) << f.why;
@@ -70,7 +73,10 @@ TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
   ASSERT_EQ(samples.size(), 1u);
   EXPECT_EQ(samples[0].state, "charging");
   EXPECT_EQ(reader->samplesSince(0)[1].minutesToEmpty, 180);
-  EXPECT_EQ(reader->samplesSince(0)[1].minutesToFull, std::nullopt);
+  EXPECT_EQ(reader->samplesSince(0)[1].minutesToFull, 45);
+  EXPECT_EQ(reader->samplesSince(0)[2].minutesToFull, std::nullopt);
+  EXPECT_TRUE(reader->samplesSince(0)[1].externalPower);
+  EXPECT_FALSE(reader->samplesSince(0)[2].externalPower);
   ASSERT_EQ(reader->health().size(), 2u);
   EXPECT_EQ(reader->health()[1].fullChargeCapacity, 4080);
   EXPECT_EQ(reader->lastHealthTime("42"), 900);
@@ -80,7 +86,8 @@ TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
   EXPECT_EQ(why, "no history yet");
 }
 
-// Minute samples older than 30 days become one an hour, whole hours only, averaged; those older
+// Minute samples older than 30 days become one an hour, whole hours only, averaged, in the state
+// each hour ended in; those older
 // than two years go. A clock far ahead folds at most two days and drops at most one at a time.
 TEST(HistoryStore, RetentionThinsOldSamples) {
   const double day = 86400, start = 1000 * day;  // midnight
@@ -106,6 +113,11 @@ TEST(HistoryStore, RetentionThinsOldSamples) {
     });
     EXPECT_EQ(hourly, c.hourlySamples) << c.name;
     EXPECT_EQ(static_cast<int>(samples.size() - hourly), c.minuteSamples) << c.name;
+    for (const Sample& s : samples) {
+      if (std::fmod(s.time, 3600) == 1800) {
+        EXPECT_EQ(s.state, "discharging") << c.name;
+      }
+    }
   }
 }
 
@@ -188,6 +200,7 @@ TEST(HistoryStore, ADatabaseHeldElsewhereIsAPassingTrouble) {
   Failure f;
   EXPECT_FALSE(store->addSample(at(60, 50), f));
   EXPECT_EQ(f.trouble, Trouble::passing) << f.why;
+  EXPECT_FALSE(store->addHealth({60, "ACME", "42", 4400, 4080, 87}, f));
   sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(other);
   EXPECT_TRUE(store->addSamples({at(60, 50), at(120, 49)}, f)) << f.why;
@@ -222,16 +235,30 @@ TEST(ChargeProfile, LearnedFromChargesThatReachedTheirLimit) {
   charge(70, 100, 240, true);
   charge(75, 100, 360, true);
   charge(78, 95, 1000, false);
+  // Samples five minutes apart still tell a percent's time; a moment more apart, not.
+  charge(78, 100, 600, true);
+  charge(78, 100, 601, true);
+  // A gauge that jumped between two readings of the same second teaches nothing of the jump.
+  for (const double level : {84.0, 85.5, 88.0, 89.0}) {
+    samples.push_back(at(t, level, "charging"));
+    if (level != 85.5) t += 100;
+  }
+  samples.push_back(at(t, 89, "full"));
+  t += 3600;
   // A charge that reached its limit while the laptop slept: the percents it slept through
   // teach nothing.
   charge(70, 85, 300, false);
   samples.pop_back();
   samples.push_back(at(samples.back().time + 8 * 3600, 100, "full"));
   const ChargeProfile p = learnProfile(samples);
-  EXPECT_EQ(p.charges, 3);
+  EXPECT_EQ(p.charges, 6);
   ASSERT_TRUE(p.secondsPerPercent[0]);
-  EXPECT_NEAR(*p.secondsPerPercent[0], 300, 1e-6) << "80 to 81: the mean of 240 and 360";
-  EXPECT_NEAR(*p.secondsPerPercent[19], 300, 1e-6) << "99 to 100";
+  EXPECT_NEAR(*p.secondsPerPercent[0], 375, 1e-6)
+      << "80 to 81: 240, 360, 300 (slept after) and 600";
+  for (const int i : {5, 8, 19}) {
+    ASSERT_TRUE(p.secondsPerPercent[i]) << i;
+    EXPECT_NEAR(*p.secondsPerPercent[i], 400, 1e-6) << 80 + i << " %: the mean of 240, 360, 600";
+  }
 }
 
 // The time to full near the top, with and without what past charges learned.

@@ -16,6 +16,7 @@
 namespace host {
 namespace {
 
+namespace key = brimwell::key;
 constexpr double kDay = 86400;
 constexpr double kNow = 1796083200;  // 2026-12-01
 
@@ -25,13 +26,15 @@ class OnePack : public BatterySource {
   OnePack() : BatterySource(1) {}
   std::optional<brimwell::Plist> tick(double) override { return std::nullopt; }
   double simulatedSeconds() const override { return 0; }
+  double secondsSlept() const override { return slept; }
   std::vector<PackWear> packs() const override { return {{"ACME", "42", 5000, 4500, 80}}; }
+  double slept = 0;
 };
 
 brimwell::Plist discharging(int percent) {
   brimwell::Plist status = brimwell::Plist::newDictionary();
-  status.setItem(brimwell::key::kCurrentCapacityPercent, brimwell::Plist::integer(percent));
-  status.setItem(brimwell::key::kChargingState, brimwell::Plist::string("discharging"));
+  status.setItem(key::kCurrentCapacityPercent, brimwell::Plist::integer(percent));
+  status.setItem(key::kChargingState, brimwell::Plist::string("discharging"));
   return status;
 }
 
@@ -103,6 +106,7 @@ TEST_F(HistoryRecorderTest, AClockNotSetRecordsNothing) {
     size_t samples;
   } cases[] = {
       {"the wall clock in 2001", 978307200, false, 0},
+      {"the wall clock at the first second of 2026", kEarliestClock, false, 120},
       {"a recording of 400 days replayed to now", kNow, true, 120},
       {"a recording replayed under a clock in 2001", 978307200, true, 0},
   };
@@ -144,22 +148,82 @@ TEST_F(HistoryRecorderTest, AClockAheadForAWhileLosesNothingAndStopsNothing) {
   EXPECT_TRUE(said_.empty());
 }
 
-// Three samples held back while another program holds the database: written with the next
-// status, or at the host's end, or said to be lost when it still holds it then.
+// The wear and the thinning wait for a clock that kept step for an hour awake, however the
+// hour is broken up by sleeps, or for none where the system says its clock is synchronised.
+TEST_F(HistoryRecorderTest, TheClockIsSettledAfterAnHourAwakeOrWhenTheSystemSaysSo) {
+  const struct {
+    const char* name;
+    int stretches, minutes;  // awake, each followed by ten hours asleep
+    double putRight;         // the clock moved at each resume beyond the time slept
+    bool synchronised;
+    bool settled;
+  } cases[] = {
+      {"awake 50 minutes at a time for three days", 6, 50, 0, false, true},
+      {"the same, the clock put right at each resume", 6, 50, 600, false, false},
+      {"awake 50 minutes once", 1, 50, 0, false, false},
+      {"the system says its clock is synchronised", 1, 2, 0, true, true},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(root_.path() + "/var");
+    std::filesystem::remove_all(root_.path() + "/run");
+    if (c.synchronised) root_.write("/run/systemd/timesync/synchronized", "");
+    earlierRun(35);
+    source_.slept = 0;
+    double hostSeconds = 0, moved = 0;
+    HistoryRecorder keeping = recorder([&] { return kNow + hostSeconds + source_.slept + moved; });
+    for (int i = 0; i < c.stretches; ++i, source_.slept += 10 * 3600, moved += c.putRight)
+      run(keeping, hostSeconds, c.minutes);
+    const Kept k = kept(root_.path());
+    EXPECT_EQ(!k.health.empty(), c.settled) << c.name;
+    EXPECT_EQ(std::count_if(k.samples.begin(), k.samples.end(),
+                            [](const history::Sample& s) { return s.time < kNow - 33 * kDay; }),
+              c.settled ? 2 * 24 : 2 * 1440)
+        << c.name << ": the oldest two days folded into hours";
+  }
+}
+
+// With a settled clock, the wear once at the first status and again at the end of a charge, not
+// at every status while full; each sample with the host's times where they are known.
+TEST_F(HistoryRecorderTest, TheWearAtFirstAndAtTheEndOfACharge) {
+  root_.write("/run/systemd/timesync/synchronized", "");
+  double hostSeconds = 0;
+  HistoryRecorder keeping = recorder([&] { return kNow + hostSeconds; });
+  for (const char* state : {"charging", "charging", "full", "full", "full"}) {
+    brimwell::Plist status = discharging(90);
+    status.setItem(key::kChargingState, brimwell::Plist::string(state));
+    status.setItem(key::kAvgTimeToFull, brimwell::Plist::integer(40));
+    status.setItem(key::kAvgTimeToEmpty, brimwell::Plist::integer(brimwell::kUnknownMinutes));
+    keeping.onStatus(status, hostSeconds);
+    hostSeconds += 60;
+  }
+  const Kept k = kept(root_.path());
+  ASSERT_EQ(k.health.size(), 2u);
+  EXPECT_EQ(k.health[1].time, kNow + 120) << "when the charge ended";
+  ASSERT_EQ(k.samples.size(), 5u);
+  EXPECT_EQ(k.samples[0].minutesToFull, 40);
+  EXPECT_EQ(k.samples[0].minutesToEmpty, std::nullopt);
+}
+
+// Samples held back while another program holds the database (a day of them at most): written
+// with the next status, or at the host's end, or said to be lost when it still holds it then.
 TEST_F(HistoryRecorderTest, ADatabaseHeldElsewhereHoldsTheSamplesBack) {
   const std::string waits = "history waits: database is locked; tried again each minute";
   const std::string again = "history written again";
   const struct {
     const char* name;
+    int held;  // samples, a second apart as the state flips
     bool letGo;
     int statusesAfter;
     size_t samples;
     std::vector<std::string> said;
     std::string lost;
   } cases[] = {
-      {"let go, then a status", true, 1, 5, {waits, again}, ""},
-      {"let go, then the host stops", true, 0, 4, {waits, again}, ""},
+      {"let go, then a status", 3, true, 1, 5, {waits, again}, ""},
+      {"let go, then two statuses", 3, true, 2, 6, {waits, again}, ""},
+      {"let go, then the host stops", 3, true, 0, 4, {waits, again}, ""},
+      {"a day and a minute held: the oldest go", 1441, true, 1, 1 + 1440, {waits, again}, ""},
       {"held when the host stops",
+       3,
        false,
        0,
        1,
@@ -175,7 +239,12 @@ TEST_F(HistoryRecorderTest, ADatabaseHeldElsewhereHoldsTheSamplesBack) {
     sqlite3* other = anotherConnection();
     ASSERT_TRUE(other);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    run(keeping, hostSeconds, 3);
+    for (int i = 0; i < c.held; ++i, ++hostSeconds) {
+      brimwell::Plist status = discharging(50);
+      if (i % 2 == 0) status.setItem(key::kChargingState, brimwell::Plist::string("charging"));
+      keeping.onStatus(status, hostSeconds);
+    }
+    hostSeconds += 60;
     if (c.letGo) sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     run(keeping, hostSeconds, c.statusesAfter);
     EXPECT_EQ(keeping.stop(hostSeconds), c.lost) << c.name;

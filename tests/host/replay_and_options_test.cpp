@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "common/value_conversions.h"
 #include "host/app/host_options.h"
-#include "host/sources/battery_source.h"
+#include "host/sources/replay_source.h"
+#include "tests/support/binary_plist.h"
 #include "tests/support/temp_dir.h"
 
 namespace host {
@@ -12,27 +14,58 @@ using testing_support::TempDir;
 
 const char* kHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\">";
 
+std::string many(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 TEST(Replay, DelaysScaledBySpeedOneStatusATick) {
   TempDir dir;
-  const std::string path = dir.write(
-      "r.plist", std::string(kHeader) +
-                     "<array>"
-                     "<dict><key>delay</key><real>0</real><key>status</key><dict><key>N</"
-                     "key><integer>1</integer></dict></dict>"
-                     "<dict><key>N</key><integer>2</integer></dict>"  // bare form, no delay
-                     "<dict><key>delay</key><integer>60</integer><key>status</key><dict><key>N</"
-                     "key><integer>3</integer></dict></dict>"
-                     "</array></plist>");
-  std::string why;
-  auto replay = loadReplay(path, 60, why);
-  ASSERT_TRUE(replay) << why;
-  std::vector<std::pair<int, int>> seen;  // (tick, N)
-  for (int tick = 1; tick <= 20 && !replay->finished(); ++tick) {
-    if (auto s = replay->tick(0.25)) seen.push_back({tick, brimwell::intValueOf(s->item("N"))});
+  const std::string xml =
+      std::string(kHeader) +
+      "<array>"
+      "<dict><key>delay</key><real>0</real><key>status</key><dict><key>N</"
+      "key><integer>1</integer></dict></dict>"
+      "<dict><key>N</key><integer>2</integer></dict>"  // bare form, no delay
+      "<dict><key>delay</key><integer>60</integer><key>status</key><dict><key>N</"
+      "key><integer>3</integer></dict></dict>"
+      "</array></plist>";
+  for (const std::string& recording : {xml, testing_support::binaryPlistOf(xml)}) {
+    std::string why;
+    auto replay = loadReplay(dir.write("r.plist", recording), 60, why);
+    ASSERT_TRUE(replay) << why;
+    EXPECT_EQ(replay->plannedSeconds(), 60);
+    std::vector<std::pair<int, int>> seen;  // (tick, N)
+    for (int tick = 1; tick <= 20 && !replay->finished(); ++tick) {
+      if (auto s = replay->tick(0.25)) seen.push_back({tick, brimwell::intValueOf(s->item("N"))});
+    }
+    // 60 recorded seconds at 60x is one real second: four ticks after the second one.
+    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 1}, {2, 2}, {6, 3}}));
+    EXPECT_TRUE(replay->finished());
   }
-  // 60 recorded seconds at 60x is one real second: four ticks after the second one.
-  EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 1}, {2, 2}, {6, 3}}));
+}
+
+// A recording changed in place after it was checked: what was read is delivered, then the
+// replay ends with one notice.
+TEST(Replay, ARecordingCutShortWhileReplayedEndsThere) {
+  TempDir dir;
+  std::string xml = std::string(kHeader) + "<array>";
+  for (int i = 0; i < 8000; ++i) xml += "<dict><key>N</key><integer>1</integer></dict>";
+  const std::string path = dir.write("r.plist", xml + "</array></plist>");
+  std::string why;
+  auto replay = loadReplay(path, 1, why);
+  ASSERT_TRUE(replay) << why;
+  ASSERT_EQ(::truncate(path.c_str(), 100000), 0);
+  size_t delivered = 0;
+  while (!replay->finished() && replay->tick(0.25)) ++delivered;
   EXPECT_TRUE(replay->finished());
+  EXPECT_GT(delivered, 0u);
+  EXPECT_LT(delivered, 8000u);
+  EXPECT_EQ(
+      replay->takeNotices(),
+      std::vector<std::string>{path + " changed while it was replayed (cannot read " + path +
+                               ": it became shorter while it was read): the replay ends here"});
 }
 
 TEST(Replay, RejectsWhatIsNotARecording) {
@@ -51,6 +84,11 @@ TEST(Replay, RejectsWhatIsNotARecording) {
        "bad delay"},
       {"status not a dict", "<array><dict><key>status</key><true/></dict></array>",
        "not a dictionary"},
+      {"junk after the array", "<array><dict/></array></plist>junk<plist>",
+       "is not a property list: line 1: "},
+      {"a status of 4097 values",
+       "<array><dict><key>a</key><array>" + many("<true/>", 4095) + "</array></dict></array>",
+       "element 0 is larger than 256 KiB or 4096 values"},
   };
   for (const auto& c : cases) {
     const std::string path = dir.write("bad.plist", std::string(kHeader) + c.body + "</plist>");
@@ -66,20 +104,20 @@ TEST(Replay, ARecordingPlaysBackWhatWasDelivered) {
   TempDir dir;
   SimulatedSource sim(50, true, 60, 1);
   Recorder recorder;
-  std::vector<std::string> delivered;
+  std::vector<std::pair<double, std::string>> delivered;  // when, what
   for (int i = 0; i < 40; ++i) {
     if (auto s = sim.tick(0.25)) {
       recorder.add(sim.simulatedSeconds(), *s);
-      delivered.push_back(s->toXml());
+      delivered.push_back({sim.simulatedSeconds(), s->toXml()});
     }
   }
   std::string why;
   ASSERT_TRUE(recorder.write(dir.path() + "/rec.plist", why)) << why;
   auto replay = loadReplay(dir.path() + "/rec.plist", 60, why);
   ASSERT_TRUE(replay) << why;
-  std::vector<std::string> replayed;
+  std::vector<std::pair<double, std::string>> replayed;
   while (!replay->finished()) {
-    if (auto s = replay->tick(0.25)) replayed.push_back(s->toXml());
+    if (auto s = replay->tick(0.25)) replayed.push_back({replay->simulatedSeconds(), s->toXml()});
   }
   EXPECT_EQ(replayed, delivered);
 }

@@ -281,5 +281,31 @@ TEST(SysfsSource, TimesAndLevelOverFiftyMinutes) {
   }
 }
 
+// The kernel's count of the time asleep jumping between two looks: past a second it is a sleep,
+// read afresh at once, and the host's clock is told how long the machine slept in all.
+TEST(SysfsSource, ASleepIsReadAfreshAndCounted) {
+  const struct {
+    const char* name;
+    double jump;  // seconds asleep between the two looks
+    bool slept;
+  } cases[] = {
+      {"half a second: no sleep", 0.5, false},
+      {"a second and a half", 1.5, true},
+      {"a night", 8 * 3600, true},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    writeSupply(dir, "ps", "BAT0", chargeBasedBattery());
+    double asleep = 1000;
+    SysfsSource source(dir.path() + "/ps", std::nullopt, [&] { return asleep; });
+    ASSERT_TRUE(source.tick(SysfsSource::kDefaultPollInterval)) << c.name;
+    asleep += c.jump;
+    source.tick(0.25);
+    EXPECT_EQ(source.slept(), c.slept) << c.name;
+    EXPECT_EQ(source.looked(), c.slept) << c.name << ": read at once after a sleep only";
+    EXPECT_EQ(source.secondsSlept(), c.jump) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace host
