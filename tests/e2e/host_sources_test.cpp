@@ -302,7 +302,7 @@ TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
   };
   for (const auto& c : cases) {
     DeviceRoot root;
-    root.writeSettings("");
+    root.writeLaptopSettings();
     for (const auto& [name, attributes] : c.supplies) writeSupply(root, "sys", name, attributes);
     const auto host = runProcess(
         SPRINGBOARD_SIM,
@@ -557,7 +557,7 @@ TEST(SysfsSourceThroughTheHost, ABatteryGivingOnlyAPercentageAlertsAtItsLevel) {
 TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
   for (const char* layout : {"empty", "AC only"}) {
     DeviceRoot root;
-    root.writeSettings("");
+    root.writeLaptopSettings();
     std::filesystem::create_directories(root.path() + "/sys");
     if (std::string(layout) == "AC only")
       writeSupply(root, "sys", "AC", testing_support::mainsAdapter(true));
@@ -573,7 +573,7 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
   }
   // A battery whose level cannot be known at all is not delivered, and that is said once.
   DeviceRoot root;
-  root.writeSettings("");
+  root.writeLaptopSettings();
   writeSupply(root, "sys", "BAT0",
               {{"type", "Battery"}, {"status", "Discharging"}, {"charge_now", "3402000"}});
   const auto host = runProcess(

@@ -95,7 +95,7 @@ TEST(LaptopEstimates, TimesThroughTheHostAndTheViewer) {
   };
   for (const auto& c : cases) {
     DeviceRoot root;
-    root.writeSettings("");
+    root.writeLaptopSettings();
     laptop(root, c.status, c.microwatts, c.extra);
     std::vector<std::string> arguments = {"--source", "sysfs=" + root.path() + "/sys",
                                           "--virtual-time"};
@@ -150,7 +150,7 @@ TEST(LaptopEstimates, ChargersThatDoNotKeepUpPacksWithTheirOwnLimitsAndDriversWi
   };
   for (const auto& c : cases) {
     DeviceRoot root;
-    root.writeSettings("");
+    root.writeLaptopSettings();
     for (const auto& [name, attributes] : c.supplies) writeSupply(root, "sys", name, attributes);
     const auto host = runProcess(
         SPRINGBOARD_SIM,
@@ -166,7 +166,7 @@ TEST(LaptopEstimates, ChargersThatDoNotKeepUpPacksWithTheirOwnLimitsAndDriversWi
 // holds steady near 180 minutes instead of flipping between 300 and 128.
 TEST(LaptopEstimates, ASteadyTimeUnderANoisyDraw) {
   DeviceRoot root;
-  root.writeSettings("");
+  root.writeLaptopSettings();
   laptop(root, "Discharging", "6000000");
   const std::string record = root.path() + "/record.plist";
   testing_support::BackgroundProcess host(
@@ -201,7 +201,7 @@ TEST(LaptopEstimates, ASteadyTimeUnderANoisyDraw) {
 // meanwhile is written again at once all the same.
 TEST(LaptopStatusFile, GoneBetweenReadingsIsBackAtOnce) {
   DeviceRoot root;
-  root.writeSettings("");
+  root.writeLaptopSettings();
   laptop(root, "Discharging", "10000000");
   const std::string status = root.path() + "/tmp/batteryStatus.plist";
   testing_support::BackgroundProcess host(
@@ -238,7 +238,7 @@ TEST(LaptopStatusFile, GoneBetweenReadingsIsBackAtOnce) {
 // says the battery is gone when it goes; the bars then hide, JSON prints nulls.
 TEST(LaptopStatusFile, CurrentRewrittenAndGoneWithTheBattery) {
   DeviceRoot root;
-  root.writeSettings("");
+  root.writeLaptopSettings();
   laptop(root, "Discharging", "10000000");
   const std::string status = root.path() + "/tmp/batteryStatus.plist";
   testing_support::BackgroundProcess host(

@@ -6,10 +6,13 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <thread>
 
 #include "tests/support/background_process.h"
@@ -218,24 +221,65 @@ testing_support::ProcessResult serviceRun(const DeviceRoot& root) {
       {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
 }
 
-TEST(OutOfTheBox, TheFirstStartWritesALaptopsDefaultsAndNeverOverwrites) {
-  DeviceRoot root;
-  battery(root, 100, true);
-  writeSupply(root, "sys", "BAT0", {{"type", "Battery"}, {"status", "Full"}, {"capacity", "100"}});
-  const auto first = serviceRun(root);
-  EXPECT_NE(first.err.find("no settings yet: wrote a laptop's defaults to " + root.path()),
-            std::string::npos)
-      << first.err;
-  EXPECT_NE(first.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos)
-      << "a completion alert out of the box, " << first.out;
-  const std::string written = root.settingsFile();
-  EXPECT_NE(written.find("<key>chargeMode</key>\n\t<integer>2</integer>"), std::string::npos)
-      << written;
-  EXPECT_EQ(serviceRun(root).err, "") << "said once";
-  root.writeSettings("<key>alertLevel</key><integer>80</integer>");
-  const std::string mine = root.settingsFile();
-  serviceRun(root);
-  EXPECT_EQ(root.settingsFile(), mine) << "a file that exists is the user's";
+// The laptop's defaults for every key the user has not set, whichever came first: the service or
+// brimwell-prefs; a choice the user made is kept.
+TEST(OutOfTheBox, TheLaptopsDefaultsForEveryKeyNotSetAndTheUsersChoicesKept) {
+  const std::string filled =
+      "wrote a laptop's defaults for the settings not set (chargeMode, isPopAlert, isSound, "
+      "lowLevel, criticalLevel, actionLevel, lowActionDelay, lowRepeatMinutes) to ";
+  const struct {
+    const char* name;
+    std::vector<std::string> prefs;  // brimwell-prefs run before the service, if any
+    std::string said;                // the service's line, before the settings path
+    bool completion;                 // "Charging is complete" given
+    std::vector<const char*> shown;  // lines of brimwell-prefs show that begin so, afterwards
+  } cases[] = {
+      {"no settings yet",
+       {},
+       "no settings yet: wrote a laptop's defaults to ",
+       true,
+       {"  chargeMode       2 (laptop default) ", "  isSound          on (laptop default) "}},
+      {"an action chosen first",
+       {"set", "lowAction", "suspend"},
+       filled,
+       true,
+       {"  lowAction        suspend  ", "  isPopAlert       on (laptop default) "}},
+      {"no dialog chosen first",
+       {"set", "isPopAlert", "off"},
+       "wrote a laptop's defaults for the settings not set (chargeMode, isSound, lowLevel, "
+       "criticalLevel, actionLevel, lowAction, lowActionDelay, lowRepeatMinutes) to ",
+       false,
+       {"  isPopAlert       off  "}},
+  };
+  for (const auto& c : cases) {
+    DeviceRoot root;
+    writeSupply(root, "sys", "AC", testing_support::mainsAdapter(true));
+    writeSupply(root, "sys", "BAT0",
+                {{"type", "Battery"}, {"status", "Full"}, {"capacity", "100"}});
+    const std::map<std::string, std::optional<std::string>> device = {
+        {"SIM_DEVICE_ROOT", root.path()}};
+    if (!c.prefs.empty()) {
+      ASSERT_EQ(runProcess(BRIMWELL_PREFS, c.prefs, device).exitCode, 0);
+    }
+    const auto first = serviceRun(root);
+    const std::string settings =
+        root.path() + "/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist";
+    EXPECT_EQ(first.err.rfind("springboard-sim: " + c.said + settings + " (", 0), 0u)
+        << c.name << ": " << first.err;
+    EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), 1) << first.err;
+    EXPECT_EQ(
+        first.out.find("dialog \"Message\" \"Charging is complete\" \"OK\"") != std::string::npos,
+        c.completion)
+        << c.name << "\n"
+        << first.out;
+    const std::string written = root.settingsFile();
+    EXPECT_EQ(serviceRun(root).err, "") << c.name << ": said once";
+    EXPECT_EQ(root.settingsFile(), written) << c.name << ": written once";
+    const std::string shown = runProcess(BRIMWELL_PREFS, {"show"}, device).out;
+    for (const std::string line : c.shown) {
+      EXPECT_NE(shown.find("\n" + line), std::string::npos) << c.name << ": " << line << shown;
+    }
+  }
 }
 
 // A restart while the charger stays in does not repeat the alerts of the same charge.

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <sstream>
 
 #include "common/dictionary_file.h"
@@ -17,6 +18,7 @@
 
 namespace {
 
+using testing_support::plistXml;
 using testing_support::TempDir;
 
 const char* kSettings = "/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist";
@@ -92,6 +94,81 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   d = file();
   EXPECT_EQ(d.size(), 1u);
   EXPECT_EQ(brimwell::textOf(d.item("fromTheFuture")), "keep");
+}
+
+// On a laptop (the user's own places, or a file the service filled in) a key the user has not
+// set is the laptop's default, in the file for the plug-in to read and shown as a default; a
+// choice stays the user's, even one equal to the default.
+TEST_F(Prefs, OnALaptopAKeyNotSetIsTheLaptopsDefault) {
+  env_.unset("SIM_DEVICE_ROOT").set("XDG_CONFIG_HOME", root_.path() + "/config");
+  const std::string path = root_.path() + "/config/brimwell/org.tarnel.Brimwell.plist";
+  const struct {
+    std::vector<const char*> args;
+    std::vector<const char*> shown;  // lines of show that begin so
+    const char* before = nullptr;    // the file's dictionary written first, if any
+  } steps[] = {
+      {{"show"},
+       {"  chargeMode       2 (laptop default) ", "  isPopAlert       on (laptop default) ",
+        "  alertLevel       0 (not set) ", "  lowAction        none (laptop default) "}},
+      {{"set", "lowAction", "suspend"},
+       {"  lowAction        suspend  ", "  isSound          on (laptop default) "}},
+      {{"set", "isPopAlert", "on"}, {"  isPopAlert       on   "}},
+      {{"set", "isSound", "off"}, {"  isSound          off  "}},
+      {{"unset", "isSound"}, {"  isSound          on (laptop default) "}},
+      {{"unset", "lowAction"}, {"  lowAction        none (laptop default) "}},
+      {{"reset"}, {"  isPopAlert       on (laptop default) ", "  lowLevel         20 (laptop "}},
+      {{"show"},
+       {"  chargeMode       0    ", "  isSound          on (laptop default) "},
+       "<key>chargeMode</key><integer>0</integer>"
+       "<key>laptopDefaults</key><array><string>chargeMode</string></array>"},
+  };
+  for (const auto& step : steps) {
+    const std::string name = step.args[0] + std::string(step.args.size() > 1 ? step.args[1] : "");
+    if (step.before) root_.write(path.substr(root_.path().size()), plistXml(step.before));
+    ASSERT_EQ(run(step.args), 0) << name << err_.str();
+    ASSERT_EQ(run({"show"}), 0);
+    std::istringstream lines(out_.str());
+    std::vector<std::string> said;
+    for (std::string line; std::getline(lines, line);) said.push_back(line);
+    for (const std::string shown : step.shown) {
+      EXPECT_TRUE(std::any_of(said.begin(), said.end(),
+                              [&](const std::string& line) { return line.rfind(shown, 0) == 0; }))
+          << name << ": " << shown << "\n"
+          << out_.str();
+    }
+    if (step.args[0] == std::string("show")) continue;
+    // What is shown as the default is in the file, where the plug-in reads it.
+    const brimwell::Plist stored = brimwell::readDictionaryFile(path);
+    for (const std::string& line : said) {
+      if (line.find("(laptop default)") == std::string::npos) continue;
+      const std::string key = line.substr(2, line.find(' ', 2) - 2);
+      EXPECT_NE(stored.item(key), nullptr) << name << ": " << key;
+    }
+  }
+}
+
+// Help and settings fold to an 80-column terminal and lose no word of a meaning.
+TEST_F(Prefs, HelpAndSettingsFitEightyColumns) {
+  for (const char* command : {"--help", "show"}) {
+    ASSERT_EQ(run({command}), 0);
+    std::istringstream lines(out_.str());
+    std::string words;
+    for (std::string line; std::getline(lines, line);) {
+      // The file's path is as long as it is.
+      if (line.find(kSettings) == std::string::npos) {
+        EXPECT_LE(line.size(), 80u) << command << ": " << line;
+      }
+      words += " " + line;
+    }
+    std::istringstream all(words);
+    std::vector<std::string> said{std::istream_iterator<std::string>(all), {}};
+    for (const prefs::Setting& s : prefs::settings()) {
+      std::istringstream meaning(s.meaning);
+      std::vector<std::string> expected{std::istream_iterator<std::string>(meaning), {}};
+      EXPECT_NE(std::search(said.begin(), said.end(), expected.begin(), expected.end()), said.end())
+          << command << ": " << s.meaning;
+    }
+  }
 }
 
 TEST_F(Prefs, BadInputIsAOneLineErrorAndTheFileStaysAsItWas) {
