@@ -72,6 +72,15 @@ void HostScreen::drawDevice(const HostScreenState& state, int top) {
   }
 }
 
+void HostScreen::drawLaptop(const HostScreenState& state, int top) {
+  for (size_t i = 0; i < state.laptopLines.size(); ++i) {
+    if (i == 0) attron(A_BOLD);
+    mvaddwstr(top + static_cast<int>(i), 2,
+              terminal::fitted(terminal::widen(state.laptopLines[i]), COLS - 4).c_str());
+    attroff(A_BOLD);
+  }
+}
+
 void HostScreen::drawDialogs(const ScreenPresenter& presenter) {
   const short paper = colors_.pairFor(kInk, kDialog);
   int index = 0;
@@ -119,7 +128,11 @@ void HostScreen::draw(const HostScreenState& state, ScreenPresenter& presenter) 
   attroff(A_BOLD);
   if (presenter.takeBell()) beep();
 
-  drawDevice(state, 2);
+  if (state.laptop) {
+    drawLaptop(state, 3);
+  } else {
+    drawDevice(state, 2);
+  }
   drawDialogs(presenter);
 
   attron(A_DIM);

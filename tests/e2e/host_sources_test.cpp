@@ -588,18 +588,42 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
   EXPECT_FALSE(root.hasStatusFile());
 }
 
-// On a terminal the host shows the source's notices in its status bar.
-TEST(SysfsSourceOnATerminal, NoBatteryIsSaidInTheStatusBar) {
-  DeviceRoot root;
-  std::filesystem::create_directories(root.path() + "/sys");
-  const auto host = testing_support::runOnTerminal(
-      SPRINGBOARD_SIM,
-      {"--source", "sysfs=" + root.path() + "/sys", "--poll", "0.5", "--duration", "1"},
-      {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}}, 200, 40, 30);
-  EXPECT_EQ(host.exitCode, 0);
-  EXPECT_NE(host.out.find("no battery found in " + root.path() + "/sys; waiting for one"),
-            std::string::npos)
-      << host.out;
+// On a terminal the host shows the source's notices in its status bar, and of a laptop only what
+// is true of it: no phone's lock screen, whose charging line ("Charging is complete" at 3 % on
+// battery, with the laptop's chargeMode 2) would say what is not so.
+TEST(SysfsSourceOnATerminal, TheNoticesAndNoPhone) {
+  const struct {
+    const char* name;
+    std::vector<std::pair<std::string, testing_support::SupplyAttributes>> supplies;
+    std::vector<std::string> shown;  // "SYS" for the supplies' folder
+    std::vector<std::string> notShown;
+  } cases[] = {
+      {"no battery", {}, {"no battery found in SYS; waiting for one"}, {"phone,"}},
+      {"3 % on battery",
+       {{"AC", testing_support::mainsAdapter(false)},
+        {"BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"capacity", "3"}}}},
+       {"3 %, on battery", "time to empty: estimating"},
+       {"Charging is", "Not charging", "phone,", "lock/unlock"}},
+  };
+  for (const auto& c : cases) {
+    DeviceRoot root;
+    root.writeLaptopSettings();
+    const std::string sys = root.path() + "/sys";
+    std::filesystem::create_directories(sys);
+    for (const auto& [name, attributes] : c.supplies) writeSupply(root, "sys", name, attributes);
+    const auto host = testing_support::runOnTerminal(
+        SPRINGBOARD_SIM, {"--source", "sysfs=" + sys, "--poll", "0.5", "--duration", "1"},
+        {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}, {"TERM", "xterm-256color"}},
+        200, 40, 30);
+    EXPECT_EQ(host.exitCode, 0) << c.name;
+    for (std::string text : c.shown) {
+      if (text.find("SYS") != std::string::npos) text.replace(text.find("SYS"), 3, sys);
+      EXPECT_NE(host.out.find(text), std::string::npos) << c.name << ": " << text << host.out;
+    }
+    for (const std::string& text : c.notShown) {
+      EXPECT_EQ(host.out.find(text), std::string::npos) << c.name << ": " << text << host.out;
+    }
+  }
 }
 
 // SIGTERM and SIGINT end the host at once, even while it sleeps half a minute, with exit 0 and

@@ -1,3 +1,4 @@
+#include "host/app/laptop_lines.h"
 #include "host/app/screen_wake.h"
 #include "host/screen/status_bar.h"
 
@@ -43,6 +44,7 @@ TEST(StatusBar, OnlyWhatAppliesToTheSource) {
   sysfs.notice = "no battery found in /sys; waiting for one";
   sysfs.source = "sysfs /sys, read every 30 s";
   sysfs.hasSpeed = false;
+  sysfs.laptop = true;
   const struct {
     const HostScreenState& state;
     bool dialog;
@@ -58,12 +60,67 @@ TEST(StatusBar, OnlyWhatAppliesToTheSource) {
       {sysfs, false,
        " springboard-sim  [00:00:02]   no battery found in /sys; waiting for one  | sysfs /sys, "
        "read every 30 s",
-       " l lock/unlock  q quit"},
+       " q quit"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(statusBarText(c.state), c.bar);
     EXPECT_EQ(keysText(c.state, c.dialog), c.keys);
   }
+}
+
+// What the screen says of a laptop in place of a phone: only what its status gives.
+TEST(LaptopLines, TheLevelTheStateAndTheHostsTime) {
+  const struct {
+    const char* name;
+    std::vector<std::pair<const char*, brimwell::Plist (*)()>> status;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"on battery with a time",
+       {{"CurrentCapacity", [] { return brimwell::Plist::integer(3); }},
+        {"ChargingState", [] { return brimwell::Plist::string("discharging"); }},
+        {"AvgTimeToEmpty", [] { return brimwell::Plist::integer(7); }},
+        {"AvgTimeToFull", [] { return brimwell::Plist::integer(90); }}},
+       {"3 %, on battery", "about 7 min to empty"}},
+      {"charging to its limit",
+       {{"CurrentCapacity", [] { return brimwell::Plist::integer(62); }},
+        {"ChargingState", [] { return brimwell::Plist::string("charging"); }},
+        {"AvgTimeToEmpty", [] { return brimwell::Plist::integer(5); }},
+        {"AvgTimeToFull", [] { return brimwell::Plist::integer(60); }},
+        {"ChargeLimit", [] { return brimwell::Plist::integer(80); }}},
+       {"62 %, charging", "about 1 h 0 min to 80 %"}},
+      {"charging to full, no time yet",
+       {{"ChargingState", [] { return brimwell::Plist::string("charging"); }},
+        {"AvgTimeToFull", [] { return brimwell::Plist::integer(65535); }},
+        {"ChargeLimit", [] { return brimwell::Plist::integer(100); }}},
+       {"charging", "time to full: estimating"}},
+      {"full: no time",
+       {{"ChargingState", [] { return brimwell::Plist::string("full"); }}},
+       {"full"}},
+      {"on the charger, not charging",
+       {{"ChargingState", [] { return brimwell::Plist::string("not-charging"); }}},
+       {"on the charger, not charging"}},
+      {"a state word not known",
+       {{"ChargingState", [] { return brimwell::Plist::string("Charging"); }}},
+       {"state unknown"}},
+      {"the battery taken out",
+       {{"BatteryInstalled", [] { return brimwell::Plist::boolean(false); }}},
+       {"no battery: it was taken out"}},
+      {"a battery said to be there",
+       {{"BatteryInstalled", [] { return brimwell::Plist::boolean(true); }},
+        {"ChargingState", [] { return brimwell::Plist::string("full"); }}},
+       {"full"}},
+  };
+  for (const auto& c : cases) {
+    brimwell::Plist status = brimwell::Plist::newDictionary();
+    for (const auto& [key, value] : c.status) status.setItem(key, value());
+    EXPECT_EQ(laptopLines(status), c.lines) << c.name;
+  }
+  // A recording of a phone, which has no state word, still gets its phone.
+  brimwell::Plist phone = brimwell::Plist::newDictionary();
+  phone.setItem("AppleRawCurrentCapacity", brimwell::Plist::integer(500));
+  EXPECT_FALSE(isLaptopStatus(phone));
+  phone.setItem("ChargingState", brimwell::Plist::string("charging"));
+  EXPECT_TRUE(isLaptopStatus(phone));
 }
 
 TEST(ScreenWake, TheFirstChangeThePlugAndEachWholePercent) {
