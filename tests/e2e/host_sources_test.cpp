@@ -178,7 +178,7 @@ TEST(ReplaySource, EachLineReachesAPipeWhileTheHostRuns) {
   EXPECT_EQ(host.readLine(10000),
             "[00:00:00] dialog \"Message\" \"Charging has reached 50%\" \"OK\"");
   // Ended with the second status an hour away: the lines came while it ran.
-  EXPECT_NE(host.stop().find("delivered 1 status changes"), std::string::npos);
+  EXPECT_NE(host.stop().find("delivered 1 status change; the last: 50% "), std::string::npos);
 }
 
 TEST(ReplaySource, ABadRecordingIsAOneLineError) {
@@ -251,11 +251,14 @@ struct SysfsCase {
   std::vector<std::pair<std::string, testing_support::SupplyAttributes>> supplies;
   std::vector<std::string> viewerLines;     // expected lines of BrimwellViewer --once
   std::vector<std::string> jsonParts = {};  // and parts of its --json
+  std::string summary = "";                 // and the host's last line begins so
 };
 
 TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
   auto noCycles = testing_support::chargeBasedBattery();
   noCycles.erase("cycle_count");
+  auto withCapacity = testing_support::chargeBasedBattery();  // 83.38 % by its charge
+  withCapacity["capacity"] = "84";
   const auto energyAt = [](const testing_support::SupplyAttributes& changes) {
     auto battery = testing_support::energyOnlyBattery();
     battery.erase("power_now");
@@ -277,6 +280,11 @@ TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
         "currentLabel \"1500 mA\" color=0,0.75,0,1", "designCap \"5000 mAh\"",
         "cycleLabel \"\u2014\"", "batteryTempLabel \"\u2014\"", "outputLabel \"1500 mA\"",
         "fullyChargedLabel \"No\"", "serialNumberLabel \"\u2014\""}},
+      {"the drivers' own percentage is the level",
+       {{"BAT0", withCapacity}},
+       {"currentBatteryLevel \"84.00%\" color=0,0.75,0,1"},
+       {"\"level\":84.00"},
+       "; the last: 84% 3402/4080 mAh"},
       {"no cycle count: a dash, not 0", {{"BAT0", noCycles}}, {"cycleLabel \"\u2014\""}},
       {"30 Wh at 10 W last three hours, whatever the present voltage",
        {{"BAT0", energyAt({{"status", "Discharging"},
@@ -311,6 +319,9 @@ TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
     ASSERT_EQ(host.exitCode, 0) << c.name << host.err;
     EXPECT_EQ(host.err, "") << c.name;
     EXPECT_EQ(host.out.find("delivered 0 status changes"), std::string::npos) << c.name << host.out;
+    if (!c.summary.empty()) {
+      EXPECT_NE(host.out.find(c.summary), std::string::npos) << c.name << host.out;
+    }
     const auto viewer = runProcess(BRIMWELL_VIEWER, {"--once"},
                                    {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
     for (const std::string& line : c.viewerLines) {
