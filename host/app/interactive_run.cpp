@@ -110,11 +110,7 @@ class InteractiveSession {
     // laptop has no lock screen: the phone's charging line would say what is not so.
     const bool first = !firstStatusSeen_;
     firstStatusSeen_ = true;
-    if (laptop()) {
-      lockScreen_.unlock();
-    } else if (wake_.wakesFor(*status) && (first || lockScreen_.locked())) {
-      lockScreen_.lock();
-    }
+    if (!laptop() && wake_.wakesFor(*status) && (first || lockScreen_.locked())) lockScreen_.lock();
   }
 
   // What a key does; false when it ends the session.

@@ -608,6 +608,7 @@ TEST(SysfsSourceOnATerminal, TheNoticesAndNoPhone) {
     std::vector<std::pair<std::string, testing_support::SupplyAttributes>> supplies;
     std::vector<std::string> shown;  // "SYS" for the supplies' folder
     std::vector<std::string> notShown;
+    std::string recorded = "";  // a status replayed instead
   } cases[] = {
       {"no battery", {}, {"no battery found in SYS; waiting for one"}, {"phone,"}},
       {"3 % on battery",
@@ -615,6 +616,14 @@ TEST(SysfsSourceOnATerminal, TheNoticesAndNoPhone) {
         {"BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"capacity", "3"}}}},
        {"3 %, on battery", "time to empty: estimating"},
        {"Charging is", "Not charging", "phone,", "lock/unlock"}},
+      {"a recording of a laptop",
+       {},
+       {"3 %, on battery"},
+       {"Charging is", "phone,"},
+       "<key>AppleRawCurrentCapacity</key><integer>120</integer>"
+       "<key>AppleRawMaxCapacity</key><integer>4000</integer>"
+       "<key>CurrentCapacity</key><integer>3</integer>"
+       "<key>ChargingState</key><string>discharging</string>"},
   };
   for (const auto& c : cases) {
     DeviceRoot root;
@@ -622,10 +631,15 @@ TEST(SysfsSourceOnATerminal, TheNoticesAndNoPhone) {
     const std::string sys = root.path() + "/sys";
     std::filesystem::create_directories(sys);
     for (const auto& [name, attributes] : c.supplies) writeSupply(root, "sys", name, attributes);
+    const std::string source =
+        c.recorded.empty()
+            ? "sysfs=" + sys
+            : "replay=" + root.write("laptop.plist", "<?xml version=\"1.0\"?><plist><array><dict>" +
+                                                         c.recorded + "</dict></array></plist>");
     const auto host = testing_support::runOnTerminal(
-        SPRINGBOARD_SIM, {"--source", "sysfs=" + sys, "--poll", "0.5", "--duration", "1"},
+        SPRINGBOARD_SIM, {"--source", source, "--poll", "0.5", "--duration", "1"},
         {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}, {"TERM", "xterm-256color"}},
-        200, 40, 30);
+        200, 40, 30, c.recorded.empty() ? "" : "q");  // a recording played to its end waits
     EXPECT_EQ(host.exitCode, 0) << c.name;
     for (std::string text : c.shown) {
       if (text.find("SYS") != std::string::npos) text.replace(text.find("SYS"), 3, sys);

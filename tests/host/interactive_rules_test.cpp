@@ -115,12 +115,6 @@ TEST(LaptopLines, TheLevelTheStateAndTheHostsTime) {
     for (const auto& [key, value] : c.status) status.setItem(key, value());
     EXPECT_EQ(laptopLines(status), c.lines) << c.name;
   }
-  // A recording of a phone, which has no state word, still gets its phone.
-  brimwell::Plist phone = brimwell::Plist::newDictionary();
-  phone.setItem("AppleRawCurrentCapacity", brimwell::Plist::integer(500));
-  EXPECT_FALSE(isLaptopStatus(phone));
-  phone.setItem("ChargingState", brimwell::Plist::string("charging"));
-  EXPECT_TRUE(isLaptopStatus(phone));
 }
 
 TEST(ScreenWake, TheFirstChangeThePlugAndEachWholePercent) {
