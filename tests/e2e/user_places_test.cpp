@@ -1,7 +1,9 @@
 // The built programs in the user's own places, as installed (no simulated device): folders used
 // only when private to the user, the runtime folder systemd makes, the simulator's own device,
 // one host per status file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -288,6 +290,11 @@ TEST(OneHost, ASecondHostOnTheSameStatusFileSaysWhichProcessHoldsItAndExits) {
   const std::string status = places.path() + "/run/brimwell/batteryStatus.plist";
   for (int i = 0; i < 100 && !fs::exists(status); ++i) ::usleep(100 * 1000);
   ASSERT_TRUE(fs::exists(status)) << "the first host wrote a status";
+  const auto privateLock = [&] {
+    return (fs::status(status + ".lock").permissions() & fs::perms::all) ==
+           (fs::perms::owner_read | fs::perms::owner_write);
+  };
+  EXPECT_TRUE(privateLock()) << "nobody else names the holder";
 
   const auto second = runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment);
   EXPECT_EQ(second.exitCode, 1);
@@ -307,11 +314,50 @@ TEST(OneHost, ASecondHostOnTheSameStatusFileSaysWhichProcessHoldsItAndExits) {
   for (int i = 0; i < 30 && !fs::exists(status + ".lock"); ++i) ::usleep(100 * 1000);
   EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).exitCode, 1)
       << "locked again at once";
+  EXPECT_TRUE(privateLock()) << "made again";
   // A simulated phone runs beside it, on a device of its own.
   EXPECT_EQ(
       runProcess(SPRINGBOARD_SIM, {"--virtual-time", "--duration", "60"}, environment).exitCode, 0);
   first.stop();
   EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).exitCode, 0);
+}
+
+// The host that holds the lock is named as its lock file names it; a file that names no process
+// (nothing written yet, or not a number) names none. A lock that cannot be opened says why.
+TEST(OneHost, TheHolderAsItsLockFileNamesIt) {
+  const struct {
+    const char* written;  // by the holder; null: a symbolic link at the lock's name, no holder
+    std::string said;     // after "springboard-sim: ", with STATUS for the status file
+  } cases[] = {
+      {"4242\n", "another host (pid 4242) already writes STATUS: stop it first"},
+      {"7", "another host (pid 7) already writes STATUS: stop it first"},
+      {"1", "another host (pid 1) already writes STATUS: stop it first"},
+      {"", "another host already writes STATUS: stop it first"},
+      {"x", "another host already writes STATUS: stop it first"},
+      {nullptr, "cannot open STATUS.lock: Too many levels of symbolic links"},
+  };
+  for (const auto& c : cases) {
+    testing_support::DeviceRoot root;
+    const std::string status = root.path() + "/tmp/batteryStatus.plist";
+    int held = -1;
+    if (c.written) {
+      root.write("/tmp/batteryStatus.plist.lock", c.written);
+      held = ::open((status + ".lock").c_str(), O_RDWR);
+      ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    } else {
+      fs::create_directories(root.path() + "/tmp");
+      fs::create_symlink(root.path() + "/elsewhere", status + ".lock");
+    }
+    const auto second = runProcess(
+        SPRINGBOARD_SIM,
+        {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "1"},
+        {{"SIM_DEVICE_ROOT", root.path()}});
+    if (held >= 0) ::close(held);
+    std::string said = c.said;
+    said.replace(said.find("STATUS"), 6, status);
+    EXPECT_EQ(second.exitCode, 1) << said;
+    EXPECT_EQ(second.err, "springboard-sim: " + said + "\n");
+  }
 }
 
 }  // namespace
