@@ -284,8 +284,11 @@ TEST(OneHost, ASecondHostOnTheSameStatusFileSaysWhichProcessHoldsItAndExits) {
   for (const auto& [name, value] : environment) {
     if (value) firstEnvironment[name] = *value;
   }
+  // Its standard error too, where it says that it ends.
   testing_support::BackgroundProcess first(
-      SPRINGBOARD_SIM, {"--source", "sysfs=" + places.path() + "/sys", "--headless"},
+      "/bin/sh",
+      {"-c", "exec \"$0\" \"$@\" 2>&1", SPRINGBOARD_SIM, "--source",
+       "sysfs=" + places.path() + "/sys", "--headless"},
       firstEnvironment);
   const std::string status = places.path() + "/run/brimwell/batteryStatus.plist";
   for (int i = 0; i < 100 && !fs::exists(status); ++i) ::usleep(100 * 1000);
@@ -296,12 +299,12 @@ TEST(OneHost, ASecondHostOnTheSameStatusFileSaysWhichProcessHoldsItAndExits) {
   };
   EXPECT_TRUE(privateLock()) << "nobody else names the holder";
 
+  const std::string refused = "springboard-sim: another host (pid " + std::to_string(first.pid()) +
+                              ") already writes " + status +
+                              ": stop it first (the service: systemctl --user stop brimwell)\n";
   const auto second = runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment);
   EXPECT_EQ(second.exitCode, 1);
-  EXPECT_EQ(second.err, "springboard-sim: another host (pid " + std::to_string(first.pid()) +
-                            ") already writes " + status +
-                            ": stop it first (the service: "
-                            "systemctl --user stop brimwell)\n");
+  EXPECT_EQ(second.err, refused);
   EXPECT_EQ(second.out, "") << "no alert given twice";
   // The runtime folder emptied by hand: the first host puts its file back and holds a new lock.
   fs::rename(places.path() + "/run/brimwell", places.path() + "/run/gone");
@@ -312,13 +315,28 @@ TEST(OneHost, ASecondHostOnTheSameStatusFileSaysWhichProcessHoldsItAndExits) {
       << "still the one host";
   fs::remove(status + ".lock");  // the lock file alone
   for (int i = 0; i < 30 && !fs::exists(status + ".lock"); ++i) ::usleep(100 * 1000);
-  EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).exitCode, 1)
-      << "locked again at once";
+  EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).err, refused)
+      << "locked again at once, and named";
   EXPECT_TRUE(privateLock()) << "made again";
   // A simulated phone runs beside it, on a device of its own.
   EXPECT_EQ(
       runProcess(SPRINGBOARD_SIM, {"--virtual-time", "--duration", "60"}, environment).exitCode, 0);
-  first.stop();
+
+  // Another host's lock put in place of its own: it says so once, puts nothing back and ends.
+  const std::string other = places.path() + "/run/brimwell/other.lock";
+  const int taken = ::open(other.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_EQ(::flock(taken, LOCK_EX | LOCK_NB), 0);
+  ASSERT_EQ(::write(taken, "4242\n", 5), 5);
+  fs::rename(other, status + ".lock");
+  fs::remove(status);
+  std::string said;
+  while (const auto line = first.readLine(5000)) said += *line + "\n";
+  const std::string ends = "springboard-sim: another host (pid 4242) took " + status +
+                           ".lock after it was removed: this host ends\n";
+  EXPECT_NE(said.find(ends), std::string::npos) << said;
+  EXPECT_EQ(said.find(ends), said.rfind(ends)) << said;
+  EXPECT_FALSE(fs::exists(status)) << "a host that lost the lock writes nothing";
+  ::close(taken);
   EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).exitCode, 0);
 }
 
