@@ -6,7 +6,7 @@ built and run against the test suite; lists the mutants no test caught, with the
     scripts/mutate.py --list history                # the mutants only, nothing built
     scripts/mutate.py --tests 'LowBattery' FILE     # only the tests matching a ctest regex
 
-The tree is copied to BUILD/src and built in BUILD/build (default build-mutate), so the checkout
+The tree is copied to BUILD/src and built in BUILD/src/build (default build-mutate), so the checkout
 and its own build stay as they are. A mutant that does not compile is stillborn and not counted.
 Mutants judged equivalent (no test could tell them from the original) are listed, with why, in
 scripts/mutate_equivalent.txt by their id; they are counted apart. Operators: comparisons,
@@ -17,11 +17,13 @@ import argparse
 import dataclasses
 import difflib
 import hashlib
+import json
 import os
 import pathlib
 import random
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -231,7 +233,8 @@ def copy_tree(source_root):
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copy2(source, target)
     for existing in list(source_root.rglob("*")):
-        if existing.is_file() and existing.relative_to(source_root).as_posix() not in wanted:
+        relative = existing.relative_to(source_root).as_posix()
+        if existing.is_file() and not relative.startswith("build/") and relative not in wanted:
             existing.unlink()
 
 
@@ -249,8 +252,11 @@ class Runner:
         self.options = options
         self.root = (TOP / options.build).resolve()
         self.source = self.root / "src"
-        self.build = self.root / "build"
+        # The build lies inside the copy as build/ lies inside a checkout, so that ccache sees
+        # the same relative paths and the first build of the copy comes from its cache.
+        self.build = self.source / "build"
         self.log = self.root / "last.log"
+        self.targets = []
 
     def prepare(self):
         self.root.mkdir(parents=True, exist_ok=True)
@@ -258,6 +264,8 @@ class Runner:
         if not (self.build / "build.ninja").exists():
             env_launcher = []
             if shutil.which("ccache"):
+                os.environ.setdefault("CCACHE_BASEDIR", str(TOP.parent))
+                os.environ.setdefault("CCACHE_NOHASHDIR", "1")
                 env_launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache",
                                 "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
             if run(["cmake", "-S", str(self.source), "-B", str(self.build), "-G", "Ninja",
@@ -265,11 +273,17 @@ class Runner:
                 sys.exit(f"mutate: cannot configure the copy; see {self.log}")
         if not self.compile():
             sys.exit(f"mutate: the unmutated tree does not build; see {self.log}")
+        # A mutant rebuilds only what the tests run (not the benchmarks and probes).
+        listed = subprocess.run(["ctest", "--test-dir", str(self.build), "--show-only=json-v1"],
+                                check=True, capture_output=True, text=True).stdout
+        self.targets = sorted({pathlib.Path(t["command"][0]).name
+                               for t in json.loads(listed)["tests"] if t.get("command")})
         if self.tests(stop_early=False) != "passed":
             sys.exit(f"mutate: the suite fails before any mutant; see {self.log}")
 
     def compile(self):
-        return run(["cmake", "--build", str(self.build), "-j", str(self.options.jobs)],
+        targets = ["--target"] + self.targets if self.targets else []
+        return run(["cmake", "--build", str(self.build), "-j", str(self.options.jobs)] + targets,
                    self.log) == 0
 
     def tests(self, stop_early=True):
@@ -371,6 +385,8 @@ def main():
         print(f"{len(mutants)} mutants")
         return 0
 
+    # A run stopped from outside still puts the mutated file back.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     runner = Runner(options)
     runner.prepare()
     results = []
