@@ -219,6 +219,9 @@ TEST(LaptopStatusFile, GoneBetweenReadingsIsBackAtOnce) {
   } cases[] = {
       {"deleted", [&] { std::filesystem::remove(status); }},
       {"moved away", [&] { std::filesystem::rename(status, status + ".old"); }},
+      // Its folder's going is all that is said of it.
+      {"its folder moved away whole",
+       [&] { std::filesystem::rename(root.path() + "/tmp", root.path() + "/moved"); }},
       // Moved away whole, then removed: a removal file by file races the host that puts the
       // status back while it runs.
       {"its folder removed",
