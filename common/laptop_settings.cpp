@@ -61,7 +61,7 @@ std::vector<std::string> fillLaptopDefaults(Plist& settings) {
     filled.push_back(key);
     if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
   }
-  if (!filled.empty() || !hasLaptopDefaults(settings)) setDefaultKeys(settings, keys);
+  if (!filled.empty()) setDefaultKeys(settings, keys);
   return filled;
 }
 

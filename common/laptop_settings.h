@@ -17,7 +17,7 @@ namespace brimwell {
 // The laptop's defaults, one entry a key.
 COMMON_API const Plist& laptopDefaults();
 
-// Whether the file is a laptop's (its defaults have been filled in).
+// Whether the file is a laptop's (defaults have been filled in).
 COMMON_API bool hasLaptopDefaults(const Plist& settings);
 
 // Sets every key with a laptop default that the file does not hold, and names it as a default;

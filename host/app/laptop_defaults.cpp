@@ -21,9 +21,8 @@ std::optional<std::string> writeLaptopDefaults(std::string& why) {
   brimwell::Plist file =
       exists ? brimwell::readDictionaryFile(path) : brimwell::Plist::newDictionary();
   if (!file) return std::nullopt;
-  const bool marked = brimwell::hasLaptopDefaults(file);
   const std::vector<std::string> filled = brimwell::fillLaptopDefaults(file);
-  if (filled.empty() && marked) return std::nullopt;
+  if (filled.empty()) return std::nullopt;
   if (!platform::makeFolderFor(brimwell::kSettingsPath, &why)) return std::nullopt;
   std::string cause;
   if (!brimwell::writePropertyListAtomically(file, path, &cause, SIZE_MAX,
@@ -38,7 +37,6 @@ std::optional<std::string> writeLaptopDefaults(std::string& why) {
            std::to_string(low::kLowLevel) + ", " + std::to_string(low::kCriticalLevel) + " and " +
            std::to_string(low::kActionLevel) + " %; brimwell-prefs shows and changes them)";
   }
-  if (filled.empty()) return std::nullopt;
   std::string keys;
   for (const std::string& key : filled) keys += (keys.empty() ? "" : ", ") + key;
   return "wrote a laptop's defaults for the settings not set (" + keys + ") to " + path +

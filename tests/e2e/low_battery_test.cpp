@@ -222,51 +222,77 @@ testing_support::ProcessResult serviceRun(const DeviceRoot& root) {
 }
 
 // The laptop's defaults for every key the user has not set, whichever came first: the service or
-// brimwell-prefs; a choice the user made is kept.
+// brimwell-prefs; a choice the user made is kept, and a file that is no settings dictionary, or
+// not a plain file, is left as it is.
 TEST(OutOfTheBox, TheLaptopsDefaultsForEveryKeyNotSetAndTheUsersChoicesKept) {
+  using Before = std::function<void(const DeviceRoot&)>;
+  const auto prefs = [](std::vector<std::string> args) -> Before {
+    return [args](const DeviceRoot& root) {
+      ASSERT_EQ(runProcess(BRIMWELL_PREFS, args, {{"SIM_DEVICE_ROOT", root.path()}}).exitCode, 0);
+    };
+  };
   const std::string filled =
       "wrote a laptop's defaults for the settings not set (chargeMode, isPopAlert, isSound, "
       "lowLevel, criticalLevel, actionLevel, lowActionDelay, lowRepeatMinutes) to ";
   const struct {
     const char* name;
-    std::vector<std::string> prefs;  // brimwell-prefs run before the service, if any
-    std::string said;                // the service's line, before the settings path
+    Before before;
+    std::string said;                // the service's line, before the settings path; none if ""
     bool completion;                 // "Charging is complete" given
     std::vector<const char*> shown;  // lines of brimwell-prefs show that begin so, afterwards
   } cases[] = {
       {"no settings yet",
-       {},
+       [](const DeviceRoot&) {},
        "no settings yet: wrote a laptop's defaults to ",
        true,
        {"  chargeMode       2 (laptop default) ", "  isSound          on (laptop default) "}},
       {"an action chosen first",
-       {"set", "lowAction", "suspend"},
+       prefs({"set", "lowAction", "suspend"}),
        filled,
        true,
        {"  lowAction        suspend  ", "  isPopAlert       on (laptop default) "}},
       {"no dialog chosen first",
-       {"set", "isPopAlert", "off"},
+       prefs({"set", "isPopAlert", "off"}),
        "wrote a laptop's defaults for the settings not set (chargeMode, isSound, lowLevel, "
        "criticalLevel, actionLevel, lowAction, lowActionDelay, lowRepeatMinutes) to ",
        false,
        {"  isPopAlert       off  "}},
+      {"a file that is no settings dictionary",
+       [](const DeviceRoot& root) { root.write(DeviceRoot::kSettings, "garbage"); },
+       "",
+       false,
+       {}},
+      {"a link to settings kept elsewhere",
+       [](const DeviceRoot& root) {
+         root.writeSettings("<key>alertLevel</key><integer>80</integer>");
+         const std::string settings = root.path() + DeviceRoot::kSettings;
+         std::filesystem::rename(settings, root.path() + "/elsewhere.plist");
+         std::filesystem::create_symlink(root.path() + "/elsewhere.plist", settings);
+       },
+       "",
+       false,
+       {"  alertLevel       80 "}},
   };
   for (const auto& c : cases) {
     DeviceRoot root;
     writeSupply(root, "sys", "AC", testing_support::mainsAdapter(true));
     writeSupply(root, "sys", "BAT0",
                 {{"type", "Battery"}, {"status", "Full"}, {"capacity", "100"}});
-    const std::map<std::string, std::optional<std::string>> device = {
-        {"SIM_DEVICE_ROOT", root.path()}};
-    if (!c.prefs.empty()) {
-      ASSERT_EQ(runProcess(BRIMWELL_PREFS, c.prefs, device).exitCode, 0);
-    }
+    const std::string settings = root.path() + DeviceRoot::kSettings;
+    c.before(root);
+    const std::string before = c.said.empty() ? root.settingsFile() : "";
     const auto first = serviceRun(root);
-    const std::string settings =
-        root.path() + "/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist";
-    EXPECT_EQ(first.err.rfind("springboard-sim: " + c.said + settings + " (", 0), 0u)
-        << c.name << ": " << first.err;
-    EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), 1) << first.err;
+    if (c.said.empty()) {
+      EXPECT_EQ(first.err, "") << c.name;
+      EXPECT_EQ(root.settingsFile(), before) << c.name << ": left as it is";
+      EXPECT_EQ(std::filesystem::is_symlink(settings),
+                std::filesystem::exists(root.path() + "/elsewhere.plist"))
+          << c.name;
+    } else {
+      EXPECT_EQ(first.err.rfind("springboard-sim: " + c.said + settings + " (", 0), 0u)
+          << c.name << ": " << first.err;
+      EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), 1) << first.err;
+    }
     EXPECT_EQ(
         first.out.find("dialog \"Message\" \"Charging is complete\" \"OK\"") != std::string::npos,
         c.completion)
@@ -275,7 +301,8 @@ TEST(OutOfTheBox, TheLaptopsDefaultsForEveryKeyNotSetAndTheUsersChoicesKept) {
     const std::string written = root.settingsFile();
     EXPECT_EQ(serviceRun(root).err, "") << c.name << ": said once";
     EXPECT_EQ(root.settingsFile(), written) << c.name << ": written once";
-    const std::string shown = runProcess(BRIMWELL_PREFS, {"show"}, device).out;
+    const std::string shown =
+        runProcess(BRIMWELL_PREFS, {"show"}, {{"SIM_DEVICE_ROOT", root.path()}}).out;
     for (const std::string line : c.shown) {
       EXPECT_NE(shown.find("\n" + line), std::string::npos) << c.name << ": " << line << shown;
     }

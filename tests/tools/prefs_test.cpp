@@ -112,7 +112,7 @@ TEST_F(Prefs, OnALaptopAKeyNotSetIsTheLaptopsDefault) {
         "  alertLevel       0 (not set) ", "  lowAction        none (laptop default) "}},
       {{"set", "lowAction", "suspend"},
        {"  lowAction        suspend  ", "  isSound          on (laptop default) "}},
-      {{"set", "isPopAlert", "on"}, {"  isPopAlert       on   "}},
+      {{"set", "lowRepeatMinutes", "0"}, {"  lowRepeatMinutes 0    "}},
       {{"set", "isSound", "off"}, {"  isSound          off  "}},
       {{"unset", "isSound"}, {"  isSound          on (laptop default) "}},
       {{"unset", "lowAction"}, {"  lowAction        none (laptop default) "}},
