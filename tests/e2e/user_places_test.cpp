@@ -335,6 +335,7 @@ TEST(OneHost, ASecondHostOnTheSameStatusFileSaysWhichProcessHoldsItAndExits) {
                            ".lock after it was removed: this host ends\n";
   EXPECT_NE(said.find(ends), std::string::npos) << said;
   EXPECT_EQ(said.find(ends), said.rfind(ends)) << said;
+  EXPECT_EQ(first.wait(), 1);
   EXPECT_FALSE(fs::exists(status)) << "a host that lost the lock writes nothing";
   ::close(taken);
   EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).exitCode, 0);
