@@ -2,8 +2,11 @@
 // the built viewer: times at a charge limit, steady under a noisy draw, none for a draw too
 // small or just after a change; the file marked current, written again, and gone with the
 // battery; the bars' outputs.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -213,6 +216,7 @@ TEST(LaptopStatusFile, GoneBetweenReadingsIsBackAtOnce) {
     return std::filesystem::exists(status);
   };
   ASSERT_TRUE(backWithin3s());
+  int held = -1;  // the status folder, held open by another process
   const struct {
     const char* how;
     std::function<void()> take;
@@ -229,12 +233,23 @@ TEST(LaptopStatusFile, GoneBetweenReadingsIsBackAtOnce) {
          std::filesystem::rename(root.path() + "/tmp", root.path() + "/gone");
          std::filesystem::remove_all(root.path() + "/gone");
        }},
+      // Removed while another process holds it open, which says nothing of its going, and made
+      // again (the host stopped meanwhile, so that nothing races): the new one is watched.
+      {"its folder removed while held open, and made again",
+       [&] {
+         held = ::open((root.path() + "/tmp").c_str(), O_RDONLY | O_DIRECTORY);
+         ::kill(host.pid(), SIGSTOP);
+         std::filesystem::remove_all(root.path() + "/tmp");
+         std::filesystem::create_directory(root.path() + "/tmp");
+         ::kill(host.pid(), SIGCONT);
+       }},
       {"deleted from the folder made again", [&] { std::filesystem::remove(status); }},
   };
   for (const auto& c : cases) {
     c.take();
     EXPECT_TRUE(backWithin3s()) << c.how;
   }
+  ::close(held);
 }
 
 // The status file is marked current at every reading, written again when it was deleted, and
