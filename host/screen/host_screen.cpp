@@ -73,12 +73,9 @@ void HostScreen::drawDevice(const HostScreenState& state, int top) {
 }
 
 void HostScreen::drawLaptop(const HostScreenState& state, int top) {
-  for (size_t i = 0; i < state.laptopLines.size(); ++i) {
-    if (i == 0) attron(A_BOLD);
-    mvaddwstr(top + static_cast<int>(i), 2,
-              terminal::fitted(terminal::widen(state.laptopLines[i]), COLS - 4).c_str());
-    attroff(A_BOLD);
-  }
+  int row = top;
+  for (const std::string& line : state.laptopLines)
+    mvaddwstr(row++, 2, terminal::fitted(terminal::widen(line), COLS - 4).c_str());
 }
 
 void HostScreen::drawDialogs(const ScreenPresenter& presenter) {
@@ -129,7 +126,7 @@ void HostScreen::draw(const HostScreenState& state, ScreenPresenter& presenter) 
   if (presenter.takeBell()) beep();
 
   if (state.laptop) {
-    drawLaptop(state, 3);
+    drawLaptop(state, 2);
   } else {
     drawDevice(state, 2);
   }

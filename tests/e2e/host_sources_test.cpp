@@ -7,10 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <vector>
 
 #include "common/dictionary_file.h"
@@ -599,6 +601,17 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
   EXPECT_FALSE(root.hasStatusFile());
 }
 
+// Where a text was first drawn on a terminal: the last cursor move before it, "row;column".
+std::string drawnAt(const std::string& screen, const std::string& text) {
+  const std::string before = screen.substr(0, screen.find(text));
+  const std::regex move("\x1b\\[([0-9]+;[0-9]+)H");
+  std::string at = "(no move)";
+  for (auto m = std::sregex_iterator(before.begin(), before.end(), move);
+       m != std::sregex_iterator(); ++m)
+    at = (*m)[1];
+  return at;
+}
+
 // On a terminal the host shows the source's notices in its status bar, and of a laptop only what
 // is true of it: no phone's lock screen, whose charging line ("Charging is complete" at 3 % on
 // battery, with the laptop's chargeMode 2) would say what is not so.
@@ -606,7 +619,8 @@ TEST(SysfsSourceOnATerminal, TheNoticesAndNoPhone) {
   const struct {
     const char* name;
     std::vector<std::pair<std::string, testing_support::SupplyAttributes>> supplies;
-    std::vector<std::string> shown;  // "SYS" for the supplies' folder
+    std::vector<std::string>
+        shown;  // "SYS" for the supplies' folder; "row;column TEXT" drawn there
     std::vector<std::string> notShown;
     std::string recorded = "";  // a status replayed instead
   } cases[] = {
@@ -614,11 +628,11 @@ TEST(SysfsSourceOnATerminal, TheNoticesAndNoPhone) {
       {"3 % on battery",
        {{"AC", testing_support::mainsAdapter(false)},
         {"BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"capacity", "3"}}}},
-       {"3 %, on battery", "time to empty: estimating"},
+       {"3;3 3 %, on battery", "4;3 time to empty: estimating"},
        {"Charging is", "Not charging", "phone,", "lock/unlock"}},
       {"a recording of a laptop",
        {},
-       {"3 %, on battery"},
+       {"3;3 3 %, on battery"},
        {"Charging is", "phone,"},
        "<key>AppleRawCurrentCapacity</key><integer>120</integer>"
        "<key>AppleRawMaxCapacity</key><integer>4000</integer>"
@@ -643,7 +657,12 @@ TEST(SysfsSourceOnATerminal, TheNoticesAndNoPhone) {
     EXPECT_EQ(host.exitCode, 0) << c.name;
     for (std::string text : c.shown) {
       if (text.find("SYS") != std::string::npos) text.replace(text.find("SYS"), 3, sys);
-      EXPECT_NE(host.out.find(text), std::string::npos) << c.name << ": " << text << host.out;
+      const bool placed = std::isdigit(static_cast<unsigned char>(text[0]));
+      const std::string drawn = placed ? text.substr(text.find(' ') + 1) : text;
+      EXPECT_NE(host.out.find(drawn), std::string::npos) << c.name << ": " << text << host.out;
+      if (placed) {
+        EXPECT_EQ(drawnAt(host.out, drawn) + " " + drawn, text) << c.name;
+      }
     }
     for (const std::string& text : c.notShown) {
       EXPECT_EQ(host.out.find(text), std::string::npos) << c.name << ": " << text << host.out;
