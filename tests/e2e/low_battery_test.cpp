@@ -225,86 +225,71 @@ testing_support::ProcessResult serviceRun(const DeviceRoot& root) {
 // brimwell-prefs; a choice the user made is kept, and a file that is no settings dictionary, or
 // not a plain file, is left as it is.
 TEST(OutOfTheBox, TheLaptopsDefaultsForEveryKeyNotSetAndTheUsersChoicesKept) {
-  using Before = std::function<void(const DeviceRoot&)>;
-  const auto prefs = [](std::vector<std::string> args) -> Before {
-    return [args](const DeviceRoot& root) {
-      ASSERT_EQ(runProcess(BRIMWELL_PREFS, args, {{"SIM_DEVICE_ROOT", root.path()}}).exitCode, 0);
-    };
-  };
-  const std::string filled =
-      "wrote a laptop's defaults for the settings not set (chargeMode, isPopAlert, isSound, "
-      "lowLevel, criticalLevel, actionLevel, lowActionDelay, lowRepeatMinutes) to ";
+  const std::string notSet = "wrote a laptop's defaults for the settings not set (chargeMode, ";
   const struct {
-    const char* name;
-    Before before;
-    std::string said;                // the service's line, before the settings path; none if ""
-    bool completion;                 // "Charging is complete" given
-    std::vector<const char*> shown;  // lines of brimwell-prefs show that begin so, afterwards
+    std::vector<std::string> prefs;  // brimwell-prefs run first, if any
+    std::string file;                // else the settings file's bytes ("->" before: a link to them)
+    std::string said;                // the service's line up to the settings path, if any
+    bool completion;                 // "Charging is complete"
+    std::vector<std::string> shown;  // lines of brimwell-prefs show that begin so, afterwards
   } cases[] = {
-      {"no settings yet",
-       [](const DeviceRoot&) {},
+      {{},
+       "",
        "no settings yet: wrote a laptop's defaults to ",
        true,
        {"  chargeMode       2 (laptop default) ", "  isSound          on (laptop default) "}},
-      {"an action chosen first",
-       prefs({"set", "lowAction", "suspend"}),
-       filled,
+      {{"set", "lowAction", "suspend"},
+       "",
+       notSet + "isPopAlert, isSound, lowLevel, criticalLevel, actionLevel, lowActionDelay, "
+                "lowRepeatMinutes) to ",
        true,
        {"  lowAction        suspend  ", "  isPopAlert       on (laptop default) "}},
-      {"no dialog chosen first",
-       prefs({"set", "isPopAlert", "off"}),
-       "wrote a laptop's defaults for the settings not set (chargeMode, isSound, lowLevel, "
-       "criticalLevel, actionLevel, lowAction, lowActionDelay, lowRepeatMinutes) to ",
+      {{"set", "isPopAlert", "off"},
+       "",
+       notSet + "isSound, lowLevel, criticalLevel, actionLevel, lowAction, lowActionDelay, "
+                "lowRepeatMinutes) to ",
        false,
        {"  isPopAlert       off  "}},
-      {"a file that is no settings dictionary",
-       [](const DeviceRoot& root) { root.write(DeviceRoot::kSettings, "garbage"); },
-       "",
-       false,
-       {}},
-      {"a link to settings kept elsewhere",
-       [](const DeviceRoot& root) {
-         root.writeSettings("<key>alertLevel</key><integer>80</integer>");
-         const std::string settings = root.path() + DeviceRoot::kSettings;
-         std::filesystem::rename(settings, root.path() + "/elsewhere.plist");
-         std::filesystem::create_symlink(root.path() + "/elsewhere.plist", settings);
-       },
+      {{}, "garbage", "", false, {}},
+      {{},
+       "->" + testing_support::plistXml("<key>alertLevel</key><integer>80</integer>"),
        "",
        false,
        {"  alertLevel       80 "}},
   };
   for (const auto& c : cases) {
     DeviceRoot root;
-    writeSupply(root, "sys", "AC", testing_support::mainsAdapter(true));
+    battery(root, 100, true);
     writeSupply(root, "sys", "BAT0",
                 {{"type", "Battery"}, {"status", "Full"}, {"capacity", "100"}});
     const std::string settings = root.path() + DeviceRoot::kSettings;
-    c.before(root);
-    const std::string before = c.said.empty() ? root.settingsFile() : "";
-    const auto first = serviceRun(root);
-    if (c.said.empty()) {
-      EXPECT_EQ(first.err, "") << c.name;
-      EXPECT_EQ(root.settingsFile(), before) << c.name << ": left as it is";
-      EXPECT_EQ(std::filesystem::is_symlink(settings),
-                std::filesystem::exists(root.path() + "/elsewhere.plist"))
-          << c.name;
-    } else {
-      EXPECT_EQ(first.err.rfind("springboard-sim: " + c.said + settings + " (", 0), 0u)
-          << c.name << ": " << first.err;
-      EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), 1) << first.err;
+    const bool link = c.file.rfind("->", 0) == 0;
+    const std::map<std::string, std::optional<std::string>> device = {
+        {"SIM_DEVICE_ROOT", root.path()}};
+    if (!c.prefs.empty()) {
+      ASSERT_EQ(runProcess(BRIMWELL_PREFS, c.prefs, device).exitCode, 0);
     }
-    EXPECT_EQ(
-        first.out.find("dialog \"Message\" \"Charging is complete\" \"OK\"") != std::string::npos,
-        c.completion)
-        << c.name << "\n"
+    if (!c.file.empty())
+      root.write(link ? "/elsewhere" : DeviceRoot::kSettings, c.file.substr(link ? 2 : 0));
+    if (link) {
+      std::filesystem::create_directories(std::filesystem::path(settings).parent_path());
+      std::filesystem::create_symlink(root.path() + "/elsewhere", settings);
+    }
+    const std::string before = root.settingsFile();
+    const auto first = serviceRun(root);
+    EXPECT_EQ(first.err.substr(0, first.err.find(settings)),
+              c.said.empty() ? "" : "springboard-sim: " + c.said);
+    EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), c.said.empty() ? 0 : 1);
+    EXPECT_TRUE(!c.said.empty() || root.settingsFile() == before) << c.file << ": left as it is";
+    EXPECT_EQ(std::filesystem::is_symlink(settings), link);
+    EXPECT_EQ(first.out.find("\"Charging is complete\"") != std::string::npos, c.completion)
         << first.out;
     const std::string written = root.settingsFile();
-    EXPECT_EQ(serviceRun(root).err, "") << c.name << ": said once";
-    EXPECT_EQ(root.settingsFile(), written) << c.name << ": written once";
-    const std::string shown =
-        runProcess(BRIMWELL_PREFS, {"show"}, {{"SIM_DEVICE_ROOT", root.path()}}).out;
-    for (const std::string line : c.shown) {
-      EXPECT_NE(shown.find("\n" + line), std::string::npos) << c.name << ": " << line << shown;
+    EXPECT_EQ(serviceRun(root).err, "") << "said once";
+    EXPECT_EQ(root.settingsFile(), written) << "written once";
+    const std::string shown = runProcess(BRIMWELL_PREFS, {"show"}, device).out;
+    for (const std::string& line : c.shown) {
+      EXPECT_NE(shown.find("\n" + line), std::string::npos) << line << shown;
     }
   }
 }

@@ -70,58 +70,35 @@ TEST(StatusBar, OnlyWhatAppliesToTheSource) {
 
 // What the screen says of a laptop in place of a phone: only what its status gives.
 TEST(LaptopLines, TheLevelTheStateAndTheHostsTime) {
+  const auto none = std::nullopt;
   const struct {
-    const char* name;
-    std::vector<std::pair<const char*, brimwell::Plist (*)()>> status;
+    const char* state;  // ChargingState, if any
+    std::optional<int> level, toEmpty, toFull, limit;
+    std::optional<bool> installed;
     std::vector<std::string> lines;
   } cases[] = {
-      {"on battery with a time",
-       {{"CurrentCapacity", [] { return brimwell::Plist::integer(3); }},
-        {"ChargingState", [] { return brimwell::Plist::string("discharging"); }},
-        {"AvgTimeToEmpty", [] { return brimwell::Plist::integer(7); }},
-        {"AvgTimeToFull", [] { return brimwell::Plist::integer(90); }}},
-       {"3 %, on battery", "about 7 min to empty"}},
-      {"charging to its limit",
-       {{"CurrentCapacity", [] { return brimwell::Plist::integer(62); }},
-        {"ChargingState", [] { return brimwell::Plist::string("charging"); }},
-        {"AvgTimeToEmpty", [] { return brimwell::Plist::integer(5); }},
-        {"AvgTimeToFull", [] { return brimwell::Plist::integer(60); }},
-        {"ChargeLimit", [] { return brimwell::Plist::integer(80); }}},
-       {"62 %, charging", "about 1 h 0 min to 80 %"}},
-      {"charging, no time yet",
-       {{"ChargingState", [] { return brimwell::Plist::string("charging"); }},
-        {"AvgTimeToFull", [] { return brimwell::Plist::integer(65535); }}},
-       {"charging", "time to full: estimating"}},
-      {"charging to a limit of 100 %",
-       {{"ChargingState", [] { return brimwell::Plist::string("charging"); }},
-        {"AvgTimeToFull", [] { return brimwell::Plist::integer(90); }},
-        {"ChargeLimit", [] { return brimwell::Plist::integer(100); }}},
-       {"charging", "about 1 h 30 min to full"}},
-      {"a time below nothing",
-       {{"ChargingState", [] { return brimwell::Plist::string("discharging"); }},
-        {"AvgTimeToEmpty", [] { return brimwell::Plist::integer(-5); }}},
-       {"on battery", "time to empty: estimating"}},
-      {"full: no time",
-       {{"ChargingState", [] { return brimwell::Plist::string("full"); }}},
-       {"full"}},
-      {"on the charger, not charging",
-       {{"ChargingState", [] { return brimwell::Plist::string("not-charging"); }}},
-       {"on the charger, not charging"}},
-      {"a state word not known",
-       {{"ChargingState", [] { return brimwell::Plist::string("Charging"); }}},
-       {"state unknown"}},
-      {"the battery taken out",
-       {{"BatteryInstalled", [] { return brimwell::Plist::boolean(false); }}},
-       {"no battery: it was taken out"}},
-      {"a battery said to be there",
-       {{"BatteryInstalled", [] { return brimwell::Plist::boolean(true); }},
-        {"ChargingState", [] { return brimwell::Plist::string("full"); }}},
-       {"full"}},
+      {"discharging", 3, 7, 90, none, none, {"3 %, on battery", "about 7 min to empty"}},
+      {"charging", 62, 5, 60, 80, none, {"62 %, charging", "about 1 h 0 min to 80 %"}},
+      {"charging", none, none, 65535, none, none, {"charging", "time to full: estimating"}},
+      {"charging", none, none, 90, 100, none, {"charging", "about 1 h 30 min to full"}},
+      {"discharging", none, -5, none, none, none, {"on battery", "time to empty: estimating"}},
+      {"full", none, none, none, none, true, {"full"}},
+      {"not-charging", none, none, none, none, none, {"on the charger, not charging"}},
+      {"Charging", none, none, none, none, none, {"state unknown"}},
+      {nullptr, none, none, none, none, false, {"no battery: it was taken out"}},
   };
   for (const auto& c : cases) {
     brimwell::Plist status = brimwell::Plist::newDictionary();
-    for (const auto& [key, value] : c.status) status.setItem(key, value());
-    EXPECT_EQ(laptopLines(status), c.lines) << c.name;
+    if (c.state) status.setItem("ChargingState", brimwell::Plist::string(c.state));
+    const std::pair<const char*, std::optional<int>> figures[] = {{"CurrentCapacity", c.level},
+                                                                  {"AvgTimeToEmpty", c.toEmpty},
+                                                                  {"AvgTimeToFull", c.toFull},
+                                                                  {"ChargeLimit", c.limit}};
+    for (const auto& [key, value] : figures) {
+      if (value) status.setItem(key, brimwell::Plist::integer(*value));
+    }
+    if (c.installed) status.setItem("BatteryInstalled", brimwell::Plist::boolean(*c.installed));
+    EXPECT_EQ(laptopLines(status), c.lines) << c.lines.back();
   }
 }
 
