@@ -15,9 +15,11 @@ namespace host {
 std::optional<std::string> writeLaptopDefaults(std::string& why) {
   const std::string path = platform::deviceFilePath(brimwell::kSettingsPath);
   struct stat info;
-  const bool exists = ::lstat(path.c_str(), &info) == 0;
+  const int looked = ::lstat(path.c_str(), &info) == 0 ? 0 : errno;
   // What cannot be looked at, a link and a file that is no dictionary are left to the user.
-  if ((!exists && errno != ENOENT) || (exists && !S_ISREG(info.st_mode))) return std::nullopt;
+  if ((looked != 0 && looked != ENOENT) || (looked == 0 && !S_ISREG(info.st_mode)))
+    return std::nullopt;
+  const bool exists = looked == 0;
   brimwell::Plist file =
       exists ? brimwell::readDictionaryFile(path) : brimwell::Plist::newDictionary();
   if (!file) return std::nullopt;

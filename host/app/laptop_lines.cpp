@@ -26,10 +26,11 @@ std::string timeLine(const brimwell::Plist& status, bool charging) {
   const brimwell::Plist* minutes =
       status.item(charging ? key::kAvgTimeToFull : key::kAvgTimeToEmpty);
   const int32_t value = brimwell::intValueOf(minutes);
-  const int32_t limit = brimwell::intValueOf(status.item(key::kChargeLimit));
-  const std::string to = !charging                  ? "to empty"
-                         : limit > 0 && limit < 100 ? "to " + std::to_string(limit) + " %"
-                                                    : "to full";
+  const brimwell::Plist* limit = status.item(key::kChargeLimit);
+  const std::string to = !charging ? "to empty"
+                         : limit && brimwell::intValueOf(limit) < 100
+                             ? "to " + std::to_string(brimwell::intValueOf(limit)) + " %"
+                             : "to full";
   if (!minutes || value < 0 || value == brimwell::kUnknownMinutes)
     return "time " + to + ": estimating";
   return aboutTime(value) + " " + to;

@@ -81,7 +81,7 @@ TEST(LaptopLines, TheLevelTheStateAndTheHostsTime) {
       {"charging", 62, 5, 60, 80, none, {"62 %, charging", "about 1 h 0 min to 80 %"}},
       {"charging", none, none, 65535, none, none, {"charging", "time to full: estimating"}},
       {"charging", none, none, 90, 100, none, {"charging", "about 1 h 30 min to full"}},
-      {"discharging", none, -5, none, none, none, {"on battery", "time to empty: estimating"}},
+      {"discharging", none, 0, none, none, none, {"on battery", "about 0 min to empty"}},
       {"full", none, none, none, none, true, {"full"}},
       {"not-charging", none, none, none, none, none, {"on the charger, not charging"}},
       {"Charging", none, none, none, none, none, {"state unknown"}},
