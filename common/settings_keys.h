@@ -25,6 +25,9 @@ inline constexpr const char* kLowActionCommand = "lowActionCommand";
 inline constexpr const char* kLowActionDelay = "lowActionDelay";
 inline constexpr const char* kLowRepeatMinutes = "lowRepeatMinutes";
 inline constexpr const char* kLowMinutes = "lowMinutes";
+
+// On a laptop: the keys whose values are the laptop's defaults, not the user's (an array).
+inline constexpr const char* kLaptopDefaults = "laptopDefaults";
 }  // namespace setting
 
 // What the host uses for a low-battery key the file does not hold.

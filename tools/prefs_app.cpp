@@ -8,9 +8,11 @@
 #include <string>
 
 #include "common/dictionary_file.h"
+#include "common/laptop_settings.h"
 #include "common/settings_keys.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/installed_places.h"
+#include "platform/foundation/simulated_device.h"
 #include "tools/prefs_settings.h"
 
 namespace {
@@ -23,14 +25,15 @@ constexpr const char* kUsage =
     "       brimwell-prefs unset KEY\n"
     "       brimwell-prefs reset\n"
     "       brimwell-prefs --version | --help\n"
-    "The Brimwell plug-in's settings and the host's low-battery warnings: on the device\n"
-    "SIM_DEVICE_ROOT names, else in $XDG_CONFIG_HOME/brimwell (~/.config/brimwell).\n"
-    "On/off also as yes/no, true/false or 1/0. reset removes these settings and keeps any\n"
-    "other key:\n";
+    "The Brimwell plug-in's settings and the host's low-battery warnings, on the\n"
+    "device SIM_DEVICE_ROOT names, else in $XDG_CONFIG_HOME/brimwell\n"
+    "(~/.config/brimwell). On/off also as yes/no, true/false or 1/0. On a laptop a\n"
+    "key not set is the laptop's default, and unset or reset puts a key back to it;\n"
+    "reset keeps any other key:\n";
 
 constexpr const char* kExitStatuses =
-    "Exit status: 0 done; 1 the settings file or its folder cannot be read or written;\n"
-    "2 a bad command, key or value.\n";
+    "Exit status: 0 done; 1 the settings file or its folder cannot be read or\n"
+    "written; 2 a bad command, key or value.\n";
 
 int fail(std::ostream& err, int status, const std::string& why) {
   err << "brimwell-prefs: " << why << "\n";
@@ -95,6 +98,12 @@ bool readSettings(const std::string& path, bool& exists, Plist& file, std::strin
   return true;
 }
 
+// The user's own settings are a laptop's (only the service on the machine's own battery reads
+// them), and so is a simulated device's file the service has filled.
+bool onALaptop(const Plist& file) {
+  return !platform::onSimulatedDevice() || brimwell::hasLaptopDefaults(file);
+}
+
 void show(std::ostream& out, const std::string& path, bool exists, const Plist& file,
           const std::string& unreadable) {
   out << "Brimwell settings in " << path << (exists ? "" : " (no file yet)") << ":\n";
@@ -103,7 +112,23 @@ void show(std::ostream& out, const std::string& path, bool exists, const Plist& 
         << "): the plug-in reads every key as 0/off)\n";
   }
   const Plist empty = Plist::newDictionary();
-  for (const std::string& line : prefs::describe(file ? file : empty)) out << line << "\n";
+  for (const std::string& line : prefs::describe(file ? file : empty, file && onALaptop(file)))
+    out << line << "\n";
+}
+
+// The change asked for; on a laptop, an unset key (reset: every key) back at its default.
+void change(Plist& file, Request& r) {
+  const bool laptop = onALaptop(file);
+  if (r.command == "reset") {
+    for (const prefs::Setting& s : prefs::settings()) file.removeItem(s.key);
+    file.removeItem(brimwell::setting::kLaptopDefaults);
+  } else if (r.value) {
+    file.setItem(r.setting->key, std::move(r.value));
+    brimwell::markChosen(file, r.setting->key);
+  } else {
+    file.removeItem(r.setting->key);
+  }
+  if (laptop) brimwell::fillLaptopDefaults(file);
 }
 
 int runRequest(Request& r, std::ostream& out, std::ostream& err) {
@@ -116,18 +141,14 @@ int runRequest(Request& r, std::ostream& out, std::ostream& err) {
     show(out, path, exists, file, unreadable);
     return 0;
   }
-  if (r.command == "reset") {
-    if (!file) file = Plist::newDictionary();
-    for (const prefs::Setting& s : prefs::settings()) file.removeItem(s.key);
+  if (r.command == "reset" && !file) {
+    file = Plist::newDictionary();
   } else if (!file) {
     return fail(err, 1,
                 path + " is not a settings dictionary (" + unreadable +
                     "); 'brimwell-prefs reset' starts it anew");
-  } else if (r.value) {
-    file.setItem(r.setting->key, std::move(r.value));
-  } else {
-    file.removeItem(r.setting->key);
   }
+  change(file, r);
   if (!platform::makeFolderFor(brimwell::kSettingsPath, &why)) return fail(err, 1, why);
   if (!brimwell::writePropertyListAtomically(file, path, &why, SIZE_MAX,
                                              brimwell::Durability::synced)) {

@@ -6,7 +6,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
+#include "common/laptop_settings.h"
 #include "common/settings_keys.h"
 #include "common/value_conversions.h"
 
@@ -124,7 +126,6 @@ std::string accepted(const Setting& s) {
   return std::to_string(s.low) + " to " + std::to_string(s.high);
 }
 
-// The value as the reader reads it, and whether it is set.
 // A text as one line: control characters escaped.
 std::string oneLine(const std::string& text) {
   std::string out;
@@ -140,23 +141,30 @@ std::string oneLine(const std::string& text) {
   return out;
 }
 
-std::string shownValue(const Setting& s, const Plist* value) {
-  if (!value && s.unsetMeans) return *s.unsetMeans + " (default)";
-  std::string shown;
+// The value as the reader reads it.
+std::string readingOf(const Setting& s, const Plist* value) {
   switch (s.kind) {
     case Kind::boolean:
-      shown = brimwell::boolValueOf(value) ? "on" : "off";
-      break;
+      return brimwell::boolValueOf(value) ? "on" : "off";
     case Kind::integer:
-      shown = std::to_string(brimwell::intValueOf(value));
-      break;
+      return std::to_string(brimwell::intValueOf(value));
     case Kind::word:
-      shown = oneLine(brimwell::textOf(value).value_or(""));
-      break;
+      return oneLine(brimwell::textOf(value).value_or(""));
     case Kind::text:
-      shown = "\"" + oneLine(brimwell::textOf(value).value_or("")) + "\"";
       break;
   }
+  return "\"" + oneLine(brimwell::textOf(value).value_or("")) + "\"";
+}
+
+// The value as the reader reads it, and whether it is set: on a laptop an unset key, or one that
+// still holds the default filled in for it, is the laptop's default.
+std::string shownValue(const Setting& s, const Plist& file, bool laptop) {
+  const Plist* value = file.item(s.key);
+  const Plist* fallback = brimwell::laptopDefaults().item(s.key);
+  if (laptop && fallback && (!value || brimwell::holdsLaptopDefault(file, s.key)))
+    return readingOf(s, fallback) + " (laptop default)";
+  if (!value && s.unsetMeans) return *s.unsetMeans + " (default)";
+  std::string shown = readingOf(s, value);
   if (!value) return shown + " (not set)";
   // A hand-edited value the host's own key cannot take as it stands is marked, as the host
   // says it when it reads it.
@@ -193,24 +201,52 @@ std::optional<std::string> levelOrderNote(const Plist& file) {
   return given + " are out of order: the host uses them sorted, low above critical above action";
 }
 
-std::vector<std::string> describe(const Plist& file) {
+namespace {
+
+constexpr size_t kColumns = 80;
+
+// The text after the head, folded at blanks to the columns, each further line indented by
+// `indent` (a value too long for its column pushes the text right on the first line only).
+std::vector<std::string> folded(const std::string& head, const std::string& text,
+                                size_t indentation) {
   std::vector<std::string> lines;
-  for (const Setting& s : settings()) {
-    std::string shown = shownValue(s, file.item(s.key));
-    char line[512];
-    std::snprintf(line, sizeof line, "  %-16s %-24s %s", s.key, shown.c_str(), s.meaning);
-    lines.push_back(line);
+  const std::string indent(indentation, ' ');
+  std::string line = head;
+  bool bare = true;  // no word on this line yet
+  std::istringstream words(text);
+  for (std::string word; words >> word;) {
+    if (!bare && line.size() + 1 + word.size() > kColumns) {
+      lines.push_back(line);
+      line = indent;
+      bare = true;
+    }
+    line += (bare ? "" : " ") + word;
+    bare = false;
   }
+  lines.push_back(line);
+  return lines;
+}
+
+// The key and a value in their columns, the meaning folded beside them.
+void addRow(std::vector<std::string>& lines, const Setting& s, int width,
+            const std::string& value) {
+  char head[512];
+  std::snprintf(head, sizeof head, "  %-16s %-*s ", s.key, width, value.c_str());
+  const size_t indent = 2 + 16 + 1 + static_cast<size_t>(width) + 1;
+  for (std::string& line : folded(head, s.meaning, indent)) lines.push_back(std::move(line));
+}
+
+}  // namespace
+
+std::vector<std::string> describe(const Plist& file, bool laptop) {
+  std::vector<std::string> lines;
+  for (const Setting& s : settings()) addRow(lines, s, 24, shownValue(s, file, laptop));
   return lines;
 }
 
 std::vector<std::string> help() {
   std::vector<std::string> lines;
-  for (const Setting& s : settings()) {
-    char line[512];
-    std::snprintf(line, sizeof line, "  %-16s %-12s %s", s.key, accepted(s).c_str(), s.meaning);
-    lines.push_back(line);
-  }
+  for (const Setting& s : settings()) addRow(lines, s, 12, accepted(s));
   return lines;
 }
 

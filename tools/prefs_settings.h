@@ -42,13 +42,14 @@ brimwell::Plist valueFor(const Setting& setting, const std::string& text, std::s
 // What a setting takes: "0 to 3", "on or off", "none|suspend|...".
 std::string accepted(const Setting& setting);
 
-// One line per setting: key, the value the plug-in reads, and what it means.
-std::vector<std::string> describe(const brimwell::Plist& file);
+// Each setting: key, the value the plug-in reads, and what it means, folded to 80 columns. On a
+// laptop, a key the user has not set shows the laptop's default.
+std::vector<std::string> describe(const brimwell::Plist& file, bool laptop);
 
 // A note when the low-battery levels stand out of order (the host then uses them sorted).
 std::optional<std::string> levelOrderNote(const brimwell::Plist& file);
 
-// One line per setting for the help: key, what it takes, and what it means.
+// Each setting for the help: key, what it takes, and what it means, folded to 80 columns.
 std::vector<std::string> help();
 
 }  // namespace prefs

@@ -100,7 +100,8 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   const std::string lost = history.stop(source.simulatedSeconds());
   if (!lost.empty()) say(std::cerr, "springboard-sim: " + lost);
   say(std::cout, clockPrefix(source.simulatedSeconds()) + "delivered " +
-                     std::to_string(driver.delivered()) + " status changes" +
+                     std::to_string(driver.delivered()) +
+                     (driver.delivered() == 1 ? " status change" : " status changes") +
                      (driver.last() ? "; the last: " + statusSummary(*driver.last()) : ""));
   platform::setPresenter(nullptr);
   std::string why;

@@ -98,7 +98,7 @@ int runSpringBoardSim(int argc, char** argv) {
     return 1;
   }
   if (!options.sysfs.empty()) {
-    const std::optional<std::string> wrote = host::writeLaptopDefaultsIfMissing(why);
+    const std::optional<std::string> wrote = host::writeLaptopDefaults(why);
     if (wrote || !why.empty()) std::cerr << "springboard-sim: " + (wrote ? *wrote : why) + "\n";
   }
   const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);

@@ -58,10 +58,15 @@ std::string statusSummary(const brimwell::Plist& status) {
                       : brimwell::boolValueOf(status.item(key::kExternalConnected))
                           ? "on charger, not charging"
                           : "on battery";
-  const double percent = max > 0 ? 100.0 * current / max : 0.0;
+  // A laptop's level is the drivers' own percentage, as its status file, the viewer and the
+  // warnings give it; a phone's is worked out from its charge.
+  const brimwell::Plist* percentKey = status.item(key::kCurrentCapacityPercent);
+  const double percent = percentKey ? brimwell::intValueOf(percentKey)
+                         : max > 0  ? std::floor(100.0 * current / max)
+                                    : 0.0;
   char buffer[128];
-  std::snprintf(buffer, sizeof buffer, "%.0f%% %d/%d mAh %d mA %s", std::floor(percent), current,
-                max, amps, state);
+  std::snprintf(buffer, sizeof buffer, "%.0f%% %d/%d mAh %d mA %s", percent, current, max, amps,
+                state);
   return buffer;
 }
 

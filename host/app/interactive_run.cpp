@@ -12,6 +12,7 @@
 #include "host/app/given_alerts.h"
 #include "host/app/history_recorder.h"
 #include "host/app/host_startup.h"
+#include "host/app/laptop_lines.h"
 #include "host/app/low_battery_watch.h"
 #include "host/app/screen_wake.h"
 #include "host/app/source_driver.h"
@@ -105,10 +106,11 @@ class InteractiveSession {
     for (std::string& notice : source_.takeNotices()) notices_.post(std::move(notice), now());
     if (!status) return;
     notices_.statusDelivered();
-    // The phone starts locked; a waking screen reloads the charging view if it is locked.
+    // The phone starts locked; a waking screen reloads the charging view if it is locked. A
+    // laptop has no lock screen: the phone's charging line would say what is not so.
     const bool first = !firstStatusSeen_;
     firstStatusSeen_ = true;
-    if (wake_.wakesFor(*status) && (first || lockScreen_.locked())) lockScreen_.lock();
+    if (!laptop() && wake_.wakesFor(*status) && (first || lockScreen_.locked())) lockScreen_.lock();
   }
 
   // What a key does; false when it ends the session.
@@ -123,6 +125,7 @@ class InteractiveSession {
         break;
       case 'l':
       case 'L':
+        if (laptop()) break;
         if (lockScreen_.locked()) {
           lockScreen_.unlock();
         } else {
@@ -166,10 +169,17 @@ class InteractiveSession {
     state.pad = idiom->respondsToSelector(sel_registerName("userInterfaceIdiom")) &&
                 idiom->userInterfaceIdiom() == UIUserInterfaceIdiomPad;
     state.lockScreenRoot = lockScreen_.root();
+    state.laptop = laptop();
+    if (state.laptop && last) state.laptopLines = laptopLines(*last);
     return state;
   }
 
  private:
+  // The machine's own battery, or a recording of one.
+  bool laptop() const {
+    return !options_.sysfs.empty() || (driver_->last() && isLaptopStatus(*driver_->last()));
+  }
+
   double now() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   }

@@ -5,11 +5,12 @@
 
 namespace host {
 
-// On its first start on the machine's own battery, with no settings file yet, the host writes
-// one with a laptop's defaults: completion at the battery's own "full" (so a battery held at
-// its charge limit completes), its dialog and sound on, and the low-battery levels. A file that
-// exists is never touched. The line to say when it wrote one; none otherwise. Why, when it
-// could not.
-std::optional<std::string> writeLaptopDefaultsIfMissing(std::string& why);
+// At each start on the machine's own battery, the host writes a laptop's defaults into the
+// settings file for every key the user has not set (all of them when there is no file yet):
+// completion at the battery's own "full" (so a battery held at its charge limit completes), its
+// dialog and sound on, and the low-battery levels. A value the file holds is never touched, nor
+// a file that is not a settings dictionary or not a plain file. The line to say when it wrote
+// some; none otherwise. Why, when it could not.
+std::optional<std::string> writeLaptopDefaults(std::string& why);
 
 }  // namespace host

@@ -72,6 +72,12 @@ void HostScreen::drawDevice(const HostScreenState& state, int top) {
   }
 }
 
+void HostScreen::drawLaptop(const HostScreenState& state, int top) {
+  int row = top;
+  for (const std::string& line : state.laptopLines)
+    mvaddwstr(row++, 2, terminal::fitted(terminal::widen(line), COLS - 4).c_str());
+}
+
 void HostScreen::drawDialogs(const ScreenPresenter& presenter) {
   const short paper = colors_.pairFor(kInk, kDialog);
   int index = 0;
@@ -119,7 +125,11 @@ void HostScreen::draw(const HostScreenState& state, ScreenPresenter& presenter) 
   attroff(A_BOLD);
   if (presenter.takeBell()) beep();
 
-  drawDevice(state, 2);
+  if (state.laptop) {
+    drawLaptop(state, 2);
+  } else {
+    drawDevice(state, 2);
+  }
   drawDialogs(presenter);
 
   attron(A_DIM);

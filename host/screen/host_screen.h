@@ -23,6 +23,7 @@ class HostScreen {
 
  private:
   void drawDevice(const HostScreenState& state, int top);
+  void drawLaptop(const HostScreenState& state, int top);
   void drawDialogs(const ScreenPresenter& presenter);
 
   terminal::TerminalColorPairs colors_;

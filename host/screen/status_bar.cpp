@@ -31,7 +31,7 @@ std::string statusBarText(const HostScreenState& state) {
 std::string keysText(const HostScreenState& state, bool dialogOpen) {
   std::string keys = dialogOpen ? " Enter closes the dialog " : "";
   if (state.hasCharger) keys += " c charger ";
-  keys += " l lock/unlock ";
+  if (!state.laptop) keys += " l lock/unlock ";
   if (state.hasSpeed) keys += " + - speed ";
   return keys + " q quit";
 }

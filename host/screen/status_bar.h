@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/uikit/ui_geometry.h"
 
@@ -38,6 +39,9 @@ struct HostScreenState {
   bool hasCharger = false;
   bool locked = false;
   bool pad = false;
+  // The machine's own battery: no phone is drawn, only what the host can say of it.
+  bool laptop = false;
+  std::vector<std::string> laptopLines;
   CGSize screen{};
   const UIView* lockScreenRoot = nullptr;  // the live charging view, when locked
 };
@@ -46,7 +50,8 @@ struct HostScreenState {
 // source, the charger and the speed where they apply.
 std::string statusBarText(const HostScreenState& state);
 
-// The keys line: only the keys that do something for this source (and Enter with a dialog up).
+// The keys line: only the keys that do something for this source (and Enter with a dialog up);
+// a laptop has no lock screen to lock.
 std::string keysText(const HostScreenState& state, bool dialogOpen);
 
 }  // namespace host

@@ -7,10 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <vector>
 
 #include "common/dictionary_file.h"
@@ -178,7 +180,7 @@ TEST(ReplaySource, EachLineReachesAPipeWhileTheHostRuns) {
   EXPECT_EQ(host.readLine(10000),
             "[00:00:00] dialog \"Message\" \"Charging has reached 50%\" \"OK\"");
   // Ended with the second status an hour away: the lines came while it ran.
-  EXPECT_NE(host.stop().find("delivered 1 status changes"), std::string::npos);
+  EXPECT_NE(host.stop().find("delivered 1 status change; the last: 50% "), std::string::npos);
 }
 
 TEST(ReplaySource, ABadRecordingIsAOneLineError) {
@@ -262,11 +264,14 @@ struct SysfsCase {
   std::vector<std::pair<std::string, testing_support::SupplyAttributes>> supplies;
   std::vector<std::string> viewerLines;     // expected lines of BrimwellViewer --once
   std::vector<std::string> jsonParts = {};  // and parts of its --json
+  std::string summary = "";                 // and the host's last line begins so
 };
 
 TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
   auto noCycles = testing_support::chargeBasedBattery();
   noCycles.erase("cycle_count");
+  auto withCapacity = testing_support::chargeBasedBattery();  // 83.38 % by its charge
+  withCapacity["capacity"] = "84";
   const auto energyAt = [](const testing_support::SupplyAttributes& changes) {
     auto battery = testing_support::energyOnlyBattery();
     battery.erase("power_now");
@@ -288,6 +293,11 @@ TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
         "currentLabel \"1500 mA\" color=0,0.75,0,1", "designCap \"5000 mAh\"",
         "cycleLabel \"\u2014\"", "batteryTempLabel \"\u2014\"", "outputLabel \"1500 mA\"",
         "fullyChargedLabel \"No\"", "serialNumberLabel \"\u2014\""}},
+      {"the drivers' own percentage is the level",
+       {{"BAT0", withCapacity}},
+       {"currentBatteryLevel \"84.00%\" color=0,0.75,0,1"},
+       {"\"level\":84.00"},
+       "; the last: 84% 3402/4080 mAh"},
       {"no cycle count: a dash, not 0", {{"BAT0", noCycles}}, {"cycleLabel \"\u2014\""}},
       {"30 Wh at 10 W last three hours, whatever the present voltage",
        {{"BAT0", energyAt({{"status", "Discharging"},
@@ -313,7 +323,7 @@ TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
   };
   for (const auto& c : cases) {
     DeviceRoot root;
-    root.writeSettings("");
+    root.writeLaptopSettings();
     for (const auto& [name, attributes] : c.supplies) writeSupply(root, "sys", name, attributes);
     const auto host = runProcess(
         SPRINGBOARD_SIM,
@@ -322,6 +332,9 @@ TEST(SysfsSourceThroughTheHost, EachBatteryKindReachesTheViewer) {
     ASSERT_EQ(host.exitCode, 0) << c.name << host.err;
     EXPECT_EQ(host.err, "") << c.name;
     EXPECT_EQ(host.out.find("delivered 0 status changes"), std::string::npos) << c.name << host.out;
+    if (!c.summary.empty()) {
+      EXPECT_NE(host.out.find(c.summary), std::string::npos) << c.name << host.out;
+    }
     const auto viewer = runProcess(BRIMWELL_VIEWER, {"--once"},
                                    {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
     for (const std::string& line : c.viewerLines) {
@@ -575,7 +588,7 @@ TEST(SysfsSourceThroughTheHost, ABatteryGivingOnlyAPercentageAlertsAtItsLevel) {
 TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
   for (const char* layout : {"empty", "AC only"}) {
     DeviceRoot root;
-    root.writeSettings("");
+    root.writeLaptopSettings();
     std::filesystem::create_directories(root.path() + "/sys");
     if (std::string(layout) == "AC only")
       writeSupply(root, "sys", "AC", testing_support::mainsAdapter(true));
@@ -603,7 +616,7 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
   }
   // A battery whose level cannot be known at all is not delivered, and that is said once.
   DeviceRoot root;
-  root.writeSettings("");
+  root.writeLaptopSettings();
   writeSupply(root, "sys", "BAT0",
               {{"type", "Battery"}, {"status", "Discharging"}, {"charge_now", "3402000"}});
   const auto host = runProcess(
@@ -618,18 +631,71 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
   EXPECT_FALSE(root.hasStatusFile());
 }
 
-// On a terminal the host shows the source's notices in its status bar.
-TEST(SysfsSourceOnATerminal, NoBatteryIsSaidInTheStatusBar) {
-  DeviceRoot root;
-  std::filesystem::create_directories(root.path() + "/sys");
-  const auto host = testing_support::runOnTerminal(
-      SPRINGBOARD_SIM,
-      {"--source", "sysfs=" + root.path() + "/sys", "--poll", "0.5", "--duration", "1"},
-      {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}}, 200, 40, 30);
-  EXPECT_EQ(host.exitCode, 0);
-  EXPECT_NE(host.out.find("no battery found in " + root.path() + "/sys; waiting for one"),
-            std::string::npos)
-      << host.out;
+// Where a text was first drawn on a terminal: the last cursor move before it, "row;column".
+std::string drawnAt(const std::string& screen, const std::string& text) {
+  const std::string before = screen.substr(0, screen.find(text));
+  const std::regex move("\x1b\\[([0-9]+;[0-9]+)H");
+  std::string at = "(no move)";
+  for (auto m = std::sregex_iterator(before.begin(), before.end(), move);
+       m != std::sregex_iterator(); ++m)
+    at = (*m)[1];
+  return at;
+}
+
+// On a terminal the host shows the source's notices in its status bar, and of a laptop only what
+// is true of it: no phone's lock screen, whose charging line ("Charging is complete" at 3 % on
+// battery, with the laptop's chargeMode 2) would say what is not so.
+TEST(SysfsSourceOnATerminal, TheNoticesAndNoPhone) {
+  const struct {
+    const char* name;
+    std::vector<std::pair<std::string, testing_support::SupplyAttributes>> supplies;
+    std::vector<std::string> shown;  // "row;column TEXT": drawn there
+    std::vector<std::string> notShown;
+    std::string recorded = "";  // a status replayed instead
+  } cases[] = {
+      {"no battery", {}, {"/sys; waiting for one"}, {"phone,"}},
+      {"3 % on battery",
+       {{"AC", testing_support::mainsAdapter(false)},
+        {"BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"capacity", "3"}}}},
+       {"3;3 3 %, on battery", "4;3 time to empty: estimating"},
+       {"Charging is", "Not charging", "phone,", "lock/unlock"}},
+      {"a recording of a laptop",
+       {},
+       {"3;3 3 %, on battery"},
+       {"Charging is", "phone,"},
+       "<key>AppleRawCurrentCapacity</key><integer>120</integer>"
+       "<key>AppleRawMaxCapacity</key><integer>4000</integer>"
+       "<key>CurrentCapacity</key><integer>3</integer>"
+       "<key>ChargingState</key><string>discharging</string>"},
+  };
+  for (const auto& c : cases) {
+    DeviceRoot root;
+    root.writeLaptopSettings();
+    const std::string sys = root.path() + "/sys";
+    std::filesystem::create_directories(sys);
+    for (const auto& [name, attributes] : c.supplies) writeSupply(root, "sys", name, attributes);
+    const std::string source =
+        c.recorded.empty()
+            ? "sysfs=" + sys
+            : "replay=" + root.write("laptop.plist", "<?xml version=\"1.0\"?><plist><array><dict>" +
+                                                         c.recorded + "</dict></array></plist>");
+    const auto host = testing_support::runOnTerminal(
+        SPRINGBOARD_SIM, {"--source", source, "--poll", "0.5", "--duration", "1"},
+        {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}, {"TERM", "xterm-256color"}},
+        200, 40, 30, c.recorded.empty() ? "" : "q");  // a recording played to its end waits
+    EXPECT_EQ(host.exitCode, 0) << c.name;
+    for (const std::string& text : c.shown) {
+      const bool placed = std::isdigit(static_cast<unsigned char>(text[0]));
+      const std::string drawn = placed ? text.substr(text.find(' ') + 1) : text;
+      EXPECT_NE(host.out.find(drawn), std::string::npos) << c.name << ": " << text << host.out;
+      if (placed) {
+        EXPECT_EQ(drawnAt(host.out, drawn) + " " + drawn, text) << c.name;
+      }
+    }
+    for (const std::string& text : c.notShown) {
+      EXPECT_EQ(host.out.find(text), std::string::npos) << c.name << ": " << text << host.out;
+    }
+  }
 }
 
 // SIGTERM and SIGINT end the host at once, even while it sleeps half a minute, with exit 0 and

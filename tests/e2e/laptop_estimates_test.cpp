@@ -2,8 +2,11 @@
 // the built viewer: times at a charge limit, steady under a noisy draw, none for a draw too
 // small or just after a change; the file marked current, written again, and gone with the
 // battery; the bars' outputs.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -95,7 +98,7 @@ TEST(LaptopEstimates, TimesThroughTheHostAndTheViewer) {
   };
   for (const auto& c : cases) {
     DeviceRoot root;
-    root.writeSettings("");
+    root.writeLaptopSettings();
     laptop(root, c.status, c.microwatts, c.extra);
     std::vector<std::string> arguments = {"--source", "sysfs=" + root.path() + "/sys",
                                           "--virtual-time"};
@@ -163,7 +166,7 @@ TEST(LaptopEstimates, ChargersThatDoNotKeepUpPacksWithTheirOwnLimitsAndDriversWi
   };
   for (const auto& c : cases) {
     DeviceRoot root;
-    root.writeSettings("");
+    root.writeLaptopSettings();
     for (const auto& [name, attributes] : c.supplies) writeSupply(root, "sys", name, attributes);
     const auto host = runProcess(
         SPRINGBOARD_SIM,
@@ -179,7 +182,7 @@ TEST(LaptopEstimates, ChargersThatDoNotKeepUpPacksWithTheirOwnLimitsAndDriversWi
 // holds steady near 180 minutes instead of flipping between 300 and 128.
 TEST(LaptopEstimates, ASteadyTimeUnderANoisyDraw) {
   DeviceRoot root;
-  root.writeSettings("");
+  root.writeLaptopSettings();
   laptop(root, "Discharging", "6000000");
   const std::string record = root.path() + "/record.plist";
   testing_support::BackgroundProcess host(
@@ -214,7 +217,7 @@ TEST(LaptopEstimates, ASteadyTimeUnderANoisyDraw) {
 // meanwhile is written again at once all the same.
 TEST(LaptopStatusFile, GoneBetweenReadingsIsBackAtOnce) {
   DeviceRoot root;
-  root.writeSettings("");
+  root.writeLaptopSettings();
   laptop(root, "Discharging", "10000000");
   const std::string status = root.path() + "/tmp/batteryStatus.plist";
   testing_support::BackgroundProcess host(
@@ -226,12 +229,16 @@ TEST(LaptopStatusFile, GoneBetweenReadingsIsBackAtOnce) {
     return std::filesystem::exists(status);
   };
   ASSERT_TRUE(backWithin3s());
+  int held = -1;  // the status folder, held open by another process
   const struct {
     const char* how;
     std::function<void()> take;
   } cases[] = {
       {"deleted", [&] { std::filesystem::remove(status); }},
       {"moved away", [&] { std::filesystem::rename(status, status + ".old"); }},
+      // Its folder's going is all that is said of it.
+      {"its folder moved away whole",
+       [&] { std::filesystem::rename(root.path() + "/tmp", root.path() + "/moved"); }},
       // Moved away whole, then removed: a removal file by file races the host that puts the
       // status back while it runs.
       {"its folder removed",
@@ -239,19 +246,30 @@ TEST(LaptopStatusFile, GoneBetweenReadingsIsBackAtOnce) {
          std::filesystem::rename(root.path() + "/tmp", root.path() + "/gone");
          std::filesystem::remove_all(root.path() + "/gone");
        }},
+      // Removed while another process holds it open, which says nothing of its going, and made
+      // again (the host stopped meanwhile, so that nothing races): the new one is watched.
+      {"its folder removed while held open, and made again",
+       [&] {
+         held = ::open((root.path() + "/tmp").c_str(), O_RDONLY | O_DIRECTORY);
+         ::kill(host.pid(), SIGSTOP);
+         std::filesystem::remove_all(root.path() + "/tmp");
+         std::filesystem::create_directory(root.path() + "/tmp");
+         ::kill(host.pid(), SIGCONT);
+       }},
       {"deleted from the folder made again", [&] { std::filesystem::remove(status); }},
   };
   for (const auto& c : cases) {
     c.take();
     EXPECT_TRUE(backWithin3s()) << c.how;
   }
+  ::close(held);
 }
 
 // The status file is marked current at every reading, written again when it was deleted, and
 // says the battery is gone when it goes; the bars then hide, JSON prints nulls.
 TEST(LaptopStatusFile, CurrentRewrittenAndGoneWithTheBattery) {
   DeviceRoot root;
-  root.writeSettings("");
+  root.writeLaptopSettings();
   laptop(root, "Discharging", "10000000");
   const std::string status = root.path() + "/tmp/batteryStatus.plist";
   testing_support::BackgroundProcess host(

@@ -6,10 +6,13 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <thread>
 
 #include "tests/support/background_process.h"
@@ -358,24 +361,77 @@ TEST(LowBattery, WhatIsWrongWithTheSettingsIsSaidOnce) {
                 settings + " is writable by others\n");
 }
 
-TEST(OutOfTheBox, TheFirstStartWritesALaptopsDefaultsAndNeverOverwrites) {
-  DeviceRoot root;
-  battery(root, 100, true);
-  writeSupply(root, "sys", "BAT0", {{"type", "Battery"}, {"status", "Full"}, {"capacity", "100"}});
-  const auto first = serviceRun(root);
-  EXPECT_NE(first.err.find("no settings yet: wrote a laptop's defaults to " + root.path()),
-            std::string::npos)
-      << first.err;
-  EXPECT_NE(first.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos)
-      << "a completion alert out of the box, " << first.out;
-  const std::string written = root.settingsFile();
-  EXPECT_NE(written.find("<key>chargeMode</key>\n\t<integer>2</integer>"), std::string::npos)
-      << written;
-  EXPECT_EQ(serviceRun(root).err, "") << "said once";
-  root.writeSettings("<key>alertLevel</key><integer>80</integer>");
-  const std::string mine = root.settingsFile();
-  serviceRun(root);
-  EXPECT_EQ(root.settingsFile(), mine) << "a file that exists is the user's";
+// The laptop's defaults for every key the user has not set, whichever came first: the service or
+// brimwell-prefs; a choice the user made is kept, and a file that is no settings dictionary, or
+// not a plain file, is left as it is.
+TEST(OutOfTheBox, TheLaptopsDefaultsForEveryKeyNotSetAndTheUsersChoicesKept) {
+  const std::string notSet = "wrote a laptop's defaults for the settings not set (chargeMode, ";
+  const struct {
+    std::vector<std::string> prefs;  // brimwell-prefs run first, if any
+    std::string file;                // else the settings file's bytes ("->" before: a link to them)
+    std::string said;                // the service's line up to the settings path, if any
+    bool completion;                 // "Charging is complete"
+    std::vector<std::string> shown;  // lines of brimwell-prefs show that begin so, afterwards
+  } cases[] = {
+      {{},
+       "",
+       "no settings yet: wrote a laptop's defaults to ",
+       true,
+       {"  chargeMode       2 (laptop default) ", "  isSound          on (laptop default) "}},
+      {{"set", "lowAction", "suspend"},
+       "",
+       notSet + "isPopAlert, isSound, lowLevel, criticalLevel, actionLevel, lowActionDelay, "
+                "lowRepeatMinutes) to ",
+       true,
+       {"  lowAction        suspend  ", "  isPopAlert       on (laptop default) "}},
+      {{"set", "isPopAlert", "off"},
+       "",
+       notSet + "isSound, lowLevel, criticalLevel, actionLevel, lowAction, lowActionDelay, "
+                "lowRepeatMinutes) to ",
+       false,
+       {"  isPopAlert       off  "}},
+      {{}, "garbage", "", false, {}},
+      {{},
+       "->" + testing_support::plistXml("<key>alertLevel</key><integer>80</integer>"),
+       "",
+       false,
+       {"  alertLevel       80 "}},
+  };
+  for (const auto& c : cases) {
+    DeviceRoot root;
+    battery(root, 100, true);
+    writeSupply(root, "sys", "BAT0",
+                {{"type", "Battery"}, {"status", "Full"}, {"capacity", "100"}});
+    const std::string settings = root.path() + DeviceRoot::kSettings;
+    const bool link = c.file.rfind("->", 0) == 0;
+    const std::map<std::string, std::optional<std::string>> device = {
+        {"SIM_DEVICE_ROOT", root.path()}};
+    if (!c.prefs.empty()) {
+      ASSERT_EQ(runProcess(BRIMWELL_PREFS, c.prefs, device).exitCode, 0);
+    }
+    if (!c.file.empty())
+      root.write(link ? "/elsewhere" : DeviceRoot::kSettings, c.file.substr(link ? 2 : 0));
+    if (link) {
+      std::filesystem::create_directories(std::filesystem::path(settings).parent_path());
+      std::filesystem::create_symlink(root.path() + "/elsewhere", settings);
+    }
+    const std::string before = root.settingsFile();
+    const auto first = serviceRun(root);
+    EXPECT_EQ(first.err.substr(0, first.err.find(settings)),
+              c.said.empty() ? "" : "springboard-sim: " + c.said);
+    EXPECT_EQ(std::count(first.err.begin(), first.err.end(), '\n'), c.said.empty() ? 0 : 1);
+    EXPECT_TRUE(!c.said.empty() || root.settingsFile() == before) << c.file << ": left as it is";
+    EXPECT_EQ(std::filesystem::is_symlink(settings), link);
+    EXPECT_EQ(first.out.find("\"Charging is complete\"") != std::string::npos, c.completion)
+        << first.out;
+    const std::string written = root.settingsFile();
+    EXPECT_EQ(serviceRun(root).err, "") << "said once";
+    EXPECT_EQ(root.settingsFile(), written) << "written once";
+    const std::string shown = runProcess(BRIMWELL_PREFS, {"show"}, device).out;
+    for (const std::string& line : c.shown) {
+      EXPECT_NE(shown.find("\n" + line), std::string::npos) << line << shown;
+    }
+  }
 }
 
 // A restart while the charger stays in does not repeat the alerts of the same charge.

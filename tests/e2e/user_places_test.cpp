@@ -1,7 +1,9 @@
 // The built programs in the user's own places, as installed (no simulated device): folders used
 // only when private to the user, the runtime folder systemd makes, the simulator's own device,
 // one host per status file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -282,19 +284,27 @@ TEST(OneHost, ASecondHostOnTheSameStatusFileSaysWhichProcessHoldsItAndExits) {
   for (const auto& [name, value] : environment) {
     if (value) firstEnvironment[name] = *value;
   }
+  // Its standard error too, where it says that it ends.
   testing_support::BackgroundProcess first(
-      SPRINGBOARD_SIM, {"--source", "sysfs=" + places.path() + "/sys", "--headless"},
+      "/bin/sh",
+      {"-c", "exec \"$0\" \"$@\" 2>&1", SPRINGBOARD_SIM, "--source",
+       "sysfs=" + places.path() + "/sys", "--headless"},
       firstEnvironment);
   const std::string status = places.path() + "/run/brimwell/batteryStatus.plist";
   for (int i = 0; i < 100 && !fs::exists(status); ++i) ::usleep(100 * 1000);
   ASSERT_TRUE(fs::exists(status)) << "the first host wrote a status";
+  const auto privateLock = [&] {
+    return (fs::status(status + ".lock").permissions() & fs::perms::all) ==
+           (fs::perms::owner_read | fs::perms::owner_write);
+  };
+  EXPECT_TRUE(privateLock()) << "nobody else names the holder";
 
+  const std::string refused = "springboard-sim: another host (pid " + std::to_string(first.pid()) +
+                              ") already writes " + status +
+                              ": stop it first (the service: systemctl --user stop brimwell)\n";
   const auto second = runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment);
   EXPECT_EQ(second.exitCode, 1);
-  EXPECT_EQ(second.err, "springboard-sim: another host (pid " + std::to_string(first.pid()) +
-                            ") already writes " + status +
-                            ": stop it first (the service: "
-                            "systemctl --user stop brimwell)\n");
+  EXPECT_EQ(second.err, refused);
   EXPECT_EQ(second.out, "") << "no alert given twice";
   // The runtime folder emptied by hand: the first host puts its file back and holds a new lock.
   fs::rename(places.path() + "/run/brimwell", places.path() + "/run/gone");
@@ -305,13 +315,68 @@ TEST(OneHost, ASecondHostOnTheSameStatusFileSaysWhichProcessHoldsItAndExits) {
       << "still the one host";
   fs::remove(status + ".lock");  // the lock file alone
   for (int i = 0; i < 30 && !fs::exists(status + ".lock"); ++i) ::usleep(100 * 1000);
-  EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).exitCode, 1)
-      << "locked again at once";
+  EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).err, refused)
+      << "locked again at once, and named";
+  EXPECT_TRUE(privateLock()) << "made again";
   // A simulated phone runs beside it, on a device of its own.
   EXPECT_EQ(
       runProcess(SPRINGBOARD_SIM, {"--virtual-time", "--duration", "60"}, environment).exitCode, 0);
-  first.stop();
+
+  // Another host's lock put in place of its own: it says so once, puts nothing back and ends.
+  const std::string other = places.path() + "/run/brimwell/other.lock";
+  const int taken = ::open(other.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_EQ(::flock(taken, LOCK_EX | LOCK_NB), 0);
+  ASSERT_EQ(::write(taken, "4242\n", 5), 5);
+  fs::rename(other, status + ".lock");
+  fs::remove(status);
+  std::string said;
+  while (const auto line = first.readLine(5000)) said += *line + "\n";
+  const std::string ends = "springboard-sim: another host (pid 4242) took " + status +
+                           ".lock after it was removed: this host ends\n";
+  EXPECT_NE(said.find(ends), std::string::npos) << said;
+  EXPECT_EQ(said.find(ends), said.rfind(ends)) << said;
+  EXPECT_EQ(first.wait(), 1);
+  EXPECT_FALSE(fs::exists(status)) << "a host that lost the lock writes nothing";
+  ::close(taken);
   EXPECT_EQ(runProcess(SPRINGBOARD_SIM, places.laptopHost(), environment).exitCode, 0);
+}
+
+// The host that holds the lock is named as its lock file names it; a file that names no process
+// (nothing written yet, or not a number) names none. A lock that cannot be opened says why.
+TEST(OneHost, TheHolderAsItsLockFileNamesIt) {
+  const struct {
+    const char* written;  // by the holder; null: a symbolic link at the lock's name, no holder
+    std::string said;     // after "springboard-sim: ", with STATUS for the status file
+  } cases[] = {
+      {"4242\n", "another host (pid 4242) already writes STATUS: stop it first"},
+      {"7", "another host (pid 7) already writes STATUS: stop it first"},
+      {"1", "another host (pid 1) already writes STATUS: stop it first"},
+      {"", "another host already writes STATUS: stop it first"},
+      {"x", "another host already writes STATUS: stop it first"},
+      {nullptr, "cannot open STATUS.lock: Too many levels of symbolic links"},
+  };
+  for (const auto& c : cases) {
+    testing_support::DeviceRoot root;
+    const std::string status = root.path() + "/tmp/batteryStatus.plist";
+    int held = -1;
+    if (c.written) {
+      root.write("/tmp/batteryStatus.plist.lock", c.written);
+      held = ::open((status + ".lock").c_str(), O_RDWR);
+      ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    } else {
+      fs::create_directories(root.path() + "/tmp");
+      fs::create_symlink(root.path() + "/elsewhere", status + ".lock");
+    }
+    const auto second = runProcess(
+        SPRINGBOARD_SIM,
+        {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "1"},
+        {{"SIM_DEVICE_ROOT", root.path()}});
+    if (held >= 0) ::close(held);
+    std::string said = c.said;
+    said.replace(said.find("STATUS"), 6, status);
+    EXPECT_EQ(second.exitCode, 1) << said;
+    EXPECT_EQ(second.err, "springboard-sim: " + said + "\n");
+  }
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "host/app/laptop_lines.h"
 #include "host/app/screen_wake.h"
 #include "host/screen/status_bar.h"
 
@@ -43,6 +44,7 @@ TEST(StatusBar, OnlyWhatAppliesToTheSource) {
   sysfs.notice = "no battery found in /sys; waiting for one";
   sysfs.source = "sysfs /sys, read every 30 s";
   sysfs.hasSpeed = false;
+  sysfs.laptop = true;
   const struct {
     const HostScreenState& state;
     bool dialog;
@@ -58,11 +60,45 @@ TEST(StatusBar, OnlyWhatAppliesToTheSource) {
       {sysfs, false,
        " springboard-sim  [00:00:02]   no battery found in /sys; waiting for one  | sysfs /sys, "
        "read every 30 s",
-       " l lock/unlock  q quit"},
+       " q quit"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(statusBarText(c.state), c.bar);
     EXPECT_EQ(keysText(c.state, c.dialog), c.keys);
+  }
+}
+
+// What the screen says of a laptop in place of a phone: only what its status gives.
+TEST(LaptopLines, TheLevelTheStateAndTheHostsTime) {
+  const auto none = std::nullopt;
+  const struct {
+    const char* state;  // ChargingState, if any
+    std::optional<int> level, toEmpty, toFull, limit;
+    std::optional<bool> installed;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"discharging", 3, 7, 90, none, none, {"3 %, on battery", "about 7 min to empty"}},
+      {"charging", 62, 5, 60, 80, none, {"62 %, charging", "about 1 h 0 min to 80 %"}},
+      {"charging", none, none, 65535, none, none, {"charging", "time to full: estimating"}},
+      {"charging", none, none, 90, 100, none, {"charging", "about 1 h 30 min to full"}},
+      {"discharging", none, 0, none, none, none, {"on battery", "about 0 min to empty"}},
+      {"full", none, none, none, none, true, {"full"}},
+      {"not-charging", none, none, none, none, none, {"on the charger, not charging"}},
+      {"Charging", none, none, none, none, none, {"state unknown"}},
+      {nullptr, none, none, none, none, false, {"no battery: it was taken out"}},
+  };
+  for (const auto& c : cases) {
+    brimwell::Plist status = brimwell::Plist::newDictionary();
+    if (c.state) status.setItem("ChargingState", brimwell::Plist::string(c.state));
+    const std::pair<const char*, std::optional<int>> figures[] = {{"CurrentCapacity", c.level},
+                                                                  {"AvgTimeToEmpty", c.toEmpty},
+                                                                  {"AvgTimeToFull", c.toFull},
+                                                                  {"ChargeLimit", c.limit}};
+    for (const auto& [key, value] : figures) {
+      if (value) status.setItem(key, brimwell::Plist::integer(*value));
+    }
+    if (c.installed) status.setItem("BatteryInstalled", brimwell::Plist::boolean(*c.installed));
+    EXPECT_EQ(laptopLines(status), c.lines) << c.lines.back();
   }
 }
 

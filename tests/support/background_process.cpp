@@ -61,6 +61,13 @@ std::optional<std::string> BackgroundProcess::readLine(int timeoutMs) {
   }
 }
 
+int BackgroundProcess::wait() {
+  int status = 0;
+  if (pid_ <= 0 || waitpid(pid_, &status, 0) != pid_) return -1;
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 std::string BackgroundProcess::stop() {
   if (pid_ > 0) {
     kill(pid_, SIGTERM);

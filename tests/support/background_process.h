@@ -19,6 +19,8 @@ class BackgroundProcess {
   // The next line of its output, waiting at most the given time.
   std::optional<std::string> readLine(int timeoutMs);
   int pid() const { return pid_; }
+  // Waits for it to end by itself: its exit status, -1 when a signal ended it.
+  int wait();
   // Ends it and gives whatever else it printed.
   std::string stop();
 

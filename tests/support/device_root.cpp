@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "common/laptop_settings.h"
+
 namespace fs = std::filesystem;
 
 namespace testing_support {
@@ -19,6 +21,12 @@ bool DeviceRoot::hasStatusFile() const {
 
 void DeviceRoot::writeSettings(const std::string& dictionaryBody) const {
   write(kSettings, plistXml(dictionaryBody));
+}
+
+void DeviceRoot::writeLaptopSettings() const {
+  brimwell::Plist settings = brimwell::Plist::newDictionary();
+  brimwell::fillLaptopDefaults(settings);
+  write(kSettings, settings.toXml());
 }
 
 ProcessResult DeviceRoot::runScenario(const std::string& scenario,

@@ -14,9 +14,11 @@ class DeviceRoot : public TempDir {
   std::string statusFile() const { return read("/tmp/batteryStatus.plist"); }
   bool hasStatusFile() const;
   std::string settingsFile() const { return read(kSettings); }
-  // Writes the settings file with this dictionary body (an empty one: a settings file that
-  // sets nothing, so the host writes no defaults).
+  // Writes the settings file with this dictionary body.
   void writeSettings(const std::string& dictionaryBody) const;
+  // The settings a laptop has once its service first ran: the laptop's defaults, so the host has
+  // nothing to fill in or say.
+  void writeLaptopSettings() const;
   static constexpr const char* kSettings =
       "/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist";
   // Runs springboard-sim --script - with this scenario on its standard input.

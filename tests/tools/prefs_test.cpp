@@ -17,6 +17,7 @@
 
 namespace {
 
+using testing_support::plistXml;
 using testing_support::TempDir;
 
 const char* kSettings = "/var/mobile/Library/Preferences/org.tarnel.Brimwell.plist";
@@ -92,6 +93,69 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   d = file();
   EXPECT_EQ(d.size(), 1u);
   EXPECT_EQ(brimwell::textOf(d.item("fromTheFuture")), "keep");
+}
+
+// On a laptop (the user's own places, or a file the service filled in) a key the user has not
+// set is the laptop's default, in the file for the plug-in to read and shown as a default; a
+// choice stays the user's, even one equal to the default.
+TEST_F(Prefs, OnALaptopAKeyNotSetIsTheLaptopsDefault) {
+  env_.unset("SIM_DEVICE_ROOT").set("XDG_CONFIG_HOME", root_.path() + "/config");
+  const std::string path = "/config/brimwell/org.tarnel.Brimwell.plist";
+  const struct {
+    std::vector<const char*> args;
+    std::vector<std::string> shown;  // lines of show afterwards that begin so
+    const char* before = nullptr;    // the file's dictionary, written first
+  } steps[] = {
+      {{"show"},
+       {"  chargeMode       2 (laptop default) ", "  isPopAlert       on (laptop default) ",
+        "  alertLevel       0 (not set) ", "  lowAction        none (laptop default) "}},
+      {{"set", "lowAction", "suspend"},
+       {"  lowAction        suspend  ", "  isSound          on (laptop default) "}},
+      {{"set", "lowRepeatMinutes", "0"}, {"  lowRepeatMinutes 0    "}},
+      {{"set", "isSound", "off"}, {"  isSound          off  "}},
+      {{"unset", "isSound"}, {"  isSound          on (laptop default) "}},
+      {{"unset", "lowAction"}, {"  lowAction        none (laptop default) "}},
+      {{"reset"}, {"  isPopAlert       on (laptop default) ", "  lowLevel         20 (laptop "}},
+      {{"show"},
+       {"  chargeMode       0    ", "  isSound          on (laptop default) "},
+       "<key>chargeMode</key><integer>0</integer>"
+       "<key>laptopDefaults</key><array><string>chargeMode</string></array>"},
+  };
+  for (const auto& step : steps) {
+    if (step.before) root_.write(path, plistXml(step.before));
+    ASSERT_EQ(run(step.args), 0) << err_.str();
+    ASSERT_EQ(run({"show"}), 0);
+    const std::string shown = out_.str();
+    for (const std::string& line : step.shown) {
+      EXPECT_NE(shown.find("\n" + line), std::string::npos) << step.args[0] << line << shown;
+    }
+    // What is shown as a default is in the file, where the plug-in reads it.
+    const brimwell::Plist stored = brimwell::readDictionaryFile(root_.path() + path);
+    for (size_t at = shown.find(" (laptop default)");
+         step.args[0] != std::string("show") && at != std::string::npos;
+         at = shown.find(" (laptop default)", at + 1)) {
+      const size_t key = shown.rfind('\n', at) + 3;
+      EXPECT_NE(stored.item(shown.substr(key, shown.find(' ', key) - key)), nullptr) << shown;
+    }
+  }
+}
+
+// Help and settings fold to an 80-column terminal (the file's path aside) and lose no word.
+TEST_F(Prefs, HelpAndSettingsFitEightyColumns) {
+  for (const char* command : {"--help", "show"}) {
+    ASSERT_EQ(run({command}), 0);
+    std::istringstream lines(out_.str());
+    std::string words = " ";  // the lines joined, one blank between words
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_TRUE(line.size() <= 80 || line.find(kSettings) != std::string::npos) << line;
+      for (const char c : " " + line) {
+        if (c != ' ' || words.back() != ' ') words += c;
+      }
+    }
+    for (const prefs::Setting& s : prefs::settings()) {
+      EXPECT_NE(words.find(s.meaning), std::string::npos) << command << ": " << s.meaning;
+    }
+  }
 }
 
 TEST_F(Prefs, BadInputIsAOneLineErrorAndTheFileStaysAsItWas) {
