@@ -1,6 +1,7 @@
 #include "host/app/laptop_defaults.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -16,8 +17,12 @@ std::optional<std::string> writeLaptopDefaults(std::string& why) {
   const std::string path = platform::deviceFilePath(brimwell::kSettingsPath);
   struct stat info;
   const int looked = ::lstat(path.c_str(), &info) == 0 ? 0 : errno;
-  // What cannot be looked at, a link and a file that is no dictionary are left to the user.
-  if ((looked != 0 && looked != ENOENT) || (looked == 0 && !S_ISREG(info.st_mode)))
+  // What cannot be looked at, a link, a file that is no dictionary and one that is not the
+  // user's alone are left to the user: rewriting the last would make it the user's own and so
+  // let a command line someone else put there run.
+  if ((looked != 0 && looked != ENOENT) ||
+      (looked == 0 && (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
+                       (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)))
     return std::nullopt;
   const bool exists = looked == 0;
   brimwell::Plist file =

@@ -357,6 +357,7 @@ TEST(OneHost, TheHolderAsItsLockFileNamesIt) {
   };
   for (const auto& c : cases) {
     testing_support::DeviceRoot root;
+    fs::create_directories(root.path() + "/sys");
     const std::string status = root.path() + "/tmp/batteryStatus.plist";
     int held = -1;
     if (c.written) {
