@@ -27,13 +27,27 @@ Step charger(double time) {
   return {Step::read, time, 50, true};
 }
 // The status says external power, at a level; draws: the battery gives a real draw all the same.
-Step onMains(double time, double level, bool draws = false) {
+Step ac(double time, double level, bool draws = false) {
   return {Step::read, time, level, true, -1, draws};
 }
 Step clockAt(double time) {
   return {Step::clock, time};
 }
+Step cancelAt(double time) {
+  return {Step::cancel, time};
+}
+Step resumeAt(double time) {
+  return {Step::resume, time};
+}
+// The action set to none from then on.
+Step noAction(double time) {
+  return {Step::settingsNone, time};
+}
 const Step due{Step::due};
+template <class... S>
+std::vector<Step> go(S... steps) {
+  return {steps...};
+}
 
 std::string describe(const Event& e) {
   const char* stages[] = {"low", "critical", "action"};
@@ -61,7 +75,7 @@ std::string describe(const Event& e) {
 }
 
 // A reading with a time to empty.
-Step withMinutes(double time, double level, double minutes) {
+Step mins(double time, double level, double minutes) {
   Step s = at(time, level);
   s.minutes = minutes;
   return s;
@@ -88,170 +102,110 @@ TEST(LowBatteryPolicy, LevelSequences) {
   delay20.actionDelay = 20;
   const struct {
     const char* name;
-    Settings settings;
     std::vector<Step> steps;
-    std::vector<std::string> events;
+    const char* events;  // as said, joined by ", "
+    Settings settings = suspending();
   } cases[] = {
       {"a descent",
-       suspending(),
-       {at(0, 25), at(10, 20), at(20, 15), at(30, 5), at(40, 3), at(50, 2), clockAt(110)},
-       {"warn low 20", "warn critical 5", "announce at 110", "act"}},
+       go(at(0, 25), at(10, 20), at(20, 15), at(30, 5), at(40, 3), at(50, 2), clockAt(110)),
+       "warn low 20, warn critical 5, announce at 110, act"},
       {"a level that wavers warns once",
-       suspending(),
-       {at(0, 20), at(100, 21), at(200, 20), at(300, 21), at(400, 19)},
-       {"warn low 20"}},
+       go(at(0, 20), at(100, 21), at(200, 20), at(300, 21), at(400, 19)), "warn low 20"},
       {"two points above re-arms, a minute after the warning before",
-       suspending(),
-       {withMinutes(0, 20, 4), withMinutes(10, 22, 4), withMinutes(20, 20, 4), due},
-       {"warn low 20 (4 min)", "due 60", "warn low 20 (4 min)"}},
+       go(mins(0, 20, 4), mins(10, 22, 4), mins(20, 20, 4), due),
+       "warn low 20 (4 min), due 60, warn low 20 (4 min)"},
       {"a stage held back, then power held first",
-       suspending(),
-       {at(0, 20), at(10, 22), at(20, 20), onMains(45, 20), due, due},
-       {"warn low 20", "due 55", "withdraw"}},
+       go(at(0, 20), at(10, 22), at(20, 20), ac(45, 20), due, due),
+       "warn low 20, due 55, withdraw"},
       {"a stage held back, and power since",
-       suspending(),
-       {at(0, 20), at(10, 22), at(20, 20), onMains(55, 20), due, due},
-       {"warn low 20", "due 60", "due 65", "withdraw"}},
+       go(at(0, 20), at(10, 22), at(20, 20), ac(55, 20), due, due),
+       "warn low 20, due 60, due 65, withdraw"},
       {"a stage held back, and a more severe one speaks",
-       suspending(),
-       {at(0, 20), at(10, 22), at(20, 20), at(30, 5), due},
-       {"warn low 20", "warn critical 5"}},
-      {"a fall past several levels gives the most severe only",
-       suspending(),
-       {at(0, 30), at(10, 4), at(20, 1)},
-       {"warn critical 4", "announce at 80"}},
-      {"the charger in during the delay",
-       suspending(),
-       {at(0, 2), charger(30), clockAt(60), at(70, 2)},
-       {"announce at 60", "cancel", "withdraw", "announce at 130"}},
-      {"the level back above the action's at the last check",
-       suspending(),
-       {at(0, 2), at(30, 3), clockAt(60)},
-       {"announce at 60", "cancel"}},
+       go(at(0, 20), at(10, 22), at(20, 20), at(30, 5), due), "warn low 20, warn critical 5"},
+      {"a fall past several levels gives the most severe only", go(at(0, 30), at(10, 4), at(20, 1)),
+       "warn critical 4, announce at 80"},
+      {"the charger in during the delay", go(at(0, 2), charger(30), clockAt(60), at(70, 2)),
+       "announce at 60, cancel, withdraw, announce at 130"},
+      {"the level back above the action's at the last check", go(at(0, 2), at(30, 3), clockAt(60)),
+       "announce at 60, cancel"},
       {"the user cancels: not again in this discharge",
-       suspending(),
-       {at(0, 2), {Step::cancel, 10}, clockAt(60), at(70, 1)},
-       {"announce at 60", "cancel"}},
+       go(at(0, 2), cancelAt(10), clockAt(60), at(70, 1)), "announce at 60, cancel"},
       {"a resume during the delay: announced afresh on a fresh reading",
-       suspending(),
-       {at(0, 2), {Step::resume, 3600}, clockAt(3600), at(3601, 2)},
-       {"announce at 60", "cancel", "announce at 3661"}},
+       go(at(0, 2), resumeAt(3600), clockAt(3600), at(3601, 2)),
+       "announce at 60, cancel, announce at 3661"},
       {"an action taken is not taken again after the resume",
-       suspending(),
-       {at(0, 2), clockAt(60), {Step::resume, 4000}, at(4001, 2)},
-       {"announce at 60", "act"}},
-      {"without an action the critical warning is the last",
-       Settings(),
-       {at(0, 5), at(10, 2), at(20, 1)},
-       {"warn critical 5"}},
+       go(at(0, 2), clockAt(60), resumeAt(4000), at(4001, 2)), "announce at 60, act"},
+      {"without an action the critical warning is the last", go(at(0, 5), at(10, 2), at(20, 1)),
+       "warn critical 5", Settings()},
       {"the critical warning repeats until the level rises",
-       repeating,
-       {at(0, 5), due, due, at(130, 6), due, due},
-       {"warn critical 5", "due 60", "warn critical 5", "due 120", "warn critical 5", "due 180"}},
-      {"a critical repeat counts as sent",
-       repeating,
-       {at(0, 5), due, at(70, 7), at(80, 5), due},
-       {"warn critical 5", "due 60", "warn critical 5", "due 120", "warn critical 5"}},
-      {"a rise ends the repeats",
-       repeating,
-       {at(0, 5), at(10, 7), at(20, 2), due, due},
-       {"warn critical 5", "announce at 80", "due 80", "act"}},
-      {"no level, no repeat",
-       repeating,
-       {at(0, 5), {Step::read, 10, -1}, due, due},
-       {"warn critical 5", "due 60"}},
-      {"no repeat over a countdown",
-       repeatingWithAction,
-       {at(0, 5), at(10, 2), due, due, due},
-       {"warn critical 5", "announce at 110", "due 60", "due 110", "act", "due 120",
-        "warn critical 2"}},
+       go(at(0, 5), due, due, at(130, 6), due, due),
+       "warn critical 5, due 60, warn critical 5, due 120, warn critical 5, due 180", repeating},
+      {"a critical repeat counts as sent", go(at(0, 5), due, at(70, 7), at(80, 5), due),
+       "warn critical 5, due 60, warn critical 5, due 120, warn critical 5", repeating},
+      {"a rise ends the repeats", go(at(0, 5), at(10, 7), at(20, 2), due, due),
+       "warn critical 5, announce at 80, due 80, act", repeating},
+      {"no level, no repeat", go(at(0, 5), at(10, -1), due, due), "warn critical 5, due 60",
+       repeating},
+      {"no repeat over a countdown", go(at(0, 5), at(10, 2), due, due, due),
+       "warn critical 5, announce at 110, due 60, due 110, act, due 120, warn critical 2",
+       repeatingWithAction},
       {"an action taken, the level 2 points up and down again: a new countdown",
-       suspending(),
-       {at(0, 2), clockAt(60), at(100, 4), at(200, 2)},
-       {"announce at 60", "act", "announce at 260"}},
-      {"the action switched off before the last check",
-       suspending(),
-       {at(0, 2), {Step::settingsNone, 30}, clockAt(60)},
-       {"announce at 60", "cancel"}},
-      {"a stage at 0 is off", noLow, {at(0, 20), at(10, 1), at(20, 0)}, {"warn critical 1"}},
-      {"no level, no warning", suspending(), {{Step::read, 0, -1}}, {}},
+       go(at(0, 2), clockAt(60), at(100, 4), at(200, 2)), "announce at 60, act, announce at 260"},
+      {"the action switched off before the last check", go(at(0, 2), noAction(30), clockAt(60)),
+       "announce at 60, cancel"},
+      {"a stage at 0 is off", go(at(0, 20), at(10, 1), at(20, 0)), "warn critical 1", noLow},
+      {"no level, no warning", go(at(0, -1)), ""},
       {"by time: under 30 minutes to empty warns low, once, until 35",
-       byTime,
-       {withMinutes(0, 60, 40), withMinutes(100, 55, 30), withMinutes(200, 54, 29),
-        withMinutes(300, 53, 31), withMinutes(400, 52, 28), withMinutes(500, 60, 35),
-        withMinutes(600, 51, 25), at(700, 60), withMinutes(800, 50, 20)},
-       {"warn low 54 (29 min)", "warn low 51 (25 min)", "warn low 50 (20 min)"}},
-      {"by time, a minute's bound",
-       byMinute,
-       {withMinutes(0, 60, 0.5), withMinutes(100, 62, 5.5), withMinutes(200, 61, 0.5)},
-       {"warn low 60 (0.5 min)"}},
+       go(mins(0, 60, 40), mins(100, 55, 30), mins(200, 54, 29), mins(300, 53, 31),
+          mins(400, 52, 28), mins(500, 60, 35), mins(600, 51, 25), at(700, 60), mins(800, 50, 20)),
+       "warn low 54 (29 min), warn low 51 (25 min), warn low 50 (20 min)", byTime},
+      {"by time, a minute's bound", go(mins(0, 60, 0.5), mins(100, 62, 5.5), mins(200, 61, 0.5)),
+       "warn low 60 (0.5 min)", byMinute},
       {"a last check one point above arms the action again, once a minute",
-       delay20,
-       {at(0, 6), at(10, 2), at(25, 3), clockAt(30), at(40, 2), at(50, 1), at(60, 0), due, due},
-       {"warn low 6", "announce at 30", "cancel", "due 70", "announce at 90", "due 90", "act"}},
+       go(at(0, 6), at(10, 2), at(25, 3), clockAt(30), at(40, 2), at(50, 1), at(60, 0), due, due),
+       "warn low 6, announce at 30, cancel, due 70, announce at 90, due 90, act", delay20},
       {"a charger that comes and goes within seconds: the countdown runs out all the same",
-       suspending(),
-       {at(0, 2), onMains(30, 2), at(35, 2), onMains(52, 2), clockAt(60), at(61, 2), due},
-       {"announce at 60", "due 60", "act"}},
-      {"external power read again 10 s on is back",
-       suspending(),
-       {at(0, 5), at(30, 2), onMains(40, 2), onMains(50, 2)},
-       {"warn critical 5", "announce at 90", "cancel", "withdraw"}},
+       go(at(0, 2), ac(30, 2), at(35, 2), ac(52, 2), clockAt(60), at(61, 2), due),
+       "announce at 60, due 60, act"},
+      {"external power read again 10 s on is back", go(at(0, 5), at(30, 2), ac(40, 2), ac(50, 2)),
+       "warn critical 5, announce at 90, cancel, withdraw"},
       {"a charger that comes and goes slowly: the countdown resumes with what it had left",
-       delay20,
-       {at(0, 2), onMains(15, 2), due, at(30, 2), due, {Step::resume, 100}, at(200, 2)},
-       {"announce at 20", "due 25", "cancel", "withdraw", "due 60", "announce at 65", "cancel",
-        "announce at 220"}},
+       go(at(0, 2), ac(15, 2), due, at(30, 2), due, resumeAt(100), at(200, 2)),
+       "announce at 20, due 25, cancel, withdraw, due 60, announce at 65, cancel, announce at 220",
+       delay20},
       {"power at the last check: it waits, then resumes with nothing left",
-       suspending(),
-       {at(0, 2), onMains(60, 2), due, at(100, 2)},
-       {"announce at 60", "due 70", "cancel", "withdraw", "announce at 100"}},
-      {"power back twice",
-       repeating,
-       {at(0, 5), onMains(30, 5), due, due, at(100, 50), onMains(110, 50), due},
-       {"warn critical 5", "due 40", "withdraw", "due 120"}},
+       go(at(0, 2), ac(60, 2), due, at(100, 2)),
+       "announce at 60, due 70, cancel, withdraw, announce at 100"},
+      {"power back twice", go(at(0, 5), ac(30, 5), due, due, at(100, 50), ac(110, 50), due),
+       "warn critical 5, due 40, withdraw, due 120", repeating},
       {"power before a sleep counts afresh after it",
-       suspending(),
-       {at(0, 20), onMains(5, 20), due, {Step::resume, 100}, onMains(101, 20), due},
-       {"warn low 20", "due 15", "withdraw", "due 111"}},
+       go(at(0, 20), ac(5, 20), due, resumeAt(100), ac(101, 20), due),
+       "warn low 20, due 15, withdraw, due 111"},
       {"a charger that charged: the next countdown is whole",
-       delay20,
-       {at(0, 2), onMains(15, 2), due, onMains(100, 3), at(200, 2)},
-       {"announce at 20", "due 25", "cancel", "withdraw", "announce at 220"}},
+       go(at(0, 2), ac(15, 2), due, ac(100, 3), at(200, 2)),
+       "announce at 20, due 25, cancel, withdraw, announce at 220", delay20},
       {"warnings under a flapping charger, once a minute",
-       suspending(),
-       {at(0, 20), onMains(1, 20), due, at(12, 20), due, onMains(70, 20), due},
-       {"warn low 20", "due 11", "withdraw", "due 60", "warn low 20", "due 80", "withdraw"}},
-      {"an idle pack on mains: no action",
-       suspending(),
-       {onMains(0, 1), due, onMains(60, 1), onMains(120, 0)},
-       {"due 10"}},
+       go(at(0, 20), ac(1, 20), due, at(12, 20), due, ac(70, 20), due),
+       "warn low 20, due 11, withdraw, due 60, warn low 20, due 80, withdraw"},
+      {"an idle pack on mains: no action", go(ac(0, 1), due, ac(60, 1), ac(120, 0)), "due 10"},
       {"a real draw on mains, held over two readings, drains",
-       suspending(),
-       {onMains(0, 2, true), onMains(5, 2), onMains(8, 2, true), onMains(30, 2, true)},
-       {"announce at 90 (charger in)"}},
+       go(ac(0, 2, true), ac(5, 2), ac(8, 2, true), ac(30, 2, true)),
+       "announce at 90 (charger in)"},
       {"a level that keeps falling on mains drains",
-       suspending(),
-       {onMains(0, 6), onMains(10, 5), onMains(20, 5), onMains(30, 3), onMains(40, 2)},
-       {"warn critical 3 (charger in)", "announce at 100 (charger in)"}},
+       go(ac(0, 6), ac(10, 5), ac(20, 5), ac(30, 3), ac(40, 2)),
+       "warn critical 3 (charger in), announce at 100 (charger in)"},
       {"one jump, or a fall that rose between, is no drain",
-       suspending(),
-       {onMains(0, 6), onMains(5, 3), onMains(6, 7), onMains(20, 4)},
-       {}},
+       go(ac(0, 6), ac(5, 3), ac(6, 7), ac(20, 4)), ""},
       {"a fall on mains broken by a reading on battery",
-       suspending(),
-       {onMains(0, 23), onMains(10, 22), at(20, 22), onMains(30, 20)},
-       {}},
-      {"a fall before a sleep is forgotten",
-       suspending(),
-       {onMains(0, 6), onMains(10, 5), {Step::resume, 20}, onMains(30, 3)},
-       {}},
+       go(ac(0, 23), ac(10, 22), at(20, 22), ac(30, 20)), ""},
+      {"a fall before a sleep is forgotten", go(ac(0, 6), ac(10, 5), resumeAt(20), ac(30, 3)), ""},
   };
   for (const auto& c : cases) {
     State state;
     Settings settings = c.settings;
     Reading last;
-    std::vector<std::string> got;
+    std::string got;
+    const auto put = [&got](const std::string& event) { got += (got.empty() ? "" : ", ") + event; };
     for (const Step& step : c.steps) {
       std::vector<Event> events;
       switch (step.kind) {
@@ -269,7 +223,7 @@ TEST(LowBatteryPolicy, LevelSequences) {
           break;
         case Step::due:
           if (const auto time = nextDeadline(state)) {
-            got.push_back("due " + std::to_string(static_cast<int>(*time)));
+            put("due " + std::to_string(static_cast<int>(*time)));
             events = onTime(settings, state, last, *time);
           }
           break;
@@ -283,7 +237,7 @@ TEST(LowBatteryPolicy, LevelSequences) {
           settings.action = Action::none;
           break;
       }
-      for (const Event& e : events) got.push_back(describe(e));
+      for (const Event& e : events) put(describe(e));
     }
     EXPECT_EQ(got, c.events) << c.name;
   }
