@@ -46,15 +46,14 @@ TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
     std::string i3blocks;
     int i3blocksStatus;
     std::string polybar;
-    std::string tooltip;  // a part of the waybar line from the tooltip on, where checked
+    std::string tooltip = "";  // a part of the waybar line from the tooltip on, where checked
   } cases[] = {
       {"discharging", reading(62, "discharging", 65), context, "62% 1:05", "[\"discharging\"]",
-       "62% 1:05\n62%\n\n", 0, "62% 1:05", ""},
+       "62% 1:05\n62%\n\n", 0, "62% 1:05"},
       {"at the low level", reading(20, "discharging", 24), context, "20% 0:24",
-       "[\"discharging\",\"warning\"]", "20% 0:24\n20%\n#ff8000\n", 0, "%{F#ff8000}20% 0:24%{F-}",
-       ""},
+       "[\"discharging\",\"warning\"]", "20% 0:24\n20%\n#ff8000\n", 0, "%{F#ff8000}20% 0:24%{F-}"},
       {"at the critical level", reading(5, "discharging", std::nullopt), context, "5%",
-       "[\"discharging\",\"critical\"]", "5%\n5%\n#cc0000\n", 33, "%{F#cc0000}5%%{F-}", ""},
+       "[\"discharging\",\"critical\"]", "5%\n5%\n#cc0000\n", 33, "%{F#cc0000}5%%{F-}"},
       {"charging to the limit", limitedTo(reading(61.6, "charging", std::nullopt, 30), 80), context,
        "62% 0:30", "[\"charging\"]", "62% 0:30\n62%\n#00bf00\n", 0, "%{F#00bf00}62% 0:30%{F-}",
        "62%, charging\\n0:30 to 80%\\n"},
@@ -66,10 +65,10 @@ TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
        "[\"discharging\"]", "62% 1:05\n62%\n\n", 0, "62% 1:05",
        "\"tooltip\":\"A&amp;B &lt;C&gt; %{F#f00}\\n62%, discharging\\n1:05 left"},
       {"low but on the charger", reading(3, "charging", std::nullopt), context, "3%",
-       "[\"charging\"]", "3%\n3%\n#00bf00\n", 0, "%{F#00bf00}3%%{F-}", ""},
+       "[\"charging\"]", "3%\n3%\n#00bf00\n", 0, "%{F#00bf00}3%%{F-}"},
       {"older than the host's longest wait", reading(62, "discharging", 65), later, "62% 1:05",
-       "[\"discharging\",\"stale\"]", "62% 1:05?\n62%?\n\n", 0, "62% 1:05?", ""},
-      {"no status", StatusSummary{}, context, "", "", "", 0, "", ""},
+       "[\"discharging\",\"stale\"]", "62% 1:05?\n62%?\n\n", 0, "62% 1:05?"},
+      {"no status", StatusSummary{}, context, "", "", "", 0, ""},
   };
   for (const auto& c : cases) {
     const std::string waybar = waybarLine(c.summary, c.context);
