@@ -281,6 +281,7 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
     double delay, repeat;
     Action act;
     const char* said;  // a part of the complaint; "" for none
+    double minutes = 0;
   } cases[] = {
       {"none given", "", 20, 5, 2, 60, 0, Action::none, ""},
       {"a string of digits is a number", "<key>lowLevel</key><string>25</string>", 25, 5, 2, 60, 0,
@@ -311,7 +312,9 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
       {"a repeat", "<key>lowRepeatMinutes</key><integer>7</integer>", 20, 5, 2, 60, 7, Action::none,
        ""},
       {"minutes over a day", "<key>lowMinutes</key><integer>2000</integer>", 20, 5, 2, 60, 0,
-       Action::none, "lowMinutes 2000 is outside 0 to 1440; using 1440"},
+       Action::none, "lowMinutes 2000 is outside 0 to 1440; using 1440", 1440},
+      {"a repeat over a day", "<key>lowRepeatMinutes</key><integer>1441</integer>", 20, 5, 2, 60,
+       1440, Action::none, "lowRepeatMinutes 1441 is outside 0 to 1440; using 1440"},
   };
   for (const auto& c : cases) {
     const SettingsReading r = readSettings(
@@ -321,6 +324,7 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
     EXPECT_EQ(r.settings.actionLevel, c.action) << c.name;
     EXPECT_EQ(r.settings.actionDelay, c.delay) << c.name;
     EXPECT_EQ(r.settings.repeatMinutes, c.repeat) << c.name;
+    EXPECT_EQ(r.settings.lowMinutes, c.minutes) << c.name;
     EXPECT_EQ(r.anyGiven, c.body[0] != '\0') << c.name;
     EXPECT_EQ(r.settings.action, c.act) << c.name;
     const std::string said = r.complaints.empty() ? "" : r.complaints.front();
