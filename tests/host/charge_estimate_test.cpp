@@ -96,6 +96,11 @@ TEST(SteadyRate, SmoothsStartsAfreshAndDistrusts) {
        false,
        -12.5},
       {"300 W is a rate", {draining(0, -300), draining(30, -300)}, false, -300},
+      {"0.1 W is a rate", {draining(0, -0.1), draining(30, -0.1)}, false, -0.1},
+      {"ten minutes on, the newer reading weighs 1 - e^(-600/240)",
+       {draining(0, -10), draining(10, -10), draining(610, -20)},
+       false,
+       -10 + (1 - std::exp(-600.0 / 240)) * -10},
       {"0 W is no reading", {draining(0, -10), draining(30, -10), draining(60, 0)}, false, -10},
   };
   for (const auto& c : cases) {
