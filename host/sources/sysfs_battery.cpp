@@ -94,7 +94,8 @@ void setFlags(Plist& d, const std::vector<BatteryPack>& packs, ExternalPower pow
 }
 
 // The state of all packs together, as a word can say it.
-estimate::ChargeState stateOf(const Plist& status, ExternalPower power, double current) {
+estimate::ChargeState stateOf(const Plist& status, ExternalPower power, double current,
+                              std::optional<double> watts) {
   using estimate::ChargeState;
   if (power == ExternalPower::offline) return ChargeState::discharging;
   const auto flag = [&](const char* name) {
@@ -103,8 +104,11 @@ estimate::ChargeState stateOf(const Plist& status, ExternalPower power, double c
   };
   if (flag(key::kFullyCharged)) return ChargeState::full;
   if (flag(key::kIsCharging)) return ChargeState::charging;
-  // A charger that does not keep up: the battery drains all the same.
-  if (current < 0) return ChargeState::discharging;
+  // A charger that does not keep up: the battery drains all the same. On mains, a few mA out of
+  // an idle pack, under the estimator's lowest rate, is no drain (bars would show it urgent).
+  const bool idle =
+      power == ExternalPower::online && watts && *watts > -estimate::SteadyRate::kLowest;
+  if (current < 0 && !idle) return ChargeState::discharging;
   if (power == ExternalPower::online) return ChargeState::notCharging;
   return current > 0 ? ChargeState::charging : ChargeState::unknown;
 }
@@ -149,7 +153,8 @@ estimate::Reading combinedReading(const std::vector<BatteryPack>& packs, Externa
   estimate::Reading r;
   r.externalPower = power == ExternalPower::online;
   r.packs = packSet(packs);
-  double now = 0, full = 0, flow = 0, target = 0, watts = 0;
+  double now = 0, full = 0, flow = 0, target = 0;
+  std::optional<double> watts;
   bool flows = false;
   r.storeFine = unit != StoreUnit::percent;
   for (const BatteryPack& p : packs) {
@@ -158,7 +163,7 @@ estimate::Reading combinedReading(const std::vector<BatteryPack>& packs, Externa
     const bool coarse = unit == StoreUnit::ampereHours ? p.chargeFromPercent : p.energyFromPercent;
     r.storeFine = r.storeFine && !coarse;
     if (st.flow) flow += *st.flow, flows = true;
-    watts += p.powerW.value_or(0);
+    if (p.powerW) watts = watts.value_or(0) + *p.powerW;
     now += *st.now;
     full += *st.full;
     const double limit = static_cast<double>(p.threshold.value_or(100)) / 100;
@@ -166,7 +171,7 @@ estimate::Reading combinedReading(const std::vector<BatteryPack>& packs, Externa
   }
   r.energyWh = now, r.fullWh = full, r.targetWh = target;
   if (flows) r.powerW = flow;
-  r.state = stateOf(status, power, unit == StoreUnit::percent ? watts : flow);
+  r.state = stateOf(status, power, unit == StoreUnit::percent ? watts.value_or(0) : flow, watts);
   const auto& first = packs.front().threshold;
   if (first && std::all_of(packs.begin(), packs.end(),
                            [&](const BatteryPack& p) { return p.threshold == first; })) {

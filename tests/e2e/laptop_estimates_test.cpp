@@ -163,6 +163,15 @@ TEST(LaptopEstimates, ChargersThatDoNotKeepUpPacksWithTheirOwnLimitsAndDriversWi
           {"current_now", "1000000"},
           {"voltage_now", "12000000"}}}},
        "\"state\":\"discharging\""},
+      {"an idle pack on mains, a few mA out: not a drain",
+       {{"AC", testing_support::mainsAdapter(true)},
+        {"BAT0",
+         {{"type", "Battery"},
+          {"status", "Not charging"},
+          {"capacity", "1"},
+          {"current_now", "-3000"},
+          {"voltage_now", "12000000"}}}},
+       "\"state\":\"not-charging\""},
   };
   for (const auto& c : cases) {
     DeviceRoot root;
