@@ -74,11 +74,15 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
       value = arg == "--format" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(9);
       const OutputFormat before = o.format;
       if (!formatNamed(value, o.format)) {
-        why = "--format takes json, waybar, i3blocks, polybar or csv, not '" + value + "'";
+        why = value.empty()
+                  ? "--format needs one of json, waybar, i3blocks, polybar, csv"
+                  : "--format takes json, waybar, i3blocks, polybar or csv, not '" + value + "'";
         return false;
       }
       if (before != OutputFormat::screen && before != o.format) {
-        why = "--json and --format are two outputs: choose one";
+        why = std::string(outputFlag) == "--format" ? "--format is given twice: choose one"
+                                                    : "--json and --format are two outputs: "
+                                                      "choose one";
         return false;
       }
       outputFlag = "--format";
@@ -91,8 +95,8 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
     } else if (arg == "--since" || arg.rfind("--since=", 0) == 0) {
       value = arg == "--since" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(8);
       if (!parseSince(value, o.sinceSeconds)) {
-        why =
-            "--since takes a number of minutes, hours or days (10m, 24h, 7d), not '" + value + "'";
+        why = "--since takes a number of minutes, hours or days (10m, 24h, 7d)" +
+              (value.empty() ? std::string() : ", not '" + value + "'");
         return false;
       }
     } else if (arg == "--follow") {
