@@ -173,12 +173,28 @@ void syncFolder(const std::string& folder) {
 
 bool writePropertyListAtomically(const Plist& value, const std::string& path, std::string* why,
                                  size_t limit, Durability durability) {
-  if (path.empty() || path.back() == '/') return failed(why, "no file name in the path");
   std::string unwritable;
   const std::optional<std::string> xml = xmlPropertyList(value, &unwritable);
   if (!xml) return failed(why, "cannot be written as a property list: " + unwritable);
   if (xml->size() > limit) return failed(why, "larger than " + limitText(limit));
+  AtomicFileWriter file;
+  return file.open(path, why) && file.append(*xml, why) && file.commit(durability, why);
+}
 
+AtomicFileWriter::~AtomicFileWriter() {
+  discard();
+}
+
+void AtomicFileWriter::discard() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  ::unlink(temporary_.c_str());
+}
+
+bool AtomicFileWriter::open(const std::string& path, std::string* why) {
+  discard();
+  if (path.empty() || path.back() == '/') return failed(why, "no file name in the path");
   // A device, a FIFO or a socket that stands at the path is not replaced by a file: as root
   // that would take /dev/full away. (A link is replaced, never followed; a folder cannot be.)
   struct stat existing;
@@ -187,29 +203,40 @@ bool writePropertyListAtomically(const Plist& value, const std::string& path, st
        S_ISSOCK(existing.st_mode))) {
     return failed(why, "not a regular file");
   }
-
   const std::string prefix = folderOf(path) + "/." + baseNameOf(path) + ".";
-  std::string temporary;
-  int raw = -1;
   // A collision with an existing name (planted or not) just means another draw.
-  for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
+  for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
     std::string suffix;
     if (!randomSuffix(suffix)) return failedWithErrno(why, "no random name");
-    temporary = prefix + suffix;
-    raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (raw < 0 && errno != EEXIST) return failedWithErrno(why, "cannot create a temporary file");
+    temporary_ = prefix + suffix;
+    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST) return failedWithErrno(why, "cannot create a temporary file");
   }
-  if (raw < 0) return failed(why, "every temporary name drawn was taken");
+  if (fd_ < 0) return failed(why, "every temporary name drawn was taken");
+  path_ = path;
+  return true;
+}
 
-  FileDescriptor fd(raw);
+bool AtomicFileWriter::append(std::string_view bytes, std::string* why) {
+  if (fd_ < 0) return failed(why, "no file open");
+  if (writeAll(fd_, bytes)) return true;
+  failedWithErrno(why, "write");
+  discard();
+  return false;
+}
+
+bool AtomicFileWriter::commit(Durability durability, std::string* why) {
+  if (fd_ < 0) return failed(why, "no file open");
   const bool synced = durability == Durability::synced;
-  bool ok = writeAll(fd.get(), *xml) || failedWithErrno(why, "write");
-  ok = ok && (!synced || ::fchmod(fd.get(), 0600) == 0 || failedWithErrno(why, "fchmod"));
-  ok = ok && (!synced || ::fsync(fd.get()) == 0 || failedWithErrno(why, "fsync"));
-  ok = ok && (fd.close() || failedWithErrno(why, "close"));
-  ok = ok && (::rename(temporary.c_str(), path.c_str()) == 0 || failedWithErrno(why, "rename"));
-  if (!ok) ::unlink(temporary.c_str());
-  if (ok && synced) syncFolder(folderOf(path));
+  bool ok = !synced || ::fchmod(fd_, 0600) == 0 || failedWithErrno(why, "fchmod");
+  ok = ok && (!synced || ::fsync(fd_) == 0 || failedWithErrno(why, "fsync"));
+  const int fd = fd_;
+  fd_ = -1;
+  const bool closed = ::close(fd) == 0;  // once, whatever came before
+  ok = ok && (closed || failedWithErrno(why, "close"));
+  ok = ok && (::rename(temporary_.c_str(), path_.c_str()) == 0 || failedWithErrno(why, "rename"));
+  if (!ok) ::unlink(temporary_.c_str());
+  if (ok && synced) syncFolder(folderOf(path_));
   return ok;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/api.h"
 #include "common/plist.h"
@@ -46,5 +47,24 @@ enum class Durability { rename, synced };
 COMMON_API bool writePropertyListAtomically(const Plist& value, const std::string& path,
                                             std::string* why = nullptr, size_t limit = SIZE_MAX,
                                             Durability durability = Durability::rename);
+
+// A file written in parts and put in place by atomic replacement, as above: the temporary file
+// is made at open(), filled by append(), renamed over the path by commit(). A writer dropped
+// before its commit leaves nothing behind, and the previous file as it was.
+class COMMON_API AtomicFileWriter {
+ public:
+  AtomicFileWriter() = default;
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+  ~AtomicFileWriter();
+  bool open(const std::string& path, std::string* why);
+  bool append(std::string_view bytes, std::string* why);
+  bool commit(Durability durability, std::string* why);
+
+ private:
+  void discard();
+  std::string path_, temporary_;
+  int fd_ = -1;
+};
 
 }  // namespace brimwell

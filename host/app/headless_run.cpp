@@ -88,6 +88,9 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
     for (const std::string& notice : source.takeNotices()) {
       say(std::cerr, "springboard-sim: " + notice);
     }
+    for (const std::string& notice : driver.takeNotices()) {
+      say(std::cerr, "springboard-sim: " + notice);
+    }
   };
 
   bool ousted = false;  // another host took the lock after its file was removed

@@ -104,6 +104,7 @@ class InteractiveSession {
   void tick(double realSeconds) {
     const brimwell::Plist* status = driver_->tick(realSeconds);
     for (std::string& notice : source_.takeNotices()) notices_.post(std::move(notice), now());
+    for (std::string& notice : driver_->takeNotices()) notices_.post(std::move(notice), now());
     if (!status) return;
     notices_.statusDelivered();
     // The phone starts locked; a waking screen reloads the charging view if it is locked. A

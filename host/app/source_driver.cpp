@@ -1,5 +1,7 @@
 #include "host/app/source_driver.h"
 
+#include <utility>
+
 #include <algorithm>
 
 #include "common/status_keys.h"
@@ -16,7 +18,7 @@ SourceDriver::SourceDriver(BatterySource& source, const HostOptions& options,
       beforeDelivery_(std::move(beforeDelivery)),
       watch_(watch),
       recordPath_(options.record) {
-  if (!recordPath_.empty()) recorder_.emplace();
+  if (!recordPath_.empty()) recorder_.emplace(recordPath_);
 }
 
 double SourceDriver::secondsUntilNextLook() const {
@@ -43,7 +45,10 @@ const brimwell::Plist* SourceDriver::tick(double realSeconds) {
     keepStatusFileCurrent();
     return nullptr;
   }
-  if (recorder_) recorder_->add(source_.simulatedSeconds(), *status);
+  if (recorder_) {
+    if (auto stopped = recorder_->add(source_.simulatedSeconds(), *status))
+      notices_.push_back(std::move(*stopped));
+  }
   if (beforeDelivery_) beforeDelivery_(*status);
   deliverStatus(springBoard_, *status);
   ++delivered_;
@@ -67,9 +72,13 @@ void SourceDriver::restoreStatusFile() {
   if (platform::makeFolderFor(brimwell::kBatteryStatusPath)) deliverStatus(springBoard_, *last_);
 }
 
-bool SourceDriver::finish(std::string& why) const {
+std::vector<std::string> SourceDriver::takeNotices() {
+  return std::exchange(notices_, {});
+}
+
+bool SourceDriver::finish(std::string& why) {
   std::string cause;
-  if (!recorder_ || recorder_->write(recordPath_, cause)) return true;
+  if (!recorder_ || recorder_->write(cause)) return true;
   why = "cannot write " + recordPath_ + ": " + cause;
   return false;
 }

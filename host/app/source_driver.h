@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/plist.h"
 #include "host/app/host_options.h"
@@ -33,8 +34,10 @@ class SourceDriver {
   const std::optional<brimwell::Plist>& last() const { return last_; }
   // Writes the status file again from the last status when it is not there.
   void restoreStatusFile();
+  // Lines to say since the last call (a recording that stops at its size).
+  std::vector<std::string> takeNotices();
   // Writes the recording, if one was asked for; false with why set when it cannot be written.
-  bool finish(std::string& why) const;
+  bool finish(std::string& why);
 
  private:
   void keepStatusFileCurrent();
@@ -47,6 +50,7 @@ class SourceDriver {
   SpringBoard springBoard_;
   size_t delivered_ = 0;
   std::optional<brimwell::Plist> last_;
+  std::vector<std::string> notices_;
 };
 
 }  // namespace host

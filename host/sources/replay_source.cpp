@@ -1,6 +1,7 @@
 #include "host/sources/replay_source.h"
 
 #include "common/dictionary_file.h"
+#include "common/plist_xml_writer.h"
 #include "common/value_conversions.h"
 
 namespace host {
@@ -143,20 +144,59 @@ std::unique_ptr<ReplaySource> replayFromBytes(std::string bytes, const std::stri
   return ReplaySource::open(std::make_unique<OwnedBytes>(std::move(bytes)), name, speed, why);
 }
 
-void Recorder::add(double simulatedSeconds, const Plist& status) {
-  entries_.push_back({simulatedSeconds - lastTime_, status.copy()});
+std::optional<std::string> Recorder::add(double simulatedSeconds, const Plist& status) {
+  if (stopped_) return std::nullopt;
+  Plist one = Plist::newArray();
+  Plist element = Plist::newDictionary();
+  element.setItem("delay", Plist::real(simulatedSeconds - lastTime_));
+  element.setItem("status", status.copy());
+  one.append(std::move(element));
   lastTime_ = simulatedSeconds;
+  // The text of a recording of this one status: the array's opening, the status, the ending.
+  std::string unwritable;
+  const std::optional<std::string> xml = brimwell::xmlPropertyList(one, &unwritable);
+  const size_t open = xml ? xml->find("<array>\n") : std::string::npos;
+  const size_t close = xml ? xml->rfind("</array>") : std::string::npos;
+  if (open == std::string::npos || close == std::string::npos) {
+    failure_ = "cannot be written as a property list: " + unwritable;
+    stopped_ = true;
+    return std::nullopt;
+  }
+  const size_t start = open + 8;
+  if (count_ == 0) {
+    footer_ = xml->substr(close);
+    if (!file_.open(path_, &failure_) ||
+        !file_.append(std::string_view(*xml).substr(0, start), &failure_)) {
+      stopped_ = true;
+      return std::nullopt;
+    }
+    bytes_ = start;
+  }
+  const std::string_view entry = std::string_view(*xml).substr(start, close - start);
+  if (bytes_ + entry.size() + footer_.size() > limit_) {
+    stopped_ = true;
+    const std::string size = limit_ % (1 << 20) == 0 ? std::to_string(limit_ >> 20) + " MiB"
+                                                     : std::to_string(limit_ >> 10) + " KiB";
+    return "recording stopped at " + size + ", the most a replay takes: " + path_ +
+           " keeps the first " + std::to_string(count_) + " statuses";
+  }
+  if (!file_.append(entry, &failure_)) {
+    stopped_ = true;
+    return std::nullopt;
+  }
+  bytes_ += entry.size();
+  ++count_;
+  return std::nullopt;
 }
 
-bool Recorder::write(const std::string& path, std::string& why) const {
-  Plist array = Plist::newArray();
-  for (const auto& entry : entries_) {
-    Plist element = Plist::newDictionary();
-    element.setItem("delay", Plist::real(entry.delay));
-    element.setItem("status", entry.status.copy());
-    array.append(std::move(element));
+bool Recorder::write(std::string& why) {
+  if (!failure_.empty()) {
+    why = failure_;
+    return false;
   }
-  return brimwell::writePropertyListAtomically(array, path, &why, kMaxRecordingBytes);
+  // A run that delivered nothing still leaves a recording: an empty one.
+  if (count_ == 0) return brimwell::writePropertyListAtomically(Plist::newArray(), path_, &why);
+  return file_.append(footer_, &why) && file_.commit(brimwell::Durability::rename, &why);
 }
 
 }  // namespace host

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/byte_input.h"
+#include "common/dictionary_file.h"
 #include "common/plist.h"
 #include "common/plist_array_stream.h"
 #include "host/sources/battery_source.h"
@@ -69,20 +70,24 @@ std::unique_ptr<ReplaySource> loadReplay(const std::string& path, double speed, 
 std::unique_ptr<ReplaySource> replayFromBytes(std::string bytes, const std::string& name,
                                               double speed, std::string& why);
 
-// Keeps what a run delivered, to write it out as a recording.
+// Writes what a run delivered as a recording, a status at a time as each comes, into a file
+// that takes the recording's name at the end; so the run's memory does not grow with it. Past
+// kMaxRecordingBytes (what a replay accepts) it keeps no more.
 class Recorder {
  public:
-  void add(double simulatedSeconds, const brimwell::Plist& status);
-  // Writes by atomic replacement; false with why when the file could not be written.
-  bool write(const std::string& path, std::string& why) const;
-  size_t size() const { return entries_.size(); }
+  explicit Recorder(std::string path, size_t limit = kMaxRecordingBytes)
+      : path_(std::move(path)), limit_(limit) {}
+  // Adds a status; the one line that says the recording stops here, once, when it does.
+  std::optional<std::string> add(double simulatedSeconds, const brimwell::Plist& status);
+  // Ends the file and puts it in place; false with why when it could not be written.
+  bool write(std::string& why);
+  size_t size() const { return count_; }
 
  private:
-  struct Entry {
-    double delay;
-    brimwell::Plist status;
-  };
-  std::vector<Entry> entries_;
+  std::string path_, footer_, failure_;
+  brimwell::AtomicFileWriter file_;
+  size_t limit_, bytes_ = 0, count_ = 0;
+  bool stopped_ = false;
   double lastTime_ = 0;
 };
 

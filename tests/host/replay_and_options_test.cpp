@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <optional>
+#include <regex>
+
 #include "common/value_conversions.h"
 #include "host/app/host_options.h"
 #include "host/sources/replay_source.h"
@@ -100,26 +104,53 @@ TEST(Replay, RejectsWhatIsNotARecording) {
   EXPECT_FALSE(loadReplay(dir.path() + "/absent.plist", 1, why));
 }
 
+// A recording written as the run goes, whole or up to its size, plays back what was delivered;
+// nothing stands at its name before the end, and a run that ends without writing it leaves
+// nothing behind.
 TEST(Replay, ARecordingPlaysBackWhatWasDelivered) {
-  TempDir dir;
-  SimulatedSource sim(50, true, 60, 1);
-  Recorder recorder;
-  std::vector<std::pair<double, std::string>> delivered;  // when, what
-  for (int i = 0; i < 40; ++i) {
-    if (auto s = sim.tick(0.25)) {
-      recorder.add(sim.simulatedSeconds(), *s);
-      delivered.push_back({sim.simulatedSeconds(), s->toXml()});
+  const struct {
+    size_t limit;
+    size_t kept;  // statuses; all 40 delivered when the recording is not stopped
+    const char* said;
+    bool written;
+  } cases[] = {
+      {kMaxRecordingBytes, 40, "", true},
+      {10 * 1024, 7,
+       "recording stopped at 10 KiB, the most a replay takes: REC keeps the first 7 "
+       "statuses",
+       true},
+      {kMaxRecordingBytes, 0, "", false},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string path = dir.path() + "/rec.plist";
+    SimulatedSource sim(50, true, 60, 1);
+    std::optional<Recorder> recorder(std::in_place, path, c.limit);
+    std::vector<std::pair<double, std::string>> delivered;  // when, what
+    std::string said;
+    for (int i = 0; i < 400 && delivered.size() < 40; ++i) {
+      if (auto s = sim.tick(0.25)) {
+        if (auto line = recorder->add(sim.simulatedSeconds(), *s)) said += *line;
+        if (delivered.size() < c.kept) delivered.push_back({sim.simulatedSeconds(), s->toXml()});
+      }
     }
+    EXPECT_FALSE(std::filesystem::exists(path)) << c.limit;
+    std::string why;
+    if (!c.written) {
+      recorder.reset();
+      EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+      continue;
+    }
+    ASSERT_TRUE(recorder->write(why)) << why;
+    EXPECT_EQ(said, std::regex_replace(c.said, std::regex("REC"), path));
+    auto replay = loadReplay(path, 60, why);
+    ASSERT_TRUE(replay) << why;
+    std::vector<std::pair<double, std::string>> replayed;
+    while (!replay->finished()) {
+      if (auto s = replay->tick(0.25)) replayed.push_back({replay->simulatedSeconds(), s->toXml()});
+    }
+    EXPECT_EQ(replayed, delivered) << c.limit;
   }
-  std::string why;
-  ASSERT_TRUE(recorder.write(dir.path() + "/rec.plist", why)) << why;
-  auto replay = loadReplay(dir.path() + "/rec.plist", 60, why);
-  ASSERT_TRUE(replay) << why;
-  std::vector<std::pair<double, std::string>> replayed;
-  while (!replay->finished()) {
-    if (auto s = replay->tick(0.25)) replayed.push_back({replay->simulatedSeconds(), s->toXml()});
-  }
-  EXPECT_EQ(replayed, delivered);
 }
 
 TEST(HostOptions, CommandLines) {
