@@ -238,6 +238,8 @@ TEST(ViewerOnce, CommandLine) {
   const auto help = runProcess(BRIMWELL_VIEWER, {"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--once"), std::string::npos);
+  std::istringstream helpLines(help.out);
+  for (std::string line; std::getline(helpLines, line);) EXPECT_LE(line.size(), 80u) << line;
   const auto bad = runProcess(BRIMWELL_VIEWER, {"--bogus"});
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_EQ(bad.err.rfind("BrimwellViewer: unknown argument '--bogus'", 0), 0u) << bad.err;
