@@ -259,6 +259,18 @@ TEST(ChargeProfile, LearnedFromChargesThatReachedTheirLimit) {
     ASSERT_TRUE(p.secondsPerPercent[i]) << i;
     EXPECT_NEAR(*p.secondsPerPercent[i], 400, 1e-6) << 80 + i << " %: the mean of 240, 360, 600";
   }
+  // Charges that start on a whole percent and dip below it first have not crossed it.
+  std::vector<Sample> dipped;
+  for (const double start : {0.0, 86400.0}) {
+    double u = start;
+    for (const double level : {90.0, 89.5, 91.0, 92.0, 93.0})
+      dipped.push_back(at(u += 300, level, "charging"));
+    dipped.push_back(at(u += 300, 93, "full"));
+  }
+  const ChargeProfile q = learnProfile(dipped);
+  EXPECT_EQ(q.charges, 2);
+  EXPECT_FALSE(q.secondsPerPercent[10]) << "90 to 91";
+  EXPECT_TRUE(q.secondsPerPercent[11]) << "91 to 92";
 }
 
 // The time to full near the top, with and without what past charges learned.

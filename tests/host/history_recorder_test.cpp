@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <vector>
 
 #include "common/status_keys.h"
@@ -254,27 +256,55 @@ TEST_F(HistoryRecorderTest, ADatabaseHeldElsewhereHoldsTheSamplesBack) {
   }
 }
 
-// Damage found while writing: the database is set aside and the sample that found it is the
-// fresh one's first, before any other status comes.
-TEST_F(HistoryRecorderTest, DamageFoundWhileWritingLosesNotTheSampleThatFoundIt) {
-  double hostSeconds = 0;
-  HistoryRecorder keeping = recorder([&] { return kNow + hostSeconds; });
-  run(keeping, hostSeconds, 1);
-  sqlite3* other = anotherConnection();
-  ASSERT_TRUE(other);
-  // The table's pages pointed past the file's end, as a broken disk might leave it.
-  ASSERT_EQ(sqlite3_exec(other,
-                         "PRAGMA writable_schema=ON;"
-                         "UPDATE sqlite_master SET rootpage=9999 WHERE name='samples';"
-                         "PRAGMA writable_schema=OFF;CREATE TABLE bump(x);",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(other);
-  run(keeping, hostSeconds, 1);
-  ASSERT_EQ(said_.size(), 1u);
-  EXPECT_NE(said_[0].find("is damaged: set aside as"), std::string::npos) << said_[0];
-  EXPECT_EQ(kept(root_.path()).samples.size(), 1u);
-  EXPECT_EQ(keeping.stop(hostSeconds), "");
+// Damage found while writing, or there before the first: the database is set aside and the
+// sample that found it is the fresh one's first, before any other status comes. A database that
+// cannot be opened at all turns the history off, said once.
+TEST_F(HistoryRecorderTest, DamageLosesNotTheSampleThatFoundItAndWhatCannotBeMadeIsSaidOnce) {
+  const std::string path = root_.path() + history::HistoryStore::kDevicePath;
+  const struct {
+    const char* name;
+    int before;  // minutes run before the database is spoilt
+    std::function<void()> spoil;
+    const char* said;
+    size_t kept;
+  } cases[] = {
+      {"damaged while the host writes", 1,
+       [&] {
+         sqlite3* other = anotherConnection();
+         ASSERT_TRUE(other);
+         // The table's pages pointed past the file's end, as a broken disk might leave it.
+         ASSERT_EQ(sqlite3_exec(other,
+                                "PRAGMA writable_schema=ON;"
+                                "UPDATE sqlite_master SET rootpage=9999 WHERE name='samples';"
+                                "PRAGMA writable_schema=OFF;CREATE TABLE bump(x);",
+                                nullptr, nullptr, nullptr),
+                   SQLITE_OK);
+         sqlite3_close(other);
+       },
+       "is damaged: set aside as", 1},
+      {"damaged before the host starts", 0,
+       [&] {
+         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+         std::ofstream(path) << std::string(4096, 'x');
+       },
+       "is not a database: set aside as", 1},
+      {"a folder where the database would be", 0,
+       [&] { std::filesystem::create_directories(path); }, "history off: ", 0},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(root_.path() + "/var");
+    said_.clear();
+    double hostSeconds = 0;
+    if (c.before == 0) c.spoil();
+    HistoryRecorder keeping = recorder([&] { return kNow + hostSeconds; });
+    run(keeping, hostSeconds, c.before);
+    if (c.before > 0) c.spoil();
+    run(keeping, hostSeconds, c.kept ? 1 : 3);
+    ASSERT_EQ(said_.size(), 1u) << c.name;
+    EXPECT_NE(said_[0].find(c.said), std::string::npos) << c.name << ": " << said_[0];
+    EXPECT_EQ(kept(root_.path()).samples.size(), c.kept) << c.name;
+    EXPECT_EQ(keeping.stop(hostSeconds), "") << c.name;
+  }
 }
 
 }  // namespace
