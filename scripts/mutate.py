@@ -5,6 +5,7 @@ built and run against the test suite; lists the mutants no test caught, with the
     scripts/mutate.py host/low_battery host/estimate/charge_estimate.cpp
     scripts/mutate.py --list history                # the mutants only, nothing built
     scripts/mutate.py --tests 'LowBattery' FILE     # only the tests matching a ctest regex
+    scripts/mutate.py --only 1f2ccf8c83,47ce8756e0 FILE   # the survivors again, once closed
 
 The tree is copied to BUILD/src and built in BUILD/src/build (default build-mutate), so the checkout
 and its own build stay as they are. A mutant that does not compile is stillborn and not counted.
@@ -366,6 +367,8 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     parser.add_argument("--timeout", type=int, default=120, help="seconds a test may take")
+    parser.add_argument("--only", help="only the mutants with these ids (comma-separated), as "
+                        "a report names them: to try the survivors again")
     parser.add_argument("--list", action="store_true", help="list the mutants, run nothing")
     parser.add_argument("--fail-under", type=float, default=0,
                         help="exit 1 when a room kills fewer than this percent")
@@ -378,6 +381,9 @@ def main():
             found = sorted(random.Random(f"{options.seed}{path}").sample(found, options.sample),
                            key=lambda m: m.line)
         mutants.extend(found)
+    if options.only:
+        wanted = set(options.only.split(","))
+        mutants = [m for m in mutants if m.ident in wanted]
     equivalents = read_equivalents()
     if options.list:
         for m in mutants:
