@@ -36,8 +36,9 @@ StatusSummary named(StatusSummary s, const char* model) {
 TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
   BarContext context;  // low 20, critical 5
   context.now = 1000;
-  BarContext later = context;
+  BarContext later = context, off = context;
   later.now = 1000 + 12 * 60;
+  off.lowLevel = off.criticalLevel = 0;
   const struct {
     const char* name;
     StatusSummary summary;
@@ -69,6 +70,8 @@ TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
       {"older than the host's longest wait", reading(62, "discharging", 65), later, "62% 1:05",
        "[\"discharging\",\"stale\"]", "62% 1:05?\n62%?\n\n", 0, "62% 1:05?"},
       {"no status", StatusSummary{}, context, "", "", "", 0, ""},
+      {"warnings off, at 0 %", reading(0, "discharging", std::nullopt), off, "0%",
+       "[\"discharging\"]", "0%\n0%\n\n", 0, "0%"},
   };
   for (const auto& c : cases) {
     const std::string waybar = waybarLine(c.summary, c.context);
