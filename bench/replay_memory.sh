@@ -2,8 +2,9 @@
 # The host's peak resident memory while it replays the largest recordings it accepts, on a
 # simulated device with the plug-in: 64 MiB of XML, the same statuses as a binary list, and
 # statuses each at the most a recorded status may hold (4096 values). Each must stay under
-# 16 MiB; exits 1 otherwise. Needs python3 (its plistlib writes the recordings) and GNU time.
-# ONLY="xml binary full" (any of them) runs those alone.
+# 16 MiB, and so must the first replayed again with --record (the run writing its own
+# recording as it goes); exits 1 otherwise. Needs python3 (its plistlib writes the recordings) and GNU time.
+# ONLY="xml binary full record" (any of them) runs those alone.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 limit_kib=16384
@@ -40,10 +41,12 @@ open(work + "/full.plist", "wb").write(plistlib.dumps(full))
 PY
 
 failed=0
-for name in ${ONLY:-xml binary full}; do
-  file="$work/$name.plist"
+for name in ${ONLY:-xml binary full record}; do
+  file="$work/${name/record/xml}.plist"
+  extra=()
+  [ "$name" != record ] || extra=(--record "$work/again.plist")
   /usr/bin/time -v -o "$work/time" env "SIM_DEVICE_ROOT=$root" "$build/bin/springboard-sim" \
-    --source "replay=$file" --virtual-time --headless > "$work/out" 2> "$work/err" || {
+    --source "replay=$file" --virtual-time --headless "${extra[@]}" > "$work/out" 2> "$work/err" || {
     echo "replay of $name.plist failed: $(cat "$work/err")"; exit 1; }
   peak=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time")
   seconds=$(awk -F': ' '/Elapsed \(wall clock\)/ {print $2}' "$work/time")
