@@ -232,7 +232,9 @@ def copy_tree(source_root):
         if target.is_file() and target.read_bytes() == source.read_bytes():
             continue
         target.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(source, target)
+        # A fresh time, not the checkout's: an object built since from the copy's older text
+        # would otherwise look newer than the change and not be built again.
+        shutil.copy(source, target)
     for existing in list(source_root.rglob("*")):
         relative = existing.relative_to(source_root).as_posix()
         if existing.is_file() and not relative.startswith("build/") and relative not in wanted:
