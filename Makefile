@@ -25,7 +25,7 @@ build: configure
 
 build-asan: deps
 	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBRIMWELL_SANITIZE=ON \
-	  -DBRIMWELL_WERROR=ON
+	  -DBRIMWELL_WERROR=ON -DBRIMWELL_LONG_RUNS=OFF
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 
 # Only the programs the demo runs (the plug-in and the desktop module come with the host).
