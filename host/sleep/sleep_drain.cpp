@@ -1,0 +1,101 @@
+#include "host/sleep/sleep_drain.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace host::sleep {
+
+namespace {
+
+constexpr double kShortestAlerted = 30 * 60;  // s: a shorter sleep tells too little
+
+std::string trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t\n");
+  if (first == std::string_view::npos) return "";
+  const size_t last = text.find_last_not_of(" \t\n");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+std::string fixed(double value, int decimals) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+// "6 h 2 m", or "45 min" under an hour.
+std::string duration(double seconds) {
+  const long minutes = std::lround(seconds / 60);
+  if (minutes < 60) return std::to_string(minutes) + " min";
+  return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " m";
+}
+
+std::string wholePercent(double percent) {
+  return std::to_string(std::lround(percent));
+}
+
+}  // namespace
+
+SleepRecord measureSleep(const SleepEnd& before, const SleepEnd& after, KernelSleep kernel) {
+  SleepRecord r;
+  r.start = before.time;
+  r.end = after.time;
+  r.levelBefore = before.level;
+  r.levelAfter = after.level;
+  r.kernel = std::move(kernel);
+  r.externalPower = before.externalPower || after.externalPower;
+  const double hours = r.seconds() / 3600;
+  if (hours <= 0) return r;
+  r.percentPerHour = r.percentLost() / hours;
+  if (before.energyWh && after.energyWh) {
+    r.energyLostWh = *before.energyWh - *after.energyWh;
+    r.meanMilliwatts = *r.energyLostWh / hours * 1000;
+  }
+  return r;
+}
+
+std::string chosenMemSleep(std::string_view memSleep) {
+  const size_t open = memSleep.find('['), close = memSleep.find(']');
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open) return "";
+  return trimmed(memSleep.substr(open + 1, close - open - 1));
+}
+
+std::optional<double> hwSleepSeconds(std::string_view lastHwSleep) {
+  const std::string text = trimmed(lastHwSleep);
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const unsigned long long micro = std::strtoull(text.c_str(), &end, 10);
+  if (*end != '\0' || text[0] == '-') return std::nullopt;
+  return static_cast<double>(micro) / 1e6;
+}
+
+std::optional<std::string> wakeupIrq(std::string_view pmWakeupIrq) {
+  const std::string text = trimmed(pmWakeupIrq);
+  if (text.empty()) return std::nullopt;
+  return "irq " + text;
+}
+
+std::string sleepLine(const SleepRecord& r) {
+  const std::string state = r.kernel.state.empty() ? "" : ", " + r.kernel.state;
+  if (r.externalPower) {
+    return "sleep " + duration(r.seconds()) + " on external power" +
+           (state.empty() ? "" : " (" + r.kernel.state + ")");
+  }
+  const std::string power = r.meanMilliwatts ? ", " + fixed(*r.meanMilliwatts, 0) + " mW" : "";
+  return "sleep lost " + wholePercent(r.percentLost()) + "% in " + duration(r.seconds()) + " (" +
+         fixed(r.percentPerHour, 2) + " %/h" + power + state + ")";
+}
+
+std::optional<std::string> sleepNotice(const SleepRecord& r, double alertPercentPerHour) {
+  if (alertPercentPerHour <= 0 || r.externalPower || r.seconds() < kShortestAlerted ||
+      !(r.percentPerHour > alertPercentPerHour))
+    return std::nullopt;
+  const double hours = r.seconds() / 3600;
+  const std::string asleep =
+      hours < 1 ? duration(r.seconds()) : std::to_string(std::lround(hours)) + " h";
+  const std::string power = r.meanMilliwatts ? ", " + fixed(*r.meanMilliwatts, 0) + " mW" : "";
+  return "Lost " + wholePercent(r.percentLost()) + " % in " + asleep + " asleep (" +
+         fixed(r.percentPerHour, 1) + " % an hour" + power + ")";
+}
+
+}  // namespace host::sleep

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What a sleep cost the battery, worked out from a reading just before it and one at once after
+// it, and from what the kernel tells of it. Pure: the host reads, logind tells when.
+namespace host::sleep {
+
+// The battery as read at one end of a sleep.
+struct SleepEnd {
+  double time = 0;                 // the wall clock, seconds since 1970
+  double level = 0;                // percent
+  std::optional<double> energyWh;  // where the driver gives one
+  bool externalPower = false;
+};
+
+// What the kernel says of the sleep; absent where it does not say.
+struct KernelSleep {
+  std::string state;                     // "s2idle", "deep", "hibernate"; "" when not known
+  std::optional<double> hwSleepSeconds;  // the time the hardware really slept
+  std::optional<std::string> wakeup;     // the interrupt that woke the machine
+};
+
+struct SleepRecord {
+  double start = 0, end = 0;
+  double levelBefore = 0, levelAfter = 0;
+  std::optional<double> energyLostWh;  // where both ends give an energy
+  std::optional<double> meanMilliwatts;
+  double percentPerHour = 0;
+  KernelSleep kernel;
+  bool externalPower = false;  // online at either end: not a drain
+  double seconds() const { return end - start; }
+  double percentLost() const { return levelBefore - levelAfter; }
+};
+
+SleepRecord measureSleep(const SleepEnd& before, const SleepEnd& after, KernelSleep kernel);
+
+// The kernel's files, as read: `/sys/power/mem_sleep` ("s2idle [deep]": the one in brackets),
+// `/sys/power/suspend_stats/last_hw_sleep` (microseconds), `/sys/power/pm_wakeup_irq`.
+std::string chosenMemSleep(std::string_view memSleep);
+std::optional<double> hwSleepSeconds(std::string_view lastHwSleep);
+std::optional<std::string> wakeupIrq(std::string_view pmWakeupIrq);
+
+// The headless line after every sleep: "sleep lost 9% in 6 h 2 m (1.50 %/h, 980 mW, s2idle)".
+std::string sleepLine(const SleepRecord& r);
+// The notice when the drain was high: more than `alertPercentPerHour` (0: never) over at least
+// half an hour on battery; "Lost 9 % in 6 h asleep (1.5 % an hour, 980 mW)".
+std::optional<std::string> sleepNotice(const SleepRecord& r, double alertPercentPerHour);
+
+}  // namespace host::sleep

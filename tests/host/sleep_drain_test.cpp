@@ -1,0 +1,72 @@
+#include "host/sleep/sleep_drain.h"
+
+#include <gtest/gtest.h>
+
+namespace host::sleep {
+namespace {
+
+constexpr double kNight = 1796083200;  // 2026-12-01 00:00 UTC
+
+SleepEnd at(double time, double level, std::optional<double> wh, bool charger = false) {
+  return {time, level, wh, charger};
+}
+
+// A sleep's figures, its line and its notice: 9 % and 5.88 Wh in 6 h 2 m at 1.5 % an hour.
+TEST(SleepDrain, FiguresLineAndNotice) {
+  const double night = 6 * 3600 + 120;
+  const KernelSleep s2idle{"s2idle", 21000, "irq 9"};
+  const struct {
+    const char* name;
+    SleepEnd before, after;
+    double alert;
+    std::string line;
+    std::optional<std::string> notice;
+  } cases[] = {
+      {"a night at 1.49 %/h", at(kNight, 60, 30), at(kNight + night, 51, 24.12), 1.0,
+       "sleep lost 9% in 6 h 2 m (1.49 %/h, 975 mW, s2idle)",
+       "Lost 9 % in 6 h asleep (1.5 % an hour, 975 mW)"},
+      {"the threshold is not exceeded", at(kNight, 60, 30), at(kNight + night, 51, 24.12), 1.5,
+       "sleep lost 9% in 6 h 2 m (1.49 %/h, 975 mW, s2idle)", std::nullopt},
+      {"0 turns the notice off", at(kNight, 60, 30), at(kNight + 3600, 50, 25), 0,
+       "sleep lost 10% in 1 h 0 m (10.00 %/h, 5000 mW, s2idle)", std::nullopt},
+      {"under half an hour: no notice", at(kNight, 60, 30), at(kNight + 1799, 55, 27), 1.5,
+       "sleep lost 5% in 30 min (10.01 %/h, 6003 mW, s2idle)", std::nullopt},
+      {"half an hour: a notice", at(kNight, 60, std::nullopt), at(kNight + 1800, 55, std::nullopt),
+       1.5, "sleep lost 5% in 30 min (10.00 %/h, s2idle)",
+       "Lost 5 % in 30 min asleep (10.0 % an hour)"},
+      {"on external power: no drain", at(kNight, 60, 30, true), at(kNight + night, 80, 40), 1.5,
+       "sleep 6 h 2 m on external power (s2idle)", std::nullopt},
+      {"charger gone at the end", at(kNight, 60, 30), at(kNight + night, 50, 25, true), 1.5,
+       "sleep 6 h 2 m on external power (s2idle)", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const SleepRecord r = measureSleep(c.before, c.after, s2idle);
+    EXPECT_EQ(sleepLine(r), c.line) << c.name;
+    EXPECT_EQ(sleepNotice(r, c.alert), c.notice) << c.name;
+    EXPECT_EQ(r.kernel.hwSleepSeconds, 21000) << c.name;
+  }
+  const SleepRecord night6 = measureSleep(at(kNight, 60, 30), at(kNight + night, 51, 24.12), {});
+  EXPECT_DOUBLE_EQ(*night6.energyLostWh, 30 - 24.12);
+  EXPECT_DOUBLE_EQ(night6.percentPerHour, 9 / (night / 3600));
+  EXPECT_EQ(sleepLine(night6), "sleep lost 9% in 6 h 2 m (1.49 %/h, 975 mW)");
+  EXPECT_FALSE(measureSleep(at(kNight, 60, 30), at(kNight, 60, 30), {}).meanMilliwatts)
+      << "no time asleep, no power";
+}
+
+// The kernel's files as they read, and as they may not.
+TEST(SleepDrain, TheKernelsWord) {
+  EXPECT_EQ(chosenMemSleep("s2idle [deep]\n"), "deep");
+  EXPECT_EQ(chosenMemSleep("[s2idle]\n"), "s2idle");
+  EXPECT_EQ(chosenMemSleep("s2idle deep\n"), "");
+  EXPECT_EQ(chosenMemSleep("] s2idle ["), "");
+  EXPECT_EQ(hwSleepSeconds("21000000\n"), 21);
+  EXPECT_EQ(hwSleepSeconds("0\n"), 0) << "a sleep the hardware never reached";
+  EXPECT_EQ(hwSleepSeconds(""), std::nullopt);
+  EXPECT_EQ(hwSleepSeconds("-5"), std::nullopt);
+  EXPECT_EQ(hwSleepSeconds("12x"), std::nullopt);
+  EXPECT_EQ(wakeupIrq("9\n"), "irq 9");
+  EXPECT_EQ(wakeupIrq("\n"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace host::sleep
