@@ -32,6 +32,11 @@ const char* const kMigrations[] = {
     "CREATE TABLE health(time REAL NOT NULL, model TEXT NOT NULL, serial TEXT NOT NULL,"
     " design INTEGER NOT NULL, full INTEGER NOT NULL, cycles INTEGER);"
     "CREATE INDEX health_by_serial ON health(serial, time);",
+    // 2: each sleep and what it cost.
+    "CREATE TABLE sleeps(start REAL NOT NULL, end REAL NOT NULL, level_before REAL NOT NULL,"
+    " level_after REAL NOT NULL, energy_lost REAL, mean_mw REAL, percent_per_hour REAL NOT NULL,"
+    " state TEXT NOT NULL, external INTEGER NOT NULL, hw_sleep REAL, wakeup TEXT);"
+    "CREATE INDEX sleeps_by_start ON sleeps(start);",
 };
 static_assert(sizeof kMigrations / sizeof kMigrations[0] == HistoryStore::kSchemaVersion,
               "one migration a schema version");
@@ -377,8 +382,29 @@ bool HistoryStore::addHealth(const HealthEntry& e, Failure& failure) {
   return failed(db_, failure);
 }
 
+bool HistoryStore::addSleep(const SleepEntry& e, Failure& failure) {
+  Statement stmt(db_,
+                 "INSERT INTO sleeps(start, end, level_before, level_after, energy_lost, mean_mw,"
+                 " percent_per_hour, state, external, hw_sleep, wakeup)"
+                 " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  if (!stmt) return failed(db_, failure);
+  stmt.bind(1, e.start);
+  stmt.bind(2, e.end);
+  stmt.bind(3, e.levelBefore);
+  stmt.bind(4, e.levelAfter);
+  stmt.bind(5, e.energyLostWh);
+  stmt.bind(6, e.meanMilliwatts);
+  stmt.bind(7, e.percentPerHour);
+  stmt.bind(8, e.state);
+  sqlite3_bind_int(stmt.get(), 9, e.externalPower ? 1 : 0);
+  stmt.bind(10, e.hwSleepSeconds);
+  if (e.wakeup) stmt.bind(11, *e.wakeup);
+  if (sqlite3_step(stmt.get()) == SQLITE_DONE) return true;
+  return failed(db_, failure);
+}
+
 bool HistoryStore::thin(double now, Failure& failure) {
-  char sql[1800];
+  char sql[2048];
   // An hour of minute samples becomes one at its middle: the averages, the state it ended in
   // (asked for by name: a bare column beside MAX() would take the row of that maximum), and
   // external power if it was there at all. The cut-offs are bounded by the oldest samples, so
@@ -401,7 +427,8 @@ bool HistoryStore::thin(double now, Failure& failure) {
       "  WHERE hourly = 0 AND time < (SELECT fold FROM cut))"
       " GROUP BY hour;"
       "DELETE FROM samples WHERE hourly = 0 AND time < (SELECT fold FROM cut);"
-      "DELETE FROM samples WHERE time < (SELECT drop_before FROM cut);",
+      "DELETE FROM samples WHERE time < (SELECT drop_before FROM cut);"
+      "DELETE FROM sleeps WHERE start < (SELECT drop_before FROM cut);",
       now - kMinuteSamplesKept, now, kMostFoldedAtOnce, now - kHourlySamplesKept, now,
       kMostDroppedAtOnce);
   return runAll(db_, sql, failure);
@@ -456,6 +483,37 @@ std::vector<HealthEntry> HistoryStore::health(std::string* why) const {
     e.designCapacity = sqlite3_column_int(stmt.get(), 3);
     e.fullChargeCapacity = sqlite3_column_int(stmt.get(), 4);
     if (const auto cycles = stmt.real(5)) e.cycleCount = static_cast<int32_t>(*cycles);
+    out.push_back(std::move(e));
+  }
+  noteEnd(db_, step, why);
+  return out;
+}
+
+std::vector<SleepEntry> HistoryStore::sleepsSince(double since, std::string* why) const {
+  std::vector<SleepEntry> out;
+  Statement stmt(db_,
+                 "SELECT start, end, level_before, level_after, energy_lost, mean_mw,"
+                 " percent_per_hour, state, external, hw_sleep, wakeup FROM sleeps"
+                 " WHERE start >= ? ORDER BY start");
+  if (!stmt) {
+    noteEnd(db_, SQLITE_ERROR, why);
+    return out;
+  }
+  stmt.bind(1, since);
+  int step;
+  while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    SleepEntry e;
+    e.start = sqlite3_column_double(stmt.get(), 0);
+    e.end = sqlite3_column_double(stmt.get(), 1);
+    e.levelBefore = sqlite3_column_double(stmt.get(), 2);
+    e.levelAfter = sqlite3_column_double(stmt.get(), 3);
+    e.energyLostWh = stmt.real(4);
+    e.meanMilliwatts = stmt.real(5);
+    e.percentPerHour = sqlite3_column_double(stmt.get(), 6);
+    e.state = stmt.text(7);
+    e.externalPower = sqlite3_column_int(stmt.get(), 8) != 0;
+    e.hwSleepSeconds = stmt.real(9);
+    if (sqlite3_column_type(stmt.get(), 10) != SQLITE_NULL) e.wakeup = stmt.text(10);
     out.push_back(std::move(e));
   }
   noteEnd(db_, step, why);

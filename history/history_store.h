@@ -39,16 +39,18 @@ class HistoryStore {
   bool addSample(const Sample& sample, Failure& failure);
   bool addSamples(const std::vector<Sample>& samples, Failure& failure);
   bool addHealth(const HealthEntry& entry, Failure& failure);
+  bool addSleep(const SleepEntry& entry, Failure& failure);
   // Folds minute samples older than 30 days into hourly averages, whole hours only, and drops
   // samples older than two years; `now` is the host's clock. A clock far ahead of the history
   // does little harm: one call folds at most two days past the oldest minute sample and drops
-  // at most a day past the oldest sample.
+  // at most a day past the oldest sample. Sleeps are never folded, and kept two years too.
   bool thin(double now, Failure& failure);
 
   // Reading, oldest first. Where the database could not be read to the end, `why` (if given)
   // says why; what was read before stands.
   std::vector<Sample> samplesSince(double since, std::string* why = nullptr) const;
   std::vector<HealthEntry> health(std::string* why = nullptr) const;
+  std::vector<SleepEntry> sleepsSince(double since, std::string* why = nullptr) const;
   // The last minute sample written and the time of a pack's last entry, in the order they were
   // written: a clock that once ran ahead leaves samples the later ones must not be measured by.
   std::optional<Sample> lastSample() const;
@@ -58,7 +60,7 @@ class HistoryStore {
   // Learned from the minute samples, read one at a time.
   ChargeProfile chargeProfile() const;
 
-  static constexpr int kSchemaVersion = 1;
+  static constexpr int kSchemaVersion = 2;
 
  private:
   explicit HistoryStore(sqlite3* db) : db_(db) {}

@@ -19,6 +19,18 @@ struct Sample {
   std::optional<double> minutesToEmpty, minutesToFull;  // the host's, where known
 };
 
+// One sleep of the machine and what it cost the battery; absent values were not told.
+struct SleepEntry {
+  double start = 0, end = 0;  // seconds since 1970
+  double levelBefore = 0, levelAfter = 0;
+  std::optional<double> energyLostWh, meanMilliwatts;
+  double percentPerHour = 0;
+  std::string state;           // the kernel's: "s2idle", "deep", "hibernate"; "" when not told
+  bool externalPower = false;  // online at either end: no drain
+  std::optional<double> hwSleepSeconds;  // the time the hardware really slept
+  std::optional<std::string> wakeup;     // what woke the machine
+};
+
 // One pack's wear, once a day and at each end of a full charge.
 struct HealthEntry {
   double time = 0;

@@ -42,11 +42,13 @@ SleepRecord measureSleep(const SleepEnd& before, const SleepEnd& after, KernelSl
   r.end = after.time;
   r.levelBefore = before.level;
   r.levelAfter = after.level;
-  r.kernel = std::move(kernel);
+  r.state = std::move(kernel.state);
+  r.hwSleepSeconds = kernel.hwSleepSeconds;
+  r.wakeup = std::move(kernel.wakeup);
   r.externalPower = before.externalPower || after.externalPower;
-  const double hours = r.seconds() / 3600;
+  const double hours = secondsAsleep(r) / 3600;
   if (hours <= 0) return r;
-  r.percentPerHour = r.percentLost() / hours;
+  r.percentPerHour = percentLost(r) / hours;
   if (before.energyWh && after.energyWh) {
     r.energyLostWh = *before.energyWh - *after.energyWh;
     r.meanMilliwatts = *r.energyLostWh / hours * 1000;
@@ -76,25 +78,25 @@ std::optional<std::string> wakeupIrq(std::string_view pmWakeupIrq) {
 }
 
 std::string sleepLine(const SleepRecord& r) {
-  const std::string state = r.kernel.state.empty() ? "" : ", " + r.kernel.state;
+  const std::string state = r.state.empty() ? "" : ", " + r.state;
   if (r.externalPower) {
-    return "sleep " + duration(r.seconds()) + " on external power" +
-           (state.empty() ? "" : " (" + r.kernel.state + ")");
+    return "sleep " + duration(secondsAsleep(r)) + " on external power" +
+           (state.empty() ? "" : " (" + r.state + ")");
   }
   const std::string power = r.meanMilliwatts ? ", " + fixed(*r.meanMilliwatts, 0) + " mW" : "";
-  return "sleep lost " + wholePercent(r.percentLost()) + "% in " + duration(r.seconds()) + " (" +
-         fixed(r.percentPerHour, 2) + " %/h" + power + state + ")";
+  return "sleep lost " + wholePercent(percentLost(r)) + "% in " + duration(secondsAsleep(r)) +
+         " (" + fixed(r.percentPerHour, 2) + " %/h" + power + state + ")";
 }
 
 std::optional<std::string> sleepNotice(const SleepRecord& r, double alertPercentPerHour) {
-  if (alertPercentPerHour <= 0 || r.externalPower || r.seconds() < kShortestAlerted ||
+  if (alertPercentPerHour <= 0 || r.externalPower || secondsAsleep(r) < kShortestAlerted ||
       !(r.percentPerHour > alertPercentPerHour))
     return std::nullopt;
-  const double hours = r.seconds() / 3600;
+  const double hours = secondsAsleep(r) / 3600;
   const std::string asleep =
-      hours < 1 ? duration(r.seconds()) : std::to_string(std::lround(hours)) + " h";
+      hours < 1 ? duration(secondsAsleep(r)) : std::to_string(std::lround(hours)) + " h";
   const std::string power = r.meanMilliwatts ? ", " + fixed(*r.meanMilliwatts, 0) + " mW" : "";
-  return "Lost " + wholePercent(r.percentLost()) + " % in " + asleep + " asleep (" +
+  return "Lost " + wholePercent(percentLost(r)) + " % in " + asleep + " asleep (" +
          fixed(r.percentPerHour, 1) + " % an hour" + power + ")";
 }
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "history/history_types.h"
+
 // What a sleep cost the battery, worked out from a reading just before it and one at once after
 // it, and from what the kernel tells of it. Pure: the host reads, logind tells when.
 namespace host::sleep {
@@ -23,17 +25,13 @@ struct KernelSleep {
   std::optional<std::string> wakeup;     // the interrupt that woke the machine
 };
 
-struct SleepRecord {
-  double start = 0, end = 0;
-  double levelBefore = 0, levelAfter = 0;
-  std::optional<double> energyLostWh;  // where both ends give an energy
-  std::optional<double> meanMilliwatts;
-  double percentPerHour = 0;
-  KernelSleep kernel;
-  bool externalPower = false;  // online at either end: not a drain
-  double seconds() const { return end - start; }
-  double percentLost() const { return levelBefore - levelAfter; }
-};
+using SleepRecord = history::SleepEntry;
+inline double secondsAsleep(const SleepRecord& r) {
+  return r.end - r.start;
+}
+inline double percentLost(const SleepRecord& r) {
+  return r.levelBefore - r.levelAfter;
+}
 
 SleepRecord measureSleep(const SleepEnd& before, const SleepEnd& after, KernelSleep kernel);
 

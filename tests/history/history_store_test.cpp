@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 #include "history/charge_profile.h"
 #include "host/estimate/charge_estimate.h"
@@ -62,6 +63,10 @@ TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
     // Written later under a clock set back: the last in the order written, not the latest time.
     ASSERT_TRUE(store->addSample(at(500, 61, "charging"), f)) << f.why;
     ASSERT_TRUE(store->addHealth({900, "ACME", "42", 4400, 4080, 87}, f)) << f.why;
+    ASSERT_TRUE(
+        store->addSleep({3000, 24600, 60, 51, 5.88, 980, 1.5, "s2idle", false, 21000, "irq 9"}, f))
+        << f.why;
+    ASSERT_TRUE(store->addSleep({2000, 2600, 60, 61, {}, {}, -6, "", true, {}, {}}, f)) << f.why;
   }
   struct stat info;
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
@@ -82,6 +87,21 @@ TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
   EXPECT_EQ(reader->lastHealthTime("42"), 900);
   EXPECT_EQ(reader->lastHealthTime("other"), std::nullopt);
   EXPECT_EQ(reader->lastSample()->time, 500);
+  const auto sleeps = reader->sleepsSince(0);
+  ASSERT_EQ(sleeps.size(), 2u);
+  const SleepEntry& night = sleeps[1];
+  EXPECT_EQ(std::tie(night.start, night.end, night.levelBefore, night.levelAfter, night.state,
+                     night.externalPower, night.percentPerHour),
+            std::make_tuple(3000.0, 24600.0, 60.0, 51.0, std::string("s2idle"), false, 1.5));
+  EXPECT_EQ(std::tie(night.energyLostWh, night.meanMilliwatts, night.hwSleepSeconds, night.wakeup),
+            std::make_tuple(std::optional<double>(5.88), std::optional<double>(980),
+                            std::optional<double>(21000), std::optional<std::string>("irq 9")));
+  EXPECT_EQ(std::tie(sleeps[0].energyLostWh, sleeps[0].hwSleepSeconds, sleeps[0].wakeup),
+            std::make_tuple(std::optional<double>(), std::optional<double>(),
+                            std::optional<std::string>()))
+      << "absent is absent, never 0";
+  EXPECT_TRUE(sleeps[0].externalPower);
+  EXPECT_EQ(reader->sleepsSince(2500).size(), 1u);
   EXPECT_FALSE(HistoryStore::openForReading(dir.path() + "/none.sqlite", why));
   EXPECT_EQ(why, "no history yet");
 }
@@ -95,18 +115,26 @@ TEST(HistoryStore, RetentionThinsOldSamples) {
     const char* name;
     double now;
     int minuteSamples, hourlySamples;
+    size_t sleeps;  // one a day, never folded
   } cases[] = {
-      {"30 days and half an hour: the hour is not whole yet", start + 30 * day + 1800, 3 * 1440, 0},
-      {"a day past 30 days, half an hour into an hour", start + 31 * day + 1800, 2 * 1440, 24},
-      {"past two years and thirty days", start + 732 * day, 1440, 24},
-      {"a clock three years ahead", start + 1096 * day, 1440, 24},
+      {"30 days and half an hour: the hour is not whole yet", start + 30 * day + 1800, 3 * 1440, 0,
+       3},
+      {"a day past 30 days, half an hour into an hour", start + 31 * day + 1800, 2 * 1440, 24, 3},
+      {"past two years and thirty days", start + 732 * day, 1440, 24, 2},
+      {"a clock three years ahead", start + 1096 * day, 1440, 24, 2},
   };
   for (const auto& c : cases) {
     TempDir dir;
     auto store = writable(dir.path() + "/history.sqlite");
-    for (int d = 0; d < 3; ++d) addDay(*store, start + d * day);
     Failure f;
+    for (int d = 0; d < 3; ++d) {
+      addDay(*store, start + d * day);
+      ASSERT_TRUE(store->addSleep(
+          {start + d * day + 60, start + d * day + 600, 50, 49, {}, {}, 6, "deep", false, {}, {}},
+          f));
+    }
     ASSERT_TRUE(store->thin(c.now, f)) << f.why;
+    EXPECT_EQ(store->sleepsSince(0).size(), c.sleeps) << c.name;
     const auto samples = store->samplesSince(0);
     const auto hourly = std::count_if(samples.begin(), samples.end(), [](const Sample& s) {
       return std::fmod(s.time, 3600) == 1800;
@@ -150,6 +178,12 @@ TEST(HistoryStore, AFileThatIsNotOursIsSetAside) {
          runSql(path, "PRAGMA user_version=99");
        },
        "is from a newer Brimwell", "the history is from a newer Brimwell"},
+      {"a first version's history, taken as it is with its sleeps table added",
+       [](const std::string& path) {
+         ourHistory(path);
+         runSql(path, "DROP TABLE sleeps; PRAGMA user_version=1");
+       },
+       "", ""},
       {"another program's database",
        [](const std::string& path) { runSql(path, "CREATE TABLE samples(x)"); },
        "is not a Brimwell history", "is not a Brimwell history"},
@@ -175,6 +209,12 @@ TEST(HistoryStore, AFileThatIsNotOursIsSetAside) {
     std::string said;
     auto store = HistoryStore::openForWriting(path, why, said);
     ASSERT_TRUE(store) << c.name << ": " << why.why;
+    if (!*c.said) {
+      EXPECT_EQ(said, "") << c.name;
+      EXPECT_EQ(store->samplesSince(0).size(), 3u * 1440) << c.name << ": kept";
+      EXPECT_TRUE(store->addSleep({1, 2, 50, 50, {}, {}, 0, "", false, {}, {}}, why)) << why.why;
+      continue;
+    }
     EXPECT_NE(said.find(c.said), std::string::npos) << said;
     EXPECT_EQ(said.find('\n'), std::string::npos) << c.name << ": one line\n" << said;
     std::string asideName;

@@ -43,7 +43,7 @@ TEST(SleepDrain, FiguresLineAndNotice) {
     const SleepRecord r = measureSleep(c.before, c.after, s2idle);
     EXPECT_EQ(sleepLine(r), c.line) << c.name;
     EXPECT_EQ(sleepNotice(r, c.alert), c.notice) << c.name;
-    EXPECT_EQ(r.kernel.hwSleepSeconds, 21000) << c.name;
+    EXPECT_EQ(r.hwSleepSeconds, 21000) << c.name;
   }
   const SleepRecord night6 = measureSleep(at(kNight, 60, 30), at(kNight + night, 51, 24.12), {});
   EXPECT_DOUBLE_EQ(*night6.energyLostWh, 30 - 24.12);
