@@ -19,6 +19,7 @@ namespace history {
 namespace {
 
 constexpr double kMinuteSamplesKept = 30 * 86400.0;
+constexpr int kSleepsSince = 2;  // the schema that keeps them
 constexpr double kHourlySamplesKept = 2 * 365 * 86400.0;
 constexpr double kMostFoldedAtOnce = 2 * 86400.0, kMostDroppedAtOnce = 86400.0;
 
@@ -331,7 +332,7 @@ std::unique_ptr<HistoryStore> HistoryStore::openForReading(const std::string& pa
     sqlite3_close(db);
     return nullptr;
   }
-  return std::unique_ptr<HistoryStore>(new HistoryStore(db));
+  return std::unique_ptr<HistoryStore>(new HistoryStore(db, version));
 }
 
 HistoryStore::~HistoryStore() {
@@ -491,6 +492,7 @@ std::vector<HealthEntry> HistoryStore::health(std::string* why) const {
 
 std::vector<SleepEntry> HistoryStore::sleepsSince(double since, std::string* why) const {
   std::vector<SleepEntry> out;
+  if (version_ < kSleepsSince) return out;
   Statement stmt(db_,
                  "SELECT start, end, level_before, level_after, energy_lost, mean_mw,"
                  " percent_per_hour, state, external, hw_sleep, wakeup FROM sleeps"
@@ -529,7 +531,10 @@ std::optional<double> HistoryStore::lastHealthTime(const std::string& serial) co
 }
 
 bool HistoryStore::holdsNothing() const {
-  Statement stmt(db_, "SELECT 1 FROM samples UNION ALL SELECT 1 FROM health LIMIT 1");
+  Statement stmt(db_, version_ >= kSleepsSince
+                          ? "SELECT 1 FROM samples UNION ALL SELECT 1 FROM health UNION ALL"
+                            " SELECT 1 FROM sleeps LIMIT 1"
+                          : "SELECT 1 FROM samples UNION ALL SELECT 1 FROM health LIMIT 1");
   return stmt && sqlite3_step(stmt.get()) == SQLITE_DONE;
 }
 

@@ -50,12 +50,13 @@ class HistoryStore {
   // says why; what was read before stands.
   std::vector<Sample> samplesSince(double since, std::string* why = nullptr) const;
   std::vector<HealthEntry> health(std::string* why = nullptr) const;
+  // A history from before sleeps were kept holds none.
   std::vector<SleepEntry> sleepsSince(double since, std::string* why = nullptr) const;
   // The last minute sample written and the time of a pack's last entry, in the order they were
   // written: a clock that once ran ahead leaves samples the later ones must not be measured by.
   std::optional<Sample> lastSample() const;
   std::optional<double> lastHealthTime(const std::string& serial) const;
-  // Whether it holds neither a sample nor a wear entry.
+  // Whether it holds no sample, no wear entry and no sleep.
   bool holdsNothing() const;
   // Learned from the minute samples, read one at a time.
   ChargeProfile chargeProfile() const;
@@ -63,8 +64,9 @@ class HistoryStore {
   static constexpr int kSchemaVersion = 2;
 
  private:
-  explicit HistoryStore(sqlite3* db) : db_(db) {}
+  explicit HistoryStore(sqlite3* db, int version = kSchemaVersion) : db_(db), version_(version) {}
   sqlite3* db_;
+  int version_;  // a reader may find an older history than the host that will bring it up
 };
 
 }  // namespace history

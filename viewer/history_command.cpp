@@ -7,16 +7,20 @@
 #include "viewer/history_reading.h"
 
 int printHistoryTable(const ViewerOptions& o) {
-  const bool samples = o.history == HistoryTable::samples;
   const double now =
       std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+  const double since = o.sinceSeconds > 0 ? now - o.sinceSeconds : 0;
+  const auto when = [&](HistoryTable table) {
+    return o.history == table ? std::optional<double>(since) : std::nullopt;
+  };
   const HistoryReading reading = readHistory(
-      samples ? std::optional<double>(o.sinceSeconds > 0 ? now - o.sinceSeconds : 0) : std::nullopt,
-      !samples);
+      when(HistoryTable::samples), o.history == HistoryTable::health, when(HistoryTable::sleeps));
   if (reading.none) std::cerr << *reading.none << "\n";
   const bool json = o.format == OutputFormat::json;
-  if (samples) {
+  if (o.history == HistoryTable::samples) {
     std::cout << (json ? samplesJson(reading.samples) : samplesCsv(reading.samples));
+  } else if (o.history == HistoryTable::sleeps) {
+    std::cout << (json ? sleepsJson(reading.sleeps) : sleepsCsv(reading.sleeps));
   } else {
     std::cout << (json ? healthJson(reading.health) : healthCsv(reading.health));
   }

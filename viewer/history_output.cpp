@@ -10,6 +10,7 @@
 
 using history::HealthEntry;
 using history::Sample;
+using history::SleepEntry;
 
 namespace {
 
@@ -38,6 +39,7 @@ std::string csvField(const std::string& text) {
 std::string csvText(const JsonValue& value) {
   if (const auto* text = std::get_if<std::string>(&value)) return csvField(*text);
   if (const auto* number = std::get_if<int64_t>(&value)) return std::to_string(*number);
+  if (const auto* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
   if (const auto* figure = std::get_if<TwoDecimals>(&value)) {
     char text[400];  // %.2f of the largest double fits
     std::snprintf(text, sizeof text, "%.2f", figure->value);
@@ -64,6 +66,22 @@ std::vector<Field> healthFields(const HealthEntry& e) {
           {"health", twoDecimals(health)},
           {"cycle_count", e.cycleCount ? JsonValue(int64_t{*e.cycleCount}) : JsonValue()},
           {"serial", e.serial}};
+}
+
+// Absent values are absent, never 0: where the kernel or the driver did not tell them.
+std::vector<Field> sleepFields(const SleepEntry& e) {
+  return {{"start", isoLocalTime(e.start)},
+          {"end", isoLocalTime(e.end)},
+          {"duration_s", whole(e.end - e.start)},
+          {"level_before", twoDecimals(e.levelBefore)},
+          {"level_after", twoDecimals(e.levelAfter)},
+          {"energy_lost_Wh", twoDecimals(e.energyLostWh)},
+          {"mean_mW", whole(e.meanMilliwatts)},
+          {"percent_per_hour", twoDecimals(e.percentPerHour)},
+          {"state", e.state.empty() ? JsonValue() : JsonValue(e.state)},
+          {"external_power", e.externalPower},
+          {"hw_sleep_s", whole(e.hwSleepSeconds)},
+          {"wakeup", e.wakeup ? JsonValue(*e.wakeup) : JsonValue()}};
 }
 
 template <typename Row>
@@ -108,6 +126,14 @@ std::string healthCsv(const std::vector<HealthEntry>& log) {
 
 std::string healthJson(const std::vector<HealthEntry>& log) {
   return json(log, healthFields);
+}
+
+std::string sleepsCsv(const std::vector<SleepEntry>& sleeps) {
+  return csv(sleeps, sleepFields);
+}
+
+std::string sleepsJson(const std::vector<SleepEntry>& sleeps) {
+  return json(sleeps, sleepFields);
 }
 
 bool parseSince(const std::string& text, double& seconds) {

@@ -12,6 +12,8 @@ std::string samplesCsv(const std::vector<history::Sample>& samples);
 std::string samplesJson(const std::vector<history::Sample>& samples);
 std::string healthCsv(const std::vector<history::HealthEntry>& log);
 std::string healthJson(const std::vector<history::HealthEntry>& log);
+std::string sleepsCsv(const std::vector<history::SleepEntry>& sleeps);
+std::string sleepsJson(const std::vector<history::SleepEntry>& sleeps);
 
 // "10m", "24h", "7d", "1.5h": the seconds in a positive number of minutes, hours or days; false
 // otherwise.

@@ -4,7 +4,8 @@
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/installed_places.h"
 
-HistoryReading readHistory(std::optional<double> samplesSince, bool withHealth) {
+HistoryReading readHistory(std::optional<double> samplesSince, bool withHealth,
+                           std::optional<double> sleepsSince) {
   using history::HistoryStore;
   HistoryReading reading;
   // A folder that others may write is not read, as the status file's is not.
@@ -23,6 +24,7 @@ HistoryReading readHistory(std::optional<double> samplesSince, bool withHealth) 
   }
   if (samplesSince) reading.samples = store->samplesSince(*samplesSince, &why);
   if (withHealth && why.empty()) reading.health = store->health(&why);
+  if (sleepsSince && why.empty()) reading.sleeps = store->sleepsSince(*sleepsSince, &why);
   if (!why.empty()) {
     reading = HistoryReading();
     reading.none = "cannot read the history whole: " + why;

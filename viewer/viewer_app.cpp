@@ -22,7 +22,9 @@
 namespace {
 
 int runLiveScreen(MainStoryboard& storyboard) {
-  TerminalScreen screen(storyboard, readHistory);
+  TerminalScreen screen(storyboard, [](std::optional<double> since, bool withHealth) {
+    return readHistory(since, withHealth);
+  });
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   unsigned long drawn = UIView::displayGeneration();
   screen.draw();

@@ -5,7 +5,8 @@
 std::string viewerUsage(const std::string& name) {
   return "usage: " + name + " [--once | --json | --format FORMAT] [--follow]\n       " + name +
          " --history [--since AGE] [--format csv|json]\n       " + name +
-         " --health [--format csv|json]\n"
+         " --health [--format csv|json]\n       " + name +
+         " --sleeps [--since AGE] [--format csv|json]\n"
          "Shows the battery from the battery status file, refreshed every 10 seconds.\n"
          "  --once           print one refresh, one line per screen line, and exit\n"
          "  --json           print one refresh as a JSON object and exit (--format json)\n"
@@ -14,9 +15,11 @@ std::string viewerUsage(const std::string& name) {
          "  --follow         with a format: a line at start and one each time the status\n"
          "                   file changes, until stopped\n"
          "  --history        print the battery's history as CSV (--format json: JSON)\n"
-         "  --since AGE      with --history: only the last minutes, hours or days\n"
+         "  --since AGE      with --history or --sleeps: only the last minutes, hours or\n"
+         "                   days\n"
          "                   (10m, 24h, 7d)\n"
          "  --health         print the packs' health log as CSV (--format json: JSON)\n"
+         "  --sleeps         print each sleep and its drain as CSV (--format json: JSON)\n"
          "  --version        print the version and exit\n"
          "  --help           show this help\n"
          "Keys on the live screen: q quits, arrows scroll, g shows the history's graph.\n";
@@ -44,7 +47,9 @@ bool formatNamed(const std::string& name, OutputFormat& format) {
 
 // The history is printed as CSV or JSON, once.
 bool historyOptionsFit(const ViewerOptions& o, std::string& why) {
-  const char* table = o.history == HistoryTable::samples ? "--history" : "--health";
+  const char* table = o.history == HistoryTable::samples  ? "--history"
+                      : o.history == HistoryTable::sleeps ? "--sleeps"
+                                                          : "--health";
   if (o.once || o.follow) {
     why = std::string(table) + " prints once, in CSV or JSON: not with " +
           (o.once ? "--once" : "--follow");
@@ -52,7 +57,7 @@ bool historyOptionsFit(const ViewerOptions& o, std::string& why) {
              o.format != OutputFormat::csv) {
     why = std::string(table) + " prints CSV, or JSON with --format json";
   } else if (o.history == HistoryTable::health && o.sinceSeconds > 0) {
-    why = "--since goes with --history";
+    why = "--since goes with --history or --sleeps";
   }
   return why.empty();
 }
@@ -88,12 +93,14 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
         return false;
       }
       outputFlag = "--format";
-    } else if (arg == "--history" || arg == "--health") {
+    } else if (arg == "--history" || arg == "--health" || arg == "--sleeps") {
       if (o.history != HistoryTable::none) {
-        why = "--history and --health are two outputs: choose one";
+        why = "--history, --health and --sleeps are three outputs: choose one";
         return false;
       }
-      o.history = arg == "--history" ? HistoryTable::samples : HistoryTable::health;
+      o.history = arg == "--history"  ? HistoryTable::samples
+                  : arg == "--health" ? HistoryTable::health
+                                      : HistoryTable::sleeps;
     } else if (arg == "--since" || arg.rfind("--since=", 0) == 0) {
       value = arg == "--since" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(8);
       if (!parseSince(value, o.sinceSeconds)) {
@@ -114,10 +121,10 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
   }
   const bool output = o.format != OutputFormat::screen;
   if (o.history != HistoryTable::none) return historyOptionsFit(o, why);
-  if (o.sinceSeconds > 0) why = "--since goes with --history";
+  if (o.sinceSeconds > 0) why = "--since goes with --history or --sleeps";
   if (o.once && output)
     why = std::string("--once and ") + outputFlag + " are two outputs: choose one";
   if (o.follow && !output) why = "--follow goes with --json or --format";
-  if (o.format == OutputFormat::csv) why = "--format csv goes with --history or --health";
+  if (o.format == OutputFormat::csv) why = "--format csv goes with --history, --health or --sleeps";
   return why.empty();
 }

@@ -4,8 +4,8 @@
 
 // What the viewer's command line asks for.
 enum class OutputFormat { screen, json, waybar, i3blocks, polybar, csv };
-// The battery's history printed instead: its samples, or the packs' health log.
-enum class HistoryTable { none, samples, health };
+// The battery's history printed instead: its samples, the packs' health log, or the sleeps.
+enum class HistoryTable { none, samples, health, sleeps };
 
 struct ViewerOptions {
   bool help = false;
@@ -14,7 +14,7 @@ struct ViewerOptions {
   bool follow = false;
   OutputFormat format = OutputFormat::screen;
   HistoryTable history = HistoryTable::none;
-  double sinceSeconds = 0;  // --since: the samples of this many seconds back; 0, all of them
+  double sinceSeconds = 0;  // --since: the samples or sleeps of this many seconds back; 0, all
 };
 
 // False, with why, on a bad command line.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -60,6 +61,14 @@ TEST(HistoryView, CommandLineAndNoHistoryYet) {
        0,
        "date,full_charge_capacity_mAh,design_capacity_mAh,health,cycle_count,serial\n",
        "no history yet\n"},
+      {{"--sleeps", "--since", "7d"},
+       0,
+       "start,end,duration_s,level_before,level_after,energy_lost_Wh,mean_mW,percent_per_hour,"
+       "state,external_power,hw_sleep_s,wakeup\n",
+       "no history yet\n"},
+      {{"--sleeps", "--format", "json"}, 0, "[]\n", "no history yet\n"},
+      {{"--sleeps", "--health"}, 2, "", "?"},
+      {{"--sleeps", "--once"}, 2, "", "?"},
       {{"--format", "csv"}, 2, "", "?"},
       {{"--history", "--json", "--format", "csv"}, 2, "", "?"},
       {{"--history", "--since", "1w"}, 2, "", "?"},
@@ -172,6 +181,30 @@ TEST(HistoryView, AWeekKeptByTheHostReadBackAndDrawn) {
     ++endsInZero;
   }
   EXPECT_GE(endsInZero, 3u);
+}
+
+// The sleeps the host kept, all of them or those of the last day, as the viewer prints them.
+TEST(HistoryView, TheSleepsKept) {
+  TempDir root;
+  const std::string path = root.path() + history::HistoryStore::kDevicePath;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  history::Failure failure;
+  std::string said;
+  auto store = history::HistoryStore::openForWriting(path, failure, said);
+  ASSERT_TRUE(store) << failure.why;
+  const double now = static_cast<double>(std::time(nullptr));
+  for (const double start : {now - 3 * 86400.0, now - 8 * 3600.0})
+    ASSERT_TRUE(store->addSleep(
+        {start, start + 7 * 3600, 80, 76, {}, {}, 0.57, "deep", false, {}, {}}, failure));
+  const std::map<std::string, std::optional<std::string>> env{{"SIM_DEVICE_ROOT", root.path()}};
+  for (const auto& [args, rows] : std::vector<std::pair<std::vector<std::string>, long>>{
+           {{"--sleeps"}, 2}, {{"--sleeps", "--since", "24h"}, 1}}) {
+    const auto result = runProcess(BRIMWELL_VIEWER, args, env);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1 + rows) << result.out;
+    EXPECT_NE(result.out.find(",80.00,76.00,,,0.57,deep,false,,\n"), std::string::npos)
+        << result.out;
+  }
 }
 
 // A history that is there but empty is no history yet; one that cannot be read whole is not

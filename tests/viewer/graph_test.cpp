@@ -296,6 +296,9 @@ TEST(HistoryOutput, SamplesAndHealthAsCsvAndJson) {
   HealthEntry odd = entry(0, 4080, std::nullopt, "SN \"7\", b");
   odd.designCapacity = 0;
   HealthEntry foreign = entry(0, 4080, 41, "A\x01\xff");
+  const history::SleepEntry night{kNoon - 21720, kNoon,    60,    51,      5.88,   975.4,
+                                  1.4917,        "s2idle", false, 21000.4, "irq 9"},
+      plugged{kNoon, kNoon + 600, 51, 53, {}, {}, -12, "", true, {}, {}};
   const struct {
     const char* name;
     std::string out, expected;
@@ -319,6 +322,17 @@ TEST(HistoryOutput, SamplesAndHealthAsCsvAndJson) {
        "[\n{\"date\":\"2026-12-08T12:00:00+00:00\",\"full_charge_capacity_mAh\":4080,"
        "\"design_capacity_mAh\":0,\"health\":null,\"cycle_count\":null,"
        "\"serial\":\"SN \\\"7\\\", b\"}\n]\n"},
+      {"sleeps csv", sleepsCsv({night, plugged}),
+       "start,end,duration_s,level_before,level_after,energy_lost_Wh,mean_mW,percent_per_hour,"
+       "state,external_power,hw_sleep_s,wakeup\n"
+       "2026-12-08T05:58:00+00:00,2026-12-08T12:00:00+00:00,21720,60.00,51.00,5.88,975,1.49,"
+       "s2idle,false,21000,irq 9\n"
+       "2026-12-08T12:00:00+00:00,2026-12-08T12:10:00+00:00,600,51.00,53.00,,,-12.00,,true,,\n"},
+      {"sleeps json: absent is null, never 0", sleepsJson({plugged}),
+       "[\n{\"start\":\"2026-12-08T12:00:00+00:00\",\"end\":\"2026-12-08T12:10:00+00:00\","
+       "\"duration_s\":600,\"level_before\":51.00,\"level_after\":53.00,\"energy_lost_Wh\":null,"
+       "\"mean_mW\":null,\"percent_per_hour\":-12.00,\"state\":null,\"external_power\":true,"
+       "\"hw_sleep_s\":null,\"wakeup\":null}\n]\n"},
       {"a serial with a control character and a byte that is not UTF-8", healthJson({foreign}),
        "[\n{\"date\":\"2026-12-08T12:00:00+00:00\",\"full_charge_capacity_mAh\":4080,"
        "\"design_capacity_mAh\":4480,\"health\":91.07,\"cycle_count\":41,"
