@@ -12,6 +12,7 @@
 #include "host/app/status_file_guard.h"
 #include "host/desktop/desktop_alerts.h"
 #include "host/scenario/transcript.h"
+#include "host/sleep/sleep_drain.h"
 #include "platform/foundation/run_loop.h"
 
 namespace host {
@@ -85,6 +86,10 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   };
   auto tick = [&](double realSeconds) {
     driver.tick(realSeconds);
+    if (const auto crossing = source.takeSleep()) {
+      say(std::cout, clockPrefix(source.simulatedSeconds()) +
+                         sleep::sleepLine(history.onSleep(*crossing, source.simulatedSeconds())));
+    }
     for (const std::string& notice : source.takeNotices()) {
       say(std::cerr, "springboard-sim: " + notice);
     }

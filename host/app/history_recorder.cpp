@@ -4,9 +4,11 @@
 #include <chrono>
 #include <cmath>
 
+#include "common/dictionary_file.h"
 #include "common/status_keys.h"
 #include "common/value_conversions.h"
 #include "history/history_store.h"
+#include "host/sleep/sleep_drain.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/installed_places.h"
 #include "platform/foundation/ns_file_manager.h"
@@ -45,6 +47,16 @@ std::optional<double> knownMinutes(const brimwell::Plist& d, const char* name) {
   const auto minutes = realIfThere(d, name);
   if (!minutes || *minutes < 0 || *minutes == brimwell::kUnknownMinutes) return std::nullopt;
   return minutes;
+}
+
+// What the kernel says of the last sleep, from its files under /sys/power (absent: not said).
+sleep::KernelSleep kernelSleep() {
+  const auto read = [](const char* path) {
+    return brimwell::readSmallRegularFile(platform::deviceFilePath(path)).value_or("");
+  };
+  return {sleep::chosenMemSleep(read("/sys/power/mem_sleep")),
+          sleep::hwSleepSeconds(read("/sys/power/suspend_stats/last_hw_sleep")),
+          sleep::wakeupIrq(read("/sys/power/pm_wakeup_irq"))};
 }
 
 }  // namespace
@@ -183,6 +195,18 @@ bool HistoryRecorder::clockSettled(double time, double hostSeconds) {
   clockOffset_ = offset;
   return hostSeconds - settledSince_ >= kSettled ||
          NSFileManager::defaultManager().fileExistsAtPath(kClockSynchronised);
+}
+
+history::SleepEntry HistoryRecorder::onSleep(const BatterySource::SleepCrossing& c,
+                                             double hostSeconds) {
+  const double end = timeOf(hostSeconds);
+  history::SleepEntry record =
+      sleep::measureSleep({end - c.seconds, c.levelBefore, c.energyBeforeWh, c.externalBefore},
+                          {end, c.levelAfter, c.energyAfterWh, c.externalAfter}, kernelSleep());
+  if (path_.empty() || end - c.seconds < kEarliestClock || !open(hostSeconds)) return record;
+  history::Failure failure;
+  if (!store_->addSleep(record, failure)) written(failure, hostSeconds);
+  return record;
 }
 
 void HistoryRecorder::learn() {

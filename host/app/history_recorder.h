@@ -57,6 +57,10 @@ class HistoryRecorder {
   // Each status change, with the host's clock (seconds since the run began).
   void onStatus(const brimwell::Plist& status, double hostSeconds);
 
+  // A sleep the source measured, with the host's clock at the look after it: its record, kept
+  // in the history where there is one and the clock is set.
+  history::SleepEntry onSleep(const BatterySource::SleepCrossing& crossing, double hostSeconds);
+
   // At the run's end the samples held back are tried once more: what could not be written is
   // said in the line returned (empty when nothing was lost).
   std::string stop(double hostSeconds);

@@ -51,6 +51,15 @@ class BatterySource {
   // How long the machine has slept since the source started, as of the last tick: the host's
   // clock stops while it sleeps, the wall clock does not.
   virtual double secondsSlept() const { return 0; }
+  // The battery at the last look before a sleep and at the first after it, once, at the tick
+  // that read it after the sleep (the machine's own battery only).
+  struct SleepCrossing {
+    double seconds = 0;  // asleep
+    double levelBefore = 0, levelAfter = 0;
+    std::optional<double> energyBeforeWh, energyAfterWh;
+    bool externalBefore = false, externalAfter = false;
+  };
+  virtual std::optional<SleepCrossing> takeSleep() { return std::nullopt; }
   // Whether the last tick read the battery (the machine's own battery only).
   virtual bool looked() const { return false; }
   // The packs as the last reading found them; empty where the source knows no packs (the

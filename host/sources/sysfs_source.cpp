@@ -126,6 +126,7 @@ std::optional<brimwell::Plist> SysfsSource::tick(double realSeconds) {
   const double asleep = asleepClock_();
   // After a sleep the battery is read at once: nothing read before it holds.
   slept_ = asleep - asleep_ > kSleepNoticed;
+  if (slept_) unmeasuredSleep_ += asleep - asleep_;
   asleep_ = asleep;
   if (slept_) sincePoll_ = interval_;
   looked_ = kernelAnnouncedChange() || sincePoll_ >= interval_;
@@ -153,6 +154,7 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
     return gone;
   }
   reading->estimate.time = elapsed_;
+  noteSleep(*reading);
   rate_.add(reading->estimate, slept_);
   const std::optional<double> watts = rate_.watts();
   interval_ = fixedPoll_.value_or(
@@ -162,6 +164,20 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
                  reading->status);
   packs_ = std::move(reading->packs);
   return std::move(reading->status);
+}
+
+// A sleep is measured from the last look before it to the first after it.
+void SysfsSource::noteSleep(const SysfsReading& reading) {
+  const estimate::Reading& e = reading.estimate;
+  const double level = reading.kernelPercent.value_or(
+      e.energyWh && e.fullWh && *e.fullWh > 0 ? 100 * *e.energyWh / *e.fullWh : 0);
+  const Look now{level, e.energyWh, e.externalPower};
+  if (unmeasuredSleep_ > 0 && lastLook_) {
+    sleep_ = SleepCrossing{unmeasuredSleep_, lastLook_->level,    now.level,   lastLook_->energyWh,
+                           now.energyWh,     lastLook_->external, now.external};
+  }
+  unmeasuredSleep_ = 0;
+  lastLook_ = now;
 }
 
 std::vector<std::string> SysfsSource::takeNotices() {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/sources/battery_source.h"
@@ -44,6 +45,7 @@ class SysfsSource : public BatterySource {
   std::string description() const override;
   void lookNow() override { sincePoll_ = interval_; }
   bool slept() const override { return slept_; }
+  std::optional<SleepCrossing> takeSleep() override { return std::exchange(sleep_, std::nullopt); }
   double secondsSlept() const override { return asleep_ - asleepAtStart_; }
   // Whether the last tick read the folder (the host then marks the status file current).
   bool looked() const override { return looked_; }
@@ -60,6 +62,7 @@ class SysfsSource : public BatterySource {
   // The status for what the folder holds now, with the host's figures; none without a battery
   // (after one went: a status that says it is gone).
   std::optional<brimwell::Plist> statusNow();
+  void noteSleep(const SysfsReading& reading);
 
   std::string folder_;
   std::optional<double> fixedPoll_;
@@ -73,6 +76,15 @@ class SysfsSource : public BatterySource {
   double asleep_;
   const double asleepAtStart_;
   bool slept_ = false;
+  // The battery at the last look, and the time asleep not yet set against a look after it.
+  struct Look {
+    double level;
+    std::optional<double> energyWh;
+    bool external;
+  };
+  std::optional<Look> lastLook_;
+  double unmeasuredSleep_ = 0;
+  std::optional<SleepCrossing> sleep_;
   bool looked_ = false;
   double sincePoll_;
   std::optional<bool> hadBattery_;

@@ -256,6 +256,39 @@ TEST_F(HistoryRecorderTest, ADatabaseHeldElsewhereHoldsTheSamplesBack) {
   }
 }
 
+// A sleep the source measured: its record, with the kernel's word where its files give it (else
+// none), kept in the history and worked out all the same where there is none.
+TEST_F(HistoryRecorderTest, EachSleepIsKeptWithTheKernelsWord) {
+  const BatterySource::SleepCrossing night{7.5 * 3600, 60, 51, 30, 24.12, false, false};
+  for (const bool told : {true, false}) {
+    std::filesystem::remove_all(root_.path() + "/var");
+    if (told) {
+      std::filesystem::create_directories(root_.path() + "/sys/power/suspend_stats");
+      std::ofstream(root_.path() + "/sys/power/mem_sleep") << "s2idle [deep]\n";
+      std::ofstream(root_.path() + "/sys/power/suspend_stats/last_hw_sleep") << "26000000\n";
+      std::ofstream(root_.path() + "/sys/power/pm_wakeup_irq") << "9\n";
+    } else {
+      std::filesystem::remove_all(root_.path() + "/sys");
+    }
+    HistoryRecorder keeping = recorder([] { return kNow; });
+    const history::SleepEntry record = keeping.onSleep(night, 0);
+    EXPECT_EQ(record.end, kNow);
+    EXPECT_EQ(record.start, kNow - 7.5 * 3600);
+    EXPECT_EQ(record.state, told ? "deep" : "") << told;
+    EXPECT_EQ(record.hwSleepSeconds, told ? std::optional<double>(26) : std::nullopt);
+    EXPECT_EQ(record.wakeup, told ? std::optional<std::string>("irq 9") : std::nullopt);
+    EXPECT_DOUBLE_EQ(*record.meanMilliwatts, 5.88 / 7.5 * 1000);
+    std::string why;
+    const auto reader = history::HistoryStore::openForReading(
+        root_.path() + history::HistoryStore::kDevicePath, why);
+    ASSERT_TRUE(reader) << why;
+    const auto kept = reader->sleepsSince(0);
+    ASSERT_EQ(kept.size(), 1u) << told;
+    EXPECT_EQ(kept[0].state, record.state);
+    EXPECT_EQ(kept[0].levelAfter, 51);
+  }
+}
+
 // Damage found while writing, or there before the first: the database is set aside and the
 // sample that found it is the fresh one's first, before any other status comes. A database that
 // cannot be opened at all turns the history off, said once.

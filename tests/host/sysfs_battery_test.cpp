@@ -282,7 +282,8 @@ TEST(SysfsSource, TimesAndLevelOverFiftyMinutes) {
 }
 
 // The kernel's count of the time asleep jumping between two looks: past a second it is a sleep,
-// read afresh at once, and the host's clock is told how long the machine slept in all.
+// read afresh at once, the host's clock is told how long the machine slept in all, and the
+// battery before and after it is given once, for the sleep's record.
 TEST(SysfsSource, ASleepIsReadAfreshAndCounted) {
   const struct {
     const char* name;
@@ -300,10 +301,22 @@ TEST(SysfsSource, ASleepIsReadAfreshAndCounted) {
     SysfsSource source(dir.path() + "/ps", std::nullopt, [&] { return asleep; });
     ASSERT_TRUE(source.tick(SysfsSource::kDefaultPollInterval)) << c.name;
     asleep += c.jump;
+    SupplyAttributes drained = chargeBasedBattery();
+    drained["charge_now"] = "3060000";  // 75 % of 4080 mAh, 34.884 Wh at 11.4 V
+    writeSupply(dir, "ps", "BAT0", drained);
     source.tick(0.25);
     EXPECT_EQ(source.slept(), c.slept) << c.name;
     EXPECT_EQ(source.looked(), c.slept) << c.name << ": read at once after a sleep only";
     EXPECT_EQ(source.secondsSlept(), c.jump) << c.name;
+    const auto crossing = source.takeSleep();
+    ASSERT_EQ(crossing.has_value(), c.slept) << c.name;
+    EXPECT_FALSE(source.takeSleep()) << c.name << ": once";
+    if (!crossing) continue;
+    EXPECT_EQ(crossing->seconds, c.jump) << c.name;
+    EXPECT_NEAR(crossing->levelBefore, 100 * 3402.0 / 4080, 1e-9) << c.name;
+    EXPECT_NEAR(crossing->levelAfter, 75, 1e-9) << c.name;
+    EXPECT_NEAR(*crossing->energyBeforeWh - *crossing->energyAfterWh, 0.342 * 11.4, 1e-9);
+    EXPECT_FALSE(crossing->externalBefore || crossing->externalAfter) << c.name;
   }
 }
 
