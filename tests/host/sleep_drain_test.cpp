@@ -34,6 +34,8 @@ TEST(SleepDrain, FiguresLineAndNotice) {
       {"half an hour: a notice", at(kNight, 60, std::nullopt), at(kNight + 1800, 55, std::nullopt),
        1.5, "sleep lost 5% in 30 min (10.00 %/h, s2idle)",
        "Lost 5 % in 30 min asleep (10.0 % an hour)"},
+      {"an energy at one end only: no power", at(kNight, 60, 30), at(kNight + 3600, 58, {}), 1.5,
+       "sleep lost 2% in 1 h 0 m (2.00 %/h, s2idle)", "Lost 2 % in 1 h asleep (2.0 % an hour)"},
       {"on external power: no drain", at(kNight, 60, 30, true), at(kNight + night, 80, 40), 1.5,
        "sleep 6 h 2 m on external power (s2idle)", std::nullopt},
       {"charger gone at the end", at(kNight, 60, 30), at(kNight + night, 50, 25, true), 1.5,
