@@ -1,5 +1,6 @@
 #include "viewer/bar_formats.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -65,7 +66,9 @@ std::string markupEscaped(const std::string& text) {
 }
 
 std::string tooltip(const StatusSummary& s, const BarContext& c) {
-  std::string text = s.model + "\n" + percentText(s) + ", " + s.state.value_or("unknown");
+  std::string state = s.state.value_or("unknown");  // in words: "not charging"
+  std::replace(state.begin(), state.end(), '-', ' ');
+  std::string text = s.model + "\n" + percentText(s) + ", " + state;
   if (const auto time = timeText(s)) {
     text += "\n" + *time + " " +
             (s.state == std::optional<std::string>("charging") ? chargeTarget(s) : "left");

@@ -70,6 +70,8 @@ TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
       {"older than the host's longest wait", reading(62, "discharging", 65), later, "62% 1:05",
        "[\"discharging\",\"stale\"]", "62% 1:05?\n62%?\n\n", 0, "62% 1:05?"},
       {"no status", StatusSummary{}, context, "", "", "", 0, ""},
+      {"idle on the charger: its state in words", reading(80, "not-charging", std::nullopt),
+       context, "80%", "[\"not-charging\"]", "80%\n80%\n\n", 0, "80%", "80%, not charging\""},
       {"warnings off, at 0 %", reading(0, "discharging", std::nullopt), off, "0%",
        "[\"discharging\"]", "0%\n0%\n\n", 0, "0%"},
   };
