@@ -442,22 +442,28 @@ void noteEnd(sqlite3* db, int step, std::string* why) {
   if (step != SQLITE_DONE && why) *why = errorOf(db);
 }
 
+// Every row the statement gives, each made by `row`; where it stopped early, why.
+template <typename Row, typename Make>
+std::vector<Row> allRows(sqlite3* db, Statement& stmt, std::string* why, Make row) {
+  std::vector<Row> out;
+  if (!stmt) {
+    noteEnd(db, SQLITE_ERROR, why);
+    return out;
+  }
+  int step;
+  while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) out.push_back(row(stmt));
+  noteEnd(db, step, why);
+  return out;
+}
+
 }  // namespace
 
 std::vector<Sample> HistoryStore::samplesSince(double since, std::string* why) const {
-  std::vector<Sample> out;
   Statement stmt(db_,
                  "SELECT time, level, power, state, external, to_empty, to_full FROM samples"
                  " WHERE time >= ? ORDER BY time");
-  if (!stmt) {
-    noteEnd(db_, SQLITE_ERROR, why);
-    return out;
-  }
-  stmt.bind(1, since);
-  int step;
-  while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) out.push_back(stmt.sample());
-  noteEnd(db_, step, why);
-  return out;
+  if (stmt) stmt.bind(1, since);
+  return allRows<Sample>(db_, stmt, why, [](const Statement& row) { return row.sample(); });
 }
 
 std::optional<Sample> HistoryStore::lastSample() const {
@@ -469,57 +475,41 @@ std::optional<Sample> HistoryStore::lastSample() const {
 }
 
 std::vector<HealthEntry> HistoryStore::health(std::string* why) const {
-  std::vector<HealthEntry> out;
   Statement stmt(db_, "SELECT time, model, serial, design, full, cycles FROM health ORDER BY time");
-  if (!stmt) {
-    noteEnd(db_, SQLITE_ERROR, why);
-    return out;
-  }
-  int step;
-  while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+  return allRows<HealthEntry>(db_, stmt, why, [](const Statement& row) {
     HealthEntry e;
-    e.time = sqlite3_column_double(stmt.get(), 0);
-    e.model = stmt.text(1);
-    e.serial = stmt.text(2);
-    e.designCapacity = sqlite3_column_int(stmt.get(), 3);
-    e.fullChargeCapacity = sqlite3_column_int(stmt.get(), 4);
-    if (const auto cycles = stmt.real(5)) e.cycleCount = static_cast<int32_t>(*cycles);
-    out.push_back(std::move(e));
-  }
-  noteEnd(db_, step, why);
-  return out;
+    e.time = sqlite3_column_double(row.get(), 0);
+    e.model = row.text(1);
+    e.serial = row.text(2);
+    e.designCapacity = sqlite3_column_int(row.get(), 3);
+    e.fullChargeCapacity = sqlite3_column_int(row.get(), 4);
+    if (const auto cycles = row.real(5)) e.cycleCount = static_cast<int32_t>(*cycles);
+    return e;
+  });
 }
 
 std::vector<SleepEntry> HistoryStore::sleepsSince(double since, std::string* why) const {
-  std::vector<SleepEntry> out;
-  if (version_ < kSleepsSince) return out;
+  if (version_ < kSleepsSince) return {};
   Statement stmt(db_,
                  "SELECT start, end, level_before, level_after, energy_lost, mean_mw,"
                  " percent_per_hour, state, external, hw_sleep, wakeup FROM sleeps"
                  " WHERE start >= ? ORDER BY start");
-  if (!stmt) {
-    noteEnd(db_, SQLITE_ERROR, why);
-    return out;
-  }
-  stmt.bind(1, since);
-  int step;
-  while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+  if (stmt) stmt.bind(1, since);
+  return allRows<SleepEntry>(db_, stmt, why, [](const Statement& row) {
     SleepEntry e;
-    e.start = sqlite3_column_double(stmt.get(), 0);
-    e.end = sqlite3_column_double(stmt.get(), 1);
-    e.levelBefore = sqlite3_column_double(stmt.get(), 2);
-    e.levelAfter = sqlite3_column_double(stmt.get(), 3);
-    e.energyLostWh = stmt.real(4);
-    e.meanMilliwatts = stmt.real(5);
-    e.percentPerHour = sqlite3_column_double(stmt.get(), 6);
-    e.state = stmt.text(7);
-    e.externalPower = sqlite3_column_int(stmt.get(), 8) != 0;
-    e.hwSleepSeconds = stmt.real(9);
-    if (sqlite3_column_type(stmt.get(), 10) != SQLITE_NULL) e.wakeup = stmt.text(10);
-    out.push_back(std::move(e));
-  }
-  noteEnd(db_, step, why);
-  return out;
+    e.start = sqlite3_column_double(row.get(), 0);
+    e.end = sqlite3_column_double(row.get(), 1);
+    e.levelBefore = sqlite3_column_double(row.get(), 2);
+    e.levelAfter = sqlite3_column_double(row.get(), 3);
+    e.energyLostWh = row.real(4);
+    e.meanMilliwatts = row.real(5);
+    e.percentPerHour = sqlite3_column_double(row.get(), 6);
+    e.state = row.text(7);
+    e.externalPower = sqlite3_column_int(row.get(), 8) != 0;
+    e.hwSleepSeconds = row.real(9);
+    if (sqlite3_column_type(row.get(), 10) != SQLITE_NULL) e.wakeup = row.text(10);
+    return e;
+  });
 }
 
 std::optional<double> HistoryStore::lastHealthTime(const std::string& serial) const {
