@@ -8,6 +8,8 @@
 #include "common/settings_keys.h"
 #include "common/status_keys.h"
 #include "common/value_conversions.h"
+#include "host/bus/bus_connection.h"
+#include "host/bus/logind.h"
 #include "host/desktop/desktop_alerts.h"
 #include "host/estimate/charge_estimate.h"
 #include "host/low_battery/logind.h"
@@ -28,7 +30,7 @@ namespace key = brimwell::key;
 // While an action is announced, the desktop's Cancel and the screen's dialog are looked at this
 // often.
 constexpr double kCancelLook = 1.0;
-// How long a run in virtual time waits for logind's answer.
+// How long logind has to answer each call.
 constexpr double kLogindBound = 15.0;
 
 std::string language() {
@@ -86,6 +88,9 @@ low_battery::Reading lowBatteryReading(const brimwell::Plist& status, double now
   return r;
 }
 
+LowBatteryWatch::LowBatteryWatch(bool machineBattery, WarningOutputs outputs)
+    : machineBattery_(machineBattery), out_(std::move(outputs)) {}
+
 LowBatteryWatch::~LowBatteryWatch() {
   // A host that stops takes back what it announced: nothing will act on it now.
   if (state_.actionAt && out_.line) {
@@ -96,9 +101,7 @@ LowBatteryWatch::~LowBatteryWatch() {
   if (out_.runLoop && command_.endDescriptor() >= 0) {
     NSRunLoop::mainRunLoop().removeReadSource(command_.endDescriptor());
   }
-  if (out_.runLoop && logind_.waiting()) {
-    NSRunLoop::mainRunLoop().removeReadSource(logind_.descriptor());
-  }
+  *alive_ = false;
   for (UIAlertView* dialog : {actionDialog_, warningDialog_}) {
     if (dialog) dialog->release();
   }
@@ -214,17 +217,7 @@ void LowBatteryWatch::takeDown(UIAlertView*& dialog) {
 
 void LowBatteryWatch::act(const Event& e) {
   acted_ = e;
-  if (settings_.action != low_battery::Action::command) {
-    if (logind_.waiting()) return failed("the request before has not been answered");
-    logind_.start(settings_.action);
-    if (out_.runLoop) {
-      NSRunLoop::mainRunLoop().addReadSource(logind_.descriptor(), [this] { followLogind(); });
-    } else {
-      logind_.wait(kLogindBound);  // a run in virtual time waits for it, within its bound
-      followLogind();
-    }
-    return;
-  }
+  if (settings_.action != low_battery::Action::command) return askLogind();
   if (const auto refusal = settingsFileRefusal()) return failed(*refusal);
   if (command_.running()) return failed("the command started before has not ended");
   std::string output, why;
@@ -236,14 +229,44 @@ void LowBatteryWatch::act(const Event& e) {
   }
 }
 
-void LowBatteryWatch::followLogind() {
+void LowBatteryWatch::askLogind() {
+  if (logindAsked_) return failed("the request before has not been answered");
+  const char* can = nullptr;
+  const char* method = nullptr;
   std::string why;
-  const std::optional<bool> done = logind_.answer(why);
-  if (!done)
-    return failed("logind did not answer within " + std::to_string(static_cast<int>(kLogindBound)) +
-                  " s");
-  if (out_.runLoop) NSRunLoop::mainRunLoop().removeReadSource(logind_.descriptor());
-  if (*done) {
+  if (!low_battery::logindMethods(settings_.action, can, method)) {
+    return failed(std::string(low_battery::actionName(settings_.action)) + " is not logind's");
+  }
+  bus::Logind* logind = this->logind(why);
+  if (!logind) return failed(why);
+  std::shared_ptr<bool> alive = alive_;
+  logindAsked_ = logind->act(
+      can, method, kLogindBound,
+      [this, alive](bool done, const std::string& answer) {
+        if (*alive) answered(done, answer);
+      },
+      why);
+  if (!logindAsked_) return failed(why);
+  // A run in virtual time waits for the answer, within the bounds of its two calls.
+  if (!out_.runLoop) {
+    logind->connection().runUntil([this] { return !logindAsked_; }, 2 * kLogindBound + 1);
+  }
+}
+
+// The host's own logind, else one reached for this action (a simulated phone's run).
+bus::Logind* LowBatteryWatch::logind(std::string& why) {
+  if (out_.logind) return out_.logind;
+  if (!ownLogind_) {
+    ownBus_ = bus::Connection::open(bus::Connection::Which::system, why);
+    if (!ownBus_) return nullptr;
+    ownLogind_ = std::make_unique<bus::Logind>(*ownBus_);
+  }
+  return ownLogind_.get();
+}
+
+void LowBatteryWatch::answered(bool done, const std::string& why) {
+  logindAsked_ = false;
+  if (done) {
     show(acted_);
   } else {
     failed(why);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -8,7 +9,6 @@
 
 #include "common/plist.h"
 #include "host/low_battery/command_action.h"
-#include "host/low_battery/logind.h"
 #include "host/low_battery/low_battery_policy.h"
 #include "platform/uikit/presenter.h"
 
@@ -17,6 +17,10 @@ class UIAlertView;
 namespace host {
 
 class DesktopAlerts;
+namespace bus {
+class Connection;
+class Logind;
+}  // namespace bus
 
 // Where the low-battery warnings go.
 struct WarningOutputs {
@@ -25,6 +29,8 @@ struct WarningOutputs {
   platform::Presenter* screen = nullptr;           // on the host's screen: a dialog
   DesktopAlerts* desktop = nullptr;                // and on the desktop, where there is one
   bool runLoop = false;  // a command's end is followed on the main run loop
+  // The host's logind, where it holds one; else the watch reaches logind itself when it acts.
+  bus::Logind* logind = nullptr;
 };
 
 // The low-battery warnings and the last action, applied: reads the settings and the status at
@@ -33,8 +39,7 @@ struct WarningOutputs {
 // key, so that their transcripts stay as they are.
 class LowBatteryWatch {
  public:
-  LowBatteryWatch(bool machineBattery, WarningOutputs outputs)
-      : machineBattery_(machineBattery), out_(std::move(outputs)) {}
+  LowBatteryWatch(bool machineBattery, WarningOutputs outputs);
   ~LowBatteryWatch();
   LowBatteryWatch(const LowBatteryWatch&) = delete;
   LowBatteryWatch& operator=(const LowBatteryWatch&) = delete;
@@ -56,7 +61,9 @@ class LowBatteryWatch {
   void act(const low_battery::Event& event);
   void failed(const std::string& why);
   void followCommand();
-  void followLogind();
+  void askLogind();
+  bus::Logind* logind(std::string& why);
+  void answered(bool done, const std::string& why);
   void takeDown(UIAlertView*& dialog);
   bool userCancelled();
   void say(const std::string& line);
@@ -74,7 +81,11 @@ class LowBatteryWatch {
   UIAlertView* actionDialog_ = nullptr;
   UIAlertView* warningDialog_ = nullptr;
   low_battery::CommandAction command_;
-  low_battery::LogindRequest logind_;
+  std::unique_ptr<bus::Connection> ownBus_;  // where the host holds no logind of its own
+  std::unique_ptr<bus::Logind> ownLogind_;
+  bool logindAsked_ = false;  // an action asked of logind, not answered yet
+  // Answers that come after the watch is gone find this false.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // The policy's reading of a status: the level (the kernel's own where the status carries it,

@@ -53,7 +53,12 @@ void NSRunLoop::addTimer(std::shared_ptr<NSTimer> timer) {
 }
 
 void NSRunLoop::addReadSource(int fd, Callback callback, Callback onHangUp) {
-  sources_.push_back(Source{fd, std::move(callback), std::move(onHangUp)});
+  sources_.push_back(Source{fd, std::move(callback), std::move(onHangUp), {}});
+}
+
+void NSRunLoop::addPollSource(int fd, std::function<short()> events, Callback callback,
+                              Callback onHangUp) {
+  sources_.push_back(Source{fd, std::move(callback), std::move(onHangUp), std::move(events)});
 }
 
 void NSRunLoop::removeReadSource(int fd) {
@@ -113,7 +118,9 @@ void NSRunLoop::run() {
     }
 
     std::vector<pollfd> fds;
-    for (const auto& s : sources_) fds.push_back(pollfd{s.fd, POLLIN, 0});
+    for (const auto& s : sources_) {
+      fds.push_back(pollfd{s.fd, s.events ? s.events() : static_cast<short>(POLLIN), 0});
+    }
     if (signalPipe_ >= 0) fds.push_back(pollfd{signalPipe_, POLLIN, 0});
 
     const int ready = poll(fds.data(), fds.size(), timeoutMs);
@@ -134,7 +141,7 @@ void NSRunLoop::run() {
       const auto sources = sources_;
       for (size_t i = 0; i < sources.size(); ++i) {
         const short events = fds[i].revents;
-        if (events & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
+        if (events & (fds[i].events | POLLHUP | POLLERR | POLLNVAL)) {
           sources[i].callback();
           worked = true;
         }

@@ -41,6 +41,10 @@ class PLATFORM_API NSRunLoop {
   // Calls back whenever fd is readable; onHangUp, if given, once when its other end is gone or
   // it reports an error (the source is dropped first, so onHangUp may add a new one).
   void addReadSource(int fd, Callback callback, Callback onHangUp = {});
+  // As addReadSource, for a descriptor whose wishes change (a bus connection that has something
+  // to write): events, asked before each wait, says which poll() events it waits for.
+  void addPollSource(int fd, std::function<short()> events, Callback callback,
+                     Callback onHangUp = {});
   void removeReadSource(int fd);
   // Calls back after a signal (SIGWINCH, say) interrupted the wait.
   void setInterruptHandler(Callback callback) { interruptHandler_ = std::move(callback); }
@@ -63,6 +67,7 @@ class PLATFORM_API NSRunLoop {
     int fd;
     Callback callback;
     Callback onHangUp;
+    std::function<short()> events;  // none: readable
   };
   std::vector<std::shared_ptr<NSTimer>> timers_;
   std::vector<Source> sources_;
