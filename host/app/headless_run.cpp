@@ -2,9 +2,11 @@
 
 #include <functional>
 #include <iostream>
+#include <optional>
 
 #include "host/app/given_alerts.h"
 #include "host/app/history_recorder.h"
+#include "host/app/sleep_watch.h"
 #include "host/app/host_startup.h"
 #include "host/app/low_battery_watch.h"
 #include "host/app/source_driver.h"
@@ -12,7 +14,6 @@
 #include "host/app/status_file_guard.h"
 #include "host/desktop/desktop_alerts.h"
 #include "host/scenario/transcript.h"
-#include "host/sleep/sleep_drain.h"
 #include "platform/foundation/run_loop.h"
 
 namespace host {
@@ -27,7 +28,8 @@ void say(std::ostream& out, const std::string& line) {
 // Waits on the run loop between readings until done or a termination signal; false when another
 // host took the lock after its file was removed.
 bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& lock,
-                   const std::function<void(double)>& tick, const std::function<bool()>& done) {
+                   SleepWatch* sleeps, const std::function<void(double)>& tick,
+                   const std::function<bool()>& done) {
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   StatusFileGuard guard(
       loop, lock, [&] { driver.restoreStatusFile(); },
@@ -44,8 +46,10 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
         if (done()) loop.stop();
       },
       [&] { return driver.secondsUntilNextLook(); });
+  if (sleeps) sleeps->follow(&source, &pump);
   loop.stopOnTerminationSignals();
   if (!done()) loop.run();
+  if (sleeps) sleeps->follow(nullptr, nullptr);
   return guard.holds();
 }
 
@@ -65,6 +69,12 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   warnings.notice = [](const std::string& line) { say(std::cerr, "springboard-sim: " + line); };
   warnings.desktop = presenter.desktop();
   warnings.runLoop = !options.virtualTime;
+  // The machine's own battery, read in real time: its sleeps are followed.
+  std::optional<SleepWatch> sleeps;
+  if (!options.sysfs.empty() && !options.virtualTime) {
+    sleeps.emplace([](const std::string& line) { say(std::cerr, "springboard-sim: " + line); });
+    warnings.logind = sleeps->logind();
+  }
   LowBatteryWatch watch(!options.sysfs.empty(), std::move(warnings));
   HistoryRecorder history(
       source, options, [](const std::string& line) { say(std::cerr, "springboard-sim: " + line); });
@@ -87,8 +97,10 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   auto tick = [&](double realSeconds) {
     driver.tick(realSeconds);
     if (const auto crossing = source.takeSleep()) {
-      say(std::cout, clockPrefix(source.simulatedSeconds()) +
-                         sleep::sleepLine(history.onSleep(*crossing, source.simulatedSeconds())));
+      reportSleep(*crossing, source.simulatedSeconds(), history, presenter.desktop(),
+                  sleepDrainAlert(), [&](const std::string& line) {
+                    say(std::cout, clockPrefix(source.simulatedSeconds()) + line);
+                  });
     }
     for (const std::string& notice : source.takeNotices()) {
       say(std::cerr, "springboard-sim: " + notice);
@@ -102,7 +114,7 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   if (options.virtualTime) {
     while (!done()) tick(driver.secondsUntilNextLook());
   } else {
-    ousted = !runInRealTime(source, driver, lock, tick, done);
+    ousted = !runInRealTime(source, driver, lock, sleeps ? &*sleeps : nullptr, tick, done);
   }
 
   const std::string lost = history.stop(source.simulatedSeconds());

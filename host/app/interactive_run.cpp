@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <optional>
 
@@ -15,6 +16,7 @@
 #include "host/app/laptop_lines.h"
 #include "host/app/low_battery_watch.h"
 #include "host/app/screen_wake.h"
+#include "host/app/sleep_watch.h"
 #include "host/app/source_driver.h"
 #include "host/app/source_pump.h"
 #include "host/app/status_file_guard.h"
@@ -70,6 +72,10 @@ class InteractiveSession {
     warnings.screen = &presenter_;
     warnings.desktop = desktop_.desktop();
     warnings.runLoop = true;
+    if (!options_.sysfs.empty()) {
+      sleeps_.emplace([this](const std::string& line) { notices_.post(line, now()); });
+      warnings.logind = sleeps_->logind();
+    }
     watch_.emplace(!options_.sysfs.empty(), std::move(warnings));
     history_.emplace(source_, options_,
                      [this](const std::string& line) { notices_.post(line, now()); });
@@ -99,12 +105,20 @@ class InteractiveSession {
     return driver_->finish(why);
   }
   double secondsUntilNextLook() const { return driver_->secondsUntilNextLook(); }
+  // What reads the battery at once as the machine sleeps and wakes (null: stop).
+  void followSleeps(SourcePump* pump) {
+    if (sleeps_) sleeps_->follow(pump ? &source_ : nullptr, pump);
+  }
   void restoreStatusFile() { driver_->restoreStatusFile(); }
 
   void tick(double realSeconds) {
     const brimwell::Plist* status = driver_->tick(realSeconds);
     for (std::string& notice : source_.takeNotices()) notices_.post(std::move(notice), now());
     for (std::string& notice : driver_->takeNotices()) notices_.post(std::move(notice), now());
+    if (const auto crossing = source_.takeSleep()) {
+      reportSleep(*crossing, source_.simulatedSeconds(), *history_, desktop_.desktop(),
+                  sleepDrainAlert(), [this](const std::string& line) { notices_.post(line, now()); });
+    }
     if (!status) return;
     notices_.statusDelivered();
     // The phone starts locked; a waking screen reloads the charging view if it is locked. A
@@ -190,6 +204,7 @@ class InteractiveSession {
   ScreenPresenter presenter_;
   HostPresenter desktop_;
   GivenAlerts given_;
+  std::optional<SleepWatch> sleeps_;  // before the watch, which may use its logind
   std::optional<LowBatteryWatch> watch_;
   std::optional<HistoryRecorder> history_;
   std::optional<SourceDriver> driver_;  // made once the host's classes exist
@@ -243,8 +258,10 @@ int runInteractive(BatterySource& source, const HostOptions& options, StatusFile
             std::chrono::duration<double>(*end - now).count(), [] {}, false);
       }
     });
+    session.followSleeps(&pump);
     loop.stopOnTerminationSignals();
     loop.run();
+    session.followSleeps(nullptr);
   }
   std::string why, lost;
   const bool finished = session.finish(why, lost);

@@ -35,6 +35,11 @@ void SourcePump::eventsFailed() {
   look();
 }
 
+void SourcePump::lookNow() {
+  source_.lookNow();
+  look();
+}
+
 void SourcePump::look() {
   const auto now = std::chrono::steady_clock::now();
   const double elapsed = std::chrono::duration<double>(now - last_).count();

@@ -23,6 +23,9 @@ class SourcePump {
   SourcePump(const SourcePump&) = delete;
   SourcePump& operator=(const SourcePump&) = delete;
 
+  // Reads the source afresh at once, whatever its interval says (the machine sleeps or woke).
+  void lookNow();
+
  private:
   void look();
   void arm();

@@ -60,6 +60,11 @@ class BatterySource {
     bool externalBefore = false, externalAfter = false;
   };
   virtual std::optional<SleepCrossing> takeSleep() { return std::nullopt; }
+  // logind's word on a sleep: it begins (after the reading it is measured from), and it ended
+  // (the next tick reads afresh and measures it from that reading, however briefly the clocks
+  // say the machine slept).
+  virtual void sleepBegins() {}
+  virtual void sleepEnded() {}
   // Whether the last tick read the battery (the machine's own battery only).
   virtual bool looked() const { return false; }
   // The packs as the last reading found them; empty where the source knows no packs (the

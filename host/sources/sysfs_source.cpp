@@ -125,8 +125,9 @@ std::optional<brimwell::Plist> SysfsSource::tick(double realSeconds) {
   sincePoll_ += realSeconds;
   const double asleep = asleepClock_();
   // After a sleep the battery is read at once: nothing read before it holds.
-  slept_ = asleep - asleep_ > kSleepNoticed;
-  if (slept_) unmeasuredSleep_ += asleep - asleep_;
+  slept_ = asleep - asleep_ > kSleepNoticed || woke_;
+  if (asleep - asleep_ > kSleepNoticed) unmeasuredSleep_ += asleep - asleep_;
+  announcedWake_ = announcedWake_ || std::exchange(woke_, false);
   asleep_ = asleep;
   if (slept_) sincePoll_ = interval_;
   looked_ = kernelAnnouncedChange() || sincePoll_ >= interval_;
@@ -172,11 +173,16 @@ void SysfsSource::noteSleep(const SysfsReading& reading) {
   const double level = reading.kernelPercent.value_or(
       e.energyWh && e.fullWh && *e.fullWh > 0 ? 100 * *e.energyWh / *e.fullWh : 0);
   const Look now{level, e.energyWh, e.externalPower};
-  if (unmeasuredSleep_ > 0 && lastLook_) {
-    sleep_ = SleepCrossing{unmeasuredSleep_, lastLook_->level,    now.level,   lastLook_->energyWh,
-                           now.energyWh,     lastLook_->external, now.external};
+  // Where logind told when it began, from then; else the time the clocks say it slept.
+  const double seconds = announcedWake_ && sleepBegan_ ? elapsed_ + asleep_ - *sleepBegan_
+                                                       : unmeasuredSleep_;
+  if (seconds > 0 && lastLook_) {
+    sleep_ = SleepCrossing{seconds,      lastLook_->level,    now.level,   lastLook_->energyWh,
+                           now.energyWh, lastLook_->external, now.external};
   }
   unmeasuredSleep_ = 0;
+  announcedWake_ = false;
+  sleepBegan_.reset();
   lastLook_ = now;
 }
 

@@ -46,6 +46,11 @@ class SysfsSource : public BatterySource {
   void lookNow() override { sincePoll_ = interval_; }
   bool slept() const override { return slept_; }
   std::optional<SleepCrossing> takeSleep() override { return std::exchange(sleep_, std::nullopt); }
+  void sleepBegins() override { sleepBegan_ = elapsed_ + asleep_; }
+  void sleepEnded() override {
+    woke_ = true;
+    lookNow();
+  }
   double secondsSlept() const override { return asleep_ - asleepAtStart_; }
   // Whether the last tick read the folder (the host then marks the status file current).
   bool looked() const override { return looked_; }
@@ -84,6 +89,10 @@ class SysfsSource : public BatterySource {
   };
   std::optional<Look> lastLook_;
   double unmeasuredSleep_ = 0;
+  // logind's sleep: when it began on the clock that counts sleeps (host seconds plus the time
+  // asleep), and whether it ended, not yet measured.
+  std::optional<double> sleepBegan_;
+  bool woke_ = false, announcedWake_ = false;
   std::optional<SleepCrossing> sleep_;
   bool looked_ = false;
   double sincePoll_;

@@ -64,6 +64,16 @@ std::string nextWarning(BackgroundProcess& process, std::string* others = nullpt
   return "(none)";
 }
 
+// What logind was asked, but for the sleep inhibitor the host holds while it runs.
+std::string actions(const std::string& calls) {
+  std::string out;
+  size_t start = 0;
+  for (size_t end; (end = calls.find('\n', start)) != std::string::npos; start = end + 1) {
+    if (calls.compare(start, 8, "Inhibit ") != 0) out += calls.substr(start, end + 1 - start);
+  }
+  return out;
+}
+
 void pause() {
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
 }
@@ -209,7 +219,7 @@ TEST(LowBatteryOnTheDesktop, UrgencyReplacementWithdrawalAndOneSuspend) {
   pause();
   running->stop();
 
-  EXPECT_EQ(system.calls(), "CanSuspend\nSuspend False\n");
+  EXPECT_EQ(actions(system.calls()), "CanSuspend\nSuspend False\n");
   const std::string notes = session.calls();
   const auto at = [&](const std::string& part) { return notes.find(part); };
   EXPECT_NE(at("Notify \"Brimwell\" 0 \"battery-low\" \"Battery low\""), std::string::npos)
@@ -319,7 +329,7 @@ TEST(LowBatteryOnTheDesktop, WhatTheChargerAndTheLastCheckLeadTo) {
     const std::string whileRunning = session.calls().substr(notesBefore);
     running->stop();
     pause();  // for the services to log the last calls
-    EXPECT_EQ(logind.calls().substr(logindBefore), c.logind) << c.name;
+    EXPECT_EQ(actions(logind.calls().substr(logindBefore)), c.logind) << c.name;
     const std::string notes = session.calls().substr(notesBefore);
     size_t notices = 0;
     for (size_t at = 0; (at = notes.find("Notify ", at)) != notes.npos; ++at) ++notices;
