@@ -6,9 +6,9 @@
 
 #include "host/app/given_alerts.h"
 #include "host/app/history_recorder.h"
-#include "host/app/sleep_watch.h"
 #include "host/app/host_startup.h"
 #include "host/app/low_battery_watch.h"
+#include "host/app/sleep_watch.h"
 #include "host/app/source_driver.h"
 #include "host/app/source_pump.h"
 #include "host/app/status_file_guard.h"

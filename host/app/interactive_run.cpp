@@ -117,7 +117,8 @@ class InteractiveSession {
     for (std::string& notice : driver_->takeNotices()) notices_.post(std::move(notice), now());
     if (const auto crossing = source_.takeSleep()) {
       reportSleep(*crossing, source_.simulatedSeconds(), *history_, desktop_.desktop(),
-                  sleepDrainAlert(), [this](const std::string& line) { notices_.post(line, now()); });
+                  sleepDrainAlert(),
+                  [this](const std::string& line) { notices_.post(line, now()); });
     }
     if (!status) return;
     notices_.statusDelivered();

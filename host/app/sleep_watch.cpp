@@ -26,9 +26,8 @@ SleepWatch::SleepWatch(Say say) : say_(std::move(say)) {
   logind_ = std::make_unique<bus::Logind>(*bus_);
   bus_->onClosed([this] { lessPrecisely("the system bus closed the connection"); });
   logind_->onPrepareForSleep([this](bool sleeping) { prepare(sleeping); });
-  logind_->inhibitSleep(kWhy, kLogindBound, [this](const std::string& failed) {
-    lessPrecisely("logind: " + failed);
-  });
+  logind_->inhibitSleep(kWhy, kLogindBound,
+                        [this](const std::string& failed) { lessPrecisely("logind: " + failed); });
 }
 
 SleepWatch::~SleepWatch() = default;
@@ -46,9 +45,8 @@ void SleepWatch::prepare(bool sleeping) {
     logind_->releaseSleep();
     return;
   }
-  logind_->inhibitSleep(kWhy, kLogindBound, [this](const std::string& failed) {
-    lessPrecisely("logind: " + failed);
-  });
+  logind_->inhibitSleep(kWhy, kLogindBound,
+                        [this](const std::string& failed) { lessPrecisely("logind: " + failed); });
   if (source_) source_->sleepEnded();
   if (pump_) pump_->lookNow();
 }

@@ -174,8 +174,8 @@ void SysfsSource::noteSleep(const SysfsReading& reading) {
       e.energyWh && e.fullWh && *e.fullWh > 0 ? 100 * *e.energyWh / *e.fullWh : 0);
   const Look now{level, e.energyWh, e.externalPower};
   // Where logind told when it began, from then; else the time the clocks say it slept.
-  const double seconds = announcedWake_ && sleepBegan_ ? elapsed_ + asleep_ - *sleepBegan_
-                                                       : unmeasuredSleep_;
+  const double seconds =
+      announcedWake_ && sleepBegan_ ? elapsed_ + asleep_ - *sleepBegan_ : unmeasuredSleep_;
   if (seconds > 0 && lastLook_) {
     sleep_ = SleepCrossing{seconds,      lastLook_->level,    now.level,   lastLook_->energyWh,
                            now.energyWh, lastLook_->external, now.external};

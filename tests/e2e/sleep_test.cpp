@@ -68,8 +68,8 @@ TEST(Sleep, LogindAnnouncesItAndTheHostMeasuresIt) {
   const struct {
     const char* name;
     bool mains;
-    const char* after;  // the energy after the sleep, µWh
-    const char* line;   // the headless line
+    const char* after;   // the energy after the sleep, µWh
+    const char* line;    // the headless line
     const char* record;  // the figures --sleeps gives: levels, energy lost, ..., external power
   } cases[] = {
       {"on battery", false, "28000000", "sleep lost 6% in 0 min (", ",62.00,56.00,3.00,"},
@@ -95,7 +95,8 @@ TEST(Sleep, LogindAnnouncesItAndTheHostMeasuresIt) {
     EXPECT_NE(line->find(c.line), std::string::npos) << c.name << ": " << *line;
     EXPECT_EQ(inhibitors(system), 1) << c.name << ": taken again";
     host.stop();
-    const auto sleeps = runProcess(BRIMWELL_VIEWER, {"--sleeps"}, {{"SIM_DEVICE_ROOT", root.path()}});
+    const auto sleeps =
+        runProcess(BRIMWELL_VIEWER, {"--sleeps"}, {{"SIM_DEVICE_ROOT", root.path()}});
     EXPECT_NE(sleeps.out.find(c.record), std::string::npos) << c.name << "\n" << sleeps.out;
     EXPECT_NE(sleeps.out.find(c.mains ? ",true,," : ",false,,"), std::string::npos) << sleeps.out;
     const std::string calls = system.calls().substr(callsBefore);
@@ -122,11 +123,11 @@ TEST(Sleep, WithoutLogindTheHostRunsOnAndSaysSoOnce) {
     DeviceRoot root;
     laptop(root, false, "31000000");
     const auto start = std::chrono::steady_clock::now();
-    const auto run = runProcess(
-        SPRINGBOARD_SIM,
-        {"--source", "sysfs=" + root.path() + "/sys", "--poll", "0.2", "--headless", "--duration",
-         "1"},
-        {{"SIM_DEVICE_ROOT", root.path()}, {"DBUS_SYSTEM_BUS_ADDRESS", c.bus}});
+    const auto run =
+        runProcess(SPRINGBOARD_SIM,
+                   {"--source", "sysfs=" + root.path() + "/sys", "--poll", "0.2", "--headless",
+                    "--duration", "1"},
+                   {{"SIM_DEVICE_ROOT", root.path()}, {"DBUS_SYSTEM_BUS_ADDRESS", c.bus}});
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << c.bus;
     EXPECT_EQ(run.exitCode, 0) << c.bus << run.err;
     size_t said = 0;
