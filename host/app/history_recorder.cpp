@@ -49,14 +49,13 @@ std::optional<double> knownMinutes(const brimwell::Plist& d, const char* name) {
   return minutes;
 }
 
-// What the kernel says of the last sleep, from its files under /sys/power (absent: not said).
-sleep::KernelSleep kernelSleep() {
-  const auto read = [](const char* path) {
-    return brimwell::readSmallRegularFile(platform::deviceFilePath(path)).value_or("");
-  };
-  return {sleep::chosenMemSleep(read("/sys/power/mem_sleep")),
-          sleep::hwSleepSeconds(read("/sys/power/suspend_stats/last_hw_sleep")),
-          sleep::wakeupIrq(read("/sys/power/pm_wakeup_irq"))};
+// One of the kernel's files under /sys/power; empty when it does not say.
+std::string powerFile(const char* path) {
+  return brimwell::readSmallRegularFile(platform::deviceFilePath(path)).value_or("");
+}
+
+std::optional<unsigned long> suspendsSoFar() {
+  return sleep::suspendCount(powerFile("/sys/power/suspend_stats/success"));
 }
 
 }  // namespace
@@ -95,6 +94,8 @@ HistoryRecorder::HistoryRecorder(BatterySource& source, const HostOptions& optio
                                  std::function<double()> wallClock)
     : source_(source), say_(std::move(say)), wallClock_(std::move(wallClock)) {
   if (!wallClock_) wallClock_ = systemClock;
+  // Counted from the start, so that a sleep no suspend counted is known for a hibernation.
+  if (!options.sysfs.empty()) suspends_ = suspendsSoFar();
   if (options.sysfs.empty() && !options.history) return;
   wallAtStart_ = wallClock_();
   if (options.virtualTime) {
@@ -200,9 +201,13 @@ bool HistoryRecorder::clockSettled(double time, double hostSeconds) {
 history::SleepEntry HistoryRecorder::onSleep(const BatterySource::SleepCrossing& c,
                                              double hostSeconds) {
   const double end = timeOf(hostSeconds);
-  history::SleepEntry record =
-      sleep::measureSleep({end - c.seconds, c.levelBefore, c.energyBeforeWh, c.externalBefore},
-                          {end, c.levelAfter, c.energyAfterWh, c.externalAfter}, kernelSleep());
+  const std::optional<unsigned long> before = std::exchange(suspends_, suspendsSoFar());
+  history::SleepEntry record = sleep::measureSleep(
+      {end - c.seconds, c.levelBefore, c.energyBeforeWh, c.externalBefore},
+      {end, c.levelAfter, c.energyAfterWh, c.externalAfter},
+      sleep::kernelSleepFrom(powerFile("/sys/power/mem_sleep"),
+                             powerFile("/sys/power/suspend_stats/last_hw_sleep"),
+                             powerFile("/sys/power/pm_wakeup_irq"), before, suspends_));
   if (path_.empty() || end - c.seconds < kEarliestClock || !open(hostSeconds)) return record;
   history::Failure failure;
   if (!store_->addSleep(record, failure)) written(failure, hostSeconds);

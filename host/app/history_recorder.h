@@ -92,6 +92,7 @@ class HistoryRecorder {
   std::optional<double> clockOffset_;  // the wall clock less the run's own and the time slept
   double settledSince_ = 0;            // host seconds
   bool unsetSaid_ = false;
+  std::optional<unsigned long> suspends_;  // the kernel's count of suspends, as last read
 };
 
 }  // namespace host

@@ -77,6 +77,25 @@ std::optional<std::string> wakeupIrq(std::string_view pmWakeupIrq) {
   return "irq " + text;
 }
 
+std::optional<unsigned long> suspendCount(std::string_view success) {
+  const std::string text = trimmed(success);
+  if (text.empty() || text[0] == '-') return std::nullopt;
+  char* end = nullptr;
+  const unsigned long count = std::strtoul(text.c_str(), &end, 10);
+  if (*end != '\0') return std::nullopt;
+  return count;
+}
+
+KernelSleep kernelSleepFrom(std::string_view memSleep, std::string_view lastHwSleep,
+                            std::string_view pmWakeupIrq,
+                            std::optional<unsigned long> suspendsBefore,
+                            std::optional<unsigned long> suspendsAfter) {
+  if (suspendsBefore && suspendsAfter && *suspendsAfter == *suspendsBefore) {
+    return {"hibernate", std::nullopt, std::nullopt};
+  }
+  return {chosenMemSleep(memSleep), hwSleepSeconds(lastHwSleep), wakeupIrq(pmWakeupIrq)};
+}
+
 std::string sleepLine(const SleepRecord& r) {
   const std::string state = r.state.empty() ? "" : ", " + r.state;
   if (r.externalPower) {

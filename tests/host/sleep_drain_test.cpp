@@ -68,6 +68,33 @@ TEST(SleepDrain, TheKernelsWord) {
   EXPECT_EQ(hwSleepSeconds("12x"), std::nullopt);
   EXPECT_EQ(wakeupIrq("9\n"), "irq 9");
   EXPECT_EQ(wakeupIrq("\n"), std::nullopt);
+  EXPECT_EQ(suspendCount("12\n"), 12u);
+  EXPECT_EQ(suspendCount("-1"), std::nullopt);
+  EXPECT_EQ(suspendCount("3x"), std::nullopt);
+  EXPECT_EQ(suspendCount(""), std::nullopt);
+}
+
+// A sleep no suspend counted was a hibernation, and the last suspend's figures are not its own.
+TEST(SleepDrain, SuspendOrHibernation) {
+  using Count = std::optional<unsigned long>;
+  const struct {
+    const char* name;
+    Count before, after;
+    const char* state;
+    bool figures;  // the hardware's time asleep and the wake-up are this sleep's
+  } cases[] = {
+      {"counted suspend", 4, 5, "deep", true},
+      {"no suspend counted", 4, 4, "hibernate", false},
+      {"count unknown before", std::nullopt, 5, "deep", true},
+      {"count unknown after", 4, std::nullopt, "deep", true},
+  };
+  for (const auto& c : cases) {
+    const KernelSleep k = kernelSleepFrom("s2idle [deep]", "5000000", "9", c.before, c.after);
+    EXPECT_EQ(k.state, c.state) << c.name;
+    EXPECT_EQ(k.hwSleepSeconds.has_value(), c.figures) << c.name;
+    EXPECT_EQ(k.wakeup.has_value(), c.figures) << c.name;
+  }
+  EXPECT_EQ(kernelSleepFrom("s2idle [deep]", "5000000", "9", 1, 2).hwSleepSeconds, 5);
 }
 
 }  // namespace
