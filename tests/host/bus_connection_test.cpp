@@ -1,0 +1,157 @@
+// The host's bus connection on buses that answer, never answer, or hang up: each call is answered
+// once, within its bound, and nothing waits past it.
+#include "host/bus/bus_connection.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <systemd/sd-bus.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "host/bus/logind.h"
+#include "tests/support/mock_bus.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
+
+namespace host::bus {
+namespace {
+
+// A socket that takes connections and never says a word; `hangUp` closes the first a moment
+// after it came.
+class Listener {
+ public:
+  Listener(const std::string& path, bool hangUp) : fd_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::listen(fd_, 4), 0);
+    if (hangUp) {
+      closer_ = std::thread([this] {
+        const int taken = ::accept(fd_, nullptr, nullptr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (taken >= 0) ::close(taken);
+      });
+    }
+  }
+  ~Listener() {
+    ::shutdown(fd_, SHUT_RDWR);
+    if (closer_.joinable()) closer_.join();
+    ::close(fd_);
+  }
+
+ private:
+  int fd_;
+  std::thread closer_;
+};
+
+TEST(BusConnection, EachCallIsAnsweredOnceWithinItsBound) {
+  testing_support::TempDir sockets;
+  const std::string silent = sockets.path() + "/silent", hanging = sockets.path() + "/hangs";
+  Listener quiet(silent, false), closing(hanging, true);
+  const struct {
+    const char* name;
+    std::string address;
+    const char* why;  // what the answer says
+    bool closed;      // the connection was said to be gone
+  } cases[] = {
+      {"never answers", "unix:path=" + silent, "no answer within 1 second", false},
+      {"hangs up", "unix:path=" + hanging, "Connection terminated", true},
+  };
+  for (const auto& c : cases) {
+    testing_support::ScopedEnvironment env;
+    env.set("DBUS_SYSTEM_BUS_ADDRESS", c.address);
+    std::string why;
+    const auto start = std::chrono::steady_clock::now();
+    auto bus = Connection::open(Connection::Which::system, why);
+    ASSERT_TRUE(bus) << c.name << ": " << why;
+    bool closed = false;
+    bus->onClosed([&] { closed = true; });
+    int answers = 0;
+    std::string answer;
+    ASSERT_TRUE(bus->call(
+        bus->newCall("org.example", "/", "org.example.I", "M"), 1.0,
+        [&](sd_bus_message* reply, const std::string& error) {
+          ++answers;
+          answer = reply ? "a reply" : error;
+        },
+        why))
+        << c.name << ": " << why;
+    bus->runUntil([&] { return answers > 0; }, 5);
+    bus->runUntil([] { return false; }, 0.3);  // no second answer
+    EXPECT_EQ(answers, 1) << c.name;
+    EXPECT_EQ(answer, c.why) << c.name;
+    EXPECT_EQ(closed, c.closed) << c.name;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << c.name;
+  }
+}
+
+TEST(BusConnection, NoBusToReachIsSaidAtOnce) {
+  testing_support::TempDir sockets;
+  testing_support::ScopedEnvironment env;
+  env.set("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + sockets.path() + "/nothing");
+  std::string why;
+  EXPECT_FALSE(Connection::open(Connection::Which::system, why));
+  EXPECT_EQ(why.rfind("cannot reach the system bus: ", 0), 0u) << why;
+}
+
+// logind's answers as the last action reads them; an inhibitor held until let go.
+TEST(BusConnection, LogindsAnswers) {
+  using testing_support::MockBus;
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
+  MockBus yes, no;
+  ASSERT_TRUE(yes.startTemplate("logind", "org.freedesktop.login1", true));
+  ASSERT_TRUE(
+      no.startTemplate("logind", "org.freedesktop.login1", true, "{\"CanSuspend\": \"no\"}"));
+  const struct {
+    MockBus* bus;
+    bool done;
+    const char* why;
+    const char* calls;
+  } cases[] = {
+      {&yes, true, "", "CanSuspend\nSuspend False\n"},
+      {&no, false, "logind answers CanSuspend with \"no\"", "CanSuspend\n"},
+  };
+  for (const auto& c : cases) {
+    testing_support::ScopedEnvironment env;
+    env.set("DBUS_SYSTEM_BUS_ADDRESS", c.bus->address());
+    std::string why;
+    auto bus = Connection::open(Connection::Which::system, why);
+    ASSERT_TRUE(bus) << why;
+    Logind logind(*bus);
+    std::optional<bool> done;
+    ASSERT_TRUE(logind.act(
+        "CanSuspend", "Suspend", 5,
+        [&](bool ok, const std::string& answer) {
+          done = ok;
+          why = answer;
+        },
+        why));
+    bus->runUntil([&] { return done.has_value(); }, 5);
+    EXPECT_EQ(done, c.done) << c.calls;
+    EXPECT_EQ(why, c.why);
+    EXPECT_EQ(c.bus->calls(), c.calls);
+  }
+  testing_support::ScopedEnvironment env;
+  env.set("DBUS_SYSTEM_BUS_ADDRESS", yes.address());
+  std::string why;
+  auto bus = Connection::open(Connection::Which::system, why);
+  ASSERT_TRUE(bus) << why;
+  Logind logind(*bus);
+  logind.inhibitSleep("a test", 5, [&](const std::string& failed) { why = failed; });
+  bus->runUntil([&] { return logind.holdsInhibitor(); }, 5);
+  EXPECT_TRUE(logind.holdsInhibitor()) << why;
+  logind.releaseSleep();
+  EXPECT_FALSE(logind.holdsInhibitor());
+  logind.inhibitSleep("a test", 5, [&](const std::string& failed) { why = failed; });
+  logind.releaseSleep();  // before the answer: the inhibitor it brings is let go
+  bus->runUntil([] { return false; }, 0.5);
+  EXPECT_FALSE(logind.holdsInhibitor());
+}
+
+}  // namespace
+}  // namespace host::bus
