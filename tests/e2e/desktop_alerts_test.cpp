@@ -12,10 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "host/desktop/desktop_alerts_entry.h"
+#include "host/desktop/desktop_alerts.h"
 #include "tests/support/background_process.h"
 #include "tests/support/device_root.h"
 #include "tests/support/mock_bus.h"
+#include "tests/support/power_supply_fixture.h"
 #include "tests/support/scoped_environment.h"
 
 namespace {
@@ -147,22 +148,20 @@ TEST(DesktopAlerts, WithoutASessionBusTheHostSaysSoOnce) {
 }
 
 // Each countdown's Cancel is its own: one pressed on a notice since replaced (under the same
-// id), or after it was taken down, cancels nothing. The module as the host loads it.
+// id), or after it was taken down, cancels nothing. The desktop as a run in virtual time has it.
 TEST(DesktopAlerts, ACancelBelongsToItsCountdownAlone) {
   if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
   MockBus session;
   ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
   testing_support::ScopedEnvironment env;
   env.set("DBUS_SESSION_BUS_ADDRESS", session.address());
-  void* module = dlopen(BRIMWELL_BUILD_DIR "/lib/brimwell/brimwell-desktop-alerts.so", RTLD_NOW);
-  ASSERT_TRUE(module) << dlerror();
-  const BrimwellDesktopAlerts& alerts =
-      *reinterpret_cast<BrimwellDesktopAlertsEntry>(dlsym(module, kDesktopAlertsEntry))();
-  void* connection = alerts.connectWithin(2000, nullptr, 0);
-  ASSERT_TRUE(connection);
+  std::string why;
+  auto alerts = host::DesktopAlerts::connectIfAvailable(why, true, false);
+  ASSERT_TRUE(alerts) << why;
   const auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
   const auto countdown = [&] {  // its Cancel's action key, as the service was given it
-    alerts.warn(connection, "Battery almost empty", "Suspending", 2, nullptr, "Cancel");
+    alerts->warn("Battery almost empty", "Suspending", host::DesktopAlerts::Urgency::critical,
+                 nullptr, "Cancel");
     pause();
     const std::string calls = session.calls();
     const size_t end = calls.rfind("\", \"Cancel\"]"), start = calls.rfind("[\"", end) + 2;
@@ -179,15 +178,16 @@ TEST(DesktopAlerts, ACancelBelongsToItsCountdownAlone) {
   const std::string first = countdown();
   press(first);  // and the countdown is replaced before the host looks
   const std::string second = countdown();
-  EXPECT_EQ(alerts.cancelPressed(connection), 0) << "pressed on the one since replaced";
+  EXPECT_FALSE(alerts->cancelPressed()) << "pressed on the one since replaced";
   press(first);
-  EXPECT_EQ(alerts.cancelPressed(connection), 0) << "the one replaced, pressed late";
+  EXPECT_FALSE(alerts->cancelPressed()) << "the one replaced, pressed late";
   press(second);
-  EXPECT_EQ(alerts.cancelPressed(connection), 1);
-  alerts.withdraw(connection);
+  EXPECT_TRUE(alerts->cancelPressed());
+  alerts->withdraw();
   press(second);
-  EXPECT_EQ(alerts.cancelPressed(connection), 0) << "taken down";
-  alerts.disconnect(connection);
+  EXPECT_FALSE(alerts->cancelPressed()) << "taken down";
+  alerts.reset();
+  EXPECT_NE(session.calls().find("CloseNotification 1"), std::string::npos) << session.calls();
 }
 
 TEST(DesktopAlerts, ABusThatNeverAnswersIsGivenUpWithOneLine) {
@@ -227,28 +227,97 @@ TEST(DesktopAlerts, ABusThatNeverAnswersIsGivenUpWithOneLine) {
             lines.end());
 }
 
+// The sound module is loaded at the first sound: a host that plays none never finds out that it
+// cannot be loaded, one that plays one says so in one line and still notifies.
 TEST(DesktopAlerts, AModuleThatCannotBeLoadedIsSaidInOneLine) {
-  // The host in a prefix of its own, beside a "module" that is no library.
+  BackgroundProcess bus("/usr/bin/dbus-daemon",
+                        {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+  const auto address = bus.readLine(5000);
+  ASSERT_TRUE(address && !address->empty()) << "no private session bus";
+  BackgroundProcess server(FAKE_NOTIFICATION_SERVER, {*address});
+  ASSERT_EQ(server.readLine(5000), "ready");
+  for (const bool sound : {false, true}) {
+    // The host in a prefix of its own, beside a "module" that is no library.
+    DeviceRoot root;
+    const fs::path prefix = fs::path(root.path()) / "prefix";
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "lib/brimwell");
+    fs::copy_file(SPRINGBOARD_SIM, prefix / "bin/springboard-sim");
+    fs::create_symlink(fs::path(BRIMWELL_DYLIB).parent_path() / "libbrimwell_platform.so",
+                       prefix / "lib/brimwell/libbrimwell_platform.so");
+    root.write("prefix/lib/brimwell/brimwell-desktop-alerts.so", "not a library");
+    root.write(
+        "System/Library/Audio/UISounds/alert_sound.wav",
+        testing_support::readFile(BRIMWELL_BUILD_DIR "/share/brimwell/sounds/alert_sound.wav"));
+    root.runScenario(std::string("settings isPopAlert=true isSound=") +
+                     (sound ? "true" : "false") + "\n");
+    const std::string recording = root.write("session.plist", kRecording);
+    const auto host =
+        runProcess((prefix / "bin/springboard-sim").string(),
+                   {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
+                   {{"SIM_DEVICE_ROOT", root.path()}, {"DBUS_SESSION_BUS_ADDRESS", *address}});
+    EXPECT_EQ(host.exitCode, 0) << host.err;
+    EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""),
+              std::string::npos);
+    EXPECT_EQ(server.readLine(5000).value_or("").rfind("Notify ", 0), 0u) << sound;
+    if (!sound) {
+      EXPECT_EQ(host.err, "") << "never loaded";
+      continue;
+    }
+    EXPECT_EQ(std::count(host.err.begin(), host.err.end(), '\n'), 1) << host.err;
+    EXPECT_EQ(host.err.rfind("springboard-sim: alert sound unavailable: ", 0), 0u) << host.err;
+    EXPECT_NE(host.err.find("brimwell-desktop-alerts.so"), std::string::npos) << host.err;
+  }
+}
+
+// A notification service that takes the warnings and answers late holds neither the host's
+// readings nor its next warning: the reading after the next warning comes before the service's
+// bound has passed.
+TEST(DesktopAlerts, ANotificationServiceThatAnswersLateDoesNotHoldTheReadings) {
+  BackgroundProcess bus("/usr/bin/dbus-daemon",
+                        {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+  const auto address = bus.readLine(5000);
+  ASSERT_TRUE(address && !address->empty()) << "no private session bus";
+  BackgroundProcess server(FAKE_NOTIFICATION_SERVER, {*address, "--silent"});
+  ASSERT_EQ(server.readLine(5000), "ready");
   DeviceRoot root;
-  const fs::path prefix = fs::path(root.path()) / "prefix";
-  fs::create_directories(prefix / "bin");
-  fs::create_directories(prefix / "lib/brimwell");
-  fs::copy_file(SPRINGBOARD_SIM, prefix / "bin/springboard-sim");
-  fs::create_symlink(fs::path(BRIMWELL_DYLIB).parent_path() / "libbrimwell_platform.so",
-                     prefix / "lib/brimwell/libbrimwell_platform.so");
-  root.write("prefix/lib/brimwell/brimwell-desktop-alerts.so", "not a library");
-  root.runScenario("settings isPopAlert=true\n");
-  const std::string recording = root.write("session.plist", kRecording);
-  const auto host =
-      runProcess((prefix / "bin/springboard-sim").string(),
-                 {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
-                 {{"SIM_DEVICE_ROOT", root.path()},
-                  {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root.path() + "/no-bus"}});
-  EXPECT_EQ(host.exitCode, 0) << host.err;
-  EXPECT_EQ(std::count(host.err.begin(), host.err.end(), '\n'), 1) << host.err;
-  EXPECT_EQ(host.err.rfind("springboard-sim: desktop alerts unavailable: ", 0), 0u) << host.err;
-  EXPECT_NE(host.err.find("brimwell-desktop-alerts.so"), std::string::npos) << host.err;
-  EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos);
+  const auto level = [&](int percent) {
+    testing_support::writeSupply(root, "sys", "BAT0",
+                                 {{"type", "Battery"},
+                                  {"status", "Discharging"},
+                                  {"capacity", std::to_string(percent)},
+                                  {"charge_full", "4000000"},
+                                  {"current_now", "1000000"},
+                                  {"voltage_now", "12000000"}});
+  };
+  testing_support::writeSupply(root, "sys", "AC", testing_support::mainsAdapter(false));
+  level(20);
+  BackgroundProcess host(
+      "/bin/sh",
+      {"-c", "exec \"$0\" \"$@\" 2>&1", SPRINGBOARD_SIM, "--source", "sysfs=" + root.path() + "/sys",
+       "--poll", "0.1", "--headless", "--desktop-alerts", "--log-status", "--duration", "5"},
+      {{"SIM_DEVICE_ROOT", root.path()},
+       {"SIM_LANGUAGES", "en"},
+       {"DBUS_SESSION_BUS_ADDRESS", *address}});
+  std::vector<std::string> lines;
+  const auto until = [&](const std::string& part) {
+    while (const auto line = host.readLine(5000)) {
+      lines.push_back(*line);
+      if (line->find(part) != std::string::npos) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(until("low-battery low 20%"));
+  level(5);
+  ASSERT_TRUE(until("low-battery critical 5%"));  // its notice waits for the first one's id
+  level(4);
+  ASSERT_TRUE(until("did not answer within 2 s"));
+  host.stop();
+  const auto at = [&](const std::string& part) {
+    return std::find_if(lines.begin(), lines.end(),
+                        [&](const std::string& l) { return l.find(part) != l.npos; });
+  };
+  EXPECT_LT(at("status 4% "), at("did not answer")) << lines.size();
 }
 
 }  // namespace
