@@ -198,8 +198,8 @@ void Connection::armTimer() {
   timer_.reset();
   const double due = secondsUntilDue();
   if (!std::isfinite(due)) return;
-  timer_ = NSTimer::scheduledTimerWithTimeInterval(std::max(due, 0.0), [this] { process(); },
-                                                   false);
+  timer_ = NSTimer::scheduledTimerWithTimeInterval(
+      std::max(due, 0.0), [this] { process(); }, false);
 }
 
 void Connection::lost() {

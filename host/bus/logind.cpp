@@ -27,8 +27,7 @@ Logind::~Logind() {
   releaseSleep();
 }
 
-bool Logind::act(const char* can, const char* method, double bound, Done done,
-                 std::string& why) {
+bool Logind::act(const char* can, const char* method, double bound, Done done, std::string& why) {
   Connection* bus = &bus_;
   std::string canName = can, methodName = method;
   auto asked = [bus, canName, methodName, bound, done](sd_bus_message* reply,

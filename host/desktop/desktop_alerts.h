@@ -78,8 +78,7 @@ class HostPresenter {
   // asked: the user asked for desktop alerts (rather than the host trying them on a terminal
   // that may have no desktop), so that their absence is said whatever the cause.
   // runLoop: as DesktopAlerts::connectIfAvailable's.
-  HostPresenter(platform::Presenter& own, bool toDesktop, bool asked = false,
-                bool runLoop = true);
+  HostPresenter(platform::Presenter& own, bool toDesktop, bool asked = false, bool runLoop = true);
   platform::Presenter* get() {
     return mirror_ ? static_cast<platform::Presenter*>(&*mirror_) : &own_;
   }

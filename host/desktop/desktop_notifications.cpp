@@ -19,15 +19,14 @@ std::string boundText() {
 sd_bus_message* notifyCall(bus::Connection& bus, uint32_t replaces, const Notice& n) {
   sd_bus_message* m = bus.newCall(kService, kPath, kService, "Notify");
   if (!m) return nullptr;
-  int r = sd_bus_message_append(m, "susss", "Brimwell", replaces, n.icon.c_str(),
-                                n.summary.c_str(), n.body.c_str());
+  int r = sd_bus_message_append(m, "susss", "Brimwell", replaces, n.icon.c_str(), n.summary.c_str(),
+                                n.body.c_str());
   if (r >= 0 && n.actionKey.empty()) r = sd_bus_message_append(m, "as", 0);
   if (r >= 0 && !n.actionKey.empty()) {
     r = sd_bus_message_append(m, "as", 2, n.actionKey.c_str(), n.actionLabel.c_str());
   }
   if (r >= 0) {
-    r = sd_bus_message_append(m, "a{sv}i", 1, "urgency", "y", static_cast<uint8_t>(n.urgency),
-                              -1);
+    r = sd_bus_message_append(m, "a{sv}i", 1, "urgency", "y", static_cast<uint8_t>(n.urgency), -1);
   }
   return r < 0 ? sd_bus_message_unref(m) : m;
 }
@@ -139,14 +138,18 @@ void DesktopNotifications::pump() {
   if (waits_) bus_.runUntil([] { return true; }, 0);
 }
 
-void DesktopNotifications::show(Which which, const std::string& summary,
-                                const std::string& body, int urgency, const char* cancelLabel) {
+void DesktopNotifications::show(Which which, const std::string& summary, const std::string& body,
+                                int urgency, const char* cancelLabel) {
   pump();
   if (givenUp_) return;
   Notice notice{which == Which::alert ? "battery"
                 : urgency >= 2        ? "battery-caution"
                                       : "battery-low",
-                summary, escapeMarkup(body), urgency, "", ""};
+                summary,
+                escapeMarkup(body),
+                urgency,
+                "",
+                ""};
   if (which == Which::warning) {
     cancelPressed_ = false;
     cancelKey_ = cancelLabel ? "cancel-" + std::to_string(++cancels_) : std::string();

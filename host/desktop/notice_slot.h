@@ -8,8 +8,8 @@ namespace host {
 
 // One notification of ours as the service is to show it.
 struct Notice {
-  std::string icon, summary, body;  // body already escaped for markup
-  int urgency = 1;                  // 0 low, 1 normal, 2 critical
+  std::string icon, summary, body;     // body already escaped for markup
+  int urgency = 1;                     // 0 low, 1 normal, 2 critical
   std::string actionKey, actionLabel;  // none: no action
 };
 
@@ -31,7 +31,6 @@ class NoticeSlot {
   void answered(std::optional<uint32_t> id);
 
   uint32_t id() const { return id_; }
-  bool awaiting() const { return awaiting_; }
   // Nothing left to send.
   bool sent() const { return !closeQueued_ && !showQueued_; }
 

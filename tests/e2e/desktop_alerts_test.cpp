@@ -249,8 +249,8 @@ TEST(DesktopAlerts, AModuleThatCannotBeLoadedIsSaidInOneLine) {
     root.write(
         "System/Library/Audio/UISounds/alert_sound.wav",
         testing_support::readFile(BRIMWELL_BUILD_DIR "/share/brimwell/sounds/alert_sound.wav"));
-    root.runScenario(std::string("settings isPopAlert=true isSound=") +
-                     (sound ? "true" : "false") + "\n");
+    root.runScenario(std::string("settings isPopAlert=true isSound=") + (sound ? "true" : "false") +
+                     "\n");
     const std::string recording = root.write("session.plist", kRecording);
     const auto host =
         runProcess((prefix / "bin/springboard-sim").string(),
@@ -292,13 +292,13 @@ TEST(DesktopAlerts, ANotificationServiceThatAnswersLateDoesNotHoldTheReadings) {
   };
   testing_support::writeSupply(root, "sys", "AC", testing_support::mainsAdapter(false));
   level(20);
-  BackgroundProcess host(
-      "/bin/sh",
-      {"-c", "exec \"$0\" \"$@\" 2>&1", SPRINGBOARD_SIM, "--source", "sysfs=" + root.path() + "/sys",
-       "--poll", "0.1", "--headless", "--desktop-alerts", "--log-status", "--duration", "5"},
-      {{"SIM_DEVICE_ROOT", root.path()},
-       {"SIM_LANGUAGES", "en"},
-       {"DBUS_SESSION_BUS_ADDRESS", *address}});
+  BackgroundProcess host("/bin/sh",
+                         {"-c", "exec \"$0\" \"$@\" 2>&1", SPRINGBOARD_SIM, "--source",
+                          "sysfs=" + root.path() + "/sys", "--poll", "0.1", "--headless",
+                          "--desktop-alerts", "--log-status", "--duration", "5"},
+                         {{"SIM_DEVICE_ROOT", root.path()},
+                          {"SIM_LANGUAGES", "en"},
+                          {"DBUS_SESSION_BUS_ADDRESS", *address}});
   std::vector<std::string> lines;
   const auto until = [&](const std::string& part) {
     while (const auto line = host.readLine(5000)) {

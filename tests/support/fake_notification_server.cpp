@@ -28,8 +28,8 @@ int notify(sd_bus_message* m, void*, sd_bus_error*) {
   const int r = sd_bus_message_read(m, "susss", &app, &replaces, &icon, &summary, &body);
   if (r < 0) return r;
   const uint32_t id = replaces != 0 ? replaces : gNextId++;
-  std::printf("Notify app=\"%s\" replaces=%u id=%u summary=\"%s\" body=\"%s\"\n", app, replaces,
-              id, summary, body);
+  std::printf("Notify app=\"%s\" replaces=%u id=%u summary=\"%s\" body=\"%s\"\n", app, replaces, id,
+              summary, body);
   std::fflush(stdout);
   return sd_bus_reply_method_return(m, "u", id);
 }
@@ -49,13 +49,12 @@ int closeNotification(sd_bus_message* m, void*, sd_bus_error*) {
   return sd_bus_reply_method_return(m, "");
 }
 
-const sd_bus_vtable kVtable[] = {
-    SD_BUS_VTABLE_START(0),
-    SD_BUS_METHOD("Notify", "susssasa{sv}i", "u", notify, 0),
-    SD_BUS_METHOD("GetCapabilities", "", "as", capabilities, 0),
-    SD_BUS_METHOD("GetServerInformation", "", "ssss", information, 0),
-    SD_BUS_METHOD("CloseNotification", "u", "", closeNotification, 0),
-    SD_BUS_VTABLE_END};
+const sd_bus_vtable kVtable[] = {SD_BUS_VTABLE_START(0),
+                                 SD_BUS_METHOD("Notify", "susssasa{sv}i", "u", notify, 0),
+                                 SD_BUS_METHOD("GetCapabilities", "", "as", capabilities, 0),
+                                 SD_BUS_METHOD("GetServerInformation", "", "ssss", information, 0),
+                                 SD_BUS_METHOD("CloseNotification", "u", "", closeNotification, 0),
+                                 SD_BUS_VTABLE_END};
 
 }  // namespace
 
