@@ -67,6 +67,8 @@ void DesktopAlerts::unavailable(const std::string& line, bool noBus) {
   if (noBus && !asked_) return;
   if (connecting_) {
     connectFailure_ = line;
+  } else if (say_) {
+    say_(line);
   } else {
     // One write, so that the line reaches the journal whole.
     std::cerr << std::string(program_invocation_short_name) + ": " + line + "\n";

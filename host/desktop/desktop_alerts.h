@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +42,9 @@ class DesktopAlerts {
   void warn(const std::string& summary, const std::string& body, Urgency urgency,
             const char* soundEvent, const char* cancelLabel);
   void withdraw() { notifications_->close(DesktopNotifications::Which::warning); }
+  // Where what goes wrong later is said (the host's screen, say); stderr, with the program's
+  // name, until then.
+  void onNotice(std::function<void(const std::string&)> say) { say_ = std::move(say); }
   bool cancelPressed() { return notifications_->cancelPressed(); }
 
  private:
@@ -55,6 +59,7 @@ class DesktopAlerts {
   bool asked_;
   bool connecting_ = true;      // what goes wrong meanwhile is the caller's to say
   std::string connectFailure_;  // what went wrong while connecting
+  std::function<void(const std::string&)> say_;
 };
 
 // Passes everything on to the process's own presenter and mirrors dialogs and sounds to the
@@ -86,6 +91,10 @@ class HostPresenter {
   const std::string& notice() const { return notice_; }
   // The desktop, when alerts go there too.
   DesktopAlerts* desktop() { return desktop_.get(); }
+  // Where the desktop says what goes wrong later; stderr until then.
+  void onNotice(std::function<void(const std::string&)> say) {
+    if (desktop_) desktop_->onNotice(std::move(say));
+  }
 
  private:
   platform::Presenter& own_;

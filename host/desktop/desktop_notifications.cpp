@@ -51,10 +51,12 @@ DesktopNotifications::DesktopNotifications(bus::Connection& bus, bool waits,
 }
 
 DesktopNotifications::~DesktopNotifications() {
-  // What was asked last (a countdown taken back) leaves before the connection goes.
-  const auto allSent = [this] { return givenUp_ || (alert_.sent() && warning_.sent()); };
-  if (!allSent()) bus_.runUntil(allSent, 2 * kCallBound + 1);
-  if (ready_ && !givenUp_) bus_.flush(kCallBound);
+  // What was asked last (a countdown taken back) reaches the service before the connection
+  // goes: a bus that sees us leave may drop what it has not yet passed on.
+  const auto done = [this] {
+    return givenUp_ || (alert_.sent() && warning_.sent() && unanswered_ == 0);
+  };
+  if (!done()) bus_.runUntil(done, 2 * kCallBound + 1);
   *alive_ = false;
 }
 
@@ -109,6 +111,7 @@ void DesktopNotifications::send(NoticeSlot& slot) {
         m, kCallBound,
         [this, alive, s](sd_bus_message* reply, const std::string& error) {
           if (!*alive) return;
+          --unanswered_;
           uint32_t id = 0;
           const bool got = reply && sd_bus_message_read(reply, "u", &id) >= 0;
           if (s) s->answered(got ? std::optional<uint32_t>(id) : std::nullopt);
@@ -123,6 +126,7 @@ void DesktopNotifications::send(NoticeSlot& slot) {
           if (s) send(*s);
         },
         why);
+    if (sent) ++unanswered_;
     if (!sent && notify) slot.answered(std::nullopt);
   }
 }
