@@ -226,6 +226,7 @@ TEST(DesktopAlerts, ACancelBelongsToItsCountdownAlone) {
   EXPECT_FALSE(alerts->cancelPressed()) << "the one replaced, pressed late";
   press(second);
   EXPECT_TRUE(alerts->cancelPressed());
+  EXPECT_FALSE(alerts->cancelPressed()) << "said once";
   alerts->withdraw();
   press(second);
   EXPECT_FALSE(alerts->cancelPressed()) << "taken down";
