@@ -7,7 +7,7 @@ packages=(
   libexpat1-dev libudev-dev libplist-dev libncurses-dev ncurses-term gettext tmux
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libglib2.0-dev libcanberra-dev libasound2-dev dbus dbus-bin dbus-daemon
+  libcanberra-dev libasound2-dev dbus dbus-bin dbus-daemon
   libsystemd-dev python3-dbusmock libsqlite3-dev nlohmann-json3-dev
   valgrind strace time linux-perf python3
   dpkg-dev lintian systemd man-db groff-base

@@ -58,7 +58,7 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
 int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLock& lock) {
   TranscriptPresenter transcript(std::cout, [&] { return clockPrefix(source.simulatedSeconds()); });
   // Headless, desktop alerts are there only when asked for: their absence is said.
-  HostPresenter presenter(transcript, options.desktopAlerts, true);
+  HostPresenter presenter(transcript, options.desktopAlerts, true, !options.virtualTime);
   if (!presenter.notice().empty()) say(std::cerr, "springboard-sim: " + presenter.notice());
   GivenAlerts given(*presenter.get(), !options.sysfs.empty());
   startHost(&given, {});

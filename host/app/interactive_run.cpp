@@ -87,6 +87,7 @@ class InteractiveSession {
         },
         &*watch_);
     if (!desktop_.notice().empty()) notices_.post(desktop_.notice(), now());
+    desktop_.onNotice([this](const std::string& line) { notices_.post(line, now()); });
   }
   ~InteractiveSession() {
     lockScreen_.unlock();

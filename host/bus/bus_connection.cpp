@@ -27,6 +27,8 @@ std::string errorText(const sd_bus_error* error) {
   return error->name ? error->name : "an error without a name";
 }
 
+constexpr const char* kNoAnswer = "no answer within ";
+
 std::string secondsText(double seconds) {
   const double whole = std::round(seconds);
   return std::to_string(static_cast<long>(whole)) + (whole == 1 ? " second" : " seconds");
@@ -172,8 +174,12 @@ void Connection::expire() {
   for (uint64_t id : late) {
     const auto found = pending_.find(id);
     if (found == pending_.end()) continue;  // an earlier answer's callback ended it
-    answer(id, nullptr, "no answer within " + secondsText(found->second->bound));
+    answer(id, nullptr, kNoAnswer + secondsText(found->second->bound));
   }
+}
+
+bool Connection::unanswered(const std::string& why) {
+  return why.rfind(kNoAnswer, 0) == 0;
 }
 
 double Connection::secondsUntilDue() const {

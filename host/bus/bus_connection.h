@@ -49,6 +49,8 @@ class Connection {
   // Sends what is still queued, waiting at most `seconds` (a host that ends closes its notices).
   void flush(double seconds);
   bool isOpen() const { return open_; }
+  // Whether a call's why says that its bound passed without an answer (not an error answered).
+  static bool unanswered(const std::string& why);
 
  private:
   explicit Connection(sd_bus* bus);

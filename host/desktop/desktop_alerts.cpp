@@ -1,10 +1,11 @@
 #include "host/desktop/desktop_alerts.h"
 
-#include <dlfcn.h>
+#include <errno.h>
 #include <sys/stat.h>
 
 #include <iostream>
 
+#include "host/bus/bus_connection.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/uikit/ui_alert_view.h"
 
@@ -19,43 +20,10 @@ bool sessionBusMayBeThere() {
   return runtime && stat((std::string(runtime) + "/bus").c_str(), &info) == 0;
 }
 
-// The module, or null with why.
-const BrimwellDesktopAlerts* loadModule(std::string& why) {
-  // Beside the platform library, in lib/brimwell/ of the build tree or the install prefix; kept
-  // loaded for the life of the process, as the connection needs it.
-  const std::string path = platform::installPrefix() + "/lib/brimwell/" + kDesktopAlertsModule;
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module) {
-    why = dlerror();
-    return nullptr;
-  }
-  const auto entry =
-      reinterpret_cast<BrimwellDesktopAlertsEntry>(dlsym(module, kDesktopAlertsEntry));
-  const BrimwellDesktopAlerts* table = entry ? entry() : nullptr;
-  if (!table) {
-    why = std::string("no entry point ") + kDesktopAlertsEntry + " in " + path;
-  } else if (table->size < sizeof(BrimwellDesktopAlerts)) {
-    why = path + " is older than this host";
-    table = nullptr;
-  }
-  return table;
-}
-
-// Loaded at the first use and kept; a module that cannot be loaded is said once.
-const BrimwellDesktopAlerts* desktopModule() {
-  static const BrimwellDesktopAlerts* const module = [] {
-    std::string why;
-    const BrimwellDesktopAlerts* loaded = loadModule(why);
-    // One write, so that the line reaches the journal whole.
-    if (!loaded) std::cerr << "springboard-sim: desktop alerts unavailable: " + why + "\n";
-    return loaded;
-  }();
-  return module;
-}
-
 }  // namespace
 
-std::unique_ptr<DesktopAlerts> DesktopAlerts::connectIfAvailable(std::string& why, bool asked) {
+std::unique_ptr<DesktopAlerts> DesktopAlerts::connectIfAvailable(std::string& why, bool asked,
+                                                                 bool runLoop) {
   why.clear();
   if (!sessionBusMayBeThere()) {
     if (asked) {
@@ -65,19 +33,62 @@ std::unique_ptr<DesktopAlerts> DesktopAlerts::connectIfAvailable(std::string& wh
     }
     return nullptr;
   }
-  const BrimwellDesktopAlerts* module = desktopModule();
-  if (!module) return nullptr;
-  char reason[512];
-  void* connection = (asked ? module->connectSaying : module->connectWithin)(kSessionBusTimeoutMs,
-                                                                             reason, sizeof reason);
-  // No bus to talk to is a session without a desktop: nothing to say. One that did not answer
-  // is said.
-  if (!connection && reason[0] != '\0') why = std::string("desktop alerts unavailable: ") + reason;
-  return connection ? std::make_unique<DesktopAlerts>(*module, connection) : nullptr;
+  std::string cause;
+  auto bus = bus::Connection::open(bus::Connection::Which::session, cause);
+  if (!bus) {
+    // No bus to talk to is a session without a desktop: said only where alerts were asked for.
+    if (asked) {
+      why = "desktop alerts unavailable: no session bus: Could not connect: " +
+            cause.substr(cause.find(": ") + 2);
+    }
+    return nullptr;
+  }
+  std::unique_ptr<DesktopAlerts> alerts(new DesktopAlerts(std::move(bus), !runLoop, asked));
+  if (!runLoop) alerts->notifications_->awaitReady();
+  alerts->connecting_ = false;
+  if (!alerts->connectFailure_.empty() || (!runLoop && !alerts->notifications_->ready())) {
+    why = alerts->connectFailure_;
+    return nullptr;
+  }
+  return alerts;
 }
 
-HostPresenter::HostPresenter(platform::Presenter& own, bool toDesktop, bool asked) : own_(own) {
-  if (toDesktop) desktop_ = DesktopAlerts::connectIfAvailable(notice_, asked);
+DesktopAlerts::DesktopAlerts(std::unique_ptr<bus::Connection> bus, bool waits, bool asked)
+    : bus_(std::move(bus)), asked_(asked) {
+  notifications_ = std::make_unique<DesktopNotifications>(
+      *bus_, waits, [this](const std::string& line, bool noBus) { unavailable(line, noBus); });
+}
+
+DesktopAlerts::~DesktopAlerts() = default;
+
+// Said once: a bus that does not answer always, a bus that refuses us only where alerts were
+// asked for.
+void DesktopAlerts::unavailable(const std::string& line, bool noBus) {
+  if (noBus && !asked_) return;
+  if (connecting_) {
+    connectFailure_ = line;
+  } else if (say_) {
+    say_(line);
+  } else {
+    // One write, so that the line reaches the journal whole.
+    std::cerr << std::string(program_invocation_short_name) + ": " + line + "\n";
+  }
+}
+
+void DesktopAlerts::playSound(const std::string& hostPath) {
+  if (!silent()) sound_.playFile(hostPath, "Brimwell charge alert");
+}
+
+void DesktopAlerts::warn(const std::string& summary, const std::string& body, Urgency urgency,
+                         const char* soundEvent, const char* cancelLabel) {
+  notifications_->show(DesktopNotifications::Which::warning, summary, body,
+                       static_cast<int>(urgency), cancelLabel);
+  if (soundEvent && !silent()) sound_.playEvent(soundEvent, summary);
+}
+
+HostPresenter::HostPresenter(platform::Presenter& own, bool toDesktop, bool asked, bool runLoop)
+    : own_(own) {
+  if (toDesktop) desktop_ = DesktopAlerts::connectIfAvailable(notice_, asked, runLoop);
   if (desktop_) mirror_.emplace(own_, *desktop_);
 }
 

@@ -1,49 +1,65 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "host/desktop/desktop_alerts_entry.h"
+#include "host/desktop/desktop_notifications.h"
+#include "host/desktop/sound_module.h"
 #include "platform/uikit/presenter.h"
 
 namespace host {
+namespace bus {
+class Connection;
+}
 
 // The desktop's own alerts: a freedesktop notification for each dialog (each replacing the one
-// before, so they do not pile up) and the alert sound through the desktop's sound service. They
-// live in a module of their own, loaded only on a desktop, so that the host does not carry the
-// desktop libraries otherwise.
+// before, so they do not pile up) and the alert sound through the desktop's sound service. The
+// notifications go over the host's own session-bus connection in its run loop; the sound lives
+// in a module loaded at the first sound, so that the host does not carry the sound libraries
+// otherwise.
 class DesktopAlerts {
  public:
-  // Null when there is no session bus to talk to: the host stays terminal-only. A module that
-  // cannot be loaded says why, once, on stderr; a bus that does not answer within a couple of
-  // seconds is given up, with why set. Where desktop alerts were asked for, why says also why
-  // there was no bus at all.
-  static std::unique_ptr<DesktopAlerts> connectIfAvailable(std::string& why, bool asked = false);
-  DesktopAlerts(const BrimwellDesktopAlerts& module, void* connection)
-      : module_(module), connection_(connection) {}
-  ~DesktopAlerts() { module_.disconnect(connection_); }
+  // Null when there is no session bus to talk to: the host stays terminal-only. Where desktop
+  // alerts were asked for, why says why there was no bus. runLoop: the host runs the main run
+  // loop, which takes the bus's answers as they come; a run that does not (virtual time) waits
+  // for each answer it needs within its bound, and for the bus's first answer here, giving up
+  // on a bus that does not answer within a couple of seconds, with why set.
+  static std::unique_ptr<DesktopAlerts> connectIfAvailable(std::string& why, bool asked = false,
+                                                           bool runLoop = true);
+  ~DesktopAlerts();
   DesktopAlerts(const DesktopAlerts&) = delete;
   DesktopAlerts& operator=(const DesktopAlerts&) = delete;
 
   void notify(const std::string& title, const std::string& message) {
-    module_.notify(connection_, title.c_str(), message.c_str());
+    notifications_->show(DesktopNotifications::Which::alert, title, message, 1, nullptr);
   }
-  void playSound(const std::string& hostPath) { module_.playSound(connection_, hostPath.c_str()); }
+  void playSound(const std::string& hostPath);
 
   // The low-battery warning, its own notification replaced in place.
   enum class Urgency { normal = 1, critical = 2 };
   void warn(const std::string& summary, const std::string& body, Urgency urgency,
-            const char* soundEvent, const char* cancelLabel) {
-    module_.warn(connection_, summary.c_str(), body.c_str(), static_cast<int>(urgency), soundEvent,
-                 cancelLabel);
-  }
-  void withdraw() { module_.withdraw(connection_); }
-  bool cancelPressed() { return module_.cancelPressed(connection_) != 0; }
+            const char* soundEvent, const char* cancelLabel);
+  void withdraw() { notifications_->close(DesktopNotifications::Which::warning); }
+  // Where what goes wrong later is said (the host's screen, say); stderr, with the program's
+  // name, until then.
+  void onNotice(std::function<void(const std::string&)> say) { say_ = std::move(say); }
+  bool cancelPressed() { return notifications_->cancelPressed(); }
 
  private:
-  const BrimwellDesktopAlerts& module_;
-  void* connection_;
+  DesktopAlerts(std::unique_ptr<bus::Connection> bus, bool waits, bool asked);
+  void unavailable(const std::string& line, bool noBus);
+  // A bus that never answered has no desktop behind it: no sound either.
+  bool silent() const { return notifications_->givenUp() && !notifications_->ready(); }
+
+  std::unique_ptr<bus::Connection> bus_;
+  std::unique_ptr<DesktopNotifications> notifications_;
+  SoundModule sound_;
+  bool asked_;
+  bool connecting_ = true;      // what goes wrong meanwhile is the caller's to say
+  std::string connectFailure_;  // what went wrong while connecting
+  std::function<void(const std::string&)> say_;
 };
 
 // Passes everything on to the process's own presenter and mirrors dialogs and sounds to the
@@ -66,7 +82,8 @@ class HostPresenter {
  public:
   // asked: the user asked for desktop alerts (rather than the host trying them on a terminal
   // that may have no desktop), so that their absence is said whatever the cause.
-  HostPresenter(platform::Presenter& own, bool toDesktop, bool asked = false);
+  // runLoop: as DesktopAlerts::connectIfAvailable's.
+  HostPresenter(platform::Presenter& own, bool toDesktop, bool asked = false, bool runLoop = true);
   platform::Presenter* get() {
     return mirror_ ? static_cast<platform::Presenter*>(&*mirror_) : &own_;
   }
@@ -74,6 +91,10 @@ class HostPresenter {
   const std::string& notice() const { return notice_; }
   // The desktop, when alerts go there too.
   DesktopAlerts* desktop() { return desktop_.get(); }
+  // Where the desktop says what goes wrong later; stderr until then.
+  void onNotice(std::function<void(const std::string&)> say) {
+    if (desktop_) desktop_->onNotice(std::move(say));
+  }
 
  private:
   platform::Presenter& own_;

@@ -1,6 +1,8 @@
 #include "host/desktop/desktop_notifications.h"
 
-#include <string>
+#include <systemd/sd-bus.h>
+
+#include "host/bus/bus_connection.h"
 
 namespace host {
 namespace {
@@ -8,136 +10,183 @@ namespace {
 constexpr const char* kService = "org.freedesktop.Notifications";
 constexpr const char* kPath = "/org/freedesktop/Notifications";
 
-// What an answer needs: whose call it was and which slot it fills; freed with the answer.
-struct Call {
-  DesktopNotifications* owner;
-  GCancellable* cancellable;
-  void* slot;  // DesktopNotifications::Slot*, or null for a call without an id to keep
-};
+std::string boundText() {
+  return std::to_string(static_cast<int>(DesktopNotifications::kCallBound)) + " s";
+}
+
+// Notify(app, replaces, icon, summary, body, actions, hints, expires); null when it cannot be
+// made.
+sd_bus_message* notifyCall(bus::Connection& bus, uint32_t replaces, const Notice& n) {
+  sd_bus_message* m = bus.newCall(kService, kPath, kService, "Notify");
+  if (!m) return nullptr;
+  int r = sd_bus_message_append(m, "susss", "Brimwell", replaces, n.icon.c_str(), n.summary.c_str(),
+                                n.body.c_str());
+  if (r >= 0 && n.actionKey.empty()) r = sd_bus_message_append(m, "as", 0);
+  if (r >= 0 && !n.actionKey.empty()) {
+    r = sd_bus_message_append(m, "as", 2, n.actionKey.c_str(), n.actionLabel.c_str());
+  }
+  if (r >= 0) {
+    r = sd_bus_message_append(m, "a{sv}i", 1, "urgency", "y", static_cast<uint8_t>(n.urgency), -1);
+  }
+  return r < 0 ? sd_bus_message_unref(m) : m;
+}
 
 }  // namespace
 
-DesktopNotifications::DesktopNotifications(GDBusConnection* bus, std::function<void()> noAnswer)
-    : bus_(G_DBUS_CONNECTION(g_object_ref(bus))),
-      noAnswer_(std::move(noAnswer)),
-      cancellable_(g_cancellable_new()) {
-  subscription_ =
-      g_dbus_connection_signal_subscribe(bus_, kService, kService, "ActionInvoked", kPath, nullptr,
-                                         G_DBUS_SIGNAL_FLAGS_NONE, actionInvoked, this, nullptr);
+DesktopNotifications::DesktopNotifications(bus::Connection& bus, bool waits,
+                                           Unavailable unavailable)
+    : bus_(bus), waits_(waits), unavailable_(std::move(unavailable)) {
+  std::shared_ptr<bool> alive = alive_;
+  bus_.onSignal(kService, kPath, kService, "ActionInvoked", [this, alive](sd_bus_message* signal) {
+    uint32_t id = 0;
+    const char* action = nullptr;
+    if (*alive && sd_bus_message_read(signal, "us", &id, &action) >= 0) {
+      actionInvoked(id, action);
+    }
+  });
+  bus_.onClosed([this, alive] {
+    if (*alive) giveUp("desktop notifications unavailable: the session bus closed the connection");
+  });
+  probe();
 }
 
 DesktopNotifications::~DesktopNotifications() {
-  // Answers still on their way find the call cancelled and touch nothing of ours.
-  g_cancellable_cancel(cancellable_);
-  g_dbus_connection_signal_unsubscribe(bus_, subscription_);
-  g_object_unref(cancellable_);
-  // What was sent last (a countdown taken back) leaves before the connection goes.
-  g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
-  g_object_unref(bus_);
+  // What was asked last (a countdown taken back) reaches the service before the connection
+  // goes: a bus that sees us leave may drop what it has not yet passed on.
+  const auto done = [this] {
+    return givenUp_ || (alert_.sent() && warning_.sent() && unanswered_ == 0);
+  };
+  if (!done()) bus_.runUntil(done, 2 * kCallBound + 1);
+  *alive_ = false;
 }
 
-void DesktopNotifications::runPending() {
-  while (g_main_context_iteration(nullptr, FALSE)) {
+// The bus's own first answer: until it comes, nothing is sent, so that a bus that never answers
+// is told from a notification service that does not.
+void DesktopNotifications::probe() {
+  std::shared_ptr<bool> alive = alive_;
+  std::string why;
+  const bool sent = bus_.call(
+      bus_.newCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                   "GetId"),
+      kCallBound,
+      [this, alive](sd_bus_message* reply, const std::string& error) {
+        if (!*alive) return;
+        if (reply) {
+          ready_ = true;
+          send(alert_);
+          send(warning_);
+        } else if (bus::Connection::unanswered(error)) {
+          giveUp("desktop alerts unavailable: the session bus did not answer within " +
+                 boundText());
+        } else {
+          giveUp("desktop alerts unavailable: no session bus: " + error, true);
+        }
+      },
+      why);
+  if (!sent) giveUp("desktop alerts unavailable: no session bus: " + why, true);
+}
+
+void DesktopNotifications::awaitReady() {
+  bus_.runUntil([this] { return ready_ || givenUp_; }, kCallBound + 1);
+}
+
+void DesktopNotifications::giveUp(const std::string& line, bool noBus) {
+  if (givenUp_) return;
+  givenUp_ = true;
+  if (unavailable_) unavailable_(line, noBus);
+}
+
+// Makes the calls the slot has ready, each answer sending what waited for it.
+void DesktopNotifications::send(NoticeSlot& slot) {
+  if (!ready_ || givenUp_) return;
+  while (auto call = slot.next()) {
+    const bool notify = call->kind == NoticeSlot::Call::Kind::notify;
+    sd_bus_message* m = notify ? notifyCall(bus_, call->id, call->notice)
+                               : bus_.newCall(kService, kPath, kService, "CloseNotification");
+    if (m && !notify && sd_bus_message_append(m, "u", call->id) < 0) m = sd_bus_message_unref(m);
+    std::shared_ptr<bool> alive = alive_;
+    NoticeSlot* s = notify ? &slot : nullptr;
+    std::string why;
+    const bool sent = bus_.call(
+        m, kCallBound,
+        [this, alive, s](sd_bus_message* reply, const std::string& error) {
+          if (!*alive) return;
+          --unanswered_;
+          uint32_t id = 0;
+          const bool got = reply && sd_bus_message_read(reply, "u", &id) >= 0;
+          if (s) s->answered(got ? std::optional<uint32_t>(id) : std::nullopt);
+          // A service that let a call go unanswered gets no more: its notices would come late
+          // and stack, and a countdown shown after its action would mislead.
+          if (!reply && bus::Connection::unanswered(error)) {
+            return giveUp(
+                "desktop notifications unavailable: the notification service did not answer "
+                "within " +
+                boundText());
+          }
+          if (s) send(*s);
+        },
+        why);
+    if (sent) ++unanswered_;
+    if (!sent && notify) slot.answered(std::nullopt);
   }
 }
 
-void DesktopNotifications::answered(GObject* bus, GAsyncResult* result, gpointer data) {
-  Call* call = static_cast<Call*>(data);
-  GError* error = nullptr;
-  GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
-  if (!g_cancellable_is_cancelled(call->cancellable)) {
-    DesktopNotifications* self = call->owner;
-    auto* slot = static_cast<Slot*>(call->slot);
-    if (slot) slot->pending = false;
-    if (reply && slot && g_variant_is_of_type(reply, G_VARIANT_TYPE("(u)"))) {
-      g_variant_get(reply, "(u)", &slot->id);
-    }
-    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT) && !self->unanswered_) {
-      self->unanswered_ = true;
-      if (self->noAnswer_) self->noAnswer_();
-    }
-  }
-  if (reply) g_variant_unref(reply);
-  g_clear_error(&error);
-  g_object_unref(call->cancellable);
-  delete call;
+// In a run that waits, what was just asked is sent before the host goes on.
+void DesktopNotifications::settle(NoticeSlot& slot) {
+  if (!waits_) return;
+  bus_.runUntil([this, &slot] { return givenUp_ || slot.sent(); }, kCallBound + 1);
+}
+
+// Without the run loop, what the bus sent meanwhile (a Cancel pressed) is taken in when asked.
+void DesktopNotifications::pump() {
+  if (waits_) bus_.runUntil([] { return true; }, 0);
 }
 
 void DesktopNotifications::show(Which which, const std::string& summary, const std::string& body,
                                 int urgency, const char* cancelLabel) {
-  runPending();
-  // A service that let a call go unanswered gets no more: its notices would come late and
-  // stack, and a countdown shown after its action would mislead.
-  if (unanswered_) return;
-  Slot& s = slot(which);
-  awaitId(s);
-  if (unanswered_) return;
-  GVariantBuilder actions;
-  g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
+  pump();
+  if (givenUp_) return;
+  Notice notice{which == Which::alert ? "battery"
+                : urgency >= 2        ? "battery-caution"
+                                      : "battery-low",
+                summary,
+                escapeMarkup(body),
+                urgency,
+                "",
+                ""};
   if (which == Which::warning) {
     cancelPressed_ = false;
     cancelKey_ = cancelLabel ? "cancel-" + std::to_string(++cancels_) : std::string();
+    notice.actionKey = cancelKey_;
   }
-  if (cancelLabel) {
-    g_variant_builder_add(&actions, "s", cancelKey_.c_str());
-    g_variant_builder_add(&actions, "s", cancelLabel);
-  }
-  GVariantBuilder hints;
-  g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
-  g_variant_builder_add(&hints, "{sv}", "urgency",
-                        g_variant_new_byte(static_cast<guchar>(urgency)));
-  // Bodies may be read as markup by the notification server.
-  gchar* escaped = g_markup_escape_text(body.c_str(), -1);
-  GVariant* parameters = g_variant_new("(susssasa{sv}i)", "Brimwell", s.id,
-                                       which == Which::alert ? "battery"
-                                       : urgency >= 2        ? "battery-caution"
-                                                             : "battery-low",
-                                       summary.c_str(), escaped, &actions, &hints, -1);
-  g_free(escaped);
-  s.pending = true;
-  g_dbus_connection_call(bus_, kService, kPath, kService, "Notify", parameters,
-                         G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs,
-                         cancellable_, answered,
-                         new Call{this, G_CANCELLABLE(g_object_ref(cancellable_)), &s});
-}
-
-// The previous Notify's answer carries the id the next call replaces or closes; it comes within
-// the call's bound.
-void DesktopNotifications::awaitId(Slot& s) {
-  while (s.pending && !unanswered_) g_main_context_iteration(nullptr, TRUE);
+  if (cancelLabel) notice.actionLabel = cancelLabel;
+  NoticeSlot& s = slot(which);
+  s.show(std::move(notice));
+  send(s);
+  settle(s);
 }
 
 void DesktopNotifications::close(Which which) {
-  runPending();
-  Slot& s = slot(which);
+  pump();
+  if (givenUp_) return;
   if (which == Which::warning) {
     cancelPressed_ = false;
     cancelKey_.clear();
   }
-  awaitId(s);
-  if (s.id == 0) return;
-  g_dbus_connection_call(bus_, kService, kPath, kService, "CloseNotification",
-                         g_variant_new("(u)", s.id), nullptr, G_DBUS_CALL_FLAGS_NONE,
-                         kCallTimeoutMs, cancellable_, answered,
-                         new Call{this, G_CANCELLABLE(g_object_ref(cancellable_)), nullptr});
-  s.id = 0;
+  NoticeSlot& s = slot(which);
+  s.close();
+  send(s);
+  settle(s);
 }
 
-void DesktopNotifications::actionInvoked(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                                         const gchar*, GVariant* parameters, gpointer data) {
-  auto* self = static_cast<DesktopNotifications*>(data);
-  guint32 id = 0;
-  const gchar* action = nullptr;
-  if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) return;
-  g_variant_get(parameters, "(u&s)", &id, &action);
-  if (id != 0 && id == self->warning_.id && !self->cancelKey_.empty() &&
-      self->cancelKey_ == action) {
-    self->cancelPressed_ = true;
+void DesktopNotifications::actionInvoked(uint32_t id, const std::string& action) {
+  if (id != 0 && id == warning_.id() && !cancelKey_.empty() && cancelKey_ == action) {
+    cancelPressed_ = true;
   }
 }
 
 bool DesktopNotifications::cancelPressed() {
-  runPending();
+  pump();
   const bool pressed = cancelPressed_;
   cancelPressed_ = false;
   return pressed;

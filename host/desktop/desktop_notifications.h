@@ -1,23 +1,39 @@
 #pragma once
 
-#include <gio/gio.h>
-
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
-namespace host {
+#include "host/desktop/notice_slot.h"
 
-// The freedesktop notification service, spoken to directly over the session bus: every call
-// is asynchronous and bounded, so that a service that takes a call and never answers costs the
+namespace host {
+namespace bus {
+class Connection;
+}
+
+// The freedesktop notification service, spoken to directly over the session bus: every call is
+// asynchronous and bounded, so that a service that takes a call and never answers costs the
 // host nothing (libnotify's calls wait 25 s each). Two notifications of our own, each replaced
 // in place: the charge alerts', and the low-battery warning.
 class DesktopNotifications {
  public:
-  // noAnswer is called, once, when the service first lets a call go unanswered.
-  DesktopNotifications(GDBusConnection* bus, std::function<void()> noAnswer);
+  // waits: the run does not run the main loop (virtual time), so each call waits, within its
+  // bound, for the answer the next one needs. unavailable is called, once, with the line that
+  // says why, when the bus or the service lets a call go unanswered or the bus refuses us
+  // (noBus): nothing is sent after it.
+  using Unavailable = std::function<void(const std::string& line, bool noBus)>;
+  DesktopNotifications(bus::Connection& bus, bool waits, Unavailable unavailable);
+  // Sends what is still to be sent, within the bounds.
   ~DesktopNotifications();
   DesktopNotifications(const DesktopNotifications&) = delete;
   DesktopNotifications& operator=(const DesktopNotifications&) = delete;
+
+  // Whether the bus has answered yet; a run that waits asks this at once.
+  bool ready() const { return ready_; }
+  bool givenUp() const { return givenUp_; }
+  // Waits, within the bound, for the bus's first answer.
+  void awaitReady();
 
   enum class Which { alert, warning };
   // urgency: 0 low, 1 normal, 2 critical; cancelLabel, when given, adds a Cancel action.
@@ -28,31 +44,31 @@ class DesktopNotifications {
   // Cancel is its own: one pressed on a warning since replaced or closed counts for nothing.
   bool cancelPressed();
 
-  static constexpr int kCallTimeoutMs = 2000;
+  static constexpr double kCallBound = 2.0;
 
  private:
-  struct Slot {
-    guint32 id = 0;        // the server's id of our notification, to replace it
-    bool pending = false;  // a Notify awaits its answer (and the id)
-  };
-  static void answered(GObject* bus, GAsyncResult* result, gpointer call);
-  static void actionInvoked(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                            const gchar*, GVariant* parameters, gpointer self);
-  void runPending();
-  void awaitId(Slot& s);
-  Slot& slot(Which which) { return which == Which::alert ? alert_ : warning_; }
+  void probe();
+  void send(NoticeSlot& slot);
+  void settle(NoticeSlot& slot);
+  void pump();
+  void giveUp(const std::string& line, bool noBus = false);
+  void actionInvoked(uint32_t id, const std::string& action);
+  NoticeSlot& slot(Which which) { return which == Which::alert ? alert_ : warning_; }
 
-  GDBusConnection* bus_;
-  std::function<void()> noAnswer_;
-  GCancellable* cancellable_;
-  guint subscription_ = 0;
-  Slot alert_, warning_;
-  bool unanswered_ = false;  // the service let a call go unanswered: no more waiting on it
+  bus::Connection& bus_;
+  bool waits_;
+  Unavailable unavailable_;
+  bool ready_ = false;    // the bus answered our first call
+  bool givenUp_ = false;  // the bus or the service let a call go unanswered: no more to it
+  NoticeSlot alert_, warning_;
+  unsigned unanswered_ = 0;  // calls sent whose answer has not come
   bool cancelPressed_ = false;
   // The action key of the warning's Cancel, new for each warning that has one; replaced
   // notifications keep their id, so the id alone cannot tell whose Cancel was pressed.
   std::string cancelKey_;
   unsigned cancels_ = 0;
+  // Answers that come after this is gone find it false.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace host

@@ -9,13 +9,17 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <thread>
 #include <vector>
 
-#include "host/desktop/desktop_alerts_entry.h"
+#include "host/desktop/desktop_alerts.h"
+#include "platform/foundation/run_loop.h"
 #include "tests/support/background_process.h"
 #include "tests/support/device_root.h"
 #include "tests/support/mock_bus.h"
+#include "tests/support/power_supply_fixture.h"
 #include "tests/support/scoped_environment.h"
 
 namespace {
@@ -33,6 +37,46 @@ const char* kRecording =
     "<dict><key>AppleRawCurrentCapacity</key><integer>1000</integer><key>AppleRawMaxCapacity</key>"
     "<integer>1000</integer><key>ExternalConnected</key><true/></dict>"
     "</array></plist>";
+
+// A laptop on battery at a level, as a fixture folder the host reads ten times a second.
+void laptopAt(const DeviceRoot& root, int percent) {
+  testing_support::writeSupply(root, "sys", "AC", testing_support::mainsAdapter(false));
+  testing_support::writeSupply(root, "sys", "BAT0",
+                               {{"type", "Battery"},
+                                {"status", "Discharging"},
+                                {"capacity", std::to_string(percent)},
+                                {"charge_full", "4000000"},
+                                {"current_now", "1000000"},
+                                {"voltage_now", "12000000"}});
+}
+
+// The headless laptop service on that folder, both outputs in one pipe.
+std::unique_ptr<BackgroundProcess> laptopService(const DeviceRoot& root,
+                                                 const std::string& address) {
+  return std::make_unique<BackgroundProcess>(
+      "/bin/sh",
+      std::vector<std::string>{"-c", "exec \"$0\" \"$@\" 2>&1", SPRINGBOARD_SIM, "--source",
+                               "sysfs=" + root.path() + "/sys", "--poll", "0.1", "--headless",
+                               "--desktop-alerts", "--log-status", "--duration", "5"},
+      std::map<std::string, std::string>{{"SIM_DEVICE_ROOT", root.path()},
+                                         {"SIM_LANGUAGES", "en"},
+                                         {"DBUS_SESSION_BUS_ADDRESS", address}});
+}
+
+// A socket where the kernel takes connections into the backlog and nobody ever answers; -1 when
+// it cannot be made.
+int muteBus(const std::string& path) {
+  const int bus = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  if (bind(bus, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      listen(bus, 8) != 0) {
+    close(bus);
+    return -1;
+  }
+  return bus;
+}
 
 TEST(DesktopAlerts, EachDialogBecomesANotificationReplacingThePreviousOne) {
   BackgroundProcess bus("/usr/bin/dbus-daemon",
@@ -147,22 +191,20 @@ TEST(DesktopAlerts, WithoutASessionBusTheHostSaysSoOnce) {
 }
 
 // Each countdown's Cancel is its own: one pressed on a notice since replaced (under the same
-// id), or after it was taken down, cancels nothing. The module as the host loads it.
+// id), or after it was taken down, cancels nothing. The desktop as a run in virtual time has it.
 TEST(DesktopAlerts, ACancelBelongsToItsCountdownAlone) {
   if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
   MockBus session;
   ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
   testing_support::ScopedEnvironment env;
   env.set("DBUS_SESSION_BUS_ADDRESS", session.address());
-  void* module = dlopen(BRIMWELL_BUILD_DIR "/lib/brimwell/brimwell-desktop-alerts.so", RTLD_NOW);
-  ASSERT_TRUE(module) << dlerror();
-  const BrimwellDesktopAlerts& alerts =
-      *reinterpret_cast<BrimwellDesktopAlertsEntry>(dlsym(module, kDesktopAlertsEntry))();
-  void* connection = alerts.connectWithin(2000, nullptr, 0);
-  ASSERT_TRUE(connection);
+  std::string why;
+  auto alerts = host::DesktopAlerts::connectIfAvailable(why, true, false);
+  ASSERT_TRUE(alerts) << why;
   const auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
   const auto countdown = [&] {  // its Cancel's action key, as the service was given it
-    alerts.warn(connection, "Battery almost empty", "Suspending", 2, nullptr, "Cancel");
+    alerts->warn("Battery almost empty", "Suspending", host::DesktopAlerts::Urgency::critical,
+                 nullptr, "Cancel");
     pause();
     const std::string calls = session.calls();
     const size_t end = calls.rfind("\", \"Cancel\"]"), start = calls.rfind("[\"", end) + 2;
@@ -179,29 +221,26 @@ TEST(DesktopAlerts, ACancelBelongsToItsCountdownAlone) {
   const std::string first = countdown();
   press(first);  // and the countdown is replaced before the host looks
   const std::string second = countdown();
-  EXPECT_EQ(alerts.cancelPressed(connection), 0) << "pressed on the one since replaced";
+  EXPECT_FALSE(alerts->cancelPressed()) << "pressed on the one since replaced";
   press(first);
-  EXPECT_EQ(alerts.cancelPressed(connection), 0) << "the one replaced, pressed late";
+  EXPECT_FALSE(alerts->cancelPressed()) << "the one replaced, pressed late";
   press(second);
-  EXPECT_EQ(alerts.cancelPressed(connection), 1);
-  alerts.withdraw(connection);
+  EXPECT_TRUE(alerts->cancelPressed());
+  EXPECT_FALSE(alerts->cancelPressed()) << "said once";
+  alerts->withdraw();
   press(second);
-  EXPECT_EQ(alerts.cancelPressed(connection), 0) << "taken down";
-  alerts.disconnect(connection);
+  EXPECT_FALSE(alerts->cancelPressed()) << "taken down";
+  alerts.reset();
+  EXPECT_NE(session.calls().find("CloseNotification 1"), std::string::npos) << session.calls();
 }
 
 TEST(DesktopAlerts, ABusThatNeverAnswersIsGivenUpWithOneLine) {
   DeviceRoot root;
   root.runScenario("settings isPopAlert=true\n");
   const std::string recording = root.write("session.plist", kRecording);
-  // The kernel takes connections into the listening socket's backlog; nobody ever answers.
   const std::string busPath = root.path() + "/mute-bus";
-  const int bus = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, busPath.c_str(), sizeof address.sun_path - 1);
-  ASSERT_EQ(bind(bus, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(bus, 8), 0);
+  const int bus = muteBus(busPath);
+  ASSERT_GE(bus, 0);
 
   // Both outputs in one pipe, read with a bound, so a host that hangs fails the case.
   BackgroundProcess host(
@@ -227,28 +266,166 @@ TEST(DesktopAlerts, ABusThatNeverAnswersIsGivenUpWithOneLine) {
             lines.end());
 }
 
-TEST(DesktopAlerts, AModuleThatCannotBeLoadedIsSaidInOneLine) {
-  // The host in a prefix of its own, beside a "module" that is no library.
+// Where desktop alerts were not asked for (a terminal host tries them), no bus to talk to is a
+// session without a desktop and is not said; a bus that never answers is, at once in a run that
+// waits, and where the run loop finds it otherwise.
+TEST(DesktopAlerts, UnaskedOnlyABusThatDoesNotAnswerIsSaid) {
   DeviceRoot root;
-  const fs::path prefix = fs::path(root.path()) / "prefix";
-  fs::create_directories(prefix / "bin");
-  fs::create_directories(prefix / "lib/brimwell");
-  fs::copy_file(SPRINGBOARD_SIM, prefix / "bin/springboard-sim");
-  fs::create_symlink(fs::path(BRIMWELL_DYLIB).parent_path() / "libbrimwell_platform.so",
-                     prefix / "lib/brimwell/libbrimwell_platform.so");
-  root.write("prefix/lib/brimwell/brimwell-desktop-alerts.so", "not a library");
-  root.runScenario("settings isPopAlert=true\n");
-  const std::string recording = root.write("session.plist", kRecording);
-  const auto host =
-      runProcess((prefix / "bin/springboard-sim").string(),
-                 {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
-                 {{"SIM_DEVICE_ROOT", root.path()},
-                  {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root.path() + "/no-bus"}});
-  EXPECT_EQ(host.exitCode, 0) << host.err;
-  EXPECT_EQ(std::count(host.err.begin(), host.err.end(), '\n'), 1) << host.err;
-  EXPECT_EQ(host.err.rfind("springboard-sim: desktop alerts unavailable: ", 0), 0u) << host.err;
-  EXPECT_NE(host.err.find("brimwell-desktop-alerts.so"), std::string::npos) << host.err;
-  EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""), std::string::npos);
+  const int bus = muteBus(root.path() + "/mute-bus");
+  ASSERT_GE(bus, 0);
+  const std::string mute = "unix:path=" + root.path() + "/mute-bus",
+                    silent =
+                        "desktop alerts unavailable: the session bus did not answer within 2 s";
+  const struct {
+    const char* name;
+    std::string address;
+    bool runLoop;
+    std::string said;
+  } cases[] = {
+      {"nothing listens", "unix:path=" + root.path() + "/no-bus", false, ""},
+      {"never answers, waiting", mute, false, silent},
+      {"never answers, in the run loop", mute, true, silent},
+  };
+  for (const auto& c : cases) {
+    testing_support::ScopedEnvironment env;
+    env.set("DBUS_SESSION_BUS_ADDRESS", c.address);
+    std::string why, said;
+    auto alerts = host::DesktopAlerts::connectIfAvailable(why, false, c.runLoop);
+    EXPECT_EQ(alerts != nullptr, c.runLoop) << c.name;
+    if (alerts) {
+      NSRunLoop& loop = NSRunLoop::mainRunLoop();
+      alerts->onNotice([&](const std::string& line) {
+        said = line;
+        loop.stop();
+      });
+      auto end = NSTimer::scheduledTimerWithTimeInterval(
+          5, [&] { loop.stop(); }, false);
+      loop.run();
+      end->invalidate();
+    }
+    EXPECT_EQ(why + said, c.said) << c.name;
+  }
+  close(bus);
+}
+
+// The sound module is loaded at the first sound: a host that plays none never finds out that it
+// cannot be loaded, one that plays one says so in one line and still notifies.
+TEST(DesktopAlerts, AModuleThatCannotBeLoadedIsSaidInOneLine) {
+  BackgroundProcess bus("/usr/bin/dbus-daemon",
+                        {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+  const auto address = bus.readLine(5000);
+  ASSERT_TRUE(address && !address->empty()) << "no private session bus";
+  BackgroundProcess server(FAKE_NOTIFICATION_SERVER, {*address});
+  ASSERT_EQ(server.readLine(5000), "ready");
+  const struct {
+    const char* name;
+    bool sound;
+    const char* module;  // the file found as the module, or its contents
+    const char* said;    // in the line
+  } cases[] = {
+      {"no sound played", false, "not a library", nullptr},
+      {"no library", true, "not a library", "brimwell-desktop-alerts.so"},
+      {"a library of another kind", true, nullptr, "no entry point brimwell_desktop_sound in "},
+  };
+  for (const auto& c : cases) {
+    // The host in a prefix of its own, beside a "module" that is no library.
+    DeviceRoot root;
+    const fs::path prefix = fs::path(root.path()) / "prefix";
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "lib/brimwell");
+    fs::copy_file(SPRINGBOARD_SIM, prefix / "bin/springboard-sim");
+    fs::create_symlink(fs::path(BRIMWELL_DYLIB).parent_path() / "libbrimwell_platform.so",
+                       prefix / "lib/brimwell/libbrimwell_platform.so");
+    if (c.module) {
+      root.write("prefix/lib/brimwell/brimwell-desktop-alerts.so", c.module);
+    } else {
+      fs::create_symlink(fs::path(BRIMWELL_DYLIB).parent_path() / "libbrimwell_platform.so",
+                         prefix / "lib/brimwell/brimwell-desktop-alerts.so");
+    }
+    root.write(
+        "System/Library/Audio/UISounds/alert_sound.wav",
+        testing_support::readFile(BRIMWELL_BUILD_DIR "/share/brimwell/sounds/alert_sound.wav"));
+    // Two dialogs, two sounds: the module is tried once.
+    root.runScenario(std::string("settings alertLevel=50 isPopAlert=true isSound=") +
+                     (c.sound ? "true" : "false") + "\n");
+    const std::string recording = root.write("session.plist", kRecording);
+    const auto host =
+        runProcess((prefix / "bin/springboard-sim").string(),
+                   {"--source", "replay=" + recording, "--virtual-time", "--desktop-alerts"},
+                   {{"SIM_DEVICE_ROOT", root.path()}, {"DBUS_SESSION_BUS_ADDRESS", *address}});
+    EXPECT_EQ(host.exitCode, 0) << host.err;
+    EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\""),
+              std::string::npos);
+    EXPECT_EQ(server.readLine(5000).value_or("").rfind("Notify ", 0), 0u) << c.name;
+    EXPECT_EQ(server.readLine(5000).value_or("").rfind("Notify ", 0), 0u) << c.name;
+    if (!c.said) {
+      EXPECT_EQ(host.err, "") << "never loaded";
+      continue;
+    }
+    EXPECT_EQ(std::count(host.err.begin(), host.err.end(), '\n'), 1) << host.err;
+    EXPECT_EQ(host.err.rfind("springboard-sim: alert sound unavailable: ", 0), 0u) << host.err;
+    EXPECT_NE(host.err.find(c.said), std::string::npos) << host.err;
+  }
+}
+
+// A notification service that takes the warnings and answers late holds neither the host's
+// readings nor its next warning: the reading after the next warning comes before the service's
+// bound has passed.
+TEST(DesktopAlerts, ANotificationServiceThatAnswersLateDoesNotHoldTheReadings) {
+  BackgroundProcess bus("/usr/bin/dbus-daemon",
+                        {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+  const auto address = bus.readLine(5000);
+  ASSERT_TRUE(address && !address->empty()) << "no private session bus";
+  BackgroundProcess server(FAKE_NOTIFICATION_SERVER, {*address, "--silent"});
+  ASSERT_EQ(server.readLine(5000), "ready");
+  DeviceRoot root;
+  laptopAt(root, 20);
+  auto host = laptopService(root, *address);
+  std::vector<std::string> lines;
+  const auto until = [&](const std::string& part) {
+    while (const auto line = host->readLine(5000)) {
+      lines.push_back(*line);
+      if (line->find(part) != std::string::npos) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(until("low-battery low 20%"));
+  laptopAt(root, 5);
+  ASSERT_TRUE(until("low-battery critical 5%"));  // its notice waits for the first one's id
+  laptopAt(root, 4);
+  ASSERT_TRUE(until("did not answer within 2 s"));
+  host->stop();
+  EXPECT_EQ(server.readLine(5000), "unanswered Notify");
+  EXPECT_EQ(server.stop(), "") << "the next waited for its id, and none went after";
+  const auto at = [&](const std::string& part) {
+    return std::find_if(lines.begin(), lines.end(),
+                        [&](const std::string& l) { return l.find(part) != l.npos; });
+  };
+  EXPECT_LT(at("status 4% "), at("did not answer")) << lines.size();
+}
+
+// A session bus that goes while the host runs (the session ended, say) is said once; the host's
+// readings and warnings go on.
+TEST(DesktopAlerts, ABusThatGoesIsSaidOnce) {
+  auto bus = std::make_unique<BackgroundProcess>(
+      "/usr/bin/dbus-daemon",
+      std::vector<std::string>{"--session", "--nofork", "--nopidfile", "--print-address=1"});
+  const auto address = bus->readLine(5000);
+  ASSERT_TRUE(address && !address->empty()) << "no private session bus";
+  BackgroundProcess server(FAKE_NOTIFICATION_SERVER, {*address});
+  ASSERT_EQ(server.readLine(5000), "ready");
+  DeviceRoot root;
+  laptopAt(root, 20);
+  auto host = laptopService(root, *address);
+  ASSERT_EQ(server.readLine(5000).value_or("").rfind("Notify ", 0), 0u);
+  bus.reset();
+  std::string said;
+  while (const auto line = host->readLine(8000)) said += *line + "\n";
+  const std::string gone =
+      "springboard-sim: desktop notifications unavailable: the session bus closed the connection";
+  EXPECT_NE(said.find(gone), std::string::npos) << said;
+  EXPECT_EQ(said.find(gone), said.rfind(gone)) << said;
+  EXPECT_NE(said.find("delivered "), std::string::npos) << said;
 }
 
 }  // namespace
