@@ -24,8 +24,9 @@
 namespace {
 
 int runLiveScreen(MainStoryboard& storyboard) {
+  // The graph marks the sleeps of the span it reads.
   TerminalScreen screen(storyboard, [](std::optional<double> since, bool withHealth) {
-    return readHistory(since, withHealth);
+    return readHistory(since, withHealth, since);
   });
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   unsigned long drawn = UIView::displayGeneration();

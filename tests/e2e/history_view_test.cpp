@@ -167,13 +167,24 @@ TEST(HistoryView, AWeekKeptByTheHostReadBackAndDrawn) {
             std::string::npos)
       << health.out;
 
+  {  // a sleep in the last day, which the graph marks on its time axis
+    history::Failure failure;
+    std::string said;
+    auto store = history::HistoryStore::openForWriting(
+        root.path() + history::HistoryStore::kDevicePath, failure, said);
+    ASSERT_TRUE(store) << failure.why;
+    const double now = static_cast<double>(std::time(nullptr));
+    ASSERT_TRUE(store->addSleep(
+        {now - 6 * 3600, now - 5 * 3600, 60, 59, {}, {}, 1, "deep", false, {}, {}}, failure));
+  }
   const auto screen = testing_support::runOnTerminal(
       BRIMWELL_VIEWER, {},
       {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}, {"TZ", "UTC"}}, 100, 30, 2.0,
       "g");
   EXPECT_TRUE(hasBraille(screen.out));
-  for (const char* text : {"100 %", "75 %", "50 %", "25 %", " W", ":00", "\u2501", "[24 h]",
-                           "Full charge 4000 mAh, 91 % of design; 0.0 % in 7 days; 87 cycles"}) {
+  for (const char* text :
+       {"100 %", "75 %", "50 %", "25 %", " W", ":00", "\u2501", "[24 h]", "\u2550", "asleep",
+        "Full charge 4000 mAh, 91 % of design; 0.0 % in 7 days; 87 cycles"}) {
     EXPECT_NE(screen.out.find(text), std::string::npos) << text;
   }
   size_t endsInZero = 0;  // 100, 50 and 0 % (curses moves over the blanks before a label)
