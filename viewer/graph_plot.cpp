@@ -101,8 +101,7 @@ void traceDays(const std::vector<Sample>& samples, const PlotArea& area, const P
                const DotScale& dots, Traces& t) {
   const double start = area.now - area.seconds;
   for (const DayRange& day : dailyRanges(samples, start, area.now, kHostGap)) {
-    const int x0 = std::max(0, dots.x(std::max(day.start, start)));
-    const int x1 = std::min(dots.width, dots.x(std::min(day.end, area.now)));
+    const int x0 = dots.x(std::max(day.start, start)), x1 = dots.x(std::min(day.end, area.now));
     const int middle = (x0 + x1) / 2;
     const int left = std::min(x0 + 1, middle), right = std::max(x1 - 1, middle);
     const auto draw = [&](BrailleCanvas& canvas, double low, double high, double mean, double top,

@@ -210,7 +210,7 @@ TEST(GraphPlot, SamplesFartherApartThanTheHostWaitsAreNotJoined) {
 
 // Samples ten minutes apart over the span up to noon: each day climbing from 20 % at midnight to 80
 // % at 23:00, on external power from midnight to 6:00; none on the days `unsampled` (0: today).
-std::vector<Sample> climbingDays(double span, std::vector<int> unsampled = {}) {
+std::vector<Sample> climbingDays(double span, std::vector<int> unsampled = {}, bool power = false) {
   std::vector<Sample> out;
   for (double time = kNoon - span; time <= kNoon; time += 600) {
     const int hour = static_cast<int>(std::fmod(time, kDay) / 3600);
@@ -220,6 +220,7 @@ std::vector<Sample> climbingDays(double span, std::vector<int> unsampled = {}) {
     s.time = time;
     s.level = 20 + 60 * hour / 23.0;
     s.externalPower = hour < 6;
+    if (power) s.powerW = s.externalPower ? 20.0 : -10.0;
     out.push_back(s);
   }
   return out;
@@ -244,11 +245,21 @@ TEST(GraphPlot, LongSpansInDaysAndSleepsOnTheAxis) {
     int levelCellsAt75;  // cells of the level in the plot's row at 75 %: one a day that reached it
     int chargerCells;
     int asleepFrom, asleepTo;  // the axis row's first and last doubled cell; -1: none
+    int powerCells = 0;        // cells of the plot in the power's ink, or both
   } cases[] = {
       // Half a day from noon, six days, half a day to noon: 7 whiskers reach 75 %; each day
       // a quarter on external power, 2 of its 7 or 8 cells.
       {"a week", 7 * kDay, climbingDays(7 * kDay), {}, 7, 14, -1, -1},
       {"a week, two days unsampled", 7 * kDay, climbingDays(7 * kDay, {2, 4}), {}, 5, 10, -1, -1},
+      {"a week with power: its whisker and mean a day too",
+       7 * kDay,
+       climbingDays(7 * kDay, {}, true),
+       {},
+       1,  // the rest where the power's whiskers cross it
+       14,
+       -1,
+       -1,
+       89},
       {"30 days: a cell a day at least", 30 * kDay, climbingDays(30 * kDay), {}, 30, 30, -1, -1},
       {"a day: every sample", kDay, climbingDays(kDay), {}, 10, 14, -1, -1},
       {"a week and a night asleep",
@@ -291,6 +302,11 @@ TEST(GraphPlot, LongSpansInDaysAndSleepsOnTheAxis) {
     EXPECT_EQ(level, c.levelCellsAt75) << c.name;
     EXPECT_EQ(charger, c.chargerCells) << c.name;
     EXPECT_EQ(std::make_pair(from, to), std::make_pair(c.asleepFrom, c.asleepTo)) << c.name;
+    int power = 0;
+    for (size_t r = 0; r < 9; ++r) {
+      for (const Ink ink : rows[r].inks) power += ink == Ink::power || ink == Ink::both;
+    }
+    EXPECT_EQ(power, c.powerCells) << c.name;
   }
 }
 

@@ -149,7 +149,8 @@ TEST(LastSleep, ReadOnceAMinuteAndOnlyFromTheLastOn) {
     std::optional<double> last;  // the start of the last sleep given
   } steps[] = {
       {1000, {first}, {0}, 100},           {1059, {first, second}, {}, 100},
-      {1060, {first, second}, {100}, 500}, {1030, {second}, {500}, 500},  // the clock went back
+      {1060, {first, second}, {100}, 500}, {1060, {first}, {}, 500},
+      {1030, {second}, {500}, 500},     // the clock went back
       {1100, {first}, {500, 0}, 100},   // a history started afresh
       {1200, {}, {100}, std::nullopt},  // no history now
   };
