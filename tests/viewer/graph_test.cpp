@@ -374,11 +374,19 @@ TEST(GraphDays, EachLocalDaysRangeMeanAndShareOnExternalPower) {
         at(kMidnight + 3000, 50, {}, true), at(kMidnight + kDay + 60, 50, {}, true)},
        {{kMidnight, kMidnight + kDay, 50, 50, 50, {}, 1},
         {kMidnight + kDay, kMidnight + 2 * kDay, 50, 50, 50, {}, 1}}},
-      {"outside the span or not a number: left out",
+      {"outside the span or not a number: left out; at its end: in",
        "UTC",
        {at(kMidnight - 2 * kDay, 10), at(kMidnight + 60, nan), at(kMidnight + 120, 30),
-        at(kMidnight + 3 * kDay, 10)},
-       {{kMidnight, kMidnight + kDay, 30, 30, 30, {}, 0}}},
+        at(kMidnight + 180, 10)},
+       {{kMidnight, kMidnight + kDay, 30, 30, 30, {}, 0}},
+       kMidnight - kDay,
+       kMidnight + 120},
+      {"joined at the very gap; a second held is held",
+       "UTC",
+       {at(kMidnight + 60, 50, {}, true), at(kMidnight + 60 + 22 * 60, 50),
+        at(kMidnight + kDay + 60, 50, {}, true), at(kMidnight + kDay + 61, 50)},
+       {{kMidnight, kMidnight + kDay, 50, 50, 50, {}, 1},
+        {kMidnight + kDay, kMidnight + 2 * kDay, 50, 50, 50, {}, 1}}},
   };
   for (const auto& c : cases) {
     testing_support::ScopedEnvironment env;

@@ -132,27 +132,29 @@ TEST(LastSleep, ReadOnceAMinuteAndOnlyFromTheLastOn) {
   history::SleepEntry first, second;
   first.start = 100;
   second.start = 500;
-  std::vector<history::SleepEntry> held = {first};
+  std::optional<std::vector<history::SleepEntry>> held;  // none: no history
   std::vector<double> asked;
   LastSleepReader reader([&](double since) {
     asked.push_back(since);
     HistoryReading r;
-    for (const auto& s : held)
+    if (!held) r.none = "no history yet";
+    for (const auto& s : held.value_or(std::vector<history::SleepEntry>()))
       if (s.start >= since) r.sleeps.push_back(s);
-    if (held.empty()) r.none = "no history yet";
     return r;
   });
+  using Sleeps = std::vector<history::SleepEntry>;
   const struct {
     double now;
-    std::vector<history::SleepEntry> held;
+    std::optional<Sleeps> held;
     std::vector<double> asked;   // the times read since, at this refresh
     std::optional<double> last;  // the start of the last sleep given
   } steps[] = {
-      {1000, {first}, {0}, 100},           {1059, {first, second}, {}, 100},
-      {1060, {first, second}, {100}, 500}, {1060, {first}, {}, 500},
-      {1030, {second}, {500}, 500},     // the clock went back
-      {1100, {first}, {500, 0}, 100},   // a history started afresh
-      {1200, {}, {100}, std::nullopt},  // no history now
+      {1000, Sleeps{first}, {0}, 100},           {1059, Sleeps{first, second}, {}, 100},
+      {1060, Sleeps{first, second}, {100}, 500}, {1060, Sleeps{first}, {}, 500},
+      {1030, Sleeps{second}, {500}, 500},         // the clock went back
+      {1100, Sleeps{first}, {500, 0}, 100},       // a history started afresh
+      {1200, std::nullopt, {100}, std::nullopt},  // no history now
+      {1300, Sleeps(), {0}, std::nullopt},        // a history without a sleep
   };
   for (const auto& step : steps) {
     held = step.held;
