@@ -7,6 +7,7 @@
 #include "tests/support/scoped_environment.h"
 #include "viewer/graph_canvas.h"
 #include "viewer/graph_days.h"
+#include "viewer/graph_page.h"
 #include "viewer/graph_plot.h"
 #include "viewer/graph_wear.h"
 #include "viewer/history_output.h"
@@ -307,6 +308,44 @@ TEST(GraphPlot, LongSpansInDaysAndSleepsOnTheAxis) {
       for (const Ink ink : rows[r].inks) power += ink == Ink::power || ink == Ink::both;
     }
     EXPECT_EQ(power, c.powerCells) << c.name;
+  }
+}
+
+// The legend names what the span draws: the power where there is one, the sleeps in the span.
+TEST(GraphPage, TheLegendNamesWhatTheSpanDraws) {
+  InUtc utc;
+  const std::string level = " \u28c0 level (%), left   ", charger = "\u2501 on external power";
+  const struct {
+    const char* name;
+    std::vector<Sample> samples;
+    std::vector<history::SleepEntry> sleeps;
+    std::string legend;
+  } cases[] = {
+      {"level alone", climbingDays(kDay), {}, level + charger},
+      {"with power",
+       climbingDays(kDay, {}, true),
+       {},
+       level + "\u28c0 power (W), right   " + charger},
+      {"a sleep in the span",
+       climbingDays(kDay),
+       {sleepFrom(kNoon - 3600, kNoon - 600)},
+       level + charger + "   \u2550 asleep"},
+      {"a sleep before it",
+       climbingDays(kDay),
+       {sleepFrom(kNoon - 2 * kDay, kNoon - kDay - 1)},
+       level + charger},
+  };
+  for (const auto& c : cases) {
+    GraphPageFacts facts;
+    facts.history.samples = c.samples;
+    facts.history.sleeps = c.sleeps;
+    facts.now = kNoon;
+    facts.columns = 80;
+    facts.rows = 20;
+    const std::vector<GraphRow> page = graphPage(facts, english);
+    ASSERT_EQ(page.size(), 20u) << c.name;
+    EXPECT_EQ(page[1].text(), c.legend) << c.name;
+    EXPECT_EQ(page[2].text().rfind(" 100 %\u2524", 0), 0u) << c.name << ": " << page[2].text();
   }
 }
 
