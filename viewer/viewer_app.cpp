@@ -24,9 +24,11 @@
 namespace {
 
 int runLiveScreen(MainStoryboard& storyboard) {
-  // The graph marks the sleeps of the span it reads.
+  // The graph marks the sleeps of the span it reads, and one begun a while before it.
   TerminalScreen screen(storyboard, [](std::optional<double> since, bool withHealth) {
-    return readHistory(since, withHealth, since);
+    constexpr double kLongestSleep = 7 * 86400;
+    return readHistory(since, withHealth,
+                       since ? std::optional(*since - kLongestSleep) : std::nullopt);
   });
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   unsigned long drawn = UIView::displayGeneration();
