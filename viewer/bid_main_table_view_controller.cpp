@@ -9,6 +9,7 @@
 #include "platform/uikit/ui_view.h"
 #include "viewer/device_model.h"
 #include "viewer/localized.h"
+#include "viewer/sleep_line.h"
 
 namespace {
 constexpr double kRefreshInterval = 10.0;
@@ -59,6 +60,12 @@ void BIDMainTableViewController::showBatteryInfo() {
     const OutletState& entry = state.outlets[i];
     label->setText(entry.text);
     if (entry.color) label->setTextColor(*entry.color);
+  }
+  lastSleepShown.reset();
+  if (batteryInfo->laptop && lastSleep) lastSleepShown = lastSleep();
+  if (lastSleepLabel) {
+    lastSleepLabel->setText(
+        lastSleepShown ? std::optional(lastSleepText(*lastSleepShown, localized)) : std::nullopt);
   }
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "history/history_types.h"
 #include "viewer/bid_battery_info.h"
 #include "viewer/screen_state.h"
 
@@ -42,6 +45,12 @@ class BIDMainTableViewController {
   std::shared_ptr<NSTimer> refreshTimer;
   UILabel* manufacturerLabel = nullptr;
   UILabel* serialNumberLabel = nullptr;
+
+  // Beyond the device's outlets, on a laptop's status only: the last sleep the history holds,
+  // where the viewer was given a way to read it (none: no line, and no reading of the history).
+  UILabel* lastSleepLabel = nullptr;
+  std::function<std::optional<history::SleepEntry>()> lastSleep;
+  std::optional<history::SleepEntry> lastSleepShown;
 
   void viewDidLoad();
   void setTableViewFrame();

@@ -12,7 +12,7 @@ GraphRow textRow(const std::string& text, Ink ink = Ink::plain) {
   return row;
 }
 
-GraphRow legend(bool power, const Localize& localize) {
+GraphRow legend(bool power, bool asleep, const Localize& localize) {
   GraphRow row;
   row.add(" \u28c0 ", Ink::level);
   row.add(localize("level (%), left") + "   ");
@@ -22,6 +22,11 @@ GraphRow legend(bool power, const Localize& localize) {
   }
   row.add("\u2501 ", Ink::charger);
   row.add(localize("on external power"));
+  if (asleep) {
+    row.add("   ");
+    row.add("\u2550 ", Ink::asleep);
+    row.add(localize("asleep"));
+  }
   return row;
 }
 
@@ -50,13 +55,17 @@ std::vector<GraphRow> graphPage(const GraphPageFacts& f, const Localize& localiz
     const bool power =
         std::any_of(f.history.samples.begin(), f.history.samples.end(),
                     [&](const auto& s) { return s.powerW && s.time >= start && s.time <= f.now; });
-    page.push_back(legend(power, localize));
+    const bool asleep =
+        std::any_of(f.history.sleeps.begin(), f.history.sleeps.end(),
+                    [&](const auto& s) { return s.end >= start && s.start <= f.now; });
+    page.push_back(legend(power, asleep, localize));
     const std::vector<std::string> wear = wearLines(f.history.health, f.now, localize);
     if (!wear.empty()) below.push_back(GraphRow());
     for (const std::string& line : wear) below.push_back(textRow(line));
     const int plotRows = f.rows - static_cast<int>(page.size() + below.size()) - 1;
-    std::vector<GraphRow> plot = plotHistory(
-        f.history.samples, {f.now, graphSpans()[span].seconds, f.columns - 1, plotRows});
+    std::vector<GraphRow> plot =
+        plotHistory(f.history.samples, {f.now, graphSpans()[span].seconds, f.columns - 1, plotRows},
+                    f.history.sleeps);
     if (plot.empty()) plot.push_back(textRow(localize("The terminal is too small for the graph")));
     for (GraphRow& row : plot) {
       GraphRow indented;

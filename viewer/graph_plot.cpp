@@ -8,9 +8,11 @@
 
 #include "common/utf8.h"
 #include "viewer/graph_canvas.h"
+#include "viewer/graph_days.h"
 #include "viewer/status_summary.h"
 
 using history::Sample;
+using history::SleepEntry;
 
 namespace {
 
@@ -18,6 +20,9 @@ constexpr int kLeftGutter = 6;  // "100 %┤"
 constexpr int kBelowPlot = 3;   // the charger's row, the time axis, the times
 constexpr int kTimeLabel = 5;   // "10:00", "12-08"
 constexpr const char* kChargerBar = "\u2501";
+// Samples farther apart than twice the host's longest wait were not taken between: the machine
+// was off, asleep or without its host.
+constexpr double kHostGap = 2 * kStaleAfterSeconds;
 
 // The power axis: from lo to hi in four equal steps of a round size, zero within it.
 struct PowerScale {
@@ -71,37 +76,85 @@ int rowOfQuarter(int quarter, int dotHeight) {
   return static_cast<int>(std::lround(quarter / 4.0 * (dotHeight - 1))) / 4;
 }
 
-// The dots of each line, and the columns where the charger was in.
+// The dots of each line, and the columns where the charger was in and where the machine slept.
 struct Traces {
   BrailleCanvas level, power;
-  std::vector<bool> charger;
+  std::vector<bool> charger, asleep;
 };
+
+// Where a time and a value land among the plot's dots.
+struct DotScale {
+  double start, seconds;
+  int width, height;
+  int x(double time) const {
+    return static_cast<int>(std::lround((time - start) / seconds * (width - 1)));
+  }
+  int y(double value, double top, double bottom) const {
+    const double f = std::clamp((top - value) / (top - bottom), 0.0, 1.0);
+    return static_cast<int>(std::lround(f * (height - 1)));
+  }
+};
+
+// Each day a whisker from its low to its high at its middle, crossed by a bar at its mean that
+// leaves the day's first dot column free, so that the days stand apart.
+void traceDays(const std::vector<Sample>& samples, const PlotArea& area, const PowerScale& scale,
+               const DotScale& dots, Traces& t) {
+  const double start = area.now - area.seconds;
+  for (const DayRange& day : dailyRanges(samples, start, area.now, kHostGap)) {
+    const int x0 = dots.x(std::max(day.start, start)), x1 = dots.x(std::min(day.end, area.now));
+    const int middle = (x0 + x1) / 2;
+    const int left = std::min(x0 + 1, middle), right = std::max(x1 - 1, middle);
+    const auto draw = [&](BrailleCanvas& canvas, double low, double high, double mean, double top,
+                          double bottom) {
+      canvas.line(middle, dots.y(high, top, bottom), middle, dots.y(low, top, bottom));
+      canvas.line(left, dots.y(mean, top, bottom), right, dots.y(mean, top, bottom));
+    };
+    draw(t.level, day.levelLow, day.levelHigh, day.levelMean, 100, 0);
+    if (day.powerMean) {
+      draw(t.power, *day.powerLow, *day.powerHigh, *day.powerMean, scale.hi, scale.lo);
+    }
+    if (day.externalShare <= 0) continue;
+    const int first = left / 2, cells = right / 2 - first + 1;
+    const long filled = std::max(1L, std::lround(day.externalShare * cells));
+    for (int c = first; c < first + filled; ++c) t.charger[static_cast<size_t>(c)] = true;
+  }
+}
+
+// The cells of the time axis under each sleep of the span.
+void traceSleeps(const std::vector<SleepEntry>& sleeps, const PlotArea& area, const DotScale& dots,
+                 Traces& t) {
+  const double start = area.now - area.seconds;
+  for (const SleepEntry& s : sleeps) {
+    if (s.end < start || s.start > area.now || s.end < s.start) continue;
+    const int from = dots.x(std::max(s.start, start)) / 2;
+    const int to = dots.x(std::min(s.end, area.now)) / 2;
+    for (int c = from; c <= to; ++c) t.asleep[static_cast<size_t>(c)] = true;
+  }
+}
 
 Traces trace(const std::vector<Sample>& samples, const PlotArea& area, int columns, int rows,
              const PowerScale& scale) {
-  Traces t{BrailleCanvas(columns, rows), BrailleCanvas(columns, rows),
-           std::vector<bool>(static_cast<size_t>(columns), false)};
+  const std::vector<bool> none(static_cast<size_t>(columns), false);
+  Traces t{BrailleCanvas(columns, rows), BrailleCanvas(columns, rows), none, none};
   const int width = t.level.dotWidth(), height = t.level.dotHeight();
   const double start = area.now - area.seconds;
-  const double gap = std::max(2 * kStaleAfterSeconds, 3 * area.seconds / width);
-  const auto xOf = [&](double time) {
-    return static_cast<int>(std::lround((time - start) / area.seconds * (width - 1)));
-  };
-  const auto yOf = [&](double value, double top, double bottom) {
-    const double f = std::clamp((top - value) / (top - bottom), 0.0, 1.0);
-    return static_cast<int>(std::lround(f * (height - 1)));
-  };
+  const DotScale dots{start, area.seconds, width, height};
+  if (area.seconds >= kDailyFromSeconds) {
+    traceDays(samples, area, scale, dots, t);
+    return t;
+  }
+  const double gap = std::max(kHostGap, 3 * area.seconds / width);
   const Sample* previous = nullptr;
   for (const Sample& s : samples) {
     if (s.time < start || s.time > area.now || !std::isfinite(s.level)) continue;
     const bool joined = previous && s.time - previous->time <= gap;
-    const int x = xOf(s.time), y = yOf(s.level, 100, 0);
-    const int x0 = joined ? xOf(previous->time) : x;
-    t.level.line(x0, joined ? yOf(previous->level, 100, 0) : y, x, y);
+    const int x = dots.x(s.time), y = dots.y(s.level, 100, 0);
+    const int x0 = joined ? dots.x(previous->time) : x;
+    t.level.line(x0, joined ? dots.y(previous->level, 100, 0) : y, x, y);
     if (s.powerW && std::isfinite(*s.powerW)) {
-      const int py = yOf(*s.powerW, scale.hi, scale.lo);
+      const int py = dots.y(*s.powerW, scale.hi, scale.lo);
       const bool both = joined && previous->powerW && std::isfinite(*previous->powerW);
-      t.power.line(both ? x0 : x, both ? yOf(*previous->powerW, scale.hi, scale.lo) : py, x, py);
+      t.power.line(both ? x0 : x, both ? dots.y(*previous->powerW, scale.hi, scale.lo) : py, x, py);
     }
     // External power holds from a sample to the next one joined to it.
     const int from = joined && previous->externalPower ? x0 / 2 : x / 2;
@@ -221,13 +274,19 @@ void addTimeRows(const Traces& t, const std::vector<Tick>& ticks, std::vector<Gr
   for (const bool in : t.charger) charger.add(in ? kChargerBar : " ", Ink::charger);
   charger.add("\u2502", Ink::axis);
   axis.add(std::string(kLeftGutter - 1, ' '));
-  std::string line = "\u2514";
+  axis.add("\u2514", Ink::axis);
+  // A sleep doubles the axis under it, which reads without colour too.
   for (int c = 0; c < columns; ++c) {
     const bool tick =
         std::any_of(ticks.begin(), ticks.end(), [&](const Tick& k) { return k.column == c; });
-    line += tick ? "\u252c" : "\u2500";
+    const bool asleep = t.asleep[static_cast<size_t>(c)];
+    if (asleep) {
+      axis.add(tick ? "\u2564" : "\u2550", Ink::asleep);
+    } else {
+      axis.add(tick ? "\u252c" : "\u2500", Ink::axis);
+    }
   }
-  axis.add(line + "\u2518", Ink::axis);
+  axis.add("\u2518", Ink::axis);
   std::string labels(static_cast<size_t>(columns), ' ');
   int free = 0;  // the first column a label may use
   for (const Tick& k : ticks) {
@@ -242,7 +301,8 @@ void addTimeRows(const Traces& t, const std::vector<Tick>& ticks, std::vector<Gr
 
 }  // namespace
 
-std::vector<GraphRow> plotHistory(const std::vector<Sample>& samples, const PlotArea& area) {
+std::vector<GraphRow> plotHistory(const std::vector<Sample>& samples, const PlotArea& area,
+                                  const std::vector<SleepEntry>& sleeps) {
   const double start = area.now - area.seconds;
   const PowerScale scale = powerScale(samples, start, area.now);
   size_t rightWidth = 0;
@@ -256,7 +316,8 @@ std::vector<GraphRow> plotHistory(const std::vector<Sample>& samples, const Plot
       area.columns - kLeftGutter - 1 - (rightWidth ? static_cast<int>(rightWidth) + 1 : 0);
   const int rows = area.rows - kBelowPlot;
   if (columns < kTimeLabel * 2 || rows < 2 || area.seconds <= 0) return {};
-  const Traces traces = trace(samples, area, columns, rows, scale);
+  Traces traces = trace(samples, area, columns, rows, scale);
+  traceSleeps(sleeps, area, DotScale{start, area.seconds, columns * 2, rows * 4}, traces);
   std::vector<GraphRow> out;
   addPlotRows(traces, scale, out);
   addTimeRows(traces, timeTicks(area, columns), out);

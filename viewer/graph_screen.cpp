@@ -26,6 +26,8 @@ short pairOf(Ink ink, terminal::TerminalColorPairs& colors) {
       return colors.pairFor(screen_colors::yellowGreen());
     case Ink::charger:
       return colors.pairFor(UIColor::blueColor());
+    case Ink::asleep:
+      return colors.pairFor(UIColor::colorWithRed(0.6f, 0.0f, 0.8f, 1.0f));
     case Ink::plain:
     case Ink::axis:
       break;

@@ -68,6 +68,35 @@ std::string jsonObject(const std::vector<JsonMember>& members) {
   return dumped;
 }
 
+namespace {
+
+// A laptop's last sleep: when it ended, how long, the level's change and the percent an hour
+// (null on external power, where it cost the battery nothing), all null without one. A phone's
+// status has none of these members.
+void addLastSleep(const StatusSummary& s, std::vector<JsonMember>& members) {
+  if (!s.laptop) return;
+  std::optional<std::string> end;
+  std::optional<int64_t> seconds;
+  std::optional<double> change, perHour;
+  std::optional<bool> external;
+  if (const auto& sleep = s.lastSleep) {
+    end = isoLocalTime(sleep->end);
+    seconds = std::llround(sleep->end - sleep->start);
+    external = sleep->externalPower;
+    if (!sleep->externalPower) {
+      change = sleep->levelAfter - sleep->levelBefore;
+      perHour = sleep->percentPerHour;
+    }
+  }
+  members.push_back({"last_sleep_end", orNull(end)});
+  members.push_back({"last_sleep_s", orNull(seconds)});
+  members.push_back({"last_sleep_level_change", twoDecimals(change)});
+  members.push_back({"last_sleep_percent_per_hour", twoDecimals(perHour)});
+  members.push_back({"last_sleep_external_power", orNull(external)});
+}
+
+}  // namespace
+
 std::string summaryJson(const StatusSummary& s, double now) {
   std::optional<std::string> updated;
   std::optional<int64_t> age;
@@ -75,29 +104,31 @@ std::string summaryJson(const StatusSummary& s, double now) {
     updated = isoLocalTime(*s.writtenAt);
     age = std::max<int64_t>(0, std::llround(now - *s.writtenAt));
   }
-  return jsonObject({{"model", s.model},
-                     {"level", twoDecimals(s.level)},
-                     {"temperature", twoDecimals(s.temperature)},
-                     {"current", orNull(s.current)},
-                     {"time_to_empty_min", orNull(s.minutesToEmpty)},
-                     {"time_to_full_min", orNull(s.minutesToFull)},
-                     {"health", twoDecimals(s.health)},
-                     {"cycle_count", orNull(s.cycleCount)},
-                     {"capacity_mAh", orNull(s.capacity)},
-                     {"full_charge_capacity_mAh", orNull(s.fullCapacity)},
-                     {"design_capacity_mAh", orNull(s.designCapacity)},
-                     {"voltage_mV", orNull(s.voltage)},
-                     {"charger_current_mA", orNull(s.chargerCurrent)},
-                     {"charger_connected", orNull(s.chargerConnected)},
-                     {"is_charging", orNull(s.charging)},
-                     {"fully_charged", orNull(s.fullyCharged)},
-                     {"manufacturer", orNull(s.manufacturer)},
-                     {"serial", orNull(s.serial)},
-                     {"power_W", twoDecimals(s.powerW)},
-                     {"state", orNull(s.state)},
-                     {"charge_limit", orNull(s.chargeLimit)},
-                     {"updated", orNull(updated)},
-                     {"age_s", orNull(age)}});
+  std::vector<JsonMember> members({{"model", s.model},
+                                   {"level", twoDecimals(s.level)},
+                                   {"temperature", twoDecimals(s.temperature)},
+                                   {"current", orNull(s.current)},
+                                   {"time_to_empty_min", orNull(s.minutesToEmpty)},
+                                   {"time_to_full_min", orNull(s.minutesToFull)},
+                                   {"health", twoDecimals(s.health)},
+                                   {"cycle_count", orNull(s.cycleCount)},
+                                   {"capacity_mAh", orNull(s.capacity)},
+                                   {"full_charge_capacity_mAh", orNull(s.fullCapacity)},
+                                   {"design_capacity_mAh", orNull(s.designCapacity)},
+                                   {"voltage_mV", orNull(s.voltage)},
+                                   {"charger_current_mA", orNull(s.chargerCurrent)},
+                                   {"charger_connected", orNull(s.chargerConnected)},
+                                   {"is_charging", orNull(s.charging)},
+                                   {"fully_charged", orNull(s.fullyCharged)},
+                                   {"manufacturer", orNull(s.manufacturer)},
+                                   {"serial", orNull(s.serial)},
+                                   {"power_W", twoDecimals(s.powerW)},
+                                   {"state", orNull(s.state)},
+                                   {"charge_limit", orNull(s.chargeLimit)},
+                                   {"updated", orNull(updated)},
+                                   {"age_s", orNull(age)}});
+  addLastSleep(s, members);
+  return jsonObject(members);
 }
 
 std::string refreshJson(const std::string& model, const BIDBatteryInfo& info, double now) {

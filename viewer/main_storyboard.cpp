@@ -41,6 +41,10 @@ MainStoryboard::MainStoryboard() {
        {row("Level", &c.currentBatteryLevel), row("Temperature", &c.batteryTempLabel),
         outletRow(&c.chargingOrDrainingLabel, &c.currentLabel),
         outletRow(&c.useOrRemainingLabel, &c.remainingTimeLabel)}});
+  // A laptop's last sleep; a phone's screen never has the line.
+  TableRow lastSleep = row("Last sleep", &c.lastSleepLabel);
+  lastSleep.onlyWithValue = true;
+  sections_.back().rows.push_back(lastSleep);
   sections_.push_back(
       {localized("Health"),
        {row("Health", &c.batteryHeath), row("Cycle Count", &c.cycleLabel),

@@ -14,6 +14,7 @@ class UIView;
 struct TableRow {
   UILabel* caption;
   UILabel* value;
+  bool onlyWithValue = false;  // left out of the screen while its value has no text
 };
 struct TableSection {
   std::string title;

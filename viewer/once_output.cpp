@@ -18,4 +18,7 @@ void printOutlets(const BIDMainTableViewController& controller, std::ostream& ou
       out << " color=" << colorComponents(*label->textColor());
     out << '\n';
   }
+  // Not an outlet of the device's: only where a laptop's screen shows it.
+  if (controller.lastSleepLabel && controller.lastSleepLabel->text())
+    out << "lastSleepLabel " << brimwell::quoted(*controller.lastSleepLabel->text()) << '\n';
 }

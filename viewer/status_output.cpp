@@ -64,7 +64,9 @@ Staleness staleness(bool thereIsAFile) {
 StatusSummary latest(const BIDMainTableViewController& controller) {
   const std::string model =
       controller.deviceLabel ? controller.deviceLabel->text().value_or("") : std::string();
-  return summarize(model, *controller.batteryInfo);
+  StatusSummary s = summarize(model, *controller.batteryInfo);
+  s.lastSleep = controller.lastSleepShown;
+  return s;
 }
 
 // The output for the format, with its trailing newline (none for an empty i3blocks output).

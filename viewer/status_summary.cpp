@@ -84,6 +84,7 @@ StatusSummary summarize(const std::string& model, const BIDBatteryInfo& info) {
   if (has(key::kSerial)) s.serial = info.serialNumberMsg;
   setTimes(info, s);
   if (s.hasStatus) s.state = stateOf(info);
+  s.laptop = info.laptop.has_value();
   if (info.laptop) {
     if (info.laptop->powerMilliwatts) s.powerW = *info.laptop->powerMilliwatts / 1000.0;
     s.chargeLimit = info.laptop->chargeLimit;

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "history/history_types.h"
+
 class BIDBatteryInfo;
 
 // One reading as scripts and status bars take it: each figure as the screen shows it, or none
@@ -21,6 +23,8 @@ struct StatusSummary {
   std::optional<std::string> manufacturer, serial, state;
   std::optional<double> powerW;
   std::optional<double> writtenAt;  // the status file's time, seconds since 1970
+  bool laptop = false;              // a laptop's status: the last sleep is said, or null
+  std::optional<history::SleepEntry> lastSleep;
 };
 
 StatusSummary summarize(const std::string& model, const BIDBatteryInfo& info);

@@ -104,6 +104,7 @@ void TerminalScreen::drawTable() {
     }
     ++line;
     for (const TableRow& row : section.rows) {
+      if (row.onlyWithValue && !row.value->text()) continue;
       if (visible(line)) {
         mvaddwstr(line, 3, terminal::widen(row.caption->text().value_or("")).c_str());
         const std::wstring value = terminal::widen(row.value->text().value_or(""));

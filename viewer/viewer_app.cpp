@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "viewer/bid_app_delegate.h"
 #include "viewer/history_command.h"
 #include "viewer/history_reading.h"
+#include "viewer/last_sleep.h"
 #include "viewer/main_storyboard.h"
 #include "viewer/once_output.h"
 #include "viewer/status_output.h"
@@ -22,8 +24,11 @@
 namespace {
 
 int runLiveScreen(MainStoryboard& storyboard) {
+  // The graph marks the sleeps of the span it reads, and one begun a while before it.
   TerminalScreen screen(storyboard, [](std::optional<double> since, bool withHealth) {
-    return readHistory(since, withHealth);
+    constexpr double kLongestSleep = 7 * 86400;
+    return readHistory(since, withHealth,
+                       since ? std::optional(*since - kLongestSleep) : std::nullopt);
   });
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   unsigned long drawn = UIView::displayGeneration();
@@ -82,8 +87,17 @@ int runViewer(int argc, char** argv) {
   }
   terminal::useUtf8Characters();
 
+  // The outputs that show the last sleep read it; the bars, run every few seconds, do not.
+  LastSleepReader lastSleep([](double since) { return readHistory(std::nullopt, false, since); });
   BIDAppDelegate delegate;
   MainStoryboard storyboard;
+  if (options.once || live || options.format == OutputFormat::json) {
+    storyboard.controller().lastSleep = [&lastSleep] {
+      using std::chrono::system_clock;
+      return lastSleep.at(
+          std::chrono::duration<double>(system_clock::now().time_since_epoch()).count());
+    };
+  }
   delegate.setWindow(storyboard.window());
   delegate.applicationDidFinishLaunchingWithOptions();
   storyboard.controller().viewDidLoad();

@@ -167,13 +167,24 @@ TEST(HistoryView, AWeekKeptByTheHostReadBackAndDrawn) {
             std::string::npos)
       << health.out;
 
+  {  // a sleep in the last day, which the graph marks on its time axis
+    history::Failure failure;
+    std::string said;
+    auto store = history::HistoryStore::openForWriting(
+        root.path() + history::HistoryStore::kDevicePath, failure, said);
+    ASSERT_TRUE(store) << failure.why;
+    const double now = static_cast<double>(std::time(nullptr));
+    ASSERT_TRUE(store->addSleep(
+        {now - 6 * 3600, now - 5 * 3600, 60, 59, {}, {}, 1, "deep", false, {}, {}}, failure));
+  }
   const auto screen = testing_support::runOnTerminal(
       BRIMWELL_VIEWER, {},
       {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}, {"TZ", "UTC"}}, 100, 30, 2.0,
       "g");
   EXPECT_TRUE(hasBraille(screen.out));
-  for (const char* text : {"100 %", "75 %", "50 %", "25 %", " W", ":00", "\u2501", "[24 h]",
-                           "Full charge 4000 mAh, 91 % of design; 0.0 % in 7 days; 87 cycles"}) {
+  for (const char* text :
+       {"100 %", "75 %", "50 %", "25 %", " W", ":00", "\u2501", "[24 h]", "\u2550", "asleep",
+        "Full charge 4000 mAh, 91 % of design; 0.0 % in 7 days; 87 cycles"}) {
     EXPECT_NE(screen.out.find(text), std::string::npos) << text;
   }
   size_t endsInZero = 0;  // 100, 50 and 0 % (curses moves over the blanks before a label)
@@ -204,6 +215,90 @@ TEST(HistoryView, TheSleepsKept) {
     EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1 + rows) << result.out;
     EXPECT_NE(result.out.find(",80.00,76.00,,,0.57,deep,false,,\n"), std::string::npos)
         << result.out;
+  }
+}
+
+// The last sleep on a laptop's screen and in its JSON; a phone's has neither.
+TEST(HistoryView, TheLastSleepOnALaptopsScreen) {
+  const std::string laptop = testing_support::plistXml(
+      "<key>ChargingState</key><string>discharging</string>"
+      "<key>CurrentCapacity</key><integer>62</integer>");
+  const std::string phone =
+      testing_support::plistXml("<key>AppleRawCurrentCapacity</key><integer>500</integer>");
+  const double now = static_cast<double>(std::time(nullptr));
+  const history::SleepEntry night{now - 9 * 3600,
+                                  now - 9 * 3600 + 7 * 3600 + 12 * 60,
+                                  80,
+                                  76,
+                                  3.1,
+                                  430,
+                                  0.57,
+                                  "deep",
+                                  false,
+                                  {},
+                                  {}};
+  const history::SleepEntry earlier{now - 3 * 86400, now - 2 * 86400, 90, 50, {}, {}, 1.7,
+                                    "s2idle",        false,           {}, {}};
+  const history::SleepEntry docked{
+      now - 3600, now - 3600 + 45 * 60, 70, 71, {}, {}, -1.3, "s2idle", true, {}, {}};
+  const struct {
+    const char* name;
+    std::string status;
+    std::vector<history::SleepEntry> sleeps;  // written in this order; none: no history at all
+    std::string line;                         // the --once line; "": none
+    std::string json;                         // the end of the --json line
+  } cases[] = {
+      {"the latest start is the last, whatever the order written",
+       laptop,
+       {night, earlier},
+       "lastSleepLabel \"7 h 12 m, -4 %, 0.6 %/h\"\n",
+       "\"last_sleep_s\":25920,\"last_sleep_level_change\":-4.00,"
+       "\"last_sleep_percent_per_hour\":0.57,\"last_sleep_external_power\":false}\n"},
+      {"on external power, under an hour",
+       laptop,
+       {night, docked},
+       "lastSleepLabel \"45 min, on external power\"\n",
+       "\"last_sleep_s\":2700,\"last_sleep_level_change\":null,"
+       "\"last_sleep_percent_per_hour\":null,\"last_sleep_external_power\":true}\n"},
+      {"no history",
+       laptop,
+       {},
+       "",
+       "\"last_sleep_end\":null,\"last_sleep_s\":null,\"last_sleep_level_change\":null,"
+       "\"last_sleep_percent_per_hour\":null,\"last_sleep_external_power\":null}\n"},
+      {"a phone's status", phone, {night}, "", "\"age_s\":0}\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir root;
+    root.write("/tmp/batteryStatus.plist", c.status);
+    if (!c.sleeps.empty()) {
+      const std::string path = root.path() + history::HistoryStore::kDevicePath;
+      std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+      history::Failure failure;
+      std::string said;
+      auto store = history::HistoryStore::openForWriting(path, failure, said);
+      ASSERT_TRUE(store) << failure.why;
+      for (const auto& sleep : c.sleeps) ASSERT_TRUE(store->addSleep(sleep, failure));
+    }
+    const std::map<std::string, std::optional<std::string>> env{{"SIM_DEVICE_ROOT", root.path()},
+                                                                {"SIM_LANGUAGES", "en"}};
+    const auto once = runProcess(BRIMWELL_VIEWER, {"--once"}, env);
+    EXPECT_EQ(once.exitCode, 0) << c.name;
+    const size_t at = once.out.find("lastSleepLabel");
+    EXPECT_EQ(at == std::string::npos ? "" : once.out.substr(at), c.line) << c.name;
+    // The live screen's row, its caption and its value.
+    if (c.status == laptop) {
+      auto onTerminal = env;
+      onTerminal["TERM"] = "xterm-256color";
+      const auto screen =
+          testing_support::runOnTerminal(BRIMWELL_VIEWER, {}, onTerminal, 80, 40, 1.0);
+      EXPECT_EQ(screen.out.find("Last sleep") != std::string::npos, !c.line.empty()) << c.name;
+      const std::string value = c.line.empty() ? "" : c.line.substr(16, c.line.size() - 18);
+      EXPECT_NE(screen.out.find(value), std::string::npos) << c.name;
+    }
+    const auto json = runProcess(BRIMWELL_VIEWER, {"--json"}, env);
+    EXPECT_EQ(json.out.substr(json.out.size() - std::min(json.out.size(), c.json.size())), c.json)
+        << c.name << ": " << json.out;
   }
 }
 

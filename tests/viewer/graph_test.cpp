@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <ctime>
 #include <functional>
 
 #include "tests/support/scoped_environment.h"
 #include "viewer/graph_canvas.h"
+#include "viewer/graph_days.h"
+#include "viewer/graph_page.h"
 #include "viewer/graph_plot.h"
 #include "viewer/graph_wear.h"
 #include "viewer/history_output.h"
@@ -203,6 +206,246 @@ TEST(GraphPlot, SamplesFartherApartThanTheHostWaitsAreNotJoined) {
       for (const Ink ink : row.inks) cells += ink == Ink::level;
     }
     EXPECT_EQ(cells > 2, c.joined) << c.span << " " << c.apart << ": " << cells << " cells";
+  }
+}
+
+// Samples ten minutes apart over the span up to noon: each day climbing from 20 % at midnight to 80
+// % at 23:00, on external power from midnight to 6:00; none on the days `unsampled` (0: today).
+std::vector<Sample> climbingDays(double span, std::vector<int> unsampled = {}, bool power = false) {
+  std::vector<Sample> out;
+  for (double time = kNoon - span; time <= kNoon; time += 600) {
+    const int hour = static_cast<int>(std::fmod(time, kDay) / 3600);
+    const int day = static_cast<int>((kNoon + 12 * 3600 - time - 1) / kDay);
+    if (std::find(unsampled.begin(), unsampled.end(), day) != unsampled.end()) continue;
+    Sample s;
+    s.time = time;
+    s.level = 20 + 60 * hour / 23.0;
+    s.externalPower = hour < 6;
+    if (power) s.powerW = s.externalPower ? 20.0 : -10.0;
+    out.push_back(s);
+  }
+  return out;
+}
+
+history::SleepEntry sleepFrom(double start, double end) {
+  history::SleepEntry s;
+  s.start = start;
+  s.end = end;
+  return s;
+}
+
+// From a week up each day is a whisker from its low to its high crossed by its mean, the
+// charger's bar covers the share of the day on external power, and sleeps double the time axis.
+TEST(GraphPlot, LongSpansInDaysAndSleepsOnTheAxis) {
+  InUtc utc;
+  const struct {
+    const char* name;
+    double span;
+    std::vector<Sample> samples;
+    std::vector<history::SleepEntry> sleeps;
+    int levelCellsAt75;  // cells of the level in the plot's row at 75 %: one a day that reached it
+    int chargerCells;
+    int asleepFrom, asleepTo;  // the axis row's first and last doubled cell; -1: none
+    int powerCells = 0;        // cells of the plot in the power's ink, or both
+  } cases[] = {
+      // Half a day from noon, six days, half a day to noon: 7 whiskers reach 75 %; each day
+      // a quarter on external power, 2 of its 7 or 8 cells.
+      {"a week", 7 * kDay, climbingDays(7 * kDay), {}, 7, 14, -1, -1},
+      {"a week, two days unsampled", 7 * kDay, climbingDays(7 * kDay, {2, 4}), {}, 5, 10, -1, -1},
+      {"a week with power: its whisker and mean a day too",
+       7 * kDay,
+       climbingDays(7 * kDay, {}, true),
+       {},
+       1,  // the rest where the power's whiskers cross it
+       14,
+       -1,
+       -1,
+       89},
+      {"30 days: a cell a day at least", 30 * kDay, climbingDays(30 * kDay), {}, 30, 30, -1, -1},
+      {"a day: every sample", kDay, climbingDays(kDay), {}, 10, 14, -1, -1},
+      {"a week and a night asleep",
+       7 * kDay,
+       climbingDays(7 * kDay),
+       {sleepFrom(kNoon - 2 * kDay + 9 * 3600, kNoon - kDay - 5 * 3600)},
+       7,
+       14,
+       46,
+       49},
+      {"sleeps from before the span, after it, and backwards",
+       7 * kDay,
+       climbingDays(7 * kDay),
+       {sleepFrom(kNoon - 8 * kDay, kNoon - 7 * kDay + 3 * 3600),
+        sleepFrom(kNoon + 60, kNoon + 3600), sleepFrom(kNoon - 3600, kNoon - 7200)},
+       7,
+       14,
+       6,
+       7},
+      {"a day's last six hours asleep",
+       kDay,
+       climbingDays(kDay),
+       {sleepFrom(kNoon - 6 * 3600, kNoon)},
+       10,
+       14,
+       45,
+       58},
+  };
+  for (const auto& c : cases) {
+    const std::vector<GraphRow> rows = plotHistory(c.samples, {kNoon, c.span, 60, 12}, c.sleeps);
+    ASSERT_EQ(rows.size(), 12u) << c.name;
+    int level = 0, charger = 0, from = -1, to = -1;
+    for (size_t i = 0; i < rows[2].cells.size(); ++i) level += rows[2].inks[i] == Ink::level;
+    for (const std::string& cell : rows[9].cells) charger += cell == "\u2501";
+    for (size_t i = 0; i < rows[10].cells.size(); ++i) {
+      if (rows[10].cells[i] != "\u2550" && rows[10].cells[i] != "\u2564") continue;
+      if (from < 0) from = static_cast<int>(i);
+      to = static_cast<int>(i);
+    }
+    EXPECT_EQ(level, c.levelCellsAt75) << c.name;
+    EXPECT_EQ(charger, c.chargerCells) << c.name;
+    EXPECT_EQ(std::make_pair(from, to), std::make_pair(c.asleepFrom, c.asleepTo)) << c.name;
+    int power = 0;
+    for (size_t r = 0; r < 9; ++r) {
+      for (const Ink ink : rows[r].inks) power += ink == Ink::power || ink == Ink::both;
+    }
+    EXPECT_EQ(power, c.powerCells) << c.name;
+  }
+}
+
+// The legend names what the span draws: the power where there is one, the sleeps in the span.
+TEST(GraphPage, TheLegendNamesWhatTheSpanDraws) {
+  InUtc utc;
+  const std::string level = " \u28c0 level (%), left   ", charger = "\u2501 on external power";
+  const struct {
+    const char* name;
+    std::vector<Sample> samples;
+    std::vector<history::SleepEntry> sleeps;
+    std::string legend;
+  } cases[] = {
+      {"level alone", climbingDays(kDay), {}, level + charger},
+      {"with power",
+       climbingDays(kDay, {}, true),
+       {},
+       level + "\u28c0 power (W), right   " + charger},
+      {"a sleep in the span",
+       climbingDays(kDay),
+       {sleepFrom(kNoon - 3600, kNoon - 600)},
+       level + charger + "   \u2550 asleep"},
+      {"a sleep before it",
+       climbingDays(kDay),
+       {sleepFrom(kNoon - 2 * kDay, kNoon - kDay - 1)},
+       level + charger},
+  };
+  for (const auto& c : cases) {
+    GraphPageFacts facts;
+    facts.history.samples = c.samples;
+    facts.history.sleeps = c.sleeps;
+    facts.now = kNoon;
+    facts.columns = 80;
+    facts.rows = 20;
+    const std::vector<GraphRow> page = graphPage(facts, english);
+    ASSERT_EQ(page.size(), 20u) << c.name;
+    EXPECT_EQ(page[1].text(), c.legend) << c.name;
+    EXPECT_EQ(page[2].text().rfind(" 100 %\u2524", 0), 0u) << c.name << ": " << page[2].text();
+  }
+}
+
+Sample at(double time, double level, std::optional<double> power = std::nullopt,
+          bool external = false) {
+  Sample s;
+  s.time = time;
+  s.level = level;
+  s.powerW = power;
+  s.externalPower = external;
+  return s;
+}
+
+// Local days: from local midnight to local midnight, in the zone the machine is set to.
+TEST(GraphDays, EachLocalDaysRangeMeanAndShareOnExternalPower) {
+  constexpr double kMidnight = 1796774400;                       // 2026-12-09T00:00:00Z
+  constexpr double kBackIn = 1792879200, kBackOut = 1792969200;  // Berlin's 25-hour 2026-10-25
+  const char* berlin = "CET-1CEST,M3.5.0,M10.5.0/3";
+  const double nan = std::nan("");
+  struct Day {
+    double start, end, low, high, mean;
+    std::optional<double> powerMean;
+    double share;
+  };
+  const struct {
+    const char* name;
+    const char* zone;
+    std::vector<Sample> samples;
+    std::vector<Day> days;
+    double from = kMidnight - kDay - 7200, to = kMidnight + 2 * kDay;
+  } cases[] = {
+      {"a second before midnight and at midnight: two days",
+       "UTC",
+       {at(kMidnight - 1, 50), at(kMidnight, 60)},
+       {{kMidnight - kDay, kMidnight, 50, 50, 50, {}, 0},
+        {kMidnight, kMidnight + kDay, 60, 60, 60, {}, 0}}},
+      {"what a sample holds past midnight is the next day's",
+       "UTC",
+       {at(kMidnight - 600, 50, {}, true), at(kMidnight + 600, 49), at(kMidnight + 1800, 48)},
+       {{kMidnight - kDay, kMidnight, 50, 50, 50, {}, 1},
+        {kMidnight, kMidnight + kDay, 48, 49, 48.5, {}, 1.0 / 3}}},
+      {"Berlin's midnight is 23:00 in winter",
+       berlin,
+       {at(kMidnight - 3601, 50), at(kMidnight - 3600, 60)},
+       {{kMidnight - kDay - 3600, kMidnight - 3600, 50, 50, 50, {}, 0},
+        {kMidnight - 3600, kMidnight + kDay - 3600, 60, 60, 60, {}, 0}}},
+      {"the day the clocks go back has 25 hours",
+       berlin,
+       {at(kBackIn, 70), at(kBackOut - 1, 30)},
+       {{kBackIn, kBackOut, 30, 70, 50, {}, 0}},
+       kBackIn,
+       kBackOut},
+      {"a day without a sample is a gap",
+       "UTC",
+       {at(kMidnight - kDay + 60, 90), at(kMidnight + kDay + 60, 80)},
+       {{kMidnight - kDay, kMidnight, 90, 90, 90, {}, 0},
+        {kMidnight + kDay, kMidnight + 2 * kDay, 80, 80, 80, {}, 0}}},
+      {"range, mean, and power where given",
+       "UTC",
+       {at(kMidnight + 60, 40, -5.0), at(kMidnight + 120, 80), at(kMidnight + 180, 60, -15.0)},
+       {{kMidnight, kMidnight + kDay, 40, 80, 60, -10.0, 0}}},
+      {"samples farther apart than joined hold no time; one alone holds its own",
+       "UTC",
+       {at(kMidnight + 60, 50, {}, true), at(kMidnight + 660, 50),
+        at(kMidnight + 3000, 50, {}, true), at(kMidnight + kDay + 60, 50, {}, true)},
+       {{kMidnight, kMidnight + kDay, 50, 50, 50, {}, 1},
+        {kMidnight + kDay, kMidnight + 2 * kDay, 50, 50, 50, {}, 1}}},
+      {"outside the span or not a number: left out; at its end: in",
+       "UTC",
+       {at(kMidnight - 2 * kDay, 10), at(kMidnight + 60, nan), at(kMidnight + 120, 30),
+        at(kMidnight + 180, 10)},
+       {{kMidnight, kMidnight + kDay, 30, 30, 30, {}, 0}},
+       kMidnight - kDay,
+       kMidnight + 120},
+      {"joined at the very gap; a second held is held",
+       "UTC",
+       {at(kMidnight + 60, 50, {}, true), at(kMidnight + 60 + 22 * 60, 50),
+        at(kMidnight + kDay + 60, 50, {}, true), at(kMidnight + kDay + 61, 50)},
+       {{kMidnight, kMidnight + kDay, 50, 50, 50, {}, 1},
+        {kMidnight + kDay, kMidnight + 2 * kDay, 50, 50, 50, {}, 1}}},
+  };
+  for (const auto& c : cases) {
+    testing_support::ScopedEnvironment env;
+    env.set("TZ", c.zone);
+    tzset();
+    const std::vector<DayRange> days = dailyRanges(c.samples, c.from, c.to, 22 * 60);
+    tzset();
+    ASSERT_EQ(days.size(), c.days.size()) << c.name;
+    for (size_t i = 0; i < days.size(); ++i) {
+      const DayRange& d = days[i];
+      const Day& e = c.days[i];
+      EXPECT_EQ(std::vector<double>(
+                    {d.start, d.end, d.levelLow, d.levelHigh, d.levelMean, d.externalShare}),
+                std::vector<double>({e.start, e.end, e.low, e.high, e.mean, e.share}))
+          << c.name << ", day " << i;
+      EXPECT_EQ(d.powerMean, e.powerMean) << c.name << ", day " << i;
+      if (e.powerMean) {
+        EXPECT_EQ(std::make_pair(*d.powerLow, *d.powerHigh), std::make_pair(-15.0, -5.0));
+      }
+    }
   }
 }
 

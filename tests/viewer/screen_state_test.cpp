@@ -11,8 +11,10 @@
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 #include "viewer/bid_battery_info.h"
+#include "viewer/last_sleep.h"
 #include "viewer/main_storyboard.h"
 #include "viewer/screen_footer.h"
+#include "viewer/sleep_line.h"
 
 namespace {
 
@@ -94,6 +96,73 @@ TEST(RemainingTime, TextAtZeroCurrent) {
   EXPECT_EQ(remainingTimeText(charging(-200, 50, 0, 770),
                               [](const std::string&) { return std::string("%d:%02d"); }),
             "3:50");
+}
+
+TEST(LastSleep, TheTablesLine) {
+  const struct {
+    double seconds, before, after, perHour;
+    bool external;
+    const char* text;
+  } cases[] = {
+      {7 * 3600 + 12 * 60, 80, 76, 0.57, false, "7 h 12 m, -4 %, 0.6 %/h"},
+      {45 * 60, 60, 60, 0, false, "45 min, 0 %, 0.0 %/h"},
+      {59 * 60 + 29, 60, 59.6, 0.4, false, "59 min, 0 %, 0.4 %/h"},
+      {59 * 60 + 30, 60, 59.5, 0.5, false, "1 h 0 m, -1 %, 0.5 %/h"},  // rounded away from 0
+      {3600, 50, 51.4, -1.4, false, "1 h 0 m, +1 %, -1.4 %/h"},
+      {600, 50, 50.1, -0.04, false, "10 min, 0 %, 0.0 %/h"},  // never "-0.0"
+      {-5, 50, 50, 0, false, "0 min, 0 %, 0.0 %/h"},
+      {25 * 3600, 90, 20, 2.8, true, "25 h 0 m, <on external power>"},
+  };
+  for (const auto& c : cases) {
+    history::SleepEntry sleep;
+    sleep.start = 1.8e9;
+    sleep.end = sleep.start + c.seconds;
+    sleep.levelBefore = c.before;
+    sleep.levelAfter = c.after;
+    sleep.percentPerHour = c.perHour;
+    sleep.externalPower = c.external;
+    EXPECT_EQ(lastSleepText(sleep, tagged), c.text) << c.seconds;
+  }
+}
+
+// Read at the first refresh, then at most once a minute, again at once when the clock went back;
+// once the last is known only it and later ones are read, and a history that lost it is read
+// whole.
+TEST(LastSleep, ReadOnceAMinuteAndOnlyFromTheLastOn) {
+  history::SleepEntry first, second;
+  first.start = 100;
+  second.start = 500;
+  std::optional<std::vector<history::SleepEntry>> held;  // none: no history
+  std::vector<double> asked;
+  LastSleepReader reader([&](double since) {
+    asked.push_back(since);
+    HistoryReading r;
+    if (!held) r.none = "no history yet";
+    for (const auto& s : held.value_or(std::vector<history::SleepEntry>()))
+      if (s.start >= since) r.sleeps.push_back(s);
+    return r;
+  });
+  using Sleeps = std::vector<history::SleepEntry>;
+  const struct {
+    double now;
+    std::optional<Sleeps> held;
+    std::vector<double> asked;   // the times read since, at this refresh
+    std::optional<double> last;  // the start of the last sleep given
+  } steps[] = {
+      {1000, Sleeps{first}, {0}, 100},           {1059, Sleeps{first, second}, {}, 100},
+      {1060, Sleeps{first, second}, {100}, 500}, {1060, Sleeps{first}, {}, 500},
+      {1030, Sleeps{second}, {500}, 500},         // the clock went back
+      {1100, Sleeps{first}, {500, 0}, 100},       // a history started afresh
+      {1200, std::nullopt, {100}, std::nullopt},  // no history now
+      {1300, Sleeps(), {0}, std::nullopt},        // a history without a sleep
+  };
+  for (const auto& step : steps) {
+    held = step.held;
+    asked.clear();
+    const auto last = reader.at(step.now);
+    EXPECT_EQ(asked, step.asked) << step.now;
+    EXPECT_EQ(last ? std::optional(last->start) : std::nullopt, step.last) << step.now;
+  }
 }
 
 TEST(ScreenColors, StrictBoundaries) {
