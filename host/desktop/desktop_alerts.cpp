@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <iostream>
 
 #include "platform/foundation/device_environment.h"
@@ -47,7 +48,10 @@ const BrimwellDesktopAlerts* desktopModule() {
     std::string why;
     const BrimwellDesktopAlerts* loaded = loadModule(why);
     // One write, so that the line reaches the journal whole.
-    if (!loaded) std::cerr << "springboard-sim: desktop alerts unavailable: " + why + "\n";
+    if (!loaded) {
+      std::cerr << std::string(program_invocation_short_name) +
+                       ": desktop alerts unavailable: " + why + "\n";
+    }
     return loaded;
   }();
   return module;
