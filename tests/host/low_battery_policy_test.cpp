@@ -330,6 +330,8 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
        Action::none, "sleepDrainAlert \"1\" is not a number; using 1.5", 0, 1.5, false},
       {"a string of a number and more", "<key>sleepDrainAlert</key><string>2%</string>", 20, 5, 2,
        60, 0, Action::none, "is not a number; using 1.5", 0, 1.5, false},
+      {"an empty string", "<key>sleepDrainAlert</key><string></string>", 20, 5, 2, 60, 0,
+       Action::none, "sleepDrainAlert \"\" is not a number; using 1.5", 0, 1.5, false},
       {"a sleep drain alert over 100", "<key>sleepDrainAlert</key><real>150.5</real>", 20, 5, 2, 60,
        0, Action::none, "sleepDrainAlert 150.5 is outside 0 to 100; using 100", 0, 100, false},
       {"a negative sleep drain alert", "<key>sleepDrainAlert</key><integer>-2</integer>", 20, 5, 2,

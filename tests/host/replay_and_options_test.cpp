@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <regex>
@@ -199,6 +200,7 @@ TEST(HostOptions, CommandLines) {
       {{"--poll", "0.09"}, false, "--poll takes seconds from 0.1 to 86400, not '0.09'", true},
       {{"--poll", "86401"}, false, "--poll takes seconds", true},
       {{"--duration", "-1"}, false, "--duration takes seconds", true},
+      {{"--duration", "1000000001"}, false, "--duration takes seconds", true},
       {{"--source", "sim"}, false, "unknown argument '--source'", true},
       {{"--virtual-time"}, false, "unknown argument '--virtual-time'", true},
       {{"--desktop-alerts"}, false, "unknown argument", true},
@@ -217,7 +219,13 @@ TEST(HostOptions, CommandLines) {
     if (!c.ok) {
       EXPECT_NE(why.find(c.why), std::string::npos) << why;
     }
+    const auto given = [&](const char* option) {
+      return std::find(c.args.begin(), c.args.end(), std::string(option)) != c.args.end();
+    };
     if (c.ok) {
+      EXPECT_EQ(options.pollSeconds.has_value(), given("--poll"));
+      EXPECT_EQ(options.logStatus, given("--log-status"));
+      EXPECT_EQ(options.duration > 0, given("--duration"));
       EXPECT_EQ(options.laptopService, c.service);
       EXPECT_EQ(options.headless && options.history, c.service);
       EXPECT_EQ(options.desktopAlerts, c.service && c.desktop);
