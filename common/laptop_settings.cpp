@@ -41,6 +41,7 @@ const Plist& laptopDefaults() {
     d.setItem(setting::kLowAction, Plist::string(low::kLowAction));
     d.setItem(setting::kLowActionDelay, Plist::integer(low::kLowActionDelay));
     d.setItem(setting::kLowRepeatMinutes, Plist::integer(low::kLowRepeatMinutes));
+    d.setItem(setting::kSleepDrainAlert, Plist::real(sleep_default::kSleepDrainAlert));
     return d;
   }();
   return defaults;

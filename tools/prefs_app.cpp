@@ -21,6 +21,7 @@ using brimwell::Plist;
 
 constexpr const char* kUsage =
     "usage: brimwell-prefs [show]\n"
+    "       brimwell-prefs get KEY\n"
     "       brimwell-prefs set KEY VALUE\n"
     "       brimwell-prefs unset KEY\n"
     "       brimwell-prefs reset\n"
@@ -54,11 +55,11 @@ int parseRequest(int argc, const char* const* argv, Request& r, std::ostream& er
   if (r.command == "show" || r.command == "reset") {
     return operands == 0 ? 0 : fail(err, 2, r.command + " takes nothing");
   }
-  if (r.command != "set" && r.command != "unset") {
+  if (r.command != "set" && r.command != "unset" && r.command != "get") {
     return fail(err, 2, "unknown command '" + r.command + "' (see --help)");
   }
   if (operands != (r.command == "set" ? 2u : 1u)) {
-    return fail(err, 2, r.command == "set" ? "set takes KEY VALUE" : "unset takes KEY");
+    return fail(err, 2, r.command == "set" ? "set takes KEY VALUE" : r.command + " takes KEY");
   }
   r.setting = prefs::findSetting(argv[2]);
   if (!r.setting)
@@ -139,6 +140,11 @@ int runRequest(Request& r, std::ostream& out, std::ostream& err) {
   if (!readSettings(path, exists, file, unreadable, why)) return fail(err, 1, why);
   if (r.command == "show") {
     show(out, path, exists, file, unreadable);
+    return 0;
+  }
+  if (r.command == "get") {
+    const Plist empty = Plist::newDictionary();
+    out << prefs::shownValue(*r.setting, file ? file : empty, file && onALaptop(file)) << "\n";
     return 0;
   }
   if (r.command == "reset" && !file) {

@@ -10,6 +10,7 @@
 
 #include "common/laptop_settings.h"
 #include "common/settings_keys.h"
+#include "common/text_format.h"
 #include "common/value_conversions.h"
 
 namespace prefs {
@@ -57,6 +58,10 @@ const std::vector<Setting>& settings() {
       {setting::kLowRepeatMinutes, Kind::integer,
        "at or below criticalLevel, warn again this often; 0 never", 0, 1440, "",
        std::to_string(low_battery_default::kLowRepeatMinutes)},
+      {setting::kSleepDrainAlert, Kind::real,
+       "after a sleep of at least half an hour on battery, notify when it drained more than this "
+       "percent an hour (a decimal, such as 2.5); 0 turns it off",
+       0, 100, "", brimwell::shortestDecimal(brimwell::sleep_default::kSleepDrainAlert)},
   };
   return all;
 }
@@ -86,6 +91,15 @@ std::optional<int32_t> parseInteger(const std::string& text) {
   return static_cast<int32_t>(value);
 }
 
+std::optional<double> parseReal(const std::string& text) {
+  // strtod alone would also take blanks, a sign, an exponent, hexadecimal and "inf".
+  const size_t digits =
+      std::count_if(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+  const size_t points = std::count(text.begin(), text.end(), '.');
+  if (digits == 0 || points > 1 || digits + points != text.size()) return std::nullopt;
+  return std::strtod(text.c_str(), nullptr);
+}
+
 // Whether a word is one of a blank-separated list.
 bool isOneOf(const std::string& word, const std::string& words) {
   return (" " + words + " ").find(" " + word + " ") != std::string::npos && !word.empty() &&
@@ -106,6 +120,13 @@ Plist valueFor(const Setting& s, const std::string& text, std::string& why) {
   if (s.kind == Kind::boolean) {
     if (const auto b = parseBoolean(text)) return Plist::boolean(*b);
     why = std::string(s.key) + " takes on/off, yes/no, true/false or 1/0, not '" + text + "'";
+    return Plist();
+  }
+  if (s.kind == Kind::real) {
+    const auto r = parseReal(text);
+    if (r && *r >= s.low && *r <= s.high) return Plist::real(*r);
+    why = std::string(s.key) + " takes a number from " + accepted(s) + ", not '" + text +
+          "' (see --help)";
     return Plist();
   }
   const auto n = parseInteger(text);
@@ -148,6 +169,8 @@ std::string readingOf(const Setting& s, const Plist* value) {
       return brimwell::boolValueOf(value) ? "on" : "off";
     case Kind::integer:
       return std::to_string(brimwell::intValueOf(value));
+    case Kind::real:
+      return oneLine(brimwell::textOf(value).value_or("0"));
     case Kind::word:
       return oneLine(brimwell::textOf(value).value_or(""));
     case Kind::text:

@@ -11,13 +11,13 @@
 // low-battery settings kept beside them.
 namespace prefs {
 
-enum class Kind { integer, boolean, word, text };
+enum class Kind { integer, real, boolean, word, text };
 
 struct Setting {
   const char* key;
   Kind kind;
   const char* meaning;
-  // The integers accepted: every meaning the plug-in gives the key, and nothing it would misread
+  // The numbers accepted: every meaning the plug-in gives the key, and nothing it would misread
   // (an alert at -5 %).
   int32_t low = 0, high = 0;
   // A word setting's choices, separated by blanks.
@@ -34,13 +34,18 @@ const Setting* findSetting(const std::string& key);
 std::optional<bool> parseBoolean(const std::string& text);
 // A decimal integer within 32 bits.
 std::optional<int32_t> parseInteger(const std::string& text);
+// A decimal number as a person types it: digits with at most one point ("2.5", "0", ".5").
+std::optional<double> parseReal(const std::string& text);
 
 // The value to store for a setting, or none with why set when the text does not fit its kind or
-// an integer is outside the accepted range.
+// a number is outside the accepted range.
 brimwell::Plist valueFor(const Setting& setting, const std::string& text, std::string& why);
 
 // What a setting takes: "0 to 3", "on or off", "none|suspend|...".
 std::string accepted(const Setting& setting);
+
+// One setting's value as show gives it: "80", "1.5 (laptop default)", "20 (default)".
+std::string shownValue(const Setting& setting, const brimwell::Plist& file, bool laptop);
 
 // Each setting: key, the value the plug-in reads, and what it means, folded to 80 columns. On a
 // laptop, a key the user has not set shows the laptop's default.

@@ -7,6 +7,7 @@
 #include "host/app/given_alerts.h"
 #include "host/app/history_recorder.h"
 #include "host/app/host_startup.h"
+#include "host/app/laptop_alert_lines.h"
 #include "host/app/low_battery_watch.h"
 #include "host/app/sleep_watch.h"
 #include "host/app/source_driver.h"
@@ -34,7 +35,7 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
   StatusFileGuard guard(
       loop, lock, [&] { driver.restoreStatusFile(); },
       [&](const std::string& why) {
-        say(std::cerr, "springboard-sim: " + why);
+        say(std::cerr, noticePrefix() + why);
         loop.stop();
       });
   SourcePump pump(
@@ -56,28 +57,32 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
 }  // namespace
 
 int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLock& lock) {
-  TranscriptPresenter transcript(std::cout, [&] { return clockPrefix(source.simulatedSeconds()); });
+  const auto clock = [&] { return clockPrefix(source.simulatedSeconds()); };
+  TranscriptPresenter transcript(std::cout, clock);
+  LaptopAlertLines laptop(std::cout, clock);
   // Headless, desktop alerts are there only when asked for: their absence is said.
-  HostPresenter presenter(transcript, options.desktopAlerts, true, !options.virtualTime);
-  if (!presenter.notice().empty()) say(std::cerr, "springboard-sim: " + presenter.notice());
+  HostPresenter presenter(
+      options.laptopService ? static_cast<platform::Presenter&>(laptop) : transcript,
+      options.desktopAlerts, true, !options.virtualTime);
+  if (!presenter.notice().empty()) say(std::cerr, noticePrefix() + presenter.notice());
   GivenAlerts given(*presenter.get(), !options.sysfs.empty());
   startHost(&given, {});
   WarningOutputs warnings;
   warnings.line = [&](const std::string& line) {
     say(std::cout, clockPrefix(source.simulatedSeconds()) + line);
   };
-  warnings.notice = [](const std::string& line) { say(std::cerr, "springboard-sim: " + line); };
+  warnings.notice = [](const std::string& line) { say(std::cerr, noticePrefix() + line); };
   warnings.desktop = presenter.desktop();
   warnings.runLoop = !options.virtualTime;
   // The machine's own battery, read in real time: its sleeps are followed.
   std::optional<SleepWatch> sleeps;
   if (!options.sysfs.empty() && !options.virtualTime) {
-    sleeps.emplace([](const std::string& line) { say(std::cerr, "springboard-sim: " + line); });
+    sleeps.emplace([](const std::string& line) { say(std::cerr, noticePrefix() + line); });
     warnings.logind = sleeps->logind();
   }
   LowBatteryWatch watch(!options.sysfs.empty(), std::move(warnings));
-  HistoryRecorder history(
-      source, options, [](const std::string& line) { say(std::cerr, "springboard-sim: " + line); });
+  HistoryRecorder history(source, options,
+                          [](const std::string& line) { say(std::cerr, noticePrefix() + line); });
   SourceDriver driver(
       source, options,
       [&](const brimwell::Plist& status) {
@@ -98,15 +103,15 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
     driver.tick(realSeconds);
     if (const auto crossing = source.takeSleep()) {
       reportSleep(*crossing, source.simulatedSeconds(), history, presenter.desktop(),
-                  sleepDrainAlert(), [&](const std::string& line) {
+                  sleeps ? sleeps->drainAlert() : 0, [&](const std::string& line) {
                     say(std::cout, clockPrefix(source.simulatedSeconds()) + line);
                   });
     }
     for (const std::string& notice : source.takeNotices()) {
-      say(std::cerr, "springboard-sim: " + notice);
+      say(std::cerr, noticePrefix() + notice);
     }
     for (const std::string& notice : driver.takeNotices()) {
-      say(std::cerr, "springboard-sim: " + notice);
+      say(std::cerr, noticePrefix() + notice);
     }
   };
 
@@ -118,7 +123,7 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   }
 
   const std::string lost = history.stop(source.simulatedSeconds());
-  if (!lost.empty()) say(std::cerr, "springboard-sim: " + lost);
+  if (!lost.empty()) say(std::cerr, noticePrefix() + lost);
   say(std::cout, clockPrefix(source.simulatedSeconds()) + "delivered " +
                      std::to_string(driver.delivered()) +
                      (driver.delivered() == 1 ? " status change" : " status changes") +
@@ -126,7 +131,7 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   platform::setPresenter(nullptr);
   std::string why;
   if (!driver.finish(why)) {
-    say(std::cerr, "springboard-sim: " + why);
+    say(std::cerr, noticePrefix() + why);
     return 1;
   }
   return std::cout && !ousted ? 0 : 1;

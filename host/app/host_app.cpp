@@ -14,6 +14,7 @@
 #include "host/app/interactive_run.h"
 #include "host/app/laptop_defaults.h"
 #include "host/app/run_device.h"
+#include "host/app/service_options.h"
 #include "host/app/status_file_lock.h"
 #include "host/classes/host_classes.h"
 #include "host/scenario/scenario.h"
@@ -25,8 +26,14 @@
 namespace {
 
 int usageError(const std::string& why) {
-  std::cerr << "springboard-sim: " << why << " (see --help)\n";
+  std::cerr << host::noticePrefix() << why << " (see --help)\n";
   return 2;
+}
+
+// --help or --version, said on standard output.
+int answer(const std::string& text) {
+  std::cout << text << std::flush;
+  return std::cout ? 0 : 1;
 }
 
 int runScript(const std::string& path) {
@@ -37,7 +44,7 @@ int runScript(const std::string& path) {
                                               ? brimwell::readSmallStream(STDIN_FILENO, &why)
                                               : brimwell::readSmallRegularFile(path, &why);
   if (!text) {
-    std::cerr << "springboard-sim: cannot read " << path << ": " << why << "\n";
+    std::cerr << host::noticePrefix() << "cannot read " << path << ": " << why << "\n";
     return 2;
   }
   const std::string base =
@@ -57,7 +64,7 @@ int runScript(const std::string& path) {
     for (const host::Command& command : scenario.commands) {
       std::string why;
       if (!runner.run(command, why)) {
-        std::cerr << "springboard-sim: " << why << "\n";
+        std::cerr << host::noticePrefix() << why << "\n";
         status = 1;
         break;
       }
@@ -68,6 +75,35 @@ int runScript(const std::string& path) {
   return status != 0 ? status : (std::cout ? 0 : 1);
 }
 
+// The host the options ask for, from its source on.
+int runHost(const host::HostOptions& options) {
+  std::string why;
+  std::unique_ptr<host::BatterySource> source;
+  if (options.script.empty() && !(source = host::makeSource(options, why))) {
+    std::cerr << host::noticePrefix() << why << "\n";
+    return 2;
+  }
+  const std::unique_ptr<host::RunDevice> device = host::RunDevice::prepare(options, why);
+  if (!device) {
+    std::cerr << host::noticePrefix() << why << "\n";
+    return 1;
+  }
+  if (!options.script.empty()) return runScript(options.script);
+  // Only the host holding the status file's lock writes it and gives the alerts.
+  const std::unique_ptr<host::StatusFileLock> lock = host::StatusFileLock::take(why);
+  if (!lock) {
+    std::cerr << host::noticePrefix() << why << "\n";
+    return 1;
+  }
+  if (!options.sysfs.empty()) {
+    const std::optional<std::string> wrote = host::writeLaptopDefaults(why);
+    if (wrote || !why.empty()) std::cerr << host::noticePrefix() + (wrote ? *wrote : why) + "\n";
+  }
+  const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+  if (terminal && !options.headless) return host::runInteractive(*source, options, *lock);
+  return host::runHeadless(*source, options, *lock);
+}
+
 }  // namespace
 
 int runSpringBoardSim(int argc, char** argv) {
@@ -75,33 +111,19 @@ int runSpringBoardSim(int argc, char** argv) {
   host::HostOptions options;
   std::string why;
   if (!host::parseHostOptions(argc, argv, options, why)) return usageError(why);
+  if (options.help || options.version)
+    return answer(options.help ? host::kHostUsage : "springboard-sim " BRIMWELL_VERSION "\n");
+  return runHost(options);
+}
+
+int runBrimwelld(int argc, char** argv) {
+  if (platform::guardStandardDescriptors()) std::cout.setstate(std::ios::badbit);
+  host::HostOptions options;
+  std::string why;
+  if (!host::parseServiceOptions(argc, argv, options, why)) return usageError(why);
   if (options.help || options.version) {
-    std::cout << (options.help ? host::kHostUsage : "springboard-sim " BRIMWELL_VERSION "\n")
-              << std::flush;
-    return std::cout ? 0 : 1;
+    return answer(options.help ? host::kServiceUsage
+                               : std::string(host::kServiceName) + " " BRIMWELL_VERSION "\n");
   }
-  std::unique_ptr<host::BatterySource> source;
-  if (options.script.empty() && !(source = host::makeSource(options, why))) {
-    std::cerr << "springboard-sim: " << why << "\n";
-    return 2;
-  }
-  const std::unique_ptr<host::RunDevice> device = host::RunDevice::prepare(options, why);
-  if (!device) {
-    std::cerr << "springboard-sim: " << why << "\n";
-    return 1;
-  }
-  if (!options.script.empty()) return runScript(options.script);
-  // Only the host holding the status file's lock writes it and gives the alerts.
-  const std::unique_ptr<host::StatusFileLock> lock = host::StatusFileLock::take(why);
-  if (!lock) {
-    std::cerr << "springboard-sim: " << why << "\n";
-    return 1;
-  }
-  if (!options.sysfs.empty()) {
-    const std::optional<std::string> wrote = host::writeLaptopDefaults(why);
-    if (wrote || !why.empty()) std::cerr << "springboard-sim: " + (wrote ? *wrote : why) + "\n";
-  }
-  const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
-  if (terminal && !options.headless) return host::runInteractive(*source, options, *lock);
-  return host::runHeadless(*source, options, *lock);
+  return runHost(options);
 }

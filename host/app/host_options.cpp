@@ -44,8 +44,6 @@ const char* const kHostUsage =
     "Keys on the screen: c charger, l lock/unlock, + and - speed, Enter closes a dialog, q "
     "quits.\n";
 
-namespace {
-
 bool parseNumber(const std::string& text, double low, double high, double& out) {
   errno = 0;
   char* end = nullptr;
@@ -53,6 +51,8 @@ bool parseNumber(const std::string& text, double low, double high, double& out) 
   return !text.empty() && end == text.c_str() + text.size() && errno == 0 && std::isfinite(out) &&
          out >= low && out <= high;
 }
+
+namespace {
 
 enum OptionId {
   kHelp = 'h',
@@ -193,17 +193,17 @@ bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why)
 
 }  // namespace
 
-bool parseHostOptions(int argc, const char* const* argv, HostOptions& o, std::string& why) {
+bool readOptions(int argc, const char* const* argv, const option* table,
+                 const std::function<bool(int, const std::string&)>& apply, std::string& why) {
   // '+': stop at the first operand rather than reorder argv; ':': report a missing value.
   optind = 0;
   opterr = 0;
   auto* args = const_cast<char* const*>(argv);
-  bool sourceGiven = false;
   for (int id;;) {
     // The word being read: optind moves past a cluster such as -xh only after its last letter.
     const int at = optind == 0 ? 1 : optind;
     const std::string word = at < argc ? argv[at] : "";
-    if ((id = getopt_long(argc, args, "+:h", kLongOptions, nullptr)) == -1) break;
+    if ((id = getopt_long(argc, args, "+:h", table, nullptr)) == -1) break;
     if (id == ':') {
       why = std::string(argv[optind - 1]) + " needs a value";
       return false;
@@ -214,13 +214,22 @@ bool parseHostOptions(int argc, const char* const* argv, HostOptions& o, std::st
                                            static_cast<char>(optopt) + "' in '" + word + "'";
       return false;
     }
-    sourceGiven = sourceGiven || id == kSource;
-    if (!applyOption(id, optarg ? optarg : "", o, why)) return false;
+    if (!apply(id, optarg ? optarg : "")) return false;
   }
   if (optind < argc) {
     why = std::string("unknown argument '") + argv[optind] + "'";
     return false;
   }
+  return true;
+}
+
+bool parseHostOptions(int argc, const char* const* argv, HostOptions& o, std::string& why) {
+  bool sourceGiven = false;
+  const auto apply = [&](int id, const std::string& value) {
+    sourceGiven = sourceGiven || id == kSource;
+    return applyOption(id, value, o, why);
+  };
+  if (!readOptions(argc, argv, kLongOptions, apply, why)) return false;
   if (!o.script.empty() && (sourceGiven || o.virtualTime || !o.record.empty())) {
     why = "--script runs a scenario; it takes no source";
     return false;

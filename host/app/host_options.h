@@ -1,6 +1,9 @@
 #pragma once
 
+#include <getopt.h>
+
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,6 +26,7 @@ struct HostOptions {
   bool logStatus = false;      // --log-status: a line for every status change
   bool desktopAlerts = false;  // --desktop-alerts: mirror alerts to the desktop when headless
   bool history = false;        // --history: keep the battery's history (always for sysfs)
+  bool laptopService = false;  // brimwelld: the alerts as a laptop's lines, not a phone's
   std::string record;          // --record FILE
   bool help = false;
   bool version = false;  // --version
@@ -36,5 +40,13 @@ struct HostOptions {
 bool parseHostOptions(int argc, const char* const* argv, HostOptions& options, std::string& why);
 
 extern const char* const kHostUsage;
+
+// A number within [low, high], the whole text of it and finite.
+bool parseNumber(const std::string& text, double low, double high, double& out);
+
+// Hands each option of argv that table names to apply, with its value; false with why set on an
+// unknown option, a missing value, an operand, or a value apply refuses (and explains).
+bool readOptions(int argc, const char* const* argv, const option* table,
+                 const std::function<bool(int, const std::string&)>& apply, std::string& why);
 
 }  // namespace host

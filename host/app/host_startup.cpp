@@ -1,5 +1,6 @@
 #include "host/app/host_startup.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -20,7 +21,7 @@ void startHost(platform::Presenter* presenter, std::function<void()> onHostStatu
   registerHostClasses(HostListener{std::move(onHostStatusChange)});
   if (platform::loadDynamicLibraries() == 0) {
     // Without a plug-in nothing writes the status file and nothing alerts: worth a line.
-    std::cerr << "springboard-sim: no plug-in loaded from " +
+    std::cerr << noticePrefix() + "no plug-in loaded from " +
                      platform::deviceFilePath("/Library/MobileSubstrate/DynamicLibraries") +
                      ": status changes reach no status file\n";
   }
@@ -38,6 +39,10 @@ std::unique_ptr<BatterySource> makeSource(const HostOptions& o, std::string& why
     return std::make_unique<SysfsSource>(o.sysfs, o.pollSeconds);
   }
   return std::make_unique<SimulatedSource>(o.startPercent, o.charger, o.effectiveSpeed(), o.seed);
+}
+
+std::string noticePrefix() {
+  return std::string(program_invocation_short_name) + ": ";
 }
 
 std::string clockPrefix(double seconds) {

@@ -17,6 +17,9 @@ void startHost(platform::Presenter* presenter, std::function<void()> onHostStatu
 // The source the options ask for; null with why set when a recording cannot be read.
 std::unique_ptr<BatterySource> makeSource(const HostOptions& options, std::string& why);
 
+// "brimwelld: " or "springboard-sim: ", the program as it was run: what starts each notice.
+std::string noticePrefix();
+
 // "[hh:mm:ss] " of simulated time.
 std::string clockPrefix(double seconds);
 

@@ -118,7 +118,7 @@ class InteractiveSession {
     for (std::string& notice : driver_->takeNotices()) notices_.post(std::move(notice), now());
     if (const auto crossing = source_.takeSleep()) {
       reportSleep(*crossing, source_.simulatedSeconds(), *history_, desktop_.desktop(),
-                  sleepDrainAlert(),
+                  sleeps_ ? sleeps_->drainAlert() : 0,
                   [this](const std::string& line) { notices_.post(line, now()); });
     }
     if (!status) return;

@@ -1,11 +1,14 @@
 #include "host/app/sleep_watch.h"
 
+#include "common/settings_keys.h"
 #include "host/app/history_recorder.h"
 #include "host/app/source_pump.h"
 #include "host/bus/bus_connection.h"
 #include "host/bus/logind.h"
 #include "host/desktop/desktop_alerts.h"
+#include "host/low_battery/low_battery_settings.h"
 #include "host/sleep/sleep_drain.h"
+#include "platform/foundation/ns_dictionary.h"
 
 namespace host {
 namespace {
@@ -57,8 +60,12 @@ void SleepWatch::lessPrecisely(const std::string& why) {
   say_(why + "; sleeps are measured less precisely, from the clock once the machine woke");
 }
 
-double sleepDrainAlert() {
-  return 1.5;  // MERGE: the settings reader
+double SleepWatch::drainAlert() {
+  const NSDictionary file = NSDictionary::dictionaryWithContentsOfFile(brimwell::kSettingsPath);
+  const low_battery::SleepDrainAlert alert = low_battery::readSleepDrainAlert(file.contents());
+  if (alert.complaint && said_.insert(*alert.complaint).second)
+    say_("settings: " + *alert.complaint);
+  return alert.percentPerHour;
 }
 
 void reportSleep(const BatterySource::SleepCrossing& crossing, double hostSeconds,

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "host/sources/battery_source.h"
@@ -33,6 +34,9 @@ class SleepWatch {
   // The source told of each sleep and read at once as the machine goes to sleep and as it wakes
   // (null: no more).
   void follow(BatterySource* source, SourcePump* pump);
+  // The user's threshold for the drain notice in percent an hour (0: none), read afresh; a
+  // wrong value is said once.
+  double drainAlert();
   // logind on the system bus, for the last action too; null without one.
   bus::Logind* logind() { return logind_.get(); }
 
@@ -46,10 +50,8 @@ class SleepWatch {
   std::unique_ptr<bus::Connection> bus_;
   std::unique_ptr<bus::Logind> logind_;
   bool saidLessPrecise_ = false;
+  std::set<std::string> said_;
 };
-
-// The user's threshold for the drain notice, in percent an hour (0: none).
-double sleepDrainAlert();
 
 // After a sleep the source measured: the record kept in the history, the line said, and a
 // notification where the drain was above the user's threshold (percent an hour; 0: none).

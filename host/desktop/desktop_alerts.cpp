@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <iostream>
 
 #include "host/bus/bus_connection.h"

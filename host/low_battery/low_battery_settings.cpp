@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 
 #include "common/settings_keys.h"
+#include "common/text_format.h"
 #include "common/value_conversions.h"
 
 namespace host::low_battery {
@@ -24,6 +26,23 @@ std::optional<int> numberIn(const brimwell::Plist& value) {
   const long long number = std::strtoll(value.text().c_str(), &end, 10);
   if (*end != '\0' || number < INT32_MIN || number > INT32_MAX) return std::nullopt;
   return static_cast<int>(number);
+}
+
+// A real number as a hand-edited file may hold it: a real, an integer, or a string of one; none
+// for anything else, NaN included.
+std::optional<double> realIn(const brimwell::Plist& value) {
+  using Kind = brimwell::Plist::Kind;
+  if (value.kind() == Kind::Integer) return brimwell::intValueOf(&value);
+  double number = NAN;
+  if (value.kind() == Kind::Real) {
+    number = value.realValue();
+  } else if (value.kind() == Kind::String && !value.text().empty()) {
+    char* end = nullptr;
+    number = std::strtod(value.text().c_str(), &end);
+    if (*end != '\0') return std::nullopt;
+  }
+  if (std::isnan(number)) return std::nullopt;
+  return number;
 }
 
 // A whole-number setting within [low, high]; one outside is brought within, one that is no
@@ -73,6 +92,27 @@ void readAction(const brimwell::Plist& file, SettingsReading& r) {
 }
 
 }  // namespace
+
+SleepDrainAlert readSleepDrainAlert(const brimwell::Plist& file) {
+  SleepDrainAlert alert;
+  const brimwell::Plist* value = file.item(key::kSleepDrainAlert);
+  if (!value) return alert;
+  const std::string name = key::kSleepDrainAlert;
+  const std::string fallback = brimwell::shortestDecimal(alert.percentPerHour);
+  const std::optional<double> given = realIn(*value);
+  if (!given) {
+    alert.complaint = name + " \"" + brimwell::textOf(value).value_or("") +
+                      "\" is not a number; using " + fallback;
+    return alert;
+  }
+  alert.percentPerHour = std::clamp(*given, 0.0, 100.0);
+  if (alert.percentPerHour != *given) {
+    alert.complaint = name + " " + brimwell::shortestDecimal(*given) +
+                      " is outside 0 to 100; using " +
+                      brimwell::shortestDecimal(alert.percentPerHour);
+  }
+  return alert;
+}
 
 SettingsReading readSettings(const brimwell::Plist& file) {
   SettingsReading r;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/plist.h"
+#include "common/settings_keys.h"
 #include "host/low_battery/low_battery_policy.h"
 
 namespace host::low_battery {
@@ -16,5 +18,15 @@ struct SettingsReading {
   std::vector<std::string> complaints;
 };
 SettingsReading readSettings(const brimwell::Plist& file);
+
+// The drain over a sleep, in percent an hour, above which the laptop's service notifies at
+// resume (0: never), from the file's sleepDrainAlert. Not a low-battery key: it turns no
+// warning on. The default where the file holds none or no number; one outside 0 to 100 brought
+// within; either said in the complaint, for the host to say once.
+struct SleepDrainAlert {
+  double percentPerHour = brimwell::sleep_default::kSleepDrainAlert;
+  std::optional<std::string> complaint;
+};
+SleepDrainAlert readSleepDrainAlert(const brimwell::Plist& file);
 
 }  // namespace host::low_battery

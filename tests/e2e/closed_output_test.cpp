@@ -17,6 +17,7 @@ TEST(ClosedOutput, IsAFailureAndNoFileTakesItsPlace) {
     int exitCode;
   } cases[] = {
       {sim + " --help >/dev/full", 1},
+      {std::string(BRIMWELLD) + " --version >/dev/full", 1},
       {std::string(BRIMWELL_VIEWER) + " --version >/dev/full", 1},
       {std::string(BRIMWELL_PREFS) + " show >/dev/full", 1},
       {std::string(BRIMWELL_PREFS) + " show >&-", 1},

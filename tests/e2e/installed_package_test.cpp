@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -107,14 +108,14 @@ TEST(InstalledPackage, RunsForTheUserFromAnUnpackedFolderWithoutASimulatedDevice
                                 {"charge_full", "4080000"},
                                 {"charge_full_design", "4400000"}});
   testing_support::writeSupply(dir, "sys", "AC", testing_support::mainsAdapter(true));
+  // The laptop's service, as its unit runs it.
   const auto host = runProcess(
-      bin + "springboard-sim",
-      {"--source", "sysfs=" + dir.path() + "/sys", "--virtual-time", "--duration", "1"}, user);
+      bin + "brimwelld",
+      {"--sysfs", dir.path() + "/sys", "--no-desktop-alerts", "--poll", "0.1", "--duration", "0.3"},
+      user);
   ASSERT_EQ(host.exitCode, 0) << host.err;
   EXPECT_EQ(host.err, "");
-  EXPECT_NE(host.out.find("dialog \"Message\" \"Charging is complete\" \"OK\"\n"),
-            std::string::npos)
-      << host.out;
+  EXPECT_NE(host.out.find("] alert \"Charging is complete\"\n"), std::string::npos) << host.out;
   EXPECT_TRUE(fs::exists(runtime + "/brimwell/batteryStatus.plist"));
   EXPECT_EQ(folderMode(runtime + "/brimwell"), 0700u);
   EXPECT_FALSE(fs::exists(home + "/.cache")) << "the runtime folder is the first choice";
@@ -128,10 +129,10 @@ TEST(InstalledPackage, RunsForTheUserFromAnUnpackedFolderWithoutASimulatedDevice
   // The user unit, pointed at the unpacked host, passes systemd's own check (its manual page
   // references included).
   std::string unit = readFile(root + "/usr/lib/systemd/user/brimwell.service");
-  const std::string execStart = "ExecStart=/usr/bin/springboard-sim ";
+  const std::string execStart = "ExecStart=/usr/bin/brimwelld\n";
   const size_t at = unit.find(execStart);
   ASSERT_NE(at, std::string::npos) << unit;
-  unit.replace(at, execStart.size(), "ExecStart=" + bin + "springboard-sim ");
+  unit.replace(at, execStart.size(), "ExecStart=" + bin + "brimwelld\n");
   std::ofstream(dir.path() + "/brimwell.service") << unit;
   const auto verify = runProcess("systemd-analyze", {"verify", dir.path() + "/brimwell.service"},
                                  {{"MANPATH", root + "/usr/share/man"}});
@@ -160,8 +161,11 @@ std::set<std::string> helpWords(const std::string& program, const std::string& h
   return words;
 }
 
-const char* const kPrograms[] = {"BrimwellViewer", "springboard-sim", "brimwell-prefs"};
+const char* const kPrograms[] = {"BrimwellViewer", "springboard-sim", "brimwell-prefs",
+                                 "brimwelld"};
 
+// Each program's page names what its help offers; an option it does not know is one line under
+// its own name and exit 2.
 TEST(ManualPages, NameEveryOptionTheHelpOffersAndTheVersion) {
   for (const std::string program : kPrograms) {
     const std::string exe = BRIMWELL_BUILD_DIR "/bin/" + program;
@@ -174,6 +178,10 @@ TEST(ManualPages, NameEveryOptionTheHelpOffersAndTheVersion) {
       EXPECT_NE(page.find(word), std::string::npos) << program << "(1) lacks " << word;
     }
     EXPECT_EQ(runProcess(exe, {"--version"}).out, program + " " BRIMWELL_VERSION "\n");
+    const auto unknown = runProcess(exe, {"--frobnicate"});
+    EXPECT_EQ(unknown.exitCode, 2) << program;
+    EXPECT_EQ(unknown.err.rfind(program + ": unknown ", 0), 0u) << unknown.err;
+    EXPECT_EQ(std::count(unknown.err.begin(), unknown.err.end(), '\n'), 1) << unknown.err;
     EXPECT_NE(page.find("\"Brimwell " BRIMWELL_VERSION "\""), std::string::npos) << program;
   }
 }

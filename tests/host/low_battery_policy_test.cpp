@@ -282,6 +282,8 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
     Action act;
     const char* said;  // a part of the complaint; "" for none
     double minutes = 0;
+    double sleep = 1.5;  // the sleep drain alert, percent an hour
+    bool lowKey = true;  // the body holds a low-battery key
   } cases[] = {
       {"none given", "", 20, 5, 2, 60, 0, Action::none, ""},
       {"a string of digits is a number", "<key>lowLevel</key><string>25</string>", 25, 5, 2, 60, 0,
@@ -315,19 +317,44 @@ TEST(LowBatterySettings, AHandEditedFileIsUsedSensiblyAndSaid) {
        Action::none, "lowMinutes 2000 is outside 0 to 1440; using 1440", 1440},
       {"a repeat over a day", "<key>lowRepeatMinutes</key><integer>1441</integer>", 20, 5, 2, 60,
        1440, Action::none, "lowRepeatMinutes 1441 is outside 0 to 1440; using 1440"},
+      {"a sleep drain alert is no low-battery key", "<key>sleepDrainAlert</key><real>2.5</real>",
+       20, 5, 2, 60, 0, Action::none, "", 0, 2.5, false},
+      {"a sleep drain alert as a string", "<key>sleepDrainAlert</key><string>0.8</string>", 20, 5,
+       2, 60, 0, Action::none, "", 0, 0.8, false},
+      {"a sleep drain alert of 0 is off", "<key>sleepDrainAlert</key><integer>0</integer>", 20, 5,
+       2, 60, 0, Action::none, "", 0, 0, false},
+      {"a sleep drain alert that is no number", "<key>sleepDrainAlert</key><string>high</string>",
+       20, 5, 2, 60, 0, Action::none, "sleepDrainAlert \"high\" is not a number; using 1.5", 0, 1.5,
+       false},
+      {"a sleep drain alert that is a flag", "<key>sleepDrainAlert</key><true/>", 20, 5, 2, 60, 0,
+       Action::none, "sleepDrainAlert \"1\" is not a number; using 1.5", 0, 1.5, false},
+      {"a string of a number and more", "<key>sleepDrainAlert</key><string>2%</string>", 20, 5, 2,
+       60, 0, Action::none, "is not a number; using 1.5", 0, 1.5, false},
+      {"an empty string", "<key>sleepDrainAlert</key><string></string>", 20, 5, 2, 60, 0,
+       Action::none, "sleepDrainAlert \"\" is not a number; using 1.5", 0, 1.5, false},
+      {"a sleep drain alert over 100", "<key>sleepDrainAlert</key><real>150.5</real>", 20, 5, 2, 60,
+       0, Action::none, "sleepDrainAlert 150.5 is outside 0 to 100; using 100", 0, 100, false},
+      {"a negative sleep drain alert", "<key>sleepDrainAlert</key><integer>-2</integer>", 20, 5, 2,
+       60, 0, Action::none, "sleepDrainAlert -2 is outside 0 to 100; using 0", 0, 0, false},
   };
   for (const auto& c : cases) {
-    const SettingsReading r = readSettings(
-        brimwell::Plist::fromMemory(std::string("<plist><dict>") + c.body + "</dict></plist>"));
+    const brimwell::Plist file =
+        brimwell::Plist::fromMemory(std::string("<plist><dict>") + c.body + "</dict></plist>");
+    const SettingsReading r = readSettings(file);
+    const SleepDrainAlert sleep = readSleepDrainAlert(file);
+    EXPECT_EQ(sleep.percentPerHour, c.sleep) << c.name;
     EXPECT_EQ(r.settings.lowLevel, c.low) << c.name;
     EXPECT_EQ(r.settings.criticalLevel, c.critical) << c.name;
     EXPECT_EQ(r.settings.actionLevel, c.action) << c.name;
     EXPECT_EQ(r.settings.actionDelay, c.delay) << c.name;
     EXPECT_EQ(r.settings.repeatMinutes, c.repeat) << c.name;
     EXPECT_EQ(r.settings.lowMinutes, c.minutes) << c.name;
-    EXPECT_EQ(r.anyGiven, c.body[0] != '\0') << c.name;
+    EXPECT_EQ(r.anyGiven, c.body[0] != '\0' && c.lowKey) << c.name;
     EXPECT_EQ(r.settings.action, c.act) << c.name;
-    const std::string said = r.complaints.empty() ? "" : r.complaints.front();
+    std::vector<std::string> complaints = r.complaints;
+    if (sleep.complaint) complaints.push_back(*sleep.complaint);
+    EXPECT_LE(complaints.size(), 1u) << c.name;
+    const std::string said = complaints.empty() ? "" : complaints.front();
     EXPECT_EQ(said.empty(), std::string(c.said).empty()) << c.name << ": " << said;
     EXPECT_NE(said.find(c.said), std::string::npos) << c.name << ": " << said;
   }

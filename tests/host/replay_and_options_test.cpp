@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <regex>
 
 #include "common/value_conversions.h"
 #include "host/app/host_options.h"
+#include "host/app/service_options.h"
 #include "host/sources/replay_source.h"
 #include "tests/support/binary_plist.h"
 #include "tests/support/temp_dir.h"
@@ -153,11 +155,16 @@ TEST(Replay, ARecordingPlaysBackWhatWasDelivered) {
   }
 }
 
+// springboard-sim's command lines, and brimwelld's (service): the machine's own batteries,
+// headless, with desktop alerts unless turned off, and none of the simulator's options.
 TEST(HostOptions, CommandLines) {
   const struct {
     std::vector<const char*> args;
     bool ok;
     const char* why;
+    bool service = false;
+    const char* sysfs = "/sys/class/power_supply";  // the folder a good service line reads
+    bool desktop = true;
   } cases[] = {
       {{}, true, ""},
       {{"--source", "replay=r.plist", "--speed", "2"}, true, ""},
@@ -181,16 +188,51 @@ TEST(HostOptions, CommandLines) {
       {{"-xh"}, false, "unknown option '-x' in '-xh'"},
       {{"-hx"}, false, "unknown option '-x' in '-hx'"},
       {{"--help=1"}, false, "unknown argument '--help=1'"},
+      {{}, true, "", true},
+      {{"--sysfs", "/tmp/ps", "--poll", "0.1", "--log-status"}, true, "", true, "/tmp/ps"},
+      {{"--no-desktop-alerts", "--duration", "2"},
+       true,
+       "",
+       true,
+       "/sys/class/power_supply",
+       false},
+      {{"--sysfs", ""}, false, "--sysfs takes a folder", true},
+      {{"--poll", "0.09"}, false, "--poll takes seconds from 0.1 to 86400, not '0.09'", true},
+      {{"--poll", "86401"}, false, "--poll takes seconds", true},
+      {{"--duration", "-1"}, false, "--duration takes seconds", true},
+      {{"--duration", "1000000001"}, false, "--duration takes seconds", true},
+      {{"--source", "sim"}, false, "unknown argument '--source'", true},
+      {{"--virtual-time"}, false, "unknown argument '--virtual-time'", true},
+      {{"--desktop-alerts"}, false, "unknown argument", true},
+      {{"stray"}, false, "unknown argument 'stray'", true},
   };
   for (const auto& c : cases) {
-    std::vector<const char*> argv{"springboard-sim"};
+    std::vector<const char*> argv{c.service ? "brimwelld" : "springboard-sim"};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     HostOptions options;
     std::string why;
-    EXPECT_EQ(parseHostOptions(static_cast<int>(argv.size()), argv.data(), options, why), c.ok)
+    const int argc = static_cast<int>(argv.size());
+    EXPECT_EQ(c.service ? parseServiceOptions(argc, argv.data(), options, why)
+                        : parseHostOptions(argc, argv.data(), options, why),
+              c.ok)
         << (c.args.empty() ? "" : c.args[0]) << why;
     if (!c.ok) {
       EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    }
+    const auto given = [&](const char* option) {
+      return std::find(c.args.begin(), c.args.end(), std::string(option)) != c.args.end();
+    };
+    if (c.ok) {
+      EXPECT_EQ(options.pollSeconds.has_value(), given("--poll"));
+      EXPECT_EQ(options.logStatus, given("--log-status"));
+      EXPECT_EQ(options.duration > 0, given("--duration"));
+      EXPECT_EQ(options.laptopService, c.service);
+      EXPECT_EQ(options.headless && options.history, c.service);
+      EXPECT_EQ(options.desktopAlerts, c.service && c.desktop);
+    }
+    if (c.ok && c.service) {
+      EXPECT_EQ(options.sysfs, c.sysfs);
+      EXPECT_EQ(options.effectiveSpeed(), 1);
     }
   }
   HostOptions defaults;

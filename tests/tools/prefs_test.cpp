@@ -27,28 +27,39 @@ TEST(PrefsValues, BooleansAndIntegers) {
     const char* text;
     std::optional<bool> boolean;
     std::optional<int32_t> integer;
+    std::optional<double> real;
   } cases[] = {
-      {"on", true, std::nullopt},
-      {"OFF", false, std::nullopt},
-      {"Yes", true, std::nullopt},
-      {"no", false, std::nullopt},
-      {"true", true, std::nullopt},
-      {"False", false, std::nullopt},
-      {"1", true, 1},
-      {"0", false, 0},
-      {"80", std::nullopt, 80},
-      {"-5", std::nullopt, -5},
-      {"2147483647", std::nullopt, INT32_MAX},
-      {"2147483648", std::nullopt, std::nullopt},
-      {"8O", std::nullopt, std::nullopt},
-      {" 8", std::nullopt, std::nullopt},
-      {"", std::nullopt, std::nullopt},
-      {"y", std::nullopt, std::nullopt},
-      {"2", std::nullopt, 2},
+      {"on", true, std::nullopt, std::nullopt},
+      {"OFF", false, std::nullopt, std::nullopt},
+      {"Yes", true, std::nullopt, std::nullopt},
+      {"no", false, std::nullopt, std::nullopt},
+      {"true", true, std::nullopt, std::nullopt},
+      {"False", false, std::nullopt, std::nullopt},
+      {"1", true, 1, 1},
+      {"0", false, 0, 0},
+      {"80", std::nullopt, 80, 80},
+      {"-5", std::nullopt, -5, std::nullopt},
+      {"2147483647", std::nullopt, INT32_MAX, 2147483647.0},
+      {"2147483648", std::nullopt, std::nullopt, 2147483648.0},
+      {"8O", std::nullopt, std::nullopt, std::nullopt},
+      {" 8", std::nullopt, std::nullopt, std::nullopt},
+      {"", std::nullopt, std::nullopt, std::nullopt},
+      {"y", std::nullopt, std::nullopt, std::nullopt},
+      {"2", std::nullopt, 2, 2},
+      {"2.5", std::nullopt, std::nullopt, 2.5},
+      {".5", std::nullopt, std::nullopt, 0.5},
+      {"5.", std::nullopt, std::nullopt, 5},
+      {".", std::nullopt, std::nullopt, std::nullopt},
+      {"1.2.3", std::nullopt, std::nullopt, std::nullopt},
+      {"1e1", std::nullopt, std::nullopt, std::nullopt},
+      {"0x10", std::nullopt, std::nullopt, std::nullopt},
+      {"inf", std::nullopt, std::nullopt, std::nullopt},
+      {"2.5 ", std::nullopt, std::nullopt, std::nullopt},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(prefs::parseBoolean(c.text), c.boolean) << c.text;
     EXPECT_EQ(prefs::parseInteger(c.text), c.integer) << c.text;
+    EXPECT_EQ(prefs::parseReal(c.text), c.real) << c.text;
   }
 }
 
@@ -76,7 +87,10 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   EXPECT_EQ(run({"set", "isPopAlert", "on"}), 0);
   EXPECT_EQ(run({"set", "textColor", "2"}), 0);
   EXPECT_EQ(run({"unset", "isSound"}), 0);
+  EXPECT_EQ(run({"set", "sleepDrainAlert", "2.5"}), 0);
   brimwell::Plist d = file();
+  EXPECT_EQ(d.item("sleepDrainAlert")->kind(), brimwell::Plist::Kind::Real);
+  EXPECT_EQ(d.item("sleepDrainAlert")->realValue(), 2.5);
   EXPECT_EQ(d.item("alertLevel")->kind(), brimwell::Plist::Kind::Integer);
   EXPECT_EQ(brimwell::intValueOf(d.item("alertLevel")), 80);
   EXPECT_EQ(d.item("isPopAlert")->kind(), brimwell::Plist::Kind::Boolean);
@@ -88,6 +102,13 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   EXPECT_NE(out_.str().find("alertLevel       80 "), std::string::npos) << out_.str();
   EXPECT_NE(out_.str().find("isSound          off (not set)"), std::string::npos) << out_.str();
   EXPECT_NE(out_.str().find("lowLevel         20 (default)"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("sleepDrainAlert  2.5  "), std::string::npos) << out_.str();
+  for (const auto& [key, shown] : {std::pair{"sleepDrainAlert", "2.5\n"},
+                                   {"lowLevel", "20 (default)\n"},
+                                   {"isSound", "off (not set)\n"}}) {
+    EXPECT_EQ(run({"get", key}), 0) << key;
+    EXPECT_EQ(out_.str(), shown);
+  }
 
   EXPECT_EQ(run({"reset"}), 0);
   d = file();
@@ -108,7 +129,9 @@ TEST_F(Prefs, OnALaptopAKeyNotSetIsTheLaptopsDefault) {
   } steps[] = {
       {{"show"},
        {"  chargeMode       2 (laptop default) ", "  isPopAlert       on (laptop default) ",
-        "  alertLevel       0 (not set) ", "  lowAction        none (laptop default) "}},
+        "  alertLevel       0 (not set) ", "  lowAction        none (laptop default) ",
+        "  sleepDrainAlert  1.5 (laptop default) "}},
+      {{"set", "sleepDrainAlert", "0"}, {"  sleepDrainAlert  0    "}},
       {{"set", "lowAction", "suspend"},
        {"  lowAction        suspend  ", "  isSound          on (laptop default) "}},
       {{"set", "lowRepeatMinutes", "0"}, {"  lowRepeatMinutes 0    "}},
@@ -175,6 +198,11 @@ TEST_F(Prefs, BadInputIsAOneLineErrorAndTheFileStaysAsItWas) {
       {{"unset", "isVibrateX"}, 2, "unknown setting"},
       {{"reset", "now"}, 2, "reset takes nothing"},
       {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+      {{"get"}, 2, "get takes KEY"},
+      {{"get", "colour"}, 2, "unknown setting 'colour'"},
+      {{"set", "sleepDrainAlert", "high"},
+       2,
+       "sleepDrainAlert takes a number from 0 to 100, not 'high'"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(run(c.args), c.status) << c.why;
@@ -214,6 +242,11 @@ TEST_F(Prefs, RefusesValuesOutsideTheMeaningsThePluginGivesThem) {
       {"lowAction", "hybrid-sleep", true},
       {"lowAction", "suspend hibernate", false},
       {"lowActionCommand", "notify-send 'low' && systemctl suspend", true},
+      {"sleepDrainAlert", "-0.5", false},
+      {"sleepDrainAlert", "0", true},
+      {"sleepDrainAlert", "100", true},
+      {"sleepDrainAlert", "100.01", false},
+      {"sleepDrainAlert", "1e1", false},
   };
   for (const auto& c : cases) {
     root_.write(kSettings, testing_support::plistXml(""));
@@ -278,8 +311,12 @@ TEST(PrefsOnAnUnreadablePath, OneLineAndExitOneForEveryCommand) {
     }
     std::string why = c.why;
     why.replace(why.find("SETTINGS"), 8, settings);
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"show"}, {"set", "alertLevel", "80"}, {"unset", "isSound"}, {"reset"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"show"},
+                                               {"get", "isSound"},
+                                               {"set", "alertLevel", "80"},
+                                               {"unset", "isSound"},
+                                               {"reset"}}) {
       const std::vector<std::string> line =
           root ? user.command(BRIMWELL_PREFS, args) : std::vector<std::string>{};
       const auto result =
