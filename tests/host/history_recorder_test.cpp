@@ -12,6 +12,9 @@
 
 #include "common/status_keys.h"
 #include "history/history_store.h"
+#include "host/app/sleep_watch.h"
+#include "host/desktop/desktop_alerts.h"
+#include "tests/support/mock_bus.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 
@@ -286,6 +289,46 @@ TEST_F(HistoryRecorderTest, EachSleepIsKeptWithTheKernelsWord) {
     ASSERT_EQ(kept.size(), 1u) << told;
     EXPECT_EQ(kept[0].state, record.state);
     EXPECT_EQ(kept[0].levelAfter, 51);
+  }
+}
+
+// After a sleep: its line always; a notification only above the user's threshold, on battery.
+TEST_F(HistoryRecorderTest, TheSleepsLineAndItsNotificationAboveTheThreshold) {
+  using testing_support::MockBus;
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
+  MockBus session;
+  ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
+  env_.set("DBUS_SESSION_BUS_ADDRESS", session.address());
+  const BatterySource::SleepCrossing night{7.5 * 3600, 60, 51, 30, 24.12, false, false},
+      mains{7.5 * 3600, 60, 51, 30, 24.12, false, true};
+  const char* notice = "\"Lost 9 % in 8 h asleep (1.2 % an hour, 784 mW)\"";
+  const struct {
+    const BatterySource::SleepCrossing& sleep;
+    double alert;
+    const char* line;
+    const char* notified;  // the notification's body, or none
+  } cases[] = {
+      {night, 1.0, "sleep lost 9% in 7 h 30 m (1.20 %/h, 784 mW)", notice},
+      {night, 1.5, "sleep lost 9% in 7 h 30 m (1.20 %/h, 784 mW)", nullptr},
+      {night, 0, "sleep lost 9% in 7 h 30 m (1.20 %/h, 784 mW)", nullptr},
+      {mains, 1.0, "sleep 7 h 30 m on external power", nullptr},
+  };
+  for (const auto& c : cases) {
+    const size_t before = session.calls().size();
+    std::string why, said;
+    auto desktop = DesktopAlerts::connectIfAvailable(why, true, false);
+    ASSERT_TRUE(desktop) << why;
+    HistoryRecorder keeping = recorder([] { return kNow; });
+    reportSleep(c.sleep, 0, keeping, desktop.get(), c.alert,
+                [&](const std::string& line) { said += line; });
+    desktop.reset();
+    EXPECT_EQ(said, c.line);
+    const std::string calls = session.calls().substr(before);
+    EXPECT_EQ(calls.find("Notify \"Brimwell\" 0 \"battery\" \"Battery drain while asleep\" " +
+                         std::string(c.notified ? c.notified : "")) != std::string::npos,
+              c.notified != nullptr)
+        << c.alert << "\n"
+        << calls;
   }
 }
 
