@@ -226,13 +226,4 @@ void Connection::runUntil(const std::function<bool()>& done, double seconds) {
   }
 }
 
-void Connection::flush(double seconds) {
-  runUntil(
-      [this] {
-        const int events = sd_bus_get_events(bus_);
-        return sd_bus_is_ready(bus_) > 0 && events >= 0 && !(events & POLLOUT);
-      },
-      seconds);
-}
-
 }  // namespace host::bus
