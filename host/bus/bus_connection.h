@@ -46,7 +46,6 @@ class Connection {
   // For a run that does not run the loop (virtual time): dispatches what the bus sends until
   // done() or until `seconds` have passed, and lets the bounds of calls pass meanwhile.
   void runUntil(const std::function<bool()>& done, double seconds);
-  bool isOpen() const { return open_; }
   // Whether a call's why says that its bound passed without an answer (not an error answered).
   static bool unanswered(const std::string& why);
 
