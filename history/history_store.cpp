@@ -187,7 +187,15 @@ bool makePrivateFile(const std::string& path, Failure& failure) {
   return true;
 }
 
+// Page-cache lines come one at a time as pages are read, not twenty at once for each cache: a
+// history of a few pages then costs a few pages. Must come before SQLite starts; harmless after.
+void limitSqliteMemory() {
+  static const bool configured = sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0) == 0;
+  (void)configured;
+}
+
 sqlite3* openAt(const std::string& path, int flags, int waitMs, Failure& failure) {
+  limitSqliteMemory();
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK) {
     failed(db, failure);
