@@ -11,10 +11,8 @@
 #include "host/app/headless_run.h"
 #include "host/app/host_options.h"
 #include "host/app/host_startup.h"
-#include "host/app/interactive_run.h"
 #include "host/app/laptop_defaults.h"
 #include "host/app/run_device.h"
-#include "host/app/service_options.h"
 #include "host/app/status_file_lock.h"
 #include "host/classes/host_classes.h"
 #include "host/scenario/scenario.h"
@@ -25,16 +23,25 @@
 
 namespace {
 
+int runScript(const std::string& path);
+
+}  // namespace
+
+namespace host {
+
 int usageError(const std::string& why) {
   std::cerr << host::noticePrefix() << why << " (see --help)\n";
   return 2;
 }
 
-// --help or --version, said on standard output.
 int answer(const std::string& text) {
   std::cout << text << std::flush;
   return std::cout ? 0 : 1;
 }
+
+}  // namespace host
+
+namespace {
 
 int runScript(const std::string& path) {
   std::string why;
@@ -75,8 +82,11 @@ int runScript(const std::string& path) {
   return status != 0 ? status : (std::cout ? 0 : 1);
 }
 
-// The host the options ask for, from its source on.
-int runHost(const host::HostOptions& options) {
+}  // namespace
+
+namespace host {
+
+int runHost(const HostOptions& options, InteractiveRun interactive) {
   std::string why;
   std::unique_ptr<host::BatterySource> source;
   if (options.script.empty() && !(source = host::makeSource(options, why))) {
@@ -100,30 +110,8 @@ int runHost(const host::HostOptions& options) {
     if (wrote || !why.empty()) std::cerr << host::noticePrefix() + (wrote ? *wrote : why) + "\n";
   }
   const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
-  if (terminal && !options.headless) return host::runInteractive(*source, options, *lock);
+  if (terminal && !options.headless && interactive) return interactive(*source, options, *lock);
   return host::runHeadless(*source, options, *lock);
 }
 
-}  // namespace
-
-int runSpringBoardSim(int argc, char** argv) {
-  if (platform::guardStandardDescriptors()) std::cout.setstate(std::ios::badbit);
-  host::HostOptions options;
-  std::string why;
-  if (!host::parseHostOptions(argc, argv, options, why)) return usageError(why);
-  if (options.help || options.version)
-    return answer(options.help ? host::kHostUsage : "springboard-sim " BRIMWELL_VERSION "\n");
-  return runHost(options);
-}
-
-int runBrimwelld(int argc, char** argv) {
-  if (platform::guardStandardDescriptors()) std::cout.setstate(std::ios::badbit);
-  host::HostOptions options;
-  std::string why;
-  if (!host::parseServiceOptions(argc, argv, options, why)) return usageError(why);
-  if (options.help || options.version) {
-    return answer(options.help ? host::kServiceUsage
-                               : std::string(host::kServiceName) + " " BRIMWELL_VERSION "\n");
-  }
-  return runHost(options);
-}
+}  // namespace host
