@@ -34,6 +34,17 @@ for pair in type=Battery status=Discharging energy_now=31000000 energy_full=5000
   power_now=10000000 voltage_min_design=12000000 voltage_now=12600000; do
   printf '%s\n' "${pair#*=}" > "$sys/${pair%%=*}"
 done
+# It drains as a battery does at 10 W: the energy written afresh every 5 s (which wakes nothing:
+# a fixture folder sends no kernel events), so the rate settles and the next look waits for the
+# next half percent.
+(
+  energy=31000000
+  while sleep 5; do
+    energy=$((energy - 13889))
+    printf '%s\n' "$energy" > "$sys/energy_now.new" && mv "$sys/energy_now.new" "$sys/energy_now"
+  done
+) &
+pids+=($!)
 # The plug-in, as an installed service finds it beside itself.
 ln -s "$build/lib/brimwell/Brimwell.dylib" "$work/device/Library/MobileSubstrate/DynamicLibraries/"
 

@@ -34,7 +34,8 @@ bool Logind::act(const char* can, const char* method, double bound, Done done, s
                                                        const std::string& error) {
     const char* answer = nullptr;
     if (!reply) return done(false, failure(canName.c_str(), error));
-    if (sd_bus_message_read(reply, "s", &answer) < 0) {
+    // 0: a reply without the word, which leaves answer unset.
+    if (sd_bus_message_read(reply, "s", &answer) <= 0) {
       return done(false, failure(canName.c_str(), "an answer that is not a word"));
     }
     if (std::strcmp(answer, "yes") != 0) {
@@ -92,7 +93,7 @@ bool Logind::onPrepareForSleep(std::function<void(bool)> prepare) {
   return bus_.onSignal(kDestination, kPath, kManager, "PrepareForSleep",
                        [prepare](sd_bus_message* signal) {
                          int sleeping = 0;
-                         if (sd_bus_message_read(signal, "b", &sleeping) >= 0) {
+                         if (sd_bus_message_read(signal, "b", &sleeping) > 0) {
                            prepare(sleeping != 0);
                          }
                        });
