@@ -12,7 +12,9 @@
 #include <cstring>
 #include <thread>
 
+#include "host/app/sleep_watch.h"
 #include "host/bus/logind.h"
+#include "platform/foundation/run_loop.h"
 #include "tests/support/mock_bus.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
@@ -151,6 +153,27 @@ TEST(BusConnection, LogindsAnswers) {
   logind.releaseSleep();  // before the answer: the inhibitor it brings is let go
   bus->runUntil([] { return false; }, 0.5);
   EXPECT_FALSE(logind.holdsInhibitor());
+}
+
+// Without logind, and then without the bus, the host says once that sleeps are measured less
+// precisely.
+TEST(BusConnection, LessPreciseSleepsAreSaidOnce) {
+  using testing_support::MockBus;
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
+  auto bare = std::make_unique<MockBus>();  // a system bus without logind
+  testing_support::ScopedEnvironment env;
+  env.set("DBUS_SYSTEM_BUS_ADDRESS", bare->address());
+  std::vector<std::string> said;
+  SleepWatch watch([&](const std::string& line) { said.push_back(line); });
+  NSRunLoop& loop = NSRunLoop::mainRunLoop();
+  const auto gone = NSTimer::scheduledTimerWithTimeInterval(
+      1, [&] { bare.reset(); }, false);
+  const auto end = NSTimer::scheduledTimerWithTimeInterval(
+      2.5, [&] { loop.stop(); }, false);
+  loop.run();
+  ASSERT_EQ(said.size(), 1u) << (said.empty() ? "" : said.back());
+  EXPECT_EQ(said[0].rfind("logind: Inhibit: ", 0), 0u) << said[0];
+  EXPECT_NE(said[0].find("; sleeps are measured less precisely"), std::string::npos) << said[0];
 }
 
 }  // namespace
