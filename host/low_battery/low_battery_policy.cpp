@@ -201,7 +201,11 @@ std::vector<Event> onResume(State& st) {
   // A countdown cut short by the sleep is announced again, in full, if a fresh reading still
   // calls for it; an action already taken is not taken again for the same discharge.
   if (!events.empty()) st.actionArmed = true;
-  // What the readings before the sleep told of the power is stale.
+  // What the readings before the sleep told of the power is stale, and the once-a-minute rule,
+  // which keeps a flapping charger from repeating a stage, holds nothing back across a sleep:
+  // the host's clock stood still while the machine slept.
+  st.sent = {};
+  st.heldBack.reset();
   st.trend = Trend();
   st.powerSince.reset();
   st.powerBack = false;

@@ -133,6 +133,8 @@ TEST(LowBatteryPolicy, LevelSequences) {
       {"a resume during the delay: announced afresh on a fresh reading",
        go(at(0, 2), resumeAt(3600), clockAt(3600), at(3601, 2)),
        "announce at 60, cancel, announce at 3661"},
+      {"a resume a moment after its announcement: announced afresh at once",
+       go(at(0, 2), resumeAt(5), at(6, 2)), "announce at 60, cancel, announce at 66"},
       {"an action taken is not taken again after the resume",
        go(at(0, 2), clockAt(60), resumeAt(4000), at(4001, 2)), "announce at 60, act"},
       {"without an action the critical warning is the last", go(at(0, 5), at(10, 2), at(20, 1)),
