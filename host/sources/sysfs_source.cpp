@@ -147,6 +147,7 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
   noteBatteriesComingAndGoing(supplies, !systemBatteries(supplies).empty());
   noteUnknownLevel(unknownLevel);
   if (!reading) {
+    forgetSleep();
     interval_ = fixedPoll_.value_or(estimate::kSoonestLook);
     // The old figures would stand for a battery that is not there.
     if (!hadBattery || hadBattery_.value_or(false)) return std::nullopt;
@@ -165,6 +166,15 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
                  reading->status);
   packs_ = std::move(reading->packs);
   return std::move(reading->status);
+}
+
+// A battery not read leaves any sleep before unmeasured: a later reading would count the time
+// awake since as asleep, and a reading before it no longer holds.
+void SysfsSource::forgetSleep() {
+  lastLook_.reset();
+  unmeasuredSleep_ = 0;
+  announcedWake_ = false;
+  sleepBegan_.reset();
 }
 
 // A sleep is measured from the last look before it to the first after it.

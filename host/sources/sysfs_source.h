@@ -68,6 +68,7 @@ class SysfsSource : public BatterySource {
   // (after one went: a status that says it is gone).
   std::optional<brimwell::Plist> statusNow();
   void noteSleep(const SysfsReading& reading);
+  void forgetSleep();
 
   std::string folder_;
   std::optional<double> fixedPoll_;

@@ -289,10 +289,12 @@ TEST(SysfsSource, ASleepIsReadAfreshAndCounted) {
     const char* name;
     double jump;  // seconds asleep between the two looks
     bool slept;
+    bool announced = false;  // logind told when it began and ended
   } cases[] = {
       {"half a second: no sleep", 0.5, false},
       {"a second and a half", 1.5, true},
       {"a night", 8 * 3600, true},
+      {"half a second logind announced", 0.5, true, true},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -300,23 +302,45 @@ TEST(SysfsSource, ASleepIsReadAfreshAndCounted) {
     double asleep = 1000;
     SysfsSource source(dir.path() + "/ps", std::nullopt, [&] { return asleep; });
     ASSERT_TRUE(source.tick(SysfsSource::kDefaultPollInterval)) << c.name;
+    if (c.announced) source.sleepBegins();
     asleep += c.jump;
     SupplyAttributes drained = chargeBasedBattery();
     drained["charge_now"] = "3060000";  // 75 % of 4080 mAh, 34.884 Wh at 11.4 V
     writeSupply(dir, "ps", "BAT0", drained);
+    if (c.announced) source.sleepEnded();
     source.tick(0.25);
     EXPECT_EQ(source.slept(), c.slept) << c.name;
     EXPECT_EQ(source.looked(), c.slept) << c.name << ": read at once after a sleep only";
     EXPECT_EQ(source.secondsSlept(), c.jump) << c.name;
     const auto crossing = source.takeSleep();
+    // Announced, it counts from the reading before it, awake time around it too.
+    const double measured = c.announced ? c.jump + 0.25 : c.jump;
     ASSERT_EQ(crossing.has_value(), c.slept) << c.name;
     EXPECT_FALSE(source.takeSleep()) << c.name << ": once";
     if (!crossing) continue;
-    EXPECT_EQ(crossing->seconds, c.jump) << c.name;
+    EXPECT_EQ(crossing->seconds, measured) << c.name;
     EXPECT_NEAR(crossing->levelBefore, 100 * 3402.0 / 4080, 1e-9) << c.name;
     EXPECT_NEAR(crossing->levelAfter, 75, 1e-9) << c.name;
     EXPECT_NEAR(*crossing->energyBeforeWh - *crossing->energyAfterWh, 0.342 * 11.4, 1e-9);
     EXPECT_FALSE(crossing->externalBefore || crossing->externalAfter) << c.name;
+  }
+  // A battery that cannot be read at once after the sleep leaves it unmeasured: a later reading
+  // would count awake time as asleep.
+  for (const bool announced : {false, true}) {
+    TempDir dir;
+    writeSupply(dir, "ps", "BAT0", chargeBasedBattery());
+    double asleep = 1000;
+    SysfsSource source(dir.path() + "/ps", std::nullopt, [&] { return asleep; });
+    ASSERT_TRUE(source.tick(SysfsSource::kDefaultPollInterval));
+    if (announced) source.sleepBegins();
+    asleep += 3600;
+    std::filesystem::rename(dir.path() + "/ps/BAT0", dir.path() + "/BAT0");
+    if (announced) source.sleepEnded();
+    source.tick(0.25);
+    std::filesystem::rename(dir.path() + "/BAT0", dir.path() + "/ps/BAT0");
+    source.lookNow();
+    source.tick(60);
+    EXPECT_FALSE(source.takeSleep()) << announced;
   }
 }
 
