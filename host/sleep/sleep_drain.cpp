@@ -9,6 +9,8 @@ namespace host::sleep {
 namespace {
 
 constexpr double kShortestAlerted = 30 * 60;  // s: a shorter sleep tells too little
+// Percent: a single step of a driver's whole percent may be its rounding, not a drain.
+constexpr double kFewestAlerted = 2;
 
 std::string trimmed(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t\n");
@@ -102,14 +104,18 @@ std::string sleepLine(const SleepRecord& r) {
     return "sleep " + duration(secondsAsleep(r)) + " on external power" +
            (state.empty() ? "" : " (" + r.state + ")");
   }
-  const std::string power = r.meanMilliwatts ? ", " + fixed(*r.meanMilliwatts, 0) + " mW" : "";
-  return "sleep lost " + wholePercent(percentLost(r)) + "% in " + duration(secondsAsleep(r)) +
-         " (" + fixed(r.percentPerHour, 2) + " %/h" + power + state + ")";
+  // A battery that gained (a charger the kernel does not count as external power) says so.
+  const double sign = percentLost(r) < 0 ? -1 : 1;
+  const std::string power =
+      r.meanMilliwatts ? ", " + fixed(sign * *r.meanMilliwatts, 0) + " mW" : "";
+  return std::string(sign < 0 ? "sleep gained " : "sleep lost ") +
+         wholePercent(sign * percentLost(r)) + "% in " + duration(secondsAsleep(r)) + " (" +
+         fixed(sign * r.percentPerHour, 2) + " %/h" + power + state + ")";
 }
 
 std::optional<std::string> sleepNotice(const SleepRecord& r, double alertPercentPerHour) {
   if (alertPercentPerHour <= 0 || r.externalPower || secondsAsleep(r) < kShortestAlerted ||
-      !(r.percentPerHour > alertPercentPerHour))
+      percentLost(r) < kFewestAlerted || !(r.percentPerHour > alertPercentPerHour))
     return std::nullopt;
   const double hours = secondsAsleep(r) / 3600;
   const std::string asleep =

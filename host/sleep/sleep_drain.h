@@ -53,7 +53,7 @@ KernelSleep kernelSleepFrom(std::string_view memSleep, std::string_view lastHwSl
 // The headless line after every sleep: "sleep lost 9% in 6 h 2 m (1.50 %/h, 980 mW, s2idle)".
 std::string sleepLine(const SleepRecord& r);
 // The notice when the drain was high: more than `alertPercentPerHour` (0: never) over at least
-// half an hour on battery; "Lost 9 % in 6 h asleep (1.5 % an hour, 980 mW)".
+// half an hour on battery, at least 2 % lost; "Lost 9 % in 6 h asleep (1.5 % an hour, 980 mW)".
 std::optional<std::string> sleepNotice(const SleepRecord& r, double alertPercentPerHour);
 
 }  // namespace host::sleep

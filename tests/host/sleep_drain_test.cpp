@@ -40,6 +40,11 @@ TEST(SleepDrain, FiguresLineAndNotice) {
        "sleep 6 h 2 m on external power (s2idle)", std::nullopt},
       {"charger gone at the end", at(kNight, 60, 30), at(kNight + night, 50, 25, true), 1.5,
        "sleep 6 h 2 m on external power (s2idle)", std::nullopt},
+      {"one step of the driver's percent: no notice", at(kNight, 80, 40),
+       at(kNight + 2100, 79, 39.95), 1.5, "sleep lost 1% in 35 min (1.71 %/h, 86 mW, s2idle)",
+       std::nullopt},
+      {"gained on battery", at(kNight, 60, 30), at(kNight + 3600, 70, 35), 1.5,
+       "sleep gained 10% in 1 h 0 m (10.00 %/h, 5000 mW, s2idle)", std::nullopt},
   };
   for (const auto& c : cases) {
     const SleepRecord r = measureSleep(c.before, c.after, s2idle);
