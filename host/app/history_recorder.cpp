@@ -54,8 +54,9 @@ std::string powerFile(const char* path) {
   return brimwell::readSmallRegularFile(platform::deviceFilePath(path)).value_or("");
 }
 
-std::optional<unsigned long> suspendsSoFar() {
-  return sleep::suspendCount(powerFile("/sys/power/suspend_stats/success"));
+sleep::SuspendCounts suspendsSoFar() {
+  return {sleep::suspendCount(powerFile("/sys/power/suspend_stats/success")),
+          sleep::suspendCount(powerFile("/sys/power/suspend_stats/fail"))};
 }
 
 }  // namespace
@@ -201,7 +202,7 @@ bool HistoryRecorder::clockSettled(double time, double hostSeconds) {
 history::SleepEntry HistoryRecorder::onSleep(const BatterySource::SleepCrossing& c,
                                              double hostSeconds) {
   const double end = timeOf(hostSeconds);
-  const std::optional<unsigned long> before = std::exchange(suspends_, suspendsSoFar());
+  const sleep::SuspendCounts before = std::exchange(suspends_, suspendsSoFar());
   history::SleepEntry record = sleep::measureSleep(
       {end - c.seconds, c.levelBefore, c.energyBeforeWh, c.externalBefore},
       {end, c.levelAfter, c.energyAfterWh, c.externalAfter},

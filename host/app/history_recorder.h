@@ -10,6 +10,7 @@
 #include "common/plist.h"
 #include "history/history_types.h"
 #include "host/app/host_options.h"
+#include "host/sleep/sleep_drain.h"
 #include "host/sources/battery_source.h"
 
 namespace history {
@@ -92,7 +93,7 @@ class HistoryRecorder {
   std::optional<double> clockOffset_;  // the wall clock less the run's own and the time slept
   double settledSince_ = 0;            // host seconds
   bool unsetSaid_ = false;
-  std::optional<unsigned long> suspends_;  // the kernel's count of suspends, as last read
+  sleep::SuspendCounts suspends_;  // the kernel's counts of suspends, as last read
 };
 
 }  // namespace host

@@ -79,8 +79,8 @@ std::optional<std::string> wakeupIrq(std::string_view pmWakeupIrq) {
   return "irq " + text;
 }
 
-std::optional<unsigned long> suspendCount(std::string_view success) {
-  const std::string text = trimmed(success);
+std::optional<unsigned long> suspendCount(std::string_view file) {
+  const std::string text = trimmed(file);
   if (text.empty() || text[0] == '-') return std::nullopt;
   char* end = nullptr;
   const unsigned long count = std::strtoul(text.c_str(), &end, 10);
@@ -89,10 +89,14 @@ std::optional<unsigned long> suspendCount(std::string_view success) {
 }
 
 KernelSleep kernelSleepFrom(std::string_view memSleep, std::string_view lastHwSleep,
-                            std::string_view pmWakeupIrq,
-                            std::optional<unsigned long> suspendsBefore,
-                            std::optional<unsigned long> suspendsAfter) {
-  if (suspendsBefore && suspendsAfter && *suspendsAfter == *suspendsBefore) {
+                            std::string_view pmWakeupIrq, const SuspendCounts& before,
+                            const SuspendCounts& after) {
+  const auto rose = [](const std::optional<unsigned long>& from,
+                       const std::optional<unsigned long>& to) {
+    return from && to && *to > *from;
+  };
+  if (before.succeeded && after.succeeded && *after.succeeded == *before.succeeded) {
+    if (rose(before.failed, after.failed)) return {"", std::nullopt, std::nullopt};
     return {"hibernate", std::nullopt, std::nullopt};
   }
   return {chosenMemSleep(memSleep), hwSleepSeconds(lastHwSleep), wakeupIrq(pmWakeupIrq)};

@@ -40,15 +40,18 @@ SleepRecord measureSleep(const SleepEnd& before, const SleepEnd& after, KernelSl
 std::string chosenMemSleep(std::string_view memSleep);
 std::optional<double> hwSleepSeconds(std::string_view lastHwSleep);
 std::optional<std::string> wakeupIrq(std::string_view pmWakeupIrq);
-// `/sys/power/suspend_stats/success`: the suspends that succeeded since boot.
-std::optional<unsigned long> suspendCount(std::string_view success);
-// What the kernel's files say of the sleep just ended, given the suspends counted before it: a
-// sleep that no suspend counted was a hibernation (the kernel counts only suspends), and the
-// figures of the last suspend then tell of an earlier sleep, not this one.
+// `/sys/power/suspend_stats/success` or `fail`: the suspends that succeeded, or failed, since boot.
+std::optional<unsigned long> suspendCount(std::string_view file);
+struct SuspendCounts {
+  std::optional<unsigned long> succeeded, failed;
+};
+// What the kernel's files say of the sleep just ended, given the suspends counted before and
+// after it: a sleep that no suspend counted was a hibernation (the kernel counts only suspends),
+// or a suspend that failed where the failures rose; the figures of the last suspend then tell of
+// an earlier sleep, not this one.
 KernelSleep kernelSleepFrom(std::string_view memSleep, std::string_view lastHwSleep,
-                            std::string_view pmWakeupIrq,
-                            std::optional<unsigned long> suspendsBefore,
-                            std::optional<unsigned long> suspendsAfter);
+                            std::string_view pmWakeupIrq, const SuspendCounts& before,
+                            const SuspendCounts& after);
 
 // The headless line after every sleep: "sleep lost 9% in 6 h 2 m (1.50 %/h, 980 mW, s2idle)".
 std::string sleepLine(const SleepRecord& r);

@@ -81,17 +81,18 @@ TEST(SleepDrain, TheKernelsWord) {
 
 // A sleep no suspend counted was a hibernation, and the last suspend's figures are not its own.
 TEST(SleepDrain, SuspendOrHibernation) {
-  using Count = std::optional<unsigned long>;
   const struct {
     const char* name;
-    Count before, after;
+    SuspendCounts before, after;
     const char* state;
     bool figures;  // the hardware's time asleep and the wake-up are this sleep's
   } cases[] = {
-      {"counted suspend", 4, 5, "deep", true},
-      {"no suspend counted", 4, 4, "hibernate", false},
-      {"count unknown before", std::nullopt, 5, "deep", true},
-      {"count unknown after", 4, std::nullopt, "deep", true},
+      {"counted suspend", {4, 0}, {5, 0}, "deep", true},
+      {"no suspend counted", {4, 0}, {4, 0}, "hibernate", false},
+      {"a suspend that failed", {4, 1}, {4, 2}, "", false},
+      {"count unknown before", {}, {5, 0}, "deep", true},
+      {"count unknown after", {4, 0}, {}, "deep", true},
+      {"failures unknown", {4, {}}, {4, 2}, "hibernate", false},
   };
   for (const auto& c : cases) {
     const KernelSleep k = kernelSleepFrom("s2idle [deep]", "5000000", "9", c.before, c.after);
@@ -99,7 +100,7 @@ TEST(SleepDrain, SuspendOrHibernation) {
     EXPECT_EQ(k.hwSleepSeconds.has_value(), c.figures) << c.name;
     EXPECT_EQ(k.wakeup.has_value(), c.figures) << c.name;
   }
-  EXPECT_EQ(kernelSleepFrom("s2idle [deep]", "5000000", "9", 1, 2).hwSleepSeconds, 5);
+  EXPECT_EQ(kernelSleepFrom("s2idle [deep]", "5000000", "9", {1, 0}, {2, 0}).hwSleepSeconds, 5);
 }
 
 }  // namespace
