@@ -1,5 +1,6 @@
 #include "host/sleep/sleep_drain.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -68,8 +69,9 @@ std::optional<double> hwSleepSeconds(std::string_view lastHwSleep) {
   const std::string text = trimmed(lastHwSleep);
   if (text.empty()) return std::nullopt;
   char* end = nullptr;
+  errno = 0;
   const unsigned long long micro = std::strtoull(text.c_str(), &end, 10);
-  if (*end != '\0' || text[0] == '-') return std::nullopt;
+  if (*end != '\0' || text[0] == '-' || errno == ERANGE) return std::nullopt;
   return static_cast<double>(micro) / 1e6;
 }
 
@@ -83,8 +85,9 @@ std::optional<unsigned long> suspendCount(std::string_view file) {
   const std::string text = trimmed(file);
   if (text.empty() || text[0] == '-') return std::nullopt;
   char* end = nullptr;
+  errno = 0;
   const unsigned long count = std::strtoul(text.c_str(), &end, 10);
-  if (*end != '\0') return std::nullopt;
+  if (*end != '\0' || errno == ERANGE) return std::nullopt;
   return count;
 }
 

@@ -71,11 +71,13 @@ TEST(SleepDrain, TheKernelsWord) {
   EXPECT_EQ(hwSleepSeconds(""), std::nullopt);
   EXPECT_EQ(hwSleepSeconds("-5"), std::nullopt);
   EXPECT_EQ(hwSleepSeconds("12x"), std::nullopt);
+  EXPECT_EQ(hwSleepSeconds("99999999999999999999999"), std::nullopt) << "beyond what it can count";
   EXPECT_EQ(wakeupIrq("9\n"), "irq 9");
   EXPECT_EQ(wakeupIrq("\n"), std::nullopt);
   EXPECT_EQ(suspendCount("12\n"), 12u);
   EXPECT_EQ(suspendCount("-1"), std::nullopt);
   EXPECT_EQ(suspendCount("3x"), std::nullopt);
+  EXPECT_EQ(suspendCount("99999999999999999999999"), std::nullopt);
   EXPECT_EQ(suspendCount(""), std::nullopt);
 }
 
