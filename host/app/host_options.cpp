@@ -110,13 +110,16 @@ bool parseSource(const std::string& v, HostOptions& o, std::string& why) {
   return true;
 }
 
-// A number option within [low, high]; why names the option and what it takes.
+}  // namespace
+
 bool numberOption(const std::string& v, double low, double high, const char* takes, double& out,
                   std::string& why) {
   if (parseNumber(v, low, high, out)) return true;
   why = std::string(takes) + ", not '" + v + "'";
   return false;
 }
+
+namespace {
 
 // One option and its value; false with why set when the value is wrong.
 bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why) {

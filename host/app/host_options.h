@@ -43,6 +43,9 @@ extern const char* const kHostUsage;
 
 // A number within [low, high], the whole text of it and finite.
 bool parseNumber(const std::string& text, double low, double high, double& out);
+// A number option within [low, high]; why names the option and what it takes.
+bool numberOption(const std::string& v, double low, double high, const char* takes, double& out,
+                  std::string& why);
 
 // Hands each option of argv that table names to apply, with its value; false with why set on an
 // unknown option, a missing value, an operand, or a value apply refuses (and explains).

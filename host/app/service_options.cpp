@@ -45,14 +45,6 @@ const option kLongOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// A number option within [low, high]; why names the option and what it takes.
-bool seconds(const std::string& v, double low, double high, const char* takes, double& out,
-             std::string& why) {
-  if (parseNumber(v, low, high, out)) return true;
-  why = std::string(takes) + ", not '" + v + "'";
-  return false;
-}
-
 bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why) {
   double number = 0;
   switch (id) {
@@ -67,7 +59,7 @@ bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why)
       o.sysfs = v;
       return !v.empty();
     case kPoll:
-      if (!seconds(v, 0.1, 86400, "--poll takes seconds from 0.1 to 86400", number, why))
+      if (!numberOption(v, 0.1, 86400, "--poll takes seconds from 0.1 to 86400", number, why))
         return false;
       o.pollSeconds = number;
       return true;
@@ -78,7 +70,8 @@ bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why)
       o.logStatus = true;
       return true;
     case kDuration:
-      return seconds(v, 0, 1e9, "--duration takes seconds from 0 to 1000000000", o.duration, why);
+      return numberOption(v, 0, 1e9, "--duration takes seconds from 0 to 1000000000", o.duration,
+                          why);
   }
   return false;
 }

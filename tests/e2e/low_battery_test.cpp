@@ -2,13 +2,10 @@
 // change while it runs, and on private buses with stand-in notification and logind services.
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -19,6 +16,7 @@
 #include "tests/support/device_root.h"
 #include "tests/support/mock_bus.h"
 #include "tests/support/power_supply_fixture.h"
+#include "tests/support/silent_bus.h"
 
 namespace {
 
@@ -172,19 +170,13 @@ TEST(LowBattery, ACountdownThatEndsWithoutItsAction) {
 
 TEST(LowBattery, ASystemBusThatNeverAnswersHoldsNothingUp) {
   testing_support::TempDir sockets;
-  const std::string path = sockets.path() + "/bus";
-  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 4), 0);  // takes the connection, says nothing
+  const testing_support::SilentBus silent(sockets.path() + "/bus");  // takes it, says nothing
   DeviceRoot root;
   root.writeSettings(
       "<key>lowAction</key><string>suspend</string>"
       "<key>lowActionDelay</key><integer>1</integer>");
   battery(root, 2);
-  auto running = host(root, 60, {{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + path}});
+  auto running = host(root, 60, {{"DBUS_SYSTEM_BUS_ADDRESS", silent.address()}});
   nextWarning(*running);
   EXPECT_EQ(nextWarning(*running), "low-battery action suspend");
   battery(root, 2, true);  // the charger comes while logind is being asked
@@ -193,7 +185,6 @@ TEST(LowBattery, ASystemBusThatNeverAnswersHoldsNothingUp) {
   running->stop();
   EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(3))
       << "SIGTERM ends the host at once";
-  ::close(listener);
 }
 
 TEST(LowBatteryOnTheDesktop, UrgencyReplacementWithdrawalAndOneSuspend) {

@@ -3,18 +3,14 @@
 // it leaves in the history; and a host without logind.
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 #include "tests/support/background_process.h"
 #include "tests/support/device_root.h"
 #include "tests/support/mock_bus.h"
 #include "tests/support/power_supply_fixture.h"
+#include "tests/support/silent_bus.h"
 
 namespace {
 
@@ -108,17 +104,11 @@ TEST(Sleep, LogindAnnouncesItAndTheHostMeasuresIt) {
 // takes the connection and never answers holds nothing up.
 TEST(Sleep, WithoutLogindTheHostRunsOnAndSaysSoOnce) {
   testing_support::TempDir sockets;
-  const std::string silent = sockets.path() + "/bus";
-  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, silent.c_str(), sizeof address.sun_path - 1);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 4), 0);
+  const testing_support::SilentBus silent(sockets.path() + "/bus");
   const struct {
     std::string bus;
     size_t said;  // times it says sleeps are measured less precisely
-  } cases[] = {{"unix:path=" + sockets.path() + "/nothing", 1}, {"unix:path=" + silent, 0}};
+  } cases[] = {{"unix:path=" + sockets.path() + "/nothing", 1}, {silent.address(), 0}};
   for (const auto& c : cases) {
     DeviceRoot root;
     laptop(root, false, "31000000");
@@ -136,7 +126,6 @@ TEST(Sleep, WithoutLogindTheHostRunsOnAndSaysSoOnce) {
       ++said;
     EXPECT_EQ(said, c.said) << c.bus << "\n" << run.err;
   }
-  ::close(listener);
 }
 
 }  // namespace

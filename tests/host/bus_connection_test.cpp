@@ -3,66 +3,34 @@
 #include "host/bus/bus_connection.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
-#include <thread>
 
 #include "host/app/sleep_watch.h"
 #include "host/bus/logind.h"
 #include "platform/foundation/run_loop.h"
 #include "tests/support/mock_bus.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/silent_bus.h"
 #include "tests/support/temp_dir.h"
 
 namespace host::bus {
 namespace {
 
-// A socket that takes connections and never says a word; `hangUp` closes the first a moment
-// after it came.
-class Listener {
- public:
-  Listener(const std::string& path, bool hangUp) : fd_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_EQ(::listen(fd_, 4), 0);
-    if (hangUp) {
-      closer_ = std::thread([this] {
-        const int taken = ::accept(fd_, nullptr, nullptr);
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        if (taken >= 0) ::close(taken);
-      });
-    }
-  }
-  ~Listener() {
-    ::shutdown(fd_, SHUT_RDWR);
-    if (closer_.joinable()) closer_.join();
-    ::close(fd_);
-  }
-
- private:
-  int fd_;
-  std::thread closer_;
-};
-
 TEST(BusConnection, EachCallIsAnsweredOnceWithinItsBound) {
   testing_support::TempDir sockets;
-  const std::string silent = sockets.path() + "/silent", hanging = sockets.path() + "/hangs";
-  Listener quiet(silent, false), closing(hanging, true);
+  const testing_support::SilentBus quiet(sockets.path() + "/silent"),
+      closing(sockets.path() + "/hangs", true);
   const struct {
     const char* name;
     std::string address;
     const char* why;  // what the answer says
     bool closed;      // the connection was said to be gone
   } cases[] = {
-      {"never answers", "unix:path=" + silent, "no answer within 1 second", false},
-      {"hangs up", "unix:path=" + hanging, "Connection terminated", true},
+      {"never answers", quiet.address(), "no answer within 1 second", false},
+      {"hangs up", closing.address(), "Connection terminated", true},
   };
   for (const auto& c : cases) {
     testing_support::ScopedEnvironment env;
