@@ -29,8 +29,7 @@ SleepWatch::SleepWatch(Say say) : say_(std::move(say)) {
   logind_ = std::make_unique<bus::Logind>(*bus_);
   bus_->onClosed([this] { lessPrecisely("the system bus closed the connection"); });
   logind_->onPrepareForSleep([this](bool sleeping) { prepare(sleeping); });
-  logind_->inhibitSleep(kWhy, kLogindBound,
-                        [this](const std::string& failed) { lessPrecisely("logind: " + failed); });
+  inhibit();
 }
 
 SleepWatch::~SleepWatch() = default;
@@ -48,10 +47,14 @@ void SleepWatch::prepare(bool sleeping) {
     logind_->releaseSleep();
     return;
   }
-  logind_->inhibitSleep(kWhy, kLogindBound,
-                        [this](const std::string& failed) { lessPrecisely("logind: " + failed); });
+  inhibit();
   if (source_) source_->sleepEnded();
   if (pump_) pump_->lookNow();
+}
+
+void SleepWatch::inhibit() {
+  logind_->inhibitSleep(kWhy, kLogindBound,
+                        [this](const std::string& failed) { lessPrecisely("logind: " + failed); });
 }
 
 void SleepWatch::lessPrecisely(const std::string& why) {

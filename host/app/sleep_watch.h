@@ -42,6 +42,7 @@ class SleepWatch {
 
  private:
   void prepare(bool sleeping);
+  void inhibit();
   void lessPrecisely(const std::string& why);
 
   Say say_;
