@@ -1,7 +1,6 @@
 #include "history/history_store.h"
 
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include <optional>
 
 #include "history/charge_profile.h"
+#include "history/sqlite_library.h"
 
 namespace history {
 namespace {
@@ -43,7 +43,7 @@ static_assert(sizeof kMigrations / sizeof kMigrations[0] == HistoryStore::kSchem
               "one migration a schema version");
 
 std::string errorOf(sqlite3* db) {
-  return db ? sqlite3_errmsg(db) : "out of memory";
+  return db ? sqlite().errmsg(db) : "out of memory";
 }
 
 Trouble troubleOf(int code) {
@@ -64,17 +64,17 @@ Trouble troubleOf(int code) {
 // The failure of the last call on the connection.
 bool failed(sqlite3* db, Failure& failure) {
   failure.why = errorOf(db);
-  failure.trouble = db ? troubleOf(sqlite3_extended_errcode(db)) : Trouble::passing;
+  failure.trouble = db ? troubleOf(sqlite().extended_errcode(db)) : Trouble::passing;
   return false;
 }
 
 // Statements, run to their end; false with the failure.
 bool run(sqlite3* db, const char* sql, Failure& failure) {
   char* message = nullptr;
-  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+  if (sqlite().exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
   failed(db, failure);
   if (message) failure.why = message;
-  sqlite3_free(message);
+  sqlite().free(message);
   return false;
 }
 
@@ -89,38 +89,38 @@ bool runAll(sqlite3* db, const std::string& sql, Failure& failure) {
 // A prepared statement, finalised with it.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(sqlite3* db, const char* sql) { sqlite().prepare_v2(db, sql, -1, &stmt_, nullptr); }
+  ~Statement() { sqlite().finalize(stmt_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
   explicit operator bool() const { return stmt_ != nullptr; }
   sqlite3_stmt* get() const { return stmt_; }
-  void bind(int at, double value) { sqlite3_bind_double(stmt_, at, value); }
+  void bind(int at, double value) { sqlite().bind_double(stmt_, at, value); }
   void bind(int at, const std::optional<double>& value) {
-    value ? sqlite3_bind_double(stmt_, at, *value) : sqlite3_bind_null(stmt_, at);
+    value ? sqlite().bind_double(stmt_, at, *value) : sqlite().bind_null(stmt_, at);
   }
   void bind(int at, const std::optional<int32_t>& value) {
-    value ? sqlite3_bind_int(stmt_, at, *value) : sqlite3_bind_null(stmt_, at);
+    value ? sqlite().bind_int(stmt_, at, *value) : sqlite().bind_null(stmt_, at);
   }
   void bind(int at, const std::string& text) {
-    sqlite3_bind_text(stmt_, at, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    sqlite().bind_text(stmt_, at, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
   std::optional<double> real(int column) const {
-    if (sqlite3_column_type(stmt_, column) == SQLITE_NULL) return std::nullopt;
-    return sqlite3_column_double(stmt_, column);
+    if (sqlite().column_type(stmt_, column) == SQLITE_NULL) return std::nullopt;
+    return sqlite().column_double(stmt_, column);
   }
   std::string text(int column) const {
-    const unsigned char* value = sqlite3_column_text(stmt_, column);
+    const unsigned char* value = sqlite().column_text(stmt_, column);
     return value ? reinterpret_cast<const char*>(value) : "";
   }
   // A row of time, level, power, state, external, to_empty, to_full.
   Sample sample() const {
     Sample s;
-    s.time = sqlite3_column_double(stmt_, 0);
-    s.level = sqlite3_column_double(stmt_, 1);
+    s.time = sqlite().column_double(stmt_, 0);
+    s.level = sqlite().column_double(stmt_, 1);
     s.powerW = real(2);
     s.state = text(3);
-    s.externalPower = sqlite3_column_int(stmt_, 4) != 0;
+    s.externalPower = sqlite().column_int(stmt_, 4) != 0;
     s.minutesToEmpty = real(5);
     s.minutesToFull = real(6);
     return s;
@@ -132,23 +132,23 @@ class Statement {
 
 int schemaVersion(sqlite3* db, int& version) {
   Statement stmt(db, "PRAGMA user_version");
-  if (!stmt) return sqlite3_extended_errcode(db);
-  const int step = sqlite3_step(stmt.get());
-  if (step == SQLITE_ROW) version = sqlite3_column_int(stmt.get(), 0);
-  return step == SQLITE_ROW ? SQLITE_OK : sqlite3_extended_errcode(db);
+  if (!stmt) return sqlite().extended_errcode(db);
+  const int step = sqlite().step(stmt.get());
+  if (step == SQLITE_ROW) version = sqlite().column_int(stmt.get(), 0);
+  return step == SQLITE_ROW ? SQLITE_OK : sqlite().extended_errcode(db);
 }
 
 // Whether a database of version 0 already holds tables: then it is some other program's.
 bool holdsTables(sqlite3* db) {
   Statement stmt(db, "SELECT 1 FROM sqlite_master LIMIT 1");
-  return stmt && sqlite3_step(stmt.get()) == SQLITE_ROW;
+  return stmt && sqlite().step(stmt.get()) == SQLITE_ROW;
 }
 
 // SQLite's own check of every page; a damaged database answers with what is wrong.
 bool whole(sqlite3* db, Failure& failure) {
   Statement stmt(db, "PRAGMA quick_check(1)");
   if (!stmt) return failed(db, failure);
-  const int step = sqlite3_step(stmt.get());
+  const int step = sqlite().step(stmt.get());
   if (step == SQLITE_ROW && stmt.text(0) == "ok") return true;
   if (step != SQLITE_ROW) return failed(db, failure);
   // What is wrong may run over several lines; it is said on one.
@@ -187,25 +187,17 @@ bool makePrivateFile(const std::string& path, Failure& failure) {
   return true;
 }
 
-// Page-cache lines come one at a time as pages are read, not twenty at once for each cache: a
-// history of a few pages then costs a few pages. Must come before SQLite starts; harmless after.
-void limitSqliteMemory() {
-  static const bool configured = sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0) == 0;
-  (void)configured;
-}
-
 sqlite3* openAt(const std::string& path, int flags, int waitMs, Failure& failure) {
-  limitSqliteMemory();
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK) {
+  if (sqlite().open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK) {
     failed(db, failure);
-    sqlite3_close(db);
+    sqlite().close(db);
     return nullptr;
   }
-  sqlite3_busy_timeout(db, waitMs);
+  sqlite().busy_timeout(db, waitMs);
   // A small page cache, set before anything reads the file (the check reads all of it): the
   // host and the viewer are meant to stay small.
-  sqlite3_exec(db, "PRAGMA cache_size=-256", nullptr, nullptr, nullptr);
+  sqlite().exec(db, "PRAGMA cache_size=-256", nullptr, nullptr, nullptr);
   return db;
 }
 
@@ -246,14 +238,21 @@ std::optional<std::string> foreign(sqlite3* db, Failure& failure, bool check) {
 }  // namespace
 
 std::unique_ptr<HistoryStore> HistoryStore::openForWriting(const std::string& path,
-                                                           Failure& failure, std::string& said) {
+                                                           Failure& failure, std::string& said,
+                                                           bool checkWhole) {
+  std::string why;
+  std::shared_ptr<const Sqlite> library = loadSqlite(why);
+  if (!library) {
+    failure = {"cannot load SQLite: " + why, Trouble::lasting};
+    return nullptr;
+  }
   for (int attempt = 0; attempt < 2; ++attempt) {
     failure = {};
     if (!makePrivateFile(path, failure)) return nullptr;
     sqlite3* db = openAt(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, kWriterWaitMs, failure);
     if (!db) return nullptr;
-    // The whole file is checked once, when this run first opens it.
-    const std::optional<std::string> notOurs = foreign(db, failure, attempt == 0);
+    // A file set aside and made afresh needs no check.
+    const std::optional<std::string> notOurs = foreign(db, failure, checkWhole && attempt == 0);
     if (!notOurs && failure.why.empty()) {
       int version = 0;
       schemaVersion(db, version);
@@ -263,10 +262,10 @@ std::unique_ptr<HistoryStore> HistoryStore::openForWriting(const std::string& pa
               "PRAGMA journal_size_limit=262144;",
               failure) &&
           migrate(db, version, failure)) {
-        return std::unique_ptr<HistoryStore>(new HistoryStore(db));
+        return std::unique_ptr<HistoryStore>(new HistoryStore(library, db));
       }
     }
-    sqlite3_close(db);
+    sqlite().close(db);
     if (!notOurs && failure.trouble != Trouble::damaged) return nullptr;
     said = setAside(path, notOurs.value_or("is damaged (" + failure.why + ")"));
   }
@@ -312,6 +311,12 @@ std::unique_ptr<HistoryStore> HistoryStore::openForReading(const std::string& pa
     why = "no history yet";
     return nullptr;
   }
+  std::string unloaded;
+  std::shared_ptr<const Sqlite> library = loadSqlite(unloaded);
+  if (!library) {
+    why = "cannot read the history: cannot load SQLite: " + unloaded;
+    return nullptr;
+  }
   Failure failure;
   sqlite3* db = openAt(path, SQLITE_OPEN_READONLY, kReaderWaitMs, failure);
   int version = 0;
@@ -320,7 +325,7 @@ std::unique_ptr<HistoryStore> HistoryStore::openForReading(const std::string& pa
   // and no writer has anything unsaved in the WAL file, the file is read as it stands.
   const bool noIndex = (read & 0xff) == SQLITE_CANTOPEN || (read & 0xff) == SQLITE_READONLY;
   if (db && noIndex && emptyOrMissing(path + "-wal")) {
-    sqlite3_close(db);
+    sqlite().close(db);
     db = openAt(uriOf(path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, kReaderWaitMs,
                 failure);
     read = db ? schemaVersion(db, version) : SQLITE_CANTOPEN;
@@ -337,14 +342,14 @@ std::unique_ptr<HistoryStore> HistoryStore::openForReading(const std::string& pa
     } else {
       why = holdsTables(db) ? "the history file is not a Brimwell history" : "no history yet";
     }
-    sqlite3_close(db);
+    sqlite().close(db);
     return nullptr;
   }
-  return std::unique_ptr<HistoryStore>(new HistoryStore(db, version));
+  return std::unique_ptr<HistoryStore>(new HistoryStore(library, db, version));
 }
 
 HistoryStore::~HistoryStore() {
-  sqlite3_close(db_);
+  sqlite().close(db_);
 }
 
 bool HistoryStore::addSample(const Sample& s, Failure& failure) {
@@ -358,15 +363,15 @@ bool HistoryStore::addSamples(const std::vector<Sample>& samples, Failure& failu
   if (!stmt) return failed(db_, failure);
   if (samples.size() > 1 && !run(db_, "BEGIN", failure)) return false;
   for (const Sample& s : samples) {
-    sqlite3_reset(stmt.get());
+    sqlite().reset(stmt.get());
     stmt.bind(1, s.time);
     stmt.bind(2, s.level);
     stmt.bind(3, s.powerW);
     stmt.bind(4, s.state);
-    sqlite3_bind_int(stmt.get(), 5, s.externalPower ? 1 : 0);
+    sqlite().bind_int(stmt.get(), 5, s.externalPower ? 1 : 0);
     stmt.bind(6, s.minutesToEmpty);
     stmt.bind(7, s.minutesToFull);
-    if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
+    if (sqlite().step(stmt.get()) != SQLITE_DONE) {
       failed(db_, failure);
       Failure ignored;
       if (samples.size() > 1) run(db_, "ROLLBACK", ignored);
@@ -384,10 +389,10 @@ bool HistoryStore::addHealth(const HealthEntry& e, Failure& failure) {
   stmt.bind(1, e.time);
   stmt.bind(2, e.model);
   stmt.bind(3, e.serial);
-  sqlite3_bind_int(stmt.get(), 4, e.designCapacity);
-  sqlite3_bind_int(stmt.get(), 5, e.fullChargeCapacity);
+  sqlite().bind_int(stmt.get(), 4, e.designCapacity);
+  sqlite().bind_int(stmt.get(), 5, e.fullChargeCapacity);
   stmt.bind(6, e.cycleCount);
-  if (sqlite3_step(stmt.get()) == SQLITE_DONE) return true;
+  if (sqlite().step(stmt.get()) == SQLITE_DONE) return true;
   return failed(db_, failure);
 }
 
@@ -405,10 +410,10 @@ bool HistoryStore::addSleep(const SleepEntry& e, Failure& failure) {
   stmt.bind(6, e.meanMilliwatts);
   stmt.bind(7, e.percentPerHour);
   stmt.bind(8, e.state);
-  sqlite3_bind_int(stmt.get(), 9, e.externalPower ? 1 : 0);
+  sqlite().bind_int(stmt.get(), 9, e.externalPower ? 1 : 0);
   stmt.bind(10, e.hwSleepSeconds);
   if (e.wakeup) stmt.bind(11, *e.wakeup);
-  if (sqlite3_step(stmt.get()) == SQLITE_DONE) return true;
+  if (sqlite().step(stmt.get()) == SQLITE_DONE) return true;
   return failed(db_, failure);
 }
 
@@ -459,7 +464,7 @@ std::vector<Row> allRows(sqlite3* db, Statement& stmt, std::string* why, Make ro
     return out;
   }
   int step;
-  while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) out.push_back(row(stmt));
+  while ((step = sqlite().step(stmt.get())) == SQLITE_ROW) out.push_back(row(stmt));
   noteEnd(db, step, why);
   return out;
 }
@@ -478,7 +483,7 @@ std::optional<Sample> HistoryStore::lastSample() const {
   Statement stmt(db_,
                  "SELECT time, level, power, state, external, to_empty, to_full FROM samples"
                  " WHERE hourly = 0 ORDER BY rowid DESC LIMIT 1");
-  if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
+  if (!stmt || sqlite().step(stmt.get()) != SQLITE_ROW) return std::nullopt;
   return stmt.sample();
 }
 
@@ -486,11 +491,11 @@ std::vector<HealthEntry> HistoryStore::health(std::string* why) const {
   Statement stmt(db_, "SELECT time, model, serial, design, full, cycles FROM health ORDER BY time");
   return allRows<HealthEntry>(db_, stmt, why, [](const Statement& row) {
     HealthEntry e;
-    e.time = sqlite3_column_double(row.get(), 0);
+    e.time = sqlite().column_double(row.get(), 0);
     e.model = row.text(1);
     e.serial = row.text(2);
-    e.designCapacity = sqlite3_column_int(row.get(), 3);
-    e.fullChargeCapacity = sqlite3_column_int(row.get(), 4);
+    e.designCapacity = sqlite().column_int(row.get(), 3);
+    e.fullChargeCapacity = sqlite().column_int(row.get(), 4);
     if (const auto cycles = row.real(5)) e.cycleCount = static_cast<int32_t>(*cycles);
     return e;
   });
@@ -505,17 +510,17 @@ std::vector<SleepEntry> HistoryStore::sleepsSince(double since, std::string* why
   if (stmt) stmt.bind(1, since);
   return allRows<SleepEntry>(db_, stmt, why, [](const Statement& row) {
     SleepEntry e;
-    e.start = sqlite3_column_double(row.get(), 0);
-    e.end = sqlite3_column_double(row.get(), 1);
-    e.levelBefore = sqlite3_column_double(row.get(), 2);
-    e.levelAfter = sqlite3_column_double(row.get(), 3);
+    e.start = sqlite().column_double(row.get(), 0);
+    e.end = sqlite().column_double(row.get(), 1);
+    e.levelBefore = sqlite().column_double(row.get(), 2);
+    e.levelAfter = sqlite().column_double(row.get(), 3);
     e.energyLostWh = row.real(4);
     e.meanMilliwatts = row.real(5);
-    e.percentPerHour = sqlite3_column_double(row.get(), 6);
+    e.percentPerHour = sqlite().column_double(row.get(), 6);
     e.state = row.text(7);
-    e.externalPower = sqlite3_column_int(row.get(), 8) != 0;
+    e.externalPower = sqlite().column_int(row.get(), 8) != 0;
     e.hwSleepSeconds = row.real(9);
-    if (sqlite3_column_type(row.get(), 10) != SQLITE_NULL) e.wakeup = row.text(10);
+    if (sqlite().column_type(row.get(), 10) != SQLITE_NULL) e.wakeup = row.text(10);
     return e;
   });
 }
@@ -524,7 +529,7 @@ std::optional<double> HistoryStore::lastHealthTime(const std::string& serial) co
   Statement stmt(db_, "SELECT time FROM health WHERE serial = ? ORDER BY rowid DESC LIMIT 1");
   if (!stmt) return std::nullopt;
   stmt.bind(1, serial);
-  if (sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
+  if (sqlite().step(stmt.get()) != SQLITE_ROW) return std::nullopt;
   return stmt.real(0);
 }
 
@@ -533,7 +538,7 @@ bool HistoryStore::holdsNothing() const {
                           ? "SELECT 1 FROM samples UNION ALL SELECT 1 FROM health UNION ALL"
                             " SELECT 1 FROM sleeps LIMIT 1"
                           : "SELECT 1 FROM samples UNION ALL SELECT 1 FROM health LIMIT 1");
-  return stmt && sqlite3_step(stmt.get()) == SQLITE_DONE;
+  return stmt && sqlite().step(stmt.get()) == SQLITE_DONE;
 }
 
 ChargeProfile HistoryStore::chargeProfile() const {
@@ -542,7 +547,7 @@ ChargeProfile HistoryStore::chargeProfile() const {
                  "SELECT time, level, power, state, external, to_empty, to_full FROM samples"
                  " WHERE hourly = 0 ORDER BY time");
   ProfileLearner learner;
-  while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW) learner.add(stmt.sample());
+  while (stmt && sqlite().step(stmt.get()) == SQLITE_ROW) learner.add(stmt.sample());
   return learner.profile();
 }
 

@@ -9,6 +9,10 @@
 
 struct sqlite3;
 
+namespace history {
+struct Sqlite;
+}
+
 // The battery's history, in one SQLite database (WAL, so the viewer reads while the host
 // writes): minute samples for 30 days, then one an hour for two years, and the packs' wear for
 // ever. The one door to SQLite: nothing else includes its header.
@@ -22,9 +26,10 @@ class HistoryStore {
   // Opens (making it when missing) the database at a host path for writing, private to the
   // user. A file that is not a database, not ours, damaged or of a newer schema is set aside
   // (renamed with ".unreadable-<time>") and a fresh one started; `said` then holds the line that
-  // says so. Null, with the failure, when the database cannot be written now or at all.
+  // says so. Null, with the failure, when the database cannot be written now or at all. Every
+  // page is checked when `checkWhole`: a writer that opens it for each write checks it once.
   static std::unique_ptr<HistoryStore> openForWriting(const std::string& path, Failure& failure,
-                                                      std::string& said);
+                                                      std::string& said, bool checkWhole = true);
   // Sets a damaged database aside and starts a fresh one there.
   static std::unique_ptr<HistoryStore> startAfresh(const std::string& path, Failure& failure,
                                                    std::string& said);
@@ -64,7 +69,9 @@ class HistoryStore {
   static constexpr int kSchemaVersion = 2;
 
  private:
-  explicit HistoryStore(sqlite3* db, int version = kSchemaVersion) : db_(db), version_(version) {}
+  HistoryStore(std::shared_ptr<const Sqlite> library, sqlite3* db, int version = kSchemaVersion)
+      : library_(std::move(library)), db_(db), version_(version) {}
+  std::shared_ptr<const Sqlite> library_;  // loaded while the database is open
   sqlite3* db_;
   int version_;  // a reader may find an older history than the host that will bring it up
 };

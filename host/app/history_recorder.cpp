@@ -16,6 +16,15 @@
 namespace host {
 namespace {
 
+// Closes the database as a write ends, in real time.
+struct ClosedAfter {
+  std::unique_ptr<history::HistoryStore>& store;
+  bool keptOpen;
+  ~ClosedAfter() {
+    if (!keptOpen) store.reset();
+  }
+};
+
 namespace key = brimwell::key;
 constexpr double kMinute = 60, kDay = 86400;
 
@@ -99,6 +108,7 @@ HistoryRecorder::HistoryRecorder(BatterySource& source, const HostOptions& optio
   if (!options.sysfs.empty()) suspends_ = suspendsSoFar();
   if (options.sysfs.empty() && !options.history) return;
   wallAtStart_ = wallClock_();
+  keptOpen_ = options.virtualTime;
   if (options.virtualTime) {
     const double planned =
         options.duration > 0 ? options.duration : source.plannedSeconds().value_or(0);
@@ -110,6 +120,7 @@ HistoryRecorder::HistoryRecorder(BatterySource& source, const HostOptions& optio
     return;
   }
   path_ = platform::deviceFilePath(history::HistoryStore::kDevicePath);
+  const ClosedAfter closed{store_, keptOpen_};
   if (open(0)) learn();
 }
 
@@ -130,9 +141,10 @@ bool HistoryRecorder::open(double hostSeconds) {
   if (nextTry_ && hostSeconds < *nextTry_) return false;
   history::Failure failure;
   std::string said;
-  store_ = history::HistoryStore::openForWriting(path_, failure, said);
+  store_ = history::HistoryStore::openForWriting(path_, failure, said, !checked_);
   if (!said.empty()) say_(said);
   if (!store_) return written(failure, hostSeconds);
+  checked_ = true;
   if (!last_) last_ = store_->lastSample();
   return true;
 }
@@ -178,6 +190,7 @@ bool HistoryRecorder::flush(double hostSeconds) {
 
 std::string HistoryRecorder::stop(double hostSeconds) {
   if (path_.empty() || unwritten_.empty()) return "";
+  const ClosedAfter closed{store_, keptOpen_};
   nextTry_.reset();
   waiting_ = true;  // no promise of another try
   if (flush(hostSeconds)) return "";
@@ -209,6 +222,7 @@ history::SleepEntry HistoryRecorder::onSleep(const BatterySource::SleepCrossing&
       sleep::kernelSleepFrom(powerFile("/sys/power/mem_sleep"),
                              powerFile("/sys/power/suspend_stats/last_hw_sleep"),
                              powerFile("/sys/power/pm_wakeup_irq"), before, suspends_));
+  const ClosedAfter closed{store_, keptOpen_};
   if (path_.empty() || end - c.seconds < kEarliestClock || !open(hostSeconds)) return record;
   history::Failure failure;
   if (!store_->addSleep(record, failure)) written(failure, hostSeconds);
@@ -222,6 +236,7 @@ void HistoryRecorder::learn() {
 
 void HistoryRecorder::onStatus(const brimwell::Plist& status, double hostSeconds) {
   if (path_.empty()) return;
+  const ClosedAfter closed{store_, keptOpen_};
   const double time = timeOf(hostSeconds);
   const bool settled = clockSettled(time, hostSeconds);
   if ((anchor_ ? wallAtStart_ : time) < kEarliestClock) {

@@ -80,7 +80,12 @@ class HistoryRecorder {
   std::function<void(const std::string&)> say_;
   std::function<double()> wallClock_;
   std::string path_;  // empty while the history is off
+  // In real time open only for a write (a minute apart at least): between writes the service
+  // holds neither the database nor SQLite. A recording in virtual time writes days of samples
+  // in seconds, and keeps it open.
   std::unique_ptr<history::HistoryStore> store_;
+  bool keptOpen_ = false;
+  bool checked_ = false;           // every page checked, at the first open of the run
   std::optional<double> nextTry_;  // host seconds: when to open the database again
   bool waiting_ = false;           // said that the database is held back
   std::optional<double> anchor_;   // virtual time: the wall clock of the run's start
