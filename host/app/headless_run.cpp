@@ -1,11 +1,12 @@
 #include "host/app/headless_run.h"
 
 #include <functional>
-#include <iostream>
 #include <optional>
 
+#include "common/text_out.h"
 #include "host/app/given_alerts.h"
 #include "host/app/history_recorder.h"
+#include "host/app/host_app.h"
 #include "host/app/host_startup.h"
 #include "host/app/laptop_alert_lines.h"
 #include "host/app/low_battery_watch.h"
@@ -22,8 +23,8 @@ namespace {
 
 // One line, in one write, at once: headless output goes to a file or the journal, where a
 // buffered line would wait for the process to end and a line in pieces could be split.
-void say(std::ostream& out, const std::string& line) {
-  out << line + '\n' << std::flush;
+void say(std::FILE* out, const std::string& line) {
+  brimwell::writeLine(out, line + '\n');
 }
 
 // Waits on the run loop between readings until done or a termination signal; false when another
@@ -35,7 +36,7 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
   StatusFileGuard guard(
       loop, lock, [&] { driver.restoreStatusFile(); },
       [&](const std::string& why) {
-        say(std::cerr, noticePrefix() + why);
+        say(stderr, noticePrefix() + why);
         loop.stop();
       });
   SourcePump pump(
@@ -58,39 +59,38 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
 
 int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLock& lock) {
   const auto clock = [&] { return clockPrefix(source.simulatedSeconds()); };
-  TranscriptPresenter transcript(std::cout, clock);
-  LaptopAlertLines laptop(std::cout, clock);
+  TranscriptPresenter transcript(stdout, clock);
+  LaptopAlertLines laptop(stdout, clock);
   // Headless, desktop alerts are there only when asked for: their absence is said.
   HostPresenter presenter(
       options.laptopService ? static_cast<platform::Presenter&>(laptop) : transcript,
       options.desktopAlerts, true, !options.virtualTime);
-  if (!presenter.notice().empty()) say(std::cerr, noticePrefix() + presenter.notice());
+  if (!presenter.notice().empty()) say(stderr, noticePrefix() + presenter.notice());
   GivenAlerts given(*presenter.get(), !options.sysfs.empty());
   startHost(&given, {});
   WarningOutputs warnings;
   warnings.line = [&](const std::string& line) {
-    say(std::cout, clockPrefix(source.simulatedSeconds()) + line);
+    say(stdout, clockPrefix(source.simulatedSeconds()) + line);
   };
-  warnings.notice = [](const std::string& line) { say(std::cerr, noticePrefix() + line); };
+  warnings.notice = [](const std::string& line) { say(stderr, noticePrefix() + line); };
   warnings.desktop = presenter.desktop();
   warnings.runLoop = !options.virtualTime;
   // The machine's own battery, read in real time: its sleeps are followed.
   std::optional<SleepWatch> sleeps;
   if (!options.sysfs.empty() && !options.virtualTime) {
-    sleeps.emplace([](const std::string& line) { say(std::cerr, noticePrefix() + line); });
+    sleeps.emplace([](const std::string& line) { say(stderr, noticePrefix() + line); });
     warnings.logind = sleeps->logind();
   }
   LowBatteryWatch watch(!options.sysfs.empty(), std::move(warnings));
   HistoryRecorder history(source, options,
-                          [](const std::string& line) { say(std::cerr, noticePrefix() + line); });
+                          [](const std::string& line) { say(stderr, noticePrefix() + line); });
   SourceDriver driver(
       source, options,
       [&](const brimwell::Plist& status) {
         given.onStatus(status);
         history.onStatus(status, source.simulatedSeconds());
         if (options.logStatus) {
-          say(std::cout,
-              clockPrefix(source.simulatedSeconds()) + "status " + statusSummary(status));
+          say(stdout, clockPrefix(source.simulatedSeconds()) + "status " + statusSummary(status));
         }
       },
       &watch);
@@ -104,14 +104,14 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
     if (const auto crossing = source.takeSleep()) {
       reportSleep(*crossing, source.simulatedSeconds(), history, presenter.desktop(),
                   sleeps ? sleeps->drainAlert() : 0, [&](const std::string& line) {
-                    say(std::cout, clockPrefix(source.simulatedSeconds()) + line);
+                    say(stdout, clockPrefix(source.simulatedSeconds()) + line);
                   });
     }
     for (const std::string& notice : source.takeNotices()) {
-      say(std::cerr, noticePrefix() + notice);
+      say(stderr, noticePrefix() + notice);
     }
     for (const std::string& notice : driver.takeNotices()) {
-      say(std::cerr, noticePrefix() + notice);
+      say(stderr, noticePrefix() + notice);
     }
   };
 
@@ -123,18 +123,18 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   }
 
   const std::string lost = history.stop(source.simulatedSeconds());
-  if (!lost.empty()) say(std::cerr, noticePrefix() + lost);
-  say(std::cout, clockPrefix(source.simulatedSeconds()) + "delivered " +
-                     std::to_string(driver.delivered()) +
-                     (driver.delivered() == 1 ? " status change" : " status changes") +
-                     (driver.last() ? "; the last: " + statusSummary(*driver.last()) : ""));
+  if (!lost.empty()) say(stderr, noticePrefix() + lost);
+  say(stdout, clockPrefix(source.simulatedSeconds()) + "delivered " +
+                  std::to_string(driver.delivered()) +
+                  (driver.delivered() == 1 ? " status change" : " status changes") +
+                  (driver.last() ? "; the last: " + statusSummary(*driver.last()) : ""));
   platform::setPresenter(nullptr);
   std::string why;
   if (!driver.finish(why)) {
-    say(std::cerr, noticePrefix() + why);
+    say(stderr, noticePrefix() + why);
     return 1;
   }
-  return std::cout && !ousted ? 0 : 1;
+  return standardOutputWritten() && !ousted ? 0 : 1;
 }
 
 }  // namespace host

@@ -4,10 +4,10 @@
 
 #include <cstring>
 #include <filesystem>
-#include <iostream>
 #include <string>
 
 #include "common/dictionary_file.h"
+#include "common/text_out.h"
 #include "host/app/headless_run.h"
 #include "host/app/host_options.h"
 #include "host/app/host_startup.h"
@@ -30,13 +30,25 @@ int runScript(const std::string& path);
 namespace host {
 
 int usageError(const std::string& why) {
-  std::cerr << host::noticePrefix() << why << " (see --help)\n";
+  brimwell::writeText(stderr, host::noticePrefix() + why + " (see --help)\n");
   return 2;
 }
 
 int answer(const std::string& text) {
-  std::cout << text << std::flush;
-  return std::cout ? 0 : 1;
+  brimwell::writeLine(stdout, text);
+  return standardOutputWritten() ? 0 : 1;
+}
+
+namespace {
+bool outputLost = false;
+}
+
+void guardStandardOutput() {
+  outputLost = platform::guardStandardDescriptors();
+}
+
+bool standardOutputWritten() {
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) && !outputLost;
 }
 
 }  // namespace host
@@ -51,35 +63,37 @@ int runScript(const std::string& path) {
                                               ? brimwell::readSmallStream(STDIN_FILENO, &why)
                                               : brimwell::readSmallRegularFile(path, &why);
   if (!text) {
-    std::cerr << host::noticePrefix() << "cannot read " << path << ": " << why << "\n";
+    brimwell::writeText(stderr, host::noticePrefix() + "cannot read " + path + ": " + why + "\n");
     return 2;
   }
   const std::string base =
       path == "-" ? std::string() : std::filesystem::path(path).parent_path().string();
   const host::Scenario scenario = host::parseScenario(*text, base);
   if (scenario.error) {
-    std::cerr << "line " << scenario.error->line << ": " << scenario.error->why << "\n";
+    brimwell::writeText(
+        stderr, "line " + std::to_string(scenario.error->line) + ": " + scenario.error->why + "\n");
     return 2;
   }
 
-  host::TranscriptPresenter presenter(std::cout);
-  host::startHost(&presenter, [] { std::cout << "host batteryStatusDidChange:\n"; });
+  host::TranscriptPresenter presenter(stdout);
+  host::startHost(&presenter,
+                  [] { brimwell::writeText(stdout, "host batteryStatusDidChange:\n"); });
   SpringBoard springBoard;
   int status = 0;
   {
-    host::ScenarioRunner runner(springBoard, std::cout);
+    host::ScenarioRunner runner(springBoard, stdout);
     for (const host::Command& command : scenario.commands) {
       std::string why;
       if (!runner.run(command, why)) {
-        std::cerr << host::noticePrefix() << why << "\n";
+        brimwell::writeText(stderr, host::noticePrefix() + why + "\n");
         status = 1;
         break;
       }
     }
   }
-  std::cout.flush();
+  const bool written = host::standardOutputWritten();
   platform::setPresenter(nullptr);
-  return status != 0 ? status : (std::cout ? 0 : 1);
+  return status != 0 ? status : (written ? 0 : 1);
 }
 
 }  // namespace
@@ -90,24 +104,25 @@ int runHost(const HostOptions& options, InteractiveRun interactive) {
   std::string why;
   std::unique_ptr<host::BatterySource> source;
   if (options.script.empty() && !(source = host::makeSource(options, why))) {
-    std::cerr << host::noticePrefix() << why << "\n";
+    brimwell::writeText(stderr, host::noticePrefix() + why + "\n");
     return 2;
   }
   const std::unique_ptr<host::RunDevice> device = host::RunDevice::prepare(options, why);
   if (!device) {
-    std::cerr << host::noticePrefix() << why << "\n";
+    brimwell::writeText(stderr, host::noticePrefix() + why + "\n");
     return 1;
   }
   if (!options.script.empty()) return runScript(options.script);
   // Only the host holding the status file's lock writes it and gives the alerts.
   const std::unique_ptr<host::StatusFileLock> lock = host::StatusFileLock::take(why);
   if (!lock) {
-    std::cerr << host::noticePrefix() << why << "\n";
+    brimwell::writeText(stderr, host::noticePrefix() + why + "\n");
     return 1;
   }
   if (!options.sysfs.empty()) {
     const std::optional<std::string> wrote = host::writeLaptopDefaults(why);
-    if (wrote || !why.empty()) std::cerr << host::noticePrefix() + (wrote ? *wrote : why) + "\n";
+    if (wrote || !why.empty())
+      brimwell::writeText(stderr, host::noticePrefix() + (wrote ? *wrote : why) + "\n");
   }
   const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
   if (terminal && !options.headless && interactive) return interactive(*source, options, *lock);

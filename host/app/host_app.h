@@ -16,6 +16,10 @@ int runHost(const HostOptions& options, InteractiveRun interactive);
 int usageError(const std::string& why);
 // --help or --version, said on standard output.
 int answer(const std::string& text);
+// Standard output through stdio, never iostreams (see common/text_out.h). Started without it,
+// the program guards its descriptor and counts its output as lost; whether all was written.
+void guardStandardOutput();
+bool standardOutputWritten();
 
 }  // namespace host
 

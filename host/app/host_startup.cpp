@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <iostream>
 
 #include "common/status_keys.h"
+#include "common/text_out.h"
 #include "common/value_conversions.h"
 #include "host/classes/host_classes.h"
 #include "host/sources/power_supply_folder.h"
@@ -21,9 +21,10 @@ void startHost(platform::Presenter* presenter, std::function<void()> onHostStatu
   registerHostClasses(HostListener{std::move(onHostStatusChange)});
   if (platform::loadDynamicLibraries() == 0) {
     // Without a plug-in nothing writes the status file and nothing alerts: worth a line.
-    std::cerr << noticePrefix() + "no plug-in loaded from " +
-                     platform::deviceFilePath("/Library/MobileSubstrate/DynamicLibraries") +
-                     ": status changes reach no status file\n";
+    brimwell::writeText(stderr,
+                        noticePrefix() + "no plug-in loaded from " +
+                            platform::deviceFilePath("/Library/MobileSubstrate/DynamicLibraries") +
+                            ": status changes reach no status file\n");
   }
 }
 

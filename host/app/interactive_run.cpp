@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
-#include <iostream>
 #include <optional>
 
+#include "common/text_out.h"
 #include "host/app/given_alerts.h"
 #include "host/app/history_recorder.h"
 #include "host/app/host_startup.h"
@@ -267,10 +267,10 @@ int runInteractive(BatterySource& source, const HostOptions& options, StatusFile
   }
   std::string why, lost;
   const bool finished = session.finish(why, lost);
-  if (!lost.empty()) std::cerr << "springboard-sim: " + lost + "\n";
-  if (!ousted.empty()) std::cerr << "springboard-sim: " + ousted + "\n";
+  if (!lost.empty()) brimwell::writeText(stderr, "springboard-sim: " + lost + "\n");
+  if (!ousted.empty()) brimwell::writeText(stderr, "springboard-sim: " + ousted + "\n");
   if (!finished) {
-    std::cerr << "springboard-sim: " + why + "\n";
+    brimwell::writeText(stderr, "springboard-sim: " + why + "\n");
     return 1;
   }
   return ousted.empty() ? 0 : 1;

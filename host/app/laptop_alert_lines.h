@@ -1,7 +1,7 @@
 #pragma once
 
+#include <cstdio>
 #include <functional>
-#include <ostream>
 #include <string>
 
 #include "platform/uikit/presenter.h"
@@ -14,7 +14,7 @@ namespace host {
 class LaptopAlertLines : public platform::Presenter {
  public:
   // prefix starts every line (the clock).
-  LaptopAlertLines(std::ostream& out, std::function<std::string()> prefix)
+  LaptopAlertLines(std::FILE* out, std::function<std::string()> prefix)
       : out_(out), prefix_(std::move(prefix)) {}
   void showAlert(UIAlertView* alert) override;
   void vibrate() override {}
@@ -22,7 +22,7 @@ class LaptopAlertLines : public platform::Presenter {
 
  private:
   void say(const std::string& text);
-  std::ostream& out_;
+  std::FILE* out_;
   std::function<std::string()> prefix_;
 };
 

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <iostream>
 
 #include "common/settings_keys.h"
 #include "common/status_keys.h"
+#include "common/text_out.h"
 #include "platform/foundation/installed_places.h"
 #include "platform/foundation/simulated_device.h"
 
@@ -46,9 +46,10 @@ std::unique_ptr<RunDevice> RunDevice::prepare(const HostOptions& options, std::s
     if (!(fresh ? makeFreshDevice(root, why) : makeKeptDevice(root, why))) return nullptr;
     if (fresh) device->temporary_ = root;
     if (!platform::useSimulatedDevice(root, &why)) return nullptr;
-    std::cerr << "springboard-sim: on a simulated device of its own, " << root
-              << (fresh ? ", removed at the end" : "") << " (to watch it: SIM_DEVICE_ROOT=" << root
-              << " BrimwellViewer)\n";
+    brimwell::writeText(stderr, "springboard-sim: on a simulated device of its own, " + root +
+                                    (fresh ? ", removed at the end" : "") +
+                                    " (to watch it: SIM_DEVICE_ROOT=" + root +
+                                    " BrimwellViewer)\n");
   }
   // The settings are only read: a folder that is not there yet is fine, a planted one is not.
   if (const auto refusal = platform::placeRefusal(brimwell::kSettingsPath)) {

@@ -1,17 +1,15 @@
-#include <iostream>
 #include <string>
 
 #include "host/app/host_app.h"
 #include "host/app/host_options.h"
 #include "host/app/service_options.h"
-#include "platform/foundation/device_environment.h"
 
 using host::answer;
 using host::usageError;
 
 // Without the interactive screen: a service has no terminal, and it does not load curses.
 int runBrimwelld(int argc, char** argv) {
-  if (platform::guardStandardDescriptors()) std::cout.setstate(std::ios::badbit);
+  host::guardStandardOutput();
   host::HostOptions options;
   std::string why;
   if (!host::parseServiceOptions(argc, argv, options, why)) return usageError(why);

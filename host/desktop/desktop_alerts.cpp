@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <iostream>
 
+#include "common/text_out.h"
 #include "host/bus/bus_connection.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/uikit/ui_alert_view.h"
@@ -72,7 +72,7 @@ void DesktopAlerts::unavailable(const std::string& line, bool noBus) {
     say_(line);
   } else {
     // One write, so that the line reaches the journal whole.
-    std::cerr << std::string(program_invocation_short_name) + ": " + line + "\n";
+    brimwell::writeText(stderr, std::string(program_invocation_short_name) + ": " + line + "\n");
   }
 }
 

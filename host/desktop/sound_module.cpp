@@ -3,8 +3,7 @@
 #include <dlfcn.h>
 #include <errno.h>
 
-#include <iostream>
-
+#include "common/text_out.h"
 #include "host/desktop/desktop_sound_entry.h"
 #include "platform/foundation/device_environment.h"
 
@@ -46,8 +45,8 @@ bool SoundModule::ready() {
   if (module_) sound_ = module_->open();
   // One write, so that the line reaches the journal whole.
   if (!module_) {
-    std::cerr << std::string(program_invocation_short_name) + ": alert sound unavailable: " + why +
-                     "\n";
+    brimwell::writeText(stderr, std::string(program_invocation_short_name) +
+                                    ": alert sound unavailable: " + why + "\n");
   }
   return sound_ != nullptr;
 }

@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "common/dictionary_file.h"
 #include "common/settings_keys.h"
 #include "common/text_format.h"
+#include "common/text_out.h"
 #include "host/scenario/transcript.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/installed_places.h"
@@ -59,11 +59,10 @@ bool ScenarioRunner::run(const Command& command, std::string& why) {
           },
           [&](const SettingsRawCommand& c) {
             if (!platform::makeFolderFor(brimwell::kSettingsPath, &why)) return false;
-            std::ofstream out(settingsPath, std::ios::binary | std::ios::trunc);
-            out << c.bytes;
-            out.close();
-            if (!out) why = "cannot write " + settingsPath;
-            return static_cast<bool>(out);
+            std::FILE* out = std::fopen(settingsPath.c_str(), "wb");
+            const bool wrote = out && brimwell::writeText(out, c.bytes);
+            if (!(out && std::fclose(out) == 0 && wrote)) why = "cannot write " + settingsPath;
+            return why.empty();
           },
           [&](const LanguageCommand& c) {
             std::string list;
@@ -86,7 +85,7 @@ bool ScenarioRunner::run(const Command& command, std::string& why) {
             return true;
           },
           [&](const LockCommand& c) {
-            out_ << "lock " << c.number << '\n';
+            brimwell::writeText(out_, "lock " + std::to_string(c.number) + '\n');
             auto* controller = new SBLockScreenBatteryChargingViewController(c.number);
             controllers_[c.number] = controller;
             controllerView(controller);
@@ -94,7 +93,7 @@ bool ScenarioRunner::run(const Command& command, std::string& why) {
             return true;
           },
           [&](const UnlockCommand& c) {
-            out_ << "unlock " << c.number << '\n';
+            brimwell::writeText(out_, "unlock " + std::to_string(c.number) + '\n');
             auto found = controllers_.find(c.number);
             if (found != controllers_.end()) {
               SBLockScreenBatteryChargingViewController* controller = found->second;

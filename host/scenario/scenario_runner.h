@@ -1,7 +1,7 @@
 #pragma once
 
+#include <cstdio>
 #include <map>
-#include <ostream>
 #include <string>
 
 #include "host/classes/host_classes.h"
@@ -14,8 +14,7 @@ namespace host {
 // controllers. Transcript lines go to out.
 class ScenarioRunner {
  public:
-  ScenarioRunner(SpringBoard& springBoard, std::ostream& out)
-      : springBoard_(springBoard), out_(out) {}
+  ScenarioRunner(SpringBoard& springBoard, std::FILE* out) : springBoard_(springBoard), out_(out) {}
   ~ScenarioRunner();
   ScenarioRunner(const ScenarioRunner&) = delete;
   ScenarioRunner& operator=(const ScenarioRunner&) = delete;
@@ -27,7 +26,7 @@ class ScenarioRunner {
  private:
   void printLiveViews();
   SpringBoard& springBoard_;
-  std::ostream& out_;
+  std::FILE* out_;
   std::map<int, SBLockScreenBatteryChargingViewController*> controllers_;
 };
 

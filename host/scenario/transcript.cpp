@@ -1,6 +1,7 @@
 #include "host/scenario/transcript.h"
 
 #include "common/text_format.h"
+#include "common/text_out.h"
 #include "platform/uikit/ui_alert_view.h"
 #include "platform/uikit/ui_view.h"
 
@@ -30,21 +31,22 @@ bool isLabel(const UIView* view) {
   return view->isa == objc_getClass("UILabel");
 }
 
-void printView(std::ostream& out, int controller, const UIView* view) {
+void printView(std::FILE* out, int controller, const UIView* view) {
   const CGRect f = view->frame();
   const std::string frame = commaSeparated({f.origin.x, f.origin.y, f.size.width, f.size.height});
   if (isLabel(view)) {
     const auto* label = static_cast<const UILabel*>(view);
-    out << "label " << controller << " frame=" << frame
-        << " text=" << quoted(label->text().value_or(""))
-        << " color=" << colorText(label->textColor())
-        << " font=" << brimwell::shortestDecimal(label->font().pointSize)
-        << " align=" << alignmentName(label->textAlignment())
-        << " background=" << colorText(label->backgroundColor()) << '\n';
+    brimwell::writeText(out, "label " + std::to_string(controller) + " frame=" + frame +
+                                 " text=" + quoted(label->text().value_or("")) +
+                                 " color=" + colorText(label->textColor()) +
+                                 " font=" + brimwell::shortestDecimal(label->font().pointSize) +
+                                 " align=" + alignmentName(label->textAlignment()) +
+                                 " background=" + colorText(label->backgroundColor()) + '\n');
   } else {
     const CGPoint c = view->center();
-    out << "view " << controller << " frame=" << frame << " center=" << commaSeparated({c.x, c.y})
-        << " background=" << colorText(view->backgroundColor()) << '\n';
+    brimwell::writeText(out, "view " + std::to_string(controller) + " frame=" + frame +
+                                 " center=" + commaSeparated({c.x, c.y}) +
+                                 " background=" + colorText(view->backgroundColor()) + '\n');
   }
   for (const UIView* child : view->subviews()) printView(out, controller, child);
 }
@@ -52,7 +54,7 @@ void printView(std::ostream& out, int controller, const UIView* view) {
 }  // namespace
 
 void TranscriptPresenter::say(const std::string& text) {
-  out_ << (prefix_ ? prefix_() : std::string()) + text + '\n' << std::flush;
+  brimwell::writeLine(out_, (prefix_ ? prefix_() : std::string()) + text + '\n');
 }
 
 void TranscriptPresenter::showAlert(UIAlertView* alert) {
@@ -69,7 +71,7 @@ void TranscriptPresenter::playSound(const std::string& devicePath) {
   say("sound " + devicePath);
 }
 
-void printSubviews(std::ostream& out, int controller, const UIView* root) {
+void printSubviews(std::FILE* out, int controller, const UIView* root) {
   if (!root) return;
   for (const UIView* child : root->subviews()) printView(out, controller, child);
 }

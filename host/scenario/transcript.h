@@ -1,7 +1,7 @@
 #pragma once
 
+#include <cstdio>
 #include <functional>
-#include <ostream>
 #include <string>
 
 #include "platform/uikit/presenter.h"
@@ -16,7 +16,7 @@ namespace host {
 class TranscriptPresenter : public platform::Presenter {
  public:
   // prefix, when given, starts every line (a clock, say).
-  explicit TranscriptPresenter(std::ostream& out, std::function<std::string()> prefix = {})
+  explicit TranscriptPresenter(std::FILE* out, std::function<std::string()> prefix = {})
       : out_(out), prefix_(std::move(prefix)) {}
   void showAlert(UIAlertView* alert) override;
   void vibrate() override;
@@ -24,11 +24,11 @@ class TranscriptPresenter : public platform::Presenter {
 
  private:
   void say(const std::string& text);
-  std::ostream& out_;
+  std::FILE* out_;
   std::function<std::string()> prefix_;
 };
 
 // One "view"/"label" line for each subview of root, depth-first.
-void printSubviews(std::ostream& out, int controller, const UIView* root);
+void printSubviews(std::FILE* out, int controller, const UIView* root);
 
 }  // namespace host

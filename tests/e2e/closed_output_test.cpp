@@ -18,6 +18,7 @@ TEST(ClosedOutput, IsAFailureAndNoFileTakesItsPlace) {
   } cases[] = {
       {sim + " --help >/dev/full", 1},
       {std::string(BRIMWELLD) + " --version >/dev/full", 1},
+      {std::string(BRIMWELLD) + " --version >&-", 1},
       {std::string(BRIMWELL_VIEWER) + " --version >/dev/full", 1},
       {std::string(BRIMWELL_PREFS) + " show >/dev/full", 1},
       {std::string(BRIMWELL_PREFS) + " show >&-", 1},

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdio>
+#include <string_view>
+
+#include "common/api.h"
+
+// Text to standard output, standard error or a file, through stdio rather than iostreams: a C++
+// stream sets up the whole locale machinery, half a megabyte of a resident service's memory, for
+// what is a line at a time here.
+namespace brimwell {
+
+// Writes the text as it stands; false when the stream has failed, now or before.
+COMMON_API bool writeText(std::FILE* out, std::string_view text);
+
+// Writes the text and flushes it, so that a file or the journal has the line at once, whole.
+COMMON_API bool writeLine(std::FILE* out, std::string_view text);
+
+}  // namespace brimwell
