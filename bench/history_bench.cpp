@@ -44,6 +44,30 @@ void HistorySample(benchmark::State& state) {
 }
 BENCHMARK(HistorySample)->Unit(benchmark::kMicrosecond);
 
+// The same sample as the laptop service writes it: SQLite loaded, the history opened, the sample
+// written, the history closed (its WAL checkpointed) and SQLite unloaded, on a history of a
+// month of minute samples.
+void HistorySampleOpenedForIt(benchmark::State& state) {
+  const std::string folder = freshFolder();
+  const std::string path = folder + "/history.sqlite";
+  history::Failure why;
+  std::string said;
+  double time = 1.8e9;
+  {
+    auto store = history::HistoryStore::openForWriting(path, why, said);
+    std::vector<history::Sample> month;
+    for (; month.size() < 30 * 1440; time += 60) month.push_back(sampleAt(time));
+    store->addSamples(month, why);
+  }
+  for (auto _ : state) {
+    auto store = history::HistoryStore::openForWriting(path, why, said, false);
+    store->addSample(sampleAt(time), why);
+    time += 60;
+  }
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(HistorySampleOpenedForIt)->Unit(benchmark::kMicrosecond);
+
 // Two years of minute samples with the daily thinning: the file's size at the end.
 void HistoryTwoYears(benchmark::State& state) {
   for (auto _ : state) {
