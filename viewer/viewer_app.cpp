@@ -79,7 +79,8 @@ int runViewer(int argc, char** argv) {
               << std::flush;
     return std::cout ? 0 : 1;
   }
-  if (options.history != HistoryTable::none) return printHistoryTable(options);
+  if (options.history != HistoryTable::none)
+    return printHistoryTable(options.history, options.format, options.sinceSeconds);
   const bool live = !options.once && options.format == OutputFormat::screen;
   if (live && (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))) {
     std::cerr << name << ": the live screen needs a terminal; use --once to print one refresh\n";

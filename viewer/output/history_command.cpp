@@ -6,20 +6,20 @@
 #include "viewer/output/history_output.h"
 #include "viewer/table/history_reading.h"
 
-int printHistoryTable(const ViewerOptions& o) {
+int printHistoryTable(HistoryTable table, OutputFormat format, double sinceSeconds) {
   const double now =
       std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-  const double since = o.sinceSeconds > 0 ? now - o.sinceSeconds : 0;
-  const auto when = [&](HistoryTable table) {
-    return o.history == table ? std::optional<double>(since) : std::nullopt;
+  const double since = sinceSeconds > 0 ? now - sinceSeconds : 0;
+  const auto when = [&](HistoryTable wanted) {
+    return table == wanted ? std::optional<double>(since) : std::nullopt;
   };
   const HistoryReading reading = readHistory(
-      when(HistoryTable::samples), o.history == HistoryTable::health, when(HistoryTable::sleeps));
+      when(HistoryTable::samples), table == HistoryTable::health, when(HistoryTable::sleeps));
   if (reading.none) std::cerr << *reading.none << "\n";
-  const bool json = o.format == OutputFormat::json;
-  if (o.history == HistoryTable::samples) {
+  const bool json = format == OutputFormat::json;
+  if (table == HistoryTable::samples) {
     std::cout << (json ? samplesJson(reading.samples) : samplesCsv(reading.samples));
-  } else if (o.history == HistoryTable::sleeps) {
+  } else if (table == HistoryTable::sleeps) {
     std::cout << (json ? sleepsJson(reading.sleeps) : sleepsCsv(reading.sleeps));
   } else {
     std::cout << (json ? healthJson(reading.health) : healthCsv(reading.health));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewer/viewer_options.h"
+#include "viewer/output/output_format.h"
 
 class BIDMainTableViewController;
 
