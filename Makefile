@@ -71,9 +71,8 @@ bench: build
 # Mutation testing: small plausible mistakes in the product, one at a time, against the suite;
 # the survivors are listed with their diffs. MUTATE names files or folders (default: the rooms
 # whose decisions the tests must pin down), MUTATE_FLAGS passes options (--sample N, --tests RE).
-MUTATE ?= host/low_battery host/estimate history viewer/bar_formats.cpp viewer/json_output.cpp \
-          viewer/status_output.cpp viewer/history_output.cpp viewer/history_command.cpp \
-          viewer/status_summary.cpp host/app/status_file_lock.cpp host/app/status_file_guard.cpp
+MUTATE ?= host/low_battery host/estimate history viewer/output viewer/table/status_summary.cpp \
+          host/app/status_file_lock.cpp host/app/status_file_guard.cpp
 MUTATE_FLAGS ?= --sample 20
 mutate: deps
 	python3 scripts/mutate.py $(MUTATE_FLAGS) $(MUTATE)

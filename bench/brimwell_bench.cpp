@@ -26,8 +26,8 @@
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/ns_dictionary.h"
 #include "platform/runtime/loader.h"
-#include "viewer/json_output.h"
-#include "viewer/main_storyboard.h"
+#include "viewer/output/json_output.h"
+#include "viewer/table/main_storyboard.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "history/history_store.h"
-#include "viewer/history_output.h"
+#include "viewer/output/history_output.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "common/status_keys.h"
 #include "common/value_conversions.h"
 #include "platform/foundation/ns_dictionary.h"
-#include "viewer/bid_battery_info.h"
-#include "viewer/screen_state.h"
+#include "viewer/table/bid_battery_info.h"
+#include "viewer/table/screen_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -334,8 +334,10 @@ def read_equivalents():
 
 
 def room_of(path):
+    # These folders are rooms of rooms; a file directly in one (the viewer's entry) is its own.
     parts = path.split("/")
-    return "/".join(parts[:2]) if parts[0] in ("host", "platform") else parts[0]
+    nested = parts[0] in ("host", "platform", "viewer") and len(parts) > 2
+    return "/".join(parts[:2]) if nested else parts[0]
 
 
 def summarise(results, equivalents):

@@ -14,9 +14,9 @@
 #include "platform/foundation/simulated_device.h"
 #include "platform/uikit/ui_view.h"
 #include "terminal/terminal_text.h"
-#include "viewer/localized.h"
-#include "viewer/main_storyboard.h"
-#include "viewer/screen_footer.h"
+#include "viewer/table/localized.h"
+#include "viewer/table/main_storyboard.h"
+#include "viewer/table/screen_footer.h"
 
 namespace {
 

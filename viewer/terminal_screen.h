@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "terminal/terminal_text.h"
-#include "viewer/graph_screen.h"
+#include "viewer/graph/graph_screen.h"
 
 class MainStoryboard;
 

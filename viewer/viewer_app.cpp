@@ -11,13 +11,13 @@
 #include "platform/foundation/run_loop.h"
 #include "platform/uikit/ui_view.h"
 #include "terminal/terminal_text.h"
-#include "viewer/bid_app_delegate.h"
-#include "viewer/history_command.h"
-#include "viewer/history_reading.h"
-#include "viewer/last_sleep.h"
-#include "viewer/main_storyboard.h"
-#include "viewer/once_output.h"
-#include "viewer/status_output.h"
+#include "viewer/output/history_command.h"
+#include "viewer/output/status_output.h"
+#include "viewer/table/bid_app_delegate.h"
+#include "viewer/table/history_reading.h"
+#include "viewer/table/last_sleep.h"
+#include "viewer/table/main_storyboard.h"
+#include "viewer/table/once_output.h"
 #include "viewer/terminal_screen.h"
 #include "viewer/viewer_options.h"
 
@@ -79,7 +79,8 @@ int runViewer(int argc, char** argv) {
               << std::flush;
     return std::cout ? 0 : 1;
   }
-  if (options.history != HistoryTable::none) return printHistoryTable(options);
+  if (options.history != HistoryTable::none)
+    return printHistoryTable(options.history, options.format, options.sinceSeconds);
   const bool live = !options.once && options.format == OutputFormat::screen;
   if (live && (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))) {
     std::cerr << name << ": the live screen needs a terminal; use --once to print one refresh\n";

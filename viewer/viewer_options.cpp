@@ -1,6 +1,6 @@
 #include "viewer/viewer_options.h"
 
-#include "viewer/history_output.h"
+#include "viewer/output/history_output.h"
 
 std::string viewerUsage(const std::string& name) {
   return "usage: " + name + " [--once | --json | --format FORMAT] [--follow]\n       " + name +

@@ -2,11 +2,9 @@
 
 #include <string>
 
-// What the viewer's command line asks for.
-enum class OutputFormat { screen, json, waybar, i3blocks, polybar, csv };
-// The battery's history printed instead: its samples, the packs' health log, or the sleeps.
-enum class HistoryTable { none, samples, health, sleeps };
+#include "viewer/output/output_format.h"
 
+// What the viewer's command line asks for.
 struct ViewerOptions {
   bool help = false;
   bool version = false;

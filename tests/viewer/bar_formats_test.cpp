@@ -1,12 +1,12 @@
-#include "viewer/bar_formats.h"
+#include "viewer/output/bar_formats.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/foundation/ns_dictionary.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
-#include "viewer/bid_battery_info.h"
-#include "viewer/json_output.h"
+#include "viewer/output/json_output.h"
+#include "viewer/table/bid_battery_info.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "platform/foundation/ns_dictionary.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
-#include "viewer/bid_battery_info.h"
+#include "viewer/table/bid_battery_info.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "viewer/device_model.h"
+#include "viewer/table/device_model.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "tests/support/scoped_environment.h"
-#include "viewer/bid_main_table_view_controller.h"
+#include "viewer/table/bid_main_table_view_controller.h"
 
 namespace {
 

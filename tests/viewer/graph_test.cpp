@@ -5,12 +5,12 @@
 #include <functional>
 
 #include "tests/support/scoped_environment.h"
-#include "viewer/graph_canvas.h"
-#include "viewer/graph_days.h"
-#include "viewer/graph_page.h"
-#include "viewer/graph_plot.h"
-#include "viewer/graph_wear.h"
-#include "viewer/history_output.h"
+#include "viewer/graph/graph_canvas.h"
+#include "viewer/graph/graph_days.h"
+#include "viewer/graph/graph_page.h"
+#include "viewer/graph/graph_plot.h"
+#include "viewer/graph/graph_wear.h"
+#include "viewer/output/history_output.h"
 
 using history::HealthEntry;
 using history::Sample;

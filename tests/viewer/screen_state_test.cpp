@@ -1,4 +1,4 @@
-#include "viewer/screen_state.h"
+#include "viewer/table/screen_state.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 #include "platform/uikit/ui_view.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
-#include "viewer/bid_battery_info.h"
-#include "viewer/last_sleep.h"
-#include "viewer/main_storyboard.h"
-#include "viewer/screen_footer.h"
-#include "viewer/sleep_line.h"
+#include "viewer/table/bid_battery_info.h"
+#include "viewer/table/last_sleep.h"
+#include "viewer/table/main_storyboard.h"
+#include "viewer/table/screen_footer.h"
+#include "viewer/table/sleep_line.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "common/text_format.h"
 #include "terminal/terminal_colors.h"
-#include "viewer/once_output.h"
-#include "viewer/screen_state.h"
+#include "viewer/table/once_output.h"
+#include "viewer/table/screen_state.h"
 
 namespace {
 

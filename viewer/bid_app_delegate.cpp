@@ -1,9 +1,0 @@
-#include "viewer/bid_app_delegate.h"
-
-#include "platform/uikit/ui_view.h"
-
-void BIDAppDelegate::setWindow(UIView* window) {
-  if (window) window->retain();
-  if (window_) window_->release();
-  window_ = window;
-}

@@ -1,7 +1,0 @@
-#include "viewer/localized.h"
-
-#include "platform/foundation/ns_bundle.h"
-
-std::string localized(const std::string& key) {
-  return NSBundle::mainBundle().localizedStringForKey(key, "", nullptr);
-}

@@ -1,0 +1,24 @@
+#include "viewer/table/once_output.h"
+
+#include "common/text_format.h"
+#include "platform/uikit/ui_view.h"
+#include "viewer/table/bid_main_table_view_controller.h"
+
+std::string colorComponents(UIColor c) {
+  return brimwell::commaSeparated({c.red, c.green, c.blue, c.alpha});
+}
+
+void printOutlets(const BIDMainTableViewController& controller, std::ostream& out) {
+  for (size_t i = 0; i < kOutletCount; ++i) {
+    const Outlet o = static_cast<Outlet>(i);
+    const UILabel* label = controller.outlet(o);
+    if (!label) continue;
+    out << outletName(o) << ' ' << brimwell::quoted(label->text().value_or(""));
+    if (outletIsColoured(o) && label->textColor())
+      out << " color=" << colorComponents(*label->textColor());
+    out << '\n';
+  }
+  // Not an outlet of the device's: only where a laptop's screen shows it.
+  if (controller.lastSleepLabel && controller.lastSleepLabel->text())
+    out << "lastSleepLabel " << brimwell::quoted(*controller.lastSleepLabel->text()) << '\n';
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include "history/history_types.h"
+#include "viewer/table/screen_state.h"
+
+// "7 h 12 m", or "45 min" under an hour, to the nearest minute.
+std::string sleepDuration(double seconds);
+
+// The table's line for a sleep: "7 h 12 m, -4 %, 0.6 %/h", or "7 h 12 m, on external power"
+// for one that cost the battery nothing.
+std::string lastSleepText(const history::SleepEntry& sleep, const Localize& localize);
