@@ -1,0 +1,39 @@
+#include "host/estimate/percent_steps.h"
+
+#include <cmath>
+
+namespace host::estimate {
+
+void PercentStepsLearner::add(const Reading& r) {
+  if (r.packs != packs_) {
+    *this = PercentStepsLearner{};
+    packs_ = r.packs;
+  }
+  // Only the drivers' own fine energy tells where the level lies within a percent; a full or
+  // held battery may pin its percent at the top.
+  const bool moving = r.state == ChargeState::discharging || r.state == ChargeState::charging;
+  if (!r.driverPercent || !r.storeFine || !moving || !r.energyWh || !r.fullWh || *r.fullWh <= 0)
+    return;
+  const double level = *r.energyWh / *r.fullWh * 100;
+  const double whole = std::floor(level), fraction = level - whole;
+  if (fraction < kNearTurn || std::fabs(fraction - 0.5) < kNearTurn || fraction > 1 - kNearTurn)
+    return;
+  const bool cutFits = *r.driverPercent == whole;
+  const bool roundedFits = *r.driverPercent == std::round(level);
+  if (!cutFits && !roundedFits) {
+    against_ = true;
+  } else if (!roundedFits) {
+    ++cut_;
+  } else if (!cutFits) {
+    ++rounded_;
+  }
+}
+
+PercentSteps PercentStepsLearner::steps() const {
+  if (against_ || (cut_ > 0 && rounded_ > 0)) return PercentSteps::unknown;
+  if (cut_ >= kAgreeing) return PercentSteps::cuts;
+  if (rounded_ >= kAgreeing) return PercentSteps::rounds;
+  return PercentSteps::unknown;
+}
+
+}  // namespace host::estimate
