@@ -9,11 +9,10 @@ void PercentStepsLearner::add(const Reading& r) {
     *this = PercentStepsLearner{};
     packs_ = r.packs;
   }
-  // Only the drivers' own fine energy tells where the level lies within a percent; a full or
-  // held battery may pin its percent at the top.
+  // A full or held battery may pin its percent at the top. (A level worked out from the percent
+  // lies on a whole one, and so says nothing.)
   const bool moving = r.state == ChargeState::discharging || r.state == ChargeState::charging;
-  if (!r.driverPercent || !r.storeFine || !moving || !r.energyWh || !r.fullWh || *r.fullWh <= 0)
-    return;
+  if (!r.driverPercent || !moving || !r.energyWh || !r.fullWh || *r.fullWh <= 0) return;
   const double level = *r.energyWh / *r.fullWh * 100;
   const double whole = std::floor(level), fraction = level - whole;
   if (fraction < kNearTurn || std::fabs(fraction - 0.5) < kNearTurn || fraction > 1 - kNearTurn)
