@@ -12,11 +12,11 @@ void PercentStepsLearner::add(const Reading& r) {
   // A full or held battery may pin its percent at the top. (A level worked out from the percent
   // lies on a whole one, and so says nothing.)
   const bool moving = r.state == ChargeState::discharging || r.state == ChargeState::charging;
-  if (!r.driverPercent || !moving || !r.energyWh || !r.fullWh || *r.fullWh <= 0) return;
+  if (!r.driverPercent || !moving || !r.energyWh || !r.fullWh) return;
   const double level = *r.energyWh / *r.fullWh * 100;
-  const double whole = std::floor(level), fraction = level - whole;
-  if (fraction < kNearTurn || std::fabs(fraction - 0.5) < kNearTurn || fraction > 1 - kNearTurn)
-    return;
+  const double whole = std::floor(level), fromMiddle = std::fabs(level - whole - 0.5);
+  // Clear of a half and of a whole percent; no level (no full charge) is never clear.
+  if (!(fromMiddle >= kNearTurn && fromMiddle <= 0.5 - kNearTurn)) return;
   const bool cutFits = *r.driverPercent == whole;
   const bool roundedFits = *r.driverPercent == std::round(level);
   if (!cutFits && !roundedFits) {
