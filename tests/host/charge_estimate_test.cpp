@@ -216,6 +216,8 @@ TEST(ChargeEstimate, NextLookWhenTheLevelShownTurns) {
   coarse.storeFine = false;
   Reading charging = draining(0, 10, 30.6);
   charging.state = ChargeState::charging;
+  Reading noFull = draining(0, -10);
+  noFull.fullWh = 0;
   const auto shown = [](Reading r, double percent) { return r.driverPercent = percent, r; };
   constexpr auto cuts = PercentSteps::cuts, rounds = PercentSteps::rounds;
   const struct {
@@ -232,6 +234,7 @@ TEST(ChargeEstimate, NextLookWhenTheLevelShownTurns) {
       {"fast: never sooner than 30 s", draining(0, -100, 30.7), -100, 30},
       {"slow: never later than 10 min", draining(0, -1, 30.7), -1, 600},
       {"no rate yet: soon", draining(0, -10), std::nullopt, 30},
+      {"no full charge: soon", noFull, -10, 30},
       {"full: until the charger goes", full, std::nullopt, 600},
       {"cut: 61.4 % turns at 61, 5 s on", shown(draining(0, -10, 30.7), 61), -10, 77, cuts},
       {"cut, charging: 61.2 % at 62", shown(charging, 61), 10, 149, cuts},
@@ -271,6 +274,7 @@ TEST(PercentSteps, LearnedFromTheDriversPercent) {
        {cut, cut2, {30.46, 59}, {30.27, 59}, {30.04, 59}},
        PercentSteps::cuts},
       {"cut and rounded: contradictory", {cut, cut2, rounded}, unknown},
+      {"rounded and cut: contradictory", {cut, rounded, {30.35, 61}}, unknown},
       {"a percent neither way explains", {cut, cut2, {30.1, 61}}, unknown},
       {"none from the driver, or full", {{30.37, {}}, {30.35, {}}, full, full}, unknown},
       {"packs changed: learned afresh",
