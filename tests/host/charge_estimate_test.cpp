@@ -216,8 +216,9 @@ TEST(ChargeEstimate, NextLookWhenTheLevelShownTurns) {
   coarse.storeFine = false;
   Reading charging = draining(0, 10, 30.6);
   charging.state = ChargeState::charging;
-  Reading noFull = draining(0, -10);
+  Reading noFull = draining(0, -10), small = draining(0, -0.1, 0.307);
   noFull.fullWh = 0;
+  small.fullWh = 1;
   const auto shown = [](Reading r, double percent) { return r.driverPercent = percent, r; };
   constexpr auto cuts = PercentSteps::cuts, rounds = PercentSteps::rounds;
   const struct {
@@ -235,6 +236,7 @@ TEST(ChargeEstimate, NextLookWhenTheLevelShownTurns) {
       {"slow: never later than 10 min", draining(0, -1, 30.7), -1, 600},
       {"no rate yet: soon", draining(0, -10), std::nullopt, 30},
       {"no full charge: soon", noFull, -10, 30},
+      {"1 Wh at 0.1 W: 0.4 of a half percent", small, -0.1, 72},
       {"full: until the charger goes", full, std::nullopt, 600},
       {"cut: 61.4 % turns at 61, 5 s on", shown(draining(0, -10, 30.7), 61), -10, 77, cuts},
       {"cut, charging: 61.2 % at 62", shown(charging, 61), 10, 149, cuts},
