@@ -237,6 +237,7 @@ TEST(ChargeEstimate, NextLookWhenTheLevelShownTurns) {
       {"no rate yet: soon", draining(0, -10), std::nullopt, 30},
       {"no full charge: soon", noFull, -10, 30},
       {"1 Wh at 0.1 W: 0.4 of a half percent", small, -0.1, 72},
+      {"charging at 0.1 W: 0.6 of a half", small, 0.1, 108},
       {"full: until the charger goes", full, std::nullopt, 600},
       {"cut: 61.4 % turns at 61, 5 s on", shown(draining(0, -10, 30.7), 61), -10, 77, cuts},
       {"cut, charging: 61.2 % at 62", shown(charging, 61), 10, 149, cuts},
