@@ -141,10 +141,13 @@ bool HistoryRecorder::open(double hostSeconds) {
   if (nextTry_ && hostSeconds < *nextTry_) return false;
   history::Failure failure;
   std::string said;
-  store_ = history::HistoryStore::openForWriting(path_, failure, said, !checked_);
+  // Every page is checked at the first open of a run and once a day after: writes that append
+  // never read a page damaged elsewhere, and the viewer could not read the history meanwhile.
+  const bool check = !checkedAt_ || std::abs(hostSeconds - *checkedAt_) >= kDay;
+  store_ = history::HistoryStore::openForWriting(path_, failure, said, check);
   if (!said.empty()) say_(said);
   if (!store_) return written(failure, hostSeconds);
-  checked_ = true;
+  if (check) checkedAt_ = hostSeconds;
   if (!last_) last_ = store_->lastSample();
   return true;
 }

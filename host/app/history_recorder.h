@@ -85,10 +85,10 @@ class HistoryRecorder {
   // in seconds, and keeps it open.
   std::unique_ptr<history::HistoryStore> store_;
   bool keptOpen_ = false;
-  bool checked_ = false;           // every page checked, at the first open of the run
-  std::optional<double> nextTry_;  // host seconds: when to open the database again
-  bool waiting_ = false;           // said that the database is held back
-  std::optional<double> anchor_;   // virtual time: the wall clock of the run's start
+  std::optional<double> checkedAt_;  // host seconds: when every page was last checked
+  std::optional<double> nextTry_;    // host seconds: when to open the database again
+  bool waiting_ = false;             // said that the database is held back
+  std::optional<double> anchor_;     // virtual time: the wall clock of the run's start
   double wallAtStart_ = 0;
   std::optional<history::Sample> last_;
   std::vector<history::Sample> unwritten_;

@@ -187,17 +187,28 @@ double secondsUntilNextLook(const Reading& r, std::optional<double> watts, bool 
   // Full or held: nothing moves until the charger goes, which the kernel announces.
   if (r.state == ChargeState::full || r.state == ChargeState::notCharging) return kLatestLook;
   if (!settled || !watts || !r.energyWh || !r.fullWh || *r.fullWh <= 0) return kSoonestLook;
-  if (!r.driverPercent) steps = PercentSteps::unknown;
+  const bool known = steps == PercentSteps::cuts || steps == PercentSteps::rounds;
   // The level shown turns every `step` percent, `offset` past each whole one.
-  const double step = steps == PercentSteps::unknown ? 0.5 : 1;
-  const double offset = steps == PercentSteps::rounds ? 0.5 : 0;
-  const double past = steps == PercentSteps::unknown ? 0 : kPastTurn;
-  const double inSteps = (*r.energyWh / *r.fullWh * 100 - offset) / step;
-  double toGo = *watts < 0 ? inSteps - std::floor(inSteps) : std::ceil(inSteps) - inSteps;
+  const double step = known && r.driverPercent ? 1 : 0.5;
+  const double offset = steps == PercentSteps::rounds && r.driverPercent ? 0.5 : 0;
+  const double past = r.driverPercent ? kPastTurn : 0;
+  const double percent = *r.energyWh / *r.fullWh * 100;
+  const double secondsPerPercent = *r.fullWh / 100 / std::fabs(*watts) * 3600;
+  // In steps (or percents) from `at` to the next `offset` past a whole one, the way it moves.
+  const auto toNext = [&](double at, double size) {
+    const double inSteps = at / size;
+    return *watts < 0 ? inSteps - std::floor(inSteps) : std::ceil(inSteps) - inSteps;
+  };
+  double toGo = toNext(percent - offset, step);
   // A fine level on a turn turns next; one in whole percents may have just turned.
   if (toGo <= 1e-9 && !r.storeFine) toGo = 1;
-  const double secondsPerStep = *r.fullWh * step / 100 / std::fabs(*watts) * 3600;
-  return std::clamp(toGo * secondsPerStep + past, kSoonestLook, kLatestLook);
+  double seconds = toGo * step * secondsPerPercent + past;
+  if (steps == PercentSteps::undecided && r.driverPercent) {
+    double toLearn = toNext(percent - 0.75, 1);
+    if (toLearn <= 1e-9) toLearn = 1;
+    seconds = std::min(seconds, toLearn * secondsPerPercent);
+  }
+  return std::clamp(seconds, kSoonestLook, kLatestLook);
 }
 
 }  // namespace host::estimate

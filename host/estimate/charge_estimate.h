@@ -37,8 +37,9 @@ struct Reading {
 };
 
 // How a driver's whole percent follows its level: cut (it turns at each whole percent, as an
-// integer division does) or rounded (it turns at each half); unknown until its readings show it.
-enum class PercentSteps { unknown, cuts, rounds };
+// integer division does) or rounded (it turns at each half); undecided while its readings have
+// not yet shown it, unknown when they never will (they disagree).
+enum class PercentSteps { unknown, undecided, cuts, rounds };
 
 // The battery's power, smoothed by an exponential average (time constant about 4 minutes,
 // weighted by the time between readings; a plain mean until it spans that long), started afresh at
@@ -99,8 +100,10 @@ inline constexpr int kChargesToLearnFrom = 2;
 // When to read the battery next, in seconds: every 30 s until the rate has settled; then when the
 // level shown next turns at the steady rate, never sooner than 30 s and never later than 10
 // minutes. A driver's percent known to cut turns at the next whole percent, one known to round at
-// the next half past the middle, each looked at a moment after; one not yet known, or a level of
-// our own (shown rounded), at the next whole or half percent.
+// the next half past the middle, each looked at a moment after; one not known, at the next whole
+// or half percent, a moment after, and while undecided also at three quarters of a percent,
+// where the two ways differ, so that it is learned whatever the phase of the drain; a level of
+// our own (shown rounded) at the next whole or half percent.
 inline constexpr double kSoonestLook = 30, kLatestLook = 600;
 inline constexpr double kPastTurn = 5;  // s after the turn: the driver has surely turned
 double secondsUntilNextLook(const Reading& reading, std::optional<double> watts, bool settled,

@@ -32,7 +32,7 @@ PercentSteps PercentStepsLearner::steps() const {
   if (against_ || (cut_ > 0 && rounded_ > 0)) return PercentSteps::unknown;
   if (cut_ >= kAgreeing) return PercentSteps::cuts;
   if (rounded_ >= kAgreeing) return PercentSteps::rounds;
-  return PercentSteps::unknown;
+  return PercentSteps::undecided;
 }
 
 }  // namespace host::estimate

@@ -216,6 +216,8 @@ TEST(ChargeEstimate, NextLookWhenTheLevelShownTurns) {
   coarse.storeFine = false;
   Reading charging = draining(0, 10, 30.6);
   charging.state = ChargeState::charging;
+  Reading charging61_55 = charging;
+  charging61_55.energyWh = 30.775;
   Reading noFull = draining(0, -10), small = draining(0, -0.1, 0.307);
   noFull.fullWh = 0;
   small.fullWh = 1;
@@ -245,6 +247,13 @@ TEST(ChargeEstimate, NextLookWhenTheLevelShownTurns) {
       {"rounded: 61.4 % at 60.5", shown(draining(0, -10, 30.7), 61), -10, 167, rounds},
       {"rounded, charging: 61.2 % at 61.5", shown(charging, 61), 10, 59, rounds},
       {"our own level, shown rounded: halves", draining(0, -10, 30.7), -10, 72, cuts},
+      {"not known: 61.4 % at 61, 5 s on", shown(draining(0, -10, 30.7), 61), -10, 77},
+      {"undecided, 61.95 %: three quarters come first", shown(draining(0, -10, 30.975), 61), -10,
+       36, PercentSteps::undecided},
+      {"undecided, 61.4 %: the half turns first", shown(draining(0, -10, 30.7), 61), -10, 77,
+       PercentSteps::undecided},
+      {"undecided, charging 61.55 %: three quarters first", shown(charging61_55, 61), 10, 36,
+       PercentSteps::undecided},
   };
   for (const auto& c : cases) {
     EXPECT_NEAR(secondsUntilNextLook(c.reading, c.watts, true, c.steps), c.seconds, 1e-6) << c.name;
@@ -261,7 +270,7 @@ TEST(PercentSteps, LearnedFromTheDriversPercent) {
   };
   const Look cut{30.37, 60}, cut2{30.35, 60}, rounded{30.37, 61},
       full{30.37, 60, "A", ChargeState::full};
-  constexpr auto unknown = PercentSteps::unknown;
+  constexpr auto unknown = PercentSteps::unknown, undecided = PercentSteps::undecided;
   const struct {
     const char* name;
     std::vector<Look> looks;
@@ -271,15 +280,15 @@ TEST(PercentSteps, LearnedFromTheDriversPercent) {
       {"rounded, charging too",
        {rounded, {30.35, 61, "A", ChargeState::charging}},
        PercentSteps::rounds},
-      {"one reading is not enough", {cut}, unknown},
-      {"before the middle both ways agree", {{30.1, 60}, {30.14, 60}}, unknown},
+      {"one reading is not enough", {cut}, undecided},
+      {"before the middle both ways agree", {{30.1, 60}, {30.14, 60}}, undecided},
       {"near a turn, a lagging percent says nothing",
        {cut, cut2, {30.46, 59}, {30.27, 59}, {30.04, 59}},
        PercentSteps::cuts},
       {"cut and rounded: contradictory", {cut, cut2, rounded}, unknown},
       {"rounded and cut: contradictory", {cut, rounded, {30.35, 61}}, unknown},
       {"a percent neither way explains", {cut, cut2, {30.1, 61}}, unknown},
-      {"none from the driver, or full", {{30.37, {}}, {30.35, {}}, full, full}, unknown},
+      {"none from the driver, or full", {{30.37, {}}, {30.35, {}}, full, full}, undecided},
       {"packs changed: learned afresh",
        {cut, cut2, {30.1, 61}, {30.37, 61, "B"}, {30.35, 61, "B"}},
        PercentSteps::rounds},

@@ -347,6 +347,7 @@ TEST_F(HistoryRecorderTest, DamageLosesNotTheSampleThatFoundItAndWhatCannotBeMad
     std::function<void()> spoil;
     const char* said;
     size_t kept;
+    double after = 0;  // seconds from the spoiling to the next status
   } cases[] = {
       {"damaged while the host writes", 1,
        [&] {
@@ -362,6 +363,22 @@ TEST_F(HistoryRecorderTest, DamageLosesNotTheSampleThatFoundItAndWhatCannotBeMad
          sqlite3_close(other);
        },
        "is damaged", 1},
+      {"damaged where no write reaches it: found at the day's check", 1,
+       [&] {
+         sqlite3* other = anotherConnection();
+         ASSERT_TRUE(other);
+         sqlite3_stmt* root = nullptr;
+         sqlite3_prepare_v2(other, "SELECT rootpage FROM sqlite_master WHERE name='health'", -1,
+                            &root, nullptr);
+         ASSERT_EQ(sqlite3_step(root), SQLITE_ROW);
+         const long page = sqlite3_column_int(root, 0);
+         sqlite3_finalize(root);
+         sqlite3_close(other);
+         std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+         file.seekp((page - 1) * 4096);
+         file.write(std::string(64, '\xff').data(), 64);
+       },
+       "is damaged", 1, kDay},
       {"damaged before the host starts", 0,
        [&] {
          std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -379,6 +396,7 @@ TEST_F(HistoryRecorderTest, DamageLosesNotTheSampleThatFoundItAndWhatCannotBeMad
     HistoryRecorder keeping = recorder([&] { return kNow + hostSeconds; });
     run(keeping, hostSeconds, c.before);
     if (c.before > 0) c.spoil();
+    hostSeconds += c.after;
     run(keeping, hostSeconds, c.kept ? 1 : 3);
     ASSERT_EQ(said_.size(), 1u) << c.name;
     EXPECT_NE(said_[0].find(c.said), std::string::npos) << c.name << ": " << said_[0];
