@@ -130,6 +130,9 @@ TEST(SysfsDevices, KindsFromWhatLiesBeside) {
   const InputDevice mediaKeys{"h", "", "1c0000 0 0 0 0 0 0 0 0 0 0 0 70000000000000", "0", "0"};
   const InputDevice fewLetters{"k", "", "7fffe0000", "0", "0"};  // bits 17..34: 14 letters
   const InputDevice relXOnly{"w", "", "0", "1", "0"};
+  // Just enough letters, each row's first and last among them; one short, the keys beside set.
+  const InputDevice twentyLetters{"k", "", "7f040c3ff0000", "0", "0"};
+  const InputDevice nineteenLetters{"k", "", "808ffe7ff8000", "0", "0"};
   const struct {
     const char* name;
     std::string supply;
@@ -150,6 +153,8 @@ TEST(SysfsDevices, KindsFromWhatLiesBeside) {
       {"media keys alone", "hid-x-battery", {{mediaKeys}, false}, kind::kOther},
       {"too few letters", "hid-x-battery", {{fewLetters}, false}, kind::kOther},
       {"a wheel alone", "hid-x-battery", {{relXOnly}, false}, kind::kOther},
+      {"twenty letters", "hid-x-battery", {{twentyLetters}, false}, kind::kKeyboard},
+      {"nineteen letters", "hid-x-battery", {{nineteenLetters}, false}, kind::kOther},
       {"ps by name", "ps-controller-battery-aa:bb:cc:dd:ee:ff", {}, kind::kController},
       {"sony by name", "sony_controller_battery_aa:bb:cc:dd:ee:ff", {}, kind::kController},
       {"wacom by name", "wacom_battery_1", {}, kind::kPen},
