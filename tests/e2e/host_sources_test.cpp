@@ -771,19 +771,26 @@ TEST(SysfsSourceThroughTheHost, DevicesComeAndGoInTheirOwnFile) {
   testing_support::writeInput(root, "sys", "hidpp_battery_0", "input7", "MX Master 3",
                               testing_support::mouseInput());
   const std::string blue = "hid-aa:bb:cc:dd:ee:0f-battery";
+  // Each step once the host has written the file for the one before, however slow its start.
+  const auto fileHas = [&](const std::string& text) {
+    for (int waited = 0; waited < 300; ++waited) {
+      if (root.read(brimwell::kDevicesStatusPath).find(text) != std::string::npos) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  };
   std::thread plugging([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    fileHas("4089-a6-b1-c2");
     // Whole at once, as the kernel adds a node.
     writeSupply(root, "new", blue, testing_support::bluetoothMouse());
     testing_support::writeInput(root, "new", blue, "input9", "M336", testing_support::mouseInput());
     std::filesystem::rename(root.path() + "/new/" + blue, root.path() + "/sys/" + blue);
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    fileHas("AA:BB:CC:DD:EE:0F");
     std::filesystem::remove_all(root.path() + "/sys/" + blue);
   });
-  const auto host = runProcess(BRIMWELLD,
-                               {"--no-desktop-alerts", "--poll", "0.1", "--duration", "2.2",
-                                "--sysfs", root.path() + "/sys"},
-                               {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+  const auto host = runProcess(
+      BRIMWELLD,
+      {"--no-desktop-alerts", "--poll", "0.1", "--duration", "3", "--sysfs", root.path() + "/sys"},
+      {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
   plugging.join();
   ASSERT_EQ(host.exitCode, 0) << host.err;
   for (const char* line : {"] device added: mouse MX Master 3 (usb)\n",

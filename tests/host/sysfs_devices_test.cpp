@@ -85,6 +85,10 @@ TEST(SysfsDevices, EachDriversNodeReadsHonestly) {
             "Full"),
        std::nullopt, "serial:4089-a6-b1-c2", "MX Master 3", kind::kOther, std::nullopt, W::critical,
        DeviceState::full, true, "usb", std::nullopt},
+      {"below 0, the word High", "hidpp_battery_5",
+       with(with(hidppMouse(), "capacity", "-3"), "capacity_level", "High"), std::nullopt,
+       "serial:4089-a6-b1-c2", "MX Master 3", kind::kOther, std::nullopt, W::high,
+       DeviceState::discharging, true, "usb", std::nullopt},
       {"no model, an empty serial", "hidpp_battery_4",
        with(with(with(hidppMouse(), "model_name", ""), "serial_number", ""), "capacity", "0"),
        std::nullopt, "supply:hidpp_battery_4", "hidpp_battery_4", kind::kOther, 0, std::nullopt,
@@ -126,6 +130,9 @@ TEST(SysfsDevices, KindsFromWhatLiesBeside) {
   const InputDevice mediaKeys{"h", "", "1c0000 0 0 0 0 0 0 0 0 0 0 0 70000000000000", "0", "0"};
   const InputDevice fewLetters{"k", "", "7fffe0000", "0", "0"};  // bits 17..34: 14 letters
   const InputDevice relXOnly{"w", "", "0", "1", "0"};
+  // Just enough letters, each row's first and last among them; one short, the keys beside set.
+  const InputDevice twentyLetters{"k", "", "7f040c3ff0000", "0", "0"};
+  const InputDevice nineteenLetters{"k", "", "808ffe7ff8000", "0", "0"};
   const struct {
     const char* name;
     std::string supply;
@@ -146,6 +153,8 @@ TEST(SysfsDevices, KindsFromWhatLiesBeside) {
       {"media keys alone", "hid-x-battery", {{mediaKeys}, false}, kind::kOther},
       {"too few letters", "hid-x-battery", {{fewLetters}, false}, kind::kOther},
       {"a wheel alone", "hid-x-battery", {{relXOnly}, false}, kind::kOther},
+      {"twenty letters", "hid-x-battery", {{twentyLetters}, false}, kind::kKeyboard},
+      {"nineteen letters", "hid-x-battery", {{nineteenLetters}, false}, kind::kOther},
       {"ps by name", "ps-controller-battery-aa:bb:cc:dd:ee:ff", {}, kind::kController},
       {"sony by name", "sony_controller_battery_aa:bb:cc:dd:ee:ff", {}, kind::kController},
       {"wacom by name", "wacom_battery_1", {}, kind::kPen},
