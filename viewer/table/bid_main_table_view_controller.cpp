@@ -1,5 +1,6 @@
 #include "viewer/table/bid_main_table_view_controller.h"
 
+#include <chrono>
 #include <vector>
 
 #include "platform/foundation/ns_string.h"
@@ -67,6 +68,9 @@ void BIDMainTableViewController::showBatteryInfo() {
     lastSleepLabel->setText(
         lastSleepShown ? std::optional(lastSleepText(*lastSleepShown, localized)) : std::nullopt);
   }
+  devicesShown = readKnownDevices();
+  devicesReadAt =
+      std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 std::string BIDMainTableViewController::getDevicePlatform() {

@@ -4,8 +4,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "history/history_types.h"
+#include "viewer/devices/known_device.h"
 #include "viewer/table/bid_battery_info.h"
 #include "viewer/table/screen_state.h"
 
@@ -51,6 +53,11 @@ class BIDMainTableViewController {
   UILabel* lastSleepLabel = nullptr;
   std::function<std::optional<history::SleepEntry>()> lastSleep;
   std::optional<history::SleepEntry> lastSleepShown;
+
+  // The user's other batteries as the devices status file gave them at the refresh, and the
+  // time of that refresh (seconds since 1970), which their "last seen" is told from.
+  std::vector<KnownDevice> devicesShown;
+  double devicesReadAt = 0;
 
   void viewDidLoad();
   void setTableViewFrame();

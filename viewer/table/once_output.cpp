@@ -2,6 +2,7 @@
 
 #include "common/text_format.h"
 #include "platform/uikit/ui_view.h"
+#include "viewer/devices/device_text.h"
 #include "viewer/table/bid_main_table_view_controller.h"
 
 std::string colorComponents(UIColor c) {
@@ -21,4 +22,9 @@ void printOutlets(const BIDMainTableViewController& controller, std::ostream& ou
   // Not an outlet of the device's: only where a laptop's screen shows it.
   if (controller.lastSleepLabel && controller.lastSleepLabel->text())
     out << "lastSleepLabel " << brimwell::quoted(*controller.lastSleepLabel->text()) << '\n';
+  // The user's other batteries, a line each, below the battery's: where the host lists any.
+  for (const KnownDevice& d : controller.devicesShown) {
+    out << "deviceLine " << brimwell::quoted(deviceCaption(d)) << ' '
+        << brimwell::quoted(deviceValue(d, controller.devicesReadAt)) << '\n';
+  }
 }
