@@ -4,7 +4,7 @@
 
 std::string viewerUsage(const std::string& name) {
   return "usage: " + name + " [--once | --json | --format FORMAT] [--follow]\n       " + name +
-         " --format waybar|i3blocks|polybar --device NAME|KIND [--follow]\n       " + name +
+         " --format BAR --device NAME|KIND [--follow]\n       " + name +
          " --history [--since AGE] [--format csv|json]\n       " + name +
          " --health [--format csv|json]\n       " + name +
          " --sleeps [--since AGE] [--format csv|json]\n"
@@ -15,8 +15,9 @@ std::string viewerUsage(const std::string& name) {
          "                   polybar\n"
          "  --follow         with a format: a line at start and one each time the status\n"
          "                   file or the devices change, until stopped\n"
-         "  --device NAME|KIND  with a bar's format: one of the other batteries (a mouse,\n"
-         "                   a headset...), by its name or the first of its kind\n"
+         "  --device NAME|KIND  with a bar (waybar, i3blocks, polybar): one of the other\n"
+         "                   batteries, by its name or the first of its kind (mouse,\n"
+         "                   keyboard, headset, controller, pen, other)\n"
          "  --history        print the battery's history as CSV (--format json: JSON)\n"
          "  --since AGE      with --history or --sleeps: only the last minutes, hours or\n"
          "                   days\n"

@@ -154,6 +154,14 @@ std::string summaryJson(const StatusSummary& s, double now) {
                                    {"charge_limit", orNull(s.chargeLimit)},
                                    {"updated", orNull(updated)},
                                    {"age_s", orNull(age)}});
+  if (s.laptop) {
+    // After the power: a laptop's energies (a phone's status has none of these members).
+    const auto at = std::find_if(members.begin(), members.end(), [](const JsonMember& m) {
+      return std::string(m.name) == "power_W";
+    });
+    members.insert(at + 1, {{"energy_Wh", twoDecimals(s.energyWh)},
+                            {"energy_full_Wh", twoDecimals(s.energyFullWh)}});
+  }
   addLastSleep(s, members);
   // A laptop's, or wherever the host lists devices: a phone's status never has them.
   if (s.laptop || !s.devices.empty()) members.push_back({"devices", devicesJson(s.devices)});

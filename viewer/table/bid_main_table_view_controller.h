@@ -51,6 +51,9 @@ class BIDMainTableViewController {
   // Beyond the device's outlets, on a laptop's status only: the last sleep the history holds,
   // where the viewer was given a way to read it (none: no line, and no reading of the history).
   UILabel* lastSleepLabel = nullptr;
+  // A laptop's power in W and energy in Wh, where the host gives them.
+  UILabel* powerLabel = nullptr;
+  UILabel* energyLabel = nullptr;
   std::function<std::optional<history::SleepEntry>()> lastSleep;
   std::optional<history::SleepEntry> lastSleepShown;
 

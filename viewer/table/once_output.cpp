@@ -19,9 +19,13 @@ void printOutlets(const BIDMainTableViewController& controller, std::ostream& ou
       out << " color=" << colorComponents(*label->textColor());
     out << '\n';
   }
-  // Not an outlet of the device's: only where a laptop's screen shows it.
-  if (controller.lastSleepLabel && controller.lastSleepLabel->text())
-    out << "lastSleepLabel " << brimwell::quoted(*controller.lastSleepLabel->text()) << '\n';
+  // Not outlets of the device's: only where a laptop's screen shows them.
+  const auto laptopLine = [&](const char* name, const UILabel* label) {
+    if (label && label->text()) out << name << ' ' << brimwell::quoted(*label->text()) << '\n';
+  };
+  laptopLine("lastSleepLabel", controller.lastSleepLabel);
+  laptopLine("powerLabel", controller.powerLabel);
+  laptopLine("energyLabel", controller.energyLabel);
   // The user's other batteries, a line each, below the battery's: where the host lists any.
   for (const KnownDevice& d : controller.devicesShown) {
     out << "deviceLine " << brimwell::quoted(deviceCaption(d)) << ' '

@@ -24,8 +24,9 @@ struct StatusSummary {
   std::optional<bool> chargerConnected, charging, fullyCharged;
   std::optional<std::string> manufacturer, serial, state;
   std::optional<double> powerW;
-  std::optional<double> writtenAt;  // the status file's time, seconds since 1970
-  bool laptop = false;              // a laptop's status: the last sleep is said, or null
+  std::optional<double> energyWh, energyFullWh;  // a laptop's, where its drivers report energy
+  std::optional<double> writtenAt;               // the status file's time, seconds since 1970
+  bool laptop = false;  // a laptop's status: the last sleep is said, or null
   std::optional<history::SleepEntry> lastSleep;
   std::vector<KnownDevice> devices;  // the user's other batteries, as the host lists them
 };
