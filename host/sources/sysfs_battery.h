@@ -38,8 +38,8 @@ std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
 // theirs: the drivers' percentage (CurrentCapacity), the times to empty and to full in minutes
 // (AvgTimeToEmpty, AvgTimeToFull; 65535 while unknown or not the way the charge goes), the
 // battery's power in mW (BatteryPower), its energy now and at full charge in mWh where the
-// drivers report energy (BatteryEnergy, BatteryEnergyFull), the charge limit in percent (ChargeLimit) and a state
-// word (ChargingState).
+// drivers report energy (BatteryEnergy, BatteryEnergyFull), the charge limit in percent
+// (ChargeLimit) and a state word (ChargingState).
 void addHostFigures(const SysfsReading& reading, const estimate::Times& times,
                     brimwell::Plist& status);
 
