@@ -510,6 +510,10 @@ TEST(ViewerDevices, EachDeviceOnTheTableInJsonAndInTheBars) {
        std::nullopt,
        {"--once"},
        "...energyLabel \"30.8 Wh of 45.6 Wh\"\n"},
+      {"no devices file, no devices in JSON",
+       std::nullopt,
+       {"--json"},
+       "...\"last_sleep_external_power\":null}\n"},
       {"a damaged devices file",
        std::string("<plist><dict><key>Devices</key><array><dict>"),
        {"--once"},
@@ -545,19 +549,33 @@ TEST(ViewerDevices, JsonListsTheDevices) {
   const char* script = R"(
 import json, sys
 d = json.load(sys.stdin)
-print(d['energy_Wh'], d['energy_full_Wh'])
+print('energy_Wh' in d, 'energy_full_Wh' in d)
 for x in d['devices']:
     print(x['id'], x['kind'], x['level'], x['level_word'], x['state'], x['connected'],
           x['last_seen'] is None)
 )";
   const auto parsed = runProcess("python3", {"-c", script}, {}, json.out);
   EXPECT_EQ(parsed.out,
-            "None None\n"
+            "False False\n"
             "serial:4a1b mouse None Normal discharging True False\n"
             "address:AA:BB:CC:DD:EE:FF headset 8 None discharging True False\n"
             "supply:ps-controller-battery-aa controller None None unknown True True\n"
             "serial:k1 keyboard 64 None unknown False False\n")
       << json.out << parsed.err;
+}
+
+// The live screen ends with the Devices section.
+TEST(ViewerDevices, TheLiveScreenEndsWithThem) {
+  TempDir root;
+  root.write(kStatusPath, kChargingPhone);
+  root.write(kDevicesPath, fixtureDevices(wallClock()));
+  const auto screen = testing_support::runOnTerminal(
+      BRIMWELL_VIEWER, {}, {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}}, 100, 60,
+      1.5);
+  const size_t devices = screen.out.find("Devices");
+  ASSERT_NE(devices, std::string::npos) << screen.out;
+  EXPECT_LT(screen.out.find("Serial Number"), devices);
+  EXPECT_NE(screen.out.find("last seen 3 h ago", devices), std::string::npos) << screen.out;
 }
 
 // A bar that follows one device prints a line when its line changes, none when another device

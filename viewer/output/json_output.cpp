@@ -154,17 +154,17 @@ std::string summaryJson(const StatusSummary& s, double now) {
                                    {"charge_limit", orNull(s.chargeLimit)},
                                    {"updated", orNull(updated)},
                                    {"age_s", orNull(age)}});
-  if (s.laptop) {
-    // After the power: a laptop's energies (a phone's status has none of these members).
+  if (s.energyWh && s.energyFullWh) {
+    // After the power: a laptop's energies, where its drivers report energy.
     const auto at = std::find_if(members.begin(), members.end(), [](const JsonMember& m) {
       return std::string(m.name) == "power_W";
     });
-    members.insert(at + 1, {{"energy_Wh", twoDecimals(s.energyWh)},
-                            {"energy_full_Wh", twoDecimals(s.energyFullWh)}});
+    members.insert(at + 1, {{"energy_Wh", TwoDecimals{*s.energyWh}},
+                            {"energy_full_Wh", TwoDecimals{*s.energyFullWh}}});
   }
   addLastSleep(s, members);
-  // A laptop's, or wherever the host lists devices: a phone's status never has them.
-  if (s.laptop || !s.devices.empty()) members.push_back({"devices", devicesJson(s.devices)});
+  // Where the host lists any device (never on a phone).
+  if (!s.devices.empty()) members.push_back({"devices", devicesJson(s.devices)});
   return jsonObject(members);
 }
 
