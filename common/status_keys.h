@@ -30,6 +30,10 @@ inline constexpr const char* kBatteryPower = "BatteryPower";               // mW
 inline constexpr const char* kChargeLimit = "ChargeLimit";            // percent of the full charge
 inline constexpr const char* kChargingState = "ChargingState";        // "charging", "full", ...
 inline constexpr const char* kBatteryInstalled = "BatteryInstalled";  // false: the battery is gone
+// mWh, where every pack's driver reports energy: the capacities above are charges worked out
+// through one voltage, which the energy cannot be had back from.
+inline constexpr const char* kBatteryEnergy = "BatteryEnergy";
+inline constexpr const char* kBatteryEnergyFull = "BatteryEnergyFull";
 }  // namespace key
 
 // A time the host cannot yet estimate, as the device writes it.

@@ -14,6 +14,7 @@
 #include "platform/foundation/simulated_device.h"
 #include "platform/uikit/ui_view.h"
 #include "terminal/terminal_text.h"
+#include "viewer/devices/device_text.h"
 #include "viewer/table/localized.h"
 #include "viewer/table/main_storyboard.h"
 #include "viewer/table/screen_footer.h"
@@ -54,6 +55,14 @@ std::vector<std::wstring> folded(const std::vector<std::string>& lines, int widt
   return out;
 }
 
+// The devices' lines as the controller's latest refresh gives them.
+std::vector<std::pair<std::string, std::string>> deviceLines(const BIDMainTableViewController& c) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  for (const KnownDevice& d : c.devicesShown)
+    lines.emplace_back(deviceCaption(d), deviceValue(d, c.devicesReadAt));
+  return lines;
+}
+
 }  // namespace
 
 TerminalScreen::TerminalScreen(const MainStoryboard& storyboard, HistoryLoader history)
@@ -67,6 +76,10 @@ bool TerminalScreen::footerChanged() {
   if (now == footer_) return false;
   footer_ = std::move(now);
   return true;
+}
+
+bool TerminalScreen::devicesChanged() {
+  return deviceLines(storyboard_.controller()) != devices_;
 }
 
 TerminalScreen::~TerminalScreen() {
@@ -105,19 +118,23 @@ void TerminalScreen::drawTable() {
     ++line;
     for (const TableRow& row : section.rows) {
       if (row.onlyWithValue && !row.value->text()) continue;
-      if (visible(line)) {
-        mvaddwstr(line, 3, terminal::widen(row.caption->text().value_or("")).c_str());
-        const std::wstring value = terminal::widen(row.value->text().value_or(""));
-        const int x = std::max(3, width - 1 - terminal::displayWidth(value));
-        const short pair = row.value->textColor() ? colors_.pairFor(*row.value->textColor()) : 0;
-        if (pair) attron(COLOR_PAIR(pair));
-        attron(A_BOLD);
-        mvaddwstr(line, x, value.c_str());
-        attroff(A_BOLD);
-        if (pair) attroff(COLOR_PAIR(pair));
-      }
+      if (visible(line))
+        drawRow(line, row.caption->text().value_or(""), row.value->text().value_or(""),
+                row.value->textColor(), width);
       ++line;
     }
+    ++line;
+  }
+  // The user's other batteries below the battery's lines, where the host lists any.
+  devices_ = deviceLines(storyboard_.controller());
+  if (!devices_.empty() && visible(line)) {
+    attron(A_BOLD | A_UNDERLINE);
+    mvaddwstr(line, 1, terminal::widen(localized("Devices")).c_str());
+    attroff(A_BOLD | A_UNDERLINE);
+  }
+  if (!devices_.empty()) ++line;
+  for (const auto& [caption, value] : devices_) {
+    if (visible(line)) drawRow(line, caption, value, std::nullopt, width);
     ++line;
   }
   attron(A_DIM);
@@ -126,6 +143,19 @@ void TerminalScreen::drawTable() {
   }
   attroff(A_DIM);
   refresh();
+}
+
+void TerminalScreen::drawRow(int line, const std::string& caption, const std::string& text,
+                             std::optional<UIColor> color, int width) {
+  mvaddwstr(line, 3, terminal::widen(caption).c_str());
+  const std::wstring value = terminal::widen(text);
+  const int x = std::max(3, width - 1 - terminal::displayWidth(value));
+  const short pair = color ? colors_.pairFor(*color) : 0;
+  if (pair) attron(COLOR_PAIR(pair));
+  attron(A_BOLD);
+  mvaddwstr(line, x, value.c_str());
+  attroff(A_BOLD);
+  if (pair) attroff(COLOR_PAIR(pair));
 }
 
 bool TerminalScreen::handleInput() {

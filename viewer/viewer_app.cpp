@@ -45,7 +45,7 @@ int runLiveScreen(MainStoryboard& storyboard) {
     if (!screen.handleInput()) loop.stop();
   });
   loop.addObserver([&] {
-    const bool footerChanged = screen.footerChanged();
+    const bool footerChanged = screen.footerChanged() || screen.devicesChanged();
     if (UIView::displayGeneration() != drawn || footerChanged) {
       drawn = UIView::displayGeneration();
       screen.draw();
@@ -110,9 +110,9 @@ int runViewer(int argc, char** argv) {
     std::cout.flush();
     status = std::cout ? 0 : 1;
   } else if (options.follow) {
-    status = followStatus(options.format, storyboard.controller());
+    status = followStatus(options.format, storyboard.controller(), options.device);
   } else if (!live) {
-    status = printStatusOnce(options.format, storyboard.controller());
+    status = printStatusOnce(options.format, storyboard.controller(), options.device);
   } else {
     status = runLiveScreen(storyboard);
   }

@@ -4,6 +4,7 @@
 
 std::string viewerUsage(const std::string& name) {
   return "usage: " + name + " [--once | --json | --format FORMAT] [--follow]\n       " + name +
+         " --format BAR --device NAME|KIND [--follow]\n       " + name +
          " --history [--since AGE] [--format csv|json]\n       " + name +
          " --health [--format csv|json]\n       " + name +
          " --sleeps [--since AGE] [--format csv|json]\n"
@@ -13,7 +14,10 @@ std::string viewerUsage(const std::string& name) {
          "  --format FORMAT  one refresh for a status bar: json, waybar, i3blocks or\n"
          "                   polybar\n"
          "  --follow         with a format: a line at start and one each time the status\n"
-         "                   file changes, until stopped\n"
+         "                   file or the devices change, until stopped\n"
+         "  --device NAME|KIND  with a bar (waybar, i3blocks, polybar): one of the other\n"
+         "                   batteries, by its name or the first of its kind (mouse,\n"
+         "                   keyboard, headset, controller, pen, other)\n"
          "  --history        print the battery's history as CSV (--format json: JSON)\n"
          "  --since AGE      with --history or --sleeps: only the last minutes, hours or\n"
          "                   days\n"
@@ -56,6 +60,8 @@ bool historyOptionsFit(const ViewerOptions& o, std::string& why) {
   } else if (o.format != OutputFormat::screen && o.format != OutputFormat::json &&
              o.format != OutputFormat::csv) {
     why = std::string(table) + " prints CSV, or JSON with --format json";
+  } else if (o.device) {
+    why = "--device goes with --format waybar, i3blocks or polybar";
   } else if (o.history == HistoryTable::health && o.sinceSeconds > 0) {
     why = "--since goes with --history or --sleeps";
   }
@@ -108,6 +114,13 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
               (value.empty() ? std::string() : ", not '" + value + "'");
         return false;
       }
+    } else if (arg == "--device" || arg.rfind("--device=", 0) == 0) {
+      value = arg == "--device" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(9);
+      if (value.empty()) {
+        why = "--device needs a device's name or kind (mouse, keyboard, headset, ...)";
+        return false;
+      }
+      o.device = value;
     } else if (arg == "--follow") {
       o.follow = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -126,5 +139,8 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions& o, std
     why = std::string("--once and ") + outputFlag + " are two outputs: choose one";
   if (o.follow && !output) why = "--follow goes with --json or --format";
   if (o.format == OutputFormat::csv) why = "--format csv goes with --history, --health or --sleeps";
+  const bool bar = o.format == OutputFormat::waybar || o.format == OutputFormat::i3blocks ||
+                   o.format == OutputFormat::polybar;
+  if (o.device && !bar) why = "--device goes with --format waybar, i3blocks or polybar";
   return why.empty();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "viewer/output/output_format.h"
@@ -12,7 +13,10 @@ struct ViewerOptions {
   bool follow = false;
   OutputFormat format = OutputFormat::screen;
   HistoryTable history = HistoryTable::none;
-  double sinceSeconds = 0;  // --since: the samples or sleeps of this many seconds back; 0, all
+  double sinceSeconds = 0;
+  std::optional<std::string>
+      device;  // --device: one of the user's other batteries in a bar  // --since: the samples or
+               // sleeps of this many seconds back; 0, all
 };
 
 // False, with why, on a bad command line.

@@ -288,6 +288,14 @@ std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
   const StoreUnit unit = unitOf(packs);
   r.estimate = combinedReading(packs, power, d, unit);
   r.powerW = powerOf(packs, unit);
+  const auto batteries = systemBatteries(supplies);
+  const bool energyGiven = std::all_of(
+      batteries.begin(), batteries.end(),
+      [](const PowerSupply* b) { return b->get("energy_now") && b->get("energy_full"); });
+  if (unit == StoreUnit::wattHours && energyGiven) {
+    r.energyWh = r.estimate.energyWh;
+    r.fullWh = r.estimate.fullWh;
+  }
   std::set<std::string> serials;
   for (const BatteryPack& p : packs) {
     if (p.percentScale || !p.design || !p.full) continue;
@@ -317,6 +325,13 @@ void addHostFigures(const SysfsReading& r, const estimate::Times& times, Plist& 
   if (r.powerW) {
     d.setItem(key::kBatteryPower,
               Plist::integer(brimwell::saturatingTruncate(std::round(*r.powerW * 1000))));
+  }
+  const auto milli = [](double value) {
+    return Plist::integer(brimwell::saturatingTruncate(std::round(value * 1000)));
+  };
+  if (r.energyWh && r.fullWh) {
+    d.setItem(key::kBatteryEnergy, milli(*r.energyWh));
+    d.setItem(key::kBatteryEnergyFull, milli(*r.fullWh));
   }
   if (r.estimate.limitPercent)
     d.setItem(key::kChargeLimit, Plist::integer(std::lround(*r.estimate.limitPercent)));

@@ -28,6 +28,8 @@ struct SysfsReading {
   std::optional<double> kernelPercent;  // the drivers' own percentage, all packs together
   std::vector<PackWear> packs;          // each pack's wear, where its driver states it
   std::optional<double> powerW;  // the packs' power in W (none where a driver gives no voltage)
+  // The energy now and at full charge in Wh, where every pack's driver reports energy.
+  std::optional<double> energyWh, fullWh;
 };
 std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
                                       std::vector<std::string>* unknownLevel = nullptr);
@@ -35,8 +37,9 @@ std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
 // Adds the host's own figures to a laptop's status, named as the device's own dictionaries name
 // theirs: the drivers' percentage (CurrentCapacity), the times to empty and to full in minutes
 // (AvgTimeToEmpty, AvgTimeToFull; 65535 while unknown or not the way the charge goes), the
-// battery's power in mW (BatteryPower), the charge limit in percent (ChargeLimit) and a state
-// word (ChargingState).
+// battery's power in mW (BatteryPower), its energy now and at full charge in mWh where the
+// drivers report energy (BatteryEnergy, BatteryEnergyFull), the charge limit in percent
+// (ChargeLimit) and a state word (ChargingState).
 void addHostFigures(const SysfsReading& reading, const estimate::Times& times,
                     brimwell::Plist& status);
 

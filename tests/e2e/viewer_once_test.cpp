@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 
@@ -422,6 +423,177 @@ TEST(ViewerJson, FollowedForI3blocksTheFullTextAlone) {
   EXPECT_EQ(follower.readLine(2000), once.substr(0, once.find('\n')));
   EXPECT_EQ(follower.readLine(1000), std::nullopt) << "no short text, no colour";
   follower.stop();
+}
+
+const char* kDevicesPath = "/tmp/batteryDevices.plist";
+
+// A hidpp mouse that tells only its word, a headset at 8 %, a controller before its first
+// report and a keyboard gone for 3 h, as the host lists them; last seen relative to `now`.
+std::string fixtureDevices(double now, int headsetLevel = 8) {
+  const auto entry = [](const std::string& id, const std::string& name, const std::string& kind,
+                        const std::string& more) {
+    return "<dict><key>Id</key><string>" + id + "</string><key>Name</key><string>" + name +
+           "</string><key>Kind</key><string>" + kind + "</string>" + more + "</dict>";
+  };
+  const std::string seen = "<key>LastSeen</key><real>" + std::to_string(now) + "</real>";
+  return plistXml(
+      "<key>Devices</key><array>" +
+      entry("serial:4a1b", "MX Master 3", "mouse",
+            "<key>LevelWord</key><string>Normal</string><key>State</key><string>discharging"
+            "</string><key>Connected</key><true/>" +
+                seen) +
+      entry("address:AA:BB:CC:DD:EE:FF", "WH-1000XM4", "headset",
+            "<key>Level</key><integer>" + std::to_string(headsetLevel) +
+                "</integer><key>State</key><string>discharging</string>" + seen) +
+      entry("supply:ps-controller-battery-aa", "DualSense", "controller",
+            "<key>State</key><string>unknown</string>") +
+      entry("serial:k1", "K380", "keyboard",
+            "<key>Level</key><integer>64</integer><key>Connected</key><false/><key>LastSeen"
+            "</key><real>" +
+                std::to_string(now - 3 * 3600 - 30) + "</real>") +
+      "</array>");
+}
+
+double wallClock() {
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// A laptop's status in its own units, and the user's other batteries below it: on the table,
+// in --json, in the bars (one device with --device, every device in the main tooltip); no
+// devices file, or a damaged one, is no devices and no error.
+TEST(ViewerDevices, EachDeviceOnTheTableInJsonAndInTheBars) {
+  const std::string laptop = plistXml(
+      "<key>AppleRawCurrentCapacity</key><integer>2700</integer><key>AppleRawMaxCapacity"
+      "</key><integer>4000</integer><key>ChargingState</key><string>discharging</string>"
+      "<key>BatteryPower</key><integer>-10234</integer><key>BatteryEnergy</key><integer>30780"
+      "</integer><key>BatteryEnergyFull</key><integer>45600</integer>");
+  const struct {
+    const char* name;
+    std::optional<std::string> devices;
+    std::vector<std::string> args;
+    std::string out;  // the whole output, or the part after "...", where it ends so
+  } cases[] = {
+      {"the table",
+       fixtureDevices(wallClock()),
+       {"--once"},
+       "...powerLabel \"-10.2 W\"\nenergyLabel \"30.8 Wh of 45.6 Wh\"\n"
+       "deviceLine \"Mouse MX Master 3\" \"Normal, discharging\"\n"
+       "deviceLine \"Headset WH-1000XM4\" \"8 %, discharging\"\n"
+       "deviceLine \"Controller DualSense\" \"unknown\"\n"
+       "deviceLine \"Keyboard K380\" \"last seen 3 h ago\"\n"},
+      {"the headset in waybar",
+       fixtureDevices(wallClock()),
+       {"--format", "waybar", "--device", "headset"},
+       "{\"text\":\"8%\",\"alt\":\"headset\",\"tooltip\":\"Headset WH-1000XM4\\n8 %, "
+       "discharging\",\"class\":[\"discharging\",\"warning\"],\"percentage\":8}\n"},
+      {"the mouse in i3blocks, by its name",
+       fixtureDevices(wallClock()),
+       {"--format", "i3blocks", "--device", "mx master 3"},
+       "Normal\nNormal\n\n"},
+      {"the headset in polybar",
+       fixtureDevices(wallClock()),
+       {"--format", "polybar", "--device", "WH-1000XM4"},
+       "%{F#ff8000}8%%{F-}\n"},
+      {"a keyboard gone is not shown",
+       fixtureDevices(wallClock()),
+       {"--format", "waybar", "--device", "keyboard"},
+       ""},
+      {"no pen", fixtureDevices(wallClock()), {"--format", "waybar", "--device", "pen"}, ""},
+      {"every device in the battery's tooltip",
+       fixtureDevices(wallClock()),
+       {"--format", "waybar"},
+       "...\\nMouse MX Master 3: Normal, discharging\\nHeadset WH-1000XM4: "
+       "8 %, discharging\\nController DualSense: unknown\\nKeyboard K380: last seen 3 h ago\","
+       "\"class\":[\"discharging\"],\"percentage\":68}\n"},
+      {"no devices file", std::nullopt, {"--format", "waybar", "--device", "headset"}, ""},
+      {"no devices file, no lines",
+       std::nullopt,
+       {"--once"},
+       "...energyLabel \"30.8 Wh of 45.6 Wh\"\n"},
+      {"no devices file, no devices in JSON",
+       std::nullopt,
+       {"--json"},
+       "...\"last_sleep_external_power\":null}\n"},
+      {"a damaged devices file",
+       std::string("<plist><dict><key>Devices</key><array><dict>"),
+       {"--once"},
+       "...energyLabel \"30.8 Wh of 45.6 Wh\"\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir root;
+    root.write(kStatusPath, laptop);
+    if (c.devices) root.write(kDevicesPath, *c.devices);
+    const auto run = runProcess(BRIMWELL_VIEWER, c.args,
+                                {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+    EXPECT_EQ(run.exitCode, 0) << c.name;
+    if (c.out.rfind("...", 0) == 0) {
+      const std::string end = c.out.substr(3);
+      EXPECT_TRUE(run.out.size() >= end.size() &&
+                  run.out.compare(run.out.size() - end.size(), end.size(), end) == 0)
+          << c.name << "\n"
+          << run.out;
+    } else {
+      EXPECT_EQ(run.out, c.out) << c.name;
+    }
+  }
+}
+
+// --json's devices, as a JSON parser reads them, beside the laptop's energies.
+TEST(ViewerDevices, JsonListsTheDevices) {
+  TempDir root;
+  const double now = wallClock();
+  root.write(kStatusPath, plistXml("<key>AppleRawMaxCapacity</key><integer>4000</integer>"
+                                   "<key>ChargingState</key><string>full</string>"));
+  root.write(kDevicesPath, fixtureDevices(now));
+  const auto json = runProcess(BRIMWELL_VIEWER, {"--json"}, {{"SIM_DEVICE_ROOT", root.path()}});
+  const char* script = R"(
+import json, sys
+d = json.load(sys.stdin)
+print('energy_Wh' in d, 'energy_full_Wh' in d)
+for x in d['devices']:
+    print(x['id'], x['kind'], x['level'], x['level_word'], x['state'], x['connected'],
+          x['last_seen'] is None)
+)";
+  const auto parsed = runProcess("python3", {"-c", script}, {}, json.out);
+  EXPECT_EQ(parsed.out,
+            "False False\n"
+            "serial:4a1b mouse None Normal discharging True False\n"
+            "address:AA:BB:CC:DD:EE:FF headset 8 None discharging True False\n"
+            "supply:ps-controller-battery-aa controller None None unknown True True\n"
+            "serial:k1 keyboard 64 None unknown False False\n")
+      << json.out << parsed.err;
+}
+
+// The live screen ends with the Devices section.
+TEST(ViewerDevices, TheLiveScreenEndsWithThem) {
+  TempDir root;
+  root.write(kStatusPath, kChargingPhone);
+  root.write(kDevicesPath, fixtureDevices(wallClock()));
+  const auto screen = testing_support::runOnTerminal(
+      BRIMWELL_VIEWER, {}, {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}}, 100, 60,
+      1.5);
+  const size_t devices = screen.out.find("Devices");
+  ASSERT_NE(devices, std::string::npos) << screen.out;
+  EXPECT_LT(screen.out.find("Serial Number"), devices);
+  EXPECT_NE(screen.out.find("last seen 3 h ago", devices), std::string::npos) << screen.out;
+}
+
+// A bar that follows one device prints a line when its line changes, none when another device
+// or the battery changes, and an empty one when it goes.
+TEST(ViewerDevices, FollowFollowsTheDevice) {
+  TempDir root;
+  root.write(kDevicesPath, fixtureDevices(wallClock()));
+  testing_support::BackgroundProcess follower(
+      BRIMWELL_VIEWER, {"--format", "polybar", "--device", "headset", "--follow"},
+      {{"SIM_DEVICE_ROOT", root.path()}});
+  EXPECT_EQ(follower.readLine(2000), "%{F#ff8000}8%%{F-}");
+  root.write(kDevicesPath, fixtureDevices(wallClock(), 4));
+  EXPECT_EQ(follower.readLine(3000), "%{F#cc0000}4%%{F-}");
+  root.write(kStatusPath, kChargingPhone);
+  root.write(kDevicesPath, fixtureDevices(wallClock() + 1, 4));
+  std::filesystem::remove(root.path() + kDevicesPath);
+  EXPECT_EQ(follower.readLine(3000), "") << "gone, with no line between";
+  EXPECT_EQ(follower.stop(), "");
 }
 
 // The live screen, before the host ever wrote a status: the zeros, and a footer that says why.

@@ -69,6 +69,28 @@ TEST(SysfsBattery, EnergyOnlyBatteryThroughTheDesignVoltage) {
   EXPECT_EQ(boolOf(d, "ExternalChargeCapable"), true);
 }
 
+// The host's energies, in mWh, only where every pack's driver reports energy: a charge-based
+// driver's mAh through a voltage is no energy it told.
+TEST(SysfsBattery, EnergiesWhereTheDriverReportsThem) {
+  const struct {
+    const char* name;
+    SupplyAttributes battery;
+    std::optional<int32_t> energy, full;
+  } cases[] = {
+      {"energy-reporting", energyOnlyBattery(), 30780, 45600},
+      {"charge-reporting", chargeBasedBattery(), std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    writeSupply(dir, "ps", "BAT0", c.battery);
+    auto reading = readSysfs(readPowerSupplies(dir.path() + "/ps"));
+    ASSERT_TRUE(reading.has_value()) << c.name;
+    addHostFigures(*reading, estimate::Times{}, reading->status);
+    EXPECT_EQ(intOf(reading->status, "BatteryEnergy"), c.energy) << c.name;
+    EXPECT_EQ(intOf(reading->status, "BatteryEnergyFull"), c.full) << c.name;
+  }
+}
+
 TEST(SysfsBattery, StatusAndSuppliesDecideTheFlagsAndTheSign) {
   // The USB-C port: its `online` (2 is a programmable supply), or none; a peripheral's dock
   // (scope Device) never stands for the laptop's charger.

@@ -115,7 +115,16 @@ TEST(BarFormats, WhatAReadingSummarisesTo) {
       {"a laptop's time", laptop + "<key>AvgTimeToEmpty</key><integer>180</integer>", false,
        "\"time_to_empty_min\":180,\"time_to_full_min\":null"},
       {"a laptop's power", laptop + "<key>BatteryPower</key><integer>-10000</integer>", false,
-       "\"power_W\":-10.00,"},
+       "\"power_W\":-10.00,\"state\""},
+      {"a laptop's energies",
+       laptop + "<key>BatteryEnergy</key><integer>0</integer><key>BatteryEnergyFull</key>"
+                "<integer>45600</integer>",
+       false, "\"power_W\":null,\"energy_Wh\":0.00,\"energy_full_Wh\":45.60,\"state"},
+      {"no full energy, no energies",
+       laptop + "<key>BatteryEnergy</key><integer>30780</integer><key>BatteryEnergyFull</key>"
+                "<integer>0</integer>",
+       false, "\"power_W\":null,\"state\""},
+      {"a phone has no energies", phone(0, false), false, "\"power_W\":null,\"state"},
       {"a status just written", phone(0, false), false, "+00:00\",\"age_s\":0}"},
       {"a laptop's time not yet known",
        laptop + "<key>AvgTimeToEmpty</key><integer>65535</integer>", true,

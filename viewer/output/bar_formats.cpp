@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "viewer/devices/device_text.h"
 #include "viewer/output/json_output.h"
 
 namespace {
@@ -44,27 +45,6 @@ std::string chargeTarget(const StatusSummary& s) {
   return "to full";
 }
 
-// Waybar takes the tooltip as Pango markup, where a bare & or < loses all of it.
-std::string markupEscaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string tooltip(const StatusSummary& s, const BarContext& c) {
   std::string state = s.state.value_or("unknown");  // in words: "not charging"
   std::replace(state.begin(), state.end(), '-', ' ');
@@ -86,10 +66,33 @@ std::string tooltip(const StatusSummary& s, const BarContext& c) {
     text += line;
   }
   if (stale(s, c)) text += "\nas of " + isoLocalTime(*s.writtenAt);
+  // The user's other batteries, a line each.
+  for (const KnownDevice& d : s.devices)
+    text += "\n" + deviceCaption(d) + ": " + deviceValue(d, c.now);
   return text;
 }
 
 }  // namespace
+
+std::string markupEscaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
 
 Urgency urgencyOf(const StatusSummary& s, const BarContext& c) {
   if (!s.level || s.state != std::optional<std::string>("discharging")) return Urgency::none;

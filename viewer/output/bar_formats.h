@@ -16,6 +16,9 @@ struct BarContext {
 enum class Urgency { none, warning, critical };
 Urgency urgencyOf(const StatusSummary& summary, const BarContext& context);
 
+// Waybar takes a tooltip as Pango markup, where a bare & or < loses all of it.
+std::string markupEscaped(const std::string& text);
+
 // "62% 1:05" (the level, and the time the charge goes where known), "" without a status.
 std::string barText(const StatusSummary& summary);
 

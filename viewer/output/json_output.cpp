@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "viewer/devices/known_device.h"
 #include "viewer/table/bid_battery_info.h"
 #include "viewer/table/status_summary.h"
 
@@ -22,6 +23,15 @@ struct ToJson {
   }
   Json operator()(const std::string& text) const { return text; }
   Json operator()(const std::vector<std::string>& texts) const { return texts; }
+  Json operator()(const JsonObjects& list) const {
+    Json array = Json::array();
+    for (const auto& members : list.objects) {
+      Json object = Json::object();
+      for (const JsonMember& m : members) object[m.name] = std::visit(ToJson{}, m.value);
+      array.push_back(std::move(object));
+    }
+    return array;
+  }
 };
 
 // The library prints a number in its shortest form (62.0); the outputs have always printed
@@ -97,6 +107,23 @@ void addLastSleep(const StatusSummary& s, std::vector<JsonMember>& members) {
 
 }  // namespace
 
+JsonObjects devicesJson(const std::vector<KnownDevice>& devices) {
+  JsonObjects list;
+  for (const KnownDevice& d : devices) {
+    std::optional<std::string> lastSeen;
+    if (d.lastSeen) lastSeen = isoLocalTime(*d.lastSeen);
+    list.objects.push_back({{"id", d.id},
+                            {"name", d.name},
+                            {"kind", d.kind},
+                            {"level", orNull(d.level)},
+                            {"level_word", orNull(d.word)},
+                            {"state", d.state},
+                            {"connected", d.connected},
+                            {"last_seen", orNull(lastSeen)}});
+  }
+  return list;
+}
+
 std::string summaryJson(const StatusSummary& s, double now) {
   std::optional<std::string> updated;
   std::optional<int64_t> age;
@@ -127,7 +154,17 @@ std::string summaryJson(const StatusSummary& s, double now) {
                                    {"charge_limit", orNull(s.chargeLimit)},
                                    {"updated", orNull(updated)},
                                    {"age_s", orNull(age)}});
+  if (s.energyWh && s.energyFullWh) {
+    // After the power: a laptop's energies, where its drivers report energy.
+    const auto at = std::find_if(members.begin(), members.end(), [](const JsonMember& m) {
+      return std::string(m.name) == "power_W";
+    });
+    members.insert(at + 1, {{"energy_Wh", TwoDecimals{*s.energyWh}},
+                            {"energy_full_Wh", TwoDecimals{*s.energyFullWh}}});
+  }
   addLastSleep(s, members);
+  // Where the host lists any device (never on a phone).
+  if (!s.devices.empty()) members.push_back({"devices", devicesJson(s.devices)});
   return jsonObject(members);
 }
 

@@ -8,14 +8,17 @@
 class NSDictionary;
 
 // What the host adds to a laptop's status (a phone's status has none of it): the drivers' own
-// percentage, its estimates (minutes; 65535 while it cannot yet tell), the battery's power, the
-// charge limit, and a state word ("charging", "discharging", "full", "not-charging", "unknown").
+// percentage, its estimates (minutes; 65535 while it cannot yet tell), the battery's power, its
+// energy now and at full charge where the drivers report energy, the charge limit, and a state word
+// ("charging", "discharging", "full", "not-charging", "unknown").
 struct LaptopFigures {
   std::optional<int32_t> percent;
   std::optional<int32_t> minutesToEmpty, minutesToFull;
   std::optional<int32_t> powerMilliwatts;
   std::optional<int32_t> chargeLimit;
   std::string state;
+  std::optional<int32_t> energyMilliwattHours = std::nullopt;  // where the drivers report energy
+  std::optional<int32_t> energyFullMilliwattHours = std::nullopt;
 };
 
 // One reading of the battery status file, turned into the numbers, flags and texts of the

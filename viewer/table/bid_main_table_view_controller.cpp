@@ -1,5 +1,6 @@
 #include "viewer/table/bid_main_table_view_controller.h"
 
+#include <chrono>
 #include <vector>
 
 #include "platform/foundation/ns_string.h"
@@ -8,6 +9,7 @@
 #include "platform/sysinfo/sysctl.h"
 #include "platform/uikit/ui_view.h"
 #include "viewer/table/device_model.h"
+#include "viewer/table/laptop_units.h"
 #include "viewer/table/localized.h"
 #include "viewer/table/sleep_line.h"
 
@@ -67,6 +69,13 @@ void BIDMainTableViewController::showBatteryInfo() {
     lastSleepLabel->setText(
         lastSleepShown ? std::optional(lastSleepText(*lastSleepShown, localized)) : std::nullopt);
   }
+  const LaptopFigures none;
+  const LaptopFigures& laptop = batteryInfo->laptop ? *batteryInfo->laptop : none;
+  if (powerLabel) powerLabel->setText(powerText(laptop));
+  if (energyLabel) energyLabel->setText(energyText(laptop));
+  devicesShown = readKnownDevices();
+  devicesReadAt =
+      std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 std::string BIDMainTableViewController::getDevicePlatform() {

@@ -4,8 +4,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "history/history_types.h"
+#include "viewer/devices/known_device.h"
 #include "viewer/table/bid_battery_info.h"
 #include "viewer/table/screen_state.h"
 
@@ -49,8 +51,16 @@ class BIDMainTableViewController {
   // Beyond the device's outlets, on a laptop's status only: the last sleep the history holds,
   // where the viewer was given a way to read it (none: no line, and no reading of the history).
   UILabel* lastSleepLabel = nullptr;
+  // A laptop's power in W and energy in Wh, where the host gives them.
+  UILabel* powerLabel = nullptr;
+  UILabel* energyLabel = nullptr;
   std::function<std::optional<history::SleepEntry>()> lastSleep;
   std::optional<history::SleepEntry> lastSleepShown;
+
+  // The user's other batteries as the devices status file gave them at the refresh, and the
+  // time of that refresh (seconds since 1970), which their "last seen" is told from.
+  std::vector<KnownDevice> devicesShown;
+  double devicesReadAt = 0;
 
   void viewDidLoad();
   void setTableViewFrame();

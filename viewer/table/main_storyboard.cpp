@@ -41,15 +41,19 @@ MainStoryboard::MainStoryboard() {
        {row("Level", &c.currentBatteryLevel), row("Temperature", &c.batteryTempLabel),
         outletRow(&c.chargingOrDrainingLabel, &c.currentLabel),
         outletRow(&c.useOrRemainingLabel, &c.remainingTimeLabel)}});
-  // A laptop's last sleep; a phone's screen never has the line.
-  TableRow lastSleep = row("Last sleep", &c.lastSleepLabel);
-  lastSleep.onlyWithValue = true;
-  sections_.back().rows.push_back(lastSleep);
-  sections_.push_back(
-      {localized("Health"),
-       {row("Health", &c.batteryHeath), row("Cycle Count", &c.cycleLabel),
-        row("Current Capacity", &c.currentCap), row("Full Charge Capacity", &c.maxCap),
-        row("Design Capacity", &c.designCap), row("Voltage", &c.voltageLabel)}});
+  // A laptop's power, energy and last sleep; a phone's screen never has these lines.
+  const auto laptopRow = [&](const char* caption, UILabel** value) {
+    TableRow r = row(caption, value);
+    r.onlyWithValue = true;
+    return r;
+  };
+  sections_.back().rows.push_back(laptopRow("Power", &c.powerLabel));
+  sections_.back().rows.push_back(laptopRow("Last sleep", &c.lastSleepLabel));
+  sections_.push_back({localized("Health"),
+                       {row("Health", &c.batteryHeath), row("Cycle Count", &c.cycleLabel),
+                        row("Current Capacity", &c.currentCap),
+                        row("Full Charge Capacity", &c.maxCap), laptopRow("Energy", &c.energyLabel),
+                        row("Design Capacity", &c.designCap), row("Voltage", &c.voltageLabel)}});
   sections_.push_back(
       {localized("Charger"),
        {row("Charger Current", &c.outputLabel), row("Fully Charged", &c.fullyChargedLabel)}});

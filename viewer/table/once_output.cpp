@@ -2,6 +2,7 @@
 
 #include "common/text_format.h"
 #include "platform/uikit/ui_view.h"
+#include "viewer/devices/device_text.h"
 #include "viewer/table/bid_main_table_view_controller.h"
 
 std::string colorComponents(UIColor c) {
@@ -18,7 +19,16 @@ void printOutlets(const BIDMainTableViewController& controller, std::ostream& ou
       out << " color=" << colorComponents(*label->textColor());
     out << '\n';
   }
-  // Not an outlet of the device's: only where a laptop's screen shows it.
-  if (controller.lastSleepLabel && controller.lastSleepLabel->text())
-    out << "lastSleepLabel " << brimwell::quoted(*controller.lastSleepLabel->text()) << '\n';
+  // Not outlets of the device's: only where a laptop's screen shows them.
+  const auto laptopLine = [&](const char* name, const UILabel* label) {
+    if (label && label->text()) out << name << ' ' << brimwell::quoted(*label->text()) << '\n';
+  };
+  laptopLine("lastSleepLabel", controller.lastSleepLabel);
+  laptopLine("powerLabel", controller.powerLabel);
+  laptopLine("energyLabel", controller.energyLabel);
+  // The user's other batteries, a line each, below the battery's: where the host lists any.
+  for (const KnownDevice& d : controller.devicesShown) {
+    out << "deviceLine " << brimwell::quoted(deviceCaption(d)) << ' '
+        << brimwell::quoted(deviceValue(d, controller.devicesReadAt)) << '\n';
+  }
 }

@@ -88,6 +88,11 @@ StatusSummary summarize(const std::string& model, const BIDBatteryInfo& info) {
   if (info.laptop) {
     if (info.laptop->powerMilliwatts) s.powerW = *info.laptop->powerMilliwatts / 1000.0;
     s.chargeLimit = info.laptop->chargeLimit;
+    const LaptopFigures& f = *info.laptop;
+    if (f.energyMilliwattHours && f.energyFullMilliwattHours) {
+      s.energyWh = *f.energyMilliwattHours / 1000.0;
+      s.energyFullWh = *f.energyFullMilliwattHours / 1000.0;
+    }
   }
   return s;
 }

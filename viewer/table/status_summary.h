@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "history/history_types.h"
+#include "viewer/devices/known_device.h"
 
 class BIDBatteryInfo;
 
@@ -22,9 +24,11 @@ struct StatusSummary {
   std::optional<bool> chargerConnected, charging, fullyCharged;
   std::optional<std::string> manufacturer, serial, state;
   std::optional<double> powerW;
-  std::optional<double> writtenAt;  // the status file's time, seconds since 1970
-  bool laptop = false;              // a laptop's status: the last sleep is said, or null
+  std::optional<double> energyWh, energyFullWh;  // a laptop's, where its drivers report energy
+  std::optional<double> writtenAt;               // the status file's time, seconds since 1970
+  bool laptop = false;  // a laptop's status: the last sleep is said, or null
   std::optional<history::SleepEntry> lastSleep;
+  std::vector<KnownDevice> devices;  // the user's other batteries, as the host lists them
 };
 
 StatusSummary summarize(const std::string& model, const BIDBatteryInfo& info);

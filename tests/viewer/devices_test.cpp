@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include "common/plist.h"
+#include "tests/support/temp_dir.h"
+#include "viewer/devices/device_text.h"
+#include "viewer/devices/known_device.h"
+
+namespace {
+
+constexpr double kNow = 1'800'000'000;
+
+// The devices file's entries as the host writes them, and as a damaged or foreign file may not.
+std::vector<KnownDevice> devicesIn(const std::string& entries) {
+  return devicesOf(brimwell::Plist::fromMemory(
+      testing_support::plistXml("<key>Devices</key><array>" + entries + "</array>")));
+}
+
+std::string device(const std::string& keys) {
+  return "<dict><key>Id</key><string>serial:1</string><key>Name</key><string>MX</string>" + keys +
+         "</dict>";
+}
+
+// Each device's line on the table: a wrong type drops only its key; a device not connected
+// never shows a level.
+TEST(Devices, EachDevicesLineFromItsEntry) {
+  const struct {
+    const char* name;
+    std::string keys;
+    std::string caption, value;
+    DeviceUrgency urgency;
+  } cases[] = {
+      {"a mouse that tells only a word",
+       "<key>Kind</key><string>mouse</string><key>LevelWord</key><string>Normal</string>"
+       "<key>State</key><string>discharging</string>",
+       "Mouse MX", "Normal, discharging", DeviceUrgency::none},
+      {"a headset at 8 %",
+       "<key>Kind</key><string>headset</string><key>Level</key><integer>8</integer>", "Headset MX",
+       "8 %", DeviceUrgency::low},
+      {"at 10 %, the low level", "<key>Level</key><integer>10</integer>", "Other MX", "10 %",
+       DeviceUrgency::low},
+      {"at 11 %", "<key>Level</key><integer>11</integer>", "Other MX", "11 %", DeviceUrgency::none},
+      {"at 5 %, the critical level", "<key>Level</key><integer>5</integer>", "Other MX", "5 %",
+       DeviceUrgency::critical},
+      {"at 6 %", "<key>Level</key><integer>6</integer>", "Other MX", "6 %", DeviceUrgency::low},
+      {"low while charging",
+       "<key>Level</key><integer>3</integer><key>State</key>"
+       "<string>charging</string>",
+       "Other MX", "3 %, charging", DeviceUrgency::none},
+      {"low and full",
+       "<key>Level</key><integer>3</integer><key>State</key>"
+       "<string>full</string>",
+       "Other MX", "3 %, full", DeviceUrgency::none},
+      {"the word Low", "<key>LevelWord</key><string>Low</string>", "Other MX", "Low",
+       DeviceUrgency::low},
+      {"the word Critical", "<key>LevelWord</key><string>Critical</string>", "Other MX", "Critical",
+       DeviceUrgency::critical},
+      {"a controller before its first report", "<key>Kind</key><string>controller</string>",
+       "Controller MX", "unknown", DeviceUrgency::none},
+      {"a keyboard last seen 3 h ago",
+       "<key>Kind</key><string>keyboard</string><key>Level</key><integer>4</integer>"
+       "<key>Connected</key><false/><key>LastSeen</key><real>1799989140</real>"
+       "<key>State</key><string>discharging</string>",
+       "Keyboard MX", "last seen 3 h ago", DeviceUrgency::none},
+      {"gone 59 s ago",
+       "<key>Connected</key><false/><key>LastSeen</key><integer>1799999941"
+       "</integer>",
+       "Other MX", "last seen a moment ago", DeviceUrgency::none},
+      {"gone a minute ago",
+       "<key>Connected</key><false/><key>LastSeen</key><integer>1799999940"
+       "</integer>",
+       "Other MX", "last seen 1 min ago", DeviceUrgency::none},
+      {"gone an hour ago",
+       "<key>Connected</key><false/><key>LastSeen</key><integer>1799996400"
+       "</integer>",
+       "Other MX", "last seen 1 h ago", DeviceUrgency::none},
+      {"gone two days ago",
+       "<key>Connected</key><false/><key>LastSeen</key><integer>1799827200"
+       "</integer>",
+       "Other MX", "last seen 2 d ago", DeviceUrgency::none},
+      {"seen after now, by a clock set back",
+       "<key>Connected</key><false/><key>LastSeen</key>"
+       "<real>1800000500</real>",
+       "Other MX", "last seen a moment ago", DeviceUrgency::none},
+      {"not connected, never seen", "<key>Connected</key><false/>", "Other MX", "not connected",
+       DeviceUrgency::none},
+      {"wrong types drop their keys",
+       "<key>Kind</key><integer>1</integer><key>Level</key><string>64</string><key>LevelWord"
+       "</key><string>Half</string><key>State</key><string>draining</string><key>Connected"
+       "</key><string>no</string><key>LastSeen</key><string>now</string>",
+       "Other MX", "unknown", DeviceUrgency::none},
+      {"a level past 100 or below 0 is none",
+       "<key>Level</key><integer>101</integer><key>LevelWord</key><string>High</string>",
+       "Other MX", "High", DeviceUrgency::none},
+      {"a negative level", "<key>Level</key><integer>-1</integer>", "Other MX", "unknown",
+       DeviceUrgency::none},
+      {"the bounds", "<key>Level</key><integer>100</integer>", "Other MX", "100 %",
+       DeviceUrgency::none},
+      {"empty", "<key>Level</key><integer>0</integer>", "Other MX", "0 %", DeviceUrgency::critical},
+  };
+  for (const auto& c : cases) {
+    const auto devices = devicesIn(device(c.keys));
+    ASSERT_EQ(devices.size(), 1u) << c.name;
+    EXPECT_EQ(deviceCaption(devices[0]), c.caption) << c.name;
+    EXPECT_EQ(deviceValue(devices[0], kNow), c.value) << c.name;
+    EXPECT_EQ(deviceUrgency(devices[0]), c.urgency) << c.name;
+  }
+}
+
+// A file that is not the host's devices file lists nothing; an entry without a name or an id
+// is skipped, one with only an id is named by it.
+TEST(Devices, WhatAFileLists) {
+  const struct {
+    const char* name;
+    std::string body;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"no Devices", "<key>Other</key><array/>", {}},
+      {"Devices not an array", "<key>Devices</key><string>mouse</string>", {}},
+      {"entries that are no dictionaries, or nameless",
+       "<key>Devices</key><array><string>x</string><dict/><dict><key>Id</key><string>supply:a"
+       "</string></dict><dict><key>Name</key><string>B</string></dict></array>",
+       {"supply:a", "B"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> names;
+    for (const KnownDevice& d :
+         devicesOf(brimwell::Plist::fromMemory(testing_support::plistXml(c.body))))
+      names.push_back(d.name);
+    EXPECT_EQ(names, c.names) << c.name;
+  }
+  EXPECT_TRUE(devicesOf(brimwell::Plist::fromMemory("<plist><array/></plist>")).empty());
+}
+
+// --device: the name in any case first, else the first of the kind.
+TEST(Devices, TheDeviceABarAsksFor) {
+  const auto devices = devicesIn(
+      "<dict><key>Name</key><string>Mouse</string><key>Kind</key><string>keyboard"
+      "</string></dict><dict><key>Name</key><string>MX Master 3</string><key>Kind"
+      "</key><string>mouse</string></dict><dict><key>Name</key><string>G305</string>"
+      "<key>Kind</key><string>mouse</string></dict>");
+  const struct {
+    const char* query;
+    std::optional<std::string> found;
+  } cases[] = {
+      {"mx MASTER 3", "MX Master 3"}, {"mouse", "Mouse"},
+      {"keyboard", "Mouse"},          {"MOUSE", "Mouse"},
+      {"headset", std::nullopt},      {"MX", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const auto d = findDevice(devices, c.query);
+    EXPECT_EQ(d ? std::optional(d->name) : std::nullopt, c.found) << c.query;
+  }
+}
+
+}  // namespace
