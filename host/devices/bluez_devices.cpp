@@ -180,8 +180,11 @@ void BluezDevices::State::gone() {
 
 void BluezDevices::State::note(const std::string& id, bool wasConnected, bool connected) {
   if (id.empty()) return;
-  double& last = seen[id];
-  last = bluezSeen(wasConnected, connected, last, wallClock());
+  const auto found = seen.find(id);
+  const double before = found == seen.end() ? 0 : found->second;
+  // Only devices once connected are kept: passers-by seen while scanning are many.
+  const double after = bluezSeen(wasConnected, connected, before, wallClock());
+  if (after != before) seen[id] = after;
 }
 
 std::vector<DeviceBattery> BluezDevices::State::list() const {
