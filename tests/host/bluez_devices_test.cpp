@@ -197,16 +197,22 @@ TEST(BluezDevices, FollowsBluezAsItComesChangesAndGoes) {
       {"disconnected", "bluez.DisconnectDevice('hci0', 'AA:BB:CC:DD:EE:01')\n",
        head + "'Bose' headset 7% away seen 1040 bluetooth AA:BB:CC:DD:EE:01\n" + mouse +
            "1010 bluetooth AA:BB:CC:DD:EE:03\n"},
+      {"its alias dropped: the name",
+       "iface(dev('AA:BB:CC:DD:EE:01'), 'org.freedesktop.DBus.Mock').EmitSignal("
+       "'org.freedesktop.DBus.Properties', 'PropertiesChanged', 'sa{sv}as', "
+       "['org.bluez.Device1', dbus.Dictionary({}, signature='sv'), ['Alias']])\n",
+       head + "'WH-1000' headset 7% away seen 1040 bluetooth AA:BB:CC:DD:EE:01\n" + mouse +
+           "1010 bluetooth AA:BB:CC:DD:EE:03\n"},
       {"BlueZ goes", "run(\"self.bus_name.get_bus().release_name('org.bluez')\")\n", ""},
       {"BlueZ comes back: read again",
        "run(\"self.bus_name.get_bus().request_name('org.bluez')\")\n",
        head + "'Bose' headset 7% away seen 1040 bluetooth AA:BB:CC:DD:EE:01\n" + mouse +
-           "1060 bluetooth AA:BB:CC:DD:EE:03\n"},
+           "1070 bluetooth AA:BB:CC:DD:EE:03\n"},
       {"its battery removed",
        "run(\"del objects['\" + dev('AA:BB:CC:DD:EE:01') + \"'].props['org.bluez.Battery1']\")\n"
        "mock.EmitSignal('org.freedesktop.DBus.ObjectManager', 'InterfacesRemoved', 'oas', "
        "[dbus.ObjectPath(dev('AA:BB:CC:DD:EE:01')), ['org.bluez.Battery1']])\n",
-       mouse + "1060 bluetooth AA:BB:CC:DD:EE:03\n"},
+       mouse + "1070 bluetooth AA:BB:CC:DD:EE:03\n"},
       {"the device removed",
        "iface('/org/bluez/hci0', 'org.bluez.Adapter1').RemoveDevice(dev('aa:bb:cc:dd:ee:03'))\n",
        ""},
