@@ -47,9 +47,9 @@ std::string appearanceKind(long long appearance) {
 std::string bluezKind(const std::string& icon, std::optional<long long> appearance) {
   namespace kind = brimwell::device_kind;
   static const std::map<std::string, const char*> kIcons = {
-      {"input-mouse", kind::kMouse},         {"input-keyboard", kind::kKeyboard},
-      {"audio-headset", kind::kHeadset},     {"audio-headphones", kind::kHeadset},
-      {"audio-card", kind::kHeadset},        {"input-gaming", kind::kController},
+      {"input-mouse", kind::kMouse},     {"input-keyboard", kind::kKeyboard},
+      {"audio-headset", kind::kHeadset}, {"audio-headphones", kind::kHeadset},
+      {"audio-card", kind::kHeadset},    {"input-gaming", kind::kController},
       {"input-tablet", kind::kPen},
   };
   const auto found = kIcons.find(icon);
@@ -77,9 +77,11 @@ std::optional<DeviceBattery> bluezBattery(const BluezObject& object, double last
   record.name = text(object.device, "Alias");
   if (record.name.empty()) record.name = text(object.device, "Name");
   if (record.name.empty()) record.name = *record.address;
-  record.kind = bluezKind(text(object.device, "Icon"), value<long long>(object.device, "Appearance"));
+  record.kind =
+      bluezKind(text(object.device, "Icon"), value<long long>(object.device, "Appearance"));
   const auto percentage = value<long long>(*object.battery, "Percentage");
-  if (percentage && *percentage >= 0 && *percentage <= 100) record.level = static_cast<int>(*percentage);
+  if (percentage && *percentage >= 0 && *percentage <= 100)
+    record.level = static_cast<int>(*percentage);
   record.connected = bluezConnected(object.device);
   record.lastSeen = lastSeen;
   record.via = "bluetooth";

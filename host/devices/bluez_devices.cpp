@@ -20,8 +20,9 @@ constexpr const char* kObjectManager = "org.freedesktop.DBus.ObjectManager";
 constexpr double kBound = 10.0;
 
 std::string changesOf(const char* interface) {
-  return std::string("type='signal',sender='org.bluez',interface='org.freedesktop.DBus.Properties',"
-                     "member='PropertiesChanged',arg0='") +
+  return std::string(
+             "type='signal',sender='org.bluez',interface='org.freedesktop.DBus.Properties',"
+             "member='PropertiesChanged',arg0='") +
          interface + "'";
 }
 
@@ -76,9 +77,10 @@ void BluezDevices::State::follow() {
   bus.onSignal(kBluez, "/", kObjectManager, "InterfacesRemoved", on(&State::removed));
   bus.onMatch(changesOf(kDevice1).c_str(), on(&State::propertiesChanged));
   bus.onMatch(changesOf(kBattery1).c_str(), on(&State::propertiesChanged));
-  bus.onMatch("type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
-              "interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='org.bluez'",
-              on(&State::owner));
+  bus.onMatch(
+      "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+      "interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='org.bluez'",
+      on(&State::owner));
   read();
 }
 

@@ -34,8 +34,11 @@ TEST(BluezDecode, RecordsFromProperties) {
     const char* record;  // summary() of the record; empty: none
   } cases[] = {
       {"a headset at 8 %",
-       {{"Address", "aa:bb:cc:dd:ee:01"}, {"Alias", "Bose"}, {"Name", "QC35"},
-        {"Icon", "audio-headset"}, {"Connected", true}},
+       {{"Address", "aa:bb:cc:dd:ee:01"},
+        {"Alias", "Bose"},
+        {"Name", "QC35"},
+        {"Icon", "audio-headset"},
+        {"Connected", true}},
        Properties{{"Percentage", 8LL}},
        "address:AA:BB:CC:DD:EE:01 'Bose' headset 8% connected seen 5 bluetooth "
        "AA:BB:CC:DD:EE:01\n"},
@@ -44,18 +47,29 @@ TEST(BluezDecode, RecordsFromProperties) {
        Properties{{"Percentage", 100LL}},
        "address:AA:BB:CC:DD:EE:02 'MX Keys' other 100% away seen 5 bluetooth AA:BB:CC:DD:EE:02\n"},
       {"no alias nor name: the address",
-       {{"Address", "AA:BB:CC:DD:EE:03"}, {"Alias", true}}, Properties{{"Percentage", 0LL}},
+       {{"Address", "AA:BB:CC:DD:EE:03"}, {"Alias", true}},
+       Properties{{"Percentage", 0LL}},
        "address:AA:BB:CC:DD:EE:03 'AA:BB:CC:DD:EE:03' other 0% away seen 5 bluetooth "
        "AA:BB:CC:DD:EE:03\n"},
-      {"above 100", {{"Address", "A"}}, Properties{{"Percentage", 101LL}},
+      {"above 100",
+       {{"Address", "A"}},
+       Properties{{"Percentage", 101LL}},
        "address:A 'A' other unknown away seen 5 bluetooth A\n"},
-      {"a byte's top", {{"Address", "A"}}, Properties{{"Percentage", 255LL}},
+      {"a byte's top",
+       {{"Address", "A"}},
+       Properties{{"Percentage", 255LL}},
        "address:A 'A' other unknown away seen 5 bluetooth A\n"},
-      {"below 0", {{"Address", "A"}}, Properties{{"Percentage", -1LL}},
+      {"below 0",
+       {{"Address", "A"}},
+       Properties{{"Percentage", -1LL}},
        "address:A 'A' other unknown away seen 5 bluetooth A\n"},
-      {"a percentage that is text", {{"Address", "A"}}, Properties{{"Percentage", "50"}},
+      {"a percentage that is text",
+       {{"Address", "A"}},
+       Properties{{"Percentage", "50"}},
        "address:A 'A' other unknown away seen 5 bluetooth A\n"},
-      {"a battery without its percentage", {{"Address", "A"}}, Properties{},
+      {"a battery without its percentage",
+       {{"Address", "A"}},
+       Properties{},
        "address:A 'A' other unknown away seen 5 bluetooth A\n"},
       {"no battery", {{"Address", "A"}}, std::nullopt, ""},
       {"no address", {{"Alias", "X"}}, Properties{{"Percentage", 50LL}}, ""},
@@ -142,10 +156,12 @@ TEST(BluezDevices, FollowsBluezAsItComesChangesAndGoes) {
   double now = 1000;
   int changes = 0;
   std::string told;
-  BluezDevices source(*connection, [&] { return now; }, [&] {
-    ++changes;
-    told = summary(source.devices());
-  });
+  BluezDevices source(
+      *connection, [&] { return now; },
+      [&] {
+        ++changes;
+        told = summary(source.devices());
+      });
   // Without BlueZ: nothing, and no change to tell of.
   connection->runUntil([] { return false; }, 0.5);
   EXPECT_EQ(changes, 0);
@@ -153,8 +169,9 @@ TEST(BluezDevices, FollowsBluezAsItComesChangesAndGoes) {
 
   ASSERT_TRUE(bus.startTemplate("bluez5", "org.bluez", true));
   const auto owner = testing_support::runProcess(
-      "/usr/bin/python3", {"-c", "import sys, dbus; print(dbus.bus.BusConnection(sys.argv[1])"
-                                 ".get_name_owner('org.bluez'), end='')",
+      "/usr/bin/python3", {"-c",
+                           "import sys, dbus; print(dbus.bus.BusConnection(sys.argv[1])"
+                           ".get_name_owner('org.bluez'), end='')",
                            bus.address()});
   ASSERT_EQ(owner.exitCode, 0) << owner.err;
   // The read BlueZ's coming brought is answered before a call of ours made after it.
