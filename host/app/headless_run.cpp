@@ -14,7 +14,10 @@
 #include "host/app/source_driver.h"
 #include "host/app/source_pump.h"
 #include "host/app/status_file_guard.h"
+#include "host/bus/bus_connection.h"
+#include "host/bus/logind.h"
 #include "host/desktop/desktop_alerts.h"
+#include "host/devices/bluez_devices.h"
 #include "host/devices/device_watch.h"
 #include "host/scenario/transcript.h"
 #include "platform/foundation/run_loop.h"
@@ -70,6 +73,13 @@ class LaptopDevices {
         },
         [](const std::string& line) { say(stderr, noticePrefix() + line); });
   }
+  // BlueZ's devices too, on the system bus the sleeps are followed on (real time only).
+  void follow(SleepWatch* sleeps) {
+    if (!watch_ || !sleeps || !sleeps->logind()) return;
+    bluez_.emplace(sleeps->logind()->connection(), devices::wallClockNow,
+                   [this] { watch_->sourceChanged(devices::wallClockNow()); });
+    watch_->addSource(&*bluez_);
+  }
   void afterTick() {
     if (!watch_ || !source_.looked()) return;
     watch_->look(virtualTime_ ? wallAtStart_ + source_.simulatedSeconds()
@@ -81,6 +91,7 @@ class LaptopDevices {
   bool virtualTime_;
   double wallAtStart_;
   std::optional<devices::DeviceWatch> watch_;
+  std::optional<devices::BluezDevices> bluez_;  // gone before the watch
 };
 
 }  // namespace
@@ -113,6 +124,7 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   HistoryRecorder history(source, options,
                           [](const std::string& line) { say(stderr, noticePrefix() + line); });
   LaptopDevices laptopDevices(options, source);
+  laptopDevices.follow(sleeps ? &*sleeps : nullptr);
   SourceDriver driver(
       source, options,
       [&](const brimwell::Plist& status) {

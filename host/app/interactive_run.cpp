@@ -20,8 +20,11 @@
 #include "host/app/source_driver.h"
 #include "host/app/source_pump.h"
 #include "host/app/status_file_guard.h"
+#include "host/bus/bus_connection.h"
+#include "host/bus/logind.h"
 #include "host/classes/host_classes.h"
 #include "host/desktop/desktop_alerts.h"
+#include "host/devices/bluez_devices.h"
 #include "host/devices/device_watch.h"
 #include "host/screen/host_screen.h"
 #include "host/screen/status_bar.h"
@@ -90,6 +93,11 @@ class InteractiveSession {
     if (!options_.sysfs.empty()) {
       const auto post = [this](const std::string& line) { notices_.post(line, now()); };
       devices_.emplace(options_.sysfs, post, post);
+      if (sleeps_->logind()) {
+        bluez_.emplace(sleeps_->logind()->connection(), devices::wallClockNow,
+                       [this] { devices_->sourceChanged(devices::wallClockNow()); });
+        devices_->addSource(&*bluez_);
+      }
     }
     if (!desktop_.notice().empty()) notices_.post(desktop_.notice(), now());
     desktop_.onNotice([this](const std::string& line) { notices_.post(line, now()); });
@@ -217,6 +225,7 @@ class InteractiveSession {
   std::optional<HistoryRecorder> history_;
   std::optional<SourceDriver> driver_;           // made once the host's classes exist
   std::optional<devices::DeviceWatch> devices_;  // a laptop's other batteries
+  std::optional<devices::BluezDevices> bluez_;   // BlueZ's, merged by the watch
   LockScreen lockScreen_;
   NoticeBoard notices_;
   ScreenWake wake_;

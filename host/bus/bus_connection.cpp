@@ -154,6 +154,21 @@ bool Connection::onSignal(const char* sender, const char* path, const char* inte
   return true;
 }
 
+bool Connection::onMatch(const char* rule, Signal signal) {
+  if (!open_) return false;
+  auto match = std::make_unique<Match>(Match{std::move(signal), nullptr});
+  auto arrived = [](sd_bus_message* message, void* data, sd_bus_error*) {
+    static_cast<Match*>(data)->signal(message);
+    return 0;
+  };
+  auto installed = [](sd_bus_message*, void*, sd_bus_error*) { return 0; };
+  if (sd_bus_add_match_async(bus_, &match->slot, rule, arrived, installed, match.get()) < 0)
+    return false;
+  matches_.emplace(nextId_++, std::move(match));
+  armTimer();
+  return true;
+}
+
 void Connection::process() {
   while (open_) {
     const int r = sd_bus_process(bus_, nullptr);

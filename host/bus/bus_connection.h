@@ -40,6 +40,9 @@ class Connection {
   using Signal = std::function<void(sd_bus_message* signal)>;
   bool onSignal(const char* sender, const char* path, const char* interface, const char* member,
                 Signal signal);
+  // The same for a whole match rule ("type='signal',...,arg0='org.bluez'"), for what the four
+  // fields cannot narrow.
+  bool onMatch(const char* rule, Signal signal);
   // Once, when the bus closes the connection (a bus restarted, say).
   void onClosed(std::function<void()> closed) { closed_ = std::move(closed); }
 

@@ -21,6 +21,7 @@
 #include "common/value_conversions.h"
 #include "tests/support/background_process.h"
 #include "tests/support/device_root.h"
+#include "tests/support/mock_bus.h"
 #include "tests/support/power_supply_fixture.h"
 
 namespace {
@@ -825,4 +826,46 @@ TEST(SysfsSourceThroughTheHost, DevicesComeAndGoInTheirOwnFile) {
   ASSERT_EQ(sim.exitCode, 0) << sim.err;
   EXPECT_TRUE(phone.hasStatusFile());
   EXPECT_FALSE(std::filesystem::exists(phone.path() + brimwell::kDevicesStatusPath));
+}
+
+// A Bluetooth headset BlueZ knows at 8 %, beside the laptop's battery: in the devices' file.
+TEST(SysfsSourceThroughTheHost, BluezHeadsetInTheDevicesFile) {
+  using testing_support::MockBus;
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
+  MockBus bus;
+  ASSERT_TRUE(bus.startTemplate("bluez5", "org.bluez", true));
+  const auto driven =
+      runProcess("/usr/bin/python3",
+                 {"-c",
+                  "import sys, dbus\n"
+                  "bus = dbus.bus.BusConnection(sys.argv[1])\n"
+                  "def iface(p, n): return dbus.Interface(bus.get_object('org.bluez', p), n)\n"
+                  "bluez = iface('/', 'org.bluez.Mock')\n"
+                  "bluez.AddAdapter('hci0', 'laptop')\n"
+                  "p = bluez.AddDevice('hci0', 'AA:BB:CC:DD:EE:01', 'WH-1000XM4')\n"
+                  "mock = iface(p, 'org.freedesktop.DBus.Mock')\n"
+                  "mock.UpdateProperties('org.bluez.Device1', {'Icon': 'audio-headset'})\n"
+                  "bluez.ConnectDevice('hci0', 'AA:BB:CC:DD:EE:01')\n"
+                  "mock.AddProperties('org.bluez.Battery1', {'Percentage': dbus.Byte(8)})\n",
+                  bus.address()});
+  ASSERT_EQ(driven.exitCode, 0) << driven.err;
+  DeviceRoot root;
+  root.writeLaptopSettings();
+  writeSupply(root, "sys", "BAT0", testing_support::chargeBasedBattery());
+  const auto host = runProcess(BRIMWELLD,
+                               {"--no-desktop-alerts", "--poll", "0.1", "--duration", "1.5",
+                                "--sysfs", root.path() + "/sys"},
+                               {{"SIM_DEVICE_ROOT", root.path()},
+                                {"SIM_LANGUAGES", "en"},
+                                {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}});
+  ASSERT_EQ(host.exitCode, 0) << host.err;
+  EXPECT_NE(host.out.find("] device added: headset WH-1000XM4 (bluetooth)\n"), std::string::npos)
+      << host.out;
+  const Plist file = brimwell::readDictionaryFile(root.path() + brimwell::kDevicesStatusPath);
+  const Plist* devices = file.item(brimwell::device_key::kDevices);
+  ASSERT_TRUE(devices && devices->size() == 1) << root.read(brimwell::kDevicesStatusPath);
+  const Plist& headset = devices->at(0);
+  EXPECT_EQ(brimwell::textOf(headset.item(brimwell::device_key::kId)), "address:AA:BB:CC:DD:EE:01");
+  EXPECT_EQ(brimwell::textOf(headset.item(brimwell::device_key::kKind)), "headset");
+  EXPECT_EQ(brimwell::textOf(headset.item(brimwell::device_key::kLevel)), "8");
 }
