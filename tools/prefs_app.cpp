@@ -27,7 +27,7 @@ constexpr const char* kUsage =
     "       brimwell-prefs set KEY VALUE\n"
     "       brimwell-prefs unset KEY\n"
     "       brimwell-prefs reset\n"
-    "       brimwell-prefs device NAME [lowLevel N | criticalLevel N | mute | unmute | reset]\n"
+    "       brimwell-prefs device NAME [lowLevel N|criticalLevel N|mute|unmute|reset]\n"
     "       brimwell-prefs --version | --help\n"
     "The Brimwell plug-in's settings and the host's low-battery warnings, on the\n"
     "device SIM_DEVICE_ROOT names, else in $XDG_CONFIG_HOME/brimwell\n"

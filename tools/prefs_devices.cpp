@@ -48,13 +48,10 @@ int levelOf(const Setting& s, const Plist* entry) {
 
 }  // namespace
 
-const char* const kDeviceUsage =
-    "       brimwell-prefs device NAME [lowLevel N | criticalLevel N | mute | unmute | reset]\n";
-
 std::optional<DeviceRequest> parseDeviceRequest(const std::vector<std::string>& operands,
                                                 std::string& why) {
   const std::string usage =
-      "device takes NAME [lowLevel N | criticalLevel N | mute | unmute | reset]";
+      "device takes NAME [lowLevel N|criticalLevel N|mute|unmute|reset]";
   if (operands.empty() || operands.size() > 3) {
     why = usage;
     return std::nullopt;

@@ -11,7 +11,7 @@
 // muted.
 namespace prefs {
 
-// brimwell-prefs device NAME [lowLevel N | criticalLevel N | mute | unmute | reset].
+// brimwell-prefs device NAME [lowLevel N|criticalLevel N|mute|unmute|reset].
 struct DeviceRequest {
   std::string name;
   std::string change;    // empty: show the device's settings
@@ -34,8 +34,5 @@ std::vector<std::string> describeDevices(const brimwell::Plist& file);
 // A note when the device's levels stand out of order (the host then uses them sorted).
 std::optional<std::string> deviceLevelOrderNote(const brimwell::Plist& file,
                                                 const std::string& name);
-
-// The usage of the device command, for the help.
-extern const char* const kDeviceUsage;
 
 }  // namespace prefs
