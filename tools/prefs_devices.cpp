@@ -11,9 +11,14 @@ using brimwell::Plist;
 namespace setting = brimwell::setting;
 namespace device_default = brimwell::device_alert_default;
 
-const Setting kLow{setting::kLowLevel, Kind::integer, "", 0, 100, "",
-                   std::to_string(device_default::kLowLevel)};
-const Setting kCritical{setting::kCriticalLevel, Kind::integer, "", 0, 100, "",
+const Setting kLow{
+    setting::kLowLevel, Kind::integer, "", 0, 100, "", std::to_string(device_default::kLowLevel)};
+const Setting kCritical{setting::kCriticalLevel,
+                        Kind::integer,
+                        "",
+                        0,
+                        100,
+                        "",
                         std::to_string(device_default::kCriticalLevel)};
 
 const Plist* entryOf(const Plist& file, const std::string& name) {
@@ -28,8 +33,8 @@ std::string shownLevel(const Setting& s, const Plist* entry) {
   if (!value) return *s.unsetMeans + " (default)";
   std::string why;
   const bool numeric = value->kind() == Plist::Kind::Integer;
-  const std::string text = numeric ? std::to_string(brimwell::intValueOf(value))
-                                   : brimwell::textOf(value).value_or("?");
+  const std::string text =
+      numeric ? std::to_string(brimwell::intValueOf(value)) : brimwell::textOf(value).value_or("?");
   if (valueFor(s, text, why)) return text;
   return text + " (not used as it stands: see --help)";
 }
@@ -50,8 +55,7 @@ int levelOf(const Setting& s, const Plist* entry) {
 
 std::optional<DeviceRequest> parseDeviceRequest(const std::vector<std::string>& operands,
                                                 std::string& why) {
-  const std::string usage =
-      "device takes NAME [lowLevel N|criticalLevel N|mute|unmute|reset]";
+  const std::string usage = "device takes NAME [lowLevel N|criticalLevel N|mute|unmute|reset]";
   if (operands.empty() || operands.size() > 3) {
     why = usage;
     return std::nullopt;
@@ -64,8 +68,9 @@ std::optional<DeviceRequest> parseDeviceRequest(const std::vector<std::string>& 
   }
   if (operands.size() == 1) return r;
   r.change = operands[1];
-  const Setting* level = r.change == kLow.key ? &kLow : r.change == kCritical.key ? &kCritical
-                                                                                  : nullptr;
+  const Setting* level = r.change == kLow.key        ? &kLow
+                         : r.change == kCritical.key ? &kCritical
+                                                     : nullptr;
   if (!level && r.change != "mute" && r.change != "unmute" && r.change != "reset") {
     why = "unknown device setting '" + r.change +
           "' (lowLevel, criticalLevel, mute, unmute or reset)";

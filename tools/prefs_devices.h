@@ -14,7 +14,7 @@ namespace prefs {
 // brimwell-prefs device NAME [lowLevel N|criticalLevel N|mute|unmute|reset].
 struct DeviceRequest {
   std::string name;
-  std::string change;    // empty: show the device's settings
+  std::string change;     // empty: show the device's settings
   brimwell::Plist value;  // for lowLevel and criticalLevel
 };
 

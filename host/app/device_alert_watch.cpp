@@ -41,9 +41,9 @@ void DeviceAlertWatch::apply(const std::vector<devices::DeviceNotice>& notices) 
       continue;
     }
     const bool critical = n.stage == devices::AlertStage::critical;
-    out_.desktop->warnDevice(n.id, devices::noticeText(n, language()),
-                             critical ? DesktopAlerts::Urgency::critical
-                                      : DesktopAlerts::Urgency::normal);
+    out_.desktop->warnDevice(
+        n.id, devices::noticeText(n, language()),
+        critical ? DesktopAlerts::Urgency::critical : DesktopAlerts::Urgency::normal);
   }
 }
 

@@ -55,9 +55,7 @@ DesktopNotifications::DesktopNotifications(bus::Connection& bus, bool waits,
 DesktopNotifications::~DesktopNotifications() {
   // What was asked last (a countdown taken back) reaches the service before the connection
   // goes: a bus that sees us leave may drop what it has not yet passed on.
-  const auto done = [this] {
-    return givenUp_ || (allSent() && unanswered_ == 0);
-  };
+  const auto done = [this] { return givenUp_ || (allSent() && unanswered_ == 0); };
   if (!done()) bus_.runUntil(done, 2 * kCallBound + 1);
   *alive_ = false;
 }

@@ -70,7 +70,7 @@ class DesktopNotifications {
   bool givenUp_ = false;  // the bus or the service let a call go unanswered: no more to it
   NoticeSlot alert_, warning_;
   std::map<std::string, NoticeSlot> devices_;  // never erased: answers hold their addresses
-  unsigned unanswered_ = 0;  // calls sent whose answer has not come
+  unsigned unanswered_ = 0;                    // calls sent whose answer has not come
   bool cancelPressed_ = false;
   // The action key of the warning's Cancel, new for each warning that has one; replaced
   // notifications keep their id, so the id alone cannot tell whose Cancel was pressed.

@@ -19,8 +19,8 @@ struct Texts {
 };
 
 constexpr const char* kKinds[] = {
-    brimwell::device_kind::kMouse,      brimwell::device_kind::kKeyboard,
-    brimwell::device_kind::kHeadset,    brimwell::device_kind::kController,
+    brimwell::device_kind::kMouse,   brimwell::device_kind::kKeyboard,
+    brimwell::device_kind::kHeadset, brimwell::device_kind::kController,
     brimwell::device_kind::kPen,
 };
 

@@ -73,8 +73,8 @@ void judge(const DeviceBattery& d, const AlertSettings& settings, DeviceMemory& 
   const bool sent = stage == AlertStage::critical ? m.criticalSent : m.lowSent;
   // A wall clock set back restarts the wait rather than putting it off by as much.
   m.lastSent = std::min(m.lastSent, now);
-  const bool remind = sent && settings.remindHours > 0 &&
-                      now - m.lastSent >= settings.remindHours * 3600.0;
+  const bool remind =
+      sent && settings.remindHours > 0 && now - m.lastSent >= settings.remindHours * 3600.0;
   if (sent && !remind) return;
   DeviceNotice n = noticeOf(d, DeviceNotice::warn);
   n.stage = stage;

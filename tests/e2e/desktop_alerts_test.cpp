@@ -242,8 +242,9 @@ TEST(DesktopAlerts, EachDeviceWarnsInANotificationOfItsOwn) {
   MockBus session;
   ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
   DeviceRoot root;
-  root.writeSettings("<key>devices</key><dict><key>G Pro</key><dict><key>mute</key><true/></dict>"
-                     "</dict>");
+  root.writeSettings(
+      "<key>devices</key><dict><key>G Pro</key><dict><key>mute</key><true/></dict>"
+      "</dict>");
   testing_support::ScopedEnvironment env;
   env.set("DBUS_SESSION_BUS_ADDRESS", session.address())
       .set("SIM_DEVICE_ROOT", root.path())
@@ -261,8 +262,8 @@ TEST(DesktopAlerts, EachDeviceWarnsInANotificationOfItsOwn) {
     d.name = name;
     d.kind = kind;
     d.level = level;
-    d.state = charging ? host::devices::DeviceState::charging
-                       : host::devices::DeviceState::discharging;
+    d.state =
+        charging ? host::devices::DeviceState::charging : host::devices::DeviceState::discharging;
     return d;
   };
   const auto headset = device("address:AA", "WH-1000XM4", "headset", 8);

@@ -262,7 +262,9 @@ TEST_F(Prefs, BadInputIsAOneLineErrorAndTheFileStaysAsItWas) {
       {{"device", "MX", "lowLevel"}, 2, "device NAME lowLevel takes a whole number from 0 to 100"},
       {{"device", "MX", "mute", "yes"}, 2, "device NAME mute takes nothing more"},
       {{"device", "MX", "reset", "all"}, 2, "device NAME reset takes nothing more"},
-      {{"set", "deviceRemindHours", "721"}, 2, "deviceRemindHours takes a whole number from 0 to 720"},
+      {{"set", "deviceRemindHours", "721"},
+       2,
+       "deviceRemindHours takes a whole number from 0 to 720"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(run(c.args), c.status) << c.why;
