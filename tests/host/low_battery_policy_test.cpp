@@ -611,6 +611,7 @@ TEST(DeviceAlertPolicy, EachDeviceOnItsOwn) {
   const auto both = devicesNow({mouse, headset}, settings, state, 60);
   ASSERT_EQ(both.size(), 1u);
   EXPECT_EQ(both[0].id, "address:AA");
+  EXPECT_EQ(nextReminder(settings, state), 24 * 3600.0) << "the earlier of the two";
   EXPECT_TRUE(devicesNow({headset}, settings, state, 120).empty());
   EXPECT_TRUE(devicesNow({mouse, headset}, settings, state, 180).empty());
 }
