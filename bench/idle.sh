@@ -40,7 +40,7 @@ tmux -L "$sock" kill-server
 sys="$work/sys/BAT0"
 mkdir -p "$sys"
 # 31 of 50 Wh at 10 W: 62 %, the next percent 3 minutes away.
-for pair in type=Battery status=Discharging energy_now=31000000 energy_full=50000000 \
+for pair in type=Battery status=Discharging energy_now=31000000 energy_full=50000000 capacity=62 \
   power_now=10000000 voltage_min_design=12000000 voltage_now=12600000; do
   printf '%s\n' "${pair#*=}" > "$sys/${pair%%=*}"
 done

@@ -30,18 +30,21 @@ trap cleanup EXIT
 # As bench/idle.sh builds it: 31 of 50 Wh at 10 W, 62 %, the next percent 3 minutes away.
 sys="$work/sys/BAT0"
 mkdir -p "$sys" "$work/device/Library/MobileSubstrate/DynamicLibraries"
-for pair in type=Battery status=Discharging energy_now=31000000 energy_full=50000000 \
+for pair in type=Battery status=Discharging energy_now=31000000 energy_full=50000000 capacity=62 \
   power_now=10000000 voltage_min_design=12000000 voltage_now=12600000; do
   printf '%s\n' "${pair#*=}" > "$sys/${pair%%=*}"
 done
 # It drains as a battery does at 10 W: the energy written afresh every 5 s (which wakes nothing:
-# a fixture folder sends no kernel events), so the rate settles and the next look waits for the
-# next half percent.
+# a fixture folder sends no kernel events), with its percent as the ACPI driver works it out
+# (energy_now * 100 / energy_full, cut), so the rate settles, the host learns that the percent
+# cuts, and the next look waits for the next whole percent.
 (
   energy=31000000
   while sleep 5; do
     energy=$((energy - 13889))
     printf '%s\n' "$energy" > "$sys/energy_now.new" && mv "$sys/energy_now.new" "$sys/energy_now"
+    printf '%s\n' $((energy * 100 / 50000000)) > "$sys/capacity.new" &&
+      mv "$sys/capacity.new" "$sys/capacity"
   done
 ) &
 pids+=($!)

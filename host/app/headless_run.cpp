@@ -15,6 +15,7 @@
 #include "host/app/source_pump.h"
 #include "host/app/status_file_guard.h"
 #include "host/desktop/desktop_alerts.h"
+#include "host/devices/device_watch.h"
 #include "host/scenario/transcript.h"
 #include "platform/foundation/run_loop.h"
 
@@ -55,6 +56,33 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
   return guard.holds();
 }
 
+// The user's other batteries, on a laptop: read at each look at its power-supply folder, on the
+// host's clock (the wall clock; in virtual time, the one at the start and the run's own time).
+class LaptopDevices {
+ public:
+  LaptopDevices(const HostOptions& options, const BatterySource& source)
+      : source_(source), virtualTime_(options.virtualTime), wallAtStart_(devices::wallClockNow()) {
+    if (options.sysfs.empty()) return;
+    watch_.emplace(
+        options.sysfs,
+        [&](const std::string& line) {
+          say(stdout, clockPrefix(source.simulatedSeconds()) + line);
+        },
+        [](const std::string& line) { say(stderr, noticePrefix() + line); });
+  }
+  void afterTick() {
+    if (!watch_ || !source_.looked()) return;
+    watch_->look(virtualTime_ ? wallAtStart_ + source_.simulatedSeconds()
+                              : devices::wallClockNow());
+  }
+
+ private:
+  const BatterySource& source_;
+  bool virtualTime_;
+  double wallAtStart_;
+  std::optional<devices::DeviceWatch> watch_;
+};
+
 }  // namespace
 
 int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLock& lock) {
@@ -84,6 +112,7 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   LowBatteryWatch watch(!options.sysfs.empty(), std::move(warnings));
   HistoryRecorder history(source, options,
                           [](const std::string& line) { say(stderr, noticePrefix() + line); });
+  LaptopDevices laptopDevices(options, source);
   SourceDriver driver(
       source, options,
       [&](const brimwell::Plist& status) {
@@ -101,15 +130,14 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   };
   auto tick = [&](double realSeconds) {
     driver.tick(realSeconds);
+    laptopDevices.afterTick();
     if (const auto crossing = source.takeSleep()) {
       reportSleep(*crossing, source.simulatedSeconds(), history, presenter.desktop(),
                   sleeps ? sleeps->drainAlert() : 0, [&](const std::string& line) {
                     say(stdout, clockPrefix(source.simulatedSeconds()) + line);
                   });
     }
-    for (const std::string& notice : source.takeNotices()) {
-      say(stderr, noticePrefix() + notice);
-    }
+    for (const std::string& notice : source.takeNotices()) say(stderr, noticePrefix() + notice);
     for (const std::string& notice : driver.takeNotices()) {
       say(stderr, noticePrefix() + notice);
     }

@@ -22,6 +22,7 @@
 #include "host/app/status_file_guard.h"
 #include "host/classes/host_classes.h"
 #include "host/desktop/desktop_alerts.h"
+#include "host/devices/device_watch.h"
 #include "host/screen/host_screen.h"
 #include "host/screen/status_bar.h"
 #include "platform/foundation/run_loop.h"
@@ -86,6 +87,10 @@ class InteractiveSession {
           history_->onStatus(status, source_.simulatedSeconds());
         },
         &*watch_);
+    if (!options_.sysfs.empty()) {
+      const auto post = [this](const std::string& line) { notices_.post(line, now()); };
+      devices_.emplace(options_.sysfs, post, post);
+    }
     if (!desktop_.notice().empty()) notices_.post(desktop_.notice(), now());
     desktop_.onNotice([this](const std::string& line) { notices_.post(line, now()); });
   }
@@ -114,6 +119,7 @@ class InteractiveSession {
 
   void tick(double realSeconds) {
     const brimwell::Plist* status = driver_->tick(realSeconds);
+    if (devices_ && source_.looked()) devices_->look(devices::wallClockNow());
     for (std::string& notice : source_.takeNotices()) notices_.post(std::move(notice), now());
     for (std::string& notice : driver_->takeNotices()) notices_.post(std::move(notice), now());
     if (const auto crossing = source_.takeSleep()) {
@@ -209,7 +215,8 @@ class InteractiveSession {
   std::optional<SleepWatch> sleeps_;  // before the watch, which may use its logind
   std::optional<LowBatteryWatch> watch_;
   std::optional<HistoryRecorder> history_;
-  std::optional<SourceDriver> driver_;  // made once the host's classes exist
+  std::optional<SourceDriver> driver_;           // made once the host's classes exist
+  std::optional<devices::DeviceWatch> devices_;  // a laptop's other batteries
   LockScreen lockScreen_;
   NoticeBoard notices_;
   ScreenWake wake_;

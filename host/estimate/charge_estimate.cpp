@@ -182,18 +182,22 @@ Times timesFor(const Reading& r, std::optional<double> watts,
   return t;
 }
 
-double secondsUntilNextLook(const Reading& r, std::optional<double> watts, bool settled) {
+double secondsUntilNextLook(const Reading& r, std::optional<double> watts, bool settled,
+                            PercentSteps steps) {
   // Full or held: nothing moves until the charger goes, which the kernel announces.
   if (r.state == ChargeState::full || r.state == ChargeState::notCharging) return kLatestLook;
   if (!settled || !watts || !r.energyWh || !r.fullWh || *r.fullWh <= 0) return kSoonestLook;
-  // In half percents: a driver's percent that cuts its level turns at a whole one, one that
-  // rounds it at a half. A fine level on one turns next; one in whole percents may have just
-  // turned.
-  const double halves = *r.energyWh / *r.fullWh * 200;
-  double toGo = *watts < 0 ? halves - std::floor(halves) : std::ceil(halves) - halves;
+  if (!r.driverPercent) steps = PercentSteps::unknown;
+  // The level shown turns every `step` percent, `offset` past each whole one.
+  const double step = steps == PercentSteps::unknown ? 0.5 : 1;
+  const double offset = steps == PercentSteps::rounds ? 0.5 : 0;
+  const double past = steps == PercentSteps::unknown ? 0 : kPastTurn;
+  const double inSteps = (*r.energyWh / *r.fullWh * 100 - offset) / step;
+  double toGo = *watts < 0 ? inSteps - std::floor(inSteps) : std::ceil(inSteps) - inSteps;
+  // A fine level on a turn turns next; one in whole percents may have just turned.
   if (toGo <= 1e-9 && !r.storeFine) toGo = 1;
-  const double secondsPerHalf = *r.fullWh / 200 / std::fabs(*watts) * 3600;
-  return std::clamp(toGo * secondsPerHalf, kSoonestLook, kLatestLook);
+  const double secondsPerStep = *r.fullWh * step / 100 / std::fabs(*watts) * 3600;
+  return std::clamp(toGo * secondsPerStep + past, kSoonestLook, kLatestLook);
 }
 
 }  // namespace host::estimate

@@ -31,7 +31,14 @@ struct Reading {
   bool storeFine = false;
   // Which packs are in: a pack taken out or put in moves the energy by what it holds.
   std::string packs;
+  // The driver's own percent where it is the level shown (one pack that gives it); else the
+  // level shown is worked out from the energy and rounded.
+  std::optional<double> driverPercent;
 };
+
+// How a driver's whole percent follows its level: cut (it turns at each whole percent, as an
+// integer division does) or rounded (it turns at each half); unknown until its readings show it.
+enum class PercentSteps { unknown, cuts, rounds };
 
 // The battery's power, smoothed by an exponential average (time constant about 4 minutes,
 // weighted by the time between readings; a plain mean until it spans that long), started afresh at
@@ -90,9 +97,13 @@ Times timesFor(const Reading& reading, std::optional<double> watts,
 inline constexpr int kChargesToLearnFrom = 2;
 
 // When to read the battery next, in seconds: every 30 s until the rate has settled; then when the
-// level next crosses a whole or a half percent at the steady rate (a driver's own percent may cut
-// or round its charge), never sooner than 30 s and never later than 10 minutes.
+// level shown next turns at the steady rate, never sooner than 30 s and never later than 10
+// minutes. A driver's percent known to cut turns at the next whole percent, one known to round at
+// the next half past the middle, each looked at a moment after; one not yet known, or a level of
+// our own (shown rounded), at the next whole or half percent.
 inline constexpr double kSoonestLook = 30, kLatestLook = 600;
-double secondsUntilNextLook(const Reading& reading, std::optional<double> watts, bool settled);
+inline constexpr double kPastTurn = 5;  // s after the turn: the driver has surely turned
+double secondsUntilNextLook(const Reading& reading, std::optional<double> watts, bool settled,
+                            PercentSteps steps = PercentSteps::unknown);
 
 }  // namespace host::estimate

@@ -11,11 +11,13 @@
 namespace host {
 namespace {
 
-// What is read of a battery, and of any other supply (a mains adapter, a USB port).
-const char* const kBatteryAttributes[] = {"scope",
-                                          "present",
+// What is read of a battery (the machine's own, or a device's of any type: a pen's says USB),
+// and of any other supply (a mains adapter, a USB port).
+const char* const kBatteryAttributes[] = {"present",
+                                          "online",
                                           "status",
                                           "capacity",
+                                          "capacity_level",
                                           "charge_now",
                                           "charge_full",
                                           "charge_full_design",
@@ -33,7 +35,7 @@ const char* const kBatteryAttributes[] = {"scope",
                                           "model_name",
                                           "charge_control_end_threshold",
                                           "charge_control_start_threshold"};
-const char* const kOtherAttributes[] = {"scope", "online"};
+const char* const kOtherAttributes[] = {"online"};
 
 // The first line of an attribute file in a folder; none when it cannot be read (EIO, ENODATA,
 // ENODEV and EAGAIN from a busy driver, or a name that is not a file). Non-blocking, so that
@@ -71,8 +73,8 @@ std::vector<std::string> namesIn(int folder) {
   return names;
 }
 
-// One supply's attributes: its type, then what is read of a supply of its kind, of those its
-// folder has.
+// One supply's attributes: its type and scope, then what is read of a supply of its kind, of those
+// its folder has.
 std::optional<PowerSupply> readSupply(int folder, const std::string& name) {
   const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
@@ -83,7 +85,8 @@ std::optional<PowerSupply> readSupply(int folder, const std::string& name) {
     if (auto line = readAttribute(fd, attribute)) supply.attributes[attribute] = std::move(*line);
   };
   read("type");
-  if (supply.is("type", "Battery")) {
+  read("scope");
+  if (supply.is("type", "Battery") || supply.is("scope", "Device")) {
     for (const char* attribute : kBatteryAttributes) read(attribute);
   } else {
     for (const char* attribute : kOtherAttributes) read(attribute);

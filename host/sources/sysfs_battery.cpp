@@ -301,6 +301,8 @@ std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
          p.cycles ? std::optional<int32_t>(static_cast<int32_t>(*p.cycles)) : std::nullopt});
   }
   r.kernelPercent = combinedPercent(packs);
+  // Several packs' percents together turn whenever any one does: no one driver's way to learn.
+  if (packs.size() == 1) r.estimate.driverPercent = r.kernelPercent;
   return r;
 }
 

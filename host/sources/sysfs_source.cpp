@@ -158,9 +158,10 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
   reading->estimate.time = elapsed_;
   noteSleep(*reading);
   rate_.add(reading->estimate, slept_);
+  percentSteps_.add(reading->estimate);
   const std::optional<double> watts = rate_.watts();
-  interval_ = fixedPoll_.value_or(
-      estimate::secondsUntilNextLook(reading->estimate, watts, rate_.settled()));
+  interval_ = fixedPoll_.value_or(estimate::secondsUntilNextLook(
+      reading->estimate, watts, rate_.settled(), percentSteps_.steps()));
   addHostFigures(*reading,
                  estimate::timesFor(reading->estimate, watts, learned_ ? &*learned_ : nullptr),
                  reading->status);

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/estimate/percent_steps.h"
 #include "host/sources/battery_source.h"
 #include "host/sources/sysfs_battery.h"
 
@@ -17,7 +18,7 @@ namespace host {
 double secondsAsleep();
 
 // The batteries of the machine itself, from the kernel's power-supply folder. Reads it when the
-// next whole percent is due at the steady rate (30 s to 10 min), or at a fixed interval when
+// level shown next turns at the steady rate (30 s to 10 min), or at a fixed interval when
 // one is given, and at once when the kernel announces a power-supply event (the real folder
 // only) or the machine woke from a sleep; adds the host's own estimates to each status, and
 // delivers whenever any delivered value changed.
@@ -100,6 +101,7 @@ class SysfsSource : public BatterySource {
   std::optional<bool> hadBattery_;
   bool saidUnknownLevel_ = false;
   estimate::SteadyRate rate_;
+  estimate::PercentStepsLearner percentSteps_;
   std::optional<history::ChargeProfile> learned_;
   std::vector<PackWear> packs_;
   std::optional<brimwell::Plist> lastDelivered_;

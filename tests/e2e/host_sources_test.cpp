@@ -13,8 +13,10 @@
 #include <cstring>
 #include <filesystem>
 #include <regex>
+#include <thread>
 #include <vector>
 
+#include "common/device_keys.h"
 #include "common/dictionary_file.h"
 #include "common/value_conversions.h"
 #include "tests/support/background_process.h"
@@ -756,3 +758,64 @@ TEST(SysfsSourceThroughTheHost, StopsCleanlyOnASignal) {
 }
 
 }  // namespace
+
+// The user's other batteries, read while brimwelld runs: a mouse that gives only a word, a
+// Bluetooth mouse that comes and goes, and the devices' status file written beside the
+// battery's. A phone's run writes none.
+TEST(SysfsSourceThroughTheHost, DevicesComeAndGoInTheirOwnFile) {
+  DeviceRoot root;
+  root.writeLaptopSettings();
+  writeSupply(root, "sys", "AC", testing_support::mainsAdapter(true));
+  writeSupply(root, "sys", "BAT0", testing_support::chargeBasedBattery());
+  writeSupply(root, "sys", "hidpp_battery_0", testing_support::hidppMouse());
+  testing_support::writeInput(root, "sys", "hidpp_battery_0", "input7", "MX Master 3",
+                              testing_support::mouseInput());
+  const std::string blue = "hid-aa:bb:cc:dd:ee:0f-battery";
+  std::thread plugging([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    // Whole at once, as the kernel adds a node.
+    writeSupply(root, "new", blue, testing_support::bluetoothMouse());
+    testing_support::writeInput(root, "new", blue, "input9", "M336", testing_support::mouseInput());
+    std::filesystem::rename(root.path() + "/new/" + blue, root.path() + "/sys/" + blue);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::filesystem::remove_all(root.path() + "/sys/" + blue);
+  });
+  const auto host = runProcess(BRIMWELLD,
+                               {"--no-desktop-alerts", "--poll", "0.1", "--duration", "2.2",
+                                "--sysfs", root.path() + "/sys"},
+                               {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+  plugging.join();
+  ASSERT_EQ(host.exitCode, 0) << host.err;
+  for (const char* line : {"] device added: mouse MX Master 3 (usb)\n",
+                           "] device added: mouse Bluetooth Mouse M336 (bluetooth)\n",
+                           "] device gone: mouse Bluetooth Mouse M336 (bluetooth)\n"}) {
+    EXPECT_EQ(host.out.find(line), host.out.rfind(line)) << line << host.out;
+    EXPECT_NE(host.out.find(line), std::string::npos) << line << host.out;
+  }
+  const Plist file = brimwell::readDictionaryFile(root.path() + brimwell::kDevicesStatusPath);
+  ASSERT_TRUE(file.isDictionary()) << host.out;
+  const Plist* devices = file.item(brimwell::device_key::kDevices);
+  ASSERT_TRUE(devices && devices->size() == 2) << root.read(brimwell::kDevicesStatusPath);
+  const struct {
+    const char* id;
+    const char* level;  // the key that holds it
+    const char* value;
+    bool connected;
+  } expected[] = {{"address:AA:BB:CC:DD:EE:0F", brimwell::device_key::kLevel, "41", false},
+                  {"serial:4089-a6-b1-c2", brimwell::device_key::kLevelWord, "Normal", true}};
+  for (size_t i = 0; i < 2; ++i) {
+    const Plist& d = devices->at(i);
+    EXPECT_EQ(brimwell::textOf(d.item(brimwell::device_key::kId)), expected[i].id);
+    EXPECT_EQ(brimwell::textOf(d.item(expected[i].level)), expected[i].value) << expected[i].id;
+    EXPECT_EQ(brimwell::textOf(d.item(brimwell::device_key::kConnected)),
+              expected[i].connected ? "1" : "0")
+        << expected[i].id;
+  }
+
+  DeviceRoot phone;
+  const auto sim = runProcess(SPRINGBOARD_SIM, {"--virtual-time", "--duration", "60"},
+                              {{"SIM_DEVICE_ROOT", phone.path()}});
+  ASSERT_EQ(sim.exitCode, 0) << sim.err;
+  EXPECT_TRUE(phone.hasStatusFile());
+  EXPECT_FALSE(std::filesystem::exists(phone.path() + brimwell::kDevicesStatusPath));
+}

@@ -1,9 +1,11 @@
 #include "host/estimate/charge_estimate.h"
+#include "host/estimate/percent_steps.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
+#include <vector>
 
 namespace host::estimate {
 namespace {
@@ -207,18 +209,24 @@ TEST(ChargeEstimate, Times) {
   }
 }
 
-TEST(ChargeEstimate, NextLookWhenTheNextHalfPercentIsDue) {
+TEST(ChargeEstimate, NextLookWhenTheLevelShownTurns) {
   Reading full = draining(0, 0);
   full.state = ChargeState::full;
   Reading coarse = draining(0, -10, 31);
   coarse.storeFine = false;
   Reading charging = draining(0, 10, 30.6);
   charging.state = ChargeState::charging;
+  Reading noFull = draining(0, -10), small = draining(0, -0.1, 0.307);
+  noFull.fullWh = 0;
+  small.fullWh = 1;
+  const auto shown = [](Reading r, double percent) { return r.driverPercent = percent, r; };
+  constexpr auto cuts = PercentSteps::cuts, rounds = PercentSteps::rounds;
   const struct {
     const char* name;
     Reading reading;
     std::optional<double> watts;
     double seconds;
+    PercentSteps steps = PercentSteps::unknown;
   } cases[] = {
       {"0.8 of a half percent to go at 10 W of 50 Wh", draining(0, -10, 30.7), -10, 72},
       {"a fine level on a whole percent turns next", draining(0, -10, 31), -10, 30},
@@ -227,10 +235,64 @@ TEST(ChargeEstimate, NextLookWhenTheNextHalfPercentIsDue) {
       {"fast: never sooner than 30 s", draining(0, -100, 30.7), -100, 30},
       {"slow: never later than 10 min", draining(0, -1, 30.7), -1, 600},
       {"no rate yet: soon", draining(0, -10), std::nullopt, 30},
+      {"no full charge: soon", noFull, -10, 30},
+      {"1 Wh at 0.1 W: 0.4 of a half percent", small, -0.1, 72},
+      {"charging at 0.1 W: 0.6 of a half", small, 0.1, 108},
       {"full: until the charger goes", full, std::nullopt, 600},
+      {"cut: 61.4 % turns at 61, 5 s on", shown(draining(0, -10, 30.7), 61), -10, 77, cuts},
+      {"cut, charging: 61.2 % at 62", shown(charging, 61), 10, 149, cuts},
+      {"cut, whole percents: one on", shown(coarse, 62), -10, 185, cuts},
+      {"rounded: 61.4 % at 60.5", shown(draining(0, -10, 30.7), 61), -10, 167, rounds},
+      {"rounded, charging: 61.2 % at 61.5", shown(charging, 61), 10, 59, rounds},
+      {"our own level, shown rounded: halves", draining(0, -10, 30.7), -10, 72, cuts},
   };
-  for (const auto& c : cases)
-    EXPECT_NEAR(secondsUntilNextLook(c.reading, c.watts, true), c.seconds, 1e-6) << c.name;
+  for (const auto& c : cases) {
+    EXPECT_NEAR(secondsUntilNextLook(c.reading, c.watts, true, c.steps), c.seconds, 1e-6) << c.name;
+  }
+}
+
+// Readings of one battery: its energy (of 50 Wh), its driver's percent, its packs, its state.
+TEST(PercentSteps, LearnedFromTheDriversPercent) {
+  struct Look {
+    double wh;
+    std::optional<double> percent;
+    const char* packs = "A";
+    ChargeState state = ChargeState::discharging;
+  };
+  const Look cut{30.37, 60}, cut2{30.35, 60}, rounded{30.37, 61},
+      full{30.37, 60, "A", ChargeState::full};
+  constexpr auto unknown = PercentSteps::unknown;
+  const struct {
+    const char* name;
+    std::vector<Look> looks;
+    PercentSteps steps;
+  } cases[] = {
+      {"cut: 60.74 and 60.7 % read 60", {cut, cut2}, PercentSteps::cuts},
+      {"rounded, charging too",
+       {rounded, {30.35, 61, "A", ChargeState::charging}},
+       PercentSteps::rounds},
+      {"one reading is not enough", {cut}, unknown},
+      {"before the middle both ways agree", {{30.1, 60}, {30.14, 60}}, unknown},
+      {"near a turn, a lagging percent says nothing",
+       {cut, cut2, {30.46, 59}, {30.27, 59}, {30.04, 59}},
+       PercentSteps::cuts},
+      {"cut and rounded: contradictory", {cut, cut2, rounded}, unknown},
+      {"rounded and cut: contradictory", {cut, rounded, {30.35, 61}}, unknown},
+      {"a percent neither way explains", {cut, cut2, {30.1, 61}}, unknown},
+      {"none from the driver, or full", {{30.37, {}}, {30.35, {}}, full, full}, unknown},
+      {"packs changed: learned afresh",
+       {cut, cut2, {30.1, 61}, {30.37, 61, "B"}, {30.35, 61, "B"}},
+       PercentSteps::rounds},
+  };
+  for (const auto& c : cases) {
+    PercentStepsLearner learner;
+    for (const Look& l : c.looks) {
+      Reading r = draining(0, -10, l.wh);
+      r.driverPercent = l.percent, r.packs = l.packs, r.state = l.state;
+      learner.add(r);
+    }
+    EXPECT_EQ(learner.steps(), c.steps) << c.name;
+  }
 }
 
 }  // namespace

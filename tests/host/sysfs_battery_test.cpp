@@ -209,8 +209,8 @@ TEST(SysfsSource, DeliversChangesAndFollowsTheBatteryComingAndGoing) {
 
 // A laptop's folder over 50 minutes, read by the source at its own pace, each second of the
 // host's clock on the folder as it is then (a fixture announces nothing): once learned, each time
-// it delivers is within 15 % (and a minute) of the true one, and a lone pack's level is never more
-// than 30 s behind its driver's.
+// it delivers is within 15 % (and a minute) of the true one, a lone pack's level is never more
+// than 30 s behind its driver's, and a steady drain is read about once a percent.
 TEST(SysfsSource, TimesAndLevelOverFiftyMinutes) {
   using Folder = std::map<std::string, SupplyAttributes>;
   const auto pack = [](double wh, double watts, bool present = true) {  // of 50 Wh
@@ -236,6 +236,7 @@ TEST(SysfsSource, TimesAndLevelOverFiftyMinutes) {
     std::function<Folder(double)> folder;
     std::function<double(double)> minutes;
     double checkedFrom;  // s
+    int looks = 3000;    // at most, from checkedFrom on
   } cases[] = {
       {"6 and 14 W by turns",
        [&](double t) {
@@ -257,12 +258,19 @@ TEST(SysfsSource, TimesAndLevelOverFiftyMinutes) {
                          {"capacity", std::to_string(std::lround(std::ceil(60 - t / 60)))}}}};
        },
        [](double t) { return 60 - t / 60; }, 360},
+      // 1 % in 3 minutes from 60 %, its driver's percent cut: 16 turns from 270 s on.
+      {"10 W",
+       [&](double t) {
+         return Folder{{"BAT0", pack(30 - t / 360, 10)}};
+       },
+       [&](double t) { return (30 - t / 360) * 6; }, 270, 17},
   };
   for (const auto& c : cases) {
     TempDir dir;
     SysfsSource source(dir.path() + "/ps");
     std::optional<brimwell::Plist> shown;
     double current = 0;  // the last second the level delivered was the driver's
+    int looks = 0;
     for (double t = 0; t <= 3000; ++t) {
       const Folder folder = c.folder(t);
       for (const auto& [name, attributes] : folder)
@@ -274,10 +282,12 @@ TEST(SysfsSource, TimesAndLevelOverFiftyMinutes) {
         current = t;
       EXPECT_LE(t - current, estimate::kSoonestLook) << c.name << ": the level behind at " << t;
       if (t < c.checkedFrom) continue;
+      looks += source.looked();
       EXPECT_NEAR(intOf(*shown, "AvgTimeToEmpty").value_or(0), c.minutes(t),
                   0.15 * c.minutes(t) + 1)
           << c.name << " at " << t;
     }
+    EXPECT_LE(looks, c.looks) << c.name << ": looks from " << c.checkedFrom << " s";
   }
 }
 

@@ -1,0 +1,109 @@
+#include "host/devices/devices_file.h"
+
+#include <cmath>
+
+#include "common/device_keys.h"
+#include "common/dictionary_file.h"
+#include "platform/foundation/device_environment.h"
+#include "platform/foundation/installed_places.h"
+
+namespace host::devices {
+namespace {
+
+using brimwell::Plist;
+namespace key = brimwell::device_key;
+
+const char* wordText(LevelWord word) {
+  switch (word) {
+    case LevelWord::full:
+      return "Full";
+    case LevelWord::high:
+      return "High";
+    case LevelWord::normal:
+      return "Normal";
+    case LevelWord::low:
+      return "Low";
+    case LevelWord::critical:
+      return "Critical";
+  }
+  return "Normal";
+}
+
+const char* stateText(DeviceState state) {
+  switch (state) {
+    case DeviceState::charging:
+      return "charging";
+    case DeviceState::discharging:
+      return "discharging";
+    case DeviceState::full:
+      return "full";
+    case DeviceState::unknown:
+      return "unknown";
+  }
+  return "unknown";
+}
+
+void setText(Plist& d, const char* name, const std::optional<std::string>& text) {
+  if (text) d.setItem(name, Plist::string(*text));
+}
+
+Plist deviceEntry(const DeviceBattery& device) {
+  Plist d = Plist::newDictionary();
+  d.setItem(key::kId, Plist::string(device.id));
+  d.setItem(key::kName, Plist::string(device.name));
+  d.setItem(key::kKind, Plist::string(device.kind));
+  if (device.level) d.setItem(key::kLevel, Plist::integer(*device.level));
+  if (device.word) d.setItem(key::kLevelWord, Plist::string(wordText(*device.word)));
+  d.setItem(key::kState, Plist::string(stateText(device.state)));
+  d.setItem(key::kConnected, Plist::boolean(device.connected));
+  d.setItem(key::kLastSeen, Plist::real(device.lastSeen));
+  d.setItem(key::kVia, Plist::string(device.via));
+  setText(d, key::kModel, device.model);
+  setText(d, key::kSerial, device.serial);
+  setText(d, key::kAddress, device.address);
+  return d;
+}
+
+// The same device but for a time seen that moved on by less than a step while connected.
+bool sameButForTimeSeen(const DeviceBattery& before, const DeviceBattery& now) {
+  DeviceBattery moved = now;
+  moved.lastSeen = before.lastSeen;
+  if (moved != before) return false;
+  return !now.connected || std::fabs(now.lastSeen - before.lastSeen) < kLastSeenStep;
+}
+
+}  // namespace
+
+Plist devicesPlist(const std::vector<DeviceBattery>& devices, double written) {
+  Plist list = Plist::newArray();
+  for (const DeviceBattery& device : devices) list.append(deviceEntry(device));
+  Plist file = Plist::newDictionary();
+  file.setItem(key::kDevices, std::move(list));
+  file.setItem(key::kWritten, Plist::real(written));
+  return file;
+}
+
+bool worthWriting(const std::optional<std::vector<DeviceBattery>>& written,
+                  const std::vector<DeviceBattery>& now) {
+  if (!written || written->size() != now.size()) return true;
+  for (size_t i = 0; i < now.size(); ++i) {
+    if (!sameButForTimeSeen((*written)[i], now[i])) return true;
+  }
+  return false;
+}
+
+DevicesFile::DevicesFile(std::string devicePath) : devicePath_(std::move(devicePath)) {}
+
+bool DevicesFile::write(const std::vector<DeviceBattery>& devices, double now, std::string* why) {
+  if (!worthWriting(written_, devices)) return true;
+  if (!platform::makeFolderFor(devicePath_, why)) return false;
+  if (!brimwell::writePropertyListAtomically(devicesPlist(devices, now),
+                                             platform::deviceFilePath(devicePath_), why,
+                                             brimwell::kMaxDictionaryFileBytes)) {
+    return false;
+  }
+  written_ = devices;
+  return true;
+}
+
+}  // namespace host::devices
