@@ -566,6 +566,11 @@ TEST(DeviceAlertPolicy, MouseSequences) {
          "device critical: Mouse MX Master 3: 5 % left, charge it now"}},
        "MX Master 3",
        "<key>lowLevel</key><integer>0</integer>"},
+      {"a critical level of 1 still takes the Critical word",
+       {{0, std::nullopt, LevelWord::critical, kDrains, true,
+         "device critical: Mouse MX Master 3: battery critical"}},
+       "MX Master 3",
+       "<key>criticalLevel</key><integer>1</integer>"},
       {"critical off: a Critical word warns as low",
        {{0, std::nullopt, LevelWord::critical, kDrains, true,
          "device low: Mouse MX Master 3: battery low"},
@@ -641,6 +646,10 @@ TEST(DeviceAlertSettings, AHandEditedFileIsUsedSensiblyAndSaid) {
        "<key>devices</key><dict><key>MX</key><dict><key>lowLevel</key><integer>101</integer></"
        "dict></dict>",
        24, 100, 5, false, "devices \"MX\" lowLevel 101 is outside 0 to 100; using 100"},
+      {"a critical level out of range, then sorted",
+       "<key>devices</key><dict><key>MX</key><dict><key>criticalLevel</key><integer>101</integer>"
+       "</dict></dict>",
+       24, 100, 10, false, "devices \"MX\" criticalLevel 101 is outside 0 to 100; using 100"},
       {"a level that is no number",
        "<key>devices</key><dict><key>MX</key><dict><key>criticalLevel</key><string>low</string></"
        "dict></dict>",
