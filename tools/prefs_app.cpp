@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "common/dictionary_file.h"
@@ -13,6 +14,7 @@
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/installed_places.h"
 #include "platform/foundation/simulated_device.h"
+#include "tools/prefs_devices.h"
 #include "tools/prefs_settings.h"
 
 namespace {
@@ -25,12 +27,15 @@ constexpr const char* kUsage =
     "       brimwell-prefs set KEY VALUE\n"
     "       brimwell-prefs unset KEY\n"
     "       brimwell-prefs reset\n"
+    "       brimwell-prefs device NAME [lowLevel N|criticalLevel N|mute|unmute|reset]\n"
     "       brimwell-prefs --version | --help\n"
     "The Brimwell plug-in's settings and the host's low-battery warnings, on the\n"
     "device SIM_DEVICE_ROOT names, else in $XDG_CONFIG_HOME/brimwell\n"
     "(~/.config/brimwell). On/off also as yes/no, true/false or 1/0. On a laptop a\n"
     "key not set is the laptop's default, and unset or reset puts a key back to it;\n"
-    "reset keeps any other key:\n";
+    "reset keeps any other key. A device (a mouse, a headset...) is named by its\n"
+    "serial or its name as brimwell shows it; it warns at its lowLevel (10 unless\n"
+    "set) and criticalLevel (5), and a muted one never; reset drops its entry:\n";
 
 constexpr const char* kExitStatuses =
     "Exit status: 0 done; 1 the settings file or its folder cannot be read or\n"
@@ -46,6 +51,7 @@ struct Request {
   std::string command;
   const prefs::Setting* setting = nullptr;
   Plist value;  // for set
+  std::optional<prefs::DeviceRequest> device;
 };
 
 // 0 when the request is good, else the exit status with the line said.
@@ -54,6 +60,11 @@ int parseRequest(int argc, const char* const* argv, Request& r, std::ostream& er
   const size_t operands = argc > 2 ? static_cast<size_t>(argc - 2) : 0;
   if (r.command == "show" || r.command == "reset") {
     return operands == 0 ? 0 : fail(err, 2, r.command + " takes nothing");
+  }
+  if (r.command == "device") {
+    std::string why;
+    r.device = prefs::parseDeviceRequest({argv + 2, argv + argc}, why);
+    return r.device ? 0 : fail(err, 2, why);
   }
   if (r.command != "set" && r.command != "unset" && r.command != "get") {
     return fail(err, 2, "unknown command '" + r.command + "' (see --help)");
@@ -115,6 +126,7 @@ void show(std::ostream& out, const std::string& path, bool exists, const Plist& 
   const Plist empty = Plist::newDictionary();
   for (const std::string& line : prefs::describe(file ? file : empty, file && onALaptop(file)))
     out << line << "\n";
+  for (const std::string& line : prefs::describeDevices(file ? file : empty)) out << line << "\n";
 }
 
 // The change asked for; on a laptop, an unset key (reset: every key) back at its default.
@@ -123,6 +135,9 @@ void change(Plist& file, Request& r) {
   if (r.command == "reset") {
     for (const prefs::Setting& s : prefs::settings()) file.removeItem(s.key);
     file.removeItem(brimwell::setting::kLaptopDefaults);
+    file.removeItem(brimwell::setting::kDevices);
+  } else if (r.device) {
+    prefs::changeDevice(file, *r.device);
   } else if (r.value) {
     file.setItem(r.setting->key, std::move(r.value));
     brimwell::markChosen(file, r.setting->key);
@@ -140,6 +155,13 @@ int runRequest(Request& r, std::ostream& out, std::ostream& err) {
   if (!readSettings(path, exists, file, unreadable, why)) return fail(err, 1, why);
   if (r.command == "show") {
     show(out, path, exists, file, unreadable);
+    return 0;
+  }
+  if (r.device && r.device->change.empty()) {
+    const Plist empty = Plist::newDictionary();
+    out << "Device \"" << r.device->name << "\" in " << path << ":\n";
+    for (const std::string& line : prefs::describeDevice(file ? file : empty, r.device->name))
+      out << line << "\n";
     return 0;
   }
   if (r.command == "get") {
@@ -161,6 +183,8 @@ int runRequest(Request& r, std::ostream& out, std::ostream& err) {
     return fail(err, 1, "cannot write " + path + ": " + why);
   }
   if (const auto note = prefs::levelOrderNote(file))
+    err << "brimwell-prefs: note: " << *note << "\n";
+  if (const auto note = r.device ? prefs::deviceLevelOrderNote(file, r.device->name) : std::nullopt)
     err << "brimwell-prefs: note: " << *note << "\n";
   return 0;
 }

@@ -62,6 +62,11 @@ const std::vector<Setting>& settings() {
        "after a sleep of at least half an hour on battery, notify when it drained more than this "
        "percent an hour (a decimal, such as 2.5); 0 turns it off",
        0, 100, "", brimwell::shortestDecimal(brimwell::sleep_default::kSleepDrainAlert)},
+      {setting::kDeviceRemindHours, Kind::integer,
+       "a device (mouse, headset...) that stays low is warned again this many hours later; 0 "
+       "never",
+       0, brimwell::device_alert_default::kMostRemindHours, "",
+       std::to_string(brimwell::device_alert_default::kRemindHours)},
   };
   return all;
 }

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "common/text_out.h"
+#include "host/app/device_alert_watch.h"
 #include "host/app/given_alerts.h"
 #include "host/app/history_recorder.h"
 #include "host/app/host_app.h"
@@ -63,8 +64,14 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
 // host's clock (the wall clock; in virtual time, the one at the start and the run's own time).
 class LaptopDevices {
  public:
-  LaptopDevices(const HostOptions& options, const BatterySource& source)
-      : source_(source), virtualTime_(options.virtualTime), wallAtStart_(devices::wallClockNow()) {
+  LaptopDevices(const HostOptions& options, const BatterySource& source, DesktopAlerts* desktop)
+      : source_(source),
+        virtualTime_(options.virtualTime),
+        wallAtStart_(devices::wallClockNow()),
+        alerts_({[&](const std::string& line) {
+                   say(stdout, clockPrefix(source.simulatedSeconds()) + line);
+                 },
+                 [](const std::string& line) { say(stderr, noticePrefix() + line); }, desktop}) {
     if (options.sysfs.empty()) return;
     watch_.emplace(
         options.sysfs,
@@ -72,24 +79,31 @@ class LaptopDevices {
           say(stdout, clockPrefix(source.simulatedSeconds()) + line);
         },
         [](const std::string& line) { say(stderr, noticePrefix() + line); });
+    watch_->onChange(
+        [this](const std::vector<devices::DeviceBattery>& list) { alerts_.onDevices(list, now_); });
   }
   // BlueZ's devices too, on the system bus the sleeps are followed on (real time only).
   void follow(SleepWatch* sleeps) {
     if (!watch_ || !sleeps || !sleeps->logind()) return;
-    bluez_.emplace(sleeps->logind()->connection(), devices::wallClockNow,
-                   [this] { watch_->sourceChanged(devices::wallClockNow()); });
+    bluez_.emplace(sleeps->logind()->connection(), devices::wallClockNow, [this] {
+      now_ = devices::wallClockNow();
+      watch_->sourceChanged(now_);
+    });
     watch_->addSource(&*bluez_);
   }
   void afterTick() {
     if (!watch_ || !source_.looked()) return;
-    watch_->look(virtualTime_ ? wallAtStart_ + source_.simulatedSeconds()
-                              : devices::wallClockNow());
+    now_ = virtualTime_ ? wallAtStart_ + source_.simulatedSeconds() : devices::wallClockNow();
+    watch_->look(now_);
+    alerts_.onTime(now_);  // a device that stays low is reminded
   }
 
  private:
   const BatterySource& source_;
   bool virtualTime_;
   double wallAtStart_;
+  double now_ = 0;
+  DeviceAlertWatch alerts_;
   std::optional<devices::DeviceWatch> watch_;
   std::optional<devices::BluezDevices> bluez_;  // gone before the watch
 };
@@ -123,7 +137,7 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   LowBatteryWatch watch(!options.sysfs.empty(), std::move(warnings));
   HistoryRecorder history(source, options,
                           [](const std::string& line) { say(stderr, noticePrefix() + line); });
-  LaptopDevices laptopDevices(options, source);
+  LaptopDevices laptopDevices(options, source, presenter.desktop());
   laptopDevices.follow(sleeps ? &*sleeps : nullptr);
   SourceDriver driver(
       source, options,

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "common/text_out.h"
+#include "host/app/device_alert_watch.h"
 #include "host/app/given_alerts.h"
 #include "host/app/history_recorder.h"
 #include "host/app/host_startup.h"
@@ -93,9 +94,15 @@ class InteractiveSession {
     if (!options_.sysfs.empty()) {
       const auto post = [this](const std::string& line) { notices_.post(line, now()); };
       devices_.emplace(options_.sysfs, post, post);
+      deviceAlerts_.emplace(DeviceAlertOutputs{post, post, desktop_.desktop()});
+      devices_->onChange([this](const std::vector<devices::DeviceBattery>& list) {
+        deviceAlerts_->onDevices(list, deviceClock_);
+      });
       if (sleeps_->logind()) {
-        bluez_.emplace(sleeps_->logind()->connection(), devices::wallClockNow,
-                       [this] { devices_->sourceChanged(devices::wallClockNow()); });
+        bluez_.emplace(sleeps_->logind()->connection(), devices::wallClockNow, [this] {
+          deviceClock_ = devices::wallClockNow();
+          devices_->sourceChanged(deviceClock_);
+        });
         devices_->addSource(&*bluez_);
       }
     }
@@ -127,7 +134,11 @@ class InteractiveSession {
 
   void tick(double realSeconds) {
     const brimwell::Plist* status = driver_->tick(realSeconds);
-    if (devices_ && source_.looked()) devices_->look(devices::wallClockNow());
+    if (devices_ && source_.looked()) {
+      deviceClock_ = devices::wallClockNow();
+      devices_->look(deviceClock_);
+      deviceAlerts_->onTime(deviceClock_);  // a device that stays low is reminded
+    }
     for (std::string& notice : source_.takeNotices()) notices_.post(std::move(notice), now());
     for (std::string& notice : driver_->takeNotices()) notices_.post(std::move(notice), now());
     if (const auto crossing = source_.takeSleep()) {
@@ -223,9 +234,11 @@ class InteractiveSession {
   std::optional<SleepWatch> sleeps_;  // before the watch, which may use its logind
   std::optional<LowBatteryWatch> watch_;
   std::optional<HistoryRecorder> history_;
-  std::optional<SourceDriver> driver_;           // made once the host's classes exist
-  std::optional<devices::DeviceWatch> devices_;  // a laptop's other batteries
-  std::optional<devices::BluezDevices> bluez_;   // BlueZ's, merged by the watch
+  std::optional<SourceDriver> driver_;            // made once the host's classes exist
+  std::optional<devices::DeviceWatch> devices_;   // a laptop's other batteries
+  std::optional<DeviceAlertWatch> deviceAlerts_;  // and their warnings
+  double deviceClock_ = 0;                        // the wall clock at the devices' last look
+  std::optional<devices::BluezDevices> bluez_;    // BlueZ's, merged by the watch
   LockScreen lockScreen_;
   NoticeBoard notices_;
   ScreenWake wake_;

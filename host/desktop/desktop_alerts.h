@@ -42,6 +42,11 @@ class DesktopAlerts {
   void warn(const std::string& summary, const std::string& body, Urgency urgency,
             const char* soundEvent, const char* cancelLabel);
   void withdraw() { notifications_->close(DesktopNotifications::Which::warning); }
+  // One of the user's other batteries runs low: its own notification, by its id.
+  void warnDevice(const std::string& id, const std::string& summary, Urgency urgency) {
+    notifications_->showDevice(id, summary, static_cast<int>(urgency));
+  }
+  void withdrawDevice(const std::string& id) { notifications_->closeDevice(id); }
   // Where what goes wrong later is said (the host's screen, say); stderr, with the program's
   // name, until then.
   void onNotice(std::function<void(const std::string&)> say) { say_ = std::move(say); }

@@ -2,6 +2,8 @@
 
 #include <systemd/sd-bus.h>
 
+#include <algorithm>
+
 #include "host/bus/bus_connection.h"
 
 namespace host {
@@ -53,9 +55,7 @@ DesktopNotifications::DesktopNotifications(bus::Connection& bus, bool waits,
 DesktopNotifications::~DesktopNotifications() {
   // What was asked last (a countdown taken back) reaches the service before the connection
   // goes: a bus that sees us leave may drop what it has not yet passed on.
-  const auto done = [this] {
-    return givenUp_ || (alert_.sent() && warning_.sent() && unanswered_ == 0);
-  };
+  const auto done = [this] { return givenUp_ || (allSent() && unanswered_ == 0); };
   if (!done()) bus_.runUntil(done, 2 * kCallBound + 1);
   *alive_ = false;
 }
@@ -75,6 +75,7 @@ void DesktopNotifications::probe() {
           ready_ = true;
           send(alert_);
           send(warning_);
+          for (auto& [id, slot] : devices_) send(slot);
         } else if (bus::Connection::unanswered(error)) {
           giveUp("desktop alerts unavailable: the session bus did not answer within " +
                  boundText());
@@ -177,6 +178,36 @@ void DesktopNotifications::close(Which which) {
   s.close();
   send(s);
   settle(s);
+}
+
+bool DesktopNotifications::allSent() const {
+  return alert_.sent() && warning_.sent() &&
+         std::all_of(devices_.begin(), devices_.end(),
+                     [](const auto& device) { return device.second.sent(); });
+}
+
+// Shows the notice in the slot, or closes it (none).
+void DesktopNotifications::put(NoticeSlot& s, std::optional<Notice> notice) {
+  pump();
+  if (givenUp_) return;
+  if (notice) {
+    s.show(std::move(*notice));
+  } else {
+    s.close();
+  }
+  send(s);
+  settle(s);
+}
+
+void DesktopNotifications::showDevice(const std::string& id, const std::string& summary,
+                                      int urgency) {
+  put(devices_[id],
+      Notice{urgency >= 2 ? "battery-caution" : "battery-low", summary, "", urgency, "", ""});
+}
+
+void DesktopNotifications::closeDevice(const std::string& id) {
+  const auto it = devices_.find(id);
+  if (it != devices_.end()) put(it->second, std::nullopt);
 }
 
 void DesktopNotifications::actionInvoked(uint32_t id, const std::string& action) {

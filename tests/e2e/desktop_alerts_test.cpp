@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/app/device_alert_watch.h"
 #include "host/desktop/desktop_alerts.h"
 #include "platform/foundation/run_loop.h"
 #include "tests/support/background_process.h"
@@ -232,6 +233,63 @@ TEST(DesktopAlerts, ACancelBelongsToItsCountdownAlone) {
   EXPECT_FALSE(alerts->cancelPressed()) << "taken down";
   alerts.reset();
   EXPECT_NE(session.calls().find("CloseNotification 1"), std::string::npos) << session.calls();
+}
+
+// Each of the user's other batteries warns in a notification of its own, replaced in place and
+// taken down when it charges, and in a line; a muted one in neither.
+TEST(DesktopAlerts, EachDeviceWarnsInANotificationOfItsOwn) {
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
+  MockBus session;
+  ASSERT_TRUE(session.startTemplate("notification_daemon", "org.freedesktop.Notifications", false));
+  DeviceRoot root;
+  root.writeSettings(
+      "<key>devices</key><dict><key>G Pro</key><dict><key>mute</key><true/></dict>"
+      "</dict>");
+  testing_support::ScopedEnvironment env;
+  env.set("DBUS_SESSION_BUS_ADDRESS", session.address())
+      .set("SIM_DEVICE_ROOT", root.path())
+      .set("SIM_LANGUAGES", "en");
+  std::string why;
+  auto alerts = host::DesktopAlerts::connectIfAvailable(why, true, false);
+  ASSERT_TRUE(alerts) << why;
+  std::string lines;
+  host::DeviceAlertWatch watch(
+      {[&](const std::string& line) { lines += line + "\n"; }, nullptr, alerts.get()});
+  const auto device = [](const char* id, const char* name, const char* kind, int level,
+                         bool charging = false) {
+    host::devices::DeviceBattery d;
+    d.id = id;
+    d.name = name;
+    d.kind = kind;
+    d.level = level;
+    d.state =
+        charging ? host::devices::DeviceState::charging : host::devices::DeviceState::discharging;
+    return d;
+  };
+  const auto headset = device("address:AA", "WH-1000XM4", "headset", 8);
+  const auto muted = device("serial:7", "G Pro", "mouse", 3);
+  watch.onDevices({device("serial:1", "MX Master 3", "mouse", 9), headset, muted}, 1000);
+  watch.onDevices({device("serial:1", "MX Master 3", "mouse", 4), headset, muted}, 1060);
+  watch.onDevices({device("serial:1", "MX Master 3", "mouse", 4, true), headset, muted}, 1120);
+  EXPECT_EQ(lines,
+            "device low: Mouse MX Master 3: 9 % left\n"
+            "device low: Headset WH-1000XM4: 8 % left\n"
+            "device critical: Mouse MX Master 3: 4 % left, charge it now\n"
+            "device over: Mouse MX Master 3\n");
+  alerts.reset();
+  const std::string calls = session.calls();
+  EXPECT_NE(calls.find("Notify \"Brimwell\" 0 \"battery-low\" \"Mouse MX Master 3: 9 % left\""),
+            std::string::npos)
+      << calls;
+  EXPECT_NE(calls.find("Notify \"Brimwell\" 0 \"battery-low\" \"Headset WH-1000XM4: 8 % left\""),
+            std::string::npos)
+      << calls;
+  EXPECT_NE(calls.find("Notify \"Brimwell\" 1 \"battery-caution\" \"Mouse MX Master 3: 4 % left, "
+                       "charge it now\""),
+            std::string::npos)
+      << calls;
+  EXPECT_NE(calls.find("CloseNotification 1"), std::string::npos) << calls;
+  EXPECT_EQ(calls.find("G Pro"), std::string::npos) << calls;
 }
 
 TEST(DesktopAlerts, ABusThatNeverAnswersIsGivenUpWithOneLine) {

@@ -869,3 +869,29 @@ TEST(SysfsSourceThroughTheHost, BluezHeadsetInTheDevicesFile) {
   EXPECT_EQ(brimwell::textOf(headset.item(brimwell::device_key::kKind)), "headset");
   EXPECT_EQ(brimwell::textOf(headset.item(brimwell::device_key::kLevel)), "8");
 }
+
+// A device low on a laptop warns in the service's lines, once; a mouse whose word is Normal
+// never.
+TEST(SysfsSourceThroughTheHost, ALowDeviceWarnsOnceAndANormalWordNever) {
+  DeviceRoot root;
+  root.writeLaptopSettings();
+  writeSupply(root, "sys", "AC", testing_support::mainsAdapter(true));
+  writeSupply(root, "sys", "BAT0", testing_support::chargeBasedBattery());
+  writeSupply(root, "sys", "hidpp_battery_0", testing_support::hidppMouse());
+  testing_support::writeInput(root, "sys", "hidpp_battery_0", "input7", "MX Master 3",
+                              testing_support::mouseInput());
+  auto keyboard = testing_support::hidKeyboard();
+  keyboard["capacity"] = "8";
+  writeSupply(root, "sys", "hid-0003:1532:0258.0004-battery", keyboard);
+  testing_support::writeInput(root, "sys", "hid-0003:1532:0258.0004-battery", "input8",
+                              "BlackWidow", testing_support::keyboardInput());
+  const auto host = runProcess(
+      BRIMWELLD,
+      {"--no-desktop-alerts", "--poll", "0.1", "--duration", "1", "--sysfs", root.path() + "/sys"},
+      {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+  ASSERT_EQ(host.exitCode, 0) << host.err;
+  const std::string line = "] device low: Keyboard Razer BlackWidow V3 Mini: 8 % left\n";
+  EXPECT_NE(host.out.find(line), std::string::npos) << host.out;
+  EXPECT_EQ(host.out.find(line), host.out.rfind(line)) << host.out;
+  EXPECT_EQ(host.out.find("MX Master 3:"), std::string::npos) << host.out;
+}

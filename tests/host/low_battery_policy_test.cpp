@@ -1,5 +1,8 @@
 #include "host/low_battery/low_battery_policy.h"
 #include "host/app/low_battery_watch.h"
+#include "host/devices/device_alert_settings.h"
+#include "host/devices/device_alert_texts.h"
+#include "host/devices/device_alerts.h"
 #include "host/low_battery/low_battery_settings.h"
 #include "host/low_battery/low_battery_texts.h"
 
@@ -428,3 +431,314 @@ TEST(LowBatteryTexts, WhatTheUserReads) {
 
 }  // namespace
 }  // namespace host::low_battery
+
+namespace host::devices {
+namespace {
+
+// One list of one device, the mouse "MX Master 3" (serial 4711, address aa:bb:cc:dd:ee:ff), at
+// an hour of the wall clock; what the host says then, and when a reminder falls due (hours).
+struct MouseStep {
+  double hour;
+  std::optional<int> level;
+  std::optional<LevelWord> word = std::nullopt;
+  DeviceState state = DeviceState::discharging;
+  bool connected = true;
+  const char* said = "";  // the lines, "; " between them
+  double due = -2;        // the next reminder's hour; -1 none; -2 not looked at
+};
+constexpr auto kWord = std::nullopt;
+
+DeviceBattery device(const char* id, const char* name, const char* kind, std::optional<int> level) {
+  DeviceBattery d;
+  d.id = id;
+  d.name = name;
+  d.kind = kind;
+  d.level = level;
+  d.state = DeviceState::discharging;
+  return d;
+}
+constexpr auto kCharging = DeviceState::charging;
+constexpr auto kDrains = DeviceState::discharging;
+
+TEST(DeviceAlertPolicy, MouseSequences) {
+  const char* low9 = "device low: Mouse MX Master 3: 9 % left";
+  const char* crit4 = "device critical: Mouse MX Master 3: 4 % left, charge it now";
+  const struct {
+    const char* name;
+    std::vector<MouseStep> steps;
+    const char* entry = "";  // the devices dictionary's entry: key, then its body
+    const char* body = "";
+    int remindHours = 24;
+  } cases[] = {
+      {"once per crossing, the level itself counts",
+       {{0, 50},
+        {1, 11},
+        {2, 10, kWord, kDrains, true, "device low: Mouse MX Master 3: 10 % left"},
+        {3, 9},
+        {4, 6},
+        {5, 5, kWord, kDrains, true, "device critical: Mouse MX Master 3: 5 % left, charge it now"},
+        {6, 4}}},
+      {"straight to critical says critical only",
+       {{0, 3, kWord, kDrains, true, "device critical: Mouse MX Master 3: 3 % left, charge it now"},
+        {1, 9}}},
+      {"never while it charges, nor full; warned once it drains",
+       {{0, 8, kWord, kCharging},
+        {1, 8, kWord, DeviceState::full},
+        {2, 8, kWord, kDrains, true, "device low: Mouse MX Master 3: 8 % left"}}},
+      {"charging takes the warning down; unplugged still low it waits for the reminder",
+       {{0, 9, kWord, kDrains, true, low9, 24},
+        {1, 9, kWord, kCharging, true, "device over: Mouse MX Master 3", -1},
+        {2, 9, kWord, kDrains, true, "", 24},
+        {24, 9, kWord, kDrains, true, low9, 48}}},
+      {"charged above the level re-arms it",
+       {{0, 9, kWord, kDrains, true, low9},
+        {1, 11, kWord, kDrains, true, "device over: Mouse MX Master 3"},
+        {2, 9, kWord, kDrains, true, low9}}},
+      {"above critical re-arms critical only",
+       {{0, 4, kWord, kDrains, true, "device critical: Mouse MX Master 3: 4 % left, charge it now"},
+        {1, 7},
+        {2, 4, kWord, kDrains, true,
+         "device critical: Mouse MX Master 3: 4 % left, charge it now"}}},
+      {"reminded after the hours, not before, then again",
+       {{0, 9, kWord, kDrains, true, low9, 24},
+        {23.99, 9, kWord, kDrains, true, "", 24},
+        {24, 9, kWord, kDrains, true, low9, 48},
+        {47, 9},
+        {48, 9, kWord, kDrains, true, low9}}},
+      {"a reminder says the stage it stands at",
+       {{0, 9, kWord, kDrains, true, low9},
+        {1, 4, kWord, kDrains, true, crit4},
+        {24.5, 4},
+        {25, 4, kWord, kDrains, true, crit4, 49}}},
+      {"no reminders at 0 hours", {{0, 9, kWord, kDrains, true, low9, -1}, {1000, 9}}, "", "", 0},
+      {"other hours",
+       {{0, 9, kWord, kDrains, true, low9, 2}, {2, 9, kWord, kDrains, true, low9, 4}},
+       "",
+       "",
+       2},
+      {"a clock set back starts the wait anew",
+       {{100, 9, kWord, kDrains, true, low9},
+        {50, 9, kWord, kDrains, true, "", 74},
+        {73, 9},
+        {74, 9, kWord, kDrains, true, low9}}},
+      {"a word warns at Low and Critical only",
+       {{0, std::nullopt, LevelWord::normal},
+        {1, std::nullopt, LevelWord::high},
+        {2, std::nullopt, LevelWord::full},
+        {3, std::nullopt, LevelWord::low, kDrains, true,
+         "device low: Mouse MX Master 3: battery low"},
+        {4, std::nullopt, LevelWord::low},
+        {5, std::nullopt, LevelWord::critical, kDrains, true,
+         "device critical: Mouse MX Master 3: battery critical"},
+        {6, std::nullopt, LevelWord::normal, kDrains, true, "device over: Mouse MX Master 3"}}},
+      {"a level unknown never warns, nor is reminded",
+       {{0, 9, kWord, kDrains, true, low9, 24},
+        {1, std::nullopt, kWord, kDrains, true, "", -1},
+        {30, std::nullopt}}},
+      {"disconnected: none, and its warning stays; back, it warns",
+       {{0, 5, kWord, kDrains, false, "", -1},
+        {1, 9, kWord, kDrains, true, low9},
+        {2, 20, kWord, kDrains, false, "", -1},
+        {3, 9, kWord, kDrains, true, low9}}},
+      {"muted by name",
+       {{0, 3, kWord, kDrains, true}, {1, std::nullopt, LevelWord::critical}},
+       "MX Master 3",
+       "<key>mute</key><true/>"},
+      {"levels by serial",
+       {{0, 16},
+        {1, 15, kWord, kDrains, true, "device low: Mouse MX Master 3: 15 % left"},
+        {2, 8, kWord, kDrains, true,
+         "device critical: Mouse MX Master 3: 8 % left, charge it now"}},
+       "4711",
+       "<key>lowLevel</key><integer>15</integer><key>criticalLevel</key><integer>8</integer>"},
+      {"levels by address, in either case",
+       {{0, 15, kWord, kDrains, true, "device low: Mouse MX Master 3: 15 % left"}},
+       "AA:BB:CC:DD:EE:FF",
+       "<key>lowLevel</key><integer>15</integer>"},
+      {"another device's levels are not its own",
+       {{0, 15}},
+       "MX Master 2",
+       "<key>lowLevel</key><integer>15</integer>"},
+      {"low off: critical still warns, a Low word none",
+       {{0, 8},
+        {1, std::nullopt, LevelWord::low},
+        {2, 5, kWord, kDrains, true,
+         "device critical: Mouse MX Master 3: 5 % left, charge it now"}},
+       "MX Master 3",
+       "<key>lowLevel</key><integer>0</integer>"},
+      {"a critical level of 1 still takes the Critical word",
+       {{0, std::nullopt, LevelWord::critical, kDrains, true,
+         "device critical: Mouse MX Master 3: battery critical"}},
+       "MX Master 3",
+       "<key>criticalLevel</key><integer>1</integer>"},
+      {"critical off: a Critical word warns as low",
+       {{0, std::nullopt, LevelWord::critical, kDrains, true,
+         "device low: Mouse MX Master 3: battery low"},
+        {1, 2}},
+       "MX Master 3",
+       "<key>criticalLevel</key><integer>0</integer>"},
+  };
+  for (const auto& c : cases) {
+    const std::string file =
+        std::string("<plist><dict><key>devices</key><dict>") +
+        (*c.entry ? std::string("<key>") + c.entry + "</key><dict>" + c.body + "</dict>" : "") +
+        "</dict></dict></plist>";
+    AlertSettings settings = readAlertSettings(brimwell::Plist::fromMemory(file)).settings;
+    settings.remindHours = c.remindHours;
+    AlertState state;
+    for (const MouseStep& step : c.steps) {
+      DeviceBattery mouse = device("serial:4711", "MX Master 3", "mouse", step.level);
+      mouse.word = step.word;
+      mouse.state = step.state;
+      mouse.connected = step.connected;
+      mouse.serial = "4711";
+      mouse.address = "aa:bb:cc:dd:ee:ff";
+      std::string said;
+      for (const DeviceNotice& n : devicesNow({mouse}, settings, state, step.hour * 3600)) {
+        said += (said.empty() ? "" : "; ") + noticeLine(n);
+        EXPECT_EQ(n.id, "serial:4711");
+      }
+      EXPECT_EQ(said, step.said) << c.name << " at hour " << step.hour;
+      if (step.due == -2) continue;
+      const auto due = nextReminder(settings, state);
+      EXPECT_EQ(due ? *due / 3600 : -1, step.due) << c.name << " at hour " << step.hour;
+    }
+  }
+}
+
+// Two devices keep their own crossings; one that goes from the list is remembered.
+TEST(DeviceAlertPolicy, EachDeviceOnItsOwn) {
+  const DeviceBattery mouse = device("serial:1", "M", "mouse", 9);
+  const DeviceBattery headset = device("address:AA", "H", "headset", 8);
+  AlertSettings settings;
+  AlertState state;
+  EXPECT_EQ(devicesNow({mouse}, settings, state, 0).size(), 1u);
+  const auto both = devicesNow({mouse, headset}, settings, state, 60);
+  ASSERT_EQ(both.size(), 1u);
+  EXPECT_EQ(both[0].id, "address:AA");
+  EXPECT_EQ(nextReminder(settings, state), 24 * 3600.0) << "the earlier of the two";
+  EXPECT_TRUE(devicesNow({headset}, settings, state, 120).empty());
+  EXPECT_TRUE(devicesNow({mouse, headset}, settings, state, 180).empty());
+}
+
+// A hand-edited file: what the device warnings use, and what the host says about it.
+TEST(DeviceAlertSettings, AHandEditedFileIsUsedSensiblyAndSaid) {
+  const struct {
+    const char* name;
+    const char* body;
+    int hours, low, critical;  // the hours, and the entry "MX"'s levels
+    bool mute;
+    const char* said;  // the complaints, "|" between them
+  } cases[] = {
+      {"none given", "", 24, 10, 5, false, ""},
+      {"hours as a string", "<key>deviceRemindHours</key><string>6</string>", 6, 10, 5, false, ""},
+      {"hours no number", "<key>deviceRemindHours</key><true/>", 24, 10, 5, false,
+       "deviceRemindHours \"1\" is not a number; using 24"},
+      {"hours over a month", "<key>deviceRemindHours</key><integer>721</integer>", 720, 10, 5,
+       false, "deviceRemindHours 721 is outside 0 to 720; using 720"},
+      {"hours below 0", "<key>deviceRemindHours</key><integer>-1</integer>", 0, 10, 5, false,
+       "deviceRemindHours -1 is outside 0 to 720; using 0"},
+      {"an entry",
+       "<key>devices</key><dict><key>MX</key><dict><key>lowLevel</key><integer>15</"
+       "integer><key>criticalLevel</key><integer>3</integer><key>mute</key><true/></dict></dict>",
+       24, 15, 3, true, ""},
+      {"a level out of range",
+       "<key>devices</key><dict><key>MX</key><dict><key>lowLevel</key><integer>101</integer></"
+       "dict></dict>",
+       24, 100, 5, false, "devices \"MX\" lowLevel 101 is outside 0 to 100; using 100"},
+      {"a critical level out of range, then sorted",
+       "<key>devices</key><dict><key>MX</key><dict><key>criticalLevel</key><integer>101</integer>"
+       "</dict></dict>",
+       24, 100, 10, false, "devices \"MX\" criticalLevel 101 is outside 0 to 100; using 100"},
+      {"a level that is no number",
+       "<key>devices</key><dict><key>MX</key><dict><key>criticalLevel</key><string>low</string></"
+       "dict></dict>",
+       24, 10, 5, false, "devices \"MX\" criticalLevel \"low\" is not a number; using 5"},
+      {"an empty string is no number",
+       "<key>devices</key><dict><key>MX</key><dict><key>criticalLevel</key><string></string></"
+       "dict></dict>",
+       24, 10, 5, false, "devices \"MX\" criticalLevel \"\" is not a number; using 5"},
+      {"a level as digits and more",
+       "<key>devices</key><dict><key>MX</key><dict><key>lowLevel</key><string>15%</string></dict></"
+       "dict>",
+       24, 10, 5, false, "devices \"MX\" lowLevel \"15%\" is not a number; using 10"},
+      {"a level as a real",
+       "<key>devices</key><dict><key>MX</key><dict><key>lowLevel</key><real>12.7</real></dict></"
+       "dict>",
+       24, 12, 5, false, ""},
+      {"mute that is no flag",
+       "<key>devices</key><dict><key>MX</key><dict><key>mute</key><string>yes</string></dict></"
+       "dict>",
+       24, 10, 5, false, "devices \"MX\" mute \"yes\" is not true or false; using false"},
+      {"mute false",
+       "<key>devices</key><dict><key>MX</key><dict><key>mute</key><false/></dict></dict>", 24, 10,
+       5, false, ""},
+      {"levels out of order: sorted",
+       "<key>devices</key><dict><key>MX</key><dict><key>lowLevel</key><integer>4</integer></dict></"
+       "dict>",
+       24, 5, 4, false,
+       "devices \"MX\" lowLevel 4, criticalLevel 5 are out of order: using them sorted"},
+      {"equal levels are in order",
+       "<key>devices</key><dict><key>MX</key><dict><key>lowLevel</key><integer>5</integer></dict></"
+       "dict>",
+       24, 5, 5, false, ""},
+      {"low off: critical alone is in order",
+       "<key>devices</key><dict><key>MX</key><dict><key>lowLevel</key><integer>0</integer></dict></"
+       "dict>",
+       24, 0, 5, false, ""},
+      {"an entry that is no dictionary",
+       "<key>devices</key><dict><key>MX</key><integer>3</integer></dict>", 24, 10, 5, false,
+       "devices \"MX\" is not a dictionary; using the defaults"},
+      {"devices that is no dictionary", "<key>devices</key><array/>", 24, 10, 5, false,
+       "devices is not a dictionary; every device uses the defaults"},
+  };
+  for (const auto& c : cases) {
+    const AlertSettingsReading r = readAlertSettings(
+        brimwell::Plist::fromMemory(std::string("<plist><dict>") + c.body + "</dict></plist>"));
+    DeviceBattery mx;
+    mx.name = "MX";
+    const DeviceLevels levels = r.settings.levelsFor(mx);
+    EXPECT_EQ(r.settings.remindHours, c.hours) << c.name;
+    EXPECT_EQ(levels.lowLevel, c.low) << c.name;
+    EXPECT_EQ(levels.criticalLevel, c.critical) << c.name;
+    EXPECT_EQ(levels.mute, c.mute) << c.name;
+    std::string said;
+    for (const std::string& line : r.complaints) said += (said.empty() ? "" : "|") + line;
+    EXPECT_EQ(said.rfind(c.said, 0), 0u) << c.name << ": " << said;
+    EXPECT_EQ(said.empty(), !*c.said) << c.name << ": " << said;
+  }
+}
+
+// What a device's notice says, in each language and for each kind.
+TEST(DeviceAlertTexts, WhatTheUserReads) {
+  const struct {
+    const char* language;
+    const char* kind;
+    std::optional<int> level;
+    AlertStage stage;
+    const char* text;
+  } cases[] = {
+      {"en", "headset", 8, AlertStage::low, "Headset WH-1000XM4: 8 % left"},
+      {"en", "keyboard", 0, AlertStage::critical, "Keyboard WH-1000XM4: 0 % left, charge it now"},
+      {"en", "controller", std::nullopt, AlertStage::low, "Controller WH-1000XM4: battery low"},
+      {"en", "pen", std::nullopt, AlertStage::critical, "Pen WH-1000XM4: battery critical"},
+      {"en", "other", 8, AlertStage::low, "Device WH-1000XM4: 8 % left"},
+      {"en", "toaster", 8, AlertStage::low, "Device WH-1000XM4: 8 % left"},
+      {"de", "mouse", 8, AlertStage::low, "Mouse WH-1000XM4: 8 % left"},
+      {"zh-Hans", "headset", 4, AlertStage::critical, "耳机 WH-1000XM4：剩余 4%，请立即充电"},
+      {"zh-Hans", "mouse", std::nullopt, AlertStage::low, "鼠标 WH-1000XM4：电量低"},
+      {"zh-Hant", "controller", 8, AlertStage::low, "遊戲控制器 WH-1000XM4：剩餘 8%"},
+      {"zh-Hant", "pen", std::nullopt, AlertStage::critical, "觸控筆 WH-1000XM4：電量嚴重不足"},
+  };
+  for (const auto& c : cases) {
+    DeviceNotice n;
+    n.name = "WH-1000XM4";
+    n.kindWord = c.kind;
+    n.level = c.level;
+    n.stage = c.stage;
+    EXPECT_EQ(noticeText(n, c.language), c.text) << c.language << " " << c.kind;
+  }
+}
+
+}  // namespace
+}  // namespace host::devices

@@ -110,10 +110,57 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
     EXPECT_EQ(out_.str(), shown);
   }
 
+  // A device's own entry, by the name the user types.
+  for (const std::vector<const char*>& args :
+       {std::vector<const char*>{"device", "MX Master 3", "lowLevel", "15"},
+        {"device", "MX Master 3", "mute"},
+        {"device", "WH-1000XM4", "criticalLevel", "3"},
+        {"device", "WH-1000XM4", "mute"},
+        {"device", "WH-1000XM4", "unmute"},
+        {"set", "deviceRemindHours", "6"}}) {
+    EXPECT_EQ(run(args), 0) << args[2] << err_.str();
+    EXPECT_EQ(err_.str(), "") << args[2];
+  }
+  d = file();
+  const brimwell::Plist* mx = d.item("devices")->item("MX Master 3");
+  EXPECT_EQ(mx->item("lowLevel")->kind(), brimwell::Plist::Kind::Integer);
+  EXPECT_EQ(brimwell::intValueOf(mx->item("lowLevel")), 15);
+  EXPECT_EQ(mx->item("mute")->kind(), brimwell::Plist::Kind::Boolean);
+  EXPECT_TRUE(mx->item("mute")->booleanValue());
+  EXPECT_EQ(d.item("devices")->item("WH-1000XM4")->size(), 1u) << "unmute drops mute";
+  EXPECT_EQ(run({"device", "MX Master 3"}), 0);
+  EXPECT_NE(out_.str().find(":\n  lowLevel         15\n  criticalLevel    5 (default)\n"
+                            "  mute             on\n"),
+            std::string::npos)
+      << out_.str();
+  EXPECT_EQ(run({"device", "Pen"}), 0);
+  EXPECT_NE(out_.str().find("  lowLevel         10 (default)\n"), std::string::npos);
+  EXPECT_EQ(run({"show"}), 0);
+  EXPECT_NE(out_.str().find("\nDevices:\n"
+                            "  \"MX Master 3\": lowLevel 15, criticalLevel 5 (default), mute on\n"
+                            "  \"WH-1000XM4\": lowLevel 10 (default), criticalLevel 3, mute off "
+                            "(default)\n"),
+            std::string::npos)
+      << out_.str();
+  EXPECT_NE(out_.str().find("deviceRemindHours 6 "), std::string::npos) << out_.str();
+  // Levels the wrong way round are kept, with a note, as the battery's are.
+  EXPECT_EQ(run({"device", "MX Master 3", "lowLevel", "2"}), 0);
+  EXPECT_EQ(err_.str(),
+            "brimwell-prefs: note: device \"MX Master 3\": lowLevel 2, criticalLevel 5 are out "
+            "of order: the host uses them sorted, low above critical\n");
+  EXPECT_EQ(run({"device", "MX Master 3", "reset"}), 0);
+  EXPECT_EQ(file().item("devices")->item("MX Master 3"), nullptr);
+  EXPECT_NE(file().item("devices")->item("WH-1000XM4"), nullptr);
+
   EXPECT_EQ(run({"reset"}), 0);
   d = file();
   EXPECT_EQ(d.size(), 1u);
   EXPECT_EQ(brimwell::textOf(d.item("fromTheFuture")), "keep");
+  EXPECT_EQ(run({"device", "MX", "mute"}), 0);
+  EXPECT_EQ(run({"device", "MX", "unmute"}), 0);
+  EXPECT_EQ(file().item("devices"), nullptr) << "nothing of its own is no entry";
+  EXPECT_EQ(run({"show"}), 0);
+  EXPECT_NE(out_.str().find("\nDevices: none of their own"), std::string::npos) << out_.str();
 }
 
 // On a laptop (the user's own places, or a file the service filled in) a key the user has not
@@ -203,6 +250,21 @@ TEST_F(Prefs, BadInputIsAOneLineErrorAndTheFileStaysAsItWas) {
       {{"set", "sleepDrainAlert", "high"},
        2,
        "sleepDrainAlert takes a number from 0 to 100, not 'high'"},
+      {{"device"}, 2, "device takes NAME [lowLevel N|criticalLevel N|mute|unmute|reset]"},
+      {{"device", "MX", "lowLevel", "15", "now"}, 2, "device takes NAME"},
+      {{"device", ""}, 2, "device takes a device's serial or name as brimwell shows it"},
+      {{"device", "MX", "volume", "3"},
+       2,
+       "unknown device setting 'volume' (lowLevel, criticalLevel, mute, unmute or reset)"},
+      {{"device", "MX", "lowLevel", "101"}, 2, "lowLevel takes a whole number from 0 to 100"},
+      {{"device", "MX", "criticalLevel", "-1"}, 2, "criticalLevel takes a whole number from 0"},
+      {{"device", "MX", "criticalLevel", "low"}, 2, "not 'low'"},
+      {{"device", "MX", "lowLevel"}, 2, "device NAME lowLevel takes a whole number from 0 to 100"},
+      {{"device", "MX", "mute", "yes"}, 2, "device NAME mute takes nothing more"},
+      {{"device", "MX", "reset", "all"}, 2, "device NAME reset takes nothing more"},
+      {{"set", "deviceRemindHours", "721"},
+       2,
+       "deviceRemindHours takes a whole number from 0 to 720"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(run(c.args), c.status) << c.why;

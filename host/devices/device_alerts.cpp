@@ -1,0 +1,122 @@
+#include "host/devices/device_alerts.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace host::devices {
+namespace {
+
+// Where a device stands against its levels.
+enum class Standing { unknown, above, low, critical };
+
+Standing byLevel(int level, const DeviceLevels& levels) {
+  if (levels.criticalLevel > 0 && level <= levels.criticalLevel) return Standing::critical;
+  if (levels.lowLevel > 0 && level <= levels.lowLevel) return Standing::low;
+  return Standing::above;
+}
+
+// A device that tells only a word warns at its Low and Critical, as the levels that are on allow.
+Standing byWord(LevelWord word, const DeviceLevels& levels) {
+  if (word == LevelWord::critical && levels.criticalLevel > 0) return Standing::critical;
+  if ((word == LevelWord::critical || word == LevelWord::low) && levels.lowLevel > 0) {
+    return Standing::low;
+  }
+  return Standing::above;
+}
+
+Standing standingOf(const DeviceBattery& d, const DeviceLevels& levels) {
+  if (d.level) return byLevel(*d.level, levels);
+  if (d.word) return byWord(*d.word, levels);
+  return Standing::unknown;
+}
+
+bool sameAddress(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) ==
+                  std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+DeviceNotice noticeOf(const DeviceBattery& d, DeviceNotice::Kind kind) {
+  DeviceNotice n;
+  n.kind = kind;
+  n.id = d.id;
+  n.name = d.name;
+  n.kindWord = d.kind;
+  n.level = d.level;
+  return n;
+}
+
+void judge(const DeviceBattery& d, const AlertSettings& settings, DeviceMemory& m, double now,
+           std::vector<DeviceNotice>& notices) {
+  const DeviceLevels levels = settings.levelsFor(d);
+  const Standing standing = standingOf(d, levels);
+  if (standing == Standing::unknown) {
+    m.low = false;
+    return;
+  }
+  // Charged above a level re-arms that level's warning.
+  if (standing == Standing::above) m.lowSent = m.criticalSent = false;
+  if (standing == Standing::low) m.criticalSent = false;
+  const bool charging = d.state == DeviceState::charging || d.state == DeviceState::full;
+  if (standing == Standing::above || charging || levels.mute || !d.connected) {
+    m.low = false;
+    // A disconnected device's warning still holds; one charging, muted or charged does not.
+    if (m.shown && d.connected) {
+      m.shown = false;
+      notices.push_back(noticeOf(d, DeviceNotice::withdraw));
+    }
+    return;
+  }
+  m.low = true;
+  const AlertStage stage = standing == Standing::critical ? AlertStage::critical : AlertStage::low;
+  const bool sent = stage == AlertStage::critical ? m.criticalSent : m.lowSent;
+  // A wall clock set back restarts the wait rather than putting it off by as much.
+  m.lastSent = std::min(m.lastSent, now);
+  const bool remind =
+      sent && settings.remindHours > 0 && now - m.lastSent >= settings.remindHours * 3600.0;
+  if (sent && !remind) return;
+  DeviceNotice n = noticeOf(d, DeviceNotice::warn);
+  n.stage = stage;
+  n.reminder = remind;
+  notices.push_back(std::move(n));
+  m.lowSent = true;
+  m.criticalSent = m.criticalSent || stage == AlertStage::critical;
+  m.lastSent = now;
+  m.shown = true;
+}
+
+}  // namespace
+
+DeviceLevels AlertSettings::levelsFor(const DeviceBattery& device) const {
+  if (device.serial) {
+    if (const auto it = devices.find(*device.serial); it != devices.end()) return it->second;
+  }
+  if (device.address) {
+    for (const auto& [key, levels] : devices) {
+      if (sameAddress(key, *device.address)) return levels;
+    }
+  }
+  if (const auto it = devices.find(device.name); it != devices.end()) return it->second;
+  return DeviceLevels();
+}
+
+std::vector<DeviceNotice> devicesNow(const std::vector<DeviceBattery>& devices,
+                                     const AlertSettings& settings, AlertState& state, double now) {
+  std::vector<DeviceNotice> notices;
+  for (const DeviceBattery& d : devices) judge(d, settings, state.devices[d.id], now, notices);
+  return notices;
+}
+
+std::optional<double> nextReminder(const AlertSettings& settings, const AlertState& state) {
+  if (settings.remindHours <= 0) return std::nullopt;
+  std::optional<double> next;
+  for (const auto& [id, m] : state.devices) {
+    if (!m.low) continue;  // only a device still low and warnable is reminded
+    const double due = m.lastSent + settings.remindHours * 3600.0;
+    if (!next || due < *next) next = due;
+  }
+  return next;
+}
+
+}  // namespace host::devices

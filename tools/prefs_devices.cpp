@@ -1,0 +1,149 @@
+#include "tools/prefs_devices.h"
+
+#include "common/settings_keys.h"
+#include "common/value_conversions.h"
+#include "tools/prefs_settings.h"
+
+namespace prefs {
+namespace {
+
+using brimwell::Plist;
+namespace setting = brimwell::setting;
+namespace device_default = brimwell::device_alert_default;
+
+const Setting kLow{
+    setting::kLowLevel, Kind::integer, "", 0, 100, "", std::to_string(device_default::kLowLevel)};
+const Setting kCritical{setting::kCriticalLevel,
+                        Kind::integer,
+                        "",
+                        0,
+                        100,
+                        "",
+                        std::to_string(device_default::kCriticalLevel)};
+
+const Plist* entryOf(const Plist& file, const std::string& name) {
+  const Plist* devices = file.item(setting::kDevices);
+  return devices && devices->isDictionary() ? devices->item(name) : nullptr;
+}
+
+// A level as the host reads it: the entry's own, its default where absent, and a value the host
+// cannot take as it stands marked so.
+std::string shownLevel(const Setting& s, const Plist* entry) {
+  const Plist* value = entry && entry->isDictionary() ? entry->item(s.key) : nullptr;
+  if (!value) return *s.unsetMeans + " (default)";
+  std::string why;
+  const bool numeric = value->kind() == Plist::Kind::Integer;
+  const std::string text =
+      numeric ? std::to_string(brimwell::intValueOf(value)) : brimwell::textOf(value).value_or("?");
+  if (valueFor(s, text, why)) return text;
+  return text + " (not used as it stands: see --help)";
+}
+
+std::string shownMute(const Plist* entry) {
+  const Plist* value = entry && entry->isDictionary() ? entry->item(setting::kMute) : nullptr;
+  if (!value) return "off (default)";
+  if (value->kind() != Plist::Kind::Boolean) return "off (not true or false: not used)";
+  return value->booleanValue() ? "on" : "off";
+}
+
+int levelOf(const Setting& s, const Plist* entry) {
+  const Plist* value = entry && entry->isDictionary() ? entry->item(s.key) : nullptr;
+  return value ? brimwell::intValueOf(value) : std::stoi(*s.unsetMeans);
+}
+
+}  // namespace
+
+std::optional<DeviceRequest> parseDeviceRequest(const std::vector<std::string>& operands,
+                                                std::string& why) {
+  const std::string usage = "device takes NAME [lowLevel N|criticalLevel N|mute|unmute|reset]";
+  if (operands.empty() || operands.size() > 3) {
+    why = usage;
+    return std::nullopt;
+  }
+  DeviceRequest r;
+  r.name = operands[0];
+  if (r.name.empty()) {
+    why = "device takes a device's serial or name as brimwell shows it, not ''";
+    return std::nullopt;
+  }
+  if (operands.size() == 1) return r;
+  r.change = operands[1];
+  const Setting* level = r.change == kLow.key        ? &kLow
+                         : r.change == kCritical.key ? &kCritical
+                                                     : nullptr;
+  if (!level && r.change != "mute" && r.change != "unmute" && r.change != "reset") {
+    why = "unknown device setting '" + r.change +
+          "' (lowLevel, criticalLevel, mute, unmute or reset)";
+    return std::nullopt;
+  }
+  if (!level) {
+    if (operands.size() == 3) why = "device NAME " + r.change + " takes nothing more";
+    return operands.size() == 3 ? std::nullopt : std::optional<DeviceRequest>(std::move(r));
+  }
+  if (operands.size() != 3) {
+    why = "device NAME " + r.change + " takes a whole number from 0 to 100";
+    return std::nullopt;
+  }
+  r.value = valueFor(*level, operands[2], why);
+  if (!r.value) return std::nullopt;
+  return r;
+}
+
+void changeDevice(Plist& file, DeviceRequest& r) {
+  const Plist* devices = file.item(setting::kDevices);
+  Plist all = devices && devices->isDictionary() ? devices->copy() : Plist::newDictionary();
+  const Plist* given = all.item(r.name);
+  Plist entry = given && given->isDictionary() ? given->copy() : Plist::newDictionary();
+  if (r.change == "reset") {
+    entry = Plist::newDictionary();
+  } else if (r.change == "mute") {
+    entry.setItem(setting::kMute, Plist::boolean(true));
+  } else if (r.change == "unmute") {
+    entry.removeItem(setting::kMute);
+  } else {
+    entry.setItem(r.change, std::move(r.value));
+  }
+  if (entry.size() == 0) {
+    all.removeItem(r.name);
+  } else {
+    all.setItem(r.name, std::move(entry));
+  }
+  if (all.size() == 0) {
+    file.removeItem(setting::kDevices);
+  } else {
+    file.setItem(setting::kDevices, std::move(all));
+  }
+}
+
+std::vector<std::string> describeDevice(const Plist& file, const std::string& name) {
+  const Plist* entry = entryOf(file, name);
+  return {"  lowLevel         " + shownLevel(kLow, entry),
+          "  criticalLevel    " + shownLevel(kCritical, entry),
+          "  mute             " + shownMute(entry)};
+}
+
+std::vector<std::string> describeDevices(const Plist& file) {
+  const Plist* devices = file.item(setting::kDevices);
+  if (!devices || !devices->isDictionary() || devices->size() == 0) {
+    return {"Devices: none of their own (brimwell-prefs device NAME ...)"};
+  }
+  std::vector<std::string> lines = {"Devices:"};
+  for (size_t i = 0; i < devices->size(); ++i) {
+    const Plist* entry = &devices->valueAt(i);
+    lines.push_back("  \"" + devices->keyAt(i) + "\": lowLevel " + shownLevel(kLow, entry) +
+                    ", criticalLevel " + shownLevel(kCritical, entry) + ", mute " +
+                    shownMute(entry));
+  }
+  return lines;
+}
+
+std::optional<std::string> deviceLevelOrderNote(const Plist& file, const std::string& name) {
+  const Plist* entry = entryOf(file, name);
+  const int low = levelOf(kLow, entry), critical = levelOf(kCritical, entry);
+  if (low <= 0 || critical <= low) return std::nullopt;
+  return "device \"" + name + "\": lowLevel " + std::to_string(low) + ", criticalLevel " +
+         std::to_string(critical) +
+         " are out of order: the host uses them sorted, low above critical";
+}
+
+}  // namespace prefs

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/plist.h"
+
+// Each of the user's other batteries' own settings, under the settings file's devices
+// dictionary, keyed by the device's serial or its name: its warning levels and whether it is
+// muted.
+namespace prefs {
+
+// brimwell-prefs device NAME [lowLevel N|criticalLevel N|mute|unmute|reset].
+struct DeviceRequest {
+  std::string name;
+  std::string change;     // empty: show the device's settings
+  brimwell::Plist value;  // for lowLevel and criticalLevel
+};
+
+// The request from the operands after "device"; none, with why, when they do not make one.
+std::optional<DeviceRequest> parseDeviceRequest(const std::vector<std::string>& operands,
+                                                std::string& why);
+
+// Makes the change in the file (an entry left empty is dropped, and so is an empty devices).
+void changeDevice(brimwell::Plist& file, DeviceRequest& request);
+
+// The device's settings as the host reads them, one line each: "  lowLevel         15".
+std::vector<std::string> describeDevice(const brimwell::Plist& file, const std::string& name);
+
+// Every device's entry, for show: a heading and one line a device.
+std::vector<std::string> describeDevices(const brimwell::Plist& file);
+
+// A note when the device's levels stand out of order (the host then uses them sorted).
+std::optional<std::string> deviceLevelOrderNote(const brimwell::Plist& file,
+                                                const std::string& name);
+
+}  // namespace prefs
