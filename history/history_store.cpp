@@ -322,8 +322,10 @@ std::unique_ptr<HistoryStore> HistoryStore::openForReading(const std::string& pa
   int version = 0;
   int read = db ? schemaVersion(db, version) : SQLITE_CANTOPEN;
   // Reading a WAL database makes its shared index beside it; where the folder does not let it,
-  // and no writer has anything unsaved in the WAL file, the file is read as it stands.
-  const bool noIndex = (read & 0xff) == SQLITE_CANTOPEN || (read & 0xff) == SQLITE_READONLY;
+  // or a full disk does not let it grow (a writer that closed may leave a stub of it), and no
+  // writer has anything unsaved in the WAL file, the file is read as it stands.
+  const bool noIndex = (read & 0xff) == SQLITE_CANTOPEN || (read & 0xff) == SQLITE_READONLY ||
+                       (read & 0xff) == SQLITE_IOERR;
   if (db && noIndex && emptyOrMissing(path + "-wal")) {
     sqlite().close(db);
     db = openAt(uriOf(path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, kReaderWaitMs,

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -257,6 +259,35 @@ TEST(HistoryStore, AFolderThatCannotBeWrittenIsSaid) {
             std::string::npos)
       << why.why;
   EXPECT_EQ(why.trouble, Trouble::lasting);
+}
+
+// A full disk where the shared index cannot grow from the stub a closing writer left, and no
+// writer has anything unsaved: the history is read as it stands. (A file-size limit stands in
+// for the full disk.)
+TEST(HistoryStore, AnIndexThatCannotGrowIsReadAround) {
+  TempDir dir;
+  const std::string path = dir.path() + "/history.sqlite";
+  {
+    Failure why;
+    std::string said;
+    auto store = HistoryStore::openForWriting(path, why, said);
+    ASSERT_TRUE(store && store->addSample({1000, 50, -8.0, "discharging", false, {}, {}}, why));
+  }
+  dir.write("history.sqlite-wal", "");
+  dir.write("history.sqlite-shm", "abc");
+  rlimit before{};
+  ::getrlimit(RLIMIT_FSIZE, &before);
+  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = before;
+  small.rlim_cur = 1024;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  std::string why;
+  auto reader = HistoryStore::openForReading(path, why);
+  const size_t samples = reader ? reader->samplesSince(0, &why).size() : 0;
+  reader.reset();
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, oldSignal);
+  EXPECT_EQ(samples, 1u) << why;
 }
 
 // Two charges that reached their limit teach the top of the charge; one that stopped short
