@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/device_keys.h"
+#include "common/utf8.h"
 
 namespace host::devices {
 namespace {
@@ -26,9 +27,12 @@ void fillIn(std::optional<T>& into, const std::optional<T>& from) {
 void mergeInto(DeviceBattery& into, const DeviceBattery& from) {
   if (into.name.empty()) into.name = from.name;
   if (into.kind == brimwell::device_kind::kOther) into.kind = from.kind;
-  if (!into.level && from.level) {
+  // A source that hears the device now beats one that no longer does; else a percent beats a
+  // word.
+  const bool fresher = from.connected && !into.connected && (from.level || from.word);
+  if (fresher || (!into.level && from.level)) {
     into.level = from.level;
-    into.word.reset();
+    into.word = from.word;
     into.state = from.state;
   }
   if (!into.level) fillIn(into.word, from.word);
@@ -52,7 +56,12 @@ std::vector<DeviceBattery> mergeDevices(const std::vector<std::vector<DeviceBatt
     }
   }
   std::vector<DeviceBattery> merged;
-  for (auto& [id, d] : byId) merged.push_back(std::move(d));
+  for (auto& [id, d] : byId) {
+    // Any nearby device chooses its own name: no control character reaches a line or a notice.
+    d.name = brimwell::printableUtf8(d.name);
+    if (d.model) d.model = brimwell::printableUtf8(*d.model);
+    merged.push_back(std::move(d));
+  }
   return merged;
 }
 

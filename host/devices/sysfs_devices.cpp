@@ -102,7 +102,8 @@ std::optional<DeviceBattery> deviceFromSupply(const PowerSupply& supply,
   // hid-input over Bluetooth gives the device's address as its serial.
   const bool serialIsAddress = d.serial && d.serial->size() == 17 && isAddressAt(*d.serial, 0);
   d.address = bluetoothAddressIn(serialIsAddress ? *d.serial : supply.name);
-  if (serialIsAddress) {
+  // A controller's node is named after its address: BlueZ knows it by that address too.
+  if (serialIsAddress || (!d.serial && d.address)) {
     d.id = "address:" + *d.address;
   } else {
     d.id = d.serial ? "serial:" + *d.serial : "supply:" + supply.name;

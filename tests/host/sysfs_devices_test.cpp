@@ -50,16 +50,15 @@ TEST(SysfsDevices, EachDriversNodeReadsHonestly) {
        "supply:hid-0003:1532:0287.0004-battery", "Razer BlackWidow V3 Mini", kind::kKeyboard, 64,
        std::nullopt, DeviceState::discharging, true, "usb", std::nullopt},
       {"controller before its first report", "ps-controller-battery-aa:bb:cc:dd:ee:ff",
-       playStationFresh(), std::nullopt, "supply:ps-controller-battery-aa:bb:cc:dd:ee:ff",
+       playStationFresh(), std::nullopt, "address:AA:BB:CC:DD:EE:FF",
        "ps-controller-battery-aa:bb:cc:dd:ee:ff", kind::kController, std::nullopt, std::nullopt,
        DeviceState::unknown, true, "bluetooth", "AA:BB:CC:DD:EE:FF"},
       {"controller after it", "ps-controller-battery-aa:bb:cc:dd:ee:ff",
        with(playStationFresh(), "status", "Discharging"), controllerInput(),
-       "supply:ps-controller-battery-aa:bb:cc:dd:ee:ff", "ps-controller-battery-aa:bb:cc:dd:ee:ff",
-       kind::kController, 100, std::nullopt, DeviceState::discharging, true, "bluetooth",
-       "AA:BB:CC:DD:EE:FF"},
+       "address:AA:BB:CC:DD:EE:FF", "ps-controller-battery-aa:bb:cc:dd:ee:ff", kind::kController,
+       100, std::nullopt, DeviceState::discharging, true, "bluetooth", "AA:BB:CC:DD:EE:FF"},
       {"sony controller at 100 Unknown", "sony_controller_battery_00:11:22:33:44:55",
-       playStationFresh(), std::nullopt, "supply:sony_controller_battery_00:11:22:33:44:55",
+       playStationFresh(), std::nullopt, "address:00:11:22:33:44:55",
        "sony_controller_battery_00:11:22:33:44:55", kind::kController, std::nullopt, std::nullopt,
        DeviceState::unknown, true, "bluetooth", "00:11:22:33:44:55"},
       {"another device at 100 Unknown keeps it", "hid-0003:1532:0287.0004-battery",
@@ -269,6 +268,11 @@ TEST(SysfsDevices, OneDeviceSeenTwiceIsMergedOnce) {
   percent.level = 12;
   percent.state = DeviceState::charging;
   DeviceBattery other = device("serial:9", 70, true, 10);
+  DeviceBattery staleBlue = blue, usbLow = percent, evil = blue;
+  staleBlue.level = 37;
+  usbLow.level = 5;
+  usbLow.state = DeviceState::discharging;
+  evil.name = "Evil\nLine\x1b]0;x\x07";
   struct Row {
     const char* name;
     std::vector<std::vector<DeviceBattery>> bySource;
@@ -325,6 +329,28 @@ TEST(SysfsDevices, OneDeviceSeenTwiceIsMergedOnce) {
        true,
        40,
        "MX Master 3"},
+      {"a source that no longer hears it gives way to one that does",
+       {{staleBlue}, {usbLow}},
+       "Ana's mouse",
+       kind::kMouse,
+       "usb+bluetooth",
+       5,
+       std::nullopt,
+       DeviceState::discharging,
+       true,
+       50,
+       "MX Master 3"},
+      {"a name's control characters left out",
+       {{evil}},
+       "EvilLine]0;x",
+       kind::kOther,
+       "bluetooth",
+       std::nullopt,
+       std::nullopt,
+       DeviceState::unknown,
+       false,
+       50,
+       std::nullopt},
       {"one alone",
        {{blue}},
        "Ana's mouse",
