@@ -10,10 +10,11 @@
 // what is a line at a time here.
 namespace brimwell {
 
-// Writes the text as it stands; false when the stream has failed, now or before.
-COMMON_API bool writeText(std::FILE* out, std::string_view text);
+// Writes the text as it stands. A failure stays in the stream's error flag, for whoever closes
+// or flushes it to find.
+COMMON_API void writeText(std::FILE* out, std::string_view text);
 
 // Writes the text and flushes it, so that a file or the journal has the line at once, whole.
-COMMON_API bool writeLine(std::FILE* out, std::string_view text);
+COMMON_API void writeLine(std::FILE* out, std::string_view text);
 
 }  // namespace brimwell

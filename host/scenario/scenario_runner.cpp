@@ -59,10 +59,15 @@ bool ScenarioRunner::run(const Command& command, std::string& why) {
           },
           [&](const SettingsRawCommand& c) {
             if (!platform::makeFolderFor(brimwell::kSettingsPath, &why)) return false;
-            std::FILE* out = std::fopen(settingsPath.c_str(), "wb");
-            const bool wrote = out && brimwell::writeText(out, c.bytes);
-            if (!(out && std::fclose(out) == 0 && wrote)) why = "cannot write " + settingsPath;
-            return why.empty();
+            bool written = false;
+            if (std::FILE* out = std::fopen(settingsPath.c_str(), "wb")) {
+              brimwell::writeText(out, c.bytes);
+              // Closing flushes what was written and tells of any failure on the way.
+              const bool failed = std::ferror(out) != 0;
+              written = std::fclose(out) == 0 && !failed;
+            }
+            if (!written) why = "cannot write " + settingsPath;
+            return written;
           },
           [&](const LanguageCommand& c) {
             std::string list;
