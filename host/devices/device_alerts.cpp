@@ -30,7 +30,7 @@ Standing standingOf(const DeviceBattery& d, const DeviceLevels& levels) {
   return Standing::unknown;
 }
 
-bool sameAddress(const std::string& a, const std::string& b) {
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::toupper(static_cast<unsigned char>(x)) ==
                   std::toupper(static_cast<unsigned char>(y));
@@ -94,10 +94,14 @@ DeviceLevels AlertSettings::levelsFor(const DeviceBattery& device) const {
   }
   if (device.address) {
     for (const auto& [key, levels] : devices) {
-      if (sameAddress(key, *device.address)) return levels;
+      if (sameIgnoringCase(key, *device.address)) return levels;
     }
   }
   if (const auto it = devices.find(device.name); it != devices.end()) return it->second;
+  // A name typed as the user remembers it: "keychron k2" is the Keychron K2 the viewer shows.
+  for (const auto& [key, levels] : devices) {
+    if (sameIgnoringCase(key, device.name)) return levels;
+  }
   return DeviceLevels();
 }
 
