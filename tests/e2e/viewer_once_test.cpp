@@ -376,7 +376,7 @@ TEST(ViewerJson, FollowPushesEachChangeOfTheStatusFile) {
   EXPECT_EQ(follower.readLine(5000), "62% 1:14") << "within the folder look and a second";
   std::filesystem::last_write_time(root.path() + kStatusPath,
                                    std::filesystem::file_time_type::clock::now());
-  root.write(kStatusPath, status(610));
+  root.replace(kStatusPath, status(610));
   EXPECT_EQ(follower.readLine(3000), "61% 1:13") << "the touch gave no line, the change one";
   // The same bytes put in place a second short of stale: the mark comes when they age, and
   // goes when a current copy comes.
@@ -587,10 +587,10 @@ TEST(ViewerDevices, FollowFollowsTheDevice) {
       BRIMWELL_VIEWER, {"--format", "polybar", "--device", "headset", "--follow"},
       {{"SIM_DEVICE_ROOT", root.path()}});
   EXPECT_EQ(follower.readLine(2000), "%{F#ff8000}8%%{F-}");
-  root.write(kDevicesPath, fixtureDevices(wallClock(), 4));
+  root.replace(kDevicesPath, fixtureDevices(wallClock(), 4));
   EXPECT_EQ(follower.readLine(3000), "%{F#cc0000}4%%{F-}");
-  root.write(kStatusPath, kChargingPhone);
-  root.write(kDevicesPath, fixtureDevices(wallClock() + 1, 4));
+  root.replace(kStatusPath, kChargingPhone);
+  root.replace(kDevicesPath, fixtureDevices(wallClock() + 1, 4));
   std::filesystem::remove(root.path() + kDevicesPath);
   EXPECT_EQ(follower.readLine(3000), "") << "gone, with no line between";
   EXPECT_EQ(follower.stop(), "");

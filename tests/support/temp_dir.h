@@ -15,6 +15,9 @@ class TempDir {
   const std::string& path() const { return path_; }
   // Writes bytes to a path inside the folder, creating the folders on the way.
   std::string write(const std::string& relative, const std::string& bytes) const;
+  // Writes bytes beside the path and renames them onto it, as the host replaces its files, so a
+  // reader watching the path never sees it half written.
+  std::string replace(const std::string& relative, const std::string& bytes) const;
   std::string read(const std::string& relative) const;
 
  private:
