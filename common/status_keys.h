@@ -34,7 +34,15 @@ inline constexpr const char* kBatteryInstalled = "BatteryInstalled";  // false: 
 // through one voltage, which the energy cannot be had back from.
 inline constexpr const char* kBatteryEnergy = "BatteryEnergy";
 inline constexpr const char* kBatteryEnergyFull = "BatteryEnergyFull";
+// Where no percent can be had for a battery (its driver gives only a coarse level, or a capacity
+// that is not a number): the level as the driver words it, one of kLevelWords or "Unknown". A
+// status with it has no capacities, and nothing may read their absence as an empty battery.
+inline constexpr const char* kBatteryLevelWord = "BatteryLevelWord";
 }  // namespace key
+
+// The kernel's coarse levels, lowest first.
+inline constexpr const char* kLevelWords[] = {"Critical", "Low", "Normal", "High", "Full"};
+inline constexpr const char* kUnknownLevelWord = "Unknown";
 
 // A time the host cannot yet estimate, as the device writes it.
 inline constexpr int kUnknownMinutes = 65535;

@@ -51,9 +51,12 @@ void replacementBatteryStatusDidChange(id self, SEL cmd, id status) {
 
   objc_msgSend<void>(self, sel_registerName("writeStatusToFile:"), status);
 
+  // A laptop battery known only by its driver's word has no charge to test: its missing
+  // capacities read as 0 and 0 would be a charge complete.
+  const bool chargeKnown = d.objectForKey(key::kBatteryLevelWord).isNil();
   if (!externalConnected && !externalChargeCapable) {
     gFlags = AlertFlags{};  // the connection period ends: both alerts re-armed
-  } else {
+  } else if (chargeKnown) {
     const AlertSettings settings = alertSettingsFrom(readPluginSettings());
     const AlertPlan plan =
         planAlerts(ChargeState{currentCapacity, maxCapacity, fullyCharged}, settings, gFlags);

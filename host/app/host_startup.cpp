@@ -67,6 +67,9 @@ std::string statusSummary(const brimwell::Plist& status) {
   // A laptop's level is the drivers' own percentage, as its status file, the viewer and the
   // warnings give it; a phone's is worked out from its charge.
   const brimwell::Plist* percentKey = status.item(key::kCurrentCapacityPercent);
+  // A level in a word has no charge to show beside it.
+  if (const auto word = brimwell::textOf(status.item(key::kBatteryLevelWord)))
+    return "level " + *word + " " + std::to_string(amps) + " mA " + state;
   const double percent = percentKey ? brimwell::intValueOf(percentKey)
                          : max > 0  ? std::floor(100.0 * current / max)
                                     : 0.0;

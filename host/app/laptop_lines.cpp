@@ -47,9 +47,14 @@ std::vector<std::string> laptopLines(const brimwell::Plist& status) {
   if (installed && !brimwell::boolValueOf(installed)) return {"no battery: it was taken out"};
   const std::string state = brimwell::textOf(status.item(key::kChargingState)).value_or("");
   const brimwell::Plist* level = status.item(key::kCurrentCapacityPercent);
+  const auto word = brimwell::textOf(status.item(key::kBatteryLevelWord));
   std::vector<std::string> lines = {
-      (level ? std::to_string(brimwell::intValueOf(level)) + " %, " : "") + stateWords(state)};
-  if (state == "charging" || state == "discharging")
+      (level  ? std::to_string(brimwell::intValueOf(level)) + " %, "
+       : word ? "level " + *word + ", "
+              : "") +
+      stateWords(state)};
+  // A level in a word gives no time to estimate.
+  if ((state == "charging" || state == "discharging") && !word)
     lines.push_back(timeLine(status, state == "charging"));
   return lines;
 }

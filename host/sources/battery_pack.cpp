@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "common/saturating_truncate.h"
+#include "common/status_keys.h"
 #include "common/utf8.h"
 
 namespace host {
@@ -167,6 +168,15 @@ void readCharge(const PowerSupply& b, std::optional<double> volts, BatteryPack& 
   }
 }
 
+std::optional<int> levelWordOf(const PowerSupply& b) {
+  const auto text = b.get("capacity_level");
+  if (!text) return std::nullopt;
+  const auto& words = brimwell::kLevelWords;
+  const auto found = std::find(std::begin(words), std::end(words), *text);
+  if (found == std::end(words)) return std::nullopt;
+  return static_cast<int>(found - std::begin(words));
+}
+
 }  // namespace
 
 BatteryPack readBatteryPack(const PowerSupply& b, ExternalPower power) {
@@ -175,6 +185,7 @@ BatteryPack readBatteryPack(const PowerSupply& b, ExternalPower power) {
   p.status = b.get("status");
   const auto volts = conversionVoltage(b);
   readCharge(b, volts, p);
+  p.levelWord = levelWordOf(b);
   std::optional<double> milliamps, watts;
   driverFlow(b, volts, milliamps, watts);
   if (milliamps) p.current = within32Bits(directed(p, *milliamps, power));

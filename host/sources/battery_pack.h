@@ -32,6 +32,9 @@ struct BatteryPack {
   // or on the scale of 100.
   std::optional<double> energyWh, fullWh, powerW;
   std::optional<double> kernelPercent;  // the driver's own `capacity`
+  // The driver's coarse level (`capacity_level`), where it is one of the kernel's words: the
+  // index into brimwell::kLevelWords, lowest first.
+  std::optional<int> levelWord;
   // Whether the charge now, or the energy now, was worked out from the driver's whole percent:
   // too coarse to tell a rate by.
   bool chargeFromPercent = false, energyFromPercent = false;

@@ -204,6 +204,30 @@ std::optional<double> combinedPercent(const std::vector<BatteryPack>& packs) {
   return weighted / weights;
 }
 
+// What the status says of the packs whatever their level: current, voltage, temperature,
+// cycles, the flags, maker and serial.
+void setPackFigures(Plist& d, const std::vector<BatteryPack>& packs, ExternalPower power) {
+  setInteger(d, key::kInstantAmperage, sumOf(packs, &BatteryPack::current));
+  setInteger(d, key::kAmperage, sumOf(packs, &BatteryPack::current));
+  setInteger(d, key::kVoltage, voltageOf(packs));
+  setInteger(d, key::kTemperature, highestOf(packs, &BatteryPack::temperature));
+  setInteger(d, key::kCycleCount, highestOf(packs, &BatteryPack::cycles));
+  setFlags(d, packs, power);
+  if (auto maker = joinedOf(packs, &BatteryPack::manufacturer)) {
+    d.setItem(key::kManufacturer, Plist::string(std::move(*maker)));
+  }
+  if (auto serial = joinedOf(packs, &BatteryPack::serial)) {
+    d.setItem(key::kSerial, Plist::string(std::move(*serial)));
+  }
+}
+
+std::vector<BatteryPack> readPacks(const std::vector<PowerSupply>& supplies, ExternalPower power) {
+  std::vector<BatteryPack> packs;
+  for (const PowerSupply* b : systemBatteries(supplies))
+    packs.push_back(readBatteryPack(*b, power));
+  return packs;
+}
+
 }  // namespace
 
 // A supply's `online`: 0 offline, 1 online, 2 a programmable supply online; anything else
@@ -254,9 +278,7 @@ std::vector<const PowerSupply*> systemBatteries(const std::vector<PowerSupply>& 
 std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
                                       std::vector<std::string>* unknownLevel) {
   const ExternalPower power = externalPowerOf(supplies);
-  std::vector<BatteryPack> packs;
-  for (const PowerSupply* b : systemBatteries(supplies))
-    packs.push_back(readBatteryPack(*b, power));
+  std::vector<BatteryPack> packs = readPacks(supplies, power);
   if (packs.empty()) return std::nullopt;
   bool levelKnown = true;
   for (const BatteryPack& p : packs) {
@@ -273,18 +295,7 @@ std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
   setInteger(d, key::kRawCurrentCapacity, sumOf(packs, &BatteryPack::now));
   setInteger(d, key::kRawMaxCapacity, sumOf(packs, &BatteryPack::full));
   setInteger(d, key::kDesignCapacity, sumOf(packs, &BatteryPack::design));
-  setInteger(d, key::kInstantAmperage, sumOf(packs, &BatteryPack::current));
-  setInteger(d, key::kAmperage, sumOf(packs, &BatteryPack::current));
-  setInteger(d, key::kVoltage, voltageOf(packs));
-  setInteger(d, key::kTemperature, highestOf(packs, &BatteryPack::temperature));
-  setInteger(d, key::kCycleCount, highestOf(packs, &BatteryPack::cycles));
-  setFlags(d, packs, power);
-  if (auto maker = joinedOf(packs, &BatteryPack::manufacturer)) {
-    d.setItem(key::kManufacturer, Plist::string(std::move(*maker)));
-  }
-  if (auto serial = joinedOf(packs, &BatteryPack::serial)) {
-    d.setItem(key::kSerial, Plist::string(std::move(*serial)));
-  }
+  setPackFigures(d, packs, power);
   const StoreUnit unit = unitOf(packs);
   r.estimate = combinedReading(packs, power, d, unit);
   r.powerW = powerOf(packs, unit);
@@ -336,6 +347,25 @@ void addHostFigures(const SysfsReading& r, const estimate::Times& times, Plist& 
   if (r.estimate.limitPercent)
     d.setItem(key::kChargeLimit, Plist::integer(std::lround(*r.estimate.limitPercent)));
   d.setItem(key::kChargingState, Plist::string(estimate::stateWord(r.estimate.state)));
+}
+
+std::optional<Plist> coarseStatus(const std::vector<PowerSupply>& supplies) {
+  const ExternalPower power = externalPowerOf(supplies);
+  const std::vector<BatteryPack> packs = readPacks(supplies, power);
+  if (packs.empty()) return std::nullopt;
+  Plist d = Plist::newDictionary();
+  setPackFigures(d, packs, power);
+  // The lowest word a pack without a percent gives: the one to heed.
+  std::optional<int> word;
+  for (const BatteryPack& p : packs) {
+    if (!p.level && p.levelWord && (!word || *p.levelWord < *word)) word = p.levelWord;
+  }
+  d.setItem(key::kBatteryLevelWord,
+            Plist::string(word ? brimwell::kLevelWords[*word] : brimwell::kUnknownLevelWord));
+  const double current = static_cast<double>(sumOf(packs, &BatteryPack::current).value_or(0));
+  const auto state = stateOf(d, power, current, powerOf(packs, StoreUnit::percent));
+  d.setItem(key::kChargingState, Plist::string(estimate::stateWord(state)));
+  return d;
 }
 
 std::optional<Plist> statusFromPowerSupplies(const std::vector<PowerSupply>& supplies,

@@ -43,6 +43,11 @@ std::optional<SysfsReading> readSysfs(const std::vector<PowerSupply>& supplies,
 void addHostFigures(const SysfsReading& reading, const estimate::Times& times,
                     brimwell::Plist& status);
 
+// The status of system batteries for which no percent can be had (readSysfs names them): present,
+// with what their drivers give, the state word and the level in a word (BatteryLevelWord), never
+// a charge made up; none without a system battery.
+std::optional<brimwell::Plist> coarseStatus(const std::vector<PowerSupply>& supplies);
+
 // The host's status dictionary for the supplies, or none without a system battery. Several
 // batteries are combined as the system's display device does; a value the drivers do not give
 // is left out, never made up, except the charge, which is worked out from what the driver gives

@@ -103,9 +103,9 @@ void SysfsSource::noteUnknownLevel(const std::vector<std::string>& batteries) {
     std::string names;
     for (const std::string& name : batteries) names += (names.empty() ? "" : ", ") + name;
     notices_.push_back(names +
-                       " gives no charge level (no capacity that is a number, and no charge or "
-                       "energy beside a full or design value); no status is delivered until it "
-                       "does");
+                       " gives no percent (no capacity that is a number, and no charge or energy "
+                       "beside a full or design value): its level is shown as its driver words "
+                       "it, or as unknown, with no times until it gives one");
   }
   saidUnknownLevel_ = unknown;
 }
@@ -149,6 +149,10 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
   if (!reading) {
     forgetSleep();
     interval_ = fixedPoll_.value_or(estimate::kSoonestLook);
+    if (!unknownLevel.empty()) {
+      packs_.clear();  // no charge to log wear by
+      return coarseStatus(supplies);
+    }
     // The old figures would stand for a battery that is not there.
     if (!hadBattery || hadBattery_.value_or(false)) return std::nullopt;
     brimwell::Plist gone = brimwell::Plist::newDictionary();

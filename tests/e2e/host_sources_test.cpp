@@ -641,21 +641,55 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
     EXPECT_EQ(host.exitCode, 2) << name;
     EXPECT_EQ(host.err, "springboard-sim: the power-supply folder " + folder + " " + why + "\n");
   }
-  // A battery whose level cannot be known at all is not delivered, and that is said once.
-  DeviceRoot root;
-  root.writeLaptopSettings();
-  writeSupply(root, "sys", "BAT0",
-              {{"type", "Battery"}, {"status", "Discharging"}, {"charge_now", "3402000"}});
-  const auto host = runProcess(
-      SPRINGBOARD_SIM,
-      {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "90"},
-      {{"SIM_DEVICE_ROOT", root.path()}});
-  EXPECT_EQ(host.exitCode, 0);
-  EXPECT_EQ(host.err,
-            "springboard-sim: BAT0 gives no charge level (no capacity that is a number, and no "
-            "charge or energy beside a full or design value); no status is delivered until it "
-            "does\n");
-  EXPECT_FALSE(root.hasStatusFile());
+  // A battery with no percent to be had is present all the same: its level in its driver's
+  // word, or unknown, said once; no charge, no times, and on the charger no alert (the missing
+  // charge read as 0 of 0 would be a charge complete).
+  const struct {
+    const char* name;
+    testing_support::SupplyAttributes battery;
+    const char* word;
+    const char* bar;  // polybar's line
+  } coarse[] = {
+      {"a charge without a full one",
+       {{"type", "Battery"}, {"status", "Discharging"}, {"charge_now", "3402000"}}, "Unknown",
+       "Unknown"},
+      {"only a level word", {{"type", "Battery"}, {"status", "Discharging"}, {"capacity_level", "Low"}},
+       "Low", "%{F#ff8000}Low%{F-}"},
+      {"a capacity that is not a number beside a word",
+       {{"type", "Battery"}, {"status", "Discharging"}, {"capacity", "n/a"},
+        {"capacity_level", "Critical"}},
+       "Critical", "%{F#cc0000}Critical%{F-}"},
+      {"charging on a word",
+       {{"type", "Battery"}, {"status", "Charging"}, {"capacity_level", "Normal"}}, "Normal",
+       "%{F#00bf00}Normal%{F-}"},
+      {"a word the kernel does not have",
+       {{"type", "Battery"}, {"status", "Discharging"}, {"capacity_level", "Weird"}}, "Unknown",
+       "Unknown"},
+  };
+  for (const auto& c : coarse) {
+    DeviceRoot root;
+    root.writeSettings("<key>chargeMode</key><integer>1</integer>"
+                       "<key>isPopAlert</key><true/><key>alertLevel</key><integer>1</integer>");
+    writeSupply(root, "sys", "BAT0", c.battery);
+    const auto host = runProcess(
+        SPRINGBOARD_SIM,
+        {"--source", "sysfs=" + root.path() + "/sys", "--virtual-time", "--duration", "90"},
+        {{"SIM_DEVICE_ROOT", root.path()}});
+    EXPECT_EQ(host.exitCode, 0) << c.name;
+    EXPECT_NE(host.err.find("BAT0 gives no percent (no capacity that is a number, and no charge "
+                            "or energy beside a full or design value): its level is shown as its "
+                            "driver words it, or as unknown, with no times until it gives one\n"),
+              std::string::npos)
+        << c.name << host.err;
+    EXPECT_EQ(host.out.find("dialog"), std::string::npos) << c.name << host.out;
+    const Plist status = brimwell::readDictionaryFile(root.path() + "/tmp/batteryStatus.plist");
+    EXPECT_EQ(brimwell::textOf(status.item("BatteryLevelWord")), c.word) << c.name;
+    EXPECT_EQ(status.item("AppleRawCurrentCapacity"), nullptr) << c.name;
+    EXPECT_EQ(status.item("AvgTimeToEmpty"), nullptr) << c.name;
+    const auto bar = runProcess(BRIMWELL_VIEWER, {"--format", "polybar"},
+                                {{"SIM_DEVICE_ROOT", root.path()}});
+    EXPECT_EQ(bar.out, std::string(c.bar) + "\n") << c.name;
+  }
 }
 
 // Where a text was first drawn on a terminal: the last cursor move before it, "row;column".

@@ -76,6 +76,7 @@ TEST(LaptopLines, TheLevelTheStateAndTheHostsTime) {
     std::optional<int> level, toEmpty, toFull, limit;
     std::optional<bool> installed;
     std::vector<std::string> lines;
+    const char* word = nullptr;  // BatteryLevelWord
   } cases[] = {
       {"discharging", 3, 7, 90, none, none, {"3 %, on battery", "about 7 min to empty"}},
       {"charging", 62, 5, 60, 80, none, {"62 %, charging", "about 1 h 0 min to 80 %"}},
@@ -86,6 +87,7 @@ TEST(LaptopLines, TheLevelTheStateAndTheHostsTime) {
       {"not-charging", none, none, none, none, none, {"on the charger, not charging"}},
       {"Charging", none, none, none, none, none, {"state unknown"}},
       {nullptr, none, none, none, none, false, {"no battery: it was taken out"}},
+      {"discharging", none, none, none, none, none, {"level Low, on battery"}, "Low"},
   };
   for (const auto& c : cases) {
     brimwell::Plist status = brimwell::Plist::newDictionary();
@@ -98,6 +100,7 @@ TEST(LaptopLines, TheLevelTheStateAndTheHostsTime) {
       if (value) status.setItem(key, brimwell::Plist::integer(*value));
     }
     if (c.installed) status.setItem("BatteryInstalled", brimwell::Plist::boolean(*c.installed));
+    if (c.word) status.setItem("BatteryLevelWord", brimwell::Plist::string(c.word));
     EXPECT_EQ(laptopLines(status), c.lines) << c.lines.back();
   }
 }

@@ -162,6 +162,46 @@ TEST(SysfsBattery, OnlyTheSystemBatteryCounts) {
   EXPECT_FALSE(statusFromPowerSupplies(readPowerSupplies(dir.path() + "/absent")));
 }
 
+// Packs of which some give no percent: the lowest word any of those gives, the figures that do
+// not need a level, and no charge.
+TEST(SysfsBattery, WithoutAPercentTheLowestWord) {
+  const SupplyAttributes word = {{"type", "Battery"}, {"status", "Discharging"}};
+  auto with = [](SupplyAttributes a, const char* k, const char* v) {
+    a[k] = v;
+    return a;
+  };
+  const struct {
+    const char* name;
+    std::vector<std::pair<const char*, SupplyAttributes>> packs;
+    const char* expected;
+  } cases[] = {
+      {"one word", {{"BAT0", with(word, "capacity_level", "Normal")}}, "Normal"},
+      {"the lower of two",
+       {{"BAT0", with(word, "capacity_level", "Normal")},
+        {"BAT1", with(word, "capacity_level", "Low")}},
+       "Low"},
+      {"the lower, named first",
+       {{"BAT0", with(word, "capacity_level", "Critical")},
+        {"BAT1", with(word, "capacity_level", "High")}},
+       "Critical"},
+      {"a pack with a percent says nothing of the other",
+       {{"BAT0", chargeBasedBattery()}, {"BAT1", with(word, "capacity_level", "High")}}, "High"},
+      {"no word: unknown", {{"BAT0", with(word, "capacity_level", "Unknown")}}, "Unknown"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    for (const auto& [name, attributes] : c.packs) writeSupply(dir, "ps", name, attributes);
+    const auto supplies = readPowerSupplies(dir.path() + "/ps");
+    EXPECT_FALSE(readSysfs(supplies)) << c.name;
+    const auto status = coarseStatus(supplies);
+    ASSERT_TRUE(status) << c.name;
+    EXPECT_EQ(brimwell::textOf(status->item("BatteryLevelWord")), c.expected) << c.name;
+    EXPECT_EQ(brimwell::textOf(status->item("ChargingState")), "discharging") << c.name;
+    EXPECT_EQ(status->item("AppleRawCurrentCapacity"), nullptr) << c.name;
+  }
+  EXPECT_FALSE(coarseStatus({})) << "no battery";
+}
+
 // The wear is logged by serial: each pack needs one of its own.
 TEST(SysfsBattery, EachPacksWearUnderASerialOfItsOwn) {
   const struct {

@@ -98,6 +98,8 @@ TEST(BarFormats, WhatAReadingSummarisesTo) {
   const std::string laptop =
       "<key>AppleRawMaxCapacity</key><integer>4000</integer>"
       "<key>ChargingState</key><string>discharging</string>";
+  const std::string word = "<key>ChargingState</key><string>discharging</string>";
+  const std::string critical = "<key>BatteryLevelWord</key><string>Critical</string>";
   const auto phone = [](int current, bool charger) {
     return "<key>AppleRawMaxCapacity</key><integer>1000</integer><key>InstantAmperage</key>"
            "<integer>" +
@@ -129,6 +131,11 @@ TEST(BarFormats, WhatAReadingSummarisesTo) {
       {"a laptop's time not yet known",
        laptop + "<key>AvgTimeToEmpty</key><integer>65535</integer>", true,
        "discharging\\nestimating the time"},
+      {"a level only in a word: beside the level",
+       word + "<key>BatteryLevelWord</key><string>Low</string>", false,
+       "\"level\":null,\"level_word\":\"Low\",\"temperature\""},
+      {"a level only in a word: no percentage, no estimate", word + critical, true,
+       "\"tooltip\":\"ThinkPad\\nCritical, discharging\",\"class\":[\"discharging\",\"critical\"]}"},
   };
   {
     testing_support::ScopedEnvironment env;

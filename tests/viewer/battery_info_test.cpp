@@ -122,6 +122,7 @@ TEST(BatteryInfo, TheHostsFiguresOnlyWithinWhatTheHostWrites) {
     std::string body;
     std::string state;
     std::optional<int32_t> percent, toEmpty, toFull = std::nullopt, limit = std::nullopt;
+    std::optional<std::string> word = std::nullopt;
   } cases[] = {
       {"as the host writes them",
        laptop + integer("CurrentCapacity", 62) + integer("AvgTimeToEmpty", 180), "discharging", 62,
@@ -144,10 +145,18 @@ TEST(BatteryInfo, TheHostsFiguresOnlyWithinWhatTheHostWrites) {
        "discharging", 0, 0, 1200, 100},
       {"just past them", laptop + integer("AvgTimeToFull", 1201) + integer("ChargeLimit", 101),
        "discharging", std::nullopt, std::nullopt, 65535, std::nullopt},
+      {"a level only in a word", laptop + "<key>BatteryLevelWord</key><string>Low</string>",
+       "discharging", std::nullopt, std::nullopt, std::nullopt, std::nullopt, "Low"},
+      {"a word of its own", laptop + "<key>BatteryLevelWord</key><string>Weird</string>",
+       "discharging", std::nullopt, std::nullopt, std::nullopt, std::nullopt, "Unknown"},
+      {"a number for a word", laptop + integer("BatteryLevelWord", 4), "discharging", std::nullopt,
+       std::nullopt, std::nullopt, std::nullopt, "Unknown"},
   };
   for (const auto& c : cases) {
     const BIDBatteryInfo info = readingOf(c.body);
     ASSERT_TRUE(info.laptop) << c.name;
+    EXPECT_EQ(info.laptop->levelWord, c.word) << c.name;
+    EXPECT_EQ(holdsAStatus(info), c.word.has_value()) << c.name << ": no capacity, yet a status";
     EXPECT_EQ(info.laptop->state, c.state) << c.name;
     EXPECT_EQ(info.laptop->percent, c.percent) << c.name;
     EXPECT_EQ(info.laptop->minutesToEmpty, c.toEmpty) << c.name;

@@ -315,6 +315,32 @@ TEST(ScreenState, NoStatusAsTheDeviceShowsItOrSaid) {
   }
 }
 
+// A laptop battery with no percent: its word in the level line, coloured by what it means, and
+// the charge lines it cannot have dashed rather than zero.
+TEST(ScreenState, ALevelOnlyInAWord) {
+  const struct {
+    const char* word;
+    std::optional<UIColor> color;
+  } cases[] = {{"Critical", screen_colors::red()},
+               {"Low", screen_colors::red()},
+               {"Normal", screen_colors::green()},
+               {"Full", screen_colors::green()},
+               {"Unknown", std::nullopt}};
+  for (const auto& c : cases) {
+    BIDBatteryInfo info;
+    fillBatteryInfo(info, NSDictionary(brimwell::Plist::fromMemory(testing_support::plistXml(
+                              std::string("<key>ChargingState</key><string>discharging</string>"
+                                          "<key>BatteryLevelWord</key><string>") +
+                              c.word + "</string>"))));
+    const ScreenState s = computeScreenState("ThinkPad", info, tagged, NoStatusShown::said);
+    EXPECT_EQ(s[Outlet::currentBatteryLevel].text, "<" + std::string(c.word) + ">");
+    EXPECT_EQ(s[Outlet::currentBatteryLevel].color, c.color) << c.word;
+    EXPECT_EQ(s[Outlet::chargingOrDrainingLabel].text, "<Draining...>") << c.word;
+    for (const Outlet o : {Outlet::currentCap, Outlet::maxCap, Outlet::batteryHeath})
+      EXPECT_EQ(s[o].text, std::optional<std::string>(kNotGiven)) << c.word;
+  }
+}
+
 // The footer's time of a status the host has not touched for a while (read in UTC).
 TEST(ScreenFooter, AStaleStatusSaysWhenItWasWritten) {
   constexpr double kWritten = 1796731200;  // 2026-12-08 12:00 UTC

@@ -35,8 +35,14 @@ std::optional<std::string> timeText(const StatusSummary& s) {
   return std::string(text);
 }
 
+// The level as a bar shows it: a percent, else the driver's word.
 std::string percentText(const StatusSummary& s) {
+  if (!s.level) return s.levelWord.value_or("");
   return std::to_string(std::lround(*s.level)) + "%";
+}
+
+bool levelShown(const StatusSummary& s) {
+  return s.hasStatus && (s.level || s.levelWord);
 }
 
 // Where a charge goes to: its limit, where the kernel stops it short of full.
@@ -95,34 +101,40 @@ std::string markupEscaped(const std::string& text) {
 }
 
 Urgency urgencyOf(const StatusSummary& s, const BarContext& c) {
-  if (!s.level || s.state != std::optional<std::string>("discharging")) return Urgency::none;
+  if (s.state != std::optional<std::string>("discharging")) return Urgency::none;
+  if (!s.level) {
+    if (s.levelWord == std::optional<std::string>("Critical")) return Urgency::critical;
+    return s.levelWord == std::optional<std::string>("Low") ? Urgency::warning : Urgency::none;
+  }
   if (c.criticalLevel > 0 && *s.level <= c.criticalLevel) return Urgency::critical;
   if (c.lowLevel > 0 && *s.level <= c.lowLevel) return Urgency::warning;
   return Urgency::none;
 }
 
 std::string barText(const StatusSummary& s) {
-  if (!s.hasStatus || !s.level) return std::string();
+  if (!levelShown(s)) return std::string();
   const auto time = timeText(s);
   return percentText(s) + (time ? " " + *time : std::string());
 }
 
 std::string waybarLine(const StatusSummary& s, const BarContext& c) {
-  if (!s.hasStatus || !s.level) return jsonObject({{"text", std::string()}});
+  if (!levelShown(s)) return jsonObject({{"text", std::string()}});
   const Urgency urgency = urgencyOf(s, c);
   std::vector<std::string> classes = {s.state.value_or("unknown")};
   if (urgency != Urgency::none)
     classes.push_back(urgency == Urgency::critical ? "critical" : "warning");
   if (stale(s, c)) classes.push_back("stale");
-  return jsonObject({{"text", barText(s)},
-                     {"alt", s.state.value_or("unknown")},
-                     {"tooltip", markupEscaped(tooltip(s, c))},
-                     {"class", classes},
-                     {"percentage", int64_t{std::lround(*s.level)}}});
+  std::vector<JsonMember> members;
+  members.push_back({"text", barText(s)});
+  members.push_back({"alt", s.state.value_or("unknown")});
+  members.push_back({"tooltip", markupEscaped(tooltip(s, c))});
+  members.push_back({"class", std::move(classes)});
+  if (s.level) members.push_back({"percentage", int64_t{std::lround(*s.level)}});
+  return jsonObject(members);
 }
 
 std::string i3blocksLines(const StatusSummary& s, const BarContext& c) {
-  if (!s.hasStatus || !s.level) return std::string();
+  if (!levelShown(s)) return std::string();
   const char* colour = colourOf(s, urgencyOf(s, c));
   const std::string mark = stale(s, c) ? "?" : "";
   return barText(s) + mark + "\n" + percentText(s) + mark + "\n" + (colour ? colour : "") + "\n";
@@ -133,7 +145,7 @@ int i3blocksExitStatus(const StatusSummary& s, const BarContext& c) {
 }
 
 std::string polybarLine(const StatusSummary& s, const BarContext& c) {
-  if (!s.hasStatus || !s.level) return std::string();
+  if (!levelShown(s)) return std::string();
   const char* colour = colourOf(s, urgencyOf(s, c));
   const std::string text = barText(s) + (stale(s, c) ? "?" : "");
   return colour ? std::string("%{F") + colour + "}" + text + "%{F-}" : text;

@@ -162,6 +162,12 @@ std::string summaryJson(const StatusSummary& s, double now) {
     members.insert(at + 1, {{"energy_Wh", TwoDecimals{*s.energyWh}},
                             {"energy_full_Wh", TwoDecimals{*s.energyFullWh}}});
   }
+  if (s.levelWord) {
+    // Beside the level it stands for, where no percent can be had.
+    const auto at = std::find_if(members.begin(), members.end(),
+                                 [](const JsonMember& m) { return std::string(m.name) == "level"; });
+    members.insert(at + 1, {"level_word", *s.levelWord});
+  }
   addLastSleep(s, members);
   // Where the host lists any device (never on a phone).
   if (!s.devices.empty()) members.push_back({"devices", devicesJson(s.devices)});

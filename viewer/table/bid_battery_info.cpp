@@ -70,6 +70,12 @@ void fillLaptopFigures(BIDBatteryInfo& info, const NSDictionary& d) {
   f.chargeLimit = figure(d, key::kChargeLimit, 1, 100);
   f.energyMilliwattHours = figure(d, key::kBatteryEnergy, 0, INT32_MAX);
   f.energyFullMilliwattHours = figure(d, key::kBatteryEnergyFull, 1, INT32_MAX);
+  if (!d.objectForKey(key::kBatteryLevelWord).isNil()) {
+    const auto word = d.objectForKey(key::kBatteryLevelWord).description();
+    const auto& words = brimwell::kLevelWords;
+    const bool known = word && std::find(std::begin(words), std::end(words), *word) != std::end(words);
+    f.levelWord = known ? *word : brimwell::kUnknownLevelWord;
+  }
   info.laptop = std::move(f);
 }
 
@@ -77,7 +83,7 @@ void fillLaptopFigures(BIDBatteryInfo& info, const NSDictionary& d) {
 
 bool holdsAStatus(const BIDBatteryInfo& info) {
   return !info.absentKeys.count(key::kRawCurrentCapacity) ||
-         !info.absentKeys.count(key::kRawMaxCapacity);
+         !info.absentKeys.count(key::kRawMaxCapacity) || (info.laptop && info.laptop->levelWord);
 }
 
 void fillBatteryInfo(BIDBatteryInfo& info, const NSDictionary& d) {

@@ -19,6 +19,8 @@ struct LaptopFigures {
   std::string state;
   std::optional<int32_t> energyMilliwattHours = std::nullopt;  // where the drivers report energy
   std::optional<int32_t> energyFullMilliwattHours = std::nullopt;
+  // Where no percent can be had: the driver's word for the level ("Low"), or "Unknown".
+  std::optional<std::string> levelWord = std::nullopt;
 };
 
 // One reading of the battery status file, turned into the numbers, flags and texts of the
@@ -57,7 +59,8 @@ class BIDBatteryInfo {
   void getBatteryInfo();
 };
 
-// Whether the reading found a status: one with a capacity, as every status a host writes has.
+// Whether the reading found a status: one with a capacity, as every status a host writes has, or a
+// laptop's whose level is only a word.
 bool holdsAStatus(const BIDBatteryInfo& info);
 
 // The part of getBatteryInfo after the file is read: every property from one dictionary

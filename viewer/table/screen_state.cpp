@@ -46,6 +46,12 @@ UIColor levelColor(float currentLevel) {
   return static_cast<double>(currentLevel) < 20 ? screen_colors::red() : screen_colors::green();
 }
 
+std::optional<UIColor> levelWordColor(const std::string& word) {
+  if (word == "Critical" || word == "Low") return screen_colors::red();
+  if (word == "Unknown") return std::nullopt;
+  return screen_colors::green();
+}
+
 UIColor temperatureColor(float t) {
   if (t > 0.0f && t < 35.0f) return screen_colors::green();
   if (t >= 35.0f) return UIColor::orangeColor();
@@ -118,6 +124,9 @@ void dashWhatIsNotGiven(const BIDBatteryInfo& info, ScreenState& s) {
       {key::kCycleCount, Outlet::cycleLabel},
       {key::kDesignCapacity, Outlet::designCap},
       {key::kDesignCapacity, Outlet::batteryHeath},
+      {key::kRawCurrentCapacity, Outlet::currentCap},
+      {key::kRawMaxCapacity, Outlet::maxCap},
+      {key::kRawMaxCapacity, Outlet::batteryHeath},
       {key::kVoltage, Outlet::voltageLabel},
       {key::kManufacturer, Outlet::manufacturerLabel},
       {key::kSerial, Outlet::serialNumberLabel},
@@ -195,6 +204,10 @@ ScreenState computeScreenState(const std::string& deviceName, const BIDBatteryIn
       s[Outlet::currentBatteryLevel].text =
           formatLocalized("%.2f%%", static_cast<double>(*percent));
       s[Outlet::currentBatteryLevel].color = levelColor(static_cast<float>(*percent));
+    }
+    if (const auto& word = info.laptop->levelWord) {
+      s[Outlet::currentBatteryLevel].text = localize(*word);
+      s[Outlet::currentBatteryLevel].color = levelWordColor(*word);
     }
     // The way the charge goes is the host's word, not the current's sign: a driver may give no
     // current at all.

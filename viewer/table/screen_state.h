@@ -49,6 +49,8 @@ UIColor yellowGreen();
 }  // namespace screen_colors
 
 UIColor levelColor(float currentLevel);
+// A level the driver gives only in a word: red where it is low, none where it is unknown.
+std::optional<UIColor> levelWordColor(const std::string& word);
 UIColor temperatureColor(float batteryTemperature);
 UIColor healthColor(float batteryHealth);
 

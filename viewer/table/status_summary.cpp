@@ -35,8 +35,9 @@ void setTimes(const BIDBatteryInfo& info, StatusSummary& s) {
     s.minutesToEmpty = known(info.laptop->minutesToEmpty);
     s.minutesToFull = known(info.laptop->minutesToFull);
     const std::string& state = info.laptop->state;
-    s.estimating =
-        (state == "discharging" && !s.minutesToEmpty) || (state == "charging" && !s.minutesToFull);
+    // A level only in a word gives the host nothing to estimate by.
+    s.estimating = !info.laptop->levelWord && ((state == "discharging" && !s.minutesToEmpty) ||
+                                               (state == "charging" && !s.minutesToFull));
     return;
   }
   if (info.absentKeys.count(key::kInstantAmperage)) return;
@@ -89,6 +90,7 @@ StatusSummary summarize(const std::string& model, const BIDBatteryInfo& info) {
     if (info.laptop->powerMilliwatts) s.powerW = *info.laptop->powerMilliwatts / 1000.0;
     s.chargeLimit = info.laptop->chargeLimit;
     const LaptopFigures& f = *info.laptop;
+    s.levelWord = f.levelWord;
     if (f.energyMilliwattHours && f.energyFullMilliwattHours) {
       s.energyWh = *f.energyMilliwattHours / 1000.0;
       s.energyFullWh = *f.energyFullMilliwattHours / 1000.0;
