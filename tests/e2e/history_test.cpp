@@ -94,15 +94,19 @@ TEST(History, AHostKilledWhileItWritesLeavesAWholeDatabase) {
     testing_support::BackgroundProcess host(
         SPRINGBOARD_SIM, {"--source", "replay=" + recording, "--virtual-time", "--history"},
         {{"SIM_DEVICE_ROOT", root.path()}});
-    // Killed while it writes: once the database is there (a slow build takes a while to start).
-    for (int i = 0; i < 300 && ::access(db.c_str(), F_OK) != 0; ++i)
+    // Killed while it writes: once it has written something more (a slow build, or a loaded
+    // machine, takes a while to start).
+    const auto written = [&] { return std::stol("0" + query(db, "SELECT COUNT(*) FROM samples")); };
+    long seen = 0;
+    for (int i = 0; i < 300 && (seen = written()) <= before; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
     ::kill(host.pid(), SIGKILL);
     host.stop();
     EXPECT_EQ(query(db, "PRAGMA integrity_check"), "ok") << "killed after " << afterMs << " ms";
-    const long samples = std::stol("0" + query(db, "SELECT COUNT(*) FROM samples"));
-    EXPECT_GE(samples, before) << "what was written stays";
+    const long samples = written();
+    EXPECT_GE(samples, seen) << "what was written stays";
+    EXPECT_GT(samples, before);
     before = samples;
   }
   EXPECT_GT(before, 0);
