@@ -145,6 +145,15 @@ std::string packSet(const std::vector<BatteryPack>& packs) {
   return set;
 }
 
+// The charge limit, where every pack has the same.
+std::optional<double> commonLimit(const std::vector<BatteryPack>& packs) {
+  const auto& first = packs.front().threshold;
+  if (!first || !std::all_of(packs.begin(), packs.end(),
+                             [&](const BatteryPack& p) { return p.threshold == first; }))
+    return std::nullopt;
+  return static_cast<double>(*first);
+}
+
 // All packs together for the estimates: stores summed; the target of a charge each pack's own
 // limit, one already above its limit holding what it holds; the limit a figure only where every
 // pack has the same.
@@ -172,11 +181,7 @@ estimate::Reading combinedReading(const std::vector<BatteryPack>& packs, Externa
   r.energyWh = now, r.fullWh = full, r.targetWh = target;
   if (flows) r.powerW = flow;
   r.state = stateOf(status, power, unit == StoreUnit::percent ? watts.value_or(0) : flow, watts);
-  const auto& first = packs.front().threshold;
-  if (first && std::all_of(packs.begin(), packs.end(),
-                           [&](const BatteryPack& p) { return p.threshold == first; })) {
-    r.limitPercent = static_cast<double>(*first);
-  }
+  r.limitPercent = commonLimit(packs);
   return r;
 }
 
@@ -365,6 +370,8 @@ std::optional<Plist> coarseStatus(const std::vector<PowerSupply>& supplies) {
   const double current = static_cast<double>(sumOf(packs, &BatteryPack::current).value_or(0));
   const auto state = stateOf(d, power, current, powerOf(packs, StoreUnit::percent));
   d.setItem(key::kChargingState, Plist::string(estimate::stateWord(state)));
+  if (const auto limit = commonLimit(packs))
+    d.setItem(key::kChargeLimit, Plist::integer(std::lround(*limit)));
   return d;
 }
 

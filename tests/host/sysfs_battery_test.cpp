@@ -174,6 +174,7 @@ TEST(SysfsBattery, WithoutAPercentTheLowestWord) {
     const char* name;
     std::vector<std::pair<const char*, SupplyAttributes>> packs;
     const char* expected;
+    std::optional<int32_t> limit = std::nullopt;
   } cases[] = {
       {"one word", {{"BAT0", with(word, "capacity_level", "Normal")}}, "Normal"},
       {"the lower of two",
@@ -187,6 +188,9 @@ TEST(SysfsBattery, WithoutAPercentTheLowestWord) {
       {"a pack with a percent says nothing of the other",
        {{"BAT0", chargeBasedBattery()}, {"BAT1", with(word, "capacity_level", "High")}}, "High"},
       {"no word: unknown", {{"BAT0", with(word, "capacity_level", "Unknown")}}, "Unknown"},
+      {"a charge limit", {{"BAT0", with(with(word, "capacity_level", "Low"),
+                                         "charge_control_end_threshold", "80")}},
+       "Low", 80},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -198,6 +202,7 @@ TEST(SysfsBattery, WithoutAPercentTheLowestWord) {
     EXPECT_EQ(brimwell::textOf(status->item("BatteryLevelWord")), c.expected) << c.name;
     EXPECT_EQ(brimwell::textOf(status->item("ChargingState")), "discharging") << c.name;
     EXPECT_EQ(status->item("AppleRawCurrentCapacity"), nullptr) << c.name;
+    EXPECT_EQ(intOf(*status, "ChargeLimit"), c.limit) << c.name;
   }
   EXPECT_FALSE(coarseStatus({})) << "no battery";
 }
