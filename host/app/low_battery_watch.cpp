@@ -81,6 +81,12 @@ low_battery::Reading lowBatteryReading(const brimwell::Plist& status, double now
     const int32_t full = brimwell::intValueOf(status.item(key::kRawMaxCapacity));
     if (full > 0) r.level = std::clamp(100.0 * charge / full, 0.0, 100.0);
   }
+  if (const auto word = brimwell::textOf(status.item(key::kBatteryLevelWord)); word && !r.level) {
+    if (*word == "Critical") r.word = low_battery::WordLevel::critical;
+    if (*word == "Low") r.word = low_battery::WordLevel::low;
+    if (*word == "Normal" || *word == "High" || *word == "Full")
+      r.word = low_battery::WordLevel::fine;
+  }
   if (const brimwell::Plist* minutes = status.item(key::kAvgTimeToEmpty)) {
     const int32_t value = brimwell::intValueOf(minutes);
     if (value > 0 && value != brimwell::kUnknownMinutes) r.minutesToEmpty = value;

@@ -151,6 +151,27 @@ void repeat(const Settings& s, State& st, const Reading& last, double time, bool
   }
 }
 
+// A battery known only by its word warns at its low and critical words (Critical as low where
+// the critical stage is off), each once until a word above them; never the action, which a word
+// is too coarse to time.
+void speakByWord(const Settings& s, State& st, const Reading& r, std::vector<Event>& events) {
+  if (*r.word == WordLevel::fine) {
+    st.lowArmed = st.criticalArmed = true;
+    return;
+  }
+  const bool critical = *r.word == WordLevel::critical && s.criticalLevel > 0;
+  const Stage stage = critical ? Stage::critical : Stage::low;
+  if (!critical && s.lowLevel <= 0) return;
+  if (!(critical ? st.criticalArmed : st.lowArmed) || !mayShow(st, stage, r.time)) return;
+  st.warned = true;
+  st.lowArmed = false;
+  if (critical) st.criticalArmed = false;
+  Event e{Event::warn, stage};
+  e.byWord = true;
+  e.chargerIn = r.externalPower;
+  events.push_back(e);
+}
+
 }  // namespace
 
 std::vector<Event> onReading(const Settings& s, State& st, const Reading& r) {
@@ -166,7 +187,10 @@ std::vector<Event> onReading(const Settings& s, State& st, const Reading& r) {
   }
   st.powerSince.reset();
   st.powerBack = false;
-  if (!r.level) return events;
+  if (!r.level) {
+    if (r.word) speakByWord(s, st, r, events);
+    return events;
+  }
   rearmAbove(s, st, r);
   speak(s, st, r, events);
   return events;
@@ -185,6 +209,7 @@ std::vector<Event> onTime(const Settings& s, State& st, const Reading& last, dou
     Reading now = last;
     now.time = time;
     if (onBattery) speak(s, st, now, events);
+    if (!st.powerSince && !last.level && last.word) speakByWord(s, st, now, events);
   }
   if (st.nextRepeat && time >= *st.nextRepeat) repeat(s, st, last, time, onBattery, events);
   return events;

@@ -29,10 +29,15 @@ struct Settings {
   double lowMinutes = brimwell::low_battery_default::kLowMinutes;
 };
 
+// Where a battery gives its level only in a word (no percent): its low and critical words, or
+// one above them.
+enum class WordLevel { critical, low, fine };
+
 // One reading of the battery as the policy needs it.
 struct Reading {
   double time = 0;              // the host's clock, seconds
   std::optional<double> level;  // percent, all packs together
+  std::optional<WordLevel> word;  // where there is no level: the driver's word, if it gives one
   bool externalPower = false;   // as the status says it, a charger that does not keep up too
   bool draws = false;           // the battery gives a real draw (the estimator's lowest rate)
   std::optional<double> minutesToEmpty;
@@ -61,6 +66,7 @@ struct Event {
   Kind kind;
   Stage stage;
   double level = 0;
+  bool byWord = false;  // warn: the battery gave only its word, no level
   std::optional<double> minutesToEmpty;
   double at = 0;           // announce: when the action is due
   double delay = 0;        // announce: the seconds it gives

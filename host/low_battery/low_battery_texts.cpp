@@ -13,6 +13,7 @@ struct Texts {
   const char* critical;
   const char* action;       // summary of an announced action
   const char* left;         // "%d%% left"
+  const char* noPercent;    // instead, where the battery gives only its word
   const char* timeLeft;     // ", about %d h %d m", for an hour or more
   const char* minutesLeft;  // ", about %d min"
   const char* plugIn;       // advice after the level
@@ -30,6 +31,7 @@ const Texts kEnglish = {
     "Battery critically low",
     "Battery almost empty",
     "%d%% left",
+    "The battery gives no percent",
     ", about %d h %d m",
     ", about %d min",
     ". Plug in the charger.",
@@ -48,6 +50,7 @@ const Texts kSimplified = {
     "电池电量严重不足",
     "电池电量即将耗尽",
     "剩余 %d%%",
+    "电池未提供电量百分比",
     "，约 %d 小时 %d 分钟",
     "，约 %d 分钟",
     "。请接上充电器。",
@@ -65,6 +68,7 @@ const Texts kTraditional = {
     "電池電量嚴重不足",
     "電池電量即將耗盡",
     "剩餘 %d%%",
+    "電池未提供電量百分比",
     "，約 %d 小時 %d 分鐘",
     "，約 %d 分鐘",
     "。請接上充電器。",
@@ -105,6 +109,7 @@ std::string timeLeft(const char* hours, const char* minutesOnly, const Event& e)
 }
 
 std::string levelAndTime(const Texts& t, const Event& e) {
+  if (e.byWord) return t.noPercent;
   return formatted(t.left, wholePercent(e.level)) + timeLeft(t.timeLeft, t.minutesLeft, e);
 }
 
@@ -137,7 +142,8 @@ Message messageFor(const Event& e, const Settings& s, const std::string& languag
 }
 
 std::string lineFor(const Event& e, const Settings& s, double now) {
-  const std::string level = std::to_string(wholePercent(e.level)) + "%";
+  const std::string level = e.byWord ? std::string(e.stage == Stage::low ? "level Low" : "level Critical")
+                                     : std::to_string(wholePercent(e.level)) + "%";
   const std::string left = timeLeft(", about %d h %d m left", ", about %d min left", e);
   const std::string action = actionName(s.action);
   switch (e.kind) {

@@ -22,6 +22,7 @@ struct Step {
   bool power = false;
   double minutes = -1;  // the time to empty; below 0: not known
   bool draws = false;
+  std::optional<WordLevel> word = std::nullopt;
 };
 Step at(double time, double level) {
   return {Step::read, time, level};
@@ -32,6 +33,12 @@ Step charger(double time) {
 // The status says external power, at a level; draws: the battery gives a real draw all the same.
 Step ac(double time, double level, bool draws = false) {
   return {Step::read, time, level, true, -1, draws};
+}
+// No level, only the driver's word.
+Step said(double time, WordLevel word) {
+  Step s{Step::read, time, -1};
+  s.word = word;
+  return s;
 }
 Step clockAt(double time) {
   return {Step::clock, time};
@@ -59,7 +66,9 @@ std::string describe(const Event& e) {
     case Event::warn: {
       char minutes[24] = "";
       if (e.minutesToEmpty) std::snprintf(minutes, sizeof minutes, " (%g min)", *e.minutesToEmpty);
-      std::snprintf(text, sizeof text, "warn %s %g%s%s", stages[static_cast<int>(e.stage)], e.level,
+      char level[24] = "by word";
+      if (!e.byWord) std::snprintf(level, sizeof level, "%g", e.level);
+      std::snprintf(text, sizeof text, "warn %s %s%s%s", stages[static_cast<int>(e.stage)], level,
                     minutes, e.chargerIn ? " (charger in)" : "");
       return text;
     }
@@ -101,6 +110,9 @@ TEST(LowBatteryPolicy, LevelSequences) {
   Settings byTime, byMinute;
   byTime.lowMinutes = 30;
   byMinute.lowMinutes = 1;
+  Settings lowOnly = suspending(), allOff;
+  lowOnly.criticalLevel = lowOnly.actionLevel = 0;
+  allOff.lowLevel = allOff.criticalLevel = allOff.actionLevel = 0;
   Settings delay20 = suspending();
   delay20.actionDelay = 20;
   const struct {
@@ -204,6 +216,18 @@ TEST(LowBatteryPolicy, LevelSequences) {
       {"a fall on mains broken by a reading on battery",
        go(ac(0, 23), ac(10, 22), at(20, 22), ac(30, 20)), ""},
       {"a fall before a sleep is forgotten", go(ac(0, 6), ac(10, 5), resumeAt(20), ac(30, 3)), ""},
+      {"a word warns at Low, then Critical, and never acts",
+       go(said(0, WordLevel::fine), said(10, WordLevel::low), said(20, WordLevel::low),
+          said(30, WordLevel::critical), said(40, WordLevel::critical), clockAt(1000)),
+       "warn low by word, warn critical by word"},
+      {"a word above them re-arms both; one held back speaks when due",
+       go(said(0, WordLevel::critical), said(10, WordLevel::fine), said(20, WordLevel::critical),
+          due, said(70, WordLevel::low)),
+       "warn critical by word, due 60, warn critical by word"},
+      {"a Critical word warns as low where critical is off; none where both are",
+       go(said(0, WordLevel::critical)), "warn low by word", lowOnly},
+      {"no stage on: no word warns", go(said(0, WordLevel::critical)), "", allOff},
+      {"no word: nothing", go(at(0, -1), clockAt(100)), ""},
   };
   for (const auto& c : cases) {
     State state;
@@ -217,6 +241,7 @@ TEST(LowBatteryPolicy, LevelSequences) {
         case Step::read:
           last.time = step.time;
           last.level = step.level < 0 ? std::nullopt : std::optional(step.level);
+          last.word = step.word;
           last.externalPower = step.power;
           last.draws = step.draws;
           last.minutesToEmpty =
@@ -377,6 +402,7 @@ TEST(LowBatteryReading, OnlyARealDrawCounts) {
   const struct {
     const char* status;
     bool draws;
+    std::optional<WordLevel> word = std::nullopt;  // where no level is read
   } cases[] = {
       {"<key>BatteryPower</key><integer>-100</integer>", true},
       {"<key>BatteryPower</key><integer>-99</integer><key>InstantAmperage</key><integer>-900</"
@@ -388,11 +414,19 @@ TEST(LowBatteryReading, OnlyARealDrawCounts) {
       {"<key>InstantAmperage</key><integer>-3</integer><key>Voltage</key><integer>12000</integer>",
        false},
       {"<key>InstantAmperage</key><integer>-3000</integer>", false},
+      {"<key>BatteryLevelWord</key><string>Critical</string>", false, WordLevel::critical},
+      {"<key>BatteryLevelWord</key><string>Low</string>", false, WordLevel::low},
+      {"<key>BatteryLevelWord</key><string>High</string>", false, WordLevel::fine},
+      {"<key>BatteryLevelWord</key><string>Unknown</string>", false},
+      {"<key>BatteryLevelWord</key><string>Low</string><key>CurrentCapacity</key><integer>50"
+       "</integer>",
+       false},
   };
   for (const auto& c : cases) {
     const auto status =
         brimwell::Plist::fromMemory(std::string("<plist><dict>") + c.status + "</dict></plist>");
     EXPECT_EQ(host::lowBatteryReading(status, 0).draws, c.draws) << c.status;
+    EXPECT_EQ(host::lowBatteryReading(status, 0).word, c.word) << c.status;
   }
 }
 
@@ -404,6 +438,7 @@ TEST(LowBatteryTexts, WhatTheUserReads) {
     double level, minutes;  // minutes below 0: not known
     bool chargerIn;
     const char* body;
+    bool byWord = false;
   } cases[] = {
       {"en", Event::warn, 20, 65, false, "20% left, about 1 h 5 m. Plug in the charger."},
       {"en", Event::warn, 19.6, 59.6, false, "19% left, about 1 h 0 m. Plug in the charger."},
@@ -413,6 +448,8 @@ TEST(LowBatteryTexts, WhatTheUserReads) {
       {"en", Event::warn, 3, -1, true, "3% left. The charger does not keep up."},
       {"zh-Hans", Event::announce, 2, -1, true, "剩余 2%。睡眠将在 30 秒后开始：充电器供电不足。"},
       {"en", Event::act, 0.4, -1, false, "Suspended at 0%."},
+      {"en", Event::warn, 0, -1, false, "The battery gives no percent. Plug in the charger.", true},
+      {"zh-Hant", Event::warn, 0, -1, true, "電池未提供電量百分比。充電器供電不足。", true},
   };
   Settings s;
   s.action = Action::suspend;
@@ -422,7 +459,11 @@ TEST(LowBatteryTexts, WhatTheUserReads) {
     if (c.minutes >= 0) e.minutesToEmpty = c.minutes;
     e.delay = 30;
     e.chargerIn = c.chargerIn;
+    e.byWord = c.byWord;
     EXPECT_EQ(messageFor(e, s, c.language).body, c.body) << c.language;
+    if (c.byWord) {
+      EXPECT_EQ(lineFor(e, s, 0), "low-battery low level Low");
+    }
     if (c.minutes == 7) {
       EXPECT_EQ(lineFor(e, s, 0), "low-battery low 7%, about 7 min left");
     }
