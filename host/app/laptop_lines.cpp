@@ -48,11 +48,10 @@ std::vector<std::string> laptopLines(const brimwell::Plist& status) {
   const std::string state = brimwell::textOf(status.item(key::kChargingState)).value_or("");
   const brimwell::Plist* level = status.item(key::kCurrentCapacityPercent);
   const auto word = brimwell::textOf(status.item(key::kBatteryLevelWord));
-  std::vector<std::string> lines = {
-      (level  ? std::to_string(brimwell::intValueOf(level)) + " %, "
-       : word ? "level " + *word + ", "
-              : "") +
-      stateWords(state)};
+  std::vector<std::string> lines = {(level  ? std::to_string(brimwell::intValueOf(level)) + " %, "
+                                     : word ? "level " + *word + ", "
+                                            : "") +
+                                    stateWords(state)};
   // A level in a word gives no time to estimate.
   if ((state == "charging" || state == "discharging") && !word)
     lines.push_back(timeLine(status, state == "charging"));

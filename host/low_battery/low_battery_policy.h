@@ -35,11 +35,11 @@ enum class WordLevel { critical, low, fine };
 
 // One reading of the battery as the policy needs it.
 struct Reading {
-  double time = 0;              // the host's clock, seconds
-  std::optional<double> level;  // percent, all packs together
+  double time = 0;                // the host's clock, seconds
+  std::optional<double> level;    // percent, all packs together
   std::optional<WordLevel> word;  // where there is no level: the driver's word, if it gives one
-  bool externalPower = false;   // as the status says it, a charger that does not keep up too
-  bool draws = false;           // the battery gives a real draw (the estimator's lowest rate)
+  bool externalPower = false;     // as the status says it, a charger that does not keep up too
+  bool draws = false;             // the battery gives a real draw (the estimator's lowest rate)
   std::optional<double> minutesToEmpty;
 };
 

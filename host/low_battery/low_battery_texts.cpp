@@ -142,8 +142,9 @@ Message messageFor(const Event& e, const Settings& s, const std::string& languag
 }
 
 std::string lineFor(const Event& e, const Settings& s, double now) {
-  const std::string level = e.byWord ? std::string(e.stage == Stage::low ? "level Low" : "level Critical")
-                                     : std::to_string(wholePercent(e.level)) + "%";
+  const std::string level =
+      e.byWord ? std::string(e.stage == Stage::low ? "level Low" : "level Critical")
+               : std::to_string(wholePercent(e.level)) + "%";
   const std::string left = timeLeft(", about %d h %d m left", ", about %d min left", e);
   const std::string action = actionName(s.action);
   switch (e.kind) {

@@ -652,26 +652,40 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
     const char* warning;  // the host's line, where it warns
   } coarse[] = {
       {"a charge without a full one",
-       {{"type", "Battery"}, {"status", "Discharging"}, {"charge_now", "3402000"}}, "Unknown",
-       "Unknown", ""},
-      {"only a level word", {{"type", "Battery"}, {"status", "Discharging"}, {"capacity_level", "Low"}},
-       "Low", "%{F#ff8000}Low%{F-}", "low-battery low level Low"},
+       {{"type", "Battery"}, {"status", "Discharging"}, {"charge_now", "3402000"}},
+       "Unknown",
+       "Unknown",
+       ""},
+      {"only a level word",
+       {{"type", "Battery"}, {"status", "Discharging"}, {"capacity_level", "Low"}},
+       "Low",
+       "%{F#ff8000}Low%{F-}",
+       "low-battery low level Low"},
       {"a capacity that is not a number beside a word",
-       {{"type", "Battery"}, {"status", "Discharging"}, {"capacity", "n/a"},
+       {{"type", "Battery"},
+        {"status", "Discharging"},
+        {"capacity", "n/a"},
         {"capacity_level", "Critical"}},
-       "Critical", "%{F#cc0000}Critical%{F-}", "low-battery critical level Critical"},
+       "Critical",
+       "%{F#cc0000}Critical%{F-}",
+       "low-battery critical level Critical"},
       {"charging on a word",
-       {{"type", "Battery"}, {"status", "Charging"}, {"capacity_level", "Normal"}}, "Normal",
-       "%{F#00bf00}Normal%{F-}", ""},
+       {{"type", "Battery"}, {"status", "Charging"}, {"capacity_level", "Normal"}},
+       "Normal",
+       "%{F#00bf00}Normal%{F-}",
+       ""},
       {"a word the kernel does not have",
-       {{"type", "Battery"}, {"status", "Discharging"}, {"capacity_level", "Weird"}}, "Unknown",
-       "Unknown", ""},
+       {{"type", "Battery"}, {"status", "Discharging"}, {"capacity_level", "Weird"}},
+       "Unknown",
+       "Unknown",
+       ""},
   };
   for (const auto& c : coarse) {
     DeviceRoot root;
-    root.writeSettings("<key>chargeMode</key><integer>1</integer><key>isPopAlert</key><true/>"
-                       "<key>alertLevel</key><integer>1</integer>"
-                       "<key>lowLevel</key><integer>20</integer>");
+    root.writeSettings(
+        "<key>chargeMode</key><integer>1</integer><key>isPopAlert</key><true/>"
+        "<key>alertLevel</key><integer>1</integer>"
+        "<key>lowLevel</key><integer>20</integer>");
     writeSupply(root, "sys", "BAT0", c.battery);
     const auto host = runProcess(
         SPRINGBOARD_SIM,
@@ -684,15 +698,17 @@ TEST(SysfsSourceThroughTheHost, NoBatteryIsSaidInOneLine) {
               std::string::npos)
         << c.name << host.err;
     EXPECT_EQ(host.out.find("dialog"), std::string::npos) << c.name << host.out;
-    EXPECT_EQ(host.out.find("low-battery") == std::string::npos ? "" : host.out.substr(
-                  host.out.find("low-battery"), std::strlen(c.warning)), c.warning)
+    EXPECT_EQ(host.out.find("low-battery") == std::string::npos
+                  ? ""
+                  : host.out.substr(host.out.find("low-battery"), std::strlen(c.warning)),
+              c.warning)
         << c.name << host.out;
     const Plist status = brimwell::readDictionaryFile(root.path() + "/tmp/batteryStatus.plist");
     EXPECT_EQ(brimwell::textOf(status.item("BatteryLevelWord")), c.word) << c.name;
     EXPECT_EQ(status.item("AppleRawCurrentCapacity"), nullptr) << c.name;
     EXPECT_EQ(status.item("AvgTimeToEmpty"), nullptr) << c.name;
-    const auto bar = runProcess(BRIMWELL_VIEWER, {"--format", "polybar"},
-                                {{"SIM_DEVICE_ROOT", root.path()}});
+    const auto bar =
+        runProcess(BRIMWELL_VIEWER, {"--format", "polybar"}, {{"SIM_DEVICE_ROOT", root.path()}});
     EXPECT_EQ(bar.out, std::string(c.bar) + "\n") << c.name;
   }
 }

@@ -186,11 +186,13 @@ TEST(SysfsBattery, WithoutAPercentTheLowestWord) {
         {"BAT1", with(word, "capacity_level", "High")}},
        "Critical"},
       {"a pack with a percent says nothing of the other",
-       {{"BAT0", chargeBasedBattery()}, {"BAT1", with(word, "capacity_level", "High")}}, "High"},
+       {{"BAT0", chargeBasedBattery()}, {"BAT1", with(word, "capacity_level", "High")}},
+       "High"},
       {"no word: unknown", {{"BAT0", with(word, "capacity_level", "Unknown")}}, "Unknown"},
-      {"a charge limit", {{"BAT0", with(with(word, "capacity_level", "Low"),
-                                         "charge_control_end_threshold", "80")}},
-       "Low", 80},
+      {"a charge limit",
+       {{"BAT0", with(with(word, "capacity_level", "Low"), "charge_control_end_threshold", "80")}},
+       "Low",
+       80},
   };
   for (const auto& c : cases) {
     TempDir dir;

@@ -135,7 +135,8 @@ TEST(BarFormats, WhatAReadingSummarisesTo) {
        word + "<key>BatteryLevelWord</key><string>Low</string>", false,
        "\"level\":null,\"level_word\":\"Low\",\"temperature\""},
       {"a level only in a word: no percentage, no estimate", word + critical, true,
-       "\"tooltip\":\"ThinkPad\\nCritical, discharging\",\"class\":[\"discharging\",\"critical\"]}"},
+       "\"tooltip\":\"ThinkPad\\nCritical, "
+       "discharging\",\"class\":[\"discharging\",\"critical\"]}"},
   };
   {
     testing_support::ScopedEnvironment env;

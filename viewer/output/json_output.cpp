@@ -164,8 +164,9 @@ std::string summaryJson(const StatusSummary& s, double now) {
   }
   if (s.levelWord) {
     // Beside the level it stands for, where no percent can be had.
-    const auto at = std::find_if(members.begin(), members.end(),
-                                 [](const JsonMember& m) { return std::string(m.name) == "level"; });
+    const auto at = std::find_if(members.begin(), members.end(), [](const JsonMember& m) {
+      return std::string(m.name) == "level";
+    });
     members.insert(at + 1, {"level_word", *s.levelWord});
   }
   addLastSleep(s, members);

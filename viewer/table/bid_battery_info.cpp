@@ -73,7 +73,8 @@ void fillLaptopFigures(BIDBatteryInfo& info, const NSDictionary& d) {
   if (!d.objectForKey(key::kBatteryLevelWord).isNil()) {
     const auto word = d.objectForKey(key::kBatteryLevelWord).description();
     const auto& words = brimwell::kLevelWords;
-    const bool known = word && std::find(std::begin(words), std::end(words), *word) != std::end(words);
+    const bool known =
+        word && std::find(std::begin(words), std::end(words), *word) != std::end(words);
     f.levelWord = known ? *word : brimwell::kUnknownLevelWord;
   }
   info.laptop = std::move(f);

@@ -15,7 +15,7 @@ class BIDBatteryInfo;
 struct StatusSummary {
   bool hasStatus = false;
   std::string model;
-  std::optional<double> level;  // percent: the drivers' own where the status carries it
+  std::optional<double> level;           // percent: the drivers' own where the status carries it
   std::optional<std::string> levelWord;  // where no percent can be had: the driver's word
   std::optional<double> temperature, health;
   std::optional<int32_t> current, cycleCount, capacity, fullCapacity, designCapacity, voltage,
