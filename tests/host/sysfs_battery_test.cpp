@@ -175,6 +175,7 @@ TEST(SysfsBattery, WithoutAPercentTheLowestWord) {
     std::vector<std::pair<const char*, SupplyAttributes>> packs;
     const char* expected;
     std::optional<int32_t> limit = std::nullopt;
+    const char* state = "discharging";
   } cases[] = {
       {"one word", {{"BAT0", with(word, "capacity_level", "Normal")}}, "Normal"},
       {"the lower of two",
@@ -202,7 +203,7 @@ TEST(SysfsBattery, WithoutAPercentTheLowestWord) {
     const auto status = coarseStatus(supplies);
     ASSERT_TRUE(status) << c.name;
     EXPECT_EQ(brimwell::textOf(status->item("BatteryLevelWord")), c.expected) << c.name;
-    EXPECT_EQ(brimwell::textOf(status->item("ChargingState")), "discharging") << c.name;
+    EXPECT_EQ(brimwell::textOf(status->item("ChargingState")), c.state) << c.name;
     EXPECT_EQ(status->item("AppleRawCurrentCapacity"), nullptr) << c.name;
     EXPECT_EQ(intOf(*status, "ChargeLimit"), c.limit) << c.name;
   }

@@ -28,6 +28,11 @@ StatusSummary limitedTo(StatusSummary s, int32_t limit) {
   return s;
 }
 
+StatusSummary unwritten(StatusSummary s) {
+  s.hasStatus = false;
+  return s;
+}
+
 StatusSummary named(StatusSummary s, const char* model) {
   s.model = model;
   return s;
@@ -74,6 +79,8 @@ TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
        context, "80%", "[\"not-charging\"]", "80%\n80%\n\n", 0, "80%", "80%, not charging\""},
       {"warnings off, at 0 %", reading(0, "discharging", std::nullopt), off, "0%",
        "[\"discharging\"]", "0%\n0%\n\n", 0, "0%"},
+      {"a level without a status is none", unwritten(reading(62, "discharging", 65)), context, "",
+       "", "", 0, ""},
   };
   for (const auto& c : cases) {
     const std::string waybar = waybarLine(c.summary, c.context);
@@ -82,6 +89,7 @@ TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
     } else {
       EXPECT_EQ(waybar.rfind("{\"text\":\"" + c.waybarText + "\",", 0), 0u) << c.name << waybar;
       EXPECT_NE(waybar.find("\"class\":" + c.waybarClass), std::string::npos) << c.name << waybar;
+      EXPECT_NE(waybar.find("\"alt\":\"" + *c.summary.state + "\""), std::string::npos) << c.name;
     }
     EXPECT_EQ(i3blocksLines(c.summary, c.context), c.i3blocks) << c.name;
     EXPECT_EQ(i3blocksExitStatus(c.summary, c.context), c.i3blocksStatus) << c.name;
