@@ -40,6 +40,12 @@ Step said(double time, WordLevel word) {
   s.word = word;
   return s;
 }
+// The same on external power, the battery drawing all the same.
+Step acSaid(double time, WordLevel word) {
+  Step s = said(time, word);
+  s.power = s.draws = true;
+  return s;
+}
 Step clockAt(double time) {
   return {Step::clock, time};
 }
@@ -110,7 +116,9 @@ TEST(LowBatteryPolicy, LevelSequences) {
   Settings byTime, byMinute;
   byTime.lowMinutes = 30;
   byMinute.lowMinutes = 1;
-  Settings lowOnly = suspending(), allOff;
+  Settings lowOnly = suspending(), allOff, ones;
+  ones.lowLevel = ones.criticalLevel = 1;
+  ones.actionLevel = 0;
   lowOnly.criticalLevel = lowOnly.actionLevel = 0;
   allOff.lowLevel = allOff.criticalLevel = allOff.actionLevel = 0;
   Settings delay20 = suspending();
@@ -228,6 +236,14 @@ TEST(LowBatteryPolicy, LevelSequences) {
        go(said(0, WordLevel::critical)), "warn low by word", lowOnly},
       {"no stage on: no word warns", go(said(0, WordLevel::critical)), "", allOff},
       {"no word: nothing", go(at(0, -1), clockAt(100)), ""},
+      {"the charger takes a word's warning down",
+       go(said(0, WordLevel::low), acSaid(1, WordLevel::low), due),
+       "warn low by word, due 11, withdraw"},
+      {"a word while the charger does not keep up says so",
+       go(acSaid(0, WordLevel::critical), acSaid(10, WordLevel::critical)),
+       "warn critical by word (charger in)"},
+      {"levels of 1 are on for words", go(said(0, WordLevel::low), said(10, WordLevel::critical)),
+       "warn low by word, warn critical by word", ones},
   };
   for (const auto& c : cases) {
     State state;

@@ -266,6 +266,17 @@ TEST(SysfsSource, DeliversChangesAndFollowsTheBatteryComingAndGoing) {
   auto switched = source.tick(SysfsSource::kDefaultPollInterval);
   ASSERT_TRUE(switched);
   EXPECT_EQ(intOf(*switched, "AppleRawCurrentCapacity"), 2700);
+  EXPECT_EQ(source.packs().size(), 1u) << "its wear";
+
+  // Then giving only its word: present, with no wear to log.
+  writeSupply(dir, "ps", "BAT0", {{"type", "Battery"}, {"capacity_level", "Low"}});
+  std::filesystem::remove(folder + "/BAT0/energy_now");
+  std::filesystem::remove(folder + "/BAT0/capacity");
+  auto coarse = source.tick(SysfsSource::kDefaultPollInterval);
+  ASSERT_TRUE(coarse);
+  EXPECT_EQ(brimwell::textOf(coarse->item("BatteryLevelWord")), "Low");
+  EXPECT_TRUE(source.packs().empty());
+  source.takeNotices();
 
   std::filesystem::remove_all(folder + "/BAT0");
   auto gone = source.tick(SysfsSource::kDefaultPollInterval);
