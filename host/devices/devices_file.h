@@ -19,6 +19,10 @@ inline constexpr double kLastSeenStep = 600;
 // time it was written.
 brimwell::Plist devicesPlist(const std::vector<DeviceBattery>& devices, double written);
 
+// The devices a file of devicesPlist holds, as they were written; entries it cannot take are
+// left out.
+std::vector<DeviceBattery> devicesIn(const brimwell::Plist& file);
+
 // Whether the devices differ from those last written (none: nothing written yet) by more than a
 // connected device's time seen moving on by less than kLastSeenStep.
 bool worthWriting(const std::optional<std::vector<DeviceBattery>>& written,
@@ -31,6 +35,8 @@ class DevicesFile {
   // Writes the devices if they are worth writing (true); false with why when the write failed,
   // which is tried again at the next call.
   bool write(const std::vector<DeviceBattery>& devices, double now, std::string* why);
+  // What the file holds now (a host before this one wrote it): none where there is none.
+  std::vector<DeviceBattery> lastWritten() const;
 
  private:
   std::string devicePath_;
