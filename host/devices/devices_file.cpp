@@ -14,7 +14,9 @@ namespace {
 using brimwell::Plist;
 namespace key = brimwell::device_key;
 
-const char* wordText(LevelWord word) {
+}  // namespace
+
+const char* levelWordText(LevelWord word) {
   switch (word) {
     case LevelWord::full:
       return "Full";
@@ -29,6 +31,16 @@ const char* wordText(LevelWord word) {
   }
   return "Normal";
 }
+
+std::optional<LevelWord> levelWordFrom(const std::string& text) {
+  for (LevelWord w :
+       {LevelWord::full, LevelWord::high, LevelWord::normal, LevelWord::low, LevelWord::critical}) {
+    if (text == levelWordText(w)) return w;
+  }
+  return std::nullopt;
+}
+
+namespace {
 
 const char* stateText(DeviceState state) {
   switch (state) {
@@ -54,7 +66,7 @@ Plist deviceEntry(const DeviceBattery& device) {
   d.setItem(key::kName, Plist::string(device.name));
   d.setItem(key::kKind, Plist::string(device.kind));
   if (device.level) d.setItem(key::kLevel, Plist::integer(*device.level));
-  if (device.word) d.setItem(key::kLevelWord, Plist::string(wordText(*device.word)));
+  if (device.word) d.setItem(key::kLevelWord, Plist::string(levelWordText(*device.word)));
   d.setItem(key::kState, Plist::string(stateText(device.state)));
   d.setItem(key::kConnected, Plist::boolean(device.connected));
   d.setItem(key::kLastSeen, Plist::real(device.lastSeen));
@@ -82,11 +94,7 @@ std::optional<DeviceBattery> deviceIn(const Plist& d) {
     const int percent = brimwell::intValueOf(level);
     if (percent >= 0 && percent <= 100) device.level = percent;
   }
-  const std::string word = textIn(d, key::kLevelWord).value_or("");
-  for (LevelWord w :
-       {LevelWord::full, LevelWord::high, LevelWord::normal, LevelWord::low, LevelWord::critical}) {
-    if (word == wordText(w)) device.word = w;
-  }
+  device.word = levelWordFrom(textIn(d, key::kLevelWord).value_or(""));
   const std::string state = textIn(d, key::kState).value_or("");
   for (DeviceState s : {DeviceState::charging, DeviceState::discharging, DeviceState::full}) {
     if (state == stateText(s)) device.state = s;

@@ -10,6 +10,10 @@
 // The devices' status file: the merged list, for the viewer and the bars.
 namespace host::devices {
 
+// A level word as the files spell it ("Low"), and back.
+const char* levelWordText(LevelWord word);
+std::optional<LevelWord> levelWordFrom(const std::string& text);
+
 // A connected device's time last seen moves at each reading; the file follows it in steps of
 // this, so that a reader can tell a device gone quiet while the file is not rewritten at every
 // look.

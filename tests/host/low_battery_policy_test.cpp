@@ -1,5 +1,6 @@
 #include "host/low_battery/low_battery_policy.h"
 #include "host/app/low_battery_watch.h"
+#include "host/devices/device_alert_record.h"
 #include "host/devices/device_alert_settings.h"
 #include "host/devices/device_alert_texts.h"
 #include "host/devices/device_alerts.h"
@@ -445,6 +446,7 @@ struct MouseStep {
   bool connected = true;
   const char* said = "";  // the lines, "; " between them
   double due = -2;        // the next reminder's hour; -1 none; -2 not looked at
+  bool restart = false;   // the host restarts first, from the record of the warnings given
 };
 constexpr auto kWord = std::nullopt;
 
@@ -575,6 +577,39 @@ TEST(DeviceAlertPolicy, MouseSequences) {
          "device critical: Mouse MX Master 3: battery critical"}},
        "MX Master 3",
        "<key>criticalLevel</key><integer>1</integer>"},
+      {"a restart does not repeat a warning before its reminder",
+       {{0, 9, kWord, kDrains, true, low9},
+        {1, 9, kWord, kDrains, true, "", 24, true},
+        {24, 9, kWord, kDrains, true, low9}}},
+      {"a restart at a lower level of the same stage is quiet",
+       {{0, 9, kWord, kDrains, true, low9}, {1, 7, kWord, kDrains, true, "", 24, true}}},
+      {"a restart at a higher level still low: it charged, a new crossing",
+       {{0, 8, kWord, kDrains, true, "device low: Mouse MX Master 3: 8 % left"},
+        {1, 9, kWord, kDrains, true, low9, 25, true}}},
+      {"a restart at a new stage warns it",
+       {{0, 9, kWord, kDrains, true, low9}, {1, 4, kWord, kDrains, true, crit4, 25, true}}},
+      {"critical kept over a restart; above critical re-arms it",
+       {{0, 4, kWord, kDrains, true, crit4},
+        {1, 4, kWord, kDrains, true, "", -2, true},
+        {2, 7},
+        {3, 4, kWord, kDrains, true, crit4}}},
+      {"charged above before the restart: a new crossing",
+       {{0, 9, kWord, kDrains, true, low9},
+        {1, 50, kWord, kDrains, true, "device over: Mouse MX Master 3"},
+        {2, 9, kWord, kDrains, true, low9, -2, true}}},
+      {"a word kept over a restart; a higher one after a restart is a new crossing",
+       {{0, std::nullopt, LevelWord::low, kDrains, true,
+         "device low: Mouse MX Master 3: battery low"},
+        {1, std::nullopt, LevelWord::low, kDrains, true, "", -2, true},
+        {2, std::nullopt, LevelWord::critical, kDrains, true,
+         "device critical: Mouse MX Master 3: battery critical", -2, true},
+        {3, std::nullopt, LevelWord::low, kDrains, true,
+         "device low: Mouse MX Master 3: battery low", -2, true},
+        {4, std::nullopt, LevelWord::normal, kDrains, true, "device over: Mouse MX Master 3"}}},
+      {"no level after a restart keeps what was given for later",
+       {{0, 9, kWord, kDrains, true, low9},
+        {1, std::nullopt, kWord, kDrains, true, "", -1, true},
+        {2, 9, kWord, kDrains, true, "", 24, true}}},
       {"critical off: a Critical word warns as low",
        {{0, std::nullopt, LevelWord::critical, kDrains, true,
          "device low: Mouse MX Master 3: battery low"},
@@ -591,6 +626,11 @@ TEST(DeviceAlertPolicy, MouseSequences) {
     settings.remindHours = c.remindHours;
     AlertState state;
     for (const MouseStep& step : c.steps) {
+      if (step.restart) {
+        AlertState restarted;
+        restarted.before = givenIn(givenPlist(givenWarnings(state)));
+        state = restarted;
+      }
       DeviceBattery mouse = device("serial:4711", "MX Master 3", "mouse", step.level);
       mouse.word = step.word;
       mouse.state = step.state;
