@@ -3,6 +3,8 @@
 #include <functional>
 #include <optional>
 
+#include "common/settings_keys.h"
+#include "common/status_file_watcher.h"
 #include "common/text_out.h"
 #include "host/app/device_alert_watch.h"
 #include "host/app/given_alerts.h"
@@ -21,6 +23,7 @@
 #include "host/devices/bluez_devices.h"
 #include "host/devices/device_watch.h"
 #include "host/scenario/transcript.h"
+#include "platform/foundation/device_environment.h"
 #include "platform/foundation/run_loop.h"
 
 namespace host {
@@ -91,7 +94,28 @@ class LaptopDevices {
     });
     watch_->addSource(&*bluez_);
   }
+  // The settings apply as soon as the file changes, not at the device's next change (real time
+  // only: a run in virtual time has no run loop to be told on).
+  void watchSettings() {
+    if (!watch_ || virtualTime_) return;
+    settings_.emplace(platform::deviceFilePath(brimwell::kSettingsPath), [this] {
+      now_ = devices::wallClockNow();
+      alerts_.onSettings(now_);
+    });
+    if (settings_->descriptor() >= 0) {
+      NSRunLoop::mainRunLoop().addReadSource(settings_->descriptor(),
+                                             [this] { settings_->onReadable(); });
+    }
+  }
+  ~LaptopDevices() {
+    if (settings_ && settings_->descriptor() >= 0) {
+      NSRunLoop::mainRunLoop().removeReadSource(settings_->descriptor());
+    }
+  }
+  LaptopDevices(const LaptopDevices&) = delete;
+  LaptopDevices& operator=(const LaptopDevices&) = delete;
   void afterTick() {
+    if (settings_ && !settings_->watching()) settings_->watchAgain();
     if (!watch_ || !source_.looked()) return;
     now_ = virtualTime_ ? wallAtStart_ + source_.simulatedSeconds() : devices::wallClockNow();
     watch_->look(now_);
@@ -106,6 +130,7 @@ class LaptopDevices {
   DeviceAlertWatch alerts_;
   std::optional<devices::DeviceWatch> watch_;
   std::optional<devices::BluezDevices> bluez_;  // gone before the watch
+  std::optional<StatusFileWatcher> settings_;
 };
 
 }  // namespace
@@ -139,6 +164,7 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
                           [](const std::string& line) { say(stderr, noticePrefix() + line); });
   LaptopDevices laptopDevices(options, source, presenter.desktop());
   laptopDevices.follow(sleeps ? &*sleeps : nullptr);
+  laptopDevices.watchSettings();
   SourceDriver driver(
       source, options,
       [&](const brimwell::Plist& status) {

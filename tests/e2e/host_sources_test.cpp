@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <thread>
 #include <vector>
@@ -945,4 +946,35 @@ TEST(SysfsSourceThroughTheHost, ALowDeviceWarnsOnceAndANormalWordNever) {
   EXPECT_NE(host.out.find(line), std::string::npos) << host.out;
   EXPECT_EQ(host.out.find(line), host.out.rfind(line)) << host.out;
   EXPECT_EQ(host.out.find("MX Master 3:"), std::string::npos) << host.out;
+
+  // Restarted (the next login) with the keyboard still at 8 %: not warned about again.
+  const std::vector<std::string> args = {
+      "--no-desktop-alerts", "--poll", "0.1", "--duration", "1", "--sysfs", root.path() + "/sys"};
+  const std::map<std::string, std::optional<std::string>> env = {{"SIM_DEVICE_ROOT", root.path()},
+                                                                 {"SIM_LANGUAGES", "en"}};
+  const auto restarted = runProcess(BRIMWELLD, args, env);
+  ASSERT_EQ(restarted.exitCode, 0) << restarted.err;
+  EXPECT_EQ(restarted.out.find("] device low"), std::string::npos) << restarted.out;
+
+  // Charged to 12 % meanwhile: above its level. Its level raised while the host runs warns at
+  // once, with no change of the device.
+  keyboard["capacity"] = "12";
+  writeSupply(root, "sys", "hid-0003:1532:0258.0004-battery", keyboard);
+  const std::string devicesFile = root.path() + brimwell::kDevicesStatusPath;
+  const auto written = std::filesystem::last_write_time(devicesFile);
+  std::thread raising([&] {
+    for (int waited = 0; waited < 300; ++waited) {
+      if (std::filesystem::last_write_time(devicesFile) != written) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    runProcess(BRIMWELL_PREFS, {"device", "Razer BlackWidow V3 Mini", "lowLevel", "15"}, env);
+  });
+  auto raisedArgs = args;
+  raisedArgs[4] = "2.5";
+  const auto raised = runProcess(BRIMWELLD, raisedArgs, env);
+  raising.join();
+  ASSERT_EQ(raised.exitCode, 0) << raised.err;
+  EXPECT_NE(raised.out.find("] device low: Keyboard Razer BlackWidow V3 Mini: 12 % left\n"),
+            std::string::npos)
+      << raised.out;
 }
