@@ -84,6 +84,7 @@ class LaptopDevices {
         [](const std::string& line) { say(stderr, noticePrefix() + line); });
     watch_->onChange(
         [this](const std::vector<devices::DeviceBattery>& list) { alerts_.onDevices(list, now_); });
+    watchSettings();
   }
   // BlueZ's devices too, on the system bus the sleeps are followed on (real time only).
   void follow(SleepWatch* sleeps) {
@@ -93,19 +94,6 @@ class LaptopDevices {
       watch_->sourceChanged(now_);
     });
     watch_->addSource(&*bluez_);
-  }
-  // The settings apply as soon as the file changes, not at the device's next change (real time
-  // only: a run in virtual time has no run loop to be told on).
-  void watchSettings() {
-    if (!watch_ || virtualTime_) return;
-    settings_.emplace(platform::deviceFilePath(brimwell::kSettingsPath), [this] {
-      now_ = devices::wallClockNow();
-      alerts_.onSettings(now_);
-    });
-    if (settings_->descriptor() >= 0) {
-      NSRunLoop::mainRunLoop().addReadSource(settings_->descriptor(),
-                                             [this] { settings_->onReadable(); });
-    }
   }
   ~LaptopDevices() {
     if (settings_ && settings_->descriptor() >= 0) {
@@ -123,6 +111,20 @@ class LaptopDevices {
   }
 
  private:
+  // The settings apply as soon as the file changes, not at the device's next change (real time
+  // only: a run in virtual time has no run loop to be told on).
+  void watchSettings() {
+    if (virtualTime_) return;
+    settings_.emplace(platform::deviceFilePath(brimwell::kSettingsPath), [this] {
+      now_ = devices::wallClockNow();
+      alerts_.onSettings(now_);
+    });
+    if (settings_->descriptor() >= 0) {
+      NSRunLoop::mainRunLoop().addReadSource(settings_->descriptor(),
+                                             [this] { settings_->onReadable(); });
+    }
+  }
+
   const BatterySource& source_;
   bool virtualTime_;
   double wallAtStart_;
@@ -164,7 +166,6 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
                           [](const std::string& line) { say(stderr, noticePrefix() + line); });
   LaptopDevices laptopDevices(options, source, presenter.desktop());
   laptopDevices.follow(sleeps ? &*sleeps : nullptr);
-  laptopDevices.watchSettings();
   SourceDriver driver(
       source, options,
       [&](const brimwell::Plist& status) {
