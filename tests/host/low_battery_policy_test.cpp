@@ -1,4 +1,5 @@
 #include "host/low_battery/low_battery_policy.h"
+#include "common/text_format.h"
 #include "host/app/low_battery_watch.h"
 #include "host/devices/device_alert_record.h"
 #include "host/devices/device_alert_settings.h"
@@ -663,6 +664,48 @@ TEST(DeviceAlertPolicy, EachDeviceOnItsOwn) {
   EXPECT_EQ(nextReminder(settings, state), 24 * 3600.0) << "the earlier of the two";
   EXPECT_TRUE(devicesNow({headset}, settings, state, 120).empty());
   EXPECT_TRUE(devicesNow({mouse, headset}, settings, state, 180).empty());
+}
+
+// The record of the warnings given, as a restarted host reads it: an entry it cannot take is
+// left out (that device may be warned about again, rather than never).
+TEST(DeviceAlertPolicy, TheRecordOfWarningsGivenAsRead) {
+  const struct {
+    const char* record;  // the dictionary's body
+    const char* read;    // "id stage level word at;" each
+  } rows[] = {
+      {"<key>a</key><dict><key>stage</key><string>low</string><key>level</key><integer>9</integer>"
+       "<key>at</key><real>5</real></dict>",
+       "a low 9 - 5;"},
+      {"<key>b</key><dict><key>stage</key><string>critical</string><key>word</key>"
+       "<string>Critical</string><key>at</key><real>1.5</real></dict>",
+       "b critical - 4 1.5;"},
+      {"<key>c</key><dict><key>level</key><integer>9</integer><key>at</key><real>5</real></dict>",
+       ""},
+      {"<key>c</key><dict><key>stage</key><string>low</string></dict>", ""},
+      {"<key>c</key><dict><key>stage</key><string>low</string><key>at</key><integer>5</integer>"
+       "</dict>",
+       ""},
+      {"<key>c</key><dict><key>stage</key><string>medium</string><key>at</key><real>5</real>"
+       "</dict>",
+       ""},
+      {"<key>d</key><dict><key>stage</key><string>low</string><key>level</key><string>9</string>"
+       "<key>at</key><real>5</real></dict><key>e</key><string>low</string>",
+       "d low - - 5;"},
+  };
+  for (const auto& r : rows) {
+    std::string read;
+    const auto record =
+        brimwell::Plist::fromMemory(std::string("<plist><dict>") + r.record + "</dict></plist>");
+    for (const auto& [id, w] : givenIn(record)) {
+      read += id + (w.stage == AlertStage::critical ? " critical " : " low ") +
+              (w.level ? std::to_string(*w.level) : "-") + " " +
+              (w.word ? std::to_string(static_cast<int>(*w.word)) : "-") + " " +
+              brimwell::shortestDecimal(w.at) + ";";
+    }
+    EXPECT_EQ(read, r.read) << r.record;
+    EXPECT_EQ(givenIn(givenPlist(givenIn(record))), givenIn(record)) << r.record;
+  }
+  EXPECT_TRUE(givenIn(brimwell::Plist::newArray()).empty());
 }
 
 // A hand-edited file: what the device warnings use, and what the host says about it.
