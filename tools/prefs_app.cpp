@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "common/device_keys.h"
 #include "common/dictionary_file.h"
 #include "common/laptop_settings.h"
 #include "common/settings_keys.h"
@@ -147,6 +148,16 @@ void change(Plist& file, Request& r) {
   if (laptop) brimwell::fillLaptopDefaults(file);
 }
 
+// A name the host has not seen stays in the file (the device may be off, or not paired yet),
+// but a typo is said.
+void noteUnseenDevice(const std::string& name, std::ostream& err) {
+  const Plist seen =
+      brimwell::readDictionaryFile(platform::deviceFilePath(brimwell::kDevicesStatusPath));
+  if (const auto note = prefs::unseenDeviceNote(seen, name)) {
+    err << "brimwell-prefs: note: " << *note << "\n";
+  }
+}
+
 int runRequest(Request& r, std::ostream& out, std::ostream& err) {
   const std::string path = platform::deviceFilePath(brimwell::kSettingsPath);
   bool exists = false;
@@ -186,6 +197,7 @@ int runRequest(Request& r, std::ostream& out, std::ostream& err) {
     err << "brimwell-prefs: note: " << *note << "\n";
   if (const auto note = r.device ? prefs::deviceLevelOrderNote(file, r.device->name) : std::nullopt)
     err << "brimwell-prefs: note: " << *note << "\n";
+  if (r.device) noteUnseenDevice(r.device->name, err);
   return 0;
 }
 

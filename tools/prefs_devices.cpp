@@ -1,5 +1,9 @@
 #include "tools/prefs_devices.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "common/device_keys.h"
 #include "common/settings_keys.h"
 #include "common/value_conversions.h"
 #include "tools/prefs_settings.h"
@@ -49,6 +53,13 @@ std::string shownMute(const Plist* entry) {
 int levelOf(const Setting& s, const Plist* entry) {
   const Plist* value = entry && entry->isDictionary() ? entry->item(s.key) : nullptr;
   return value ? brimwell::intValueOf(value) : std::stoi(*s.unsetMeans);
+}
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) ==
+                  std::toupper(static_cast<unsigned char>(y));
+         });
 }
 
 }  // namespace
@@ -135,6 +146,24 @@ std::vector<std::string> describeDevices(const Plist& file) {
                     shownMute(entry));
   }
   return lines;
+}
+
+std::optional<std::string> unseenDeviceNote(const Plist& devicesFile, const std::string& name) {
+  const Plist* devices = devicesFile.item(brimwell::device_key::kDevices);
+  if (!devices || !devices->isArray()) return std::nullopt;
+  std::string seen;
+  for (size_t i = 0; i < devices->size(); ++i) {
+    const Plist& d = devices->at(i);
+    const auto shown = brimwell::textOf(d.item(brimwell::device_key::kName));
+    for (const char* key : {brimwell::device_key::kName, brimwell::device_key::kSerial,
+                            brimwell::device_key::kAddress}) {
+      const auto text = brimwell::textOf(d.item(key));
+      if (text && sameIgnoringCase(*text, name)) return std::nullopt;
+    }
+    if (shown) seen += (seen.empty() ? "\"" : ", \"") + *shown + "\"";
+  }
+  return "no device \"" + name + "\" seen yet (" +
+         (seen.empty() ? std::string("none seen") : "seen: " + seen) + "); kept for when it comes";
 }
 
 std::optional<std::string> deviceLevelOrderNote(const Plist& file, const std::string& name) {

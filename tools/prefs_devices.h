@@ -35,4 +35,10 @@ std::vector<std::string> describeDevices(const brimwell::Plist& file);
 std::optional<std::string> deviceLevelOrderNote(const brimwell::Plist& file,
                                                 const std::string& name);
 
+// A note when a change names no device the host has seen (its devices file, `devicesFile`, holds
+// none of that name, serial or address, in any case): the devices it has seen, one line. None
+// where it matches one, or where the host has written no devices file.
+std::optional<std::string> unseenDeviceNote(const brimwell::Plist& devicesFile,
+                                            const std::string& name);
+
 }  // namespace prefs

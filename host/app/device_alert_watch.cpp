@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "common/dictionary_file.h"
 #include "common/settings_keys.h"
 #include "host/desktop/desktop_alerts.h"
+#include "host/devices/device_alert_record.h"
 #include "host/devices/device_alert_settings.h"
 #include "host/devices/device_alert_texts.h"
 #include "platform/foundation/device_environment.h"
@@ -19,6 +21,12 @@ std::string language() {
 }
 
 }  // namespace
+
+DeviceAlertWatch::DeviceAlertWatch(DeviceAlertOutputs outputs) : out_(std::move(outputs)) {
+  state_.before = devices::givenIn(
+      brimwell::readDictionaryFile(platform::deviceFilePath(devices::kGivenDeviceAlertsPath)));
+  kept_ = state_.before;
+}
 
 void DeviceAlertWatch::readSettings() {
   // A settings folder gone bad reads as no settings: the defaults, which warn.
@@ -47,18 +55,30 @@ void DeviceAlertWatch::apply(const std::vector<devices::DeviceNotice>& notices) 
   }
 }
 
+// Only when the warnings that hold changed: a record rewritten at each list would be most writes.
+void DeviceAlertWatch::keep() {
+  auto given = devices::givenWarnings(state_);
+  if (given == kept_) return;
+  NSDictionary(devices::givenPlist(given)).writeToFile(devices::kGivenDeviceAlertsPath, true);
+  kept_ = std::move(given);
+}
+
 void DeviceAlertWatch::onDevices(const std::vector<devices::DeviceBattery>& devices,
                                  double wallClock) {
-  readSettings();
   last_ = devices;
+  onSettings(wallClock);
+}
+
+void DeviceAlertWatch::onSettings(double wallClock) {
+  readSettings();
   apply(devices::devicesNow(last_, settings_, state_, wallClock));
+  keep();
 }
 
 void DeviceAlertWatch::onTime(double wallClock) {
   const auto due = devices::nextReminder(settings_, state_);
   if (!due || *due > wallClock) return;
-  readSettings();
-  apply(devices::devicesNow(last_, settings_, state_, wallClock));
+  onSettings(wallClock);
 }
 
 std::optional<double> DeviceAlertWatch::secondsUntilDue(double wallClock) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -21,13 +22,17 @@ struct DeviceAlertOutputs {
 };
 
 // The warnings for the user's other batteries, applied: reads the settings at each new device
-// list, runs the policy, and says what it decides on the desktop and in a line.
+// list and when they change, runs the policy, and says what it decides on the desktop and in a
+// line. The warnings given are kept in a record beside the status file, which a restarted host
+// starts from, so that it does not give them again.
 class DeviceAlertWatch {
  public:
-  explicit DeviceAlertWatch(DeviceAlertOutputs outputs) : out_(std::move(outputs)) {}
+  explicit DeviceAlertWatch(DeviceAlertOutputs outputs);
 
   // The devices as they are now; wallClock in seconds since 1970.
   void onDevices(const std::vector<devices::DeviceBattery>& devices, double wallClock);
+  // The settings file changed: the devices as last told are judged by the new settings.
+  void onSettings(double wallClock);
   // The wall clock reached a reminder with no new list.
   void onTime(double wallClock);
   // Seconds from now until onTime has a reminder to give; none while none is pending.
@@ -36,12 +41,14 @@ class DeviceAlertWatch {
  private:
   void readSettings();
   void apply(const std::vector<devices::DeviceNotice>& notices);
+  void keep();
 
   DeviceAlertOutputs out_;
   devices::AlertSettings settings_;
   devices::AlertState state_;
   std::vector<devices::DeviceBattery> last_;
   std::set<std::string> said_;  // complaints about the settings, each said once
+  std::map<std::string, devices::GivenWarning> kept_;  // as the record holds them
 };
 
 }  // namespace host

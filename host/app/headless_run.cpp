@@ -3,6 +3,8 @@
 #include <functional>
 #include <optional>
 
+#include "common/settings_keys.h"
+#include "common/status_file_watcher.h"
 #include "common/text_out.h"
 #include "host/app/device_alert_watch.h"
 #include "host/app/given_alerts.h"
@@ -21,6 +23,7 @@
 #include "host/devices/bluez_devices.h"
 #include "host/devices/device_watch.h"
 #include "host/scenario/transcript.h"
+#include "platform/foundation/device_environment.h"
 #include "platform/foundation/run_loop.h"
 
 namespace host {
@@ -81,6 +84,7 @@ class LaptopDevices {
         [](const std::string& line) { say(stderr, noticePrefix() + line); });
     watch_->onChange(
         [this](const std::vector<devices::DeviceBattery>& list) { alerts_.onDevices(list, now_); });
+    watchSettings();
   }
   // BlueZ's devices too, on the system bus the sleeps are followed on (real time only).
   void follow(SleepWatch* sleeps) {
@@ -91,7 +95,15 @@ class LaptopDevices {
     });
     watch_->addSource(&*bluez_);
   }
+  ~LaptopDevices() {
+    if (settings_ && settings_->descriptor() >= 0) {
+      NSRunLoop::mainRunLoop().removeReadSource(settings_->descriptor());
+    }
+  }
+  LaptopDevices(const LaptopDevices&) = delete;
+  LaptopDevices& operator=(const LaptopDevices&) = delete;
   void afterTick() {
+    if (settings_ && !settings_->watching()) settings_->watchAgain();
     if (!watch_ || !source_.looked()) return;
     now_ = virtualTime_ ? wallAtStart_ + source_.simulatedSeconds() : devices::wallClockNow();
     watch_->look(now_);
@@ -99,6 +111,20 @@ class LaptopDevices {
   }
 
  private:
+  // The settings apply as soon as the file changes, not at the device's next change (real time
+  // only: a run in virtual time has no run loop to be told on).
+  void watchSettings() {
+    if (virtualTime_) return;
+    settings_.emplace(platform::deviceFilePath(brimwell::kSettingsPath), [this] {
+      now_ = devices::wallClockNow();
+      alerts_.onSettings(now_);
+    });
+    if (settings_->descriptor() >= 0) {
+      NSRunLoop::mainRunLoop().addReadSource(settings_->descriptor(),
+                                             [this] { settings_->onReadable(); });
+    }
+  }
+
   const BatterySource& source_;
   bool virtualTime_;
   double wallAtStart_;
@@ -106,6 +132,7 @@ class LaptopDevices {
   DeviceAlertWatch alerts_;
   std::optional<devices::DeviceWatch> watch_;
   std::optional<devices::BluezDevices> bluez_;  // gone before the watch
+  std::optional<StatusFileWatcher> settings_;
 };
 
 }  // namespace

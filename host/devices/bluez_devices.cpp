@@ -50,7 +50,9 @@ struct BluezDevices::State : std::enable_shared_from_this<State> {
   std::map<std::string, BluezObject> objects;  // by object path
   std::map<std::string, double> seen;          // by id; kept while BlueZ is away
   std::vector<DeviceBattery> published;
-  unsigned reads = 0;  // reads asked so far: only the latest one's answer counts
+  bool known = false;           // BlueZ's objects read since it last came
+  bool publishedKnown = false;  // as last published
+  unsigned reads = 0;           // reads asked so far: only the latest one's answer counts
 };
 
 BluezDevices::BluezDevices(bus::Connection& bus, std::function<double()> wallClock,
@@ -63,6 +65,10 @@ BluezDevices::~BluezDevices() = default;
 
 std::vector<DeviceBattery> BluezDevices::devices() const {
   return state_->published;
+}
+
+bool BluezDevices::away() const {
+  return !state_->publishedKnown;
 }
 
 // The signals first: the bus keeps their order with the read's, so nothing falls between.
@@ -112,6 +118,7 @@ void BluezDevices::State::answered(sd_bus_message* reply) {
     note(bluezId(object.device), wasConnected, bluezConnected(object.device));
   }
   objects = std::move(now);
+  known = true;
   publish();
 }
 
@@ -173,6 +180,7 @@ void BluezDevices::State::owner(sd_bus_message* signal) {
 // While BlueZ is away nothing of it is known; what was connected was last seen now.
 void BluezDevices::State::gone() {
   ++reads;
+  known = false;
   for (const auto& [path, object] : objects) {
     note(bluezId(object.device), bluezConnected(object.device), false);
   }
@@ -201,8 +209,9 @@ std::vector<DeviceBattery> BluezDevices::State::list() const {
 
 void BluezDevices::State::publish() {
   std::vector<DeviceBattery> now = list();
-  if (now == published) return;
+  if (now == published && known == publishedKnown) return;
   published = std::move(now);
+  publishedKnown = known;
   if (changed) changed();
 }
 

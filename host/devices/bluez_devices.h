@@ -15,7 +15,7 @@ namespace host::devices {
 // The Bluetooth devices whose batteries BlueZ knows, followed on the host's system-bus
 // connection: read whole as BlueZ appears (or is there at the start), then kept by its signals.
 // While BlueZ is not running there are none, and nothing is said: a machine without Bluetooth is
-// normal.
+// normal, and BlueZ restarting is not every device going.
 class BluezDevices : public DeviceSource {
  public:
   // `wallClock`: seconds since 1970, the host's. `changed` is called from the run loop whenever
@@ -27,6 +27,8 @@ class BluezDevices : public DeviceSource {
   BluezDevices& operator=(const BluezDevices&) = delete;
 
   std::vector<DeviceBattery> devices() const override;
+  // From BlueZ leaving the bus (or before it first answers) until it has answered again.
+  bool away() const override;
 
  private:
   struct State;

@@ -1,12 +1,10 @@
 #include "host/devices/device_alert_settings.h"
 
-#include <algorithm>
-#include <climits>
-#include <cstdlib>
 #include <optional>
 #include <utility>
 
 #include "common/settings_keys.h"
+#include "common/settings_numbers.h"
 #include "common/value_conversions.h"
 
 namespace host::devices {
@@ -14,37 +12,6 @@ namespace {
 
 namespace key = brimwell::setting;
 using Kind = brimwell::Plist::Kind;
-
-// A number as a hand-edited file may hold it: an integer, a real, or a string of digits; none
-// for anything else, which must not read as 0 (a warning off).
-std::optional<int> numberIn(const brimwell::Plist& value) {
-  if (value.kind() == Kind::Integer || value.kind() == Kind::Real)
-    return brimwell::intValueOf(&value);
-  if (value.kind() != Kind::String || value.text().empty()) return std::nullopt;
-  char* end = nullptr;
-  const long long number = std::strtoll(value.text().c_str(), &end, 10);
-  if (*end != '\0' || number < INT32_MIN || number > INT32_MAX) return std::nullopt;
-  return static_cast<int>(number);
-}
-
-// A whole number within [low, high]: one outside is brought within, one that is no number keeps
-// the default, either said. `name` is the key as the complaint names it.
-void readNumber(const brimwell::Plist* value, const std::string& name, int low, int high, int& out,
-                std::vector<std::string>& complaints) {
-  if (!value) return;
-  const std::optional<int> number = numberIn(*value);
-  if (!number) {
-    complaints.push_back(name + " \"" + brimwell::textOf(value).value_or("") +
-                         "\" is not a number; using " + std::to_string(out));
-    return;
-  }
-  out = std::clamp(*number, low, high);
-  if (out != *number) {
-    complaints.push_back(name + " " + std::to_string(*number) + " is outside " +
-                         std::to_string(low) + " to " + std::to_string(high) + "; using " +
-                         std::to_string(out));
-  }
-}
 
 DeviceLevels readDevice(const std::string& name, const brimwell::Plist& entry,
                         std::vector<std::string>& complaints) {
@@ -54,10 +21,10 @@ DeviceLevels readDevice(const std::string& name, const brimwell::Plist& entry,
     complaints.push_back(where + "is not a dictionary; using the defaults");
     return levels;
   }
-  readNumber(entry.item(key::kLowLevel), where + key::kLowLevel, 0, 100, levels.lowLevel,
-             complaints);
-  readNumber(entry.item(key::kCriticalLevel), where + key::kCriticalLevel, 0, 100,
-             levels.criticalLevel, complaints);
+  brimwell::readWholeNumber(entry.item(key::kLowLevel), where + key::kLowLevel, 0, 100,
+                            levels.lowLevel, complaints);
+  brimwell::readWholeNumber(entry.item(key::kCriticalLevel), where + key::kCriticalLevel, 0, 100,
+                            levels.criticalLevel, complaints);
   if (const brimwell::Plist* mute = entry.item(key::kMute)) {
     if (mute->kind() == Kind::Boolean) {
       levels.mute = mute->booleanValue();
@@ -81,8 +48,9 @@ DeviceLevels readDevice(const std::string& name, const brimwell::Plist& entry,
 AlertSettingsReading readAlertSettings(const brimwell::Plist& file) {
   AlertSettingsReading r;
   AlertSettings& s = r.settings;
-  readNumber(file.item(key::kDeviceRemindHours), key::kDeviceRemindHours, 0,
-             brimwell::device_alert_default::kMostRemindHours, s.remindHours, r.complaints);
+  brimwell::readWholeNumber(file.item(key::kDeviceRemindHours), key::kDeviceRemindHours, 0,
+                            brimwell::device_alert_default::kMostRemindHours, s.remindHours,
+                            r.complaints);
   const brimwell::Plist* devices = file.item(key::kDevices);
   if (!devices) return r;
   if (!devices->isDictionary()) {

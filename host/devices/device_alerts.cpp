@@ -83,7 +83,26 @@ void judge(const DeviceBattery& d, const AlertSettings& settings, DeviceMemory& 
   m.lowSent = true;
   m.criticalSent = m.criticalSent || stage == AlertStage::critical;
   m.lastSent = now;
+  m.sentLevel = d.level;
+  m.sentWord = d.word;
   m.shown = true;
+}
+
+// A warning the host before gave: kept where the device stands at the same or a lower level.
+void recall(const DeviceBattery& d, AlertState& state) {
+  const auto found = state.before.find(d.id);
+  if (found == state.before.end() || (!d.level && !d.word)) return;
+  const GivenWarning given = found->second;
+  state.before.erase(found);
+  const bool higher = (d.level && given.level && *d.level > *given.level) ||
+                      (d.word && given.word && *d.word < *given.word);
+  if (higher) return;
+  DeviceMemory& m = state.devices[d.id];
+  m.lowSent = true;
+  m.criticalSent = given.stage == AlertStage::critical;
+  m.lastSent = given.at;
+  m.sentLevel = given.level;
+  m.sentWord = given.word;
 }
 
 }  // namespace
@@ -108,8 +127,21 @@ DeviceLevels AlertSettings::levelsFor(const DeviceBattery& device) const {
 std::vector<DeviceNotice> devicesNow(const std::vector<DeviceBattery>& devices,
                                      const AlertSettings& settings, AlertState& state, double now) {
   std::vector<DeviceNotice> notices;
-  for (const DeviceBattery& d : devices) judge(d, settings, state.devices[d.id], now, notices);
+  for (const DeviceBattery& d : devices) {
+    recall(d, state);
+    judge(d, settings, state.devices[d.id], now, notices);
+  }
   return notices;
+}
+
+std::map<std::string, GivenWarning> givenWarnings(const AlertState& state) {
+  std::map<std::string, GivenWarning> given = state.before;
+  for (const auto& [id, m] : state.devices) {
+    if (!m.lowSent) continue;
+    const AlertStage stage = m.criticalSent ? AlertStage::critical : AlertStage::low;
+    given[id] = GivenWarning{stage, m.sentLevel, m.sentWord, m.lastSent};
+  }
+  return given;
 }
 
 std::optional<double> nextReminder(const AlertSettings& settings, const AlertState& state) {

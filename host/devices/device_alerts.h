@@ -41,19 +41,41 @@ struct DeviceNotice {
   bool reminder = false;       // the same stage again, after deviceRemindHours
 };
 
+// A warning given and not yet re-armed by a charge: the stage, the level or word it was given
+// at, and when. What a restarted host keeps of the warnings before it.
+struct GivenWarning {
+  AlertStage stage = AlertStage::low;
+  std::optional<int> level;
+  std::optional<LevelWord> word;
+  double at = 0;
+  bool operator==(const GivenWarning& o) const {
+    return stage == o.stage && level == o.level && word == o.word && at == o.at;
+  }
+};
+
 // What the policy remembers of one device between lists.
 struct DeviceMemory {
   bool lowSent = false, criticalSent = false;
-  double lastSent = 0;  // wall clock of the last warning
-  bool shown = false;   // a warning of it is up, to be taken down when it charges
-  bool low = false;     // it stood low, warnable, at the last list: a reminder may fall due
+  double lastSent = 0;                // wall clock of the last warning
+  std::optional<int> sentLevel;       // the level it was given at
+  std::optional<LevelWord> sentWord;  // or the word
+  bool shown = false;                 // a warning of it is up, to be taken down when it charges
+  bool low = false;  // it stood low, warnable, at the last list: a reminder may fall due
 };
 
 // By device id. A device gone from the list is remembered, so that a mouse switched off and on
 // at the same level is not warned about again.
 struct AlertState {
   std::map<std::string, DeviceMemory> devices;
+  // The warnings the host before this one gave, by device id, until each device next tells a
+  // level: one at the same or a lower level is not given again before its reminder; one that
+  // stands higher charged in between, and its crossing is a new one.
+  std::map<std::string, GivenWarning> before;
 };
+
+// The warnings that hold now, to be kept for a restarted host: each device's last one while it
+// is not re-armed, and those from before not yet judged again.
+std::map<std::string, GivenWarning> givenWarnings(const AlertState& state);
 
 // The notices for the devices as they are now; `now` is the wall clock, seconds since 1970.
 std::vector<DeviceNotice> devicesNow(const std::vector<DeviceBattery>& devices,

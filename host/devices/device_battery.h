@@ -36,6 +36,9 @@ class DeviceSource {
  public:
   virtual ~DeviceSource() = default;
   virtual std::vector<DeviceBattery> devices() const = 0;
+  // Whether it cannot tell of its devices now (BlueZ off the bus): those it last told of neither
+  // came nor went meanwhile.
+  virtual bool away() const { return false; }
 };
 
 }  // namespace host::devices

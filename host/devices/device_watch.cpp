@@ -1,5 +1,6 @@
 #include "host/devices/device_watch.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "common/device_keys.h"
@@ -33,6 +34,18 @@ std::vector<std::string> comingAndGoing(const std::vector<DeviceBattery>& before
   return lines;
 }
 
+std::vector<DeviceBattery> asSaid(const std::vector<DeviceBattery>& saidBefore,
+                                  const std::vector<DeviceBattery>& now,
+                                  const std::set<std::string>& quiet) {
+  std::vector<DeviceBattery> said;
+  for (const DeviceBattery& d : now) {
+    const auto was = std::find_if(saidBefore.begin(), saidBefore.end(),
+                                  [&](const DeviceBattery& b) { return b.id == d.id; });
+    said.push_back(quiet.count(d.id) && was != saidBefore.end() ? *was : d);
+  }
+  return said;
+}
+
 double wallClockNow() {
   return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
@@ -41,7 +54,11 @@ DeviceWatch::DeviceWatch(std::string sysfsFolder, Line line, Line notice)
     : sysfs_(std::move(sysfsFolder)),
       line_(std::move(line)),
       notice_(std::move(notice)),
-      file_(brimwell::kDevicesStatusPath) {}
+      file_(brimwell::kDevicesStatusPath),
+      merged_(file_.lastWritten()) {
+  // Until a source tells of it again, a device is not known to be there.
+  for (DeviceBattery& d : merged_) d.connected = false;
+}
 
 void DeviceWatch::look(double now) {
   sysfs_.look(now);
@@ -50,9 +67,18 @@ void DeviceWatch::look(double now) {
 
 void DeviceWatch::update(double now) {
   std::vector<std::vector<DeviceBattery>> bySource;
-  for (const DeviceSource* source : sources_) bySource.push_back(source->devices());
+  std::set<std::string> quiet;
+  for (size_t i = 0; i < sources_.size(); ++i) {
+    bySource.push_back(sources_[i]->devices());
+    if (sources_[i]->away()) {
+      quiet.insert(toldBy_[i].begin(), toldBy_[i].end());
+      continue;
+    }
+    toldBy_[i].clear();
+    for (const DeviceBattery& d : bySource.back()) toldBy_[i].insert(d.id);
+  }
   bySource.push_back(sysfs_.devices());
-  std::vector<DeviceBattery> merged = mergeDevices(bySource);
+  std::vector<DeviceBattery> merged = keptGone(merged_, mergeDevices(bySource), now);
   const bool changed = worthWriting(told_, merged);
   std::string why;
   if (file_.write(merged, now, &why)) {
@@ -62,7 +88,9 @@ void DeviceWatch::update(double now) {
     failure_ = why;
   }
   if (!changed) return;
-  for (const std::string& line : comingAndGoing(merged_, merged)) line_(line);
+  std::vector<DeviceBattery> said = asSaid(said_, merged, quiet);
+  for (const std::string& line : comingAndGoing(said_, said)) line_(line);
+  said_ = std::move(said);
   told_ = merged;
   merged_ = std::move(merged);
   for (const Listener& listener : listeners_) listener(merged_);

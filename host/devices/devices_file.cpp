@@ -4,6 +4,7 @@
 
 #include "common/device_keys.h"
 #include "common/dictionary_file.h"
+#include "common/value_conversions.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/installed_places.h"
 
@@ -13,7 +14,9 @@ namespace {
 using brimwell::Plist;
 namespace key = brimwell::device_key;
 
-const char* wordText(LevelWord word) {
+}  // namespace
+
+const char* levelWordText(LevelWord word) {
   switch (word) {
     case LevelWord::full:
       return "Full";
@@ -28,6 +31,16 @@ const char* wordText(LevelWord word) {
   }
   return "Normal";
 }
+
+std::optional<LevelWord> levelWordFrom(const std::string& text) {
+  for (LevelWord w :
+       {LevelWord::full, LevelWord::high, LevelWord::normal, LevelWord::low, LevelWord::critical}) {
+    if (text == levelWordText(w)) return w;
+  }
+  return std::nullopt;
+}
+
+namespace {
 
 const char* stateText(DeviceState state) {
   switch (state) {
@@ -53,7 +66,7 @@ Plist deviceEntry(const DeviceBattery& device) {
   d.setItem(key::kName, Plist::string(device.name));
   d.setItem(key::kKind, Plist::string(device.kind));
   if (device.level) d.setItem(key::kLevel, Plist::integer(*device.level));
-  if (device.word) d.setItem(key::kLevelWord, Plist::string(wordText(*device.word)));
+  if (device.word) d.setItem(key::kLevelWord, Plist::string(levelWordText(*device.word)));
   d.setItem(key::kState, Plist::string(stateText(device.state)));
   d.setItem(key::kConnected, Plist::boolean(device.connected));
   d.setItem(key::kLastSeen, Plist::real(device.lastSeen));
@@ -62,6 +75,39 @@ Plist deviceEntry(const DeviceBattery& device) {
   setText(d, key::kSerial, device.serial);
   setText(d, key::kAddress, device.address);
   return d;
+}
+
+std::optional<std::string> textIn(const Plist& d, const char* name) {
+  const Plist* item = d.item(name);
+  if (!item || item->kind() != Plist::Kind::String) return std::nullopt;
+  return item->text();
+}
+
+// One entry as written; none for one without an id, which no writer of ours leaves.
+std::optional<DeviceBattery> deviceIn(const Plist& d) {
+  DeviceBattery device;
+  device.id = textIn(d, key::kId).value_or("");
+  if (device.id.empty()) return std::nullopt;
+  device.name = textIn(d, key::kName).value_or("");
+  device.kind = textIn(d, key::kKind).value_or(brimwell::device_kind::kOther);
+  if (const Plist* level = d.item(key::kLevel); level && level->kind() == Plist::Kind::Integer) {
+    const int percent = brimwell::intValueOf(level);
+    if (percent >= 0 && percent <= 100) device.level = percent;
+  }
+  device.word = levelWordFrom(textIn(d, key::kLevelWord).value_or(""));
+  const std::string state = textIn(d, key::kState).value_or("");
+  for (DeviceState s : {DeviceState::charging, DeviceState::discharging, DeviceState::full}) {
+    if (state == stateText(s)) device.state = s;
+  }
+  device.connected = brimwell::boolValueOf(d.item(key::kConnected));
+  if (const Plist* seen = d.item(key::kLastSeen); seen && seen->kind() == Plist::Kind::Real) {
+    device.lastSeen = seen->realValue();
+  }
+  device.via = textIn(d, key::kVia).value_or("");
+  device.model = textIn(d, key::kModel);
+  device.serial = textIn(d, key::kSerial);
+  device.address = textIn(d, key::kAddress);
+  return device;
 }
 
 // The same device but for a time seen that moved on by less than a step while connected.
@@ -83,6 +129,17 @@ Plist devicesPlist(const std::vector<DeviceBattery>& devices, double written) {
   return file;
 }
 
+std::vector<DeviceBattery> devicesIn(const Plist& file) {
+  std::vector<DeviceBattery> devices;
+  const Plist* list = file.item(key::kDevices);
+  if (!list || !list->isArray()) return devices;
+  for (size_t i = 0; i < list->size(); ++i) {
+    if (!list->at(i).isDictionary()) continue;
+    if (auto device = deviceIn(list->at(i))) devices.push_back(std::move(*device));
+  }
+  return devices;
+}
+
 bool worthWriting(const std::optional<std::vector<DeviceBattery>>& written,
                   const std::vector<DeviceBattery>& now) {
   if (!written || written->size() != now.size()) return true;
@@ -94,12 +151,17 @@ bool worthWriting(const std::optional<std::vector<DeviceBattery>>& written,
 
 DevicesFile::DevicesFile(std::string devicePath) : devicePath_(std::move(devicePath)) {}
 
+std::vector<DeviceBattery> DevicesFile::lastWritten() const {
+  return devicesIn(brimwell::readDictionaryFile(platform::deviceFilePath(devicePath_)));
+}
+
 bool DevicesFile::write(const std::vector<DeviceBattery>& devices, double now, std::string* why) {
   if (!worthWriting(written_, devices)) return true;
   if (!platform::makeFolderFor(devicePath_, why)) return false;
-  if (!brimwell::writePropertyListAtomically(devicesPlist(devices, now),
-                                             platform::deviceFilePath(devicePath_), why,
+  const std::string path = platform::deviceFilePath(devicePath_);
+  if (!brimwell::writePropertyListAtomically(devicesPlist(devices, now), path, why,
                                              brimwell::kMaxDictionaryFileBytes)) {
+    if (why) *why = path + ": " + *why;
     return false;
   }
   written_ = devices;

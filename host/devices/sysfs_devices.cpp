@@ -129,16 +129,21 @@ std::vector<DeviceBattery> carryForward(const std::vector<DeviceBattery>& before
                                   [&](const DeviceBattery& b) { return b.id == d.id; });
     d.lastSeen = was != before.end() ? was->lastSeen : now;
   }
+  return keptGone(before, std::move(read), now);
+}
+
+std::vector<DeviceBattery> keptGone(const std::vector<DeviceBattery>& before,
+                                    std::vector<DeviceBattery> records, double now) {
   for (const DeviceBattery& b : before) {
-    const bool readNow =
-        std::any_of(read.begin(), read.end(), [&](const DeviceBattery& d) { return d.id == b.id; });
-    if (readNow || now - b.lastSeen > kForgottenAfterSeconds) continue;
-    read.push_back(b);
-    read.back().connected = false;
+    const bool there = std::any_of(records.begin(), records.end(),
+                                   [&](const DeviceBattery& d) { return d.id == b.id; });
+    if (there || now - b.lastSeen > kForgottenAfterSeconds) continue;
+    records.push_back(b);
+    records.back().connected = false;
   }
-  std::stable_sort(read.begin(), read.end(),
+  std::stable_sort(records.begin(), records.end(),
                    [](const DeviceBattery& a, const DeviceBattery& b) { return a.id < b.id; });
-  return read;
+  return records;
 }
 
 NodeSurroundings readSurroundings(const std::string& folder, const std::string& name) {

@@ -29,6 +29,12 @@ std::optional<DeviceBattery> deviceFromSupply(const PowerSupply& supply,
 std::vector<DeviceBattery> carryForward(const std::vector<DeviceBattery>& before,
                                         std::vector<DeviceBattery> read, double now);
 
+// The records with each one of `before` that is no longer among them, kept no longer connected
+// (its last level and when it was seen stay) until it has been gone longer than
+// kForgottenAfterSeconds at `now`. In the order of the ids.
+std::vector<DeviceBattery> keptGone(const std::vector<DeviceBattery>& before,
+                                    std::vector<DeviceBattery> records, double now);
+
 // What the kernel shows beside the supply folder/name: the input devices under its device, and
 // a sound card on that device or beside it.
 NodeSurroundings readSurroundings(const std::string& folder, const std::string& name);

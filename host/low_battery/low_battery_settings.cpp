@@ -1,12 +1,12 @@
 #include "host/low_battery/low_battery_settings.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
 
 #include "common/settings_keys.h"
+#include "common/settings_numbers.h"
 #include "common/text_format.h"
 #include "common/value_conversions.h"
 
@@ -14,19 +14,6 @@ namespace host::low_battery {
 namespace {
 
 namespace key = brimwell::setting;
-
-// A number as a hand-edited file may hold it: an integer, a real, or a string of digits;
-// none for anything else, which must not read as 0 (a warning off, an action at once).
-std::optional<int> numberIn(const brimwell::Plist& value) {
-  using Kind = brimwell::Plist::Kind;
-  if (value.kind() == Kind::Integer || value.kind() == Kind::Real)
-    return brimwell::intValueOf(&value);
-  if (value.kind() != Kind::String || value.text().empty()) return std::nullopt;
-  char* end = nullptr;
-  const long long number = std::strtoll(value.text().c_str(), &end, 10);
-  if (*end != '\0' || number < INT32_MIN || number > INT32_MAX) return std::nullopt;
-  return static_cast<int>(number);
-}
 
 // A real number as a hand-edited file may hold it: a real, an integer, or a string of one; none
 // for anything else, NaN included.
@@ -45,26 +32,12 @@ std::optional<double> realIn(const brimwell::Plist& value) {
   return number;
 }
 
-// A whole-number setting within [low, high]; one outside is brought within, one that is no
-// number keeps the default, and either is said.
+// A whole-number setting; given at all, it counts as a setting of the user's.
 void readNumber(const brimwell::Plist& file, const char* name, int low, int high, int& out,
                 SettingsReading& r) {
   const brimwell::Plist* value = file.item(name);
-  if (!value) return;
-  r.anyGiven = true;
-  const std::optional<int> number = numberIn(*value);
-  if (!number) {
-    r.complaints.push_back(std::string(name) + " \"" + brimwell::textOf(value).value_or("") +
-                           "\" is not a number; using " + std::to_string(out));
-    return;
-  }
-  const int given = *number;
-  out = std::clamp(given, low, high);
-  if (out != given) {
-    r.complaints.push_back(std::string(name) + " " + std::to_string(given) + " is outside " +
-                           std::to_string(low) + " to " + std::to_string(high) + "; using " +
-                           std::to_string(out));
-  }
+  if (value) r.anyGiven = true;
+  brimwell::readWholeNumber(value, name, low, high, out, r.complaints);
 }
 
 void readAction(const brimwell::Plist& file, SettingsReading& r) {

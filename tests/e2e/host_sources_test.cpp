@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <thread>
 #include <vector>
@@ -875,6 +876,28 @@ TEST(SysfsSourceThroughTheHost, DevicesComeAndGoInTheirOwnFile) {
         << expected[i].id;
   }
 
+  // Restarted (the next login) with the receiver's mouse switched off: both are kept as last
+  // seen, and nothing is said of them.
+  std::filesystem::remove_all(root.path() + "/sys/hidpp_battery_0");
+  const auto restarted = runProcess(BRIMWELLD,
+                                    {"--no-desktop-alerts", "--poll", "0.1", "--duration", "0.5",
+                                     "--sysfs", root.path() + "/sys"},
+                                    {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
+  ASSERT_EQ(restarted.exitCode, 0) << restarted.err;
+  EXPECT_EQ(restarted.out.find("] device "), std::string::npos) << restarted.out;
+  const Plist kept = brimwell::readDictionaryFile(root.path() + brimwell::kDevicesStatusPath);
+  const Plist* keptDevices = kept.item(brimwell::device_key::kDevices);
+  ASSERT_TRUE(keptDevices && keptDevices->size() == 2) << root.read(brimwell::kDevicesStatusPath);
+  for (size_t i = 0; i < 2; ++i) {
+    const Plist& d = keptDevices->at(i);
+    EXPECT_EQ(brimwell::textOf(d.item(brimwell::device_key::kId)), expected[i].id);
+    EXPECT_EQ(brimwell::textOf(d.item(expected[i].level)), expected[i].value) << expected[i].id;
+    EXPECT_EQ(brimwell::textOf(d.item(brimwell::device_key::kConnected)), "0") << expected[i].id;
+    EXPECT_EQ(brimwell::textOf(d.item(brimwell::device_key::kLastSeen)),
+              brimwell::textOf(devices->at(i).item(brimwell::device_key::kLastSeen)))
+        << expected[i].id;
+  }
+
   DeviceRoot phone;
   const auto sim = runProcess(SPRINGBOARD_SIM, {"--virtual-time", "--duration", "60"},
                               {{"SIM_DEVICE_ROOT", phone.path()}});
@@ -884,38 +907,66 @@ TEST(SysfsSourceThroughTheHost, DevicesComeAndGoInTheirOwnFile) {
 }
 
 // A Bluetooth headset BlueZ knows at 8 %, beside the laptop's battery: in the devices' file.
+// BlueZ restarting keeps it, not connected meanwhile, and says nothing of it.
 TEST(SysfsSourceThroughTheHost, BluezHeadsetInTheDevicesFile) {
   using testing_support::MockBus;
   if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
   MockBus bus;
   ASSERT_TRUE(bus.startTemplate("bluez5", "org.bluez", true));
-  const auto driven =
-      runProcess("/usr/bin/python3",
-                 {"-c",
-                  "import sys, dbus\n"
-                  "bus = dbus.bus.BusConnection(sys.argv[1])\n"
-                  "def iface(p, n): return dbus.Interface(bus.get_object('org.bluez', p), n)\n"
-                  "bluez = iface('/', 'org.bluez.Mock')\n"
-                  "bluez.AddAdapter('hci0', 'laptop')\n"
-                  "p = bluez.AddDevice('hci0', 'AA:BB:CC:DD:EE:01', 'WH-1000XM4')\n"
-                  "mock = iface(p, 'org.freedesktop.DBus.Mock')\n"
-                  "mock.UpdateProperties('org.bluez.Device1', {'Icon': 'audio-headset'})\n"
-                  "bluez.ConnectDevice('hci0', 'AA:BB:CC:DD:EE:01')\n"
-                  "mock.AddProperties('org.bluez.Battery1', {'Percentage': dbus.Byte(8)})\n",
-                  bus.address()});
+  const std::string script =
+      "import sys, dbus\n"
+      "bus = dbus.bus.BusConnection(sys.argv[1])\n"
+      "def iface(p, n): return dbus.Interface(bus.get_object(sys.argv[2], p), n)\n"
+      "bluez = iface('/', 'org.bluez.Mock')\n";
+  const auto owner =
+      runProcess("/usr/bin/python3", {"-c",
+                                      "import sys, dbus; print(dbus.bus.BusConnection(sys.argv[1])"
+                                      ".get_name_owner('org.bluez'), end='')",
+                                      bus.address()});
+  ASSERT_EQ(owner.exitCode, 0) << owner.err;
+  const auto drive = [&](const std::string& python) {
+    return runProcess("/usr/bin/python3", {"-c", script + python, bus.address(), owner.out});
+  };
+  const auto driven = drive(
+      "iface('/', 'org.freedesktop.DBus.Mock').AddMethod('org.bluez.Mock', 'Run', 's', '', "
+      "'exec(args[0])')\n"
+      "bluez.AddAdapter('hci0', 'laptop')\n"
+      "p = bluez.AddDevice('hci0', 'AA:BB:CC:DD:EE:01', 'WH-1000XM4')\n"
+      "mock = iface(p, 'org.freedesktop.DBus.Mock')\n"
+      "mock.UpdateProperties('org.bluez.Device1', {'Icon': 'audio-headset'})\n"
+      "bluez.ConnectDevice('hci0', 'AA:BB:CC:DD:EE:01')\n"
+      "mock.AddProperties('org.bluez.Battery1', {'Percentage': dbus.Byte(8)})\n");
   ASSERT_EQ(driven.exitCode, 0) << driven.err;
   DeviceRoot root;
   root.writeLaptopSettings();
   writeSupply(root, "sys", "BAT0", testing_support::chargeBasedBattery());
-  const auto host = runProcess(BRIMWELLD,
-                               {"--no-desktop-alerts", "--poll", "0.1", "--duration", "1.5",
-                                "--sysfs", root.path() + "/sys"},
-                               {{"SIM_DEVICE_ROOT", root.path()},
-                                {"SIM_LANGUAGES", "en"},
-                                {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}});
+  const auto fileHas = [&](const std::string& text) {
+    for (int waited = 0; waited < 300; ++waited) {
+      if (root.read(brimwell::kDevicesStatusPath).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  };
+  std::string whileAway;
+  std::thread restarting([&] {
+    fileHas("<true/>");
+    drive("bluez.Run(\"self.bus_name.get_bus().release_name('org.bluez')\")\n");
+    if (fileHas("<false/>")) whileAway = root.read(brimwell::kDevicesStatusPath);
+    drive("bluez.Run(\"self.bus_name.get_bus().request_name('org.bluez')\")\n");
+  });
+  const auto host = runProcess(
+      BRIMWELLD,
+      {"--no-desktop-alerts", "--poll", "0.1", "--duration", "3", "--sysfs", root.path() + "/sys"},
+      {{"SIM_DEVICE_ROOT", root.path()},
+       {"SIM_LANGUAGES", "en"},
+       {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}});
+  restarting.join();
   ASSERT_EQ(host.exitCode, 0) << host.err;
-  EXPECT_NE(host.out.find("] device added: headset WH-1000XM4 (bluetooth)\n"), std::string::npos)
-      << host.out;
+  const std::string added = "] device added: headset WH-1000XM4 (bluetooth)\n";
+  EXPECT_NE(host.out.find(added), std::string::npos) << host.out;
+  EXPECT_EQ(host.out.find(added), host.out.rfind(added)) << host.out;
+  EXPECT_EQ(host.out.find("] device gone"), std::string::npos) << host.out;
+  EXPECT_NE(whileAway.find("address:AA:BB:CC:DD:EE:01"), std::string::npos) << whileAway;
   const Plist file = brimwell::readDictionaryFile(root.path() + brimwell::kDevicesStatusPath);
   const Plist* devices = file.item(brimwell::device_key::kDevices);
   ASSERT_TRUE(devices && devices->size() == 1) << root.read(brimwell::kDevicesStatusPath);
@@ -923,6 +974,7 @@ TEST(SysfsSourceThroughTheHost, BluezHeadsetInTheDevicesFile) {
   EXPECT_EQ(brimwell::textOf(headset.item(brimwell::device_key::kId)), "address:AA:BB:CC:DD:EE:01");
   EXPECT_EQ(brimwell::textOf(headset.item(brimwell::device_key::kKind)), "headset");
   EXPECT_EQ(brimwell::textOf(headset.item(brimwell::device_key::kLevel)), "8");
+  EXPECT_EQ(brimwell::textOf(headset.item(brimwell::device_key::kConnected)), "1");
 }
 
 // A device low on a laptop warns in the service's lines, once; a mouse whose word is Normal
@@ -949,4 +1001,35 @@ TEST(SysfsSourceThroughTheHost, ALowDeviceWarnsOnceAndANormalWordNever) {
   EXPECT_NE(host.out.find(line), std::string::npos) << host.out;
   EXPECT_EQ(host.out.find(line), host.out.rfind(line)) << host.out;
   EXPECT_EQ(host.out.find("MX Master 3:"), std::string::npos) << host.out;
+
+  // Restarted (the next login) with the keyboard still at 8 %: not warned about again.
+  const std::vector<std::string> args = {
+      "--no-desktop-alerts", "--poll", "0.1", "--duration", "1", "--sysfs", root.path() + "/sys"};
+  const std::map<std::string, std::optional<std::string>> env = {{"SIM_DEVICE_ROOT", root.path()},
+                                                                 {"SIM_LANGUAGES", "en"}};
+  const auto restarted = runProcess(BRIMWELLD, args, env);
+  ASSERT_EQ(restarted.exitCode, 0) << restarted.err;
+  EXPECT_EQ(restarted.out.find("] device low"), std::string::npos) << restarted.out;
+
+  // Charged to 12 % meanwhile: above its level. Its level raised while the host runs warns at
+  // once, with no change of the device.
+  keyboard["capacity"] = "12";
+  writeSupply(root, "sys", "hid-0003:1532:0258.0004-battery", keyboard);
+  const std::string devicesFile = root.path() + brimwell::kDevicesStatusPath;
+  const auto written = std::filesystem::last_write_time(devicesFile);
+  std::thread raising([&] {
+    for (int waited = 0; waited < 300; ++waited) {
+      if (std::filesystem::last_write_time(devicesFile) != written) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    runProcess(BRIMWELL_PREFS, {"device", "Razer BlackWidow V3 Mini", "lowLevel", "15"}, env);
+  });
+  auto raisedArgs = args;
+  raisedArgs[4] = "2.5";
+  const auto raised = runProcess(BRIMWELLD, raisedArgs, env);
+  raising.join();
+  ASSERT_EQ(raised.exitCode, 0) << raised.err;
+  EXPECT_NE(raised.out.find("] device low: Keyboard Razer BlackWidow V3 Mini: 12 % left\n"),
+            std::string::npos)
+      << raised.out;
 }

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
+#include <optional>
 
 #include "host/app/sleep_watch.h"
 #include "host/bus/logind.h"
@@ -14,6 +16,7 @@
 #include "tests/support/mock_bus.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/silent_bus.h"
+#include "tests/support/subprocess.h"
 #include "tests/support/temp_dir.h"
 
 namespace host::bus {
@@ -67,6 +70,34 @@ TEST(BusConnection, NoBusToReachIsSaidAtOnce) {
   std::string why;
   EXPECT_FALSE(Connection::open(Connection::Which::system, why));
   EXPECT_EQ(why.rfind("cannot reach the system bus: ", 0), 0u) << why;
+
+  // A program the tests start (the host) reaches the bus it is given, else none: never the
+  // machine's own, with the developer's BlueZ on it.
+  const std::string given = "unix:path=" + sockets.path() + "/given";
+  using Overrides = std::map<std::string, std::optional<std::string>>;
+  const struct {
+    const char* name;
+    std::optional<std::string> ours;  // in the test's own environment
+    Overrides overrides;
+    std::string reached;
+  } starts[] = {
+      {"given none", std::nullopt, {}, testing_support::kNoSystemBus},
+      {"ours", given, {}, given},
+      {"its own", std::nullopt, {{"DBUS_SYSTEM_BUS_ADDRESS", given}}, given},
+      {"unset for it on purpose", given, {{"DBUS_SYSTEM_BUS_ADDRESS", std::nullopt}}, ""},
+  };
+  for (const auto& c : starts) {
+    if (c.ours) {
+      env.set("DBUS_SYSTEM_BUS_ADDRESS", *c.ours);
+    } else {
+      env.unset("DBUS_SYSTEM_BUS_ADDRESS");
+    }
+    const auto child = testing_support::runProcess(
+        "/bin/sh", {"-c", "printf %s \"$DBUS_SYSTEM_BUS_ADDRESS\""}, c.overrides);
+    EXPECT_EQ(child.out, c.reached) << c.name;
+  }
+  env.set("DBUS_SYSTEM_BUS_ADDRESS", testing_support::kNoSystemBus);
+  EXPECT_FALSE(Connection::open(Connection::Which::system, why));
 }
 
 // logind's answers as the last action reads them; an inhibitor held until let go.

@@ -1,5 +1,7 @@
 #include "host/low_battery/low_battery_policy.h"
+#include "common/text_format.h"
 #include "host/app/low_battery_watch.h"
+#include "host/devices/device_alert_record.h"
 #include "host/devices/device_alert_settings.h"
 #include "host/devices/device_alert_texts.h"
 #include "host/devices/device_alerts.h"
@@ -502,6 +504,7 @@ struct MouseStep {
   bool connected = true;
   const char* said = "";  // the lines, "; " between them
   double due = -2;        // the next reminder's hour; -1 none; -2 not looked at
+  bool restart = false;   // the host restarts first, from the record of the warnings given
 };
 constexpr auto kWord = std::nullopt;
 
@@ -627,11 +630,48 @@ TEST(DeviceAlertPolicy, MouseSequences) {
          "device critical: Mouse MX Master 3: 5 % left, charge it now"}},
        "MX Master 3",
        "<key>lowLevel</key><integer>0</integer>"},
+      {"both off: even 0 % is quiet",
+       {{0, 0}},
+       "MX Master 3",
+       "<key>lowLevel</key><integer>0</integer><key>criticalLevel</key><integer>0</integer>"},
       {"a critical level of 1 still takes the Critical word",
        {{0, std::nullopt, LevelWord::critical, kDrains, true,
          "device critical: Mouse MX Master 3: battery critical"}},
        "MX Master 3",
        "<key>criticalLevel</key><integer>1</integer>"},
+      {"a restart does not repeat a warning before its reminder",
+       {{0, 9, kWord, kDrains, true, low9},
+        {1, 9, kWord, kDrains, true, "", 24, true},
+        {24, 9, kWord, kDrains, true, low9}}},
+      {"a restart at a lower level of the same stage is quiet",
+       {{0, 9, kWord, kDrains, true, low9}, {1, 7, kWord, kDrains, true, "", 24, true}}},
+      {"a restart at a higher level still low: it charged, a new crossing",
+       {{0, 8, kWord, kDrains, true, "device low: Mouse MX Master 3: 8 % left"},
+        {1, 9, kWord, kDrains, true, low9, 25, true}}},
+      {"a restart at a new stage warns it",
+       {{0, 9, kWord, kDrains, true, low9}, {1, 4, kWord, kDrains, true, crit4, 25, true}}},
+      {"critical kept over a restart; above critical re-arms it",
+       {{0, 4, kWord, kDrains, true, crit4},
+        {1, 4, kWord, kDrains, true, "", -2, true},
+        {2, 7},
+        {3, 4, kWord, kDrains, true, crit4}}},
+      {"charged above before the restart: a new crossing",
+       {{0, 9, kWord, kDrains, true, low9},
+        {1, 50, kWord, kDrains, true, "device over: Mouse MX Master 3"},
+        {2, 9, kWord, kDrains, true, low9, -2, true}}},
+      {"a word kept over a restart; a higher one after a restart is a new crossing",
+       {{0, std::nullopt, LevelWord::low, kDrains, true,
+         "device low: Mouse MX Master 3: battery low"},
+        {1, std::nullopt, LevelWord::low, kDrains, true, "", -2, true},
+        {2, std::nullopt, LevelWord::critical, kDrains, true,
+         "device critical: Mouse MX Master 3: battery critical", -2, true},
+        {3, std::nullopt, LevelWord::low, kDrains, true,
+         "device low: Mouse MX Master 3: battery low", -2, true},
+        {4, std::nullopt, LevelWord::normal, kDrains, true, "device over: Mouse MX Master 3"}}},
+      {"no level after a restart keeps what was given for later",
+       {{0, 9, kWord, kDrains, true, low9},
+        {1, std::nullopt, kWord, kDrains, true, "", -1, true},
+        {2, 9, kWord, kDrains, true, "", 24, true}}},
       {"critical off: a Critical word warns as low",
        {{0, std::nullopt, LevelWord::critical, kDrains, true,
          "device low: Mouse MX Master 3: battery low"},
@@ -648,6 +688,11 @@ TEST(DeviceAlertPolicy, MouseSequences) {
     settings.remindHours = c.remindHours;
     AlertState state;
     for (const MouseStep& step : c.steps) {
+      if (step.restart) {
+        AlertState restarted;
+        restarted.before = givenIn(givenPlist(givenWarnings(state)));
+        state = restarted;
+      }
       DeviceBattery mouse = device("serial:4711", "MX Master 3", "mouse", step.level);
       mouse.word = step.word;
       mouse.state = step.state;
@@ -680,6 +725,48 @@ TEST(DeviceAlertPolicy, EachDeviceOnItsOwn) {
   EXPECT_EQ(nextReminder(settings, state), 24 * 3600.0) << "the earlier of the two";
   EXPECT_TRUE(devicesNow({headset}, settings, state, 120).empty());
   EXPECT_TRUE(devicesNow({mouse, headset}, settings, state, 180).empty());
+}
+
+// The record of the warnings given, as a restarted host reads it: an entry it cannot take is
+// left out (that device may be warned about again, rather than never).
+TEST(DeviceAlertPolicy, TheRecordOfWarningsGivenAsRead) {
+  const struct {
+    const char* record;  // the dictionary's body
+    const char* read;    // "id stage level word at;" each
+  } rows[] = {
+      {"<key>a</key><dict><key>stage</key><string>low</string><key>level</key><integer>9</integer>"
+       "<key>at</key><real>5</real></dict>",
+       "a low 9 - 5;"},
+      {"<key>b</key><dict><key>stage</key><string>critical</string><key>word</key>"
+       "<string>Critical</string><key>at</key><real>1.5</real></dict>",
+       "b critical - 4 1.5;"},
+      {"<key>c</key><dict><key>level</key><integer>9</integer><key>at</key><real>5</real></dict>",
+       ""},
+      {"<key>c</key><dict><key>stage</key><string>low</string></dict>", ""},
+      {"<key>c</key><dict><key>stage</key><string>low</string><key>at</key><integer>5</integer>"
+       "</dict>",
+       ""},
+      {"<key>c</key><dict><key>stage</key><string>medium</string><key>at</key><real>5</real>"
+       "</dict>",
+       ""},
+      {"<key>d</key><dict><key>stage</key><string>low</string><key>level</key><string>9</string>"
+       "<key>at</key><real>5</real></dict><key>e</key><string>low</string>",
+       "d low - - 5;"},
+  };
+  for (const auto& r : rows) {
+    std::string read;
+    const auto record =
+        brimwell::Plist::fromMemory(std::string("<plist><dict>") + r.record + "</dict></plist>");
+    for (const auto& [id, w] : givenIn(record)) {
+      read += id + (w.stage == AlertStage::critical ? " critical " : " low ") +
+              (w.level ? std::to_string(*w.level) : "-") + " " +
+              (w.word ? std::to_string(static_cast<int>(*w.word)) : "-") + " " +
+              brimwell::shortestDecimal(w.at) + ";";
+    }
+    EXPECT_EQ(read, r.read) << r.record;
+    EXPECT_EQ(givenIn(givenPlist(givenIn(record))), givenIn(record)) << r.record;
+  }
+  EXPECT_TRUE(givenIn(brimwell::Plist::newArray()).empty());
 }
 
 // A hand-edited file: what the device warnings use, and what the host says about it.

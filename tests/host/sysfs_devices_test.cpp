@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
 
 #include "common/device_keys.h"
 #include "common/dictionary_file.h"
@@ -434,23 +435,43 @@ TEST(SysfsDevices, TheFileIsWrittenOnlyOnChange) {
   const auto first = inode();
   ASSERT_TRUE(file.write({}, 6, &why));
   EXPECT_EQ(inode(), first) << "not written again";
-  ASSERT_TRUE(file.write({mouse}, 7, &why));
+  DeviceBattery full = device("serial:4089", std::nullopt, false, 1234.5, "usb+bluetooth");
+  full.word = W::critical;
+  full.state = DeviceState::charging;
+  full.model = "MX Master 3";
+  full.serial = "4089";
+  full.address = "AA:BB:CC:DD:EE:FF";
+  ASSERT_TRUE(file.write({mouse, full}, 7, &why));
   EXPECT_NE(inode(), first);
+  // What a host after this one starts from.
+  EXPECT_EQ(DevicesFile(brimwell::kDevicesStatusPath).lastWritten(),
+            (std::vector<DeviceBattery>{mouse, full}));
+  ASSERT_TRUE(file.write({mouse}, 8, &why));
   const brimwell::Plist written = brimwell::readDictionaryFile(path, &why);
   ASSERT_TRUE(written.isDictionary()) << why;
   ASSERT_TRUE(written.item(brimwell::device_key::kDevices));
   EXPECT_EQ(written.item(brimwell::device_key::kDevices)->size(), 1u);
+
+  // A write that fails names the file.
+  std::filesystem::remove(path);
+  std::filesystem::create_directories(path + "/in-the-way");
+  EXPECT_FALSE(DevicesFile(brimwell::kDevicesStatusPath).write({mouse}, 9, &why));
+  EXPECT_EQ(why.rfind(path + ": ", 0), 0u) << why;
 }
 
+// Said against what was said before: a device whose source is away (BlueZ restarting) neither
+// came nor went meanwhile.
 TEST(SysfsDevices, ComingAndGoingIsSaidOnce) {
   DeviceBattery mouse = device("a", 50, true, 1);
   mouse.name = "MX Master 3";
   DeviceBattery away = mouse;
   away.connected = false;
+  DeviceBattery other = device("b", 20, true, 1);
   const struct {
     const char* name;
     std::vector<DeviceBattery> before, now;
     std::vector<std::string> lines;
+    std::set<std::string> quiet = {};
   } rows[] = {
       {"came", {}, {mouse}, {"device added: mouse MX Master 3 (usb)"}},
       {"still there", {mouse}, {mouse}, {}},
@@ -459,8 +480,24 @@ TEST(SysfsDevices, ComingAndGoingIsSaidOnce) {
       {"came back", {away}, {mouse}, {"device added: mouse MX Master 3 (usb)"}},
       {"offline from the start", {}, {away}, {}},
       {"node gone", {mouse}, {}, {"device gone: mouse MX Master 3 (usb)"}},
+      {"its source away", {mouse, other}, {away, other}, {}, {"a"}},
+      {"its source away, another went",
+       {mouse, other},
+       {away},
+       {"device gone: mouse b (usb)"},
+       {"a"}},
+      {"new while its source is away",
+       {},
+       {mouse},
+       {"device added: mouse MX Master 3 (usb)"},
+       {"a"}},
+      {"said offline, its source away", {away}, {mouse}, {}, {"a"}},
   };
-  for (const auto& r : rows) EXPECT_EQ(comingAndGoing(r.before, r.now), r.lines) << r.name;
+  for (const auto& r : rows) {
+    const std::vector<DeviceBattery> said = asSaid(r.before, r.now, r.quiet);
+    EXPECT_EQ(comingAndGoing(r.before, said), r.lines) << r.name;
+    EXPECT_EQ(said.size(), r.now.size()) << r.name;
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -29,6 +30,10 @@ SpawnVectors spawnVectors(const std::string& program, const std::vector<std::str
   }
   for (const auto& [name, value] : env) {
     if (value) v.strings.push_back(name + "=" + *value);
+  }
+  const char* const kSystemBus = "DBUS_SYSTEM_BUS_ADDRESS";
+  if (!env.count(kSystemBus) && !std::getenv(kSystemBus)) {
+    v.strings.push_back(std::string(kSystemBus) + "=" + kNoSystemBus);
   }
   for (size_t i = 0; i < v.strings.size(); ++i) {
     (i < argc ? v.argv : v.envp).push_back(v.strings[i].data());

@@ -6,6 +6,7 @@
 #include <functional>
 #include <sstream>
 
+#include "common/device_keys.h"
 #include "common/dictionary_file.h"
 #include "common/value_conversions.h"
 #include "tests/support/other_user.h"
@@ -148,6 +149,40 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   EXPECT_EQ(err_.str(),
             "brimwell-prefs: note: device \"MX Master 3\": lowLevel 2, criticalLevel 5 are out "
             "of order: the host uses them sorted, low above critical\n");
+  // Once the host has seen devices, a name none of them has is kept but said, naming them.
+  root_.write(brimwell::kDevicesStatusPath,
+              testing_support::plistXml(
+                  "<key>Devices</key><array>"
+                  "<dict><key>Name</key><string>MX Master 3</string>"
+                  "<key>Serial</key><string>4089-a6</string></dict>"
+                  "<dict><key>Name</key><string>WH-1000XM4</string>"
+                  "<key>Address</key><string>AA:BB:CC:DD:EE:01</string></dict></array>"));
+  const std::string unseen =
+      "brimwell-prefs: note: no device \"No Such Mouse\" seen yet (seen: "
+      "\"MX Master 3\", \"WH-1000XM4\"); kept for when it comes\n";
+  const struct {
+    const char* name;
+    std::string said;
+  } named[] = {{"No Such Mouse", unseen},
+               {"mx master 3", ""},
+               {"4089-A6", ""},
+               {"aa:bb:cc:dd:ee:01", ""},
+               {"MX Master", "brimwell-prefs: note: no device \"MX Master\" seen yet"}};
+  for (const auto& n : named) {
+    EXPECT_EQ(run({"device", n.name, "mute"}), 0) << n.name;
+    EXPECT_EQ(err_.str().substr(0, n.said.size()), n.said) << n.name;
+    EXPECT_EQ(err_.str().empty(), n.said.empty()) << n.name << err_.str();
+    EXPECT_TRUE(file().item("devices")->item(n.name)) << n.name;
+    EXPECT_EQ(run({"device", n.name, "reset"}), 0) << n.name;
+  }
+  root_.write(brimwell::kDevicesStatusPath,
+              testing_support::plistXml("<key>Devices</key><array/>"));
+  EXPECT_EQ(run({"device", "MX", "mute"}), 0);
+  EXPECT_EQ(
+      err_.str(),
+      "brimwell-prefs: note: no device \"MX\" seen yet (none seen); kept for when it comes\n");
+  EXPECT_EQ(run({"device", "MX", "reset"}), 0);
+
   EXPECT_EQ(run({"device", "MX Master 3", "reset"}), 0);
   EXPECT_EQ(file().item("devices")->item("MX Master 3"), nullptr);
   EXPECT_NE(file().item("devices")->item("WH-1000XM4"), nullptr);
