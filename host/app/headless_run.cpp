@@ -4,12 +4,12 @@
 #include <optional>
 
 #include "common/text_out.h"
-#include "host/app/device_alert_watch.h"
 #include "host/app/given_alerts.h"
 #include "host/app/history_recorder.h"
 #include "host/app/host_app.h"
 #include "host/app/host_startup.h"
 #include "host/app/laptop_alert_lines.h"
+#include "host/app/laptop_devices.h"
 #include "host/app/low_battery_watch.h"
 #include "host/app/sleep_watch.h"
 #include "host/app/source_driver.h"
@@ -18,8 +18,6 @@
 #include "host/bus/bus_connection.h"
 #include "host/bus/logind.h"
 #include "host/desktop/desktop_alerts.h"
-#include "host/devices/bluez_devices.h"
-#include "host/devices/device_watch.h"
 #include "host/scenario/transcript.h"
 #include "platform/foundation/run_loop.h"
 
@@ -60,54 +58,6 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
   return guard.holds();
 }
 
-// The user's other batteries, on a laptop: read at each look at its power-supply folder, on the
-// host's clock (the wall clock; in virtual time, the one at the start and the run's own time).
-class LaptopDevices {
- public:
-  LaptopDevices(const HostOptions& options, const BatterySource& source, DesktopAlerts* desktop)
-      : source_(source),
-        virtualTime_(options.virtualTime),
-        wallAtStart_(devices::wallClockNow()),
-        alerts_({[&](const std::string& line) {
-                   say(stdout, clockPrefix(source.simulatedSeconds()) + line);
-                 },
-                 [](const std::string& line) { say(stderr, noticePrefix() + line); }, desktop}) {
-    if (options.sysfs.empty()) return;
-    watch_.emplace(
-        options.sysfs,
-        [&](const std::string& line) {
-          say(stdout, clockPrefix(source.simulatedSeconds()) + line);
-        },
-        [](const std::string& line) { say(stderr, noticePrefix() + line); });
-    watch_->onChange(
-        [this](const std::vector<devices::DeviceBattery>& list) { alerts_.onDevices(list, now_); });
-  }
-  // BlueZ's devices too, on the system bus the sleeps are followed on (real time only).
-  void follow(SleepWatch* sleeps) {
-    if (!watch_ || !sleeps || !sleeps->logind()) return;
-    bluez_.emplace(sleeps->logind()->connection(), devices::wallClockNow, [this] {
-      now_ = devices::wallClockNow();
-      watch_->sourceChanged(now_);
-    });
-    watch_->addSource(&*bluez_);
-  }
-  void afterTick() {
-    if (!watch_ || !source_.looked()) return;
-    now_ = virtualTime_ ? wallAtStart_ + source_.simulatedSeconds() : devices::wallClockNow();
-    watch_->look(now_);
-    alerts_.onTime(now_);  // a device that stays low is reminded
-  }
-
- private:
-  const BatterySource& source_;
-  bool virtualTime_;
-  double wallAtStart_;
-  double now_ = 0;
-  DeviceAlertWatch alerts_;
-  std::optional<devices::DeviceWatch> watch_;
-  std::optional<devices::BluezDevices> bluez_;  // gone before the watch
-};
-
 }  // namespace
 
 int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLock& lock) {
@@ -137,7 +87,13 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   LowBatteryWatch watch(!options.sysfs.empty(), std::move(warnings));
   HistoryRecorder history(source, options,
                           [](const std::string& line) { say(stderr, noticePrefix() + line); });
-  LaptopDevices laptopDevices(options, source, presenter.desktop());
+  const auto deviceLine = [&](const std::string& line) {
+    say(stdout, clockPrefix(source.simulatedSeconds()) + line);
+  };
+  LaptopDevices laptopDevices(
+      options, source,
+      {deviceLine, [](const std::string& line) { say(stderr, noticePrefix() + line); },
+       presenter.desktop()});
   laptopDevices.follow(sleeps ? &*sleeps : nullptr);
   SourceDriver driver(
       source, options,
