@@ -630,6 +630,34 @@ TEST(ViewerDevices, FollowFollowsTheDevice) {
   EXPECT_EQ(follower.stop(), "");
 }
 
+// The battery's follower prints a line only when its own output changes: at a change of a device
+// where it shows the devices (waybar's tooltip, JSON), never where it does not.
+TEST(ViewerDevices, TheBatterysFollowerPrintsOnlyWhatChanged) {
+  const struct {
+    const char* format;
+    bool showsDevices;
+  } cases[] = {{"i3blocks", false}, {"polybar", false}, {"waybar", true}, {"json", true}};
+  for (const auto& c : cases) {
+    TempDir root;
+    root.write(kStatusPath, kChargingPhone);
+    root.write(kDevicesPath, fixtureDevices(wallClock()));
+    testing_support::BackgroundProcess follower(BRIMWELL_VIEWER, {"--format", c.format, "--follow"},
+                                                {{"SIM_DEVICE_ROOT", root.path()}});
+    const auto first = follower.readLine(2000);
+    ASSERT_TRUE(first.has_value()) << c.format;
+    root.replace(kDevicesPath, fixtureDevices(wallClock(), 4));
+    const auto atTheDevice = follower.readLine(c.showsDevices ? 3000 : 1000);
+    EXPECT_EQ(atTheDevice.has_value(), c.showsDevices) << c.format << ": " << *first;
+    EXPECT_TRUE(!atTheDevice || atTheDevice != first)
+        << c.format << ": a line that says nothing new";
+    root.replace(kStatusPath, plistXml("<key>AppleRawCurrentCapacity</key><integer>500</integer>"
+                                       "<key>AppleRawMaxCapacity</key><integer>1000</integer>"));
+    const auto atTheBattery = follower.readLine(3000);
+    EXPECT_TRUE(atTheBattery && atTheBattery != first) << c.format;
+    follower.stop();
+  }
+}
+
 // The live screen, before the host ever wrote a status: the zeros, and a footer that says why.
 TEST(ViewerScreen, BeforeTheHostEverRanTheFooterSaysSo) {
   for (const bool written : {false, true}) {
