@@ -129,6 +129,10 @@ TEST(BarFormats, WhatAReadingSummarisesTo) {
       {"a laptop's time not yet known",
        laptop + "<key>AvgTimeToEmpty</key><integer>65535</integer>", true,
        "discharging\\nestimating the time"},
+      {"a laptop's power in the tooltip as on its table",
+       laptop + "<key>BatteryPower</key><integer>-10234</integer>", true, "the time\\n-10.2 W\""},
+      {"a draw too small to show has no sign",
+       laptop + "<key>BatteryPower</key><integer>-40</integer>", true, "the time\\n0.0 W\""},
   };
   {
     testing_support::ScopedEnvironment env;
