@@ -171,6 +171,7 @@ TEST(Devices, ACaptionTooLongForItsRowIsCut) {
       {"wide characters to the cell", "Mouse \u9f20\u6807\u9f20\u6807\u9f20\u6807", "8 %", 21,
        "Mouse \u9f20\u6807\u9f20\u2026"},
       {"Hangul and fullwidth", "Pen \uac00\uff21\uff22", "8 %", 17, "Pen \uac00\uff21\u2026"},
+      {"the last of the wide", "Pen \ud7a3\ud7a3\ud7a3\ud7a3", "8 %", 17, "Pen \ud7a3\ud7a3\u2026"},
       {"emoji of four bytes", "Pen \U0001f50b\U0001f50b\U0001f50bx", "8 %", 17,
        "Pen \U0001f50b\U0001f50b\u2026"},
       {"a mark stays with its letter", "Mouse Cafe\u0301XY", "8 %", 19, "Mouse Cafe\u0301\u2026"},
