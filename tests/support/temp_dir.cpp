@@ -30,8 +30,8 @@ std::string TempDir::write(const std::string& relative, const std::string& bytes
 
 std::string TempDir::replace(const std::string& relative, const std::string& bytes) const {
   const fs::path full = fs::path(path_) / fs::path(relative).relative_path();
-  const std::string aside = write(full.parent_path().string().substr(path_.size()) + "/.replacing",
-                                  bytes);
+  const std::string aside =
+      write(full.parent_path().string().substr(path_.size()) + "/.replacing", bytes);
   fs::rename(aside, full);
   return full.string();
 }
