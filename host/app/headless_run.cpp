@@ -71,12 +71,11 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   if (!presenter.notice().empty()) say(stderr, noticePrefix() + presenter.notice());
   GivenAlerts given(*presenter.get(), !options.sysfs.empty());
   startHost(&given, {});
-  WarningOutputs warnings;
-  warnings.line = [&](const std::string& line) {
-    say(stdout, clockPrefix(source.simulatedSeconds()) + line);
+  const auto line = [&](const std::string& text) {
+    say(stdout, clockPrefix(source.simulatedSeconds()) + text);
   };
-  warnings.notice = [](const std::string& line) { say(stderr, noticePrefix() + line); };
-  warnings.desktop = presenter.desktop();
+  const auto notice = [](const std::string& text) { say(stderr, noticePrefix() + text); };
+  WarningOutputs warnings{line, notice, nullptr, presenter.desktop()};
   warnings.runLoop = !options.virtualTime;
   // The machine's own battery, read in real time: its sleeps are followed.
   std::optional<SleepWatch> sleeps;
@@ -87,13 +86,7 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   LowBatteryWatch watch(!options.sysfs.empty(), std::move(warnings));
   HistoryRecorder history(source, options,
                           [](const std::string& line) { say(stderr, noticePrefix() + line); });
-  const auto deviceLine = [&](const std::string& line) {
-    say(stdout, clockPrefix(source.simulatedSeconds()) + line);
-  };
-  LaptopDevices laptopDevices(
-      options, source,
-      {deviceLine, [](const std::string& line) { say(stderr, noticePrefix() + line); },
-       presenter.desktop()});
+  LaptopDevices laptopDevices(options, source, {line, notice, presenter.desktop()});
   laptopDevices.follow(sleeps ? &*sleeps : nullptr);
   SourceDriver driver(
       source, options,
