@@ -73,6 +73,10 @@ TEST(Devices, EachDevicesLineFromItsEntry) {
        "<key>Connected</key><false/><key>LastSeen</key><integer>1799996400"
        "</integer>",
        "Other MX", "last seen 1 h ago", DeviceUrgency::none},
+      {"gone a day ago",
+       "<key>Connected</key><false/><key>LastSeen</key><integer>1799913600"
+       "</integer>",
+       "Other MX", "last seen 1 d ago", DeviceUrgency::none},
       {"gone two days ago",
        "<key>Connected</key><false/><key>LastSeen</key><integer>1799827200"
        "</integer>",
@@ -83,6 +87,9 @@ TEST(Devices, EachDevicesLineFromItsEntry) {
        "Other MX", "last seen a moment ago", DeviceUrgency::none},
       {"not connected, never seen", "<key>Connected</key><false/>", "Other MX", "not connected",
        DeviceUrgency::none},
+      {"not connected, seen at no number",
+       "<key>Connected</key><false/><key>LastSeen</key><string>now</string>", "Other MX",
+       "not connected", DeviceUrgency::none},
       {"wrong types drop their keys",
        "<key>Kind</key><integer>1</integer><key>Level</key><string>64</string><key>LevelWord"
        "</key><string>Half</string><key>State</key><string>draining</string><key>Connected"
