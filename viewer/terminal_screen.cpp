@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int kMaxWidth = 64;
+constexpr int kMaxWidth = kTableRowCells;
 
 // Before the host ever ran the screen shows zeros, as the device does; the footer says why.
 std::vector<std::string> currentFooter(const BIDBatteryInfo* info) {
@@ -134,7 +134,8 @@ void TerminalScreen::drawTable() {
   }
   if (!devices_.empty()) ++line;
   for (const auto& [caption, value] : devices_) {
-    if (visible(line)) drawRow(line, caption, value, std::nullopt, width);
+    if (visible(line))
+      drawRow(line, deviceRowCaption(caption, value, width), value, std::nullopt, width);
     ++line;
   }
   attron(A_DIM);

@@ -3,15 +3,13 @@
 #include <functional>
 #include <optional>
 
-#include "common/settings_keys.h"
-#include "common/status_file_watcher.h"
 #include "common/text_out.h"
-#include "host/app/device_alert_watch.h"
 #include "host/app/given_alerts.h"
 #include "host/app/history_recorder.h"
 #include "host/app/host_app.h"
 #include "host/app/host_startup.h"
 #include "host/app/laptop_alert_lines.h"
+#include "host/app/laptop_devices.h"
 #include "host/app/low_battery_watch.h"
 #include "host/app/sleep_watch.h"
 #include "host/app/source_driver.h"
@@ -20,10 +18,7 @@
 #include "host/bus/bus_connection.h"
 #include "host/bus/logind.h"
 #include "host/desktop/desktop_alerts.h"
-#include "host/devices/bluez_devices.h"
-#include "host/devices/device_watch.h"
 #include "host/scenario/transcript.h"
-#include "platform/foundation/device_environment.h"
 #include "platform/foundation/run_loop.h"
 
 namespace host {
@@ -63,78 +58,6 @@ bool runInRealTime(BatterySource& source, SourceDriver& driver, StatusFileLock& 
   return guard.holds();
 }
 
-// The user's other batteries, on a laptop: read at each look at its power-supply folder, on the
-// host's clock (the wall clock; in virtual time, the one at the start and the run's own time).
-class LaptopDevices {
- public:
-  LaptopDevices(const HostOptions& options, const BatterySource& source, DesktopAlerts* desktop)
-      : source_(source),
-        virtualTime_(options.virtualTime),
-        wallAtStart_(devices::wallClockNow()),
-        alerts_({[&](const std::string& line) {
-                   say(stdout, clockPrefix(source.simulatedSeconds()) + line);
-                 },
-                 [](const std::string& line) { say(stderr, noticePrefix() + line); }, desktop}) {
-    if (options.sysfs.empty()) return;
-    watch_.emplace(
-        options.sysfs,
-        [&](const std::string& line) {
-          say(stdout, clockPrefix(source.simulatedSeconds()) + line);
-        },
-        [](const std::string& line) { say(stderr, noticePrefix() + line); });
-    watch_->onChange(
-        [this](const std::vector<devices::DeviceBattery>& list) { alerts_.onDevices(list, now_); });
-    watchSettings();
-  }
-  // BlueZ's devices too, on the system bus the sleeps are followed on (real time only).
-  void follow(SleepWatch* sleeps) {
-    if (!watch_ || !sleeps || !sleeps->logind()) return;
-    bluez_.emplace(sleeps->logind()->connection(), devices::wallClockNow, [this] {
-      now_ = devices::wallClockNow();
-      watch_->sourceChanged(now_);
-    });
-    watch_->addSource(&*bluez_);
-  }
-  ~LaptopDevices() {
-    if (settings_ && settings_->descriptor() >= 0) {
-      NSRunLoop::mainRunLoop().removeReadSource(settings_->descriptor());
-    }
-  }
-  LaptopDevices(const LaptopDevices&) = delete;
-  LaptopDevices& operator=(const LaptopDevices&) = delete;
-  void afterTick() {
-    if (settings_ && !settings_->watching()) settings_->watchAgain();
-    if (!watch_ || !source_.looked()) return;
-    now_ = virtualTime_ ? wallAtStart_ + source_.simulatedSeconds() : devices::wallClockNow();
-    watch_->look(now_);
-    alerts_.onTime(now_);  // a device that stays low is reminded
-  }
-
- private:
-  // The settings apply as soon as the file changes, not at the device's next change (real time
-  // only: a run in virtual time has no run loop to be told on).
-  void watchSettings() {
-    if (virtualTime_) return;
-    settings_.emplace(platform::deviceFilePath(brimwell::kSettingsPath), [this] {
-      now_ = devices::wallClockNow();
-      alerts_.onSettings(now_);
-    });
-    if (settings_->descriptor() >= 0) {
-      NSRunLoop::mainRunLoop().addReadSource(settings_->descriptor(),
-                                             [this] { settings_->onReadable(); });
-    }
-  }
-
-  const BatterySource& source_;
-  bool virtualTime_;
-  double wallAtStart_;
-  double now_ = 0;
-  DeviceAlertWatch alerts_;
-  std::optional<devices::DeviceWatch> watch_;
-  std::optional<devices::BluezDevices> bluez_;  // gone before the watch
-  std::optional<StatusFileWatcher> settings_;
-};
-
 }  // namespace
 
 int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLock& lock) {
@@ -148,12 +71,11 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   if (!presenter.notice().empty()) say(stderr, noticePrefix() + presenter.notice());
   GivenAlerts given(*presenter.get(), !options.sysfs.empty());
   startHost(&given, {});
-  WarningOutputs warnings;
-  warnings.line = [&](const std::string& line) {
-    say(stdout, clockPrefix(source.simulatedSeconds()) + line);
+  const auto line = [&](const std::string& text) {
+    say(stdout, clockPrefix(source.simulatedSeconds()) + text);
   };
-  warnings.notice = [](const std::string& line) { say(stderr, noticePrefix() + line); };
-  warnings.desktop = presenter.desktop();
+  const auto notice = [](const std::string& text) { say(stderr, noticePrefix() + text); };
+  WarningOutputs warnings{line, notice, nullptr, presenter.desktop()};
   warnings.runLoop = !options.virtualTime;
   // The machine's own battery, read in real time: its sleeps are followed.
   std::optional<SleepWatch> sleeps;
@@ -164,7 +86,7 @@ int runHeadless(BatterySource& source, const HostOptions& options, StatusFileLoc
   LowBatteryWatch watch(!options.sysfs.empty(), std::move(warnings));
   HistoryRecorder history(source, options,
                           [](const std::string& line) { say(stderr, noticePrefix() + line); });
-  LaptopDevices laptopDevices(options, source, presenter.desktop());
+  LaptopDevices laptopDevices(options, source, {line, notice, presenter.desktop()});
   laptopDevices.follow(sleeps ? &*sleeps : nullptr);
   SourceDriver driver(
       source, options,

@@ -10,10 +10,10 @@
 #include <optional>
 
 #include "common/text_out.h"
-#include "host/app/device_alert_watch.h"
 #include "host/app/given_alerts.h"
 #include "host/app/history_recorder.h"
 #include "host/app/host_startup.h"
+#include "host/app/laptop_devices.h"
 #include "host/app/laptop_lines.h"
 #include "host/app/low_battery_watch.h"
 #include "host/app/screen_wake.h"
@@ -25,8 +25,6 @@
 #include "host/bus/logind.h"
 #include "host/classes/host_classes.h"
 #include "host/desktop/desktop_alerts.h"
-#include "host/devices/bluez_devices.h"
-#include "host/devices/device_watch.h"
 #include "host/screen/host_screen.h"
 #include "host/screen/status_bar.h"
 #include "platform/foundation/run_loop.h"
@@ -91,21 +89,9 @@ class InteractiveSession {
           history_->onStatus(status, source_.simulatedSeconds());
         },
         &*watch_);
-    if (!options_.sysfs.empty()) {
-      const auto post = [this](const std::string& line) { notices_.post(line, now()); };
-      devices_.emplace(options_.sysfs, post, post);
-      deviceAlerts_.emplace(DeviceAlertOutputs{post, post, desktop_.desktop()});
-      devices_->onChange([this](const std::vector<devices::DeviceBattery>& list) {
-        deviceAlerts_->onDevices(list, deviceClock_);
-      });
-      if (sleeps_->logind()) {
-        bluez_.emplace(sleeps_->logind()->connection(), devices::wallClockNow, [this] {
-          deviceClock_ = devices::wallClockNow();
-          devices_->sourceChanged(deviceClock_);
-        });
-        devices_->addSource(&*bluez_);
-      }
-    }
+    const auto post = [this](const std::string& line) { notices_.post(line, now()); };
+    devices_.emplace(options_, source_, DeviceAlertOutputs{post, post, desktop_.desktop()});
+    devices_->follow(sleeps_ ? &*sleeps_ : nullptr);
     if (!desktop_.notice().empty()) notices_.post(desktop_.notice(), now());
     desktop_.onNotice([this](const std::string& line) { notices_.post(line, now()); });
   }
@@ -134,11 +120,7 @@ class InteractiveSession {
 
   void tick(double realSeconds) {
     const brimwell::Plist* status = driver_->tick(realSeconds);
-    if (devices_ && source_.looked()) {
-      deviceClock_ = devices::wallClockNow();
-      devices_->look(deviceClock_);
-      deviceAlerts_->onTime(deviceClock_);  // a device that stays low is reminded
-    }
+    devices_->afterTick();
     for (std::string& notice : source_.takeNotices()) notices_.post(std::move(notice), now());
     for (std::string& notice : driver_->takeNotices()) notices_.post(std::move(notice), now());
     if (const auto crossing = source_.takeSleep()) {
@@ -234,11 +216,8 @@ class InteractiveSession {
   std::optional<SleepWatch> sleeps_;  // before the watch, which may use its logind
   std::optional<LowBatteryWatch> watch_;
   std::optional<HistoryRecorder> history_;
-  std::optional<SourceDriver> driver_;            // made once the host's classes exist
-  std::optional<devices::DeviceWatch> devices_;   // a laptop's other batteries
-  std::optional<DeviceAlertWatch> deviceAlerts_;  // and their warnings
-  double deviceClock_ = 0;                        // the wall clock at the devices' last look
-  std::optional<devices::BluezDevices> bluez_;    // BlueZ's, merged by the watch
+  std::optional<SourceDriver> driver_;    // made once the host's classes exist
+  std::optional<LaptopDevices> devices_;  // a laptop's other batteries, and their warnings
   LockScreen lockScreen_;
   NoticeBoard notices_;
   ScreenWake wake_;

@@ -162,7 +162,9 @@ void readCharge(const PowerSupply& b, std::optional<double> volts, BatteryPack& 
   }
   if (p.level && p.fullWh) p.energyWh = *p.level / 100 * *p.fullWh;
   p.energyFromPercent = true;
-  if (now.wattHours && p.fullWh && !full) {
+  // The driver's own energy wherever it gives one: a pack held full at its charge limit holds
+  // what it says, not its percent's share of the full energy.
+  if (now.wattHours && p.fullWh) {
     p.energyWh = std::clamp(*now.wattHours, 0.0, *p.fullWh);
     p.energyFromPercent = false;
   }

@@ -95,6 +95,13 @@ TEST(LaptopEstimates, TimesThroughTheHostAndTheViewer) {
        {"--duration", "31"},
        "Charging is complete",
        "\"state\":\"full\",\"charge_limit\":60,"},
+      {"reported full at the limit: the driver's energy, not its percent's",
+       "Full",
+       "0",
+       {{"charge_control_end_threshold", "80"}, {"capacity", "81"}, {"energy_now", "40000000"}},
+       {"--duration", "31"},
+       "Charging is complete",
+       "\"energy_Wh\":40.00,\"energy_full_Wh\":50.00,"},
   };
   for (const auto& c : cases) {
     DeviceRoot root;

@@ -429,7 +429,8 @@ const char* kDevicesPath = "/tmp/batteryDevices.plist";
 
 // A hidpp mouse that tells only its word, a headset at 8 %, a controller before its first
 // report and a keyboard gone for 3 h, as the host lists them; last seen relative to `now`.
-std::string fixtureDevices(double now, int headsetLevel = 8) {
+std::string fixtureDevices(double now, int headsetLevel = 8,
+                           const std::string& mouseName = "MX Master 3") {
   const auto entry = [](const std::string& id, const std::string& name, const std::string& kind,
                         const std::string& more) {
     return "<dict><key>Id</key><string>" + id + "</string><key>Name</key><string>" + name +
@@ -438,7 +439,7 @@ std::string fixtureDevices(double now, int headsetLevel = 8) {
   const std::string seen = "<key>LastSeen</key><real>" + std::to_string(now) + "</real>";
   return plistXml(
       "<key>Devices</key><array>" +
-      entry("serial:4a1b", "MX Master 3", "mouse",
+      entry("serial:4a1b", mouseName, "mouse",
             "<key>LevelWord</key><string>Normal</string><key>State</key><string>discharging"
             "</string><key>Connected</key><true/>" +
                 seen) +
@@ -452,6 +453,15 @@ std::string fixtureDevices(double now, int headsetLevel = 8) {
             "</key><real>" +
                 std::to_string(now - 3 * 3600 - 30) + "</real>") +
       "</array>");
+}
+
+// A device named with 300 characters.
+const std::string kLongName = std::string(296, 'm') + "Tail";
+std::string longNamed() {
+  return plistXml(
+      "<key>Devices</key><array><dict><key>Id</key><string>serial:1</string><key>"
+      "Name</key><string>" +
+      kLongName + "</string></dict></array>");
 }
 
 double wallClock() {
@@ -514,6 +524,16 @@ TEST(ViewerDevices, EachDeviceOnTheTableInJsonAndInTheBars) {
        std::nullopt,
        {"--json"},
        "...\"last_sleep_external_power\":null}\n"},
+      {"a long name cut to the table's row",
+       longNamed(),
+       {"--once"},
+       "...deviceLine \"Other " + std::string(45, 'm') + "\u2026\" \"unknown\"\n"},
+      {"a long name whole in JSON",
+       longNamed(),
+       {"--json"},
+       "...\"name\":\"" + kLongName +
+           "\",\"kind\":\"other\",\"level\":null,\"level_word\":null,"
+           "\"state\":\"unknown\",\"connected\":true,\"last_seen\":null}]}\n"},
       {"a damaged devices file",
        std::string("<plist><dict><key>Devices</key><array><dict>"),
        {"--once"},
@@ -564,11 +584,11 @@ for x in d['devices']:
       << json.out << parsed.err;
 }
 
-// The live screen ends with the Devices section.
+// The live screen ends with the Devices section, a long name cut to its row.
 TEST(ViewerDevices, TheLiveScreenEndsWithThem) {
   TempDir root;
   root.write(kStatusPath, kChargingPhone);
-  root.write(kDevicesPath, fixtureDevices(wallClock()));
+  root.write(kDevicesPath, fixtureDevices(wallClock(), 8, kLongName));
   const auto screen = testing_support::runOnTerminal(
       BRIMWELL_VIEWER, {}, {{"SIM_DEVICE_ROOT", root.path()}, {"TERM", "xterm-256color"}}, 100, 60,
       1.5);
@@ -576,6 +596,9 @@ TEST(ViewerDevices, TheLiveScreenEndsWithThem) {
   ASSERT_NE(devices, std::string::npos) << screen.out;
   EXPECT_LT(screen.out.find("Serial Number"), devices);
   EXPECT_NE(screen.out.find("last seen 3 h ago", devices), std::string::npos) << screen.out;
+  EXPECT_NE(screen.out.find("Mouse " + std::string(33, 'm') + "\u2026", devices), std::string::npos)
+      << "a long name cut before its value" << screen.out;
+  EXPECT_EQ(screen.out.find("Tail"), std::string::npos) << screen.out;
 }
 
 // A bar that follows one device prints a line when its line changes, none when another device
@@ -594,6 +617,34 @@ TEST(ViewerDevices, FollowFollowsTheDevice) {
   std::filesystem::remove(root.path() + kDevicesPath);
   EXPECT_EQ(follower.readLine(3000), "") << "gone, with no line between";
   EXPECT_EQ(follower.stop(), "");
+}
+
+// The battery's follower prints a line only when its own output changes: at a change of a device
+// where it shows the devices (waybar's tooltip, JSON), never where it does not.
+TEST(ViewerDevices, TheBatterysFollowerPrintsOnlyWhatChanged) {
+  const struct {
+    const char* format;
+    bool showsDevices;
+  } cases[] = {{"i3blocks", false}, {"polybar", false}, {"waybar", true}, {"json", true}};
+  for (const auto& c : cases) {
+    TempDir root;
+    root.write(kStatusPath, kChargingPhone);
+    root.write(kDevicesPath, fixtureDevices(wallClock()));
+    testing_support::BackgroundProcess follower(BRIMWELL_VIEWER, {"--format", c.format, "--follow"},
+                                                {{"SIM_DEVICE_ROOT", root.path()}});
+    const auto first = follower.readLine(2000);
+    ASSERT_TRUE(first.has_value()) << c.format;
+    root.replace(kDevicesPath, fixtureDevices(wallClock(), 4));
+    const auto atTheDevice = follower.readLine(c.showsDevices ? 3000 : 1000);
+    EXPECT_EQ(atTheDevice.has_value(), c.showsDevices) << c.format << ": " << *first;
+    EXPECT_TRUE(!atTheDevice || atTheDevice != first)
+        << c.format << ": a line that says nothing new";
+    root.replace(kStatusPath, plistXml("<key>AppleRawCurrentCapacity</key><integer>500</integer>"
+                                       "<key>AppleRawMaxCapacity</key><integer>1000</integer>"));
+    const auto atTheBattery = follower.readLine(3000);
+    EXPECT_TRUE(atTheBattery && atTheBattery != first) << c.format;
+    follower.stop();
+  }
 }
 
 // The live screen, before the host ever wrote a status: the zeros, and a footer that says why.

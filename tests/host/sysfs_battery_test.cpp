@@ -72,6 +72,16 @@ TEST(SysfsBattery, EnergyOnlyBatteryThroughTheDesignVoltage) {
 // The host's energies, in mWh, only where every pack's driver reports energy: a charge-based
 // driver's mAh through a voltage is no energy it told.
 TEST(SysfsBattery, EnergiesWhereTheDriverReportsThem) {
+  // Held at an 80 % limit with the driver's percent a point above its energy's.
+  const auto heldAtLimit = [](const char* status) {
+    SupplyAttributes b = energyOnlyBattery();
+    b["status"] = status;
+    b["capacity"] = "81";
+    b["charge_control_end_threshold"] = "80";
+    b["energy_now"] = "40000000";
+    b["energy_full"] = "50000000";
+    return b;
+  };
   const struct {
     const char* name;
     SupplyAttributes battery;
@@ -79,6 +89,8 @@ TEST(SysfsBattery, EnergiesWhereTheDriverReportsThem) {
   } cases[] = {
       {"energy-reporting", energyOnlyBattery(), 30780, 45600},
       {"charge-reporting", chargeBasedBattery(), std::nullopt, std::nullopt},
+      {"reported full at its limit", heldAtLimit("Full"), 40000, 50000},
+      {"not charging at its limit", heldAtLimit("Not charging"), 40000, 50000},
   };
   for (const auto& c : cases) {
     TempDir dir;

@@ -145,6 +145,10 @@ TEST(BarFormats, WhatAReadingSummarisesTo) {
       {"a level only in a word: no percentage, no estimate", word + critical, true,
        "\"tooltip\":\"ThinkPad\\nCritical, "
        "discharging\",\"class\":[\"discharging\",\"critical\"]}"},
+      {"a laptop's power in the tooltip as on its table",
+       laptop + "<key>BatteryPower</key><integer>-10234</integer>", true, "the time\\n-10.2 W\""},
+      {"a draw too small to show has no sign",
+       laptop + "<key>BatteryPower</key><integer>-40</integer>", true, "the time\\n0.0 W\""},
   };
   {
     testing_support::ScopedEnvironment env;

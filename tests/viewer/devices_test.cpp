@@ -73,6 +73,10 @@ TEST(Devices, EachDevicesLineFromItsEntry) {
        "<key>Connected</key><false/><key>LastSeen</key><integer>1799996400"
        "</integer>",
        "Other MX", "last seen 1 h ago", DeviceUrgency::none},
+      {"gone a day ago",
+       "<key>Connected</key><false/><key>LastSeen</key><integer>1799913600"
+       "</integer>",
+       "Other MX", "last seen 1 d ago", DeviceUrgency::none},
       {"gone two days ago",
        "<key>Connected</key><false/><key>LastSeen</key><integer>1799827200"
        "</integer>",
@@ -83,6 +87,9 @@ TEST(Devices, EachDevicesLineFromItsEntry) {
        "Other MX", "last seen a moment ago", DeviceUrgency::none},
       {"not connected, never seen", "<key>Connected</key><false/>", "Other MX", "not connected",
        DeviceUrgency::none},
+      {"not connected, seen at no number",
+       "<key>Connected</key><false/><key>LastSeen</key><string>now</string>", "Other MX",
+       "not connected", DeviceUrgency::none},
       {"wrong types drop their keys",
        "<key>Kind</key><integer>1</integer><key>Level</key><string>64</string><key>LevelWord"
        "</key><string>Half</string><key>State</key><string>draining</string><key>Connected"
@@ -149,6 +156,40 @@ TEST(Devices, TheDeviceABarAsksFor) {
   for (const auto& c : cases) {
     const auto d = findDevice(devices, c.query);
     EXPECT_EQ(d ? std::optional(d->name) : std::nullopt, c.found) << c.query;
+  }
+}
+
+// A caption longer than its row's room is cut there by cells, with an ellipsis, never inside a
+// character nor between one and its mark; a wide character that would take the ellipsis's cell
+// is left out whole.
+TEST(Devices, ACaptionTooLongForItsRowIsCut) {
+  const struct {
+    const char* name;
+    std::string caption, value;
+    int rowCells;
+    std::string shown;
+  } cases[] = {
+      {"fits", "Mouse MX", "8 %", 20, "Mouse MX"},
+      {"fills its room", "Mouse 123456", "8 %", 20, "Mouse 123456"},
+      {"a cell too long", "Mouse 1234567", "8 %", 20, "Mouse 12345\u2026"},
+      {"a longer value, less room", "Mouse 123456", "18 %", 20, "Mouse 1234\u2026"},
+      {"wide characters, none halved", "Mouse \u9f20\u6807\u9f20\u6807\u9f20\u6807", "8 %", 20,
+       "Mouse \u9f20\u6807\u2026"},
+      {"wide characters to the cell", "Mouse \u9f20\u6807\u9f20\u6807\u9f20\u6807", "8 %", 21,
+       "Mouse \u9f20\u6807\u9f20\u2026"},
+      {"Hangul and fullwidth", "Pen \uac00\uff21\uff22", "8 %", 17, "Pen \uac00\uff21\u2026"},
+      {"the last of the wide", "Pen \ud7a3\ud7a3\ud7a3\ud7a3", "8 %", 17, "Pen \ud7a3\ud7a3\u2026"},
+      {"emoji of four bytes", "Pen \U0001f50b\U0001f50b\U0001f50bx", "8 %", 17,
+       "Pen \U0001f50b\U0001f50b\u2026"},
+      {"a mark stays with its letter", "Mouse Cafe\u0301XY", "8 %", 19, "Mouse Cafe\u0301\u2026"},
+      {"marks take no cell", "Mouse Cafe\u0301\u0301X", "8 %", 19, "Mouse Cafe\u0301\u0301X"},
+      {"a byte of no character is a cell", "Mouse \xff\xff\xff\xff\xff\xff\xff", "8 %", 20,
+       "Mouse \xff\xff\xff\xff\xff\u2026"},
+      {"room for the ellipsis only", "Mouse", "8 %", 9, "\u2026"},
+      {"no room", "Mouse", "8 %", 8, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(deviceRowCaption(c.caption, c.value, c.rowCells), c.shown) << c.name;
   }
 }
 

@@ -11,6 +11,7 @@
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 #include "viewer/table/bid_battery_info.h"
+#include "viewer/table/laptop_units.h"
 #include "viewer/table/last_sleep.h"
 #include "viewer/table/main_storyboard.h"
 #include "viewer/table/screen_footer.h"
@@ -194,6 +195,29 @@ TEST(ScreenColors, StrictBoundaries) {
 
   EXPECT_EQ(red, UIColor::colorWithRed(0.8f, 0.0f, 0.0f, 1.0f));
   EXPECT_EQ(yellowGreen, UIColor::colorWithRed(0.5f, 0.75f, 0.0f, 1.0f));
+}
+
+// A laptop's power and energy lines: one decimal, no sign on a draw too small to show, no
+// energy line without both energies.
+TEST(ScreenState, ALaptopsPowerAndEnergyLines) {
+  const struct {
+    const char* name;
+    std::optional<int32_t> milliwatts, energy, full;
+    std::optional<std::string> power, energyLine;
+  } cases[] = {
+      {"drawing", -10234, 30780, 45600, "-10.2 W", "30.8 Wh of 45.6 Wh"},
+      {"a draw too small to show", -40, std::nullopt, 45600, "0.0 W", std::nullopt},
+      {"charging, no full energy", 17160, 30780, std::nullopt, "17.2 W", std::nullopt},
+      {"no figures", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    LaptopFigures f;
+    f.powerMilliwatts = c.milliwatts;
+    f.energyMilliwattHours = c.energy;
+    f.energyFullMilliwattHours = c.full;
+    EXPECT_EQ(powerText(f), c.power) << c.name;
+    EXPECT_EQ(energyText(f), c.energyLine) << c.name;
+  }
 }
 
 TEST(ScreenState, FullChargeLineAndCharger) {

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cmath>
 
+#include "viewer/devices/text_cells.h"
+
 namespace {
 
 constexpr int kLowPercent = 10;
@@ -26,6 +28,11 @@ std::string kindTitle(const std::string& kind) {
 
 std::string deviceCaption(const KnownDevice& device) {
   return kindTitle(device.kind) + " " + device.name;
+}
+
+std::string deviceRowCaption(const std::string& caption, const std::string& value, int rowCells) {
+  constexpr int kBesideCaption = 3 + 1 + 1;  // the cells before it, the blank, the cell at the end
+  return fittedToCells(caption, rowCells - kBesideCaption - textCells(value));
 }
 
 std::string agoText(double seconds) {

@@ -12,6 +12,12 @@
 std::string kindTitle(const std::string& kind);
 // "Mouse MX Master 3": the kind and the user's name for it.
 std::string deviceCaption(const KnownDevice& device);
+// The table's widest row, in cells; --once's lines are the rows at this width.
+constexpr int kTableRowCells = 64;
+// A device's caption as a row of rowCells shows it: it starts at the row's fourth cell, and a
+// blank separates it from the value, which ends a cell before the row's end. A caption longer
+// than its room is cut there with an ellipsis (by cells, never inside a character).
+std::string deviceRowCaption(const std::string& caption, const std::string& value, int rowCells);
 // What the device tells of its charge: "64 %", its word ("Normal"), or "unknown"; for one not
 // connected, when it was last seen ("last seen 3 h ago", relative to `now`), never a level that
 // would look current.

@@ -9,6 +9,7 @@
 
 #include "viewer/devices/device_text.h"
 #include "viewer/output/json_output.h"
+#include "viewer/table/laptop_units.h"
 
 namespace {
 
@@ -61,12 +62,9 @@ std::string tooltip(const StatusSummary& s, const BarContext& c) {
   } else if (s.estimating) {
     text += "\nestimating the time";
   }
-  char line[64];
-  if (s.powerW) {
-    std::snprintf(line, sizeof line, "\n%.2f W", *s.powerW);
-    text += line;
-  }
+  if (s.powerW) text += "\n" + wattsText(*s.powerW);
   if (s.chargeLimit) text += "\ncharge limit " + std::to_string(*s.chargeLimit) + "%";
+  char line[64];
   if (s.health) {
     std::snprintf(line, sizeof line, "\nhealth %.1f%%", *s.health);
     text += line;

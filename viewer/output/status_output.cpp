@@ -181,8 +181,9 @@ void Follower::push() {
   shownStale_ = stale.now;
   controller_.showBatteryInfo();
   const std::string text = line();
-  // One device's line says nothing new at a change of the battery or of another device.
-  if (!first_ && device_ && text == lastLine_) return;
+  // A line only where it says something new: the battery's at a change of the devices it does
+  // not show, one device's at a change of the battery or of another device.
+  if (!first_ && text == lastLine_) return;
   first_ = false;
   lastLine_ = text;
   std::cout << text << std::flush;

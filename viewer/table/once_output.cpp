@@ -28,7 +28,9 @@ void printOutlets(const BIDMainTableViewController& controller, std::ostream& ou
   laptopLine("energyLabel", controller.energyLabel);
   // The user's other batteries, a line each, below the battery's: where the host lists any.
   for (const KnownDevice& d : controller.devicesShown) {
-    out << "deviceLine " << brimwell::quoted(deviceCaption(d)) << ' '
-        << brimwell::quoted(deviceValue(d, controller.devicesReadAt)) << '\n';
+    const std::string value = deviceValue(d, controller.devicesReadAt);
+    out << "deviceLine "
+        << brimwell::quoted(deviceRowCaption(deviceCaption(d), value, kTableRowCells)) << ' '
+        << brimwell::quoted(value) << '\n';
   }
 }
