@@ -20,6 +20,18 @@ std::string described(const DeviceBattery& d) {
   return d.kind + " " + d.name + " (" + d.via + ")";
 }
 
+// A device was last seen no earlier than the host knew it before (a source that has not seen it
+// in this run says 0), and never later than now (a clock set back, a record from its future).
+void keepLastSeen(const std::vector<DeviceBattery>& before, std::vector<DeviceBattery>& now,
+                  double time) {
+  for (DeviceBattery& d : now) {
+    const auto was = std::find_if(before.begin(), before.end(),
+                                  [&](const DeviceBattery& b) { return b.id == d.id; });
+    if (was != before.end()) d.lastSeen = std::max(d.lastSeen, was->lastSeen);
+    d.lastSeen = std::min(d.lastSeen, time);
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> comingAndGoing(const std::vector<DeviceBattery>& before,
@@ -79,6 +91,7 @@ void DeviceWatch::update(double now) {
   }
   bySource.push_back(sysfs_.devices());
   std::vector<DeviceBattery> merged = keptGone(merged_, mergeDevices(bySource), now);
+  keepLastSeen(merged_, merged, now);
   const bool changed = worthWriting(told_, merged);
   std::string why;
   if (file_.write(merged, now, &why)) {

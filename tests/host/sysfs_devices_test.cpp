@@ -459,6 +459,43 @@ TEST(SysfsDevices, TheFileIsWrittenOnlyOnChange) {
   EXPECT_EQ(why.rfind(path + ": ", 0), 0u) << why;
 }
 
+// What a restarted host knows of a device's last sighting: a source that has not seen it in this
+// run (BlueZ lists a device that stayed away, seen at 0) takes nothing back from the record, and
+// a record from the future (a clock set back) is now.
+TEST(SysfsDevices, LastSeenNeitherGoesBackNorAhead) {
+  struct Listing : DeviceSource {
+    std::vector<DeviceBattery> list;
+    std::vector<DeviceBattery> devices() const override { return list; }
+  };
+  const struct {
+    const char* name;
+    double recorded, told;  // in the file; by the source now (-1: the source says nothing)
+    double expected;
+  } rows[] = {
+      {"told 0: the record's", kNow - 3600, 0, kNow - 3600},
+      {"told later: that", kNow - 3600, kNow - 60, kNow - 60},
+      {"recorded in the future, told nothing: now", kNow + 1e6, -1, kNow},
+      {"recorded in the future, told 0: now", kNow + 1e6, 0, kNow},
+  };
+  for (const auto& r : rows) {
+    DeviceRoot root;
+    ScopedEnvironment env;
+    env.set("SIM_DEVICE_ROOT", root.path());
+    std::string why;
+    ASSERT_TRUE(DevicesFile(brimwell::kDevicesStatusPath)
+                    .write({device("address:A", 40, false, r.recorded)}, kNow, &why))
+        << why;
+    Listing bluez;
+    if (r.told >= 0) bluez.list = {device("address:A", 40, false, r.told, "bluetooth")};
+    DeviceWatch watch(root.path() + "/no-such-folder", [](const std::string&) {},
+                      [](const std::string&) {});
+    watch.addSource(&bluez);
+    watch.sourceChanged(kNow);
+    ASSERT_EQ(watch.devices().size(), 1u) << r.name;
+    EXPECT_EQ(watch.devices()[0].lastSeen, r.expected) << r.name;
+  }
+}
+
 // Said against what was said before: a device whose source is away (BlueZ restarting) neither
 // came nor went meanwhile.
 TEST(SysfsDevices, ComingAndGoingIsSaidOnce) {
