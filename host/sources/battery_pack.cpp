@@ -143,7 +143,8 @@ void readCharge(const PowerSupply& b, std::optional<double> volts, BatteryPack& 
     whole = full && (now.milliampHours || now.wattHours) ? now : design;
   p.kernelPercent = capacityPercent(b);
   p.level = p.kernelPercent ? p.kernelPercent : percentOf(now, whole);
-  if (full) p.level = p.kernelPercent.value_or(100);
+  // Full is 100 % unless the driver gives nothing but its word: then the word is the level.
+  if (full && (p.level || !p.levelWord)) p.level = p.kernelPercent.value_or(100);
   p.fullWh = positive(whole.wattHours);
   std::optional<double> nowMah = now.milliampHours, fullMah = positive(whole.milliampHours);
   // The driver's percentage rules where the charge does not stand on its own.
@@ -186,8 +187,8 @@ BatteryPack readBatteryPack(const PowerSupply& b, ExternalPower power) {
   p.name = b.name;
   p.status = b.get("status");
   const auto volts = conversionVoltage(b);
-  readCharge(b, volts, p);
   p.levelWord = levelWordOf(b);
+  readCharge(b, volts, p);
   std::optional<double> milliamps, watts;
   driverFlow(b, volts, milliamps, watts);
   if (milliamps) p.current = within32Bits(directed(p, *milliamps, power));

@@ -360,10 +360,15 @@ std::optional<Plist> coarseStatus(const std::vector<PowerSupply>& supplies) {
   if (packs.empty()) return std::nullopt;
   Plist d = Plist::newDictionary();
   setPackFigures(d, packs, power);
-  // The lowest word a pack without a percent gives: the one to heed.
+  // The lowest word the packs give: the one to heed. Beside a pack with a percent a word tells
+  // nothing of the whole (a Critical pack beside one at 80 % is no critical battery).
   std::optional<int> word;
   for (const BatteryPack& p : packs) {
-    if (!p.level && p.levelWord && (!word || *p.levelWord < *word)) word = p.levelWord;
+    if (p.level) {
+      word.reset();
+      break;
+    }
+    if (p.levelWord && (!word || *p.levelWord < *word)) word = p.levelWord;
   }
   d.setItem(key::kBatteryLevelWord,
             Plist::string(word ? brimwell::kLevelWords[*word] : brimwell::kUnknownLevelWord));
