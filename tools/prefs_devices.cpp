@@ -25,9 +25,28 @@ const Setting kCritical{setting::kCriticalLevel,
                         "",
                         std::to_string(device_default::kCriticalLevel)};
 
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) ==
+                  std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+// The entry the host takes for a name: its own, else the first (in sorted order) whose name is
+// the same but for case, as the host matches what the user typed.
+std::string storedName(const Plist* devices, const std::string& name) {
+  if (!devices || !devices->isDictionary() || devices->item(name)) return name;
+  std::optional<std::string> found;
+  for (size_t i = 0; i < devices->size(); ++i) {
+    const std::string& key = devices->keyAt(i);
+    if (sameIgnoringCase(key, name) && (!found || key < *found)) found = key;
+  }
+  return found.value_or(name);
+}
+
 const Plist* entryOf(const Plist& file, const std::string& name) {
   const Plist* devices = file.item(setting::kDevices);
-  return devices && devices->isDictionary() ? devices->item(name) : nullptr;
+  return devices && devices->isDictionary() ? devices->item(storedName(devices, name)) : nullptr;
 }
 
 // A level as the host reads it: the entry's own, its default where absent, and a value the host
@@ -53,13 +72,6 @@ std::string shownMute(const Plist* entry) {
 int levelOf(const Setting& s, const Plist* entry) {
   const Plist* value = entry && entry->isDictionary() ? entry->item(s.key) : nullptr;
   return value ? brimwell::intValueOf(value) : std::stoi(*s.unsetMeans);
-}
-
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
-         });
 }
 
 }  // namespace
@@ -103,6 +115,7 @@ std::optional<DeviceRequest> parseDeviceRequest(const std::vector<std::string>& 
 void changeDevice(Plist& file, DeviceRequest& r) {
   const Plist* devices = file.item(setting::kDevices);
   Plist all = devices && devices->isDictionary() ? devices->copy() : Plist::newDictionary();
+  r.name = storedName(devices, r.name);  // one entry a device, whatever the case it is typed in
   const Plist* given = all.item(r.name);
   Plist entry = given && given->isDictionary() ? given->copy() : Plist::newDictionary();
   if (r.change == "reset") {

@@ -163,16 +163,21 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   const struct {
     const char* name;
     std::string said;
-  } named[] = {{"No Such Mouse", unseen},
-               {"mx master 3", ""},
-               {"4089-A6", ""},
-               {"aa:bb:cc:dd:ee:01", ""},
-               {"MX Master", "brimwell-prefs: note: no device \"MX Master\" seen yet"}};
+    const char* stored = nullptr;  // the entry it lands in, where not its own
+  } named[] = {
+      {"No Such Mouse", unseen},
+      {"mx master 3", "brimwell-prefs: note: device \"MX Master 3\": lowLevel 2", "MX Master 3"},
+      {"4089-A6", ""},
+      {"aa:bb:cc:dd:ee:01", ""},
+      {"MX Master", "brimwell-prefs: note: no device \"MX Master\" seen yet"}};
   for (const auto& n : named) {
     EXPECT_EQ(run({"device", n.name, "mute"}), 0) << n.name;
     EXPECT_EQ(err_.str().substr(0, n.said.size()), n.said) << n.name;
     EXPECT_EQ(err_.str().empty(), n.said.empty()) << n.name << err_.str();
-    EXPECT_TRUE(file().item("devices")->item(n.name)) << n.name;
+    EXPECT_TRUE(file().item("devices")->item(n.stored ? n.stored : n.name)) << n.name;
+    if (n.stored) {
+      EXPECT_FALSE(file().item("devices")->item(n.name)) << "one entry a device";
+    }
     EXPECT_EQ(run({"device", n.name, "reset"}), 0) << n.name;
   }
   root_.write(brimwell::kDevicesStatusPath,
@@ -182,6 +187,14 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
       err_.str(),
       "brimwell-prefs: note: no device \"MX\" seen yet (none seen); kept for when it comes\n");
   EXPECT_EQ(run({"device", "MX", "reset"}), 0);
+
+  // A name typed in another case changes, and shows, the entry the host takes for it.
+  EXPECT_EQ(run({"device", "wh-1000xm4", "criticalLevel", "9"}), 0);
+  EXPECT_EQ(file().item("devices")->item("wh-1000xm4"), nullptr);
+  EXPECT_EQ(brimwell::intValueOf(file().item("devices")->item("WH-1000XM4")->item("criticalLevel")),
+            9);
+  EXPECT_EQ(run({"device", "Wh-1000xm4"}), 0);
+  EXPECT_NE(out_.str().find("  criticalLevel    9\n"), std::string::npos) << out_.str();
 
   EXPECT_EQ(run({"device", "MX Master 3", "reset"}), 0);
   EXPECT_EQ(file().item("devices")->item("MX Master 3"), nullptr);
