@@ -441,11 +441,12 @@ TEST(SysfsDevices, TheFileIsWrittenOnlyOnChange) {
   full.model = "MX Master 3";
   full.serial = "4089";
   full.address = "AA:BB:CC:DD:EE:FF";
-  ASSERT_TRUE(file.write({mouse, full}, 7, &why));
+  const DeviceBattery top = device("serial:top", 100, true, 7), empty = device("e", 0, false, 7);
+  ASSERT_TRUE(file.write({mouse, full, top, empty}, 7, &why));
   EXPECT_NE(inode(), first);
-  // What a host after this one starts from.
+  // What a host after this one starts from, the levels at both ends too.
   EXPECT_EQ(DevicesFile(brimwell::kDevicesStatusPath).lastWritten(),
-            (std::vector<DeviceBattery>{mouse, full}));
+            (std::vector<DeviceBattery>{mouse, full, top, empty}));
   ASSERT_TRUE(file.write({mouse}, 8, &why));
   const brimwell::Plist written = brimwell::readDictionaryFile(path, &why);
   ASSERT_TRUE(written.isDictionary()) << why;
@@ -487,8 +488,8 @@ TEST(SysfsDevices, LastSeenNeitherGoesBackNorAhead) {
         << why;
     Listing bluez;
     if (r.told >= 0) bluez.list = {device("address:A", 40, false, r.told, "bluetooth")};
-    DeviceWatch watch(root.path() + "/no-such-folder", [](const std::string&) {},
-                      [](const std::string&) {});
+    DeviceWatch watch(
+        root.path() + "/no-such-folder", [](const std::string&) {}, [](const std::string&) {});
     watch.addSource(&bluez);
     watch.sourceChanged(kNow);
     ASSERT_EQ(watch.devices().size(), 1u) << r.name;
