@@ -463,11 +463,14 @@ TEST(SysfsDevices, TheFileIsWrittenOnlyOnChange) {
 // What a restarted host knows of a device's last sighting: a source that has not seen it in this
 // run (BlueZ lists a device that stayed away, seen at 0) takes nothing back from the record, and
 // a record from the future (a clock set back) is now.
+struct Listing : DeviceSource {
+  std::vector<DeviceBattery> list;
+  bool gone = false;
+  std::vector<DeviceBattery> devices() const override { return list; }
+  bool away() const override { return gone; }
+};
+
 TEST(SysfsDevices, LastSeenNeitherGoesBackNorAhead) {
-  struct Listing : DeviceSource {
-    std::vector<DeviceBattery> list;
-    std::vector<DeviceBattery> devices() const override { return list; }
-  };
   const struct {
     const char* name;
     double recorded, told;  // in the file; by the source now (-1: the source says nothing)
@@ -495,6 +498,31 @@ TEST(SysfsDevices, LastSeenNeitherGoesBackNorAhead) {
     ASSERT_EQ(watch.devices().size(), 1u) << r.name;
     EXPECT_EQ(watch.devices()[0].lastSeen, r.expected) << r.name;
   }
+}
+
+// While BlueZ is away only what it told last is kept quiet: a device it had already let go that
+// comes back another way is said to come.
+TEST(SysfsDevices, AnAwaySourceKeepsQuietOnlyWhatItToldLast) {
+  DeviceRoot root;
+  ScopedEnvironment env;
+  env.set("SIM_DEVICE_ROOT", root.path());
+  std::vector<std::string> said;
+  DeviceWatch watch(
+      root.path() + "/no-such-folder", [&](const std::string& line) { said.push_back(line); },
+      [](const std::string&) {});
+  Listing bluez, other;
+  watch.addSource(&bluez);
+  watch.addSource(&other);
+  bluez.list = {device("A", 50, true, kNow), device("B", 50, true, kNow)};
+  watch.sourceChanged(kNow);
+  bluez.list = {device("A", 50, true, kNow + 1)};
+  watch.sourceChanged(kNow + 1);
+  bluez.gone = true;
+  other.list = {device("B", 40, true, kNow + 2)};
+  watch.sourceChanged(kNow + 2);
+  EXPECT_EQ(said, (std::vector<std::string>{
+                      "device added: mouse A (usb)", "device added: mouse B (usb)",
+                      "device gone: mouse B (usb)", "device added: mouse B (usb)"}));
 }
 
 // Said against what was said before: a device whose source is away (BlueZ restarting) neither
