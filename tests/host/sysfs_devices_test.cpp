@@ -453,6 +453,17 @@ TEST(SysfsDevices, TheFileIsWrittenOnlyOnChange) {
   ASSERT_TRUE(written.item(brimwell::device_key::kDevices));
   EXPECT_EQ(written.item(brimwell::device_key::kDevices)->size(), 1u);
 
+  // A time last seen that is not a time, or none, is no time.
+  root.write(brimwell::kDevicesStatusPath,
+             plistXml("<key>Devices</key><array>"
+                      "<dict><key>Id</key><string>x</string></dict>"
+                      "<dict><key>Id</key><string>y</string><key>LastSeen</key><string>soon"
+                      "</string></dict></array>"));
+  const auto read = DevicesFile(brimwell::kDevicesStatusPath).lastWritten();
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0].lastSeen, 0);
+  EXPECT_EQ(read[1].lastSeen, 0);
+
   // A write that fails names the file.
   std::filesystem::remove(path);
   std::filesystem::create_directories(path + "/in-the-way");
