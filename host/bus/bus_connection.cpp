@@ -136,45 +136,37 @@ void Connection::answer(uint64_t id, sd_bus_message* reply, const std::string& w
   pending->reply(reply, why);
 }
 
-namespace {
-
-// The matches' signals arrive at their Signal: its data is the signal itself.
-int signalArrived(sd_bus_message* message, void* data, sd_bus_error*) {
-  (*static_cast<Connection::Signal*>(data))(message);
-  return 0;
-}
-
-// A match the bus refuses leaves the connection as it is; the signal then never comes.
-int matchInstalled(sd_bus_message*, void*, sd_bus_error*) {
-  return 0;
-}
-
-}  // namespace
-
 bool Connection::onSignal(const char* sender, const char* path, const char* interface,
                           const char* member, Signal signal) {
   if (!open_) return false;
   auto match = std::make_unique<Match>(Match{std::move(signal), nullptr});
-  if (sd_bus_match_signal_async(bus_, &match->slot, sender, path, interface, member, signalArrived,
-                                matchInstalled, &match->signal) < 0)
+  auto arrived = [](sd_bus_message* message, void* data, sd_bus_error*) {
+    static_cast<Match*>(data)->signal(message);
+    return 0;
+  };
+  // A match the bus refuses leaves the connection as it is; the signal then never comes.
+  auto installed = [](sd_bus_message*, void*, sd_bus_error*) { return 0; };
+  if (sd_bus_match_signal_async(bus_, &match->slot, sender, path, interface, member, arrived,
+                                installed, match.get()) < 0)
     return false;
-  keep(std::move(match));
+  matches_.emplace(nextId_++, std::move(match));
+  armTimer();
   return true;
 }
 
 bool Connection::onMatch(const char* rule, Signal signal) {
   if (!open_) return false;
   auto match = std::make_unique<Match>(Match{std::move(signal), nullptr});
-  if (sd_bus_add_match_async(bus_, &match->slot, rule, signalArrived, matchInstalled,
-                             &match->signal) < 0)
+  auto arrived = [](sd_bus_message* message, void* data, sd_bus_error*) {
+    static_cast<Match*>(data)->signal(message);
+    return 0;
+  };
+  auto installed = [](sd_bus_message*, void*, sd_bus_error*) { return 0; };
+  if (sd_bus_add_match_async(bus_, &match->slot, rule, arrived, installed, match.get()) < 0)
     return false;
-  keep(std::move(match));
-  return true;
-}
-
-void Connection::keep(std::unique_ptr<Match> match) {
   matches_.emplace(nextId_++, std::move(match));
   armTimer();
+  return true;
 }
 
 void Connection::process() {

@@ -62,8 +62,6 @@ class Connection {
   double secondsUntilDue() const;
   void armTimer();
   void lost();
-  // A match the bus took: kept, and its reply awaited.
-  void keep(std::unique_ptr<Match> match);
 
   sd_bus* bus_;
   bool open_ = true;
