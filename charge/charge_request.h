@@ -13,11 +13,12 @@ namespace brimwell::charge {
 // bytes, never "." or "..", so that no name reaches outside the power-supply folder.
 bool isBatteryName(std::string_view name);
 
-// New limits for one battery: the end of the charge, and where the driver has one, the level
-// below which charging starts again (0 leaves it as it is).
+// New limits: the end of the charge, and where the driver has one, the level below which
+// charging starts again. An empty battery is every system battery that offers what is asked;
+// a threshold not given is left as it is.
 struct LimitsRequest {
   std::string battery;
-  int end = 100;
+  std::optional<int> end;
   std::optional<int> start;
 };
 
@@ -26,6 +27,10 @@ struct CheckedLimits {
   std::optional<LimitsRequest> request;
   std::string refusal;
 };
+// `end` and `start` as the bus carries them: 0 leaves that threshold as it is.
 CheckedLimits checkLimits(std::string_view battery, uint32_t end, uint32_t start);
+
+// A battery named by a caller for "full once": empty (every battery) or a battery's name.
+bool isBatteryChoice(std::string_view battery);
 
 }  // namespace brimwell::charge

@@ -1,0 +1,57 @@
+#include "charge/kept_limits.h"
+
+#include <nlohmann/json.hpp>
+
+namespace brimwell::charge {
+namespace {
+
+using nlohmann::json;
+
+bool readPercent(const json& entry, const char* key, int lowest, int highest,
+                 std::optional<int>& out) {
+  const auto it = entry.find(key);
+  if (it == entry.end()) return true;
+  if (!it->is_number_integer()) return false;
+  const auto value = it->get<long long>();
+  if (value < lowest || value > highest) return false;
+  out = static_cast<int>(value);
+  return true;
+}
+
+}  // namespace
+
+std::string keptToJson(const KeptState& kept) {
+  json out = json::object();
+  for (const auto& [battery, limits] : kept) {
+    json entry = json::object();
+    if (limits.end) entry["end"] = *limits.end;
+    if (limits.start) entry["start"] = *limits.start;
+    if (!limits.fullOnceBoot.empty()) entry["fullOnceBoot"] = limits.fullOnceBoot;
+    out[battery] = std::move(entry);
+  }
+  return out.dump(2) + "\n";
+}
+
+std::optional<KeptState> keptFromJson(std::string_view text) {
+  const json in = json::parse(text.begin(), text.end(), nullptr, false);
+  if (in.is_discarded() || !in.is_object()) return std::nullopt;
+  KeptState kept;
+  for (const auto& [battery, entry] : in.items()) {
+    if (!isBatteryName(battery) || !entry.is_object()) return std::nullopt;
+    KeptLimits limits;
+    // A start of 0 is one a driver may hold, kept when a "full once" lifted it.
+    if (!readPercent(entry, "end", 1, 100, limits.end) ||
+        !readPercent(entry, "start", 0, 99, limits.start)) {
+      return std::nullopt;
+    }
+    const auto boot = entry.find("fullOnceBoot");
+    if (boot != entry.end()) {
+      if (!boot->is_string()) return std::nullopt;
+      limits.fullOnceBoot = boot->get<std::string>();
+    }
+    kept[battery] = std::move(limits);
+  }
+  return kept;
+}
+
+}  // namespace brimwell::charge

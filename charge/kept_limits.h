@@ -1,0 +1,18 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "charge/limits_plan.h"
+
+// The kept limits as the service stores them, a JSON object an administrator can read:
+//   {"BAT0": {"end": 80, "start": 75, "fullOnceBoot": "<boot id>"}}
+namespace brimwell::charge {
+
+std::string keptToJson(const KeptState& kept);
+// None when the text is not such an object, or names a battery or holds a value no caller could
+// have set: a damaged file is not put back.
+std::optional<KeptState> keptFromJson(std::string_view text);
+
+}  // namespace brimwell::charge

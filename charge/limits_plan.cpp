@@ -1,0 +1,138 @@
+#include "charge/limits_plan.h"
+
+#include "charge/charge_bus.h"
+
+namespace brimwell::charge {
+namespace {
+
+constexpr int kFull = 100;
+// While a "full once" waits, charging resumes below this, so it begins whatever the level.
+constexpr int kFullOnceStart = 99;
+
+Plan refused(const char* errorName, std::string line) {
+  Plan p;
+  p.errorName = errorName;
+  p.refusal = std::move(line);
+  return p;
+}
+
+std::string names(const std::vector<BatteryThresholds>& batteries) {
+  std::string out;
+  for (const auto& b : batteries) out += (out.empty() ? "" : ", ") + b.name;
+  return out.empty() ? "none" : out;
+}
+
+// The steps from what the driver holds to the target. A start the caller did not give that
+// would not be below the new end is taken down with it: a driver may refuse it, and charging
+// would never start again.
+void appendSteps(const BatteryThresholds& now, std::optional<int> end, std::optional<int> start,
+                 bool startGiven, std::vector<ThresholdWrite>& writes) {
+  if (!end) end = now.end;
+  if (!start) start = now.start;
+  if (!startGiven && start && end && *start >= *end) start = *end - 1;
+  const bool endChanges = end && now.end && *end != *now.end;
+  const bool startChanges = start && now.start && *start != *now.start;
+  const ThresholdWrite endWrite{now.name, Threshold::End, end.value_or(0), now.end.value_or(0)};
+  const ThresholdWrite startWrite{now.name, Threshold::Start, start.value_or(0),
+                                  now.start.value_or(0)};
+  const bool startFirst = startChanges && (!now.end || *start < *now.end);
+  if (startFirst) writes.push_back(startWrite);
+  if (endChanges) writes.push_back(endWrite);
+  if (startChanges && !startFirst) writes.push_back(startWrite);
+}
+
+// The batteries a request names: one by its name, or every one that offers what is asked.
+std::vector<const BatteryThresholds*> chosen(std::string_view battery, bool end, bool start,
+                                             const std::vector<BatteryThresholds>& batteries,
+                                             Plan& plan) {
+  std::vector<const BatteryThresholds*> out;
+  for (const auto& b : batteries) {
+    const bool offers = (!end || b.end) && (!start || b.start);
+    if (battery.empty() ? offers : b.name == battery) out.push_back(&b);
+  }
+  const char* what = start && !end ? "no start threshold" : "no charge limit";
+  if (!battery.empty() && out.empty()) {
+    plan = refused(kErrorNoSuchBattery, "no system battery is named " + std::string(battery) +
+                                            " (there are " + names(batteries) + ")");
+  } else if (out.empty()) {
+    plan = refused(kErrorNoLimit, std::string("this machine offers ") + what);
+  } else if (!battery.empty() && ((end && !out[0]->end) || (start && !out[0]->start))) {
+    plan = refused(kErrorNoLimit, std::string(battery) + " offers " + what);
+    out.clear();
+  }
+  return out;
+}
+
+}  // namespace
+
+const char* attributeName(Threshold threshold) {
+  return threshold == Threshold::End ? "charge_control_end_threshold"
+                                     : "charge_control_start_threshold";
+}
+
+bool fullOncePending(const KeptState& kept, const std::string& battery, std::string_view bootId) {
+  const auto it = kept.find(battery);
+  return it != kept.end() && !it->second.fullOnceBoot.empty() && it->second.fullOnceBoot == bootId;
+}
+
+Plan planLimits(const LimitsRequest& request, const std::vector<BatteryThresholds>& batteries,
+                const KeptState& kept) {
+  Plan plan;
+  const auto targets = chosen(request.battery, request.end.has_value(),
+                              request.start.has_value(), batteries, plan);
+  if (targets.empty()) return plan;
+  plan.kept = kept;
+  for (const BatteryThresholds* b : targets) {
+    const int end = request.end.value_or(b->end.value_or(kFull));
+    if (request.start && b->end && *request.start >= end) {
+      return refused(kErrorInvalidArgs, "charging starts again below the limit: " +
+                                            std::to_string(*request.start) + " is not below " +
+                                            std::to_string(end) + " (" + b->name + ")");
+    }
+    appendSteps(*b, request.end, request.start, request.start.has_value(), plan.writes);
+    KeptLimits& k = plan.kept[b->name];
+    if (request.end) k.end = request.end;
+    if (request.start) k.start = request.start;
+    k.fullOnceBoot.clear();
+  }
+  return plan;
+}
+
+Plan planFullOnce(std::string_view battery, const std::vector<BatteryThresholds>& batteries,
+                  const KeptState& kept, std::string_view bootId) {
+  Plan plan;
+  const auto targets = chosen(battery, true, false, batteries, plan);
+  if (targets.empty()) return plan;
+  plan.kept = kept;
+  for (const BatteryThresholds* b : targets) {
+    if (fullOncePending(kept, b->name, bootId)) continue;
+    // What goes back is what the user chose, or else what the driver held.
+    KeptLimits k = plan.kept.count(b->name) ? plan.kept[b->name] : KeptLimits{};
+    if (!k.end) k.end = b->end;
+    if (!k.start) k.start = b->start;
+    if (*k.end >= kFull && *b->end >= kFull) continue;  // nothing to lift
+    k.fullOnceBoot = std::string(bootId);
+    plan.kept[b->name] = k;
+    const std::optional<int> start =
+        b->start ? std::optional<int>(kFullOnceStart) : std::optional<int>();
+    appendSteps(*b, kFull, start, true, plan.writes);
+  }
+  return plan;
+}
+
+Plan planPutBack(const std::vector<BatteryThresholds>& batteries, const KeptState& kept,
+                 std::string_view bootId, bool externalPower) {
+  Plan plan;
+  plan.kept = kept;
+  for (const auto& b : batteries) {
+    const auto it = plan.kept.find(b.name);
+    if (it == plan.kept.end()) continue;
+    KeptLimits& k = it->second;
+    if (fullOncePending(kept, b.name, bootId) && externalPower) continue;
+    k.fullOnceBoot.clear();
+    appendSteps(b, k.end, k.start, false, plan.writes);
+  }
+  return plan;
+}
+
+}  // namespace brimwell::charge

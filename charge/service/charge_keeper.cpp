@@ -1,0 +1,154 @@
+#include "charge/service/charge_keeper.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "charge/charge_bus.h"
+#include "charge/kept_limits.h"
+
+namespace brimwell::charge {
+namespace {
+
+constexpr const char* kKeptFile = "charge-limits.json";
+constexpr const char* kErrorFailed = "org.freedesktop.DBus.Error.Failed";
+
+std::string describe(const ThresholdWrite& w) {
+  return w.battery + " " + (w.threshold == Threshold::End ? "limit " : "start ") +
+         std::to_string(w.previous) + " -> " + std::to_string(w.value);
+}
+
+bool writeAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::vector<std::string> namesOf(const std::vector<BatteryThresholds>& batteries) {
+  std::vector<std::string> names;
+  for (const auto& b : batteries) names.push_back(b.name);
+  return names;
+}
+
+}  // namespace
+
+std::string currentBootId() {
+  std::ifstream in("/proc/sys/kernel/random/boot_id");
+  std::string id;
+  std::getline(in, id);
+  return id;
+}
+
+ChargeKeeper::ChargeKeeper(PowerSupplyFolder folder, std::string stateDir, std::string bootId,
+                           Log log)
+    : folder_(std::move(folder)),
+      file_(stateDir + "/" + kKeptFile),
+      bootId_(std::move(bootId)),
+      log_(std::move(log)) {
+  load();
+  seen_ = namesOf(folder_.batteries());
+}
+
+void ChargeKeeper::load() {
+  std::ifstream in(file_);
+  if (!in) return;  // nothing kept yet
+  std::stringstream text;
+  text << in.rdbuf();
+  if (auto kept = keptFromJson(text.str())) {
+    kept_ = std::move(*kept);
+  } else {
+    log_(file_ + " is damaged: no limit is put back until one is set again");
+  }
+}
+
+std::string ChargeKeeper::store(const KeptState& kept) const {
+  const std::string temporary = file_ + ".new";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                        0644);
+  if (fd < 0) return "cannot write " + temporary + ": " + std::strerror(errno);
+  const bool written = writeAll(fd, keptToJson(kept)) && ::fsync(fd) == 0;
+  const int error = errno;
+  ::close(fd);
+  if (!written || ::rename(temporary.c_str(), file_.c_str()) != 0) {
+    const std::string why = std::strerror(written ? errno : error);
+    ::unlink(temporary.c_str());
+    return "cannot write " + file_ + ": " + why;
+  }
+  return {};
+}
+
+Outcome ChargeKeeper::apply(const Plan& plan, const std::string& what) {
+  if (plan.errorName) return {plan.errorName, plan.refusal};
+  for (const auto& w : plan.writes) {
+    const std::string why = folder_.whyNotWritable(w);
+    if (!why.empty()) return {kErrorNoLimit, why};
+  }
+  for (size_t i = 0; i < plan.writes.size(); ++i) {
+    const std::string refusal = folder_.write(plan.writes[i]);
+    if (refusal.empty()) continue;
+    // Whole or not at all: what this plan wrote before the refusal goes back.
+    for (size_t j = i; j-- > 0;) {
+      ThresholdWrite back = plan.writes[j];
+      back.value = back.previous;
+      folder_.write(back);
+    }
+    log_(what + ": " + refusal);
+    return {kErrorRefused, refusal};
+  }
+  for (const auto& w : plan.writes) log_(what + ": " + describe(w));
+  if (plan.kept == kept_) return {};
+  const std::string why = store(plan.kept);
+  if (!why.empty()) {
+    log_(what + ": " + why);
+    return {kErrorFailed, "the limit is set but cannot be kept for the next boot: " + why};
+  }
+  kept_ = plan.kept;
+  return {};
+}
+
+Outcome ChargeKeeper::setLimits(const LimitsRequest& request, const std::string& caller) {
+  return apply(planLimits(request, folder_.batteries(), kept_), "set by " + caller);
+}
+
+Outcome ChargeKeeper::fullOnce(const std::string& battery, const std::string& caller) {
+  return apply(planFullOnce(battery, folder_.batteries(), kept_, bootId_),
+               "full once for " + caller);
+}
+
+void ChargeKeeper::putBack(const std::string& why) {
+  const auto batteries = folder_.batteries();
+  seen_ = namesOf(batteries);
+  apply(planPutBack(batteries, kept_, bootId_, folder_.externalPower()), "put back (" + why + ")");
+}
+
+void ChargeKeeper::suppliesChanged() {
+  const auto names = namesOf(folder_.batteries());
+  const bool arrived = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+    return std::find(seen_.begin(), seen_.end(), n) == seen_.end();
+  });
+  seen_ = names;
+  if (arrived) {
+    putBack("a battery arrived");
+  } else if (fullOnceWaiting() && !folder_.externalPower()) {
+    putBack("external power gone");
+  }
+}
+
+bool ChargeKeeper::fullOnceWaiting() const {
+  return std::any_of(kept_.begin(), kept_.end(), [&](const auto& entry) {
+    return fullOncePending(kept_, entry.first, bootId_);
+  });
+}
+
+}  // namespace brimwell::charge

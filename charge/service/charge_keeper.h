@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "charge/limits_plan.h"
+#include "charge/service/power_supply_folder.h"
+
+// The service's state and every write it makes, without the bus: the kept limits read at the
+// start, each plan carried out whole or not at all, and the kept file written after each change.
+namespace brimwell::charge {
+
+struct Outcome {
+  const char* errorName = nullptr;  // none: done
+  std::string message;
+};
+
+class ChargeKeeper {
+ public:
+  using Log = std::function<void(const std::string&)>;
+  ChargeKeeper(PowerSupplyFolder folder, std::string stateDir, std::string bootId, Log log);
+
+  Outcome setLimits(const LimitsRequest& request, const std::string& caller);
+  Outcome fullOnce(const std::string& battery, const std::string& caller);
+  // Puts the kept limits back where the driver lost them; `why` goes into the log.
+  void putBack(const std::string& why);
+  // A battery not seen before, or external power gone while a "full once" waits.
+  void suppliesChanged();
+
+  bool fullOnceWaiting() const;
+  const KeptState& kept() const { return kept_; }
+  const std::string& bootId() const { return bootId_; }
+  const PowerSupplyFolder& folder() const { return folder_; }
+
+ private:
+  Outcome apply(const Plan& plan, const std::string& what);
+  std::string store(const KeptState& kept) const;
+  void load();
+
+  PowerSupplyFolder folder_;
+  std::string file_;
+  std::string bootId_;
+  Log log_;
+  KeptState kept_;
+  std::vector<std::string> seen_;
+};
+
+// This boot's id, which ends a "full once" at the next boot.
+std::string currentBootId();
+
+}  // namespace brimwell::charge
