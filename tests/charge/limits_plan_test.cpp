@@ -1,0 +1,147 @@
+#include "charge/limits_plan.h"
+
+#include <gtest/gtest.h>
+
+#include "charge/charge_bus.h"
+#include "charge/kept_limits.h"
+
+namespace brimwell::charge {
+namespace {
+
+// "BAT0 end 100>80; BAT0 start 75>70", in the order written.
+std::string writesOf(const Plan& plan) {
+  std::string out;
+  for (const auto& w : plan.writes) {
+    out += (out.empty() ? "" : "; ") + w.battery +
+           (w.threshold == Threshold::End ? " end " : " start ") + std::to_string(w.previous) +
+           ">" + std::to_string(w.value);
+  }
+  return out;
+}
+
+// "BAT0 80/75 once:b1", one battery after another.
+std::string keptOf(const KeptState& kept) {
+  std::string out;
+  for (const auto& [name, k] : kept) {
+    out += (out.empty() ? "" : "; ") + name + " " + (k.end ? std::to_string(*k.end) : "-") + "/" +
+           (k.start ? std::to_string(*k.start) : "-") +
+           (k.fullOnceBoot.empty() ? "" : " once:" + k.fullOnceBoot);
+  }
+  return out;
+}
+
+const std::vector<BatteryThresholds> kEndOnly = {{"BAT0", 100, std::nullopt}};
+const std::vector<BatteryThresholds> kBoth = {{"BAT0", 80, 75}};
+const std::vector<BatteryThresholds> kTwo = {{"BAT0", 90, std::nullopt},
+                                             {"BAT1", std::nullopt, std::nullopt}};
+
+// Each request against what the drivers hold: the writes in an order the driver takes (the start
+// below the end at every step), what is kept, or the refusal the caller reads.
+TEST(LimitsPlan, SetLimits) {
+  const struct {
+    const char* name;
+    std::vector<BatteryThresholds> batteries;
+    KeptState kept;
+    LimitsRequest request;
+    const char* writes;
+    const char* kept_after;
+    const char* error = nullptr;
+    const char* refusal = "";
+  } rows[] = {
+      {"a limit", kEndOnly, {}, {"", 80, std::nullopt}, "BAT0 end 100>80", "BAT0 80/-"},
+      {"both up: the end first", kBoth, {}, {"", 95, 90}, "BAT0 end 80>95; BAT0 start 75>90",
+       "BAT0 95/90"},
+      {"both down: the start first", kBoth, {}, {"BAT0", 50, 40},
+       "BAT0 start 75>40; BAT0 end 80>50", "BAT0 50/40"},
+      {"an end below the start takes it down", kBoth, {}, {"", 60, std::nullopt},
+       "BAT0 start 75>59; BAT0 end 80>60", "BAT0 60/-"},
+      {"a start alone", kBoth, {}, {"", std::nullopt, 70}, "BAT0 start 75>70", "BAT0 -/70"},
+      {"a start not below the end", kBoth, {}, {"", std::nullopt, 80}, "", "",
+       kErrorInvalidArgs, "charging starts again below the limit: 80 is not below 80 (BAT0)"},
+      {"the same again writes nothing", kBoth, {{"BAT0", {80, 75, ""}}}, {"", 80, 75}, "",
+       "BAT0 80/75"},
+      {"a set ends a full once", kEndOnly, {{"BAT0", {80, std::nullopt, "b1"}}},
+       {"", 80, std::nullopt}, "BAT0 end 100>80", "BAT0 80/-"},
+      {"every battery that offers it", kTwo, {}, {"", 80, std::nullopt}, "BAT0 end 90>80",
+       "BAT0 80/-"},
+      {"a battery without a limit", kTwo, {}, {"BAT1", 80, std::nullopt}, "", "", kErrorNoLimit,
+       "BAT1 offers no charge limit"},
+      {"a start where none is offered", kEndOnly, {}, {"BAT0", std::nullopt, 70}, "", "",
+       kErrorNoLimit, "BAT0 offers no start threshold"},
+      {"no start anywhere", kEndOnly, {}, {"", std::nullopt, 70}, "", "", kErrorNoLimit,
+       "this machine offers no start threshold"},
+      {"no battery", {}, {}, {"", 80, std::nullopt}, "", "", kErrorNoLimit,
+       "this machine offers no charge limit"},
+      {"a battery not there", kTwo, {}, {"BAT2", 80, std::nullopt}, "", "", kErrorNoSuchBattery,
+       "no system battery is named BAT2 (there are BAT0, BAT1)"},
+  };
+  for (const auto& r : rows) {
+    const Plan plan = planLimits(r.request, r.batteries, r.kept);
+    EXPECT_EQ(writesOf(plan), r.writes) << r.name;
+    EXPECT_EQ(plan.errorName ? plan.errorName : "", std::string(r.error ? r.error : "")) << r.name;
+    EXPECT_EQ(plan.refusal, r.refusal) << r.name;
+    if (!plan.errorName) {
+      EXPECT_EQ(keptOf(plan.kept), r.kept_after) << r.name;
+    }
+  }
+}
+
+// "Full once" and every moment the kept limits go back: lifted to 100 (charging resumes at
+// once), kept in this boot while external power lasts, and put back after it or at another boot.
+TEST(LimitsPlan, FullOnceAndPutBack) {
+  const struct {
+    const char* name;
+    std::vector<BatteryThresholds> batteries;
+    KeptState kept;
+    const char* action;  // "once", "back", "back off mains"
+    const char* writes;
+    const char* kept_after;
+  } rows[] = {
+      {"lifted, the driver's own kept", kBoth, {}, "once", "BAT0 end 80>100; BAT0 start 75>99",
+       "BAT0 80/75 once:b1"},
+      {"the user's limit kept", kEndOnly, {{"BAT0", {80, std::nullopt, ""}}}, "once", "",
+       "BAT0 80/- once:b1"},
+      {"nothing to lift", kEndOnly, {}, "once", "", ""},
+      {"already waiting", {{"BAT0", 100, 99}}, {{"BAT0", {80, 75, "b1"}}}, "once", "",
+       "BAT0 80/75 once:b1"},
+      {"lost in a sleep", kEndOnly, {{"BAT0", {80, std::nullopt, ""}}}, "back", "BAT0 end 100>80",
+       "BAT0 80/-"},
+      {"held", kBoth, {{"BAT0", {80, 75, ""}}}, "back", "", "BAT0 80/75"},
+      {"the firmware's start above it", {{"BAT0", 100, 95}}, {{"BAT0", {80, std::nullopt, ""}}},
+       "back", "BAT0 start 95>79; BAT0 end 100>80", "BAT0 80/-"},
+      {"full once on mains", {{"BAT0", 100, 99}}, {{"BAT0", {80, 75, "b1"}}}, "back", "",
+       "BAT0 80/75 once:b1"},
+      {"full once, mains gone", {{"BAT0", 100, 99}}, {{"BAT0", {80, 75, "b1"}}}, "back off mains",
+       "BAT0 start 99>75; BAT0 end 100>80", "BAT0 80/75"},
+      {"full once of another boot", kEndOnly, {{"BAT0", {80, std::nullopt, "b0"}}}, "back",
+       "BAT0 end 100>80", "BAT0 80/-"},
+      {"a kept battery not there", kEndOnly, {{"BAT1", {80, std::nullopt, ""}}}, "back", "",
+       "BAT1 80/-"},
+  };
+  for (const auto& r : rows) {
+    const std::string action = r.action;
+    const Plan plan = action == "once" ? planFullOnce("", r.batteries, r.kept, "b1")
+                                       : planPutBack(r.batteries, r.kept, "b1", action == "back");
+    EXPECT_EQ(writesOf(plan), r.writes) << r.name;
+    EXPECT_EQ(keptOf(plan.kept), r.kept_after) << r.name;
+  }
+}
+
+// The kept file: what the service wrote reads back the same, and a damaged one is no state at all
+// rather than a limit no caller set.
+TEST(LimitsPlan, KeptFile) {
+  const KeptState kept = {{"BAT0", {80, 75, "b1"}}, {"BAT1", {60, std::nullopt, ""}}};
+  EXPECT_EQ(keptFromJson(keptToJson(kept)), kept);
+  EXPECT_EQ(keptOf(*keptFromJson(R"({"BAT0": {"end": 80, "colour": "red"}, "BAT1": {"start": 0}})")),
+            "BAT0 80/-; BAT1 -/0");
+  for (const char* damaged : {"", "[]", "{", R"({"../x": {"end": 80}})", R"({"BAT0": 80})",
+                              R"({"BAT0": {"end": 0}})", R"({"BAT0": {"end": 101}})",
+                              R"({"BAT0": {"start": 100}})", R"({"BAT0": {"end": "80"}})",
+                              R"({"BAT0": {"end": 80.5}})", R"({"BAT0": {"fullOnceBoot": 1}})",
+                              R"({"BAT0": {"end": 80}} x)"}) {
+    EXPECT_FALSE(keptFromJson(damaged).has_value()) << damaged;
+  }
+}
+
+}  // namespace
+}  // namespace brimwell::charge
