@@ -57,7 +57,8 @@ std::vector<const BatteryThresholds*> chosen(std::string_view battery, bool end,
   } else if (out.empty()) {
     plan = refused(kErrorNoLimit, std::string("this machine offers ") + what);
   } else if (!battery.empty() && ((end && !out[0]->end) || (start && !out[0]->start))) {
-    plan = refused(kErrorNoLimit, std::string(battery) + " offers " + what);
+    const char* missing = end && !out[0]->end ? "no charge limit" : "no start threshold";
+    plan = refused(kErrorNoLimit, std::string(battery) + " offers " + missing);
     out.clear();
   }
   return out;

@@ -151,10 +151,13 @@ int ChargeBusService::onAuthorized(sd_bus_message* reply, void* data, sd_bus_err
   ChargeBusService& service = *pending.service;
   int authorized = 0, challenge = 0;
   std::string refusal = "not allowed to change the charge limit";
-  if (sd_bus_message_is_method_error(reply, nullptr)) {
+  if (sd_bus_message_is_method_error(reply, SD_BUS_ERROR_TIMEOUT) ||
+      sd_bus_message_is_method_error(reply, SD_BUS_ERROR_NO_REPLY)) {
+    refusal += " (polkit gave no answer within " + std::to_string(kPolkitBoundUsec / 1'000'000) +
+               " s)";
+  } else if (sd_bus_message_is_method_error(reply, nullptr)) {
     const sd_bus_error* e = sd_bus_message_get_error(reply);
-    refusal += std::string(" (polkit gave no answer: ") +
-               (e && e->message ? e->message : "an error") + ")";
+    refusal += std::string(" (polkit: ") + (e && e->message ? e->message : "an error") + ")";
   } else if (sd_bus_message_enter_container(reply, 'r', "bba{ss}") < 0 ||
              sd_bus_message_read(reply, "bb", &authorized, &challenge) < 0) {
     refusal += " (polkit's answer could not be read)";

@@ -35,7 +35,7 @@ int openSupply(const std::string& root, const std::string& name) {
 }
 
 std::optional<std::string> readWord(int dir, const char* attribute) {
-  const Fd fd(::openat(dir, attribute, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  const Fd fd(::openat(dir, attribute, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return std::nullopt;
   char buffer[64];
   const ssize_t n = ::read(fd.get(), buffer, sizeof buffer - 1);

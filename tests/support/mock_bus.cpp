@@ -29,7 +29,7 @@ MockBus::MockBus()
 }
 
 MockBus::~MockBus() {
-  mock_.reset();
+  mocks_.clear();
   daemon_.reset();
   ::unlink(log_.c_str());
 }
@@ -38,11 +38,11 @@ bool MockBus::startTemplate(const std::string& name, const std::string& busName,
                             const std::string& parameters) {
   if (address_.empty()) return false;
   const char* variable = system ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS";
-  mock_ = std::make_unique<BackgroundProcess>(
+  mocks_.push_back(std::make_unique<BackgroundProcess>(
       kPython,
       std::vector<std::string>{"-m", "dbusmock", system ? "--system" : "--session", "-t", name,
                                "-l", log_, "-p", parameters},
-      std::map<std::string, std::string>{{variable, address_}});
+      std::map<std::string, std::string>{{variable, address_}}));
   // Ready once its name has an owner.
   for (int attempt = 0; attempt < 100; ++attempt) {
     const auto answer = runProcess(

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/support/background_process.h"
 
@@ -18,8 +19,8 @@ class MockBus {
   MockBus& operator=(const MockBus&) = delete;
   // Empty when no bus could be started.
   const std::string& address() const { return address_; }
-  // Starts a dbusmock template ("notification_daemon", "logind"); false when its name did not
-  // appear. `system` puts it where DBUS_SYSTEM_BUS_ADDRESS points sd-bus; `parameters`, a JSON
+  // Starts a dbusmock template ("notification_daemon", "logind", "polkitd"), beside any started
+  // before; false when its name did not appear. `system` puts it where DBUS_SYSTEM_BUS_ADDRESS points sd-bus; `parameters`, a JSON
   // object, are the template's ({"CanSuspend": "no"}).
   bool startTemplate(const std::string& name, const std::string& busName, bool system,
                      const std::string& parameters = "{}");
@@ -30,7 +31,7 @@ class MockBus {
 
  private:
   std::unique_ptr<BackgroundProcess> daemon_;
-  std::unique_ptr<BackgroundProcess> mock_;
+  std::vector<std::unique_ptr<BackgroundProcess>> mocks_;
   std::string address_;
   std::string log_;
 };

@@ -1,0 +1,246 @@
+// The built brimwell-charge on a fixture power-supply folder, a stand-in polkit and logind on a
+// private system bus, called as any caller on the bus would call it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "charge/charge_bus.h"
+#include "tests/support/background_process.h"
+#include "tests/support/mock_bus.h"
+#include "tests/support/power_supply_fixture.h"
+#include "tests/support/subprocess.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using namespace brimwell::charge;
+using testing_support::BackgroundProcess;
+using testing_support::MockBus;
+using testing_support::ProcessResult;
+using testing_support::runProcess;
+using testing_support::TempDir;
+
+constexpr const char* kEnd = "ps/BAT0/charge_control_end_threshold";
+constexpr const char* kStart = "ps/BAT0/charge_control_start_threshold";
+
+bool eventually(const std::function<bool()>& done, int ms = 5000) {
+  for (int waited = 0; waited < ms; waited += 50) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return done();
+}
+
+// A laptop on mains whose battery stops at 100 and starts again below 95.
+class ChargeRig {
+ public:
+  explicit ChargeRig(bool logind = false) {
+    ok_ = bus_.startTemplate("polkitd", "org.freedesktop.PolicyKit1", true) &&
+          (!logind || bus_.startTemplate("logind", "org.freedesktop.login1", true));
+    battery("BAT0");
+    testing_support::writeSupply(dir_, "ps", "AC", testing_support::mainsAdapter(true));
+  }
+  bool ok() const { return ok_; }
+  const TempDir& dir() const { return dir_; }
+  void battery(const std::string& name) {
+    testing_support::writeSupply(dir_, "ps", name,
+                                 {{"type", "Battery"},
+                                  {"status", "Charging"},
+                                  {"charge_control_end_threshold", "100"},
+                                  {"charge_control_start_threshold", "95"}});
+  }
+  // Starts the service and waits for its name.
+  bool start() {
+    service_ = std::make_unique<BackgroundProcess>(
+        BRIMWELL_CHARGE,
+        std::vector<std::string>{"--sysfs-root", dir_.path() + "/ps", "--state-dir",
+                                 dir_.path() + "/state"},
+        std::map<std::string, std::string>{{"DBUS_SYSTEM_BUS_ADDRESS", bus_.address()}});
+    return eventually([&] { return call("GetLimits", {}).exitCode == 0; });
+  }
+  std::string stop() { return service_ ? service_->stop() : ""; }
+  void allow(bool allowed) {
+    mock("SetAllowed", {"as", allowed ? "1" : "0"}, allowed ? kPolkitAction : nullptr);
+  }
+  void mock(const char* method, std::vector<std::string> args, const char* last = nullptr) {
+    args.insert(args.begin(), {"--address=" + bus_.address(), "call", "org.freedesktop.PolicyKit1",
+                               "/org/freedesktop/PolicyKit1/Authority",
+                               "org.freedesktop.DBus.Mock", method});
+    if (last) args.push_back(last);
+    runProcess("/usr/bin/busctl", args);
+  }
+  ProcessResult call(const char* method, std::vector<std::string> args) const {
+    args.insert(args.begin(), {"--address=" + bus_.address(), "--timeout=40", "call", kBusName,
+                               kObjectPath, kInterface, method});
+    return runProcess("/usr/bin/busctl", args);
+  }
+  void wake() {
+    runProcess("/usr/bin/busctl",
+               {"--address=" + bus_.address(), "call", "org.freedesktop.login1",
+                "/org/freedesktop/login1", "org.freedesktop.DBus.Mock", "EmitSignal", "sssav",
+                "org.freedesktop.login1.Manager", "PrepareForSleep", "b", "1", "b", "false"});
+  }
+
+ private:
+  MockBus bus_;
+  TempDir dir_;
+  std::unique_ptr<BackgroundProcess> service_;
+  bool ok_ = false;
+};
+
+#define SKIP_WITHOUT_MOCKS(rig)                                                   \
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;              \
+  ASSERT_TRUE((rig).ok()) << "the stand-in polkit did not start";                 \
+  ASSERT_TRUE((rig).start()) << "brimwell-charge did not take its name"
+
+// What a caller gets from polkit's answer and from what it asks: only an allowed caller with
+// values a driver can hold writes, and every refusal is one line.
+TEST(ChargeService, WhatACallerGets) {
+  ChargeRig rig;
+  SKIP_WITHOUT_MOCKS(rig);
+  const struct {
+    const char* name;
+    bool allowed;
+    std::vector<std::string> call;  // SetLimits or ChargeFullOnce with its arguments
+    const char* answer;             // busctl's error line; empty: done
+    const char* end;
+    const char* start;
+  } rows[] = {
+      {"refused by polkit", false, {"SetLimits", "suu", "", "80", "0"},
+       "Call failed: not allowed to change the charge limit\n", "100\n", "95\n"},
+      {"allowed", true, {"SetLimits", "suu", "", "80", "0"}, "", "80\n", "79\n"},
+      {"a start", true, {"SetLimits", "suu", "BAT0", "0", "70"}, "", "80\n", "70\n"},
+      {"a name that leaves the folder", true, {"SetLimits", "suu", "../BAT0", "60", "0"},
+       "Call failed: no battery is named so\n", "80\n", "70\n"},
+      {"above 100", true, {"SetLimits", "suu", "", "101", "0"},
+       "Call failed: the charge limit is a whole percent from 1 to 100, not 101\n", "80\n",
+       "70\n"},
+      {"the start not below", true, {"SetLimits", "suu", "", "0", "85"},
+       "Call failed: charging starts again below the limit: 85 is not below 80 (BAT0)\n", "80\n",
+       "70\n"},
+      {"not a battery here", true, {"ChargeFullOnce", "s", "AC"},
+       "Call failed: no system battery is named AC (there are BAT0)\n", "80\n", "70\n"},
+      {"not the method's arguments", true, {"SetLimits", "ss", "BAT0", "80"},
+       "Call failed: Invalid arguments 'ss' to call org.tarnel.Brimwell.Charge1.SetLimits(), "
+       "expecting 'suu'.\n",
+       "80\n", "70\n"},
+  };
+  for (const auto& r : rows) {
+    rig.allow(r.allowed);
+    std::vector<std::string> args(r.call.begin() + 1, r.call.end());
+    EXPECT_EQ(rig.call(r.call[0].c_str(), args).err, r.answer) << r.name;
+    EXPECT_EQ(rig.dir().read(kEnd), r.end) << r.name;
+    EXPECT_EQ(rig.dir().read(kStart), r.start) << r.name;
+  }
+  EXPECT_EQ(rig.call("GetLimits", {}).out, "a(sbubub) 1 \"BAT0\" true 80 true 70 false\n");
+  EXPECT_EQ(rig.dir().read("state/charge-limits.json"),
+            "{\n  \"BAT0\": {\n    \"end\": 80,\n    \"start\": 70\n  }\n}\n");
+}
+
+// A driver that refuses the second of two writes: the first goes back, and the caller reads the
+// refusal with the driver's reason.
+TEST(ChargeService, ADriversRefusalLeavesTheLimitsAsTheyWere) {
+  ChargeRig rig;
+  // It reads, but a write is refused, as firmware that takes only some values refuses them.
+  const std::string start = rig.dir().path() + "/" + kStart;
+  rig.dir().write(kEnd, "80\n");
+  rig.dir().write("ps/BAT0/charge_control_start_threshold.held", "75\n");
+  ::unlink(start.c_str());
+  ASSERT_EQ(::symlink("charge_control_start_threshold.held", start.c_str()), 0);
+  SKIP_WITHOUT_MOCKS(rig);
+  rig.allow(true);
+  // Both up: the end is written first, then the start is refused.
+  EXPECT_EQ(rig.call("SetLimits", {"suu", "BAT0", "95", "90"}).err,
+            "Call failed: BAT0 cannot take 90 as its charge start "
+            "(charge_control_start_threshold): Too many levels of symbolic links\n");
+  EXPECT_EQ(rig.dir().read(kEnd), "80\n");
+  EXPECT_EQ(rig.dir().read("state/charge-limits.json"), "");
+}
+
+// The limit comes back wherever the firmware or a full once let it go: at a wake, at the
+// battery's return, when external power goes after a full once, and at a start in another boot.
+TEST(ChargeService, PutsTheLimitBack) {
+  ChargeRig rig(true);
+  SKIP_WITHOUT_MOCKS(rig);
+  rig.allow(true);
+  ASSERT_EQ(rig.call("SetLimits", {"suu", "", "80", "75"}).err, "");
+  const auto endIs = [&](const char* value) {
+    return eventually([&] { return rig.dir().read(kEnd) == value; });
+  };
+  rig.dir().write(kEnd, "100\n");
+  rig.wake();
+  EXPECT_TRUE(endIs("80\n")) << "at a wake";
+
+  testing_support::runProcess("/bin/rm", {"-r", rig.dir().path() + "/ps/BAT0"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  rig.battery("BAT0");
+  EXPECT_TRUE(endIs("80\n")) << "at the battery's return";
+  EXPECT_EQ(rig.dir().read(kStart), "75\n");
+
+  ASSERT_EQ(rig.call("ChargeFullOnce", {"s", ""}).err, "");
+  EXPECT_EQ(rig.dir().read(kEnd), "100\n");
+  EXPECT_EQ(rig.call("GetLimits", {}).out, "a(sbubub) 1 \"BAT0\" true 100 true 99 true\n");
+  rig.wake();  // still on mains: the full once holds
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(rig.dir().read(kEnd), "100\n");
+  testing_support::writeSupply(rig.dir(), "ps", "AC", testing_support::mainsAdapter(false));
+  EXPECT_TRUE(endIs("80\n")) << "when external power goes";
+  EXPECT_EQ(rig.dir().read(kStart), "75\n");
+
+  rig.stop();
+  rig.dir().write("state/charge-limits.json",
+                  R"({"BAT0": {"end": 80, "start": 75, "fullOnceBoot": "an-earlier-boot"}})");
+  rig.dir().write(kEnd, "100\n");
+  ASSERT_TRUE(rig.start());
+  EXPECT_EQ(rig.dir().read(kEnd), "80\n") << "at a start in another boot";
+  EXPECT_EQ(rig.call("GetLimits", {}).out, "a(sbubub) 1 \"BAT0\" true 80 true 75 false\n");
+}
+
+// A polkit that never answers holds nothing: the call is refused at the bound, and a second
+// caller meanwhile is answered too.
+TEST(ChargeService, APolkitThatNeverAnswersIsARefusal) {
+  ChargeRig rig;
+  SKIP_WITHOUT_MOCKS(rig);
+  rig.allow(true);
+  rig.mock("SimulateHang", {"b", "true"});
+  ProcessResult first, second;
+  std::thread one([&] { first = rig.call("SetLimits", {"suu", "", "80", "0"}); });
+  std::thread two([&] { second = rig.call("SetLimits", {"suu", "", "60", "0"}); });
+  one.join();
+  two.join();
+  for (const auto* result : {&first, &second}) {
+    EXPECT_EQ(result->err,
+              "Call failed: not allowed to change the charge limit (polkit gave no answer within "
+              "25 s)\n");
+  }
+  EXPECT_EQ(rig.dir().read(kEnd), "100\n");
+}
+
+// Its own command line, in one line each.
+TEST(ChargeService, CommandLine) {
+  TempDir dir;
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* err;
+  } rows[] = {
+      {{"--sysfs-root"}, 2, "brimwell-charge: --sysfs-root takes a folder\n"},
+      {{"--state"}, 2, "brimwell-charge: unknown option --state (see --help)\n"},
+      {{"--sysfs-root", dir.path() + "/none"}, 1,
+       "brimwell-charge: cannot read the power-supply folder "},
+      {{"--sysfs-root", dir.path(), "--state-dir", dir.path() + "/state"}, 1,
+       "brimwell-charge: cannot reach the system bus: "},
+  };
+  for (const auto& r : rows) {
+    const auto result = runProcess(BRIMWELL_CHARGE, r.args);
+    EXPECT_EQ(result.exitCode, r.status) << r.args[0];
+    EXPECT_EQ(result.err.rfind(r.err, 0), 0u) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  }
+}
+
+}  // namespace
