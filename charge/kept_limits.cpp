@@ -1,5 +1,7 @@
 #include "charge/kept_limits.h"
 
+#include <fstream>
+
 #include <nlohmann/json.hpp>
 
 namespace brimwell::charge {
@@ -19,6 +21,13 @@ bool readPercent(const json& entry, const char* key, int lowest, int highest,
 }
 
 }  // namespace
+
+std::string currentBootId() {
+  std::ifstream in("/proc/sys/kernel/random/boot_id");
+  std::string id;
+  std::getline(in, id);
+  return id;
+}
 
 std::string keptToJson(const KeptState& kept) {
   json out = json::object();

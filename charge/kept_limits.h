@@ -15,4 +15,7 @@ std::string keptToJson(const KeptState& kept);
 // have set: a damaged file is not put back.
 std::optional<KeptState> keptFromJson(std::string_view text);
 
+// This boot's id, which ends a "full once" at the next boot.
+std::string currentBootId();
+
 }  // namespace brimwell::charge

@@ -29,7 +29,7 @@ void appendSteps(const BatteryThresholds& now, std::optional<int> end, std::opti
                  bool startGiven, std::vector<ThresholdWrite>& writes) {
   if (!end) end = now.end;
   if (!start) start = now.start;
-  if (!startGiven && start && end && *start >= *end) start = *end - 1;
+  if (!startGiven && start && end && *start >= *end && *end >= 1) start = *end - 1;
   const bool endChanges = end && now.end && *end != *now.end;
   const bool startChanges = start && now.start && *start != *now.start;
   const ThresholdWrite endWrite{now.name, Threshold::End, end.value_or(0), now.end.value_or(0)};
@@ -109,9 +109,10 @@ Plan planFullOnce(std::string_view battery, const std::vector<BatteryThresholds>
     if (fullOncePending(kept, b->name, bootId)) continue;
     // What goes back is what the user chose, or else what the driver held.
     KeptLimits k = plan.kept.count(b->name) ? plan.kept[b->name] : KeptLimits{};
-    if (!k.end) k.end = b->end;
-    if (!k.start) k.start = b->start;
-    if (*k.end >= kFull && *b->end >= kFull) continue;  // nothing to lift
+    // A driver's 0 is no limit to put back, nor a start at or above its end.
+    if (!k.end && *b->end >= 1) k.end = b->end;
+    if (!k.start && b->start && (!k.end || *b->start < *k.end)) k.start = b->start;
+    if (!k.end || (*k.end >= kFull && *b->end >= kFull)) continue;  // nothing to lift
     k.fullOnceBoot = std::string(bootId);
     plan.kept[b->name] = k;
     const std::optional<int> start =

@@ -17,7 +17,7 @@ run() {
   echo $? > "$build/logs/$target.status"
 }
 
-targets=(status_file settings scenario replay sysfs)
+targets=(status_file settings scenario replay sysfs charge_request)
 jobs=$(nproc)
 for target in "${targets[@]}"; do
   while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do sleep 1; done

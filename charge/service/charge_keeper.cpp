@@ -43,13 +43,6 @@ std::vector<std::string> namesOf(const std::vector<BatteryThresholds>& batteries
 
 }  // namespace
 
-std::string currentBootId() {
-  std::ifstream in("/proc/sys/kernel/random/boot_id");
-  std::string id;
-  std::getline(in, id);
-  return id;
-}
-
 ChargeKeeper::ChargeKeeper(PowerSupplyFolder folder, std::string stateDir, std::string bootId,
                            Log log)
     : folder_(std::move(folder)),

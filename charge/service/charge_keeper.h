@@ -46,7 +46,4 @@ class ChargeKeeper {
   std::vector<std::string> seen_;
 };
 
-// This boot's id, which ends a "full once" at the next boot.
-std::string currentBootId();
-
 }  // namespace brimwell::charge

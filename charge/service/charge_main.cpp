@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "charge/kept_limits.h"
 #include "charge/service/charge_bus_service.h"
 #include "charge/service/charge_keeper.h"
 #include "charge/service/charge_options.h"

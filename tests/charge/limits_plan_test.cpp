@@ -102,6 +102,8 @@ TEST(LimitsPlan, FullOnceAndPutBack) {
       {"the user's limit kept", kEndOnly, {{"BAT0", {80, std::nullopt, ""}}}, "once", "",
        "BAT0 80/- once:b1"},
       {"nothing to lift", kEndOnly, {}, "once", "", ""},
+      {"a driver's 0 is no limit to put back", {{"BAT0", 0, 0}}, {}, "once", "", ""},
+      {"nor a start to take below it", {{"BAT0", 0, 0}}, {{"BAT0", {}}}, "back", "", "BAT0 -/-"},
       {"already waiting", {{"BAT0", 100, 99}}, {{"BAT0", {80, 75, "b1"}}}, "once", "",
        "BAT0 80/75 once:b1"},
       {"lost in a sleep", kEndOnly, {{"BAT0", {80, std::nullopt, ""}}}, "back", "BAT0 end 100>80",
