@@ -20,9 +20,11 @@ inline constexpr const char* kInterface = "org.tarnel.Brimwell.Charge1";
 inline constexpr const char* kPolkitAction = "org.tarnel.brimwell.set-charge-limits";
 
 // The errors a call may end in; each carries one line for the user.
-inline constexpr const char* kErrorNotAuthorized = "org.tarnel.Brimwell.Charge1.Error.NotAuthorized";
+inline constexpr const char* kErrorNotAuthorized =
+    "org.tarnel.Brimwell.Charge1.Error.NotAuthorized";
 inline constexpr const char* kErrorNoLimit = "org.tarnel.Brimwell.Charge1.Error.NoLimit";
-inline constexpr const char* kErrorNoSuchBattery = "org.tarnel.Brimwell.Charge1.Error.NoSuchBattery";
+inline constexpr const char* kErrorNoSuchBattery =
+    "org.tarnel.Brimwell.Charge1.Error.NoSuchBattery";
 // The driver's own refusal, with its text (firmware that takes only some values says EINVAL).
 inline constexpr const char* kErrorRefused = "org.tarnel.Brimwell.Charge1.Error.Refused";
 inline constexpr const char* kErrorInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";

@@ -12,7 +12,9 @@ bool nameCharacter(char c) {
          c == '_' || c == '.';
 }
 
-bool isPercent(uint32_t value) { return value >= 1 && value <= 100; }
+bool isPercent(uint32_t value) {
+  return value >= 1 && value <= 100;
+}
 
 }  // namespace
 
@@ -21,7 +23,9 @@ bool isBatteryName(std::string_view name) {
   return std::all_of(name.begin(), name.end(), nameCharacter);
 }
 
-bool isBatteryChoice(std::string_view battery) { return battery.empty() || isBatteryName(battery); }
+bool isBatteryChoice(std::string_view battery) {
+  return battery.empty() || isBatteryName(battery);
+}
 
 CheckedLimits checkLimits(std::string_view battery, uint32_t end, uint32_t start) {
   CheckedLimits checked;
@@ -33,8 +37,8 @@ CheckedLimits checkLimits(std::string_view battery, uint32_t end, uint32_t start
     checked.refusal =
         "the charge limit is a whole percent from 1 to 100, not " + std::to_string(end);
   } else if (start != 0 && start > 99) {
-    checked.refusal = "charging starts again at a whole percent from 1 to 99, not " +
-                      std::to_string(start);
+    checked.refusal =
+        "charging starts again at a whole percent from 1 to 99, not " + std::to_string(start);
   } else if (start != 0 && end != 0 && start >= end) {
     checked.refusal = "charging starts again below the limit: " + std::to_string(start) +
                       " is not below " + std::to_string(end);

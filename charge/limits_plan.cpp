@@ -79,16 +79,16 @@ bool fullOncePending(const KeptState& kept, const std::string& battery, std::str
 Plan planLimits(const LimitsRequest& request, const std::vector<BatteryThresholds>& batteries,
                 const KeptState& kept) {
   Plan plan;
-  const auto targets = chosen(request.battery, request.end.has_value(),
-                              request.start.has_value(), batteries, plan);
+  const auto targets =
+      chosen(request.battery, request.end.has_value(), request.start.has_value(), batteries, plan);
   if (targets.empty()) return plan;
   plan.kept = kept;
   for (const BatteryThresholds* b : targets) {
     const int end = request.end.value_or(b->end.value_or(kFull));
     if (request.start && b->end && *request.start >= end) {
-      return refused(kErrorInvalidArgs, "charging starts again below the limit: " +
-                                            std::to_string(*request.start) + " is not below " +
-                                            std::to_string(end) + " (" + b->name + ")");
+      return refused(kErrorInvalidArgs,
+                     "charging starts again below the limit: " + std::to_string(*request.start) +
+                         " is not below " + std::to_string(end) + " (" + b->name + ")");
     }
     appendSteps(*b, request.end, request.start, request.start.has_value(), plan.writes);
     KeptLimits& k = plan.kept[b->name];

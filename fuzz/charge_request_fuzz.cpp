@@ -81,9 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (word == "once") {
       plan = planFullOnce(battery, batteries, kept, "boot");
     } else {
-      const auto checked = checkLimits(
-          battery, static_cast<uint32_t>(std::strtoul(end.c_str(), nullptr, 10)),
-          static_cast<uint32_t>(std::strtoul(start.c_str(), nullptr, 10)));
+      const auto checked =
+          checkLimits(battery, static_cast<uint32_t>(std::strtoul(end.c_str(), nullptr, 10)),
+                      static_cast<uint32_t>(std::strtoul(start.c_str(), nullptr, 10)));
       if (checked.request.has_value() == !checked.refusal.empty()) std::abort();
       if (!checked.request) continue;
       plan = planLimits(*checked.request, batteries, kept);

@@ -16,6 +16,9 @@ constexpr uint64_t kIdleUsec = 30'000'000;
 // After the name is given up, calls already sent to it still get their answers.
 constexpr uint64_t kLastCallsUsec = 1'000'000;
 constexpr uint32_t kAllowUserInteraction = 1;
+// Calls waiting for polkit at once: a caller flooding the service while polkit is slow gets
+// refused rather than growing it without end.
+constexpr size_t kMostWaiting = 32;
 
 int replyError(sd_bus_message* call, const char* name, const std::string& message) {
   return sd_bus_reply_method_errorf(call, name, "%s", message.c_str());
@@ -120,6 +123,10 @@ int ChargeBusService::onFullOnce(sd_bus_message* m, void* self, sd_bus_error*) {
 // call.
 int ChargeBusService::askPolkit(sd_bus_message* call, std::unique_ptr<Pending> pending) {
   touch();
+  if (pending_.size() >= kMostWaiting) {
+    return replyError(call, SD_BUS_ERROR_LIMITS_EXCEEDED,
+                      "too many calls are waiting for polkit; try again in a moment");
+  }
   const char* sender = sd_bus_message_get_sender(call);
   if (!sender) return replyError(call, kErrorNotAuthorized, "the caller has no name on the bus");
   pending->service = this;
@@ -132,15 +139,14 @@ int ChargeBusService::askPolkit(sd_bus_message* call, std::unique_ptr<Pending> p
       bus_, &check, "org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
       "org.freedesktop.PolicyKit1.Authority", "CheckAuthorization");
   if (r >= 0) {
-    r = sd_bus_message_append(check, "(sa{sv})sa{ss}us", "system-bus-name", 1, "name", "s",
-                              sender, kPolkitAction, 0, flags, "");
+    r = sd_bus_message_append(check, "(sa{sv})sa{ss}us", "system-bus-name", 1, "name", "s", sender,
+                              kPolkitAction, 0, flags, "");
   }
   Pending* raw = pending.get();
   if (r >= 0) r = sd_bus_call_async(bus_, &raw->slot, check, onAuthorized, raw, kPolkitBoundUsec);
   sd_bus_message_unref(check);
   if (r < 0) {
-    return replyError(call, kErrorNotAuthorized,
-                      std::string("cannot ask polkit: ") + strerror(-r));
+    return replyError(call, kErrorNotAuthorized, std::string("cannot ask polkit: ") + strerror(-r));
   }
   pending_.push_back(std::move(pending));
   return 1;
@@ -153,8 +159,8 @@ int ChargeBusService::onAuthorized(sd_bus_message* reply, void* data, sd_bus_err
   std::string refusal = "not allowed to change the charge limit";
   if (sd_bus_message_is_method_error(reply, SD_BUS_ERROR_TIMEOUT) ||
       sd_bus_message_is_method_error(reply, SD_BUS_ERROR_NO_REPLY)) {
-    refusal += " (polkit gave no answer within " + std::to_string(kPolkitBoundUsec / 1'000'000) +
-               " s)";
+    refusal +=
+        " (polkit gave no answer within " + std::to_string(kPolkitBoundUsec / 1'000'000) + " s)";
   } else if (sd_bus_message_is_method_error(reply, nullptr)) {
     const sd_bus_error* e = sd_bus_message_get_error(reply);
     refusal += std::string(" (polkit: ") + (e && e->message ? e->message : "an error") + ")";

@@ -67,8 +67,8 @@ void ChargeKeeper::load() {
 
 std::string ChargeKeeper::store(const KeptState& kept) const {
   const std::string temporary = file_ + ".new";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-                        0644);
+  const int fd =
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return "cannot write " + temporary + ": " + std::strerror(errno);
   const bool written = writeAll(fd, keptToJson(kept)) && ::fsync(fd) == 0;
   const int error = errno;

@@ -16,7 +16,9 @@
 namespace {
 
 // One line each, in the journal.
-void say(const std::string& line) { std::fprintf(stderr, "brimwell-charge: %s\n", line.c_str()); }
+void say(const std::string& line) {
+  std::fprintf(stderr, "brimwell-charge: %s\n", line.c_str());
+}
 
 int fail(const std::string& line, int status) {
   say(line);

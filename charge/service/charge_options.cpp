@@ -16,7 +16,7 @@ ChargeOptions parseChargeOptions(const std::vector<std::string>& arguments) {
   ChargeOptions o;
   for (size_t i = 0; i < arguments.size() && o.error.empty(); ++i) {
     const std::string& a = arguments[i];
-    std::string* folder = a == "--sysfs-root" ? &o.sysfsRoot
+    std::string* folder = a == "--sysfs-root"  ? &o.sysfsRoot
                           : a == "--state-dir" ? &o.stateDir
                                                : nullptr;
     if (a == "--help") {

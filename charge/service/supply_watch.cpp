@@ -13,8 +13,8 @@ SupplyWatch::SupplyWatch(sd_event* event, bool look, std::function<void()> chang
     : changed_(std::move(changed)) {
   udev_ = udev_new();
   monitor_ = udev_ ? udev_monitor_new_from_netlink(udev_, "udev") : nullptr;
-  if (monitor_ && udev_monitor_filter_add_match_subsystem_devtype(monitor_, "power_supply",
-                                                                    nullptr) >= 0 &&
+  if (monitor_ &&
+      udev_monitor_filter_add_match_subsystem_devtype(monitor_, "power_supply", nullptr) >= 0 &&
       udev_monitor_enable_receiving(monitor_) >= 0) {
     sd_event_add_io(event, &events_, udev_monitor_get_fd(monitor_), EPOLLIN, onEvent, this);
   }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <thread>
 
 #include "charge/charge_bus.h"
@@ -67,9 +68,9 @@ class ChargeRig {
     mock("SetAllowed", {"as", allowed ? "1" : "0"}, allowed ? kPolkitAction : nullptr);
   }
   void mock(const char* method, std::vector<std::string> args, const char* last = nullptr) {
-    args.insert(args.begin(), {"--address=" + bus_.address(), "call", "org.freedesktop.PolicyKit1",
-                               "/org/freedesktop/PolicyKit1/Authority",
-                               "org.freedesktop.DBus.Mock", method});
+    args.insert(args.begin(),
+                {"--address=" + bus_.address(), "call", "org.freedesktop.PolicyKit1",
+                 "/org/freedesktop/PolicyKit1/Authority", "org.freedesktop.DBus.Mock", method});
     if (last) args.push_back(last);
     runProcess("/usr/bin/busctl", args);
   }
@@ -92,9 +93,9 @@ class ChargeRig {
   bool ok_ = false;
 };
 
-#define SKIP_WITHOUT_MOCKS(rig)                                                   \
-  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;              \
-  ASSERT_TRUE((rig).ok()) << "the stand-in polkit did not start";                 \
+#define SKIP_WITHOUT_MOCKS(rig)                                      \
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why; \
+  ASSERT_TRUE((rig).ok()) << "the stand-in polkit did not start";    \
   ASSERT_TRUE((rig).start()) << "brimwell-charge did not take its name"
 
 // What a caller gets from polkit's answer and from what it asks: only an allowed caller with
@@ -110,24 +111,45 @@ TEST(ChargeService, WhatACallerGets) {
     const char* end;
     const char* start;
   } rows[] = {
-      {"refused by polkit", false, {"SetLimits", "suu", "", "80", "0"},
-       "Call failed: not allowed to change the charge limit\n", "100\n", "95\n"},
+      {"refused by polkit",
+       false,
+       {"SetLimits", "suu", "", "80", "0"},
+       "Call failed: not allowed to change the charge limit\n",
+       "100\n",
+       "95\n"},
       {"allowed", true, {"SetLimits", "suu", "", "80", "0"}, "", "80\n", "79\n"},
       {"a start", true, {"SetLimits", "suu", "BAT0", "0", "70"}, "", "80\n", "70\n"},
-      {"a name that leaves the folder", true, {"SetLimits", "suu", "../BAT0", "60", "0"},
-       "Call failed: no battery is named so\n", "80\n", "70\n"},
-      {"above 100", true, {"SetLimits", "suu", "", "101", "0"},
-       "Call failed: the charge limit is a whole percent from 1 to 100, not 101\n", "80\n",
+      {"a name that leaves the folder",
+       true,
+       {"SetLimits", "suu", "../BAT0", "60", "0"},
+       "Call failed: no battery is named so\n",
+       "80\n",
        "70\n"},
-      {"the start not below", true, {"SetLimits", "suu", "", "0", "85"},
-       "Call failed: charging starts again below the limit: 85 is not below 80 (BAT0)\n", "80\n",
+      {"above 100",
+       true,
+       {"SetLimits", "suu", "", "101", "0"},
+       "Call failed: the charge limit is a whole percent from 1 to 100, not 101\n",
+       "80\n",
        "70\n"},
-      {"not a battery here", true, {"ChargeFullOnce", "s", "AC"},
-       "Call failed: no system battery is named AC (there are BAT0)\n", "80\n", "70\n"},
-      {"not the method's arguments", true, {"SetLimits", "ss", "BAT0", "80"},
+      {"the start not below",
+       true,
+       {"SetLimits", "suu", "", "0", "85"},
+       "Call failed: charging starts again below the limit: 85 is not below 80 (BAT0)\n",
+       "80\n",
+       "70\n"},
+      {"not a battery here",
+       true,
+       {"ChargeFullOnce", "s", "AC"},
+       "Call failed: no system battery is named AC (there are BAT0)\n",
+       "80\n",
+       "70\n"},
+      {"not the method's arguments",
+       true,
+       {"SetLimits", "ss", "BAT0", "80"},
        "Call failed: Invalid arguments 'ss' to call org.tarnel.Brimwell.Charge1.SetLimits(), "
        "expecting 'suu'.\n",
-       "80\n", "70\n"},
+       "80\n",
+       "70\n"},
   };
   for (const auto& r : rows) {
     rig.allow(r.allowed);
@@ -139,6 +161,18 @@ TEST(ChargeService, WhatACallerGets) {
   EXPECT_EQ(rig.call("GetLimits", {}).out, "a(sbubub) 1 \"BAT0\" true 80 true 70 false\n");
   EXPECT_EQ(rig.dir().read("state/charge-limits.json"),
             "{\n  \"BAT0\": {\n    \"end\": 80,\n    \"start\": 70\n  }\n}\n");
+
+  // Two callers at once: both answered, and what is kept is what the driver holds.
+  ProcessResult first, second;
+  std::thread one([&] { first = rig.call("SetLimits", {"suu", "", "85", "0"}); });
+  std::thread two([&] { second = rig.call("SetLimits", {"suu", "", "90", "0"}); });
+  one.join();
+  two.join();
+  EXPECT_EQ(first.err + second.err, "");
+  const std::string end = rig.dir().read(kEnd);
+  EXPECT_TRUE(end == "85\n" || end == "90\n") << end;
+  EXPECT_NE(rig.dir().read("state/charge-limits.json").find("\"end\": " + end.substr(0, 2)),
+            std::string::npos);
 }
 
 // A driver that refuses the second of two writes: the first goes back, and the caller reads the
@@ -200,23 +234,28 @@ TEST(ChargeService, PutsTheLimitBack) {
   EXPECT_EQ(rig.call("GetLimits", {}).out, "a(sbubub) 1 \"BAT0\" true 80 true 75 false\n");
 }
 
-// A polkit that never answers holds nothing: the call is refused at the bound, and a second
-// caller meanwhile is answered too.
+// A polkit that never answers holds nothing: every call is refused at the bound, and a caller
+// flooding the service meanwhile is refused at once past 32 waiting calls.
 TEST(ChargeService, APolkitThatNeverAnswersIsARefusal) {
   ChargeRig rig;
   SKIP_WITHOUT_MOCKS(rig);
   rig.allow(true);
   rig.mock("SimulateHang", {"b", "true"});
-  ProcessResult first, second;
-  std::thread one([&] { first = rig.call("SetLimits", {"suu", "", "80", "0"}); });
-  std::thread two([&] { second = rig.call("SetLimits", {"suu", "", "60", "0"}); });
-  one.join();
-  two.join();
-  for (const auto* result : {&first, &second}) {
-    EXPECT_EQ(result->err,
-              "Call failed: not allowed to change the charge limit (polkit gave no answer within "
-              "25 s)\n");
+  std::vector<ProcessResult> results(33);
+  std::vector<std::thread> callers;
+  for (auto& result : results) {
+    callers.emplace_back([&] { result = rig.call("SetLimits", {"suu", "", "80", "0"}); });
   }
+  for (auto& caller : callers) caller.join();
+  std::map<std::string, int> answers;
+  for (const auto& result : results) ++answers[result.err];
+  EXPECT_EQ(answers, (std::map<std::string, int>{
+                         {"Call failed: not allowed to change the charge limit (polkit gave no "
+                          "answer within 25 s)\n",
+                          32},
+                         {"Call failed: too many calls are waiting for polkit; try again in a "
+                          "moment\n",
+                          1}}));
   EXPECT_EQ(rig.dir().read(kEnd), "100\n");
 }
 
@@ -230,9 +269,11 @@ TEST(ChargeService, CommandLine) {
   } rows[] = {
       {{"--sysfs-root"}, 2, "brimwell-charge: --sysfs-root takes a folder\n"},
       {{"--state"}, 2, "brimwell-charge: unknown option --state (see --help)\n"},
-      {{"--sysfs-root", dir.path() + "/none"}, 1,
+      {{"--sysfs-root", dir.path() + "/none"},
+       1,
        "brimwell-charge: cannot read the power-supply folder "},
-      {{"--sysfs-root", dir.path(), "--state-dir", dir.path() + "/state"}, 1,
+      {{"--sysfs-root", dir.path(), "--state-dir", dir.path() + "/state"},
+       1,
        "brimwell-charge: cannot reach the system bus: "},
   };
   for (const auto& r : rows) {

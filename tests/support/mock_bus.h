@@ -20,8 +20,8 @@ class MockBus {
   // Empty when no bus could be started.
   const std::string& address() const { return address_; }
   // Starts a dbusmock template ("notification_daemon", "logind", "polkitd"), beside any started
-  // before; false when its name did not appear. `system` puts it where DBUS_SYSTEM_BUS_ADDRESS points sd-bus; `parameters`, a JSON
-  // object, are the template's ({"CanSuspend": "no"}).
+  // before; false when its name did not appear. `system` puts it where DBUS_SYSTEM_BUS_ADDRESS
+  // points sd-bus; `parameters`, a JSON object, are the template's ({"CanSuspend": "no"}).
   bool startTemplate(const std::string& name, const std::string& busName, bool system,
                      const std::string& parameters = "{}");
   // The calls logged so far, one a line, without their times.
