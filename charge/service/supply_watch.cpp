@@ -12,7 +12,8 @@ constexpr uint64_t kLookUsec = 2'000'000;
 SupplyWatch::SupplyWatch(sd_event* event, bool look, std::function<void()> changed)
     : changed_(std::move(changed)) {
   udev_ = udev_new();
-  monitor_ = udev_ ? udev_monitor_new_from_netlink(udev_, "udev") : nullptr;
+  // The kernel's own events: they reach the service's private network, where udevd's do not.
+  monitor_ = udev_ ? udev_monitor_new_from_netlink(udev_, "kernel") : nullptr;
   if (monitor_ &&
       udev_monitor_filter_add_match_subsystem_devtype(monitor_, "power_supply", nullptr) >= 0 &&
       udev_monitor_enable_receiving(monitor_) >= 0) {

@@ -8,7 +8,7 @@ struct udev;
 struct udev_monitor;
 
 // Tells when the power supplies may have changed: the kernel's events for them, and where the
-// folder is not the kernel's (udev does not speak for it), a look every two seconds.
+// folder is not the kernel's (no event speaks for it), a look every two seconds.
 namespace brimwell::charge {
 
 class SupplyWatch {
