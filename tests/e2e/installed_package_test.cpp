@@ -150,49 +150,7 @@ TEST(InstalledPackage, RunsForTheUserFromAnUnpackedFolderWithoutASimulatedDevice
   EXPECT_EQ(verify.err, "");
 }
 
-// The charge service as the package installs it for the system bus, polkit, systemd and udev;
-// the package built and unpacked once for all of its cases.
-class ChargeServicePackage : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = new TempDir;
-    root_ = new std::string(unpackPackage(*dir_));
-  }
-  static void TearDownTestSuite() {
-    delete root_;
-    delete dir_;
-  }
-  static const std::string& root() { return *root_; }
-  static const TempDir& dir() { return *dir_; }
-
- private:
-  static TempDir* dir_;
-  static std::string* root_;
-};
-TempDir* ChargeServicePackage::dir_ = nullptr;
-std::string* ChargeServicePackage::root_ = nullptr;
-
 constexpr bool kChargeProgramBuilt = BRIMWELL_CHARGE_PROGRAM_BUILT;
-
-TEST_F(ChargeServicePackage, HoldsItsFilesWhereTheBusPolkitSystemdAndUdevReadThem) {
-  std::vector<std::string> files = {
-      "/usr/share/dbus-1/system-services/" + std::string(brimwell::charge::kBusName) + ".service",
-      "/usr/share/dbus-1/system.d/" + std::string(brimwell::charge::kBusName) + ".conf",
-      "/usr/share/polkit-1/actions/org.tarnel.brimwell.policy",
-      "/lib/systemd/system/brimwell-charge.service",
-      "/lib/udev/rules.d/70-brimwell-charge.rules",
-      "/usr/share/man/man8/brimwell-charge.8.gz"};
-  if (kChargeProgramBuilt) files.push_back("/usr/libexec/brimwell-charge");
-  for (const std::string& file : files) {
-    EXPECT_TRUE(fs::is_regular_file(root() + file)) << file;
-  }
-  // The bus starts it through its unit, as root, from where the package puts it.
-  const std::string activation = readFile(root() + files[0]);
-  for (const char* line : {"Exec=/usr/libexec/brimwell-charge\n", "User=root\n",
-                           "SystemdService=brimwell-charge.service\n"}) {
-    EXPECT_NE(activation.find(line), std::string::npos) << line << activation;
-  }
-}
 
 // A bus with the system bus's own defaults (no name owned, no method called, but where a
 // service's policy allows it), the package's activation folder and its policy for the service.
@@ -226,14 +184,16 @@ constexpr const char* kChargeStandIn =
     "def load(mock, parameters):\n"
     "    mock.AddMethod(MAIN_IFACE, 'GetLimits', '', 'a(sbubub)', 'ret = []')\n";
 
-TEST_F(ChargeServicePackage, BusPolicyLetsOnlyRootOwnTheNameAndAnyoneCallOnlyItsMethods) {
-  if (const auto why = testing_support::MockBus::unavailable()) GTEST_SKIP() << *why;
+// Only root owns the name, and anyone calls only its methods (and reads its description), on a
+// bus that includes the package's policy; why not where it cannot be checked.
+std::optional<std::string> checkChargeBusPolicy(const std::string& root, const TempDir& dir) {
+  if (const auto why = testing_support::MockBus::unavailable()) return why;
   // Another user has an account, which the bus looks up; only root may call as one.
   const passwd* nobody = ::getpwnam("nobody");
-  if (::geteuid() != 0 || nobody == nullptr) GTEST_SKIP() << "needs root and the user nobody";
-  testing_support::MockBus bus(systemBusConfig(root(), dir().path()));
-  const std::string standIn = dir().write("charge_stand_in.py", kChargeStandIn);
-  ASSERT_TRUE(bus.startTemplate(standIn, brimwell::charge::kBusName, true)) << "root owns it";
+  if (::geteuid() != 0 || nobody == nullptr) return "the bus policy needs root and nobody";
+  testing_support::MockBus bus(systemBusConfig(root, dir.path()));
+  const std::string standIn = dir.write("charge_stand_in.py", kChargeStandIn);
+  EXPECT_TRUE(bus.startTemplate(standIn, brimwell::charge::kBusName, true)) << "root owns it";
 
   const std::string busName = brimwell::charge::kBusName;
   const std::string iface = brimwell::charge::kInterface;
@@ -284,9 +244,12 @@ TEST_F(ChargeServicePackage, BusPolicyLetsOnlyRootOwnTheNameAndAnyoneCallOnlyIts
         << call.method << (call.asOtherUser ? " as another user: " : " as root: ") << sent.out
         << sent.err;
   }
+  return std::nullopt;
 }
 
-TEST_F(ChargeServicePackage, PolkitActionAllowsTheActiveUserAndAsksAnyoneElseForAnAdministrator) {
+// The action's id and who gets it: the active local user without a password, others as an
+// administrator.
+void checkPolkitAction(const std::string& root) {
   const auto parsed = runProcess(
       "python3", {"-c",
                   "import sys, xml.dom.minidom as m\n"
@@ -294,39 +257,79 @@ TEST_F(ChargeServicePackage, PolkitActionAllowsTheActiveUserAndAsksAnyoneElseFor
                   "    d = a.getElementsByTagName('defaults')[0]\n"
                   "    print(a.getAttribute('id'), *(d.getElementsByTagName(k)[0].firstChild.data\n"
                   "          for k in ('allow_any', 'allow_inactive', 'allow_active')))\n",
-                  root() + "/usr/share/polkit-1/actions/org.tarnel.brimwell.policy"});
-  ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
+                  root + "/usr/share/polkit-1/actions/org.tarnel.brimwell.policy"});
+  EXPECT_EQ(parsed.exitCode, 0) << parsed.err;
   EXPECT_EQ(parsed.out,
             std::string(brimwell::charge::kPolkitAction) + " auth_admin auth_admin yes\n");
 }
 
-TEST_F(ChargeServicePackage, SystemUnitPassesSystemdsCheck) {
-  if (!kChargeProgramBuilt) GTEST_SKIP() << "this tree does not build brimwell-charge";
-  std::string unit = readFile(root() + "/lib/systemd/system/brimwell-charge.service");
+// systemd's own check of the unit, pointed at the unpacked program as the user unit's is.
+std::optional<std::string> checkSystemUnitVerifies(const std::string& root, const TempDir& dir) {
+  if (!kChargeProgramBuilt) return "this tree does not build brimwell-charge";
+  std::string unit = readFile(root + "/lib/systemd/system/brimwell-charge.service");
   const std::string execStart = "ExecStart=/usr/libexec/brimwell-charge\n";
   const size_t at = unit.find(execStart);
-  ASSERT_NE(at, std::string::npos) << unit;
-  unit.replace(at, execStart.size(), "ExecStart=" + root() + "/usr/libexec/brimwell-charge\n");
-  std::ofstream(dir().path() + "/brimwell-charge.service") << unit;
+  if (at == std::string::npos) {
+    ADD_FAILURE() << unit;
+    return std::nullopt;
+  }
+  unit.replace(at, execStart.size(), "ExecStart=" + root + "/usr/libexec/brimwell-charge\n");
+  std::ofstream(dir.path() + "/brimwell-charge.service") << unit;
   const auto verify =
-      runProcess("systemd-analyze", {"verify", dir().path() + "/brimwell-charge.service"},
-                 {{"MANPATH", root() + "/usr/share/man"}});
+      runProcess("systemd-analyze", {"verify", dir.path() + "/brimwell-charge.service"},
+                 {{"MANPATH", root + "/usr/share/man"}});
   EXPECT_EQ(verify.exitCode, 0) << verify.err;
   EXPECT_EQ(verify.err, "");
+  return std::nullopt;
 }
 
-TEST_F(ChargeServicePackage, SystemUnitIsRatedSafeBySystemd) {
+// The exposure systemd rates the unit file at: 2.0 or less is "OK" or better.
+std::optional<std::string> checkSystemUnitRating(const std::string& root) {
   const auto rated =
       runProcess("systemd-analyze", {"security", "--offline=yes", "--no-pager",
-                                     root() + "/lib/systemd/system/brimwell-charge.service"});
+                                     root + "/lib/systemd/system/brimwell-charge.service"});
   if (rated.err.find("offline") != std::string::npos && rated.exitCode != 0) {
-    GTEST_SKIP() << "this systemd-analyze rates no unit file offline: " << rated.err;
+    return "this systemd-analyze rates no unit file offline: " + rated.err;
   }
   std::smatch level;
-  ASSERT_TRUE(std::regex_search(rated.out, level,
-                                std::regex(R"(Overall exposure level for \S+: ([0-9.]+))")))
-      << rated.out << rated.err;
-  EXPECT_LE(std::stod(level[1]), 2.0) << rated.out;
+  const bool found = std::regex_search(rated.out, level,
+                                       std::regex(R"(Overall exposure level for \S+: ([0-9.]+))"));
+  EXPECT_TRUE(found) << rated.out << rated.err;
+  if (found) {
+    EXPECT_LE(std::stod(level[1]), 2.0) << rated.out;
+  }
+  return std::nullopt;
+}
+
+// The charge service as the package installs it for the system bus, polkit, systemd and udev
+// (one package build for all of it: building it is the slow part).
+TEST(InstalledPackage, InstallsTheChargeServiceForTheSystemBusPolkitSystemdAndUdev) {
+  TempDir dir;
+  const std::string root = unpackPackage(dir);
+  std::vector<std::string> files = {
+      "/usr/share/dbus-1/system-services/" + std::string(brimwell::charge::kBusName) + ".service",
+      "/usr/share/dbus-1/system.d/" + std::string(brimwell::charge::kBusName) + ".conf",
+      "/usr/share/polkit-1/actions/org.tarnel.brimwell.policy",
+      "/lib/systemd/system/brimwell-charge.service",
+      "/lib/udev/rules.d/70-brimwell-charge.rules",
+      "/usr/share/man/man8/brimwell-charge.8.gz"};
+  if (kChargeProgramBuilt) files.push_back("/usr/libexec/brimwell-charge");
+  for (const std::string& file : files) {
+    EXPECT_TRUE(fs::is_regular_file(root + file)) << file;
+  }
+  // The bus starts it through its unit, as root, from where the package puts it.
+  const std::string activation = readFile(root + files[0]);
+  for (const char* line : {"Exec=/usr/libexec/brimwell-charge\n", "User=root\n",
+                           "SystemdService=brimwell-charge.service\n"}) {
+    EXPECT_NE(activation.find(line), std::string::npos) << line << activation;
+  }
+  checkPolkitAction(root);
+  std::string unchecked;
+  for (const auto& why : {checkChargeBusPolicy(root, dir), checkSystemUnitVerifies(root, dir),
+                          checkSystemUnitRating(root)}) {
+    if (why) unchecked += "; " + *why;
+  }
+  if (!unchecked.empty()) GTEST_SKIP() << "the rest passed; not checked here" << unchecked;
 }
 
 // The page's text as a reader sees the option names: "\-\-source" is "--source".
