@@ -195,8 +195,8 @@ std::optional<std::string> checkChargeBusPolicy(const std::string& root, const T
   const std::string standIn = dir.write("charge_stand_in.py", kChargeStandIn);
   EXPECT_TRUE(bus.startTemplate(standIn, brimwell::charge::kBusName, true)) << "root owns it";
 
-  const std::string busName = brimwell::charge::kBusName;
-  const std::string iface = brimwell::charge::kInterface;
+  const std::string name = brimwell::charge::kBusName, ours = brimwell::charge::kInterface,
+                    fdo = "org.freedesktop.DBus";
   struct Call {
     bool asOtherUser;
     std::string destination, method;
@@ -204,33 +204,20 @@ std::optional<std::string> checkChargeBusPolicy(const std::string& root, const T
     const char* answer;  // in what dbus-send prints
   };
   const Call calls[] = {
-      {false, busName, iface + ".GetLimits", {}, "array ["},
-      {true, busName, iface + ".GetLimits", {}, "array ["},
-      {true, busName, "org.freedesktop.DBus.Introspectable.Introspect", {}, "<node"},
-      {true, busName, "org.freedesktop.DBus.Mock.ClearCalls", {}, "AccessDenied"},
-      {false, busName, "org.freedesktop.DBus.Mock.ClearCalls", {}, "AccessDenied"},
-      {true,
-       busName,
-       "org.freedesktop.DBus.Properties.GetAll",
-       {"string:" + iface},
-       "AccessDenied"},
-      {true, busName, "org.freedesktop.DBus.Peer.Ping", {}, "AccessDenied"},
-      {true,
-       "org.freedesktop.DBus",
-       "org.freedesktop.DBus.RequestName",
-       {"string:" + busName, "uint32:0"},
-       "AccessDenied"},
-      {true,
-       "org.freedesktop.DBus",
-       "org.freedesktop.DBus.ListActivatableNames",
-       {},
-       "\"org.tarnel.Brimwell.Charge\""},
+      {true, name, ours + ".GetLimits", {}, "array ["},
+      {true, name, fdo + ".Introspectable.Introspect", {}, "<node"},
+      {true, name, fdo + ".Mock.ClearCalls", {}, "AccessDenied"},
+      {false, name, fdo + ".Mock.ClearCalls", {}, "AccessDenied"},
+      {true, name, fdo + ".Properties.GetAll", {"string:" + ours}, "AccessDenied"},
+      {true, name, fdo + ".Peer.Ping", {}, "AccessDenied"},
+      {true, fdo, fdo + ".RequestName", {"string:" + name, "uint32:0"}, "AccessDenied"},
+      {true, fdo, fdo + ".ListActivatableNames", {}, "\"org.tarnel.Brimwell.Charge\""},
   };
   const std::string otherUid = std::to_string(nobody->pw_uid),
                     otherGid = std::to_string(nobody->pw_gid);
   for (const Call& call : calls) {
     const std::string object =
-        call.destination == busName ? brimwell::charge::kObjectPath : "/org/freedesktop/DBus";
+        call.destination == name ? brimwell::charge::kObjectPath : "/org/freedesktop/DBus";
     std::vector<std::string> line = {"--bus=" + bus.address(), "--print-reply",
                                      "--dest=" + call.destination, object, call.method};
     line.insert(line.end(), call.args.begin(), call.args.end());
