@@ -17,10 +17,11 @@ constexpr const char* kPython = "/usr/bin/python3";  // dbusmock is Debian's, fo
 
 }  // namespace
 
-MockBus::MockBus()
+MockBus::MockBus(const std::string& configFile)
     : daemon_(std::make_unique<BackgroundProcess>(
           "/usr/bin/dbus-daemon",
-          std::vector<std::string>{"--session", "--nofork", "--nopidfile", "--print-address=1"})) {
+          std::vector<std::string>{configFile.empty() ? "--session" : "--config-file=" + configFile,
+                                   "--nofork", "--nopidfile", "--print-address=1"})) {
   address_ = daemon_->readLine(5000).value_or("");
   char pattern[] = "/tmp/brimwell-mock-XXXXXX";
   const int fd = ::mkstemp(pattern);

@@ -13,7 +13,8 @@ namespace testing_support {
 // receives ("<time> Method args...") to a file.
 class MockBus {
  public:
-  MockBus();
+  // A session bus, or one run by the given configuration file (a system bus's policies).
+  explicit MockBus(const std::string& configFile = "");
   ~MockBus();
   MockBus(const MockBus&) = delete;
   MockBus& operator=(const MockBus&) = delete;
