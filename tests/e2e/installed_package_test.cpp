@@ -150,7 +150,6 @@ TEST(InstalledPackage, RunsForTheUserFromAnUnpackedFolderWithoutASimulatedDevice
   EXPECT_EQ(verify.err, "");
 }
 
-
 // A bus with the system bus's own defaults (no name owned, no method called, but where a
 // service's policy allows it), the package's activation folder and its policy for the service.
 std::string systemBusConfig(const std::string& root, const std::string& dir) {
