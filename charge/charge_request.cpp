@@ -36,7 +36,7 @@ CheckedLimits checkLimits(std::string_view battery, uint32_t end, uint32_t start
   } else if (end != 0 && !isPercent(end)) {
     checked.refusal =
         "the charge limit is a whole percent from 1 to 100, not " + std::to_string(end);
-  } else if (start != 0 && start > 99) {
+  } else if (start > 99) {
     checked.refusal =
         "charging starts again at a whole percent from 1 to 99, not " + std::to_string(start);
   } else if (start != 0 && end != 0 && start >= end) {

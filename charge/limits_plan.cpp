@@ -32,13 +32,11 @@ void appendSteps(const BatteryThresholds& now, std::optional<int> end, std::opti
   if (!startGiven && start && end && *start >= *end && *end >= 1) start = *end - 1;
   const bool endChanges = end && now.end && *end != *now.end;
   const bool startChanges = start && now.start && *start != *now.start;
-  const ThresholdWrite endWrite{now.name, Threshold::End, end.value_or(0), now.end.value_or(0)};
-  const ThresholdWrite startWrite{now.name, Threshold::Start, start.value_or(0),
-                                  now.start.value_or(0)};
   const bool startFirst = startChanges && (!now.end || *start < *now.end);
-  if (startFirst) writes.push_back(startWrite);
-  if (endChanges) writes.push_back(endWrite);
-  if (startChanges && !startFirst) writes.push_back(startWrite);
+  if (startFirst) writes.push_back({now.name, Threshold::Start, *start, *now.start});
+  if (endChanges) writes.push_back({now.name, Threshold::End, *end, *now.end});
+  if (startChanges && !startFirst)
+    writes.push_back({now.name, Threshold::Start, *start, *now.start});
 }
 
 // The batteries a request names: one by its name, or every one that offers what is asked.

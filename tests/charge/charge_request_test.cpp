@@ -37,6 +37,9 @@ TEST(ChargeRequest, WhatACallerMayAsk) {
       {"a NUL inside", std::string("BAT0\0x", 6), 80, 0, "no battery is named so"},
       {"33 bytes", std::string(33, 'B'), 80, 0, "no battery is named so"},
       {"32 bytes", std::string(32, 'B'), 80, 0, "", std::nullopt, 80},
+      {"each kind of character at its edges", "azAZ09-_.", 80, 0, "", std::nullopt, 80},
+      {"just past them", "BAT`", 80, 0, "no battery is named so"},
+      {"and before them", "BAT/", 80, 0, "no battery is named so"},
   };
   for (const auto& r : rows) {
     const CheckedLimits checked = checkLimits(r.battery, r.end, r.start);

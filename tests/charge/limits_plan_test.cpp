@@ -110,6 +110,14 @@ TEST(LimitsPlan, SetLimits) {
        "",
        kErrorNoLimit,
        "BAT0 offers no start threshold"},
+      {"a limit and a start where only the limit is offered",
+       kEndOnly,
+       {},
+       {"BAT0", 80, 70},
+       "",
+       "",
+       kErrorNoLimit,
+       "BAT0 offers no start threshold"},
       {"no start anywhere",
        kEndOnly,
        {},
@@ -228,7 +236,10 @@ TEST(LimitsPlan, FullOnceAndPutBack) {
 // The kept file: what the service wrote reads back the same, and a damaged one is no state at all
 // rather than a limit no caller set.
 TEST(LimitsPlan, KeptFile) {
-  const KeptState kept = {{"BAT0", {80, 75, "b1"}}, {"BAT1", {60, std::nullopt, ""}}};
+  const KeptState kept = {{"BAT0", {80, 75, "b1"}},
+                          {"BAT1", {60, std::nullopt, ""}},
+                          {"BAT2", {100, 99, ""}},
+                          {"BAT3", {1, 0, ""}}};
   EXPECT_EQ(keptFromJson(keptToJson(kept)), kept);
   EXPECT_EQ(
       keptOf(*keptFromJson(R"({"BAT0": {"end": 80, "colour": "red"}, "BAT1": {"start": 0}})")),
