@@ -97,6 +97,9 @@ std::string errorLine(const ChargeCommand& c, const ChargeAnswer& a) {
     return std::string("the charge service (") + brimwell::charge::kBusName +
            ") is not installed: install the brimwell package, which brings brimwell-charge";
   }
+  // What sd-bus says of a call the bus dropped, such as when the connection closed.
+  if (name == "org.freedesktop.DBus.Error.NoReply")
+    return "the charge service did not answer (" + said + ")";
   if (name.rfind("org.freedesktop.DBus.Error.Spawn.", 0) == 0)
     return "the charge service could not start (" + said + "): see journalctl -u brimwell-charge";
   // Every battery at once: the service's no is the machine's.

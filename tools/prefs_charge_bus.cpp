@@ -109,6 +109,9 @@ ChargeAnswer callChargeService(const ChargeCall& call, double boundSeconds) {
     sd_bus_message_unref(m);
     if (r >= 0) r = waitFor(bus, w, deadline);
     sd_bus_slot_unref(slot);
+    // sd-bus answers a call the closing connection took with it on the bus's behalf.
+    if (r >= 0 && w.answer.kind == ChargeAnswer::Kind::error && sd_bus_is_open(bus) <= 0)
+      r = -ECONNRESET;
   }
   sd_bus_close_unref(bus);
   if (r == -ETIMEDOUT) return {ChargeAnswer::Kind::timedOut, "", "", {}};
