@@ -2,7 +2,7 @@
 change ends in when the parameters give one.
 
 Parameters: "batteries", each [name, has end, end, has start, start, full once]; "error", [D-Bus
-error name, message], raised by SetLimits and ChargeFullOnce; "getError", the same for GetLimits.
+error name, message], raised by SetLimits and ChargeFullOnce; "unlisted", GetLimits answering with no list at all, as a service of another make might.
 '''
 
 import dbus
@@ -21,11 +21,9 @@ if self.refusal[0] is not None:
 def load(mock, parameters):
     mock.batteries = [list(b) for b in parameters.get('batteries', [])]
     mock.refusal = parameters.get('error', [None, None])
-    mock.getRefusal = parameters.get('getError', [None, None])
+    unlisted = parameters.get('unlisted', False)
     mock.AddMethods(MAIN_IFACE, [
-        ('GetLimits', '', 'a(sbubub)',
-         'if self.getRefusal[0] is not None:\n'
-         '    raise dbus.exceptions.DBusException(self.getRefusal[1], name=self.getRefusal[0])\n'
+        ('GetLimits', '', '' if unlisted else 'a(sbubub)', 'ret = None' if unlisted else
          'ret = dbus.Array([dbus.Struct(b, signature="sbubub") for b in self.batteries],'
          ' signature="(sbubub)")'),
         ('SetLimits', 'suu', '', RAISE +
