@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/device_keys.h"
 #include "common/dictionary_file.h"
@@ -15,6 +17,8 @@
 #include "platform/foundation/device_environment.h"
 #include "platform/foundation/installed_places.h"
 #include "platform/foundation/simulated_device.h"
+#include "tools/prefs_charge.h"
+#include "tools/prefs_charge_bus.h"
 #include "tools/prefs_devices.h"
 #include "tools/prefs_settings.h"
 
@@ -29,6 +33,9 @@ constexpr const char* kUsage =
     "       brimwell-prefs unset KEY\n"
     "       brimwell-prefs reset\n"
     "       brimwell-prefs device NAME [lowLevel N|criticalLevel N|mute|unmute|reset]\n"
+    "       brimwell-prefs set chargeLimit|chargeStart N [--battery NAME]\n"
+    "       brimwell-prefs get chargeLimit|chargeStart [--battery NAME]\n"
+    "       brimwell-prefs charge-full-once [--battery NAME]\n"
     "       brimwell-prefs --version | --help\n"
     "The Brimwell plug-in's settings and the host's low-battery warnings, on the\n"
     "device SIM_DEVICE_ROOT names, else in $XDG_CONFIG_HOME/brimwell\n"
@@ -36,11 +43,17 @@ constexpr const char* kUsage =
     "key not set is the laptop's default, and unset or reset puts a key back to it;\n"
     "reset keeps any other key. A device (a mouse, a headset...) is named by its\n"
     "serial or its name as brimwell shows it; it warns at its lowLevel (10 unless\n"
-    "set) and criticalLevel (5), and a muted one never; reset drops its entry:\n";
+    "set) and criticalLevel (5), and a muted one never; reset drops its entry.\n"
+    "The machine's charge limits are kept by the charge service (brimwell-charge),\n"
+    "never in the file: chargeLimit stops charging at N % (1 to 100), chargeStart\n"
+    "starts it again below N % where the battery offers it, charge-full-once lifts\n"
+    "the limit until external power goes; --battery NAME (BAT0) changes one battery\n"
+    "rather than each. The settings:\n";
 
 constexpr const char* kExitStatuses =
     "Exit status: 0 done; 1 the settings file or its folder cannot be read or\n"
-    "written; 2 a bad command, key or value.\n";
+    "written, or the charge service refused or could not be reached; 2 a bad\n"
+    "command, key or value.\n";
 
 int fail(std::ostream& err, int status, const std::string& why) {
   err << "brimwell-prefs: " << why << "\n";
@@ -128,6 +141,9 @@ void show(std::ostream& out, const std::string& path, bool exists, const Plist& 
   for (const std::string& line : prefs::describe(file ? file : empty, file && onALaptop(file)))
     out << line << "\n";
   for (const std::string& line : prefs::describeDevices(file ? file : empty)) out << line << "\n";
+  // A machine without the service (or without a system bus) simply has no such lines.
+  const auto limits = prefs::callChargeService(prefs::ChargeCall{}, prefs::kReadBoundSeconds);
+  for (const std::string& line : prefs::describeChargeLimits(limits)) out << line << "\n";
 }
 
 // The change asked for; on a laptop, an unset key (reset: every key) back at its default.
@@ -212,6 +228,13 @@ int runCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
   if (first == "--version") {
     out << "brimwell-prefs " << BRIMWELL_VERSION << "\n";
     return 0;
+  }
+  const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+  if (prefs::isChargeCommand(args)) {
+    std::string why;
+    const auto command = prefs::parseChargeCommand(args, why);
+    if (!command) return fail(err, 2, why);
+    return prefs::runChargeCommand(*command, prefs::callChargeService, out, err);
   }
   Request request;
   if (const int status = parseRequest(argc, argv, request, err)) return status;

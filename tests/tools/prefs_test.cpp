@@ -2,18 +2,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <sstream>
 
+#include "charge/charge_bus.h"
 #include "common/device_keys.h"
 #include "common/dictionary_file.h"
 #include "common/value_conversions.h"
+#include "tests/support/background_process.h"
+#include "tests/support/mock_bus.h"
 #include "tests/support/other_user.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/silent_bus.h"
 #include "tests/support/subprocess.h"
 #include "tests/support/temp_dir.h"
 #include "tools/prefs_app.h"
+#include "tools/prefs_charge.h"
+#include "tools/prefs_charge_bus.h"
 #include "tools/prefs_settings.h"
 
 namespace {
@@ -66,7 +73,10 @@ TEST(PrefsValues, BooleansAndIntegers) {
 
 class Prefs : public ::testing::Test {
  protected:
-  void SetUp() override { env_.set("SIM_DEVICE_ROOT", root_.path()); }
+  void SetUp() override {
+    env_.set("SIM_DEVICE_ROOT", root_.path());
+    env_.set("DBUS_SYSTEM_BUS_ADDRESS", testing_support::kNoSystemBus);
+  }
 
   int run(std::vector<const char*> args) {
     args.insert(args.begin(), "brimwell-prefs");
@@ -313,6 +323,19 @@ TEST_F(Prefs, BadInputIsAOneLineErrorAndTheFileStaysAsItWas) {
       {{"set", "deviceRemindHours", "721"},
        2,
        "deviceRemindHours takes a whole number from 0 to 720"},
+      {{"set", "chargeLimit", "0"}, 2, "chargeLimit takes a whole number from 1 to 100, not '0'"},
+      {{"set", "chargeStart", "101"}, 2, "chargeStart takes a whole number from 1 to 100"},
+      {{"set", "chargeLimit", "eighty"}, 2, "chargeLimit takes a whole number from 1 to 100"},
+      {{"set", "chargeLimit"}, 2, "set takes KEY VALUE"},
+      {{"set", "chargeLimit", "80", "90"}, 2, "set takes KEY VALUE"},
+      {{"get", "chargeStart", "now"}, 2, "get takes KEY"},
+      {{"unset", "chargeLimit"}, 2, "chargeLimit cannot be unset: the charge service keeps it"},
+      {{"charge-full-once", "now"}, 2, "charge-full-once takes nothing but --battery NAME"},
+      {{"set", "chargeLimit", "80", "--battery"}, 2, "--battery takes a battery's name"},
+      {{"charge-full-once", "--battery", "../BAT0"}, 2, "such as BAT0, not '../BAT0'"},
+      {{"--battery", "BAT0", "charge-full-once", "--battery", "BAT1"}, 2, "given twice"},
+      {{"--battery", "BAT0", "show"}, 2, "--battery goes with set or get chargeLimit"},
+      {{"--battery", "BAT0"}, 2, "--battery goes with"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(run(c.args), c.status) << c.why;
@@ -465,6 +488,480 @@ TEST_F(Prefs, WritesAFileOnlyTheUserMayWriteWhateverTheUmask) {
     struct stat info;
     ASSERT_EQ(stat((root_.path() + kSettings).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u) << "umask " << mask;
+  }
+}
+
+// What each answer of the charge service comes to: the call made, then one line and the exit.
+TEST(PrefsCharge, EachAnswerIsOneLine) {
+  using prefs::BatteryLimits;
+  using prefs::ChargeAnswer;
+  using Kind = ChargeAnswer::Kind;
+  using Method = prefs::ChargeCall::Method;
+  const auto reply = [](std::vector<BatteryLimits> limits) {
+    return ChargeAnswer{Kind::reply, "", "", std::move(limits)};
+  };
+  const auto error = [](std::string name, std::string message) {
+    return ChargeAnswer{Kind::error, std::move(name), std::move(message), {}};
+  };
+  const auto unanswered = [](Kind kind, std::string why = "") {
+    return ChargeAnswer{kind, "", std::move(why), {}};
+  };
+  const BatteryLimits bat0{"BAT0", true, 80, true, 40, false},
+      bat1Once{"BAT1", true, 75, false, 0, true}, bat1Bare{"BAT1", false, 0, false, 0, false};
+  const std::string ours = "org.tarnel.Brimwell.Charge1.Error.";
+  const struct {
+    std::vector<std::string> args;
+    ChargeAnswer answer, after;
+    prefs::ChargeCall call;
+    int status;
+    std::string out, err;  // err after "brimwell-prefs: "
+  } rows[] = {
+      {{"set", "chargeLimit", "80"},
+       reply({}),
+       reply({bat0}),
+       {Method::setLimits, "", 80, 0},
+       0,
+       "brimwell-prefs: charge limit set to 80 % (BAT0)\n",
+       ""},
+      {{"set", "chargeLimit", "80"},
+       reply({}),
+       reply({bat0, {"BAT1", true, 80, false, 0, false}, bat1Once, bat1Bare}),
+       {Method::setLimits, "", 80, 0},
+       0,
+       "brimwell-prefs: charge limit set to 80 % (BAT0, BAT1), 75 % (BAT1)\n",
+       ""},
+      {{"set", "chargeStart", "40", "--battery", "BAT0"},
+       reply({}),
+       reply({bat1Once, bat0}),
+       {Method::setLimits, "BAT0", 0, 40},
+       0,
+       "brimwell-prefs: charging starts again below 40 % (BAT0)\n",
+       ""},
+      {{"set", "chargeStart", "5"},
+       reply({}),
+       unanswered(Kind::timedOut),
+       {Method::setLimits, "", 0, 5},
+       0,
+       "brimwell-prefs: charging starts again below 5 %\n",
+       ""},
+      {{"--battery", "BAT1", "set", "chargeLimit", "1"},
+       reply({}),
+       unanswered(Kind::noBus),
+       {Method::setLimits, "BAT1", 1, 0},
+       0,
+       "brimwell-prefs: charge limit set to 1 %\n",
+       ""},
+      {{"charge-full-once"},
+       reply({}),
+       reply({bat0, bat1Once}),
+       {Method::chargeFullOnce, "", 0, 0},
+       0,
+       "brimwell-prefs: charging to full once (BAT1): the limit comes back when external power "
+       "goes\n",
+       ""},
+      {{"charge-full-once"},
+       reply({}),
+       error("x", "y"),
+       {Method::chargeFullOnce, "", 0, 0},
+       0,
+       "brimwell-prefs: charging to full once: the limit comes back when external power goes\n",
+       ""},
+      {{"set", "chargeLimit", "100"},
+       error(ours + "NotAuthorized", "Not authorized\nby polkit"),
+       {},
+       {Method::setLimits, "", 100, 0},
+       1,
+       "",
+       "Not authorized"},
+      {{"set", "chargeLimit", "80"},
+       error(ours + "NotAuthorized", ""),
+       {},
+       {},
+       1,
+       "",
+       "not authorized to change the charge limits"},
+      {{"set", "chargeLimit", "80"},
+       error(ours + "NoLimit", "BAT0 has none"),
+       {},
+       {},
+       1,
+       "",
+       "this machine offers no charge limit"},
+      {{"set", "chargeStart", "5"},
+       error(ours + "NoLimit", "BAT0 has no start threshold"),
+       {},
+       {Method::setLimits, "", 0, 5},
+       1,
+       "",
+       "BAT0 has no start threshold"},
+      {{"charge-full-once", "--battery", "BAT1"},
+       error(ours + "NoLimit", ""),
+       {},
+       {Method::chargeFullOnce, "BAT1", 0, 0},
+       1,
+       "",
+       "this machine offers no charge limit"},
+      {{"set", "chargeLimit", "83"},
+       error(ours + "Refused", "BAT0:\tInvalid argument"),
+       {},
+       {},
+       1,
+       "",
+       "BAT0:?Invalid argument"},
+      {{"set", "chargeLimit", "83"},
+       error(ours + "Refused", ""),
+       {},
+       {},
+       1,
+       "",
+       "the battery's driver refused the value"},
+      {{"set", "chargeLimit", "8", "--battery", "BAT9"},
+       error(ours + "NoSuchBattery", ""),
+       {},
+       {},
+       1,
+       "",
+       "no battery named BAT9"},
+      {{"set", "chargeStart", "90"},
+       error(brimwell::charge::kErrorInvalidArgs, ""),
+       {},
+       {},
+       1,
+       "",
+       "the charge service refused the value"},
+      {{"set", "chargeLimit", "80"},
+       error("org.example.Odd", ""),
+       {},
+       {},
+       1,
+       "",
+       "the charge service answered org.example.Odd"},
+      {{"set", "chargeLimit", "80"},
+       error("org.freedesktop.DBus.Error.ServiceUnknown", "no"),
+       {},
+       {},
+       1,
+       "",
+       "the charge service (org.tarnel.Brimwell.Charge) is not installed: install the brimwell "
+       "package, which brings brimwell-charge"},
+      {{"set", "chargeLimit", "80"},
+       error("org.freedesktop.DBus.Error.NameHasNoOwner", ""),
+       {},
+       {},
+       1,
+       "",
+       "is not installed"},
+      {{"set", "chargeLimit", "80"},
+       error("org.freedesktop.DBus.Error.Spawn.ServiceNotFound", ""),
+       {},
+       {},
+       1,
+       "",
+       "is not installed"},
+      {{"set", "chargeLimit", "80"},
+       error("org.freedesktop.DBus.Error.Spawn.ChildExited", "1"),
+       {},
+       {},
+       1,
+       "",
+       "the charge service could not start (1): see journalctl -u brimwell-charge"},
+      {{"set", "chargeLimit", "80"},
+       error("org.freedesktop.DBus.Error.NoReply", "Connection terminated"),
+       {},
+       {},
+       1,
+       "",
+       "the charge service did not answer (Connection terminated)"},
+      {{"set", "chargeLimit", "80"},
+       unanswered(Kind::noBus, "No such file or directory"),
+       {},
+       {},
+       1,
+       "",
+       "cannot reach the system bus (No such file or directory): check that dbus is running"},
+      {{"set", "chargeLimit", "80"},
+       unanswered(Kind::timedOut),
+       {},
+       {},
+       1,
+       "",
+       "the charge service did not answer within 40 seconds"},
+      {{"get", "chargeLimit"},
+       unanswered(Kind::timedOut),
+       {},
+       {},
+       1,
+       "",
+       "did not answer within 10 seconds"},
+      {{"get", "chargeLimit"},
+       reply({bat0, bat1Once, bat1Bare}),
+       {},
+       {},
+       0,
+       "80 (BAT0), 75 (BAT1, full once until external power goes)\n",
+       ""},
+      {{"get", "chargeStart"}, reply({bat0, bat1Once}), {}, {}, 0, "40 (BAT0)\n", ""},
+      {{"get", "chargeStart"},
+       reply({bat1Once}),
+       {},
+       {},
+       1,
+       "",
+       "this machine offers no charge start threshold"},
+      {{"get", "chargeLimit"},
+       reply({bat1Bare}),
+       {},
+       {},
+       1,
+       "",
+       "this machine offers no charge limit"},
+      {{"get", "chargeLimit", "--battery", "BAT1"},
+       reply({bat0, bat1Bare}),
+       {},
+       {Method::getLimits, "BAT1", 0, 0},
+       1,
+       "",
+       "BAT1 offers no charge limit"},
+      {{"get", "chargeLimit", "--battery", "BAT2"},
+       reply({bat0}),
+       {},
+       {Method::getLimits, "BAT2", 0, 0},
+       1,
+       "",
+       "no battery named BAT2"},
+      {{"get", "chargeLimit", "--battery", "BAT0"},
+       reply({bat0, bat1Once}),
+       {},
+       {Method::getLimits, "BAT0", 0, 0},
+       0,
+       "80 (BAT0)\n",
+       ""},
+  };
+  for (const auto& r : rows) {
+    std::string name = r.err;
+    for (const std::string& arg : r.args) name += " " + arg;
+    std::string why;
+    const auto command = prefs::parseChargeCommand(r.args, why);
+    ASSERT_TRUE(command && prefs::isChargeCommand(r.args)) << name << ": " << why;
+    std::vector<prefs::ChargeCall> calls;
+    const auto caller = [&](const prefs::ChargeCall& call, double) {
+      calls.push_back(call);
+      return calls.size() == 1 ? r.answer : r.after;
+    };
+    std::ostringstream out, err;
+    EXPECT_EQ(prefs::runChargeCommand(*command, caller, out, err), r.status) << name;
+    EXPECT_EQ(out.str(), r.out) << name;
+    const std::string said = err.str();
+    EXPECT_EQ(said.rfind("brimwell-prefs: ", 0) == 0, !r.err.empty()) << name;
+    EXPECT_NE(said.find(r.err), std::string::npos) << name << ": " << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), r.err.empty() ? 0 : 1) << name;
+    // A change reads the limits back; a refusal and a get ask nothing more.
+    EXPECT_EQ(calls.size(), r.status == 0 && r.args[0] != "get" ? 2u : 1u) << name;
+    if (r.call.method != Method::getLimits || r.args[0] == "get") {
+      EXPECT_EQ(calls[0].method, r.call.method) << name;
+      EXPECT_EQ(calls[0].battery, r.call.battery) << name;
+      EXPECT_EQ(calls[0].end, r.call.end) << name;
+      EXPECT_EQ(calls[0].start, r.call.start) << name;
+    }
+    if (calls.size() == 2) {
+      EXPECT_EQ(calls[1].method, Method::getLimits) << name;
+    }
+  }
+}
+
+// What a bus monitor has seen up to now: a call of our own made now has come through it.
+bool watchedUpTo(testing_support::BackgroundProcess& monitor, const std::string& bus,
+                 std::string& seen) {
+  const std::string id = "/brimwell/mark/" + std::to_string(seen.size());
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    testing_support::runProcess(
+        "/usr/bin/dbus-send",
+        {"--bus=" + bus, "--dest=org.freedesktop.DBus", id, "org.freedesktop.DBus.Peer.Ping"});
+    bool marked = false;
+    while (const auto line = monitor.readLine(100)) {
+      seen += *line + "\n";
+      marked = marked || line->find("Path=" + id + " ") != std::string::npos;
+    }
+    if (marked) return true;
+  }
+  return false;
+}
+
+// The built program against a stand-in charge service on a private system bus: what is sent,
+// and the one line said for each answer; no service and no bus are one line too.
+TEST(PrefsCharge, TheBuiltProgramAgainstTheService) {
+  if (const auto why = testing_support::MockBus::unavailable()) GTEST_SKIP() << *why;
+  const std::string mock = CHARGE_SERVICE_MOCK;
+  const std::string batteries =
+      R"("batteries": [["BAT0", true, 100, true, 0, false], ["BAT1", false, 0, false, 0, false]])";
+  const auto refusing = [&](const std::string& error, const std::string& message) {
+    return "{" + batteries + R"(, "error": ["org.tarnel.Brimwell.Charge1.Error.)" + error +
+           R"(", ")" + message + R"("]})";
+  };
+  const struct {
+    const char* name;
+    std::string parameters;  // empty: no service on the bus
+    std::vector<std::string> args;
+    int status;
+    std::string out;    // found in standard output
+    std::string err;    // the whole of standard error
+    std::string calls;  // what the service was asked
+  } rows[] = {
+      {"allowed",
+       "{" + batteries + "}",
+       {"set", "chargeLimit", "80"},
+       0,
+       "brimwell-prefs: charge limit set to 80 % (BAT0)\n",
+       "",
+       "SetLimits \"\" 80 0\nGetLimits\n"},
+      {"a start",
+       "{" + batteries + "}",
+       {"set", "chargeStart", "40", "--battery", "BAT0"},
+       0,
+       "charging starts again below 40 % (BAT0)",
+       "",
+       "SetLimits \"BAT0\" 0 40\nGetLimits\n"},
+      {"full once",
+       "{" + batteries + "}",
+       {"--battery", "BAT0", "charge-full-once"},
+       0,
+       "charging to full once (BAT0)",
+       "",
+       "ChargeFullOnce \"BAT0\"\nGetLimits\n"},
+      {"get", "{" + batteries + "}", {"get", "chargeLimit"}, 0, "100 (BAT0)\n", "", "GetLimits\n"},
+      {"the listing",
+       "{" + batteries + "}",
+       {},
+       0,
+       "\nCharge limits, kept by the charge service:\n  BAT0: chargeLimit 100 %, chargeStart 0 "
+       "%\n  BAT1: no charge limit\n",
+       "",
+       "GetLimits\n"},
+      {"a listing with no battery",
+       R"({"batteries": []})",
+       {"show"},
+       0,
+       "  this machine offers no charge limit\n",
+       "",
+       "GetLimits\n"},
+      {"refused by polkit",
+       refusing("NotAuthorized", "Not authorized to set charge limits"),
+       {"set", "chargeLimit", "80"},
+       1,
+       "",
+       "brimwell-prefs: Not authorized to set charge limits\n",
+       "SetLimits \"\" 80 0\n"},
+      {"no limit",
+       refusing("NoLimit", "none here"),
+       {"charge-full-once"},
+       1,
+       "",
+       "brimwell-prefs: this machine offers no charge limit\n",
+       "ChargeFullOnce \"\"\n"},
+      {"no such battery",
+       refusing("NoSuchBattery", "no battery BAT7"),
+       {"set", "chargeLimit", "80", "--battery", "BAT7"},
+       1,
+       "",
+       "brimwell-prefs: no battery BAT7\n",
+       "SetLimits \"BAT7\" 80 0\n"},
+      {"the driver's no",
+       refusing("Refused", "BAT0 refused 83: Invalid argument"),
+       {"set", "chargeLimit", "83"},
+       1,
+       "",
+       "brimwell-prefs: BAT0 refused 83: Invalid argument\n",
+       "SetLimits \"\" 83 0\n"},
+      {"a list that cannot be read",
+       R"({"unlisted": true})",
+       {"get", "chargeLimit"},
+       1,
+       "",
+       "brimwell-prefs: the charge service's list of batteries cannot be read\n",
+       "GetLimits\n"},
+      {"no service",
+       "",
+       {"set", "chargeLimit", "80"},
+       1,
+       "",
+       "brimwell-prefs: the charge service (org.tarnel.Brimwell.Charge) is not installed: install "
+       "the brimwell package, which brings brimwell-charge\n",
+       ""},
+      {"no service, get", "", {"get", "chargeStart"}, 1, "", "is not installed", ""},
+      {"no service, the listing", "", {"show"}, 0, "Brimwell settings in", "", ""},
+  };
+  for (const auto& r : rows) {
+    testing_support::MockBus bus;
+    ASSERT_FALSE(bus.address().empty()) << r.name;
+    if (!r.parameters.empty()) {
+      ASSERT_TRUE(bus.startTemplate(mock, brimwell::charge::kBusName, true, r.parameters))
+          << r.name;
+    }
+    // Watches the calls' flags: polkit may ask the user's agent only when the call allows it.
+    testing_support::BackgroundProcess monitor("/usr/bin/busctl",
+                                               {"--address=" + bus.address(), "monitor"});
+    std::string watched;
+    ASSERT_TRUE(watchedUpTo(monitor, bus.address(), watched)) << r.name;
+    TempDir device;
+    const auto result = testing_support::runProcess(
+        BRIMWELL_PREFS, r.args,
+        {{"SIM_DEVICE_ROOT", device.path()}, {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}});
+    EXPECT_EQ(result.exitCode, r.status) << r.name << ": " << result.err;
+    EXPECT_NE(result.out.find(r.out), std::string::npos) << r.name << ": " << result.out;
+    EXPECT_NE(result.err.find(r.err), std::string::npos) << r.name << ": " << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), r.err.empty() ? 0 : 1)
+        << r.name << ": " << result.err;
+    std::istringstream logged(bus.calls());
+    std::string calls;  // without the stand-in's own note of what it raised
+    for (std::string line; std::getline(logged, line);)
+      calls += line.find(" raised: ") == std::string::npos ? line + "\n" : "";
+    EXPECT_EQ(calls, r.calls) << r.name;
+    ASSERT_TRUE(watchedUpTo(monitor, bus.address(), watched)) << r.name;
+    std::istringstream lines(watched);
+    size_t ours = 0, interactive = 0;
+    for (std::string line, before; std::getline(lines, line); before = line) {
+      if (line.find("Interface=org.tarnel.Brimwell.Charge1 ") == std::string::npos) continue;
+      ++ours;
+      interactive += before.find(" Flags=4 ") != std::string::npos;
+    }
+    EXPECT_GT(ours, 0u) << r.name;
+    EXPECT_EQ(interactive, ours) << r.name;
+    EXPECT_EQ(result.out.find("Charge limits") != std::string::npos,
+              !r.parameters.empty() && (r.args.empty() || r.args[0] == "show"))
+        << r.name;
+    EXPECT_FALSE(std::filesystem::exists(device.path() + kSettings)) << r.name;
+  }
+}
+
+// A bus that takes the connection and never answers ends at the bound, as does one that hangs up.
+TEST(PrefsCharge, ABusThatNeverAnswersEndsAtTheBound) {
+  TempDir sockets;
+  const testing_support::SilentBus quiet(sockets.path() + "/silent"),
+      closing(sockets.path() + "/hangs", true);
+  const struct {
+    const char* name;
+    std::string address;
+    prefs::ChargeAnswer::Kind kind;
+  } rows[] = {
+      {"never answers", quiet.address(), prefs::ChargeAnswer::Kind::timedOut},
+      {"hangs up", closing.address(), prefs::ChargeAnswer::Kind::noBus},
+      {"no bus", "unix:path=" + sockets.path() + "/none", prefs::ChargeAnswer::Kind::noBus},
+  };
+  for (const auto& r : rows) {
+    testing_support::ScopedEnvironment env;
+    env.set("DBUS_SYSTEM_BUS_ADDRESS", r.address);
+    const auto start = std::chrono::steady_clock::now();
+    const std::clock_t cpu = std::clock();
+    const auto answer =
+        prefs::callChargeService({prefs::ChargeCall::Method::setLimits, "", 80, 0}, 2.0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(answer.kind, r.kind) << r.name << ": " << answer.errorName << answer.message;
+    EXPECT_LT(took, std::chrono::milliseconds(3500)) << r.name;
+    if (r.kind == prefs::ChargeAnswer::Kind::timedOut) {
+      EXPECT_GE(took, std::chrono::seconds(2)) << r.name;
+    }
+    // Waiting sleeps on the connection rather than spinning.
+    EXPECT_LT(std::clock() - cpu, CLOCKS_PER_SEC / 2) << r.name;
   }
 }
 
