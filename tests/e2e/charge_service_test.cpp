@@ -46,6 +46,7 @@ class ChargeRig {
     testing_support::writeSupply(dir_, "ps", "AC", testing_support::mainsAdapter(true));
   }
   bool ok() const { return ok_; }
+  const std::string& busAddress() const { return bus_.address(); }
   const TempDir& dir() const { return dir_; }
   void battery(const std::string& name) {
     testing_support::writeSupply(dir_, "ps", name,
@@ -173,6 +174,65 @@ TEST(ChargeService, WhatACallerGets) {
   EXPECT_TRUE(end == "85\n" || end == "90\n") << end;
   EXPECT_NE(rig.dir().read("state/charge-limits.json").find("\"end\": " + end.substr(0, 2)),
             std::string::npos);
+}
+
+// The user's side, end to end: brimwell-prefs as an allowed and a refused user, and a full once
+// that external power going ends.
+TEST(ChargeService, ThroughBrimwellPrefs) {
+  ChargeRig rig;
+  SKIP_WITHOUT_MOCKS(rig);
+  TempDir device;
+  const auto prefs = [&](std::vector<std::string> args) {
+    return runProcess(
+        BRIMWELL_PREFS, args,
+        {{"SIM_DEVICE_ROOT", device.path()}, {"DBUS_SYSTEM_BUS_ADDRESS", rig.busAddress()}});
+  };
+  const struct {
+    const char* name;
+    bool allowed;
+    std::vector<std::string> args;
+    int status;
+    const char* out;
+    const char* err;
+    const char* end;
+  } rows[] = {
+      {"refused",
+       false,
+       {"set", "chargeLimit", "80"},
+       1,
+       "",
+       "brimwell-prefs: not allowed to change the charge limit\n",
+       "100\n"},
+      {"allowed",
+       true,
+       {"set", "chargeLimit", "80"},
+       0,
+       "brimwell-prefs: charge limit set to 80 % (BAT0)\n",
+       "",
+       "80\n"},
+      {"a start not below the limit",
+       true,
+       {"set", "chargeStart", "90"},
+       1,
+       "",
+       "brimwell-prefs: charging starts again below the limit: 90 is not below 80 (BAT0)\n",
+       "80\n"},
+      {"full once", true, {"charge-full-once"}, 0, "", "", "100\n"},
+  };
+  for (const auto& r : rows) {
+    rig.allow(r.allowed);
+    const auto result = prefs(r.args);
+    EXPECT_EQ(result.exitCode, r.status) << r.name;
+    if (*r.out) {
+      EXPECT_EQ(result.out, r.out) << r.name;
+    }
+    EXPECT_EQ(result.err, r.err) << r.name;
+    EXPECT_EQ(rig.dir().read(kEnd), r.end) << r.name;
+  }
+  EXPECT_EQ(prefs({"get", "chargeLimit"}).out, "100 (BAT0, full once until external power goes)\n");
+  testing_support::writeSupply(rig.dir(), "ps", "AC", testing_support::mainsAdapter(false));
+  EXPECT_TRUE(eventually([&] { return rig.dir().read(kEnd) == "80\n"; }));
+  EXPECT_EQ(prefs({"get", "chargeLimit"}).out, "80 (BAT0)\n");
 }
 
 // A driver that refuses the second of two writes: the first goes back, and the caller reads the
