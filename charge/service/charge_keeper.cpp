@@ -16,7 +16,6 @@
 namespace brimwell::charge {
 namespace {
 
-constexpr const char* kKeptFile = "charge-limits.json";
 constexpr const char* kErrorFailed = "org.freedesktop.DBus.Error.Failed";
 
 std::string describe(const ThresholdWrite& w) {
@@ -46,7 +45,7 @@ std::vector<std::string> namesOf(const std::vector<BatteryThresholds>& batteries
 ChargeKeeper::ChargeKeeper(PowerSupplyFolder folder, std::string stateDir, std::string bootId,
                            Log log)
     : folder_(std::move(folder)),
-      file_(stateDir + "/" + kKeptFile),
+      file_(stateDir + "/" + kKeptFileName),
       bootId_(std::move(bootId)),
       log_(std::move(log)) {
   load();
@@ -67,8 +66,8 @@ void ChargeKeeper::load() {
 
 std::string ChargeKeeper::store(const KeptState& kept) const {
   const std::string temporary = file_ + ".new";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-                        0644);
+  const int fd =
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return "cannot write " + temporary + ": " + std::strerror(errno);
   const bool written = writeAll(fd, keptToJson(kept)) && ::fsync(fd) == 0;
   const int error = errno;
