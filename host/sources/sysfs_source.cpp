@@ -183,13 +183,13 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
 void SysfsSource::markFullOnce(const std::vector<PowerSupply>& supplies,
                                brimwell::Plist& status) const {
   // The service writes a few lines a battery: anything much larger is no file of its.
-  constexpr std::streamsize kLargest = 64 * 1024;
+  constexpr size_t kLargest = 64 * 1024;
   std::ifstream in(keptFile_, std::ios::binary);
   if (!in) return;
   std::string text(kLargest + 1, '\0');
-  in.read(text.data(), kLargest + 1);
-  if (in.gcount() > kLargest) return;
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<size_t>(in.gcount()));
+  if (text.size() > kLargest) return;
   if (fullOnceWaits(text, supplies, bootId_))
     status.setItem(brimwell::key::kChargeFullOnce, brimwell::Plist::boolean(true));
 }
