@@ -492,8 +492,6 @@ TEST(SysfsSource, AFullOnceTheChargeServiceKeeps) {
       {"a battery with only a word", kept("BAT0", boot), true, {{"BAT0", word}}},
       {"no file", std::nullopt, false},
       {"damaged", kept("BAT0", boot).substr(1), false},
-      {"a value no caller could set",
-       "{\"BAT0\": {\"end\": 0, \"fullOnceBoot\": \"" + boot + "\"}}", false},
       {"64 KiB, the most read",
        kept("BAT0", boot) + std::string(65536 - kept("BAT0", boot).size(), ' '), true},
       {"a byte more: no file of the service's",

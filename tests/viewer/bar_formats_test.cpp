@@ -168,9 +168,6 @@ TEST(BarFormats, WhatAReadingSummarisesTo) {
       {"a phone's status is no laptop's, whatever it holds",
        phone(0, true) + "<key>ChargeFullOnce</key><true/>", false,
        "\"charge_limit\":null,\"updated\""},
-      {"the tooltip's limit line",
-       laptop + "<key>ChargeLimit</key><integer>100</integer><key>ChargeFullOnce</key><true/>",
-       true, "the time\\ncharge limit 100% (full once)\""},
       {"a draw too small to show has no sign",
        laptop + "<key>BatteryPower</key><integer>-40</integer>", true, "the time\\n0.0 W\""},
   };
