@@ -10,6 +10,9 @@
 //   {"BAT0": {"end": 80, "start": 75, "fullOnceBoot": "<boot id>"}}
 namespace brimwell::charge {
 
+// The kept limits' file in the service's state folder, readable by every user.
+inline constexpr const char* kKeptFileName = "charge-limits.json";
+
 std::string keptToJson(const KeptState& kept);
 // None when the text is not such an object, or names a battery or holds a value no caller could
 // have set: a damaged file is not put back.

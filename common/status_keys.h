@@ -27,7 +27,9 @@ inline constexpr const char* kCurrentCapacityPercent = "CurrentCapacity";  // th
 inline constexpr const char* kAvgTimeToEmpty = "AvgTimeToEmpty";           // minutes
 inline constexpr const char* kAvgTimeToFull = "AvgTimeToFull";             // minutes
 inline constexpr const char* kBatteryPower = "BatteryPower";               // mW, + into the battery
-inline constexpr const char* kChargeLimit = "ChargeLimit";            // percent of the full charge
+inline constexpr const char* kChargeLimit = "ChargeLimit";  // percent of the full charge
+// true while a "full once" holds the limit at 100 % until external power goes; absent otherwise.
+inline constexpr const char* kChargeFullOnce = "ChargeFullOnce";
 inline constexpr const char* kChargingState = "ChargingState";        // "charging", "full", ...
 inline constexpr const char* kBatteryInstalled = "BatteryInstalled";  // false: the battery is gone
 // mWh, where every pack's driver reports energy: the capacities above are charges worked out

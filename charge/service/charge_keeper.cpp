@@ -16,7 +16,6 @@
 namespace brimwell::charge {
 namespace {
 
-constexpr const char* kKeptFile = "charge-limits.json";
 constexpr const char* kErrorFailed = "org.freedesktop.DBus.Error.Failed";
 
 std::string describe(const ThresholdWrite& w) {
@@ -46,7 +45,7 @@ std::vector<std::string> namesOf(const std::vector<BatteryThresholds>& batteries
 ChargeKeeper::ChargeKeeper(PowerSupplyFolder folder, std::string stateDir, std::string bootId,
                            Log log)
     : folder_(std::move(folder)),
-      file_(stateDir + "/" + kKeptFile),
+      file_(stateDir + "/" + kKeptFileName),
       bootId_(std::move(bootId)),
       log_(std::move(log)) {
   load();

@@ -20,6 +20,8 @@ const char* const kHostUsage =
     "  --poll SECONDS        read the sysfs folder at this fixed interval (without it: when\n"
     "                        the next percent is due, 30 s to 10 min); a kernel event is\n"
     "                        read at once\n"
+    "  --charge-state DIR    the charge service's folder, whose kept limits say a \"full\n"
+    "                        once\" (/var/lib/brimwell)\n"
     "  --speed N             simulated time N times faster (sim: 60, replay: 1)\n"
     "  --start PERCENT       the simulated battery's charge at start (45)\n"
     "  --charger on|off      whether it starts on the charger (on)\n"
@@ -65,6 +67,7 @@ enum OptionId {
   kSeed,
   kDuration,
   kPoll,
+  kChargeState,
   kRecord,
   kVirtualTime,
   kHeadless,
@@ -84,6 +87,7 @@ const option kLongOptions[] = {
     {"seed", required_argument, nullptr, kSeed},
     {"duration", required_argument, nullptr, kDuration},
     {"poll", required_argument, nullptr, kPoll},
+    {"charge-state", required_argument, nullptr, kChargeState},
     {"record", required_argument, nullptr, kRecord},
     {"virtual-time", no_argument, nullptr, kVirtualTime},
     {"headless", no_argument, nullptr, kHeadless},
@@ -111,6 +115,15 @@ bool parseSource(const std::string& v, HostOptions& o, std::string& why) {
 }
 
 }  // namespace
+
+bool chargeStateOption(const std::string& v, HostOptions& o, std::string& why) {
+  if (v.empty()) {
+    why = "--charge-state takes a folder";
+    return false;
+  }
+  o.chargeState = v;
+  return true;
+}
 
 bool numberOption(const std::string& v, double low, double high, const char* takes, double& out,
                   std::string& why) {
@@ -168,6 +181,8 @@ bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why)
         return false;
       o.pollSeconds = number;
       return true;
+    case kChargeState:
+      return chargeStateOption(v, o, why);
     case kRecord:
       if (v.empty()) {
         why = "--record takes a file name";

@@ -17,6 +17,8 @@ struct HostOptions {
   // --poll SECONDS: a fixed interval for the sysfs source; without it, when the next percent is
   // due at the steady rate.
   std::optional<double> pollSeconds;
+  // --charge-state DIR: where the charge service keeps the limits (the sysfs source's default).
+  std::optional<std::string> chargeState;
   double startPercent = 45;    // --start PERCENT
   bool charger = true;         // --charger on|off
   uint32_t seed = 1;           // --seed N
@@ -46,6 +48,9 @@ bool parseNumber(const std::string& text, double low, double high, double& out);
 // A number option within [low, high]; why names the option and what it takes.
 bool numberOption(const std::string& v, double low, double high, const char* takes, double& out,
                   std::string& why);
+
+// --charge-state DIR, for both programs; false with why set on an empty folder name.
+bool chargeStateOption(const std::string& v, HostOptions& o, std::string& why);
 
 // Hands each option of argv that table names to apply, with its value; false with why set on an
 // unknown option, a missing value, an operand, or a value apply refuses (and explains).

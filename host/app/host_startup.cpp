@@ -37,7 +37,8 @@ std::unique_ptr<BatterySource> makeSource(const HostOptions& o, std::string& why
       why = *problem;
       return nullptr;
     }
-    return std::make_unique<SysfsSource>(o.sysfs, o.pollSeconds);
+    return std::make_unique<SysfsSource>(o.sysfs, o.pollSeconds, secondsAsleep,
+                                         o.chargeState.value_or(SysfsSource::kDefaultChargeState));
   }
   return std::make_unique<SimulatedSource>(o.startPercent, o.charger, o.effectiveSpeed(), o.seed);
 }

@@ -27,9 +27,12 @@ std::string timeLine(const brimwell::Plist& status, bool charging) {
       status.item(charging ? key::kAvgTimeToFull : key::kAvgTimeToEmpty);
   const int32_t value = brimwell::intValueOf(minutes);
   const brimwell::Plist* limit = status.item(key::kChargeLimit);
+  // A "full once" says why the charge goes past the usual limit.
   const std::string to = !charging ? "to empty"
                          : limit && brimwell::intValueOf(limit) < 100
                              ? "to " + std::to_string(brimwell::intValueOf(limit)) + " %"
+                         : brimwell::boolValueOf(status.item(key::kChargeFullOnce))
+                             ? "to full (full once)"
                              : "to full";
   if (!minutes || value < 0 || value == brimwell::kUnknownMinutes)
     return "time " + to + ": estimating";

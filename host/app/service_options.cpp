@@ -13,6 +13,8 @@ const char* const kServiceUsage =
     "  --sysfs DIR          the power-supply folder (/sys/class/power_supply)\n"
     "  --poll SECONDS       read it at this fixed interval (without it: when the next\n"
     "                       percent is due, 30 s to 10 min); a kernel event at once\n"
+    "  --charge-state DIR   the charge service's folder, whose kept limits say a \"full\n"
+    "                       once\" (/var/lib/brimwell)\n"
     "  --no-desktop-alerts  lines only: no notification and no sound on the desktop\n"
     "  --log-status         print a line for every status change\n"
     "  --duration SECONDS   stop after this long\n"
@@ -29,6 +31,7 @@ enum OptionId {
   kVersion = 'V',
   kSysfs = 256,
   kPoll,
+  kChargeState,
   kNoDesktopAlerts,
   kLogStatus,
   kDuration,
@@ -39,6 +42,7 @@ const option kLongOptions[] = {
     {"version", no_argument, nullptr, kVersion},
     {"sysfs", required_argument, nullptr, kSysfs},
     {"poll", required_argument, nullptr, kPoll},
+    {"charge-state", required_argument, nullptr, kChargeState},
     {"no-desktop-alerts", no_argument, nullptr, kNoDesktopAlerts},
     {"log-status", no_argument, nullptr, kLogStatus},
     {"duration", required_argument, nullptr, kDuration},
@@ -63,6 +67,8 @@ bool applyOption(int id, const std::string& v, HostOptions& o, std::string& why)
         return false;
       o.pollSeconds = number;
       return true;
+    case kChargeState:
+      return chargeStateOption(v, o, why);
     case kNoDesktopAlerts:
       o.desktopAlerts = false;
       return true;

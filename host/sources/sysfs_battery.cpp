@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "charge/kept_limits.h"
 #include "common/saturating_truncate.h"
 #include "common/status_keys.h"
 #include "host/sources/battery_pack.h"
@@ -385,6 +386,16 @@ std::optional<Plist> statusFromPowerSupplies(const std::vector<PowerSupply>& sup
   auto reading = readSysfs(supplies, unknownLevel);
   if (!reading) return std::nullopt;
   return std::move(reading->status);
+}
+
+bool fullOnceWaits(std::string_view keptText, const std::vector<PowerSupply>& supplies,
+                   std::string_view bootId) {
+  const auto kept = brimwell::charge::keptFromJson(keptText);
+  if (!kept) return false;
+  const auto batteries = systemBatteries(supplies);
+  return std::any_of(batteries.begin(), batteries.end(), [&](const PowerSupply* b) {
+    return brimwell::charge::fullOncePending(*kept, b->name, bootId);
+  });
 }
 
 }  // namespace host

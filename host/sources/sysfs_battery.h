@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/plist.h"
@@ -55,5 +56,11 @@ std::optional<brimwell::Plist> coarseStatus(const std::vector<PowerSupply>& supp
 // is no status either, and unknownLevel (if given) names those batteries.
 std::optional<brimwell::Plist> statusFromPowerSupplies(
     const std::vector<PowerSupply>& supplies, std::vector<std::string>* unknownLevel = nullptr);
+
+// Whether the charge service's kept limits (the file's text) hold a "full once" of the boot
+// `bootId` for any system battery among the supplies: the limit lifted to 100 % until external
+// power goes. A damaged file holds none.
+bool fullOnceWaits(std::string_view keptText, const std::vector<PowerSupply>& supplies,
+                   std::string_view bootId);
 
 }  // namespace host

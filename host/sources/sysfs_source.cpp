@@ -6,15 +6,19 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
+#include "charge/kept_limits.h"
 #include "common/status_keys.h"
 
 namespace host {
 
 SysfsSource::SysfsSource(std::string folder, std::optional<double> pollSeconds,
-                         std::function<double()> asleepClock)
+                         std::function<double()> asleepClock, std::string chargeState)
     : BatterySource(1),
       folder_(std::move(folder)),
+      keptFile_(chargeState + "/" + brimwell::charge::kKeptFileName),
+      bootId_(brimwell::charge::currentBootId()),
       fixedPoll_(pollSeconds),
       interval_(pollSeconds.value_or(kDefaultPollInterval)),
       asleepClock_(std::move(asleepClock)),
@@ -151,7 +155,9 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
     interval_ = fixedPoll_.value_or(estimate::kSoonestLook);
     if (!unknownLevel.empty()) {
       packs_.clear();  // no charge to log wear by
-      return coarseStatus(supplies);
+      std::optional<brimwell::Plist> coarse = coarseStatus(supplies);
+      if (coarse) markFullOnce(supplies, *coarse);
+      return coarse;
     }
     // The old figures would stand for a battery that is not there.
     if (!hadBattery || hadBattery_.value_or(false)) return std::nullopt;
@@ -170,7 +176,22 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
                  estimate::timesFor(reading->estimate, watts, learned_ ? &*learned_ : nullptr),
                  reading->status);
   packs_ = std::move(reading->packs);
+  markFullOnce(supplies, reading->status);
   return std::move(reading->status);
+}
+
+void SysfsSource::markFullOnce(const std::vector<PowerSupply>& supplies,
+                               brimwell::Plist& status) const {
+  // The service writes a few lines a battery: anything much larger is no file of its.
+  constexpr size_t kLargest = 64 * 1024;
+  std::ifstream in(keptFile_, std::ios::binary);
+  if (!in) return;
+  std::string text(kLargest + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  if (text.size() > kLargest) return;
+  if (fullOnceWaits(text, supplies, bootId_))
+    status.setItem(brimwell::key::kChargeFullOnce, brimwell::Plist::boolean(true));
 }
 
 // A battery not read leaves any sleep before unmeasured: a later reading would count the time

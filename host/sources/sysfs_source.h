@@ -26,11 +26,14 @@ class SysfsSource : public BatterySource {
  public:
   static constexpr const char* kDefaultFolder = "/sys/class/power_supply";
   static constexpr double kDefaultPollInterval = estimate::kSoonestLook;  // the first wait
+  // Where the charge service keeps the limits it set, and any "full once".
+  static constexpr const char* kDefaultChargeState = "/var/lib/brimwell";
 
   // `asleepClock` (the seconds the machine has slept since it started) is the kernel's unless
   // given.
   explicit SysfsSource(std::string folder, std::optional<double> pollSeconds = std::nullopt,
-                       std::function<double()> asleepClock = secondsAsleep);
+                       std::function<double()> asleepClock = secondsAsleep,
+                       std::string chargeState = kDefaultChargeState);
   ~SysfsSource() override;
   SysfsSource(const SysfsSource&) = delete;
   SysfsSource& operator=(const SysfsSource&) = delete;
@@ -70,8 +73,14 @@ class SysfsSource : public BatterySource {
   std::optional<brimwell::Plist> statusNow();
   void noteSleep(const SysfsReading& reading);
   void forgetSleep();
+  // ChargeFullOnce where the charge service's kept file holds a "full once" of this boot for a
+  // battery read; a file missing, unreadable or damaged is none, and said nowhere: most machines
+  // have none.
+  void markFullOnce(const std::vector<PowerSupply>& supplies, brimwell::Plist& status) const;
 
   std::string folder_;
+  std::string keptFile_;
+  std::string bootId_;  // a process lives within one boot
   std::optional<double> fixedPoll_;
   double interval_;  // until the next look
   udev* udev_ = nullptr;

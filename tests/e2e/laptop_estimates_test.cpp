@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
+#include "charge/kept_limits.h"
 #include "common/value_conversions.h"
 #include "tests/support/background_process.h"
 #include "tests/support/device_root.h"
@@ -50,8 +52,9 @@ TEST(LaptopEstimates, TimesThroughTheHostAndTheViewer) {
     const char* microwatts;
     SupplyAttributes extra;
     std::vector<std::string> hostArguments;
-    std::string remaining;  // the viewer's remaining-time line
-    std::string json;       // a part of its --json
+    std::string remaining;          // the viewer's remaining-time line
+    std::string json;               // a part of its --json
+    std::string fullOnceBoot = "";  // a kept "full once" of BAT0, in --charge-state's folder
   } cases[] = {
       {"10 Wh to an 80 % limit at 20 W",
        "Charging",
@@ -67,6 +70,22 @@ TEST(LaptopEstimates, TimesThroughTheHostAndTheViewer) {
        {"--duration", "31"},
        "1 h 0 m",
        "\"time_to_full_min\":60,"},
+      {"a full once of this boot, said",
+       "Charging",
+       "20000000",
+       {{"charge_control_end_threshold", "100"}},
+       {"--duration", "31"},
+       "1 h 0 m (full once)",
+       "\"charge_limit\":100,\"charge_full_once\":true,",
+       brimwell::charge::currentBootId()},
+      {"a full once of an earlier boot is over",
+       "Charging",
+       "20000000",
+       {{"charge_control_end_threshold", "100"}},
+       {"--duration", "31"},
+       "1 h 0 m",
+       "\"charge_limit\":100,\"updated\"",
+       "an-earlier-boot"},
       {"30 Wh at 10 W",
        "Discharging",
        "10000000",
@@ -110,6 +129,12 @@ TEST(LaptopEstimates, TimesThroughTheHostAndTheViewer) {
     std::vector<std::string> arguments = {"--source", "sysfs=" + root.path() + "/sys",
                                           "--virtual-time"};
     arguments.insert(arguments.end(), c.hostArguments.begin(), c.hostArguments.end());
+    if (!c.fullOnceBoot.empty()) {
+      std::filesystem::create_directories(root.path() + "/charge");
+      std::ofstream(root.path() + "/charge/charge-limits.json")
+          << "{\"BAT0\": {\"end\": 80, \"fullOnceBoot\": \"" << c.fullOnceBoot << "\"}}\n";
+      arguments.insert(arguments.end(), {"--charge-state", root.path() + "/charge"});
+    }
     const auto host = runProcess(SPRINGBOARD_SIM, arguments, onDevice(root));
     ASSERT_EQ(host.exitCode, 0) << c.name << host.err;
     const auto once = runProcess(BRIMWELL_VIEWER, {"--once"}, onDevice(root));

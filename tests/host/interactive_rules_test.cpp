@@ -77,6 +77,7 @@ TEST(LaptopLines, TheLevelTheStateAndTheHostsTime) {
     std::optional<bool> installed;
     std::vector<std::string> lines;
     const char* word = nullptr;  // BatteryLevelWord
+    bool fullOnce = false;       // ChargeFullOnce
   } cases[] = {
       {"discharging", 3, 7, 90, none, none, {"3 %, on battery", "about 7 min to empty"}},
       {"charging", 62, 5, 60, 80, none, {"62 %, charging", "about 1 h 0 min to 80 %"}},
@@ -88,6 +89,24 @@ TEST(LaptopLines, TheLevelTheStateAndTheHostsTime) {
       {"Charging", none, none, none, none, none, {"state unknown"}},
       {nullptr, none, none, none, none, false, {"no battery: it was taken out"}},
       {"discharging", none, none, none, none, none, {"level Low, on battery"}, "Low"},
+      {"charging",
+       81,
+       none,
+       30,
+       100,
+       none,
+       {"81 %, charging", "about 30 min to full (full once)"},
+       nullptr,
+       true},
+      {"charging",
+       81,
+       none,
+       65535,
+       none,
+       none,
+       {"81 %, charging", "time to full (full once): estimating"},
+       nullptr,
+       true},
   };
   for (const auto& c : cases) {
     brimwell::Plist status = brimwell::Plist::newDictionary();
@@ -101,6 +120,7 @@ TEST(LaptopLines, TheLevelTheStateAndTheHostsTime) {
     }
     if (c.installed) status.setItem("BatteryInstalled", brimwell::Plist::boolean(*c.installed));
     if (c.word) status.setItem("BatteryLevelWord", brimwell::Plist::string(c.word));
+    if (c.fullOnce) status.setItem("ChargeFullOnce", brimwell::Plist::boolean(true));
     EXPECT_EQ(laptopLines(status), c.lines) << c.lines.back();
   }
 }

@@ -177,6 +177,8 @@ TEST(HostOptions, CommandLines) {
       {{"--source", "sysfs="}, false, "--source takes"},
       {{"--source", "replay="}, false, "--source takes"},
       {{"--record", ""}, false, "--record takes a file name"},
+      {{"--source", "sysfs", "--charge-state", "/tmp/cs"}, true, ""},
+      {{"--charge-state", ""}, false, "--charge-state takes a folder"},
       {{"--speed", "0"}, false, "--speed takes"},
       {{"--speed", "fast"}, false, "--speed takes"},
       {{"--start", "101"}, false, "--start takes"},
@@ -197,6 +199,8 @@ TEST(HostOptions, CommandLines) {
        "/sys/class/power_supply",
        false},
       {{"--sysfs", ""}, false, "--sysfs takes a folder", true},
+      {{"--charge-state", "/tmp/cs"}, true, "", true, "/sys/class/power_supply"},
+      {{"--charge-state", ""}, false, "--charge-state takes a folder", true},
       {{"--poll", "0.09"}, false, "--poll takes seconds from 0.1 to 86400, not '0.09'", true},
       {{"--poll", "86401"}, false, "--poll takes seconds", true},
       {{"--duration", "-1"}, false, "--duration takes seconds", true},
@@ -224,6 +228,8 @@ TEST(HostOptions, CommandLines) {
     };
     if (c.ok) {
       EXPECT_EQ(options.pollSeconds.has_value(), given("--poll"));
+      EXPECT_EQ(options.chargeState,
+                given("--charge-state") ? std::optional<std::string>("/tmp/cs") : std::nullopt);
       EXPECT_EQ(options.logStatus, given("--log-status"));
       EXPECT_EQ(options.duration > 0, given("--duration"));
       EXPECT_EQ(options.laptopService, c.service);

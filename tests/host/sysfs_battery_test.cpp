@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+
+#include "charge/kept_limits.h"
 
 #include "common/value_conversions.h"
 #include "host/sources/sysfs_source.h"
@@ -454,6 +457,60 @@ TEST(SysfsSource, ASleepIsReadAfreshAndCounted) {
     source.lookNow();
     source.tick(60);
     EXPECT_FALSE(source.takeSleep()) << announced;
+  }
+}
+
+// The charge service's kept file beside the folder: a "full once" of this boot for a battery the
+// source reads marks its status; one of another boot, of a battery not read, or in a file that
+// is not the service's leaves none, and says nothing.
+TEST(SysfsSource, AFullOnceTheChargeServiceKeeps) {
+  const std::string boot = brimwell::charge::currentBootId();
+  ASSERT_FALSE(boot.empty());
+  const auto kept = [&](const char* battery, const std::string& bootId) {
+    return std::string("{\"") + battery + "\": {\"end\": 80, \"fullOnceBoot\": \"" + bootId +
+           "\"}}";
+  };
+  const SupplyAttributes word = {
+      {"type", "Battery"}, {"status", "Charging"}, {"capacity_level", "Normal"}};
+  const SupplyAttributes mouse = {
+      {"type", "Battery"}, {"scope", "Device"}, {"capacity", "40"}, {"status", "Discharging"}};
+  const struct {
+    const char* name;
+    std::optional<std::string> file;  // charge-limits.json, where there is one
+    bool fullOnce;
+    std::vector<std::pair<const char*, SupplyAttributes>> supplies = {{"BAT0", {}}};
+  } cases[] = {
+      {"this boot", kept("BAT0", boot), true},
+      {"an earlier boot", kept("BAT0", "0b7e7c36-earlier-boot"), false},
+      {"no boot: none waits", "{\"BAT0\": {\"end\": 80}}", false},
+      {"another battery's", kept("BAT1", boot), false},
+      {"the second of two batteries", kept("BAT1", boot), true, {{"BAT0", {}}, {"BAT1", {}}}},
+      {"a mouse is no battery of the machine's",
+       kept("hidpp_battery_0", boot),
+       false,
+       {{"BAT0", {}}, {"hidpp_battery_0", mouse}}},
+      {"a battery with only a word", kept("BAT0", boot), true, {{"BAT0", word}}},
+      {"no file", std::nullopt, false},
+      {"damaged", kept("BAT0", boot).substr(1), false},
+      {"64 KiB, the most read",
+       kept("BAT0", boot) + std::string(65536 - kept("BAT0", boot).size(), ' '), true},
+      {"a byte more: no file of the service's",
+       kept("BAT0", boot) + std::string(65537 - kept("BAT0", boot).size(), ' '), false},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    for (const auto& [name, attributes] : c.supplies)
+      writeSupply(dir, "ps", name, attributes.empty() ? chargeBasedBattery() : attributes);
+    std::filesystem::create_directories(dir.path() + "/state");
+    if (c.file) std::ofstream(dir.path() + "/state/charge-limits.json") << *c.file;
+    SysfsSource source(
+        dir.path() + "/ps", std::nullopt, [] { return 0.0; }, dir.path() + "/state");
+    const auto status = source.tick(SysfsSource::kDefaultPollInterval);
+    ASSERT_TRUE(status) << c.name;
+    EXPECT_EQ(boolOf(*status, "ChargeFullOnce"), c.fullOnce ? std::optional(true) : std::nullopt)
+        << c.name;
+    for (const std::string& notice : source.takeNotices())
+      EXPECT_EQ(notice.find("charge-limits"), std::string::npos) << c.name << ": " << notice;
   }
 }
 

@@ -28,6 +28,11 @@ StatusSummary limitedTo(StatusSummary s, int32_t limit) {
   return s;
 }
 
+StatusSummary liftedOnce(StatusSummary s) {
+  s.chargeFullOnce = true;
+  return s;
+}
+
 StatusSummary unwritten(StatusSummary s) {
   s.hasStatus = false;
   return s;
@@ -66,6 +71,10 @@ TEST(BarFormats, EachBarAtTheLevelsAndWithoutAStatus) {
       {"charging to a limit of 100 %", limitedTo(reading(61.6, "charging", std::nullopt, 30), 100),
        context, "62% 0:30", "[\"charging\"]", "62% 0:30\n62%\n#00bf00\n", 0,
        "%{F#00bf00}62% 0:30%{F-}", "62%, charging\\n0:30 to full\\n"},
+      {"a full once: said in the tooltip and the long text",
+       liftedOnce(limitedTo(reading(81, "charging", std::nullopt, 30), 100)), context, "81% 0:30",
+       "[\"charging\"]", "81% 0:30 (full once)\n81%\n#00bf00\n", 0, "%{F#00bf00}81% 0:30%{F-}",
+       "0:30 to full\\ncharge limit 100% (full once)\""},
       {"a model that holds markup and a polybar tag",
        named(reading(62, "discharging", 65), "A&B <C> %{F#f00}"), context, "62% 1:05",
        "[\"discharging\"]", "62% 1:05\n62%\n\n", 0, "62% 1:05",
@@ -147,6 +156,18 @@ TEST(BarFormats, WhatAReadingSummarisesTo) {
        "discharging\",\"class\":[\"discharging\",\"critical\"]}"},
       {"a laptop's power in the tooltip as on its table",
        laptop + "<key>BatteryPower</key><integer>-10234</integer>", true, "the time\\n-10.2 W\""},
+      {"a full once beside the limit it lifted",
+       laptop + "<key>ChargeLimit</key><integer>100</integer><key>ChargeFullOnce</key><true/>",
+       false, "\"charge_limit\":100,\"charge_full_once\":true,\"updated\""},
+      {"without a full once, no such member",
+       laptop + "<key>ChargeLimit</key><integer>100</integer>", false,
+       "\"charge_limit\":100,\"updated\""},
+      {"a full once said false is none",
+       laptop + "<key>ChargeLimit</key><integer>100</integer><key>ChargeFullOnce</key><false/>",
+       false, "\"charge_limit\":100,\"updated\""},
+      {"a phone's status is no laptop's, whatever it holds",
+       phone(0, true) + "<key>ChargeFullOnce</key><true/>", false,
+       "\"charge_limit\":null,\"updated\""},
       {"a draw too small to show has no sign",
        laptop + "<key>BatteryPower</key><integer>-40</integer>", true, "the time\\n0.0 W\""},
   };

@@ -63,7 +63,10 @@ std::string tooltip(const StatusSummary& s, const BarContext& c) {
     text += "\nestimating the time";
   }
   if (s.powerW) text += "\n" + wattsText(*s.powerW);
-  if (s.chargeLimit) text += "\ncharge limit " + std::to_string(*s.chargeLimit) + "%";
+  if (s.chargeLimit) {
+    text += "\ncharge limit " + std::to_string(*s.chargeLimit) + "%" +
+            (s.chargeFullOnce ? " (full once)" : "");
+  }
   char line[64];
   if (s.health) {
     std::snprintf(line, sizeof line, "\nhealth %.1f%%", *s.health);
@@ -135,7 +138,10 @@ std::string i3blocksLines(const StatusSummary& s, const BarContext& c) {
   if (!levelShown(s)) return std::string();
   const char* colour = colourOf(s, urgencyOf(s, c));
   const std::string mark = stale(s, c) ? "?" : "";
-  return barText(s) + mark + "\n" + percentText(s) + mark + "\n" + (colour ? colour : "") + "\n";
+  // The long text has room to say why the charge goes past the usual limit; the short one not.
+  const std::string fullOnce = s.chargeFullOnce ? " (full once)" : "";
+  return barText(s) + fullOnce + mark + "\n" + percentText(s) + mark + "\n" +
+         (colour ? colour : "") + "\n";
 }
 
 int i3blocksExitStatus(const StatusSummary& s, const BarContext& c) {

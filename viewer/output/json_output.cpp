@@ -169,6 +169,13 @@ std::string summaryJson(const StatusSummary& s, double now) {
     });
     members.insert(at + 1, {"level_word", *s.levelWord});
   }
+  if (s.chargeFullOnce) {
+    // Beside the limit it lifted, only while it holds.
+    const auto at = std::find_if(members.begin(), members.end(), [](const JsonMember& m) {
+      return std::string(m.name) == "charge_limit";
+    });
+    members.insert(at + 1, {"charge_full_once", true});
+  }
   addLastSleep(s, members);
   // Where the host lists any device (never on a phone).
   if (!s.devices.empty()) members.push_back({"devices", devicesJson(s.devices)});

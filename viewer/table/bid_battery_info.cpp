@@ -68,6 +68,7 @@ void fillLaptopFigures(BIDBatteryInfo& info, const NSDictionary& d) {
   f.minutesToFull = minutesOf(d, key::kAvgTimeToFull, 20 * 60);
   f.powerMilliwatts = figure(d, key::kBatteryPower, INT32_MIN, INT32_MAX);
   f.chargeLimit = figure(d, key::kChargeLimit, 1, 100);
+  f.fullOnce = d.objectForKey(key::kChargeFullOnce).boolValue();
   f.energyMilliwattHours = figure(d, key::kBatteryEnergy, 0, INT32_MAX);
   f.energyFullMilliwattHours = figure(d, key::kBatteryEnergyFull, 1, INT32_MAX);
   if (!d.objectForKey(key::kBatteryLevelWord).isNil()) {

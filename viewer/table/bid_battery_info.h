@@ -21,6 +21,7 @@ struct LaptopFigures {
   std::optional<int32_t> energyFullMilliwattHours = std::nullopt;
   // Where no percent can be had: the driver's word for the level ("Low"), or "Unknown".
   std::optional<std::string> levelWord = std::nullopt;
+  bool fullOnce = false;  // a "full once" holds the limit at 100 % until external power goes
 };
 
 // One reading of the battery status file, turned into the numbers, flags and texts of the

@@ -97,8 +97,9 @@ std::optional<std::string> remainingTimeText(const BIDBatteryInfo& info, const L
   return std::nullopt;
 }
 
-std::optional<std::string> laptopRemainingText(const BIDBatteryInfo& info,
-                                               const Localize& localize) {
+namespace {
+
+std::optional<std::string> hostTimeText(const BIDBatteryInfo& info, const Localize& localize) {
   const LaptopFigures& f = *info.laptop;
   if (f.state == "full") return formatLocalized(localize("Charging is complete").c_str());
   const std::optional<int32_t> minutes = f.state == "discharging" ? f.minutesToEmpty
@@ -107,6 +108,18 @@ std::optional<std::string> laptopRemainingText(const BIDBatteryInfo& info,
   if (!minutes || *minutes < 0) return std::nullopt;
   if (*minutes == brimwell::kUnknownMinutes) return localize("Estimating...");
   return formatLocalized(localize("%d h %d m").c_str(), *minutes / 60, *minutes % 60);
+}
+
+}  // namespace
+
+std::optional<std::string> laptopRemainingText(const BIDBatteryInfo& info,
+                                               const Localize& localize) {
+  std::optional<std::string> text = hostTimeText(info, localize);
+  // The charge goes past the usual limit on the user's word: said beside the time to full or
+  // the full charge, so that it is not taken for a limit forgotten.
+  if (text && info.laptop->fullOnce && info.laptop->state != "discharging")
+    text = filledIn(localize("%s (full once)"), *text);
+  return text;
 }
 
 namespace {

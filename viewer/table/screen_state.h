@@ -62,6 +62,7 @@ std::optional<HoursMinutes> remainingHoursMinutes(const BIDBatteryInfo& info);
 std::optional<std::string> remainingTimeText(const BIDBatteryInfo& info, const Localize& localize);
 // On a laptop's status, the host's estimate for the way the charge goes ("Estimating..."
 // while it cannot yet tell), or "Charging is complete" when full; none where no time applies.
+// While a "full once" holds the limit at 100 %, it says so beside it.
 std::optional<std::string> laptopRemainingText(const BIDBatteryInfo& info,
                                                const Localize& localize);
 // What a line whose value the laptop's driver does not give shows.

@@ -89,6 +89,7 @@ StatusSummary summarize(const std::string& model, const BIDBatteryInfo& info) {
   if (info.laptop) {
     if (info.laptop->powerMilliwatts) s.powerW = *info.laptop->powerMilliwatts / 1000.0;
     s.chargeLimit = info.laptop->chargeLimit;
+    s.chargeFullOnce = info.laptop->fullOnce;
     const LaptopFigures& f = *info.laptop;
     s.levelWord = f.levelWord;
     if (f.energyMilliwattHours && f.energyFullMilliwattHours) {

@@ -21,7 +21,8 @@ struct StatusSummary {
   std::optional<int32_t> current, cycleCount, capacity, fullCapacity, designCapacity, voltage,
       chargerCurrent, chargeLimit;
   std::optional<int64_t> minutesToEmpty, minutesToFull;
-  bool estimating = false;  // the host cannot yet tell the time the charge goes
+  bool chargeFullOnce = false;  // a laptop's limit lifted to 100 % until external power goes
+  bool estimating = false;      // the host cannot yet tell the time the charge goes
   std::optional<bool> chargerConnected, charging, fullyCharged;
   std::optional<std::string> manufacturer, serial, state;
   std::optional<double> powerW;
