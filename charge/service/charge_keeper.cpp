@@ -49,7 +49,6 @@ ChargeKeeper::ChargeKeeper(PowerSupplyFolder folder, std::string stateDir, std::
       bootId_(std::move(bootId)),
       log_(std::move(log)) {
   load();
-  seen_ = namesOf(folder_.batteries());
 }
 
 void ChargeKeeper::load() {

@@ -23,7 +23,8 @@ class ChargeKeeper {
 
   Outcome setLimits(const LimitsRequest& request, const std::string& caller);
   Outcome fullOnce(const std::string& battery, const std::string& caller);
-  // Puts the kept limits back where the driver lost them; `why` goes into the log.
+  // Puts the kept limits back where the driver lost them; `why` goes into the log. The first,
+  // at the start, also notes the batteries there, so that a later one is seen to arrive.
   void putBack(const std::string& why);
   // A battery not seen before, or external power gone while a "full once" waits.
   void suppliesChanged();

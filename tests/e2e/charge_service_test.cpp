@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include "charge/charge_bus.h"
@@ -47,6 +48,18 @@ class ChargeRig {
   }
   bool ok() const { return ok_; }
   const std::string& busAddress() const { return bus_.address(); }
+  std::string polkitCalls() const { return bus_.calls(); }
+  // The service's processor time so far, in clock ticks.
+  long cpuTicks() const {
+    std::istringstream stat(
+        testing_support::readFile("/proc/" + std::to_string(service_->pid()) + "/stat"));
+    std::string field;
+    long ticks = 0;
+    for (int i = 1; i <= 15 && stat >> field; ++i) {
+      if (i >= 14) ticks += std::atol(field.c_str());  // utime, stime
+    }
+    return ticks;
+  }
   const TempDir& dir() const { return dir_; }
   void battery(const std::string& name) {
     testing_support::writeSupply(dir_, "ps", name,
@@ -75,9 +88,12 @@ class ChargeRig {
     if (last) args.push_back(last);
     runProcess("/usr/bin/busctl", args);
   }
-  ProcessResult call(const char* method, std::vector<std::string> args) const {
-    args.insert(args.begin(), {"--address=" + bus_.address(), "--timeout=40", "call", kBusName,
-                               kObjectPath, kInterface, method});
+  ProcessResult call(const char* method, std::vector<std::string> args,
+                     bool interactive = true) const {
+    args.insert(args.begin(),
+                {"--address=" + bus_.address(), "--timeout=40",
+                 std::string("--allow-interactive-authorization=") + (interactive ? "yes" : "no"),
+                 "call", kBusName, kObjectPath, kInterface, method});
     return runProcess("/usr/bin/busctl", args);
   }
   void wake() {
@@ -162,6 +178,16 @@ TEST(ChargeService, WhatACallerGets) {
   EXPECT_EQ(rig.call("GetLimits", {}).out, "a(sbubub) 1 \"BAT0\" true 80 true 70 false\n");
   EXPECT_EQ(rig.dir().read("state/charge-limits.json"),
             "{\n  \"BAT0\": {\n    \"end\": 80,\n    \"start\": 70\n  }\n}\n");
+
+  // polkit may ask for a password only where the caller allows it, and each call is asked anew.
+  rig.call("SetLimits", {"suu", "", "80", "0"}, false);
+  const std::string asked = rig.polkitCalls();
+  EXPECT_NE(asked.find("\"org.tarnel.brimwell.set-charge-limits\" {} 1 \"\"\n"), std::string::npos);
+  EXPECT_NE(asked.rfind("\"org.tarnel.brimwell.set-charge-limits\" {} 0 \"\"\n"),
+            std::string::npos);
+  for (int call = 0; call < 40; ++call) {  // more than may wait at once, one after another
+    ASSERT_EQ(rig.call("SetLimits", {"suu", "", "80", "0"}).err, "") << call;
+  }
 
   // Two callers at once: both answered, and what is kept is what the driver holds.
   ProcessResult first, second;
@@ -265,7 +291,10 @@ TEST(ChargeService, PutsTheLimitBack) {
   const auto endIs = [&](const char* value) {
     return eventually([&] { return rig.dir().read(kEnd) == value; });
   };
+  // A limit changed by hand holds until the next wake: the service does not fight it.
   rig.dir().write(kEnd, "100\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(rig.dir().read(kEnd), "100\n");
   rig.wake();
   EXPECT_TRUE(endIs("80\n")) << "at a wake";
 
@@ -284,6 +313,11 @@ TEST(ChargeService, PutsTheLimitBack) {
   testing_support::writeSupply(rig.dir(), "ps", "AC", testing_support::mainsAdapter(false));
   EXPECT_TRUE(endIs("80\n")) << "when external power goes";
   EXPECT_EQ(rig.dir().read(kStart), "75\n");
+  rig.dir().write(kEnd, "90\n");  // on battery, by hand: held too
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(rig.dir().read(kEnd), "90\n");
+  // Looking at the folder every two seconds for all this costs it next to nothing.
+  EXPECT_LT(rig.cpuTicks(), 100);
 
   rig.stop();
   rig.dir().write("state/charge-limits.json",
@@ -328,6 +362,8 @@ TEST(ChargeService, CommandLine) {
     const char* err;
   } rows[] = {
       {{"--sysfs-root"}, 2, "brimwell-charge: --sysfs-root takes a folder\n"},
+      {{"--sysfs-root", ""}, 2, "brimwell-charge: --sysfs-root takes a folder\n"},
+      {{"--version"}, 0, ""},
       {{"--state"}, 2, "brimwell-charge: unknown option --state (see --help)\n"},
       {{"--sysfs-root", dir.path() + "/none"},
        1,
@@ -340,8 +376,21 @@ TEST(ChargeService, CommandLine) {
     const auto result = runProcess(BRIMWELL_CHARGE, r.args);
     EXPECT_EQ(result.exitCode, r.status) << r.args[0];
     EXPECT_EQ(result.err.rfind(r.err, 0), 0u) << result.err;
-    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), *r.err ? 1 : 0) << result.err;
+    if (r.args[0] == "--version") {
+      EXPECT_EQ(result.out, "brimwell-charge " BRIMWELL_VERSION "\n");
+    }
   }
+  // A kept file damaged by anything else is said once and put back nowhere.
+  dir.write("state/charge-limits.json", "{\"BAT0\": {\"end\": 0}}");
+  const auto damaged = runProcess(
+      BRIMWELL_CHARGE, {"--sysfs-root", dir.path(), "--state-dir", dir.path() + "/state"});
+  EXPECT_EQ(damaged.err.rfind("brimwell-charge: " + dir.path() +
+                                  "/state/charge-limits.json is damaged: no limit is put back "
+                                  "until one is set again\nbrimwell-charge: cannot reach",
+                              0),
+            0u)
+      << damaged.err;
 }
 
 }  // namespace
