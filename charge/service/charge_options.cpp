@@ -10,7 +10,7 @@ const char* const kChargeUsage =
     "  --sysfs-root DIR  the power-supply folder (/sys/class/power_supply)\n"
     "  --state-dir DIR   where the chosen limits are kept (/var/lib/brimwell)\n"
     "  --version         print the version and exit\n"
-    "  --help            show this help\n";
+    "  -h, --help        show this help\n";
 
 ChargeOptions parseChargeOptions(const std::vector<std::string>& arguments) {
   ChargeOptions o;
@@ -19,7 +19,7 @@ ChargeOptions parseChargeOptions(const std::vector<std::string>& arguments) {
     std::string* folder = a == "--sysfs-root"  ? &o.sysfsRoot
                           : a == "--state-dir" ? &o.stateDir
                                                : nullptr;
-    if (a == "--help") {
+    if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--version") {
       o.version = true;
