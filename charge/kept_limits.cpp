@@ -36,6 +36,7 @@ std::string keptToJson(const KeptState& kept) {
     if (limits.end) entry["end"] = *limits.end;
     if (limits.start) entry["start"] = *limits.start;
     if (!limits.fullOnceBoot.empty()) entry["fullOnceBoot"] = limits.fullOnceBoot;
+    if (limits.fullOncePowered) entry["fullOncePowered"] = true;
     out[battery] = std::move(entry);
   }
   return out.dump(2) + "\n";
@@ -57,6 +58,11 @@ std::optional<KeptState> keptFromJson(std::string_view text) {
     if (boot != entry.end()) {
       if (!boot->is_string()) return std::nullopt;
       limits.fullOnceBoot = boot->get<std::string>();
+    }
+    const auto powered = entry.find("fullOncePowered");
+    if (powered != entry.end()) {
+      if (!powered->is_boolean()) return std::nullopt;
+      limits.fullOncePowered = powered->get<bool>();
     }
     kept[battery] = std::move(limits);
   }

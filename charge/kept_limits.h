@@ -7,7 +7,7 @@
 #include "charge/limits_plan.h"
 
 // The kept limits as the service stores them, a JSON object an administrator can read:
-//   {"BAT0": {"end": 80, "start": 75, "fullOnceBoot": "<boot id>"}}
+//   {"BAT0": {"end": 80, "start": 75, "fullOnceBoot": "<boot id>", "fullOncePowered": true}}
 namespace brimwell::charge {
 
 // The kept limits' file in the service's state folder, readable by every user.

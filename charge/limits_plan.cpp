@@ -25,8 +25,10 @@ std::string names(const std::vector<BatteryThresholds>& batteries) {
 // The steps from what the driver holds to the target. A start the caller did not give that
 // would not be below the new end is taken down with it: a driver may refuse it, and charging
 // would never start again.
-void appendSteps(const BatteryThresholds& now, std::optional<int> end, std::optional<int> start,
-                 bool startGiven, std::vector<ThresholdWrite>& writes) {
+// Gives the start the driver holds after them.
+std::optional<int> appendSteps(const BatteryThresholds& now, std::optional<int> end,
+                               std::optional<int> start, bool startGiven,
+                               std::vector<ThresholdWrite>& writes) {
   if (!end) end = now.end;
   if (!start) start = now.start;
   if (!startGiven && start && end && *start >= *end && *end >= 1) start = *end - 1;
@@ -37,6 +39,7 @@ void appendSteps(const BatteryThresholds& now, std::optional<int> end, std::opti
   if (endChanges) writes.push_back({now.name, Threshold::End, *end, *now.end});
   if (startChanges && !startFirst)
     writes.push_back({now.name, Threshold::Start, *start, *now.start});
+  return now.start ? start : std::nullopt;
 }
 
 // The batteries a request names: one by its name, or every one that offers what is asked.
@@ -88,17 +91,21 @@ Plan planLimits(const LimitsRequest& request, const std::vector<BatteryThreshold
                      "charging starts again below the limit: " + std::to_string(*request.start) +
                          " is not below " + std::to_string(end) + " (" + b->name + ")");
     }
-    appendSteps(*b, request.end, request.start, request.start.has_value(), plan.writes);
+    const auto start =
+        appendSteps(*b, request.end, request.start, request.start.has_value(), plan.writes);
     KeptLimits& k = plan.kept[b->name];
     if (request.end) k.end = request.end;
     if (request.start) k.start = request.start;
+    // A start taken down with the limit is the start kept from now on.
+    if (k.start && start && *start < *k.start) k.start = start;
     k.fullOnceBoot.clear();
+    k.fullOncePowered = false;
   }
   return plan;
 }
 
 Plan planFullOnce(std::string_view battery, const std::vector<BatteryThresholds>& batteries,
-                  const KeptState& kept, std::string_view bootId) {
+                  const KeptState& kept, std::string_view bootId, bool externalPower) {
   Plan plan;
   const auto targets = chosen(battery, true, false, batteries, plan);
   if (targets.empty()) return plan;
@@ -112,6 +119,7 @@ Plan planFullOnce(std::string_view battery, const std::vector<BatteryThresholds>
     if (!k.start && b->start && (!k.end || *b->start < *k.end)) k.start = b->start;
     if (!k.end || (*k.end >= kFull && *b->end >= kFull)) continue;  // nothing to lift
     k.fullOnceBoot = std::string(bootId);
+    k.fullOncePowered = externalPower;
     plan.kept[b->name] = k;
     const std::optional<int> start =
         b->start ? std::optional<int>(kFullOnceStart) : std::optional<int>();
@@ -128,8 +136,12 @@ Plan planPutBack(const std::vector<BatteryThresholds>& batteries, const KeptStat
     const auto it = plan.kept.find(b.name);
     if (it == plan.kept.end()) continue;
     KeptLimits& k = it->second;
-    if (fullOncePending(kept, b.name, bootId) && externalPower) continue;
+    if (fullOncePending(kept, b.name, bootId) && (externalPower || !k.fullOncePowered)) {
+      k.fullOncePowered = k.fullOncePowered || externalPower;
+      continue;  // still charging, or not yet plugged in
+    }
     k.fullOnceBoot.clear();
+    k.fullOncePowered = false;
     appendSteps(b, k.end, k.start, false, plan.writes);
   }
   return plan;

@@ -23,13 +23,16 @@ struct BatteryThresholds {
   std::optional<int> end, start;
 };
 
-// What the service keeps for one battery: the limits to put back, and the boot in which a
-// "full once" lifted them (empty when none waits).
+// What the service keeps for one battery: the limits to put back, the boot in which a "full
+// once" lifted them (empty when none waits), and whether external power has been there since:
+// a full once asked on battery waits for the charger to come and then go.
 struct KeptLimits {
   std::optional<int> end, start;
   std::string fullOnceBoot;
+  bool fullOncePowered = false;
   bool operator==(const KeptLimits& o) const {
-    return end == o.end && start == o.start && fullOnceBoot == o.fullOnceBoot;
+    return end == o.end && start == o.start && fullOnceBoot == o.fullOnceBoot &&
+           fullOncePowered == o.fullOncePowered;
   }
 };
 using KeptState = std::map<std::string, KeptLimits>;
@@ -53,10 +56,10 @@ struct Plan {
 Plan planLimits(const LimitsRequest& request, const std::vector<BatteryThresholds>& batteries,
                 const KeptState& kept);
 Plan planFullOnce(std::string_view battery, const std::vector<BatteryThresholds>& batteries,
-                  const KeptState& kept, std::string_view bootId);
-// At a start, a wake, a battery's arrival or external power going: the kept limits written
-// again where the driver lost them, and a "full once" of another boot or without external power
-// ended.
+                  const KeptState& kept, std::string_view bootId, bool externalPower);
+// At a start, a wake, a battery's arrival or external power coming or going: the kept limits
+// written again where the driver lost them, and a "full once" of another boot, or whose external
+// power came and went, ended.
 Plan planPutBack(const std::vector<BatteryThresholds>& batteries, const KeptState& kept,
                  std::string_view bootId, bool externalPower);
 

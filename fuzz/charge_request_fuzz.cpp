@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (battery == "\"\"") battery.clear();
     Plan plan;
     if (word == "once") {
-      plan = planFullOnce(battery, batteries, kept, "boot");
+      plan = planFullOnce(battery, batteries, kept, "boot", power);
     } else {
       const auto checked =
           checkLimits(battery, static_cast<uint32_t>(std::strtoul(end.c_str(), nullptr, 10)),

@@ -55,8 +55,10 @@ bool takeValue(const std::vector<std::string>& args, ChargeCommand& c, std::stri
     return false;
   }
   const auto n = parseInteger(args[2]);
-  if (!n || *n < 1 || *n > 100) {
-    why = c.key + " takes a whole number from 1 to 100, not '" + args[2] + "' (see --help)";
+  const int most = c.key == kChargeLimit ? 100 : 99;  // charging starts again below a limit
+  if (!n || *n < 1 || *n > most) {
+    why = c.key + " takes a whole number from 1 to " + std::to_string(most) + ", not '" + args[2] +
+          "' (see --help)";
     return false;
   }
   c.call.method = Method::setLimits;
@@ -193,6 +195,7 @@ ChargeOutcome failureOf(const ChargeCommand& c, const ChargeAnswer& a, double bo
 std::string doneLine(const ChargeCommand& c, const std::optional<ChargeAnswer>& after) {
   const Values values = after ? concerned(c, after->limits) : Values{};
   if (c.call.method == Method::chargeFullOnce) {
+    if (after && values.empty()) return "nothing to lift: the charge limit is already 100 %";
     std::string names;
     for (const auto& v : values) names += (names.empty() ? " (" : ", ") + v.second;
     return "charging to full once" + names + (names.empty() ? "" : ")") +
@@ -202,7 +205,16 @@ std::string doneLine(const ChargeCommand& c, const std::optional<ChargeAnswer>& 
                                                  : "charging starts again "
                                                    "below ";
   if (values.empty()) return what + std::to_string(c.call.end + c.call.start) + " %";
-  return what + valuesText(values);
+  Values starts;  // a limit set under the start takes the start down with it: said, not hidden
+  for (const BatteryLimits& b : after->limits) {
+    const bool chosen = c.call.battery.empty() || b.name == c.call.battery;
+    // Just below the limit is where the service takes a start the limit went under.
+    if (c.key == kChargeLimit && chosen && b.hasEnd && b.hasStart && b.start + 1 == b.end) {
+      starts.emplace_back(b.start, b.name);
+    }
+  }
+  return what + valuesText(values) +
+         (starts.empty() ? "" : "; charging starts again below " + valuesText(starts));
 }
 
 ChargeOutcome gottenValue(const ChargeCommand& c, const ChargeAnswer& a) {
@@ -211,7 +223,7 @@ ChargeOutcome gottenValue(const ChargeCommand& c, const ChargeAnswer& a) {
                                  [&](const BatteryLimits& b) { return b.name == c.call.battery; });
   if (!c.call.battery.empty() && !named) return {1, "no battery named " + c.call.battery};
   const auto values = concerned(c, a.limits);
-  const std::string offers = c.key == kChargeLimit ? "charge limit" : "charge start threshold";
+  const std::string offers = c.key == kChargeLimit ? "charge limit" : "start threshold";
   if (values.empty()) {
     return {1, (c.call.battery.empty() ? "this machine" : c.call.battery) + " offers no " + offers};
   }

@@ -1,5 +1,6 @@
 #include "charge/service/charge_bus_service.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -16,9 +17,11 @@ constexpr uint64_t kIdleUsec = 30'000'000;
 // After the name is given up, calls already sent to it still get their answers.
 constexpr uint64_t kLastCallsUsec = 1'000'000;
 constexpr uint32_t kAllowUserInteraction = 1;
-// Calls waiting for polkit at once: a caller flooding the service while polkit is slow gets
-// refused rather than growing it without end.
-constexpr size_t kMostWaiting = 32;
+// Calls waiting for polkit at once, from one user and from all: a user flooding the service
+// while polkit is slow gets refused rather than growing it without end, and blocks only
+// themselves.
+constexpr size_t kMostWaitingFromOneUser = 8;
+constexpr size_t kMostWaiting = 64;
 
 int replyError(sd_bus_message* call, const char* name, const std::string& message) {
   return sd_bus_reply_method_errorf(call, name, "%s", message.c_str());
@@ -28,6 +31,7 @@ int replyError(sd_bus_message* call, const char* name, const std::string& messag
 
 struct ChargeBusService::Pending {
   ChargeBusService* service = nullptr;
+  uid_t user = 0;
   sd_bus_message* call = nullptr;
   sd_bus_slot* slot = nullptr;
   std::optional<LimitsRequest> limits;  // none: a "full once"
@@ -63,7 +67,13 @@ bool ChargeBusService::start(std::string& why) {
                                   "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
                                   "PrepareForSleep", onSleep, nullptr, this);
   }
-  if (r >= 0) r = sd_bus_request_name(bus_, kBusName, 0);
+  if (r >= 0) {
+    r = sd_bus_request_name(bus_, kBusName, 0);
+    if (r == -EEXIST) {
+      why = std::string("another brimwell-charge already serves ") + kBusName;
+      return false;
+    }
+  }
   if (r >= 0) {
     r = sd_event_add_time_relative(event_, &idle_, CLOCK_MONOTONIC, kIdleUsec, 0, onIdle, this);
   }
@@ -123,12 +133,21 @@ int ChargeBusService::onFullOnce(sd_bus_message* m, void* self, sd_bus_error*) {
 // call.
 int ChargeBusService::askPolkit(sd_bus_message* call, std::unique_ptr<Pending> pending) {
   touch();
-  if (pending_.size() >= kMostWaiting) {
+  const char* sender = sd_bus_message_get_sender(call);
+  sd_bus_creds* creds = nullptr;
+  uid_t user = 0;
+  const int known =
+      sd_bus_query_sender_creds(call, SD_BUS_CREDS_EUID | SD_BUS_CREDS_AUGMENT, &creds);
+  const bool named = sender && known >= 0 && sd_bus_creds_get_euid(creds, &user) >= 0;
+  sd_bus_creds_unref(creds);
+  if (!named) return replyError(call, kErrorNotAuthorized, "the caller has no name on the bus");
+  const auto fromUser = std::count_if(pending_.begin(), pending_.end(),
+                                      [&](const auto& p) { return p->user == user; });
+  if (pending_.size() >= kMostWaiting || static_cast<size_t>(fromUser) >= kMostWaitingFromOneUser) {
     return replyError(call, SD_BUS_ERROR_LIMITS_EXCEEDED,
                       "too many calls are waiting for polkit; try again in a moment");
   }
-  const char* sender = sd_bus_message_get_sender(call);
-  if (!sender) return replyError(call, kErrorNotAuthorized, "the caller has no name on the bus");
+  pending->user = user;
   pending->service = this;
   pending->call = sd_bus_message_ref(call);
   pending->caller = sender;
@@ -192,6 +211,9 @@ void ChargeBusService::finish(Pending& pending, const Outcome& outcome) {
 }
 
 int ChargeBusService::onSleep(sd_bus_message* m, void* self, sd_bus_error*) {
+  // logind's signal is broadcast, and the bus lets only logind's broadcast match; one sent to
+  // this service alone could come from anyone.
+  if (sd_bus_message_get_destination(m)) return 0;
   int sleeping = 0;
   if (sd_bus_message_read(m, "b", &sleeping) < 0 || sleeping) return 0;
   auto* service = static_cast<ChargeBusService*>(self);

@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "charge/charge_bus.h"
 #include "charge/kept_limits.h"
@@ -17,6 +15,8 @@ namespace brimwell::charge {
 namespace {
 
 constexpr const char* kErrorFailed = "org.freedesktop.DBus.Error.Failed";
+// Far above any machine's batteries; a bigger file is no file of ours.
+constexpr size_t kLargestKeptFile = 64 * 1024;
 
 std::string describe(const ThresholdWrite& w) {
   return w.battery + " " + (w.threshold == Threshold::End ? "limit " : "start ") +
@@ -51,14 +51,27 @@ ChargeKeeper::ChargeKeeper(PowerSupplyFolder folder, std::string stateDir, std::
   load();
 }
 
+// Read afresh before each change, so that a service started while another was ending builds on
+// what that one kept.
 void ChargeKeeper::load() {
-  std::ifstream in(file_);
-  if (!in) return;  // nothing kept yet
-  std::stringstream text;
-  text << in.rdbuf();
-  if (auto kept = keptFromJson(text.str())) {
+  const int fd = ::open(file_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) return;  // nothing kept yet
+  struct stat st {};
+  std::string text;
+  const bool plain = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                     st.st_size <= static_cast<off_t>(kLargestKeptFile);
+  if (plain) {
+    text.resize(kLargestKeptFile + 1);
+    const ssize_t n = ::read(fd, text.data(), text.size());
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  }
+  if (fd >= 0) ::close(fd);
+  auto kept = plain && text.size() <= kLargestKeptFile ? keptFromJson(text) : std::nullopt;
+  if (kept) {
     kept_ = std::move(*kept);
-  } else {
+    damagedSaid_ = false;
+  } else if (!damagedSaid_) {
+    damagedSaid_ = true;
     log_(file_ + " is damaged: no limit is put back until one is set again");
   }
 }
@@ -109,15 +122,18 @@ Outcome ChargeKeeper::apply(const Plan& plan, const std::string& what) {
 }
 
 Outcome ChargeKeeper::setLimits(const LimitsRequest& request, const std::string& caller) {
+  load();
   return apply(planLimits(request, folder_.batteries(), kept_), "set by " + caller);
 }
 
 Outcome ChargeKeeper::fullOnce(const std::string& battery, const std::string& caller) {
-  return apply(planFullOnce(battery, folder_.batteries(), kept_, bootId_),
+  load();
+  return apply(planFullOnce(battery, folder_.batteries(), kept_, bootId_, folder_.externalPower()),
                "full once for " + caller);
 }
 
 void ChargeKeeper::putBack(const std::string& why) {
+  load();
   const auto batteries = folder_.batteries();
   seen_ = namesOf(batteries);
   apply(planPutBack(batteries, kept_, bootId_, folder_.externalPower()), "put back (" + why + ")");
@@ -131,8 +147,8 @@ void ChargeKeeper::suppliesChanged() {
   seen_ = names;
   if (arrived) {
     putBack("a battery arrived");
-  } else if (fullOnceWaiting() && !folder_.externalPower()) {
-    putBack("external power gone");
+  } else if (fullOnceWaiting()) {
+    putBack(folder_.externalPower() ? "external power there" : "external power gone");
   }
 }
 

@@ -19,6 +19,7 @@ struct Outcome {
 class ChargeKeeper {
  public:
   using Log = std::function<void(const std::string&)>;
+  // Reads what was kept; nothing is written before the first putBack().
   ChargeKeeper(PowerSupplyFolder folder, std::string stateDir, std::string bootId, Log log);
 
   Outcome setLimits(const LimitsRequest& request, const std::string& caller);
@@ -44,6 +45,7 @@ class ChargeKeeper {
   std::string bootId_;
   Log log_;
   KeptState kept_;
+  bool damagedSaid_ = false;
   std::vector<std::string> seen_;
 };
 

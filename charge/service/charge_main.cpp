@@ -41,7 +41,6 @@ int main(int argc, char** argv) {
     return fail("cannot make " + o.stateDir + ": " + std::strerror(errno), 1);
   }
   ChargeKeeper keeper(PowerSupplyFolder(o.sysfsRoot), o.stateDir, currentBootId(), say);
-  keeper.putBack("started");
 
   sigset_t signals;
   sigemptyset(&signals);
@@ -61,7 +60,12 @@ int main(int argc, char** argv) {
     ChargeBusService service(bus, event, keeper);
     SupplyWatch watch(event, o.sysfsRoot != kKernelSupplies, [&] { keeper.suppliesChanged(); });
     std::string why;
-    status = service.start(why) ? sd_event_loop(event) : fail(why, 1);
+    if (service.start(why)) {
+      keeper.putBack("started");  // the one service of the name: a second writes nothing
+      status = sd_event_loop(event);
+    } else {
+      status = fail(why, 1);
+    }
   }
   sd_bus_flush_close_unref(bus);
   sd_event_unref(event);

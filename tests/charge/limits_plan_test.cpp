@@ -25,7 +25,8 @@ std::string keptOf(const KeptState& kept) {
   for (const auto& [name, k] : kept) {
     out += (out.empty() ? "" : "; ") + name + " " + (k.end ? std::to_string(*k.end) : "-") + "/" +
            (k.start ? std::to_string(*k.start) : "-") +
-           (k.fullOnceBoot.empty() ? "" : " once:" + k.fullOnceBoot);
+           (k.fullOnceBoot.empty() ? "" : " once:" + k.fullOnceBoot) +
+           (k.fullOncePowered ? " powered" : "");
   }
   return out;
 }
@@ -68,6 +69,12 @@ TEST(LimitsPlan, SetLimits) {
        "BAT0 start 75>59; BAT0 end 80>60",
        "BAT0 60/-"},
       {"a start alone", kBoth, {}, {"", std::nullopt, 70}, "BAT0 start 75>70", "BAT0 -/70"},
+      {"the kept start taken down too",
+       kBoth,
+       {{"BAT0", {80, 75, ""}}},
+       {"", 60, std::nullopt},
+       "BAT0 start 75>59; BAT0 end 80>60",
+       "BAT0 60/59"},
       {"a start not below the end",
        kBoth,
        {},
@@ -170,13 +177,19 @@ TEST(LimitsPlan, FullOnceAndPutBack) {
        {},
        "once",
        "BAT0 end 80>100; BAT0 start 75>99",
+       "BAT0 80/75 once:b1 powered"},
+      {"asked on battery",
+       kBoth,
+       {},
+       "once off mains",
+       "BAT0 end 80>100; BAT0 start 75>99",
        "BAT0 80/75 once:b1"},
       {"the user's limit kept",
        kEndOnly,
        {{"BAT0", {80, std::nullopt, ""}}},
        "once",
        "",
-       "BAT0 80/- once:b1"},
+       "BAT0 80/- once:b1 powered"},
       {"nothing to lift", kEndOnly, {}, "once", "", ""},
       {"a driver's 0 is no limit to put back", {{"BAT0", 0, 0}}, {}, "once", "", ""},
       {"nor a start to take below it", {{"BAT0", 0, 0}}, {{"BAT0", {}}}, "back", "", "BAT0 -/-"},
@@ -204,13 +217,19 @@ TEST(LimitsPlan, FullOnceAndPutBack) {
        {{"BAT0", {80, 75, "b1"}}},
        "back",
        "",
-       "BAT0 80/75 once:b1"},
+       "BAT0 80/75 once:b1 powered"},
       {"full once, mains gone",
        {{"BAT0", 100, 99}},
-       {{"BAT0", {80, 75, "b1"}}},
+       {{"BAT0", {80, 75, "b1", true}}},
        "back off mains",
        "BAT0 start 99>75; BAT0 end 100>80",
        "BAT0 80/75"},
+      {"asked on battery, not plugged in yet",
+       {{"BAT0", 100, 99}},
+       {{"BAT0", {80, 75, "b1"}}},
+       "back off mains",
+       "",
+       "BAT0 80/75 once:b1"},
       {"full once of another boot",
        kEndOnly,
        {{"BAT0", {80, std::nullopt, "b0"}}},
@@ -226,8 +245,10 @@ TEST(LimitsPlan, FullOnceAndPutBack) {
   };
   for (const auto& r : rows) {
     const std::string action = r.action;
-    const Plan plan = action == "once" ? planFullOnce("", r.batteries, r.kept, "b1")
-                                       : planPutBack(r.batteries, r.kept, "b1", action == "back");
+    const bool mains = action.find("off mains") == std::string::npos;
+    const Plan plan = action.rfind("once", 0) == 0
+                          ? planFullOnce("", r.batteries, r.kept, "b1", mains)
+                          : planPutBack(r.batteries, r.kept, "b1", mains);
     EXPECT_EQ(writesOf(plan), r.writes) << r.name;
     EXPECT_EQ(keptOf(plan.kept), r.kept_after) << r.name;
   }
@@ -236,7 +257,7 @@ TEST(LimitsPlan, FullOnceAndPutBack) {
 // The kept file: what the service wrote reads back the same, and a damaged one is no state at all
 // rather than a limit no caller set.
 TEST(LimitsPlan, KeptFile) {
-  const KeptState kept = {{"BAT0", {80, 75, "b1"}},
+  const KeptState kept = {{"BAT0", {80, 75, "b1", true}},
                           {"BAT1", {60, std::nullopt, ""}},
                           {"BAT2", {100, 99, ""}},
                           {"BAT3", {1, 0, ""}}};
@@ -248,7 +269,7 @@ TEST(LimitsPlan, KeptFile) {
        {"", "[]", "{", R"({"../x": {"end": 80}})", R"({"BAT0": 80})", R"({"BAT0": {"end": 0}})",
         R"({"BAT0": {"end": 101}})", R"({"BAT0": {"start": 100}})", R"({"BAT0": {"end": "80"}})",
         R"({"BAT0": {"end": 80.5}})", R"({"BAT0": {"fullOnceBoot": 1}})",
-        R"({"BAT0": {"end": 80}} x)"}) {
+        R"({"BAT0": {"fullOncePowered": 1}})", R"({"BAT0": {"end": 80}} x)"}) {
     EXPECT_FALSE(keptFromJson(damaged).has_value()) << damaged;
   }
 }

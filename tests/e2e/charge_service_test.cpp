@@ -2,6 +2,7 @@
 // private system bus, called as any caller on the bus would call it.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -71,9 +72,7 @@ class ChargeRig {
   // Starts the service and waits for its name.
   bool start() {
     service_ = std::make_unique<BackgroundProcess>(
-        BRIMWELL_CHARGE,
-        std::vector<std::string>{"--sysfs-root", dir_.path() + "/ps", "--state-dir",
-                                 dir_.path() + "/state"},
+        BRIMWELL_CHARGE, serviceArgs(),
         std::map<std::string, std::string>{{"DBUS_SYSTEM_BUS_ADDRESS", bus_.address()}});
     return eventually([&] { return call("GetLimits", {}).exitCode == 0; });
   }
@@ -95,6 +94,15 @@ class ChargeRig {
                  std::string("--allow-interactive-authorization=") + (interactive ? "yes" : "no"),
                  "call", kBusName, kObjectPath, kInterface, method});
     return runProcess("/usr/bin/busctl", args);
+  }
+  // logind's signal as anyone may send it: to the service alone.
+  void forgeWake() {
+    runProcess("/usr/bin/gdbus", {"emit", "--address", bus_.address(), "--dest", kBusName,
+                                  "--object-path", "/org/freedesktop/login1", "--signal",
+                                  "org.freedesktop.login1.Manager.PrepareForSleep", "false"});
+  }
+  std::vector<std::string> serviceArgs() const {
+    return {"--sysfs-root", dir_.path() + "/ps", "--state-dir", dir_.path() + "/state"};
   }
   void wake() {
     runProcess("/usr/bin/busctl",
@@ -200,6 +208,15 @@ TEST(ChargeService, WhatACallerGets) {
   EXPECT_TRUE(end == "85\n" || end == "90\n") << end;
   EXPECT_NE(rig.dir().read("state/charge-limits.json").find("\"end\": " + end.substr(0, 2)),
             std::string::npos);
+
+  // A second service beside it writes nothing and says why.
+  rig.dir().write(kEnd, "100\n");
+  const auto beside = runProcess(BRIMWELL_CHARGE, rig.serviceArgs(),
+                                 {{"DBUS_SYSTEM_BUS_ADDRESS", rig.busAddress()}});
+  EXPECT_EQ(beside.exitCode, 1);
+  EXPECT_EQ(beside.err,
+            "brimwell-charge: another brimwell-charge already serves org.tarnel.Brimwell.Charge\n");
+  EXPECT_EQ(rig.dir().read(kEnd), "100\n");
 }
 
 // The user's side, end to end: brimwell-prefs as an allowed and a refused user, and a full once
@@ -233,7 +250,7 @@ TEST(ChargeService, ThroughBrimwellPrefs) {
        true,
        {"set", "chargeLimit", "80"},
        0,
-       "brimwell-prefs: charge limit set to 80 % (BAT0)\n",
+       "brimwell-prefs: charge limit set to 80 % (BAT0); charging starts again below 79 % (BAT0)\n",
        "",
        "80\n"},
       {"a start not below the limit",
@@ -291,8 +308,10 @@ TEST(ChargeService, PutsTheLimitBack) {
   const auto endIs = [&](const char* value) {
     return eventually([&] { return rig.dir().read(kEnd) == value; });
   };
-  // A limit changed by hand holds until the next wake: the service does not fight it.
+  // A limit changed by hand holds until the next wake: the service does not fight it, nor take a
+  // wake from anyone but logind.
   rig.dir().write(kEnd, "100\n");
+  rig.forgeWake();
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));
   EXPECT_EQ(rig.dir().read(kEnd), "100\n");
   rig.wake();
@@ -316,6 +335,15 @@ TEST(ChargeService, PutsTheLimitBack) {
   rig.dir().write(kEnd, "90\n");  // on battery, by hand: held too
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));
   EXPECT_EQ(rig.dir().read(kEnd), "90\n");
+  // A full once asked on battery waits for the charger to come and go.
+  ASSERT_EQ(rig.call("ChargeFullOnce", {"s", ""}).err, "");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(rig.dir().read(kEnd), "100\n");
+  testing_support::writeSupply(rig.dir(), "ps", "AC", testing_support::mainsAdapter(true));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(rig.dir().read(kEnd), "100\n");
+  testing_support::writeSupply(rig.dir(), "ps", "AC", testing_support::mainsAdapter(false));
+  EXPECT_TRUE(endIs("80\n")) << "plugged in and out after a full once asked on battery";
   // Looking at the folder every two seconds for all this costs it next to nothing.
   EXPECT_LT(rig.cpuTicks(), 100);
 
@@ -328,8 +356,8 @@ TEST(ChargeService, PutsTheLimitBack) {
   EXPECT_EQ(rig.call("GetLimits", {}).out, "a(sbubub) 1 \"BAT0\" true 80 true 75 false\n");
 }
 
-// A polkit that never answers holds nothing: every call is refused at the bound, and a caller
-// flooding the service meanwhile is refused at once past 32 waiting calls.
+// A polkit that never answers holds nothing: every call is refused at the bound, and a user
+// flooding the service meanwhile is refused at once past 8 waiting calls.
 TEST(ChargeService, APolkitThatNeverAnswersIsARefusal) {
   ChargeRig rig;
   SKIP_WITHOUT_MOCKS(rig);
@@ -346,10 +374,10 @@ TEST(ChargeService, APolkitThatNeverAnswersIsARefusal) {
   EXPECT_EQ(answers, (std::map<std::string, int>{
                          {"Call failed: not allowed to change the charge limit (polkit gave no "
                           "answer within 25 s)\n",
-                          32},
+                          8},
                          {"Call failed: too many calls are waiting for polkit; try again in a "
                           "moment\n",
-                          1}}));
+                          25}}));
   EXPECT_EQ(rig.dir().read(kEnd), "100\n");
 }
 
@@ -381,6 +409,16 @@ TEST(ChargeService, CommandLine) {
       EXPECT_EQ(result.out, "brimwell-charge " BRIMWELL_VERSION "\n");
     }
   }
+  // A kept file that is no file does not hold the service up.
+  ASSERT_EQ(::mkfifo((dir.path() + "/fifo/charge-limits.json").c_str(), 0600) == 0 ||
+                (::mkdir((dir.path() + "/fifo").c_str(), 0755) == 0 &&
+                 ::mkfifo((dir.path() + "/fifo/charge-limits.json").c_str(), 0600) == 0),
+            true);
+  const auto fifo = runProcess(
+      "/usr/bin/timeout",
+      {"5", BRIMWELL_CHARGE, "--sysfs-root", dir.path(), "--state-dir", dir.path() + "/fifo"});
+  EXPECT_EQ(fifo.exitCode, 1) << fifo.err;
+  EXPECT_NE(fifo.err.find("charge-limits.json is damaged"), std::string::npos) << fifo.err;
   // A kept file damaged by anything else is said once and put back nowhere.
   dir.write("state/charge-limits.json", "{\"BAT0\": {\"end\": 0}}");
   const auto damaged = runProcess(
