@@ -419,6 +419,13 @@ TEST(ChargeService, CommandLine) {
       {"5", BRIMWELL_CHARGE, "--sysfs-root", dir.path(), "--state-dir", dir.path() + "/fifo"});
   EXPECT_EQ(fifo.exitCode, 1) << fifo.err;
   EXPECT_NE(fifo.err.find("charge-limits.json is damaged"), std::string::npos) << fifo.err;
+  // A kept file of 64 KiB is read; one byte more is no file of the service's.
+  for (const size_t size : {size_t{64 * 1024}, size_t{64 * 1024 + 1}}) {
+    dir.write("big/charge-limits.json", std::string(size - 2, ' ') + "{}");
+    const auto big = runProcess(BRIMWELL_CHARGE,
+                                {"--sysfs-root", dir.path(), "--state-dir", dir.path() + "/big"});
+    EXPECT_EQ(big.err.find("is damaged") != std::string::npos, size > 64 * 1024) << big.err;
+  }
   // A kept file damaged by anything else is said once and put back nowhere.
   dir.write("state/charge-limits.json", "{\"BAT0\": {\"end\": 0}}");
   const auto damaged = runProcess(
