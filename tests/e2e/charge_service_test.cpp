@@ -419,6 +419,13 @@ TEST(ChargeService, CommandLine) {
       {"5", BRIMWELL_CHARGE, "--sysfs-root", dir.path(), "--state-dir", dir.path() + "/fifo"});
   EXPECT_EQ(fifo.exitCode, 1) << fifo.err;
   EXPECT_NE(fifo.err.find("charge-limits.json is damaged"), std::string::npos) << fifo.err;
+  // Nor does one that is a link: the service follows none there.
+  dir.write("elsewhere.json", "{}");
+  ASSERT_EQ(::mkdir((dir.path() + "/linked").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink("../elsewhere.json", (dir.path() + "/linked/charge-limits.json").c_str()), 0);
+  const auto linked = runProcess(
+      BRIMWELL_CHARGE, {"--sysfs-root", dir.path(), "--state-dir", dir.path() + "/linked"});
+  EXPECT_NE(linked.err.find("charge-limits.json is damaged"), std::string::npos) << linked.err;
   // A kept file of 64 KiB is read; one byte more is no file of the service's.
   for (const size_t size : {size_t{64 * 1024}, size_t{64 * 1024 + 1}}) {
     dir.write("big/charge-limits.json", std::string(size - 2, ' ') + "{}");
