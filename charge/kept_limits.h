@@ -13,10 +13,12 @@ namespace brimwell::charge {
 // The kept limits' file in the service's state folder, readable by every user.
 inline constexpr const char* kKeptFileName = "charge-limits.json";
 
-std::string keptToJson(const KeptState& kept);
+// Cold: the laptop service links them, and reads a kept file only on a machine whose charge
+// service keeps a "full once"; kept apart from its hot code, they cost it no resident memory.
+[[gnu::cold]] std::string keptToJson(const KeptState& kept);
 // None when the text is not such an object, or names a battery or holds a value no caller could
 // have set: a damaged file is not put back.
-std::optional<KeptState> keptFromJson(std::string_view text);
+[[gnu::cold]] std::optional<KeptState> keptFromJson(std::string_view text);
 
 // This boot's id, which ends a "full once" at the next boot.
 std::string currentBootId();
