@@ -1,7 +1,10 @@
 #include "charge/kept_limits.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <nlohmann/json.hpp>
 
@@ -22,6 +25,27 @@ bool readPercent(const json& entry, const char* key, int lowest, int highest,
 }
 
 }  // namespace
+
+KeptFileText readKeptFile(const std::string& path) {
+  constexpr size_t kLargest = 64 * 1024;
+  KeptFileText kept;
+  // Without a C++ stream: the laptop service reads this, and a stream's locale is half a
+  // megabyte of its memory.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    kept.absent = errno == ENOENT;
+    return kept;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= static_cast<off_t>(kLargest)) {
+    std::string text(kLargest + 1, '\0');
+    const ssize_t n = ::read(fd, text.data(), text.size());
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    if (text.size() <= kLargest) kept.text = std::move(text);
+  }
+  ::close(fd);
+  return kept;
+}
 
 // Read without a C++ stream: the first stream a program makes sets up the whole locale, half a
 // megabyte of the laptop service's memory.

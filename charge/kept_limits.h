@@ -20,6 +20,15 @@ inline constexpr const char* kKeptFileName = "charge-limits.json";
 // have set: a damaged file is not put back.
 [[gnu::cold]] std::optional<KeptState> keptFromJson(std::string_view text);
 
+// The kept file's text, read as the service and the laptop host both read it: never through a
+// link, never blocking, only a plain file of 64 KiB at most (the service writes a few lines a
+// battery: anything much larger is no file of its).
+struct KeptFileText {
+  bool absent = false;              // no file: nothing kept yet
+  std::optional<std::string> text;  // none where there is one but it cannot be such a file
+};
+KeptFileText readKeptFile(const std::string& path);
+
 // This boot's id, which ends a "full once" at the next boot.
 std::string currentBootId();
 

@@ -15,8 +15,6 @@ namespace brimwell::charge {
 namespace {
 
 constexpr const char* kErrorFailed = "org.freedesktop.DBus.Error.Failed";
-// Far above any machine's batteries; a bigger file is no file of ours.
-constexpr size_t kLargestKeptFile = 64 * 1024;
 
 std::string describe(const ThresholdWrite& w) {
   return w.battery + " " + (w.threshold == Threshold::End ? "limit " : "start ") +
@@ -54,19 +52,9 @@ ChargeKeeper::ChargeKeeper(PowerSupplyFolder folder, std::string stateDir, std::
 // Read afresh before each change, so that a service started while another was ending builds on
 // what that one kept.
 void ChargeKeeper::load() {
-  const int fd = ::open(file_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0 && errno == ENOENT) return;  // nothing kept yet
-  struct stat st {};
-  std::string text;
-  const bool plain = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                     st.st_size <= static_cast<off_t>(kLargestKeptFile);
-  if (plain) {
-    text.resize(kLargestKeptFile + 1);
-    const ssize_t n = ::read(fd, text.data(), text.size());
-    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  }
-  if (fd >= 0) ::close(fd);
-  auto kept = plain && text.size() <= kLargestKeptFile ? keptFromJson(text) : std::nullopt;
+  const KeptFileText read = readKeptFile(file_);
+  if (read.absent) return;  // nothing kept yet
+  auto kept = read.text ? keptFromJson(*read.text) : std::nullopt;
   if (kept) {
     kept_ = std::move(*kept);
     damagedSaid_ = false;

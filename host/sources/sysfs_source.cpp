@@ -1,9 +1,5 @@
 #include "host/sources/sysfs_source.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <libudev.h>
 
 #include <time.h>
@@ -185,22 +181,9 @@ std::optional<brimwell::Plist> SysfsSource::statusNow() {
 
 void SysfsSource::markFullOnce(const std::vector<PowerSupply>& supplies,
                                brimwell::Plist& status) const {
-  // The service writes a few lines a battery: anything much larger is no file of its.
-  constexpr size_t kLargest = 64 * 1024;
-  // Read without a C++ stream, whose first use sets up the whole locale: half a megabyte of the
-  // service's memory.
-  const int fd = ::open(keptFile_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return;
-  struct stat st {};
-  std::string text;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    text.resize(kLargest + 1);
-    const ssize_t n = ::read(fd, text.data(), text.size());
-    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  }
-  ::close(fd);
-  if (text.empty() || text.size() > kLargest) return;
-  if (fullOnceWaits(text, supplies, bootId_))
+  const auto kept = brimwell::charge::readKeptFile(keptFile_);
+  if (!kept.text) return;
+  if (fullOnceWaits(*kept.text, supplies, bootId_))
     status.setItem(brimwell::key::kChargeFullOnce, brimwell::Plist::boolean(true));
 }
 
