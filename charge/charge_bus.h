@@ -28,5 +28,6 @@ inline constexpr const char* kErrorNoSuchBattery =
 // The driver's own refusal, with its text (firmware that takes only some values says EINVAL).
 inline constexpr const char* kErrorRefused = "org.tarnel.Brimwell.Charge1.Error.Refused";
 inline constexpr const char* kErrorInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
+inline constexpr const char* kErrorFailed = "org.freedesktop.DBus.Error.Failed";
 
 }  // namespace brimwell::charge

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 #include <nlohmann/json.hpp>
 
@@ -55,8 +57,30 @@ std::string currentBootId() {
   char id[64];
   const ssize_t n = ::read(fd, id, sizeof id);
   ::close(fd);
-  std::string text(id, n > 0 ? static_cast<size_t>(n) : 0);
-  return text.substr(0, text.find('\n'));
+  const std::string_view text(id, n > 0 ? static_cast<size_t>(n) : 0);
+  return bootIdFrom(text.substr(0, text.find('\n')));
+}
+
+std::string bootIdFrom(std::string_view text) {
+  constexpr size_t kDashes[] = {8, 13, 18, 23};  // where the kernel's form has its dashes
+  std::string digits;
+  if (text.size() == 36) {
+    for (size_t i = 0; i < text.size(); ++i) {
+      const bool dash = std::find(std::begin(kDashes), std::end(kDashes), i) != std::end(kDashes);
+      if (dash != (text[i] == '-')) return {};
+      if (!dash) digits += text[i];
+    }
+  } else if (text.size() == 32) {
+    digits = text;
+  } else {
+    return {};
+  }
+  for (char& c : digits) {
+    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return {};
+  }
+  for (const size_t at : kDashes) digits.insert(at, 1, '-');
+  return digits;
 }
 
 std::string keptToJson(const KeptState& kept) {

@@ -29,7 +29,13 @@ struct KeptFileText {
 };
 KeptFileText readKeptFile(const std::string& path);
 
-// This boot's id, which ends a "full once" at the next boot.
+// This boot's id, which ends a "full once" at the next boot, as the kernel's
+// /proc/sys/kernel/random/boot_id gives it; empty where that cannot be read (a unit's
+// ProcSubset=pid hides it: the unit passes systemd's own instead).
 std::string currentBootId();
+// A boot id as the kernel writes it (8-4-4-4-12 hexadecimal digits) or as systemd's %b does (32
+// digits), in the kernel's form, lower case, so that the service and the laptop host compare
+// alike; empty when the text is neither.
+std::string bootIdFrom(std::string_view text);
 
 }  // namespace brimwell::charge

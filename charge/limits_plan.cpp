@@ -109,6 +109,13 @@ Plan planFullOnce(std::string_view battery, const std::vector<BatteryThresholds>
   Plan plan;
   const auto targets = chosen(battery, true, false, batteries, plan);
   if (targets.empty()) return plan;
+  // Without it, a full once could not end with the boot, and would be taken for an earlier
+  // boot's at the next start.
+  if (bootId.empty()) {
+    return refused(kErrorFailed,
+                   "cannot lift the limit once: the service cannot read this boot's id, "
+                   "so it could not put the limit back at the next boot");
+  }
   plan.kept = kept;
   for (const BatteryThresholds* b : targets) {
     if (fullOncePending(kept, b->name, bootId)) continue;
@@ -129,14 +136,15 @@ Plan planFullOnce(std::string_view battery, const std::vector<BatteryThresholds>
 }
 
 Plan planPutBack(const std::vector<BatteryThresholds>& batteries, const KeptState& kept,
-                 std::string_view bootId, bool externalPower) {
+                 std::string_view bootId, bool externalPower, PutBack which) {
   Plan plan;
   plan.kept = kept;
   for (const auto& b : batteries) {
     const auto it = plan.kept.find(b.name);
-    if (it == plan.kept.end()) continue;
+    const bool waiting = fullOncePending(kept, b.name, bootId);
+    if (it == plan.kept.end() || (which == PutBack::fullOnceWaiting && !waiting)) continue;
     KeptLimits& k = it->second;
-    if (fullOncePending(kept, b.name, bootId) && (externalPower || !k.fullOncePowered)) {
+    if (waiting && (externalPower || !k.fullOncePowered)) {
       k.fullOncePowered = k.fullOncePowered || externalPower;
       continue;  // still charging, or not yet plugged in
     }

@@ -57,11 +57,13 @@ Plan planLimits(const LimitsRequest& request, const std::vector<BatteryThreshold
                 const KeptState& kept);
 Plan planFullOnce(std::string_view battery, const std::vector<BatteryThresholds>& batteries,
                   const KeptState& kept, std::string_view bootId, bool externalPower);
-// At a start, a wake, a battery's arrival or external power coming or going: the kept limits
-// written again where the driver lost them, and a "full once" of another boot, or whose external
-// power came and went, ended.
+// At a start, a wake or a battery's arrival (every battery), or external power coming or going
+// (only the batteries whose "full once" waits: a limit set by hand on another stays): the kept
+// limits written again where the driver lost them, and a "full once" of another boot, or whose
+// external power came and went, ended.
+enum class PutBack { every, fullOnceWaiting };
 Plan planPutBack(const std::vector<BatteryThresholds>& batteries, const KeptState& kept,
-                 std::string_view bootId, bool externalPower);
+                 std::string_view bootId, bool externalPower, PutBack which = PutBack::every);
 
 // A "full once" lifted the limit of this battery in this boot and waits for external power to go.
 bool fullOncePending(const KeptState& kept, const std::string& battery, std::string_view bootId);

@@ -11,8 +11,8 @@ namespace {
 
 // polkit may show the user's agent a password prompt; beyond this the call is refused.
 constexpr uint64_t kPolkitBoundUsec = 25'000'000;
-// Idle this long, with no call waiting and no "full once" waiting, the service ends; the next
-// call starts it again.
+// Idle this long, with no call waiting, no "full once" waiting and nothing the kept file could not
+// take, the service ends; the next call starts it again.
 constexpr uint64_t kIdleUsec = 30'000'000;
 // After the name is given up, calls already sent to it still get their answers.
 constexpr uint64_t kLastCallsUsec = 1'000'000;
@@ -225,7 +225,9 @@ int ChargeBusService::onSleep(sd_bus_message* m, void* self, sd_bus_error*) {
 
 int ChargeBusService::onIdle(sd_event_source* source, uint64_t, void* self) {
   auto* service = static_cast<ChargeBusService*>(self);
-  if (!service->pending_.empty() || service->keeper_.fullOnceWaiting()) {
+  // What the kept file could not take lives only here until the next boot.
+  if (!service->pending_.empty() || service->keeper_.fullOnceWaiting() ||
+      !service->keeper_.keepUnsaved()) {
     sd_event_source_set_time_relative(source, service->released_ ? kLastCallsUsec : kIdleUsec);
     return sd_event_source_set_enabled(source, SD_EVENT_ONESHOT);
   }

@@ -14,8 +14,6 @@
 namespace brimwell::charge {
 namespace {
 
-constexpr const char* kErrorFailed = "org.freedesktop.DBus.Error.Failed";
-
 std::string describe(const ThresholdWrite& w) {
   return w.battery + " " + (w.threshold == Threshold::End ? "limit " : "start ") +
          std::to_string(w.previous) + " -> " + std::to_string(w.value);
@@ -52,6 +50,7 @@ ChargeKeeper::ChargeKeeper(PowerSupplyFolder folder, std::string stateDir, std::
 // Read afresh before each change, so that a service started while another was ending builds on
 // what that one kept.
 void ChargeKeeper::load() {
+  if (unsaved_) return;
   const KeptFileText read = readKeptFile(file_);
   if (read.absent) return;  // nothing kept yet
   auto kept = read.text ? keptFromJson(*read.text) : std::nullopt;
@@ -99,14 +98,25 @@ Outcome ChargeKeeper::apply(const Plan& plan, const std::string& what) {
     return {kErrorRefused, refusal};
   }
   for (const auto& w : plan.writes) log_(what + ": " + describe(w));
-  if (plan.kept == kept_) return {};
-  const std::string why = store(plan.kept);
-  if (!why.empty()) {
-    log_(what + ": " + why);
-    return {kErrorFailed, "the limit is set but cannot be kept for the next boot: " + why};
-  }
+  if (plan.kept == kept_ && !unsaved_) return {};
+  // What was set holds for this boot whether or not the file takes it.
   kept_ = plan.kept;
-  return {};
+  const std::string why = store(kept_);
+  if (why.empty()) {
+    if (unsaved_) log_(what + ": kept in " + file_ + " again");
+    unsaved_ = false;
+    return {};
+  }
+  if (!unsaved_) log_(what + ": " + why + "; what is set holds until the next boot");
+  unsaved_ = true;
+  return {kErrorFailed, "the limit is set but cannot be kept for the next boot: " + why};
+}
+
+bool ChargeKeeper::keepUnsaved() {
+  if (!unsaved_ || !store(kept_).empty()) return !unsaved_;
+  log_("kept in " + file_ + " again");
+  unsaved_ = false;
+  return true;
 }
 
 Outcome ChargeKeeper::setLimits(const LimitsRequest& request, const std::string& caller) {
@@ -120,11 +130,12 @@ Outcome ChargeKeeper::fullOnce(const std::string& battery, const std::string& ca
                "full once for " + caller);
 }
 
-void ChargeKeeper::putBack(const std::string& why) {
+void ChargeKeeper::putBack(const std::string& why, PutBack which) {
   load();
   const auto batteries = folder_.batteries();
   seen_ = namesOf(batteries);
-  apply(planPutBack(batteries, kept_, bootId_, folder_.externalPower()), "put back (" + why + ")");
+  apply(planPutBack(batteries, kept_, bootId_, folder_.externalPower(), which),
+        "put back (" + why + ")");
 }
 
 void ChargeKeeper::suppliesChanged() {
@@ -136,7 +147,8 @@ void ChargeKeeper::suppliesChanged() {
   if (arrived) {
     putBack("a battery arrived");
   } else if (fullOnceWaiting()) {
-    putBack(folder_.externalPower() ? "external power there" : "external power gone");
+    putBack(folder_.externalPower() ? "external power there" : "external power gone",
+            PutBack::fullOnceWaiting);
   }
 }
 

@@ -26,11 +26,14 @@ class ChargeKeeper {
   Outcome fullOnce(const std::string& battery, const std::string& caller);
   // Puts the kept limits back where the driver lost them; `why` goes into the log. The first,
   // at the start, also notes the batteries there, so that a later one is seen to arrive.
-  void putBack(const std::string& why);
+  void putBack(const std::string& why, PutBack which = PutBack::every);
   // A battery not seen before, or external power gone while a "full once" waits.
   void suppliesChanged();
 
   bool fullOnceWaiting() const;
+  // What was set could not be written to the kept file: it holds in this service alone until
+  // the file takes it. Tries the file again; whether it is kept now.
+  bool keepUnsaved();
   const KeptState& kept() const { return kept_; }
   const std::string& bootId() const { return bootId_; }
   const PowerSupplyFolder& folder() const { return folder_; }
@@ -46,6 +49,9 @@ class ChargeKeeper {
   Log log_;
   KeptState kept_;
   bool damagedSaid_ = false;
+  // Newer than the kept file, which could not be written: the file is not read again, nor its
+  // failure said again, until it takes what is here.
+  bool unsaved_ = false;
   std::vector<std::string> seen_;
 };
 

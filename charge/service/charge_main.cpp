@@ -40,7 +40,9 @@ int main(int argc, char** argv) {
   if (::mkdir(o.stateDir.c_str(), 0755) != 0 && errno != EEXIST) {
     return fail("cannot make " + o.stateDir + ": " + std::strerror(errno), 1);
   }
-  ChargeKeeper keeper(PowerSupplyFolder(o.sysfsRoot), o.stateDir, currentBootId(), say);
+  ChargeKeeper keeper(PowerSupplyFolder(o.sysfsRoot), o.stateDir,
+                      o.bootId.empty() ? currentBootId() : o.bootId, say);
+  if (keeper.bootId().empty()) say("cannot read this boot's id: a full once is refused");
 
   sigset_t signals;
   sigemptyset(&signals);

@@ -12,6 +12,9 @@ inline constexpr const char* kKernelSupplies = "/sys/class/power_supply";
 struct ChargeOptions {
   std::string sysfsRoot = kKernelSupplies;
   std::string stateDir = "/var/lib/brimwell";
+  // This boot's id as the unit gives it (systemd's %b), where the service's /proc hides the
+  // kernel's; empty: read from /proc.
+  std::string bootId;
   bool help = false;
   bool version = false;
   std::string error;  // a wrong command line, in one line

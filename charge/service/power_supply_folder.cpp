@@ -10,6 +10,8 @@
 #include <cstring>
 #include <optional>
 
+#include "charge/supply_online.h"
+
 namespace brimwell::charge {
 namespace {
 
@@ -99,9 +101,9 @@ bool PowerSupplyFolder::externalPower() const {
   eachSupply(root_, [&](const std::string&, int dir, const std::string& type) {
     if (type == "Battery") {
       discharging = discharging || readWord(dir, "status").value_or("") == "Discharging";
-    } else if (const auto state = readWord(dir, "online")) {
+    } else if (const auto state = onlineSays(readWord(dir, "online").value_or(""))) {
       anySupply = true;
-      online = online || *state == "1";
+      online = online || *state;
     }
   });
   return anySupply ? online : !discharging;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "charge/kept_limits.h"
+#include "charge/supply_online.h"
 #include "common/saturating_truncate.h"
 #include "common/status_keys.h"
 #include "host/sources/battery_pack.h"
@@ -236,15 +237,9 @@ std::vector<BatteryPack> readPacks(const std::vector<PowerSupply>& supplies, Ext
 
 }  // namespace
 
-// A supply's `online`: 0 offline, 1 online, 2 a programmable supply online; anything else
-// says nothing.
 std::optional<bool> online(const PowerSupply& supply) {
   const auto text = supply.get("online");
-  if (!text || text->empty()) return std::nullopt;
-  char* end = nullptr;
-  const long value = std::strtol(text->c_str(), &end, 10);
-  if (*end != '\0' || value < 0) return std::nullopt;
-  return value > 0;
+  return text ? brimwell::charge::onlineSays(*text) : std::nullopt;
 }
 
 ExternalPower externalPowerOf(const std::vector<PowerSupply>& supplies) {

@@ -168,7 +168,9 @@ TEST(LimitsPlan, FullOnceAndPutBack) {
     const char* name;
     std::vector<BatteryThresholds> batteries;
     KeptState kept;
-    const char* action;  // "once", "back", "back off mains"
+    // "once", "back"; "off mains"; "power changes": only what a full once waits for; "no boot
+    // id": the service could not read it
+    const char* action;
     const char* writes;
     const char* kept_after;
   } rows[] = {
@@ -236,6 +238,13 @@ TEST(LimitsPlan, FullOnceAndPutBack) {
        "back",
        "BAT0 end 100>80",
        "BAT0 80/-"},
+      {"no boot id to end it with", kBoth, {}, "once, no boot id", "", ""},
+      {"power gone: only the battery whose full once waits",
+       {{"BAT0", 100, 99}, {"BAT1", 100, std::nullopt}},
+       {{"BAT0", {80, 75, "b1", true}}, {"BAT1", {60, std::nullopt, ""}}},
+       "back off mains, power changes",
+       "BAT0 start 99>75; BAT0 end 100>80",
+       "BAT0 80/75; BAT1 60/-"},
       {"a kept battery not there",
        kEndOnly,
        {{"BAT1", {80, std::nullopt, ""}}},
@@ -246,9 +255,13 @@ TEST(LimitsPlan, FullOnceAndPutBack) {
   for (const auto& r : rows) {
     const std::string action = r.action;
     const bool mains = action.find("off mains") == std::string::npos;
+    const char* boot = action.find("no boot id") == std::string::npos ? "b1" : "";
+    const PutBack which = action.find("power changes") == std::string::npos
+                              ? PutBack::every
+                              : PutBack::fullOnceWaiting;
     const Plan plan = action.rfind("once", 0) == 0
-                          ? planFullOnce("", r.batteries, r.kept, "b1", mains)
-                          : planPutBack(r.batteries, r.kept, "b1", mains);
+                          ? planFullOnce("", r.batteries, r.kept, boot, mains)
+                          : planPutBack(r.batteries, r.kept, boot, mains, which);
     EXPECT_EQ(writesOf(plan), r.writes) << r.name;
     EXPECT_EQ(keptOf(plan.kept), r.kept_after) << r.name;
   }
@@ -272,6 +285,26 @@ TEST(LimitsPlan, KeptFile) {
         R"({"BAT0": {"fullOncePowered": 1}})", R"({"BAT0": {"end": 80}} x)"}) {
     EXPECT_FALSE(keptFromJson(damaged).has_value()) << damaged;
   }
+}
+
+// A boot id as the kernel and as systemd's %b write it is one id; anything else is none.
+TEST(LimitsPlan, BootIds) {
+  const char* kernel = "ef9ff5a0-f35d-4b95-905c-7c71adc9cbf7";
+  const struct {
+    const char* text;
+    const char* id;
+  } rows[] = {
+      {"ef9ff5a0-f35d-4b95-905c-7c71adc9cbf7", kernel},
+      {"ef9ff5a0f35d4b95905c7c71adc9cbf7", kernel},
+      {"EF9FF5A0F35D4B95905C7C71ADC9CBF7", kernel},
+      {"ef9ff5a0f35d4b95905c7c71adc9cbf", ""},
+      {"ef9ff5a0f35d4b95905c7c71adc9cbf7a", ""},
+      {"ef9ff5a0-f35d-4b95-905c7c71adc9cbf7-", ""},
+      {"ef9ff5a0f35d4b95905c7c71adc9cbfg", ""},
+      {"%b", ""},
+      {"", ""},
+  };
+  for (const auto& r : rows) EXPECT_EQ(bootIdFrom(r.text), r.id) << r.text;
 }
 
 }  // namespace

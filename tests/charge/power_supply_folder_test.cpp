@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/sources/sysfs_battery.h"
 #include "tests/support/power_supply_fixture.h"
 
 namespace brimwell::charge {
@@ -39,6 +40,31 @@ TEST(PowerSupplyFolder, ExternalPower) {
       testing_support::writeSupply(dir, "ps", name, attributes);
     }
     EXPECT_EQ(PowerSupplyFolder(dir.path() + "/ps").externalPower(), r.external) << r.name;
+  }
+}
+
+// Each value of a charger's `online`, as the charge service and the laptop service both read it:
+// 0 offline, 1 online, 2 a programmable USB-PD supply online; any other says nothing, and the
+// battery's own word decides.
+TEST(PowerSupplyFolder, OneRuleForOnline) {
+  const struct {
+    const char* online;
+    const char* battery;  // its status
+    bool external;
+  } rows[] = {
+      {"0", "Charging", false},    {"1", "Discharging", true}, {"2", "Discharging", true},
+      {"3", "Discharging", false}, {"3", "Charging", true},    {"-1", "Charging", true},
+      {"", "Discharging", false},  {"on", "Charging", true},
+  };
+  for (const auto& r : rows) {
+    testing_support::TempDir dir;
+    testing_support::writeSupply(dir, "ps", "BAT0", {{"type", "Battery"}, {"status", r.battery}});
+    testing_support::writeSupply(dir, "ps", "ucsi", {{"type", "USB"}, {"online", r.online}});
+    const std::string name = std::string("online ") + r.online + ", " + r.battery;
+    EXPECT_EQ(PowerSupplyFolder(dir.path() + "/ps").externalPower(), r.external) << name;
+    EXPECT_EQ(host::externalPowerOf(host::readPowerSupplies(dir.path() + "/ps")),
+              r.external ? host::ExternalPower::online : host::ExternalPower::offline)
+        << name;
   }
 }
 

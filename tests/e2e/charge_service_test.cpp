@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -69,10 +70,17 @@ class ChargeRig {
                                   {"charge_control_end_threshold", "100"},
                                   {"charge_control_start_threshold", "95"}});
   }
-  // Starts the service and waits for its name.
-  bool start() {
+  // Starts the service and waits for its name; its log is what stop() gives. Where `unitProc`,
+  // under the /proc its unit gives it: only its own processes, nothing of /proc/sys.
+  bool start(const std::vector<std::string>& extra = {}, bool unitProc = false) {
+    std::string script = "exec \"$0\" \"$@\" 2>&1";
+    if (unitProc) script = "mount -t proc -o hidepid=invisible,subset=pid proc /proc && " + script;
+    std::vector<std::string> args = {"-c", script, BRIMWELL_CHARGE};
+    if (unitProc) args.insert(args.begin(), {"--mount", "/bin/sh"});
+    for (const auto& more : {serviceArgs(), extra})
+      args.insert(args.end(), more.begin(), more.end());
     service_ = std::make_unique<BackgroundProcess>(
-        BRIMWELL_CHARGE, serviceArgs(),
+        unitProc ? "/usr/bin/unshare" : "/bin/sh", args,
         std::map<std::string, std::string>{{"DBUS_SYSTEM_BUS_ADDRESS", bus_.address()}});
     return eventually([&] { return call("GetLimits", {}).exitCode == 0; });
   }
@@ -381,6 +389,85 @@ TEST(ChargeService, APolkitThatNeverAnswersIsARefusal) {
   EXPECT_EQ(rig.dir().read(kEnd), "100\n");
 }
 
+// The arguments the unit starts the service with, as systemd fills them in: %b is the boot id in
+// 32 digits.
+std::vector<std::string> unitArguments() {
+  std::istringstream unit(testing_support::readFile(BRIMWELL_CHARGE_UNIT));
+  std::string bootId = testing_support::readFile("/proc/sys/kernel/random/boot_id");
+  bootId.erase(std::remove(bootId.begin(), bootId.end(), '-'), bootId.end());
+  bootId.erase(bootId.find('\n'));
+  std::vector<std::string> args;
+  for (std::string line; std::getline(unit, line);) {
+    if (line.rfind("ExecStart=@LIBEXEC@/brimwell-charge", 0) != 0) continue;
+    std::istringstream words(line);
+    std::string word;
+    words >> word;
+    while (words >> word) args.push_back(word == "%b" ? bootId : word);
+  }
+  return args;
+}
+
+// Under its unit's own /proc, which hides the kernel's boot id: a full once lifts one battery's
+// limit, is pending, and ends when external power goes, touching no other battery. Without the
+// id the unit gives, a full once is refused: it could not end with the boot.
+TEST(ChargeService, AFullOnceAsTheUnitRunsIt) {
+  ChargeRig rig;
+  rig.battery("BAT1");
+  if (::geteuid() != 0) GTEST_SKIP() << "the unit's own /proc needs root to mount";
+  if (const auto why = MockBus::unavailable()) GTEST_SKIP() << *why;
+  ASSERT_TRUE(rig.ok()) << "the stand-in polkit did not start";
+  ASSERT_TRUE(rig.start(unitArguments(), true)) << "brimwell-charge did not take its name";
+  rig.allow(true);
+  ASSERT_EQ(rig.call("SetLimits", {"suu", "", "80", "75"}).err, "");
+  ASSERT_EQ(rig.call("ChargeFullOnce", {"s", "BAT0"}).err, "");
+  EXPECT_EQ(rig.call("GetLimits", {}).out,
+            "a(sbubub) 2 \"BAT0\" true 100 true 99 true \"BAT1\" true 80 true 75 false\n");
+  std::string bootId = testing_support::readFile("/proc/sys/kernel/random/boot_id");
+  bootId.erase(bootId.find('\n'));
+  EXPECT_NE(rig.dir().read("state/charge-limits.json").find("\"fullOnceBoot\": \"" + bootId),
+            std::string::npos);
+  rig.dir().write("ps/BAT1/charge_control_end_threshold", "90\n");  // by hand
+  testing_support::writeSupply(rig.dir(), "ps", "AC", testing_support::mainsAdapter(false));
+  EXPECT_TRUE(eventually([&] { return rig.dir().read(kEnd) == "80\n"; }));
+  EXPECT_EQ(rig.dir().read(kStart), "75\n");
+  EXPECT_EQ(rig.dir().read("ps/BAT1/charge_control_end_threshold"), "90\n");
+
+  rig.stop();
+  ASSERT_TRUE(rig.start({}, true));
+  EXPECT_EQ(rig.call("ChargeFullOnce", {"s", "BAT0"}).err,
+            "Call failed: cannot lift the limit once: the service cannot read this boot's id, so "
+            "it could not put the limit back at the next boot\n");
+  EXPECT_EQ(rig.dir().read(kEnd), "80\n");
+  EXPECT_NE(rig.stop().find("cannot read this boot's id: a full once is refused"),
+            std::string::npos);
+}
+
+// A state folder that takes nothing: what was set holds for the rest of the boot, a full once
+// that ended is said as ended, and the failure is said once.
+TEST(ChargeService, AStateFolderThatTakesNothing) {
+  ChargeRig rig(true);
+  SKIP_WITHOUT_MOCKS(rig);
+  rig.allow(true);
+  ASSERT_EQ(rig.call("SetLimits", {"suu", "", "80", "0"}).err, "");
+  ASSERT_EQ(::mkdir((rig.dir().path() + "/state/charge-limits.json.new").c_str(), 0755), 0);
+  const std::string failed =
+      "Call failed: the limit is set but cannot be kept for the next boot: "
+      "cannot write " +
+      rig.dir().path() + "/state/charge-limits.json.new: Is a directory\n";
+  EXPECT_EQ(rig.call("SetLimits", {"suu", "", "60", "0"}).err, failed);
+  rig.wake();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(rig.dir().read(kEnd), "60\n") << "what was set holds after a wake";
+  EXPECT_EQ(rig.call("ChargeFullOnce", {"s", ""}).err, failed);
+  testing_support::writeSupply(rig.dir(), "ps", "AC", testing_support::mainsAdapter(false));
+  EXPECT_TRUE(eventually([&] { return rig.dir().read(kEnd) == "60\n"; }));
+  EXPECT_EQ(rig.call("GetLimits", {}).out, "a(sbubub) 1 \"BAT0\" true 60 true 59 false\n");
+  const std::string log = rig.stop();
+  size_t said = 0;
+  for (size_t at = 0; (at = log.find("cannot write", at)) != std::string::npos; ++at) ++said;
+  EXPECT_EQ(said, 1u) << log;
+}
+
 // Its own command line, in one line each.
 TEST(ChargeService, CommandLine) {
   TempDir dir;
@@ -393,6 +480,10 @@ TEST(ChargeService, CommandLine) {
       {{"--sysfs-root", ""}, 2, "brimwell-charge: --sysfs-root takes a folder\n"},
       {{"--version"}, 0, ""},
       {{"--state"}, 2, "brimwell-charge: unknown option --state (see --help)\n"},
+      {{"--boot-id", "%b"},
+       2,
+       "brimwell-charge: --boot-id takes a boot id of 32 hexadecimal "
+       "digits\n"},
       {{"--sysfs-root", dir.path() + "/none"},
        1,
        "brimwell-charge: cannot read the power-supply folder "},

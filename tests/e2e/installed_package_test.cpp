@@ -251,13 +251,15 @@ void checkPolkitAction(const std::string& root) {
 // systemd's own check of the unit, pointed at the unpacked program as the user unit's is.
 std::optional<std::string> checkSystemUnitVerifies(const std::string& root, const TempDir& dir) {
   std::string unit = readFile(root + "/lib/systemd/system/brimwell-charge.service");
-  const std::string execStart = "ExecStart=/usr/libexec/brimwell-charge\n";
+  // The boot id from systemd: the unit's own /proc hides the kernel's.
+  const std::string execStart = "ExecStart=/usr/libexec/brimwell-charge --boot-id %b\n";
   const size_t at = unit.find(execStart);
   if (at == std::string::npos) {
     ADD_FAILURE() << unit;
     return std::nullopt;
   }
-  unit.replace(at, execStart.size(), "ExecStart=" + root + "/usr/libexec/brimwell-charge\n");
+  unit.replace(at, execStart.size(),
+               "ExecStart=" + root + "/usr/libexec/brimwell-charge --boot-id %b\n");
   std::ofstream(dir.path() + "/brimwell-charge.service") << unit;
   const auto verify =
       runProcess("systemd-analyze", {"verify", dir.path() + "/brimwell-charge.service"},
