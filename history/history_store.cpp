@@ -38,6 +38,17 @@ const char* const kMigrations[] = {
     " level_after REAL NOT NULL, energy_lost REAL, mean_mw REAL, percent_per_hour REAL NOT NULL,"
     " state TEXT NOT NULL, external INTEGER NOT NULL, hw_sleep REAL, wakeup TEXT);"
     "CREATE INDEX sleeps_by_start ON sleeps(start);",
+    // 3: a sleep too short to tell a rate keeps none, nor a power.
+    "CREATE TABLE sleeps_3(start REAL NOT NULL, end REAL NOT NULL, level_before REAL NOT NULL,"
+    " level_after REAL NOT NULL, energy_lost REAL, mean_mw REAL, percent_per_hour REAL,"
+    " state TEXT NOT NULL, external INTEGER NOT NULL, hw_sleep REAL, wakeup TEXT);"
+    "INSERT INTO sleeps_3 SELECT start, end, level_before, level_after, energy_lost,"
+    " CASE WHEN end - start < 60 THEN NULL ELSE mean_mw END,"
+    " CASE WHEN end - start < 60 THEN NULL ELSE percent_per_hour END,"
+    " state, external, hw_sleep, wakeup FROM sleeps;"
+    "DROP TABLE sleeps;"
+    "ALTER TABLE sleeps_3 RENAME TO sleeps;"
+    "CREATE INDEX sleeps_by_start ON sleeps(start);",
 };
 static_assert(sizeof kMigrations / sizeof kMigrations[0] == HistoryStore::kSchemaVersion,
               "one migration a schema version");
@@ -419,6 +430,14 @@ bool HistoryStore::addSleep(const SleepEntry& e, Failure& failure) {
   return failed(db_, failure);
 }
 
+bool HistoryStore::dropHealthAfter(double time, Failure& failure) {
+  Statement stmt(db_, "DELETE FROM health WHERE time > ?");
+  if (!stmt) return failed(db_, failure);
+  stmt.bind(1, time);
+  if (sqlite().step(stmt.get()) == SQLITE_DONE) return true;
+  return failed(db_, failure);
+}
+
 bool HistoryStore::thin(double now, Failure& failure) {
   char sql[2048];
   // An hour of minute samples becomes one at its middle: the averages, the state it ended in
@@ -518,7 +537,7 @@ std::vector<SleepEntry> HistoryStore::sleepsSince(double since, std::string* why
     e.levelAfter = sqlite().column_double(row.get(), 3);
     e.energyLostWh = row.real(4);
     e.meanMilliwatts = row.real(5);
-    e.percentPerHour = sqlite().column_double(row.get(), 6);
+    e.percentPerHour = row.real(6);
     e.state = row.text(7);
     e.externalPower = sqlite().column_int(row.get(), 8) != 0;
     e.hwSleepSeconds = row.real(9);

@@ -45,6 +45,8 @@ class HistoryStore {
   bool addSamples(const std::vector<Sample>& samples, Failure& failure);
   bool addHealth(const HealthEntry& entry, Failure& failure);
   bool addSleep(const SleepEntry& entry, Failure& failure);
+  // Drops the wear logged after `time`: what a clock that ran ahead left, once it is trusted.
+  bool dropHealthAfter(double time, Failure& failure);
   // Folds minute samples older than 30 days into hourly averages, whole hours only, and drops
   // samples older than two years; `now` is the host's clock. A clock far ahead of the history
   // does little harm: one call folds at most two days past the oldest minute sample and drops
@@ -66,7 +68,7 @@ class HistoryStore {
   // Learned from the minute samples, read one at a time.
   ChargeProfile chargeProfile() const;
 
-  static constexpr int kSchemaVersion = 2;
+  static constexpr int kSchemaVersion = 3;
 
  private:
   HistoryStore(std::shared_ptr<const Sqlite> library, sqlite3* db, int version = kSchemaVersion)

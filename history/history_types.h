@@ -24,7 +24,7 @@ struct SleepEntry {
   double start = 0, end = 0;  // seconds since 1970
   double levelBefore = 0, levelAfter = 0;
   std::optional<double> energyLostWh, meanMilliwatts;
-  double percentPerHour = 0;
+  std::optional<double> percentPerHour;  // none for a sleep too short to tell one
   std::string state;           // the kernel's: "s2idle", "deep", "hibernate"; "" when not told
   bool externalPower = false;  // online at either end: no drain
   std::optional<double> hwSleepSeconds;  // the time the hardware really slept

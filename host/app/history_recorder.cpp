@@ -255,8 +255,7 @@ void HistoryRecorder::onStatus(const brimwell::Plist& status, double hostSeconds
   constexpr size_t kMostHeldBack = 1440;  // a day of minute samples
   if (unwritten_.size() >= kMostHeldBack) unwritten_.erase(unwritten_.begin());
   unwritten_.push_back(*sample);
-  if (!flush(hostSeconds) || !settled) return;
-  if (!recordWear(status, time, hostSeconds)) return;
+  if (!flush(hostSeconds) || !recordWear(status, time, hostSeconds, settled) || !settled) return;
   if (!lastThin_ || std::abs(time - *lastThin_) >= kDay) {
     history::Failure failure;
     if (!store_->thin(time, failure)) return (void)written(failure, hostSeconds);
@@ -265,8 +264,18 @@ void HistoryRecorder::onStatus(const brimwell::Plist& status, double hostSeconds
   if (endOfCharge) learn();
 }
 
-// Each pack's wear once a day, and at each end of a full charge; false when a write failed.
-bool HistoryRecorder::recordWear(const brimwell::Plist& status, double time, double hostSeconds) {
+// Each pack's wear once a day, and at each end of a full charge, by a clock that can be trusted;
+// a pack's first at once, so that its health is there from the first reading. False when a write
+// failed.
+bool HistoryRecorder::recordWear(const brimwell::Plist& status, double time, double hostSeconds,
+                                 bool settled) {
+  if (settled && !clockTrusted_) {
+    // A first entry logged under a clock that ran ahead is logged again now.
+    history::Failure failure;
+    if (!store_->dropHealthAfter(time + kMinute, failure)) return written(failure, hostSeconds);
+    lastWear_.clear();
+    clockTrusted_ = true;
+  }
   std::vector<PackWear> packs = source_.packs();
   if (packs.empty()) {
     const auto design = realIfThere(status, key::kDesignCapacity);
@@ -284,9 +293,11 @@ bool HistoryRecorder::recordWear(const brimwell::Plist& status, double time, dou
   for (const PackWear& p : packs) {
     auto known = lastWear_.find(p.serial);
     if (known == lastWear_.end()) {
-      known = lastWear_.emplace(p.serial, store_->lastHealthTime(p.serial).value_or(-kDay)).first;
+      known = lastWear_.emplace(p.serial, store_->lastHealthTime(p.serial)).first;
     }
-    if (!wearDue_ && std::abs(time - known->second) < kDay) continue;
+    if (known->second && (!settled || (!wearDue_ && std::abs(time - *known->second) < kDay))) {
+      continue;
+    }
     history::Failure failure;
     if (!store_->addHealth(
             {time, p.model, p.serial, p.designCapacity, p.fullChargeCapacity, p.cycleCount},
@@ -295,7 +306,7 @@ bool HistoryRecorder::recordWear(const brimwell::Plist& status, double time, dou
     }
     known->second = time;
   }
-  wearDue_ = false;
+  if (settled) wearDue_ = false;
   return true;
 }
 

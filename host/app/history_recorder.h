@@ -72,7 +72,7 @@ class HistoryRecorder {
   bool open(double hostSeconds);
   bool written(const history::Failure& failure, double hostSeconds);
   bool flush(double hostSeconds);
-  bool recordWear(const brimwell::Plist& status, double time, double hostSeconds);
+  bool recordWear(const brimwell::Plist& status, double time, double hostSeconds, bool settled);
   void learn();
   void off(const std::string& why);
 
@@ -92,8 +92,9 @@ class HistoryRecorder {
   double wallAtStart_ = 0;
   std::optional<history::Sample> last_;
   std::vector<history::Sample> unwritten_;
-  std::map<std::string, double> lastWear_;  // by serial
-  bool wearDue_ = false;                    // a charge ended
+  std::map<std::string, std::optional<double>> lastWear_;  // by serial; none: never logged
+  bool wearDue_ = false;                                   // a charge ended
+  bool clockTrusted_ = false;                              // settled once in this run
   std::optional<double> lastThin_;
   std::optional<double> clockOffset_;  // the wall clock less the run's own and the time slept
   double settledSince_ = 0;            // host seconds

@@ -63,6 +63,21 @@ std::optional<double> batteryWatts(const brimwell::Plist& status) {
   return static_cast<double>(brimwell::intValueOf(current)) * brimwell::intValueOf(voltage) / 1e6;
 }
 
+// The minutes the present draw leaves: the energy over the power, else the charge over the
+// current; none unless the battery drains.
+std::optional<double> presentMinutesToEmpty(const brimwell::Plist& status,
+                                            std::optional<double> watts) {
+  const brimwell::Plist* energy = status.item(key::kBatteryEnergy);
+  if (energy && watts) {
+    if (*watts >= 0) return std::nullopt;
+    return brimwell::intValueOf(energy) * 60.0 / (-*watts * 1e3);
+  }
+  const brimwell::Plist* charge = status.item(key::kRawCurrentCapacity);
+  const brimwell::Plist* current = status.item(key::kInstantAmperage);
+  if (!charge || !current || brimwell::intValueOf(current) >= 0) return std::nullopt;
+  return brimwell::intValueOf(charge) * 60.0 / -static_cast<double>(brimwell::intValueOf(current));
+}
+
 }  // namespace
 
 low_battery::Reading lowBatteryReading(const brimwell::Plist& status, double now) {
@@ -91,6 +106,10 @@ low_battery::Reading lowBatteryReading(const brimwell::Plist& status, double now
     const int32_t value = brimwell::intValueOf(minutes);
     if (value > 0 && value != brimwell::kUnknownMinutes) r.minutesToEmpty = value;
   }
+  // The steady time lags a draw that rose: a warning never promises more than the present draw
+  // leaves.
+  const auto present = presentMinutesToEmpty(status, watts);
+  if (r.minutesToEmpty && present) r.minutesToEmpty = std::min(*r.minutesToEmpty, *present);
   return r;
 }
 

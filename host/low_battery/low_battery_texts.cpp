@@ -16,6 +16,7 @@ struct Texts {
   const char* noPercent;    // instead, where the battery gives only its word
   const char* timeLeft;     // ", about %d h %d m", for an hour or more
   const char* minutesLeft;  // ", about %d min"
+  const char* underMinute;  // ", under a minute"
   const char* plugIn;       // advice after the level
   const char* weak;         // instead, when the charger is in and the battery drains
   const char* inSeconds;    // "%s in %d s unless the charger is plugged in."
@@ -34,6 +35,7 @@ const Texts kEnglish = {
     "The battery gives no percent",
     ", about %d h %d m",
     ", about %d min",
+    ", under a minute",
     ". Plug in the charger.",
     ". The charger does not keep up.",
     "%s in %d s unless the charger is plugged in.",
@@ -53,6 +55,7 @@ const Texts kSimplified = {
     "电池未提供电量百分比",
     "，约 %d 小时 %d 分钟",
     "，约 %d 分钟",
+    "，不到 1 分钟",
     "。请接上充电器。",
     "。充电器供电不足。",
     "%s将在 %d 秒后开始，除非接上充电器。",
@@ -71,6 +74,7 @@ const Texts kTraditional = {
     "電池未提供電量百分比",
     "，約 %d 小時 %d 分鐘",
     "，約 %d 分鐘",
+    "，不到 1 分鐘",
     "。請接上充電器。",
     "。充電器供電不足。",
     "%s將在 %d 秒後開始，除非接上充電器。",
@@ -101,16 +105,20 @@ std::string formatted(const char* format, int a, int b = 0) {
 
 // ", about 1 h 5 m" or, under an hour, ", about 7 min" in the formats given; empty when the
 // time is not known.
-std::string timeLeft(const char* hours, const char* minutesOnly, const Event& e) {
+// Whole minutes cut, never rounded up: a warning never promises more than the battery has.
+std::string timeLeft(const char* hours, const char* minutesOnly, const char* underMinute,
+                     const Event& e) {
   if (!e.minutesToEmpty) return std::string();
-  const int minutes = static_cast<int>(std::lround(std::clamp(*e.minutesToEmpty, 0.0, 1e6)));
+  const int minutes = static_cast<int>(std::floor(std::clamp(*e.minutesToEmpty, 0.0, 1e6)));
+  if (minutes < 1) return underMinute;
   if (minutes < 60) return formatted(minutesOnly, minutes);
   return formatted(hours, minutes / 60, minutes % 60);
 }
 
 std::string levelAndTime(const Texts& t, const Event& e) {
   if (e.byWord) return t.noPercent;
-  return formatted(t.left, wholePercent(e.level)) + timeLeft(t.timeLeft, t.minutesLeft, e);
+  return formatted(t.left, wholePercent(e.level)) +
+         timeLeft(t.timeLeft, t.minutesLeft, t.underMinute, e);
 }
 
 bool chinese(const std::string& language) {
@@ -145,7 +153,8 @@ std::string lineFor(const Event& e, const Settings& s, double now) {
   const std::string level =
       e.byWord ? std::string(e.stage == Stage::low ? "level Low" : "level Critical")
                : std::to_string(wholePercent(e.level)) + "%";
-  const std::string left = timeLeft(", about %d h %d m left", ", about %d min left", e);
+  const std::string left =
+      timeLeft(", about %d h %d m left", ", about %d min left", ", under a minute left", e);
   const std::string action = actionName(s.action);
   switch (e.kind) {
     case Event::warn:

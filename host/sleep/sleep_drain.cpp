@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "history/sleep_duration.h"
+
 namespace host::sleep {
 
 namespace {
@@ -26,13 +28,6 @@ std::string fixed(double value, int decimals) {
   return text;
 }
 
-// "6 h 2 m", or "45 min" under an hour.
-std::string duration(double seconds) {
-  const long minutes = std::lround(seconds / 60);
-  if (minutes < 60) return std::to_string(minutes) + " min";
-  return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " m";
-}
-
 std::string wholePercent(double percent) {
   return std::to_string(std::lround(percent));
 }
@@ -49,13 +44,11 @@ SleepRecord measureSleep(const SleepEnd& before, const SleepEnd& after, KernelSl
   r.hwSleepSeconds = kernel.hwSleepSeconds;
   r.wakeup = std::move(kernel.wakeup);
   r.externalPower = before.externalPower || after.externalPower;
+  if (before.energyWh && after.energyWh) r.energyLostWh = *before.energyWh - *after.energyWh;
+  if (secondsAsleep(r) < history::kShortestMeasuredSleep) return r;
   const double hours = secondsAsleep(r) / 3600;
-  if (hours <= 0) return r;
   r.percentPerHour = percentLost(r) / hours;
-  if (before.energyWh && after.energyWh) {
-    r.energyLostWh = *before.energyWh - *after.energyWh;
-    r.meanMilliwatts = *r.energyLostWh / hours * 1000;
-  }
+  if (r.energyLostWh) r.meanMilliwatts = *r.energyLostWh / hours * 1000;
   return r;
 }
 
@@ -108,28 +101,31 @@ KernelSleep kernelSleepFrom(std::string_view memSleep, std::string_view lastHwSl
 std::string sleepLine(const SleepRecord& r) {
   const std::string state = r.state.empty() ? "" : ", " + r.state;
   if (r.externalPower) {
-    return "sleep " + duration(secondsAsleep(r)) + " on external power" +
+    return "sleep " + history::sleepDuration(secondsAsleep(r)) + " on external power" +
            (state.empty() ? "" : " (" + r.state + ")");
   }
   // A battery that gained (a charger the kernel does not count as external power) says so.
   const double sign = percentLost(r) < 0 ? -1 : 1;
   const std::string power =
       r.meanMilliwatts ? ", " + fixed(sign * *r.meanMilliwatts, 0) + " mW" : "";
+  const std::string figures =
+      r.percentPerHour ? " (" + fixed(sign * *r.percentPerHour, 2) + " %/h" + power + state + ")"
+                       : (state.empty() ? "" : " (" + r.state + ")");
   return std::string(sign < 0 ? "sleep gained " : "sleep lost ") +
-         wholePercent(sign * percentLost(r)) + "% in " + duration(secondsAsleep(r)) + " (" +
-         fixed(sign * r.percentPerHour, 2) + " %/h" + power + state + ")";
+         wholePercent(sign * percentLost(r)) + "% in " + history::sleepDuration(secondsAsleep(r)) +
+         figures;
 }
 
 std::optional<std::string> sleepNotice(const SleepRecord& r, double alertPercentPerHour) {
   if (alertPercentPerHour <= 0 || r.externalPower || secondsAsleep(r) < kShortestAlerted ||
-      percentLost(r) < kFewestAlerted || !(r.percentPerHour > alertPercentPerHour))
+      percentLost(r) < kFewestAlerted || !(r.percentPerHour.value_or(0) > alertPercentPerHour))
     return std::nullopt;
   const double hours = secondsAsleep(r) / 3600;
-  const std::string asleep =
-      hours < 1 ? duration(secondsAsleep(r)) : std::to_string(std::lround(hours)) + " h";
+  const std::string asleep = hours < 1 ? history::sleepDuration(secondsAsleep(r))
+                                       : std::to_string(std::lround(hours)) + " h";
   const std::string power = r.meanMilliwatts ? ", " + fixed(*r.meanMilliwatts, 0) + " mW" : "";
   return "Lost " + wholePercent(percentLost(r)) + " % in " + asleep + " asleep (" +
-         fixed(r.percentPerHour, 1) + " % an hour" + power + ")";
+         fixed(*r.percentPerHour, 1) + " % an hour" + power + ")";
 }
 
 }  // namespace host::sleep

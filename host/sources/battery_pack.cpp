@@ -84,14 +84,19 @@ std::optional<double> capacityPercent(const PowerSupply& b) {
   return std::clamp(percent, 0.0, 100.0);
 }
 
-// The current (mA) and power (W) in the driver's own sign: current_now, else power_now, each
-// with the other through the conversion voltage.
-void driverFlow(const PowerSupply& b, std::optional<double> volts, std::optional<double>& milliamps,
-                std::optional<double>& watts) {
+// The current (mA) and power (W) in the driver's own sign: current_now, its power through the
+// conversion voltage; else power_now, its current the power over the voltage shown beside it
+// (the conversion voltage where the driver shows none), so that the three agree on the screen.
+void driverFlow(const PowerSupply& b, std::optional<double> volts, BatteryPack& p,
+                std::optional<double>& milliamps, std::optional<double>& watts) {
   milliamps = amount(b, "current_now", 1e3);
   watts = milliamps ? std::nullopt : amount(b, "power_now", 1e6);
   if (milliamps && volts) watts = *milliamps * *volts / 1e3;
-  if (watts && !milliamps && volts) milliamps = *watts / *volts * 1e3;
+  const auto shown = positive(amount(b, "voltage_now", 1e6));
+  if (watts && !milliamps && (shown || volts)) {
+    milliamps = *watts / *(shown ? shown : volts) * 1e3;
+    p.currentFromPower = true;
+  }
 }
 
 // Drivers disagree on the sign of current_now, so the direction comes from the status and the
@@ -189,8 +194,9 @@ BatteryPack readBatteryPack(const PowerSupply& b, ExternalPower power) {
   const auto volts = conversionVoltage(b);
   p.levelWord = levelWordOf(b);
   readCharge(b, volts, p);
+  p.conversionVolts = volts;
   std::optional<double> milliamps, watts;
-  driverFlow(b, volts, milliamps, watts);
+  driverFlow(b, volts, p, milliamps, watts);
   if (milliamps) p.current = within32Bits(directed(p, *milliamps, power));
   if (watts) p.powerW = directed(p, *watts, power);
   if (const auto microvolts = number(b, "voltage_now"))

@@ -27,10 +27,15 @@ struct BatteryPack {
   bool onExternalPower = false;
   std::optional<std::string> manufacturer, serial;
   std::optional<std::string> model;  // the maker and the model name, as the driver names them
-  // The same charge and current as energy and power, through the one voltage that turns one
-  // into the other (so that energy over power is charge over current); none without a voltage
-  // or on the scale of 100.
+  // The same charge as energy, through the one voltage that turns one into the other (the
+  // design voltage, else the present one); none without a voltage or on the scale of 100. The
+  // power is the driver's, or its current through that voltage, so that energy over power is
+  // charge over current.
   std::optional<double> energyWh, fullWh, powerW;
+  std::optional<double> conversionVolts;
+  // The driver gives power, no current: the current shown is the power over the voltage shown,
+  // and a time in charges takes the power through the conversion voltage instead.
+  bool currentFromPower = false;
   std::optional<double> kernelPercent;  // the driver's own `capacity`
   // The driver's coarse level (`capacity_level`), where it is one of the kernel's words: the
   // index into brimwell::kLevelWords, lowest first.

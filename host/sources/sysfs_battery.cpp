@@ -137,7 +137,11 @@ Store storeOf(const BatteryPack& p, StoreUnit unit) {
     if (!milli) return std::nullopt;
     return static_cast<double>(*milli) / 1000;
   };
-  return {ampere(p.now), ampere(p.full), ampere(p.current)};
+  // The charges stand at the conversion voltage: so does the current a time is worked out with.
+  const std::optional<double> flow = p.currentFromPower && p.powerW && p.conversionVolts
+                                         ? std::optional<double>(*p.powerW / *p.conversionVolts)
+                                         : ampere(p.current);
+  return {ampere(p.now), ampere(p.full), flow};
 }
 
 // Which packs are in, by name and serial, so that one put in for another under its name counts.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <regex>
 #include <thread>
 
 #include "tests/support/background_process.h"
@@ -65,11 +66,11 @@ TEST(Sleep, LogindAnnouncesItAndTheHostMeasuresIt) {
     const char* name;
     bool mains;
     const char* after;   // the energy after the sleep, µWh
-    const char* line;    // the headless line
+    const char* line;    // the headless line: a sleep of seconds tells no rate
     const char* record;  // the figures --sleeps gives: levels, energy lost, ..., external power
   } cases[] = {
-      {"on battery", false, "28000000", "sleep lost 6% in 0 min (", ",62.00,56.00,3.00,"},
-      {"on mains", true, "32000000", "sleep 0 min on external power", ",62.00,64.00,-1.00,"},
+      {"on battery", false, "28000000", "] sleep lost 6% in [12] s$", ",62.00,56.00,3.00,,,"},
+      {"on mains", true, "32000000", "] sleep [12] s on external power$", ",62.00,64.00,-1.00,"},
   };
   for (const auto& c : cases) {
     DeviceRoot root;
@@ -88,7 +89,7 @@ TEST(Sleep, LogindAnnouncesItAndTheHostMeasuresIt) {
     prepareForSleep(system, false);
     const auto line = host.readLine(1000);  // within a second of the wake
     ASSERT_TRUE(line) << c.name;
-    EXPECT_NE(line->find(c.line), std::string::npos) << c.name << ": " << *line;
+    EXPECT_TRUE(std::regex_search(*line, std::regex(c.line))) << c.name << ": " << *line;
     EXPECT_EQ(inhibitors(system), 1) << c.name << ": taken again";
     host.stop();
     const auto sleeps =

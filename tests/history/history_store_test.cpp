@@ -14,6 +14,7 @@
 #include <functional>
 #include <tuple>
 
+#include "common/text_format.h"
 #include "history/charge_profile.h"
 #include "host/estimate/charge_estimate.h"
 #include "tests/support/temp_dir.h"
@@ -169,7 +170,8 @@ TEST(HistoryStore, AFileThatIsNotOursIsSetAside) {
     const char* name;
     std::function<void(const std::string&)> plant;
     const char* said;
-    const char* readerSays;  // what the viewer's reading says before it is set aside
+    const char* readerSays;   // what the viewer's reading says before it is set aside
+    const char* sleeps = "";  // those a kept history holds: seconds, the rate and power kept
   } cases[] = {
       {"not a database",
        [](const std::string& path) { std::ofstream(path) << std::string(4096, 'x'); },
@@ -186,6 +188,19 @@ TEST(HistoryStore, AFileThatIsNotOursIsSetAside) {
          runSql(path, "DROP TABLE sleeps; PRAGMA user_version=1");
        },
        "", ""},
+      {"a second version's history: a sleep too short to tell a rate keeps none",
+       [](const std::string& path) {
+         ourHistory(path);
+         runSql(path,
+                "DROP TABLE sleeps; CREATE TABLE sleeps(start REAL NOT NULL, end REAL NOT NULL,"
+                " level_before REAL NOT NULL, level_after REAL NOT NULL, energy_lost REAL,"
+                " mean_mw REAL, percent_per_hour REAL NOT NULL, state TEXT NOT NULL,"
+                " external INTEGER NOT NULL, hw_sleep REAL, wakeup TEXT);"
+                "INSERT INTO sleeps VALUES(0, 59.9, 60, 59, 0.5, 30050, 60.1, 's2idle', 0, NULL,"
+                " NULL), (100, 160, 60, 59, 0.5, 30000, 60, 'deep', 0, NULL, NULL);"
+                "PRAGMA user_version=2");
+       },
+       "", "", "59.9: - -; 60: 60 %/h 30000 mW; "},
       {"another program's database",
        [](const std::string& path) { runSql(path, "CREATE TABLE samples(x)"); },
        "is not a Brimwell history", "is not a Brimwell history"},
@@ -214,7 +229,16 @@ TEST(HistoryStore, AFileThatIsNotOursIsSetAside) {
     if (!*c.said) {
       EXPECT_EQ(said, "") << c.name;
       EXPECT_EQ(store->samplesSince(0).size(), 3u * 1440) << c.name << ": kept";
-      EXPECT_TRUE(store->addSleep({1, 2, 50, 50, {}, {}, 0, "", false, {}, {}}, why)) << why.why;
+      std::string sleeps;
+      for (const SleepEntry& s : store->sleepsSince(0)) {
+        const auto figure = [](std::optional<double> v, const char* unit) {
+          return v ? std::to_string(std::lround(*v)) + unit : std::string("-");
+        };
+        sleeps += brimwell::shortestDecimal(s.end - s.start) + ": " +
+                  figure(s.percentPerHour, " %/h") + " " + figure(s.meanMilliwatts, " mW") + "; ";
+      }
+      EXPECT_EQ(sleeps, c.sleeps) << c.name;
+      EXPECT_TRUE(store->addSleep({1, 2, 50, 50, {}, {}, {}, "", false, {}, {}}, why)) << why.why;
       continue;
     }
     EXPECT_NE(said.find(c.said), std::string::npos) << said;

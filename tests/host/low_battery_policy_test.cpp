@@ -415,13 +415,36 @@ namespace host::low_battery {
 namespace {
 
 // A real draw is the estimator's lowest rate or more, from the host's power figure where the
-// status has one, else from the current and the voltage; an idle pack's few mA are none.
+// status has one, else from the current and the voltage; an idle pack's few mA are none. The
+// time a warning states is the steady one, or what the present draw leaves where that is less.
 TEST(LowBatteryReading, OnlyARealDrawCounts) {
+  const char* steady6 = "<key>AvgTimeToEmpty</key><integer>6</integer>";
+  const std::string at60W = std::string(steady6) +
+                            "<key>BatteryEnergy</key><integer>2800</integer>"
+                            "<key>BatteryPower</key><integer>-60000</integer>";
+  const std::string at10W = std::string(steady6) +
+                            "<key>BatteryEnergy</key><integer>2800</integer>"
+                            "<key>BatteryPower</key><integer>-10000</integer>";
+  const std::string inCharges = std::string(steady6) +
+                                "<key>AppleRawCurrentCapacity</key><integer>500</integer>"
+                                "<key>InstantAmperage</key><integer>-6000</integer>";
+  const std::string unknownSteady =
+      "<key>AvgTimeToEmpty</key><integer>65535</integer>"
+      "<key>BatteryEnergy</key><integer>2800</integer>"
+      "<key>BatteryPower</key><integer>-60000</integer>";
   const struct {
-    const char* status;
+    std::string status;
     bool draws;
     std::optional<WordLevel> word = std::nullopt;  // where no level is read
+    std::optional<double> minutes = std::nullopt;
   } cases[] = {
+      {at60W, true, std::nullopt, 2.8},
+      {at10W, true, std::nullopt, 6},
+      {inCharges, false, std::nullopt, 5},
+      {unknownSteady, true},
+      {std::string(steady6) + "<key>BatteryEnergy</key><integer>2800</integer>"
+                              "<key>BatteryPower</key><integer>20000</integer>",
+       false, std::nullopt, 6},
       {"<key>BatteryPower</key><integer>-100</integer>", true},
       {"<key>BatteryPower</key><integer>-99</integer><key>InstantAmperage</key><integer>-900</"
        "integer>"
@@ -441,10 +464,10 @@ TEST(LowBatteryReading, OnlyARealDrawCounts) {
        false},
   };
   for (const auto& c : cases) {
-    const auto status =
-        brimwell::Plist::fromMemory(std::string("<plist><dict>") + c.status + "</dict></plist>");
+    const auto status = brimwell::Plist::fromMemory("<plist><dict>" + c.status + "</dict></plist>");
     EXPECT_EQ(host::lowBatteryReading(status, 0).draws, c.draws) << c.status;
     EXPECT_EQ(host::lowBatteryReading(status, 0).word, c.word) << c.status;
+    EXPECT_EQ(host::lowBatteryReading(status, 0).minutesToEmpty, c.minutes) << c.status;
   }
 }
 
@@ -459,10 +482,13 @@ TEST(LowBatteryTexts, WhatTheUserReads) {
     bool byWord = false;
   } cases[] = {
       {"en", Event::warn, 20, 65, false, "20% left, about 1 h 5 m. Plug in the charger."},
-      {"en", Event::warn, 19.6, 59.6, false, "19% left, about 1 h 0 m. Plug in the charger."},
+      {"en", Event::warn, 19.6, 59.6, false, "19% left, about 59 min. Plug in the charger."},
+      {"en", Event::warn, 2, 0.9, false, "2% left, under a minute. Plug in the charger."},
+      {"en", Event::warn, 30, 60, false, "30% left, about 1 h 0 m. Plug in the charger."},
       {"en", Event::warn, 7, 7, false, "7% left, about 7 min. Plug in the charger."},
       {"zh-Hans", Event::warn, 7, 7, false, "剩余 7%，约 7 分钟。请接上充电器。"},
-      {"zh-Hant", Event::warn, 7, 0.2, false, "剩餘 7%，約 0 分鐘。請接上充電器。"},
+      {"zh-Hant", Event::warn, 7, 0.2, false, "剩餘 7%，不到 1 分鐘。請接上充電器。"},
+      {"zh-Hans", Event::warn, 7, 0.2, false, "剩余 7%，不到 1 分钟。请接上充电器。"},
       {"en", Event::warn, 3, -1, true, "3% left. The charger does not keep up."},
       {"zh-Hans", Event::announce, 2, -1, true, "剩余 2%。睡眠将在 30 秒后开始：充电器供电不足。"},
       {"en", Event::act, 0.4, -1, false, "Suspended at 0%."},
@@ -484,6 +510,9 @@ TEST(LowBatteryTexts, WhatTheUserReads) {
     }
     if (c.minutes == 7) {
       EXPECT_EQ(lineFor(e, s, 0), "low-battery low 7%, about 7 min left");
+    }
+    if (c.minutes == 0.9) {
+      EXPECT_EQ(lineFor(e, s, 0), "low-battery low 2%, under a minute left");
     }
   }
 }

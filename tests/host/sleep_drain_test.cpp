@@ -43,6 +43,12 @@ TEST(SleepDrain, FiguresLineAndNotice) {
       {"one step of the driver's percent: no notice", at(kNight, 80, 40),
        at(kNight + 2100, 79, 39.95), 1.5, "sleep lost 1% in 35 min (1.71 %/h, 86 mW, s2idle)",
        std::nullopt},
+      {"a failed suspend: no time to tell a rate", at(kNight, 60, 30), at(kNight + 0.4, 59, 29.9),
+       1.5, "sleep lost 1% in 0 s (s2idle)", std::nullopt},
+      {"under a minute", at(kNight, 60, 30), at(kNight + 59.9, 59, 29.9), 0.1,
+       "sleep lost 1% in 59 s (s2idle)", std::nullopt},
+      {"a minute", at(kNight, 60, 30), at(kNight + 60, 59, 29.9), 1.5,
+       "sleep lost 1% in 1 min (60.00 %/h, 6000 mW, s2idle)", std::nullopt},
       {"gained on battery", at(kNight, 60, 30), at(kNight + 3600, 70, 35), 1.5,
        "sleep gained 10% in 1 h 0 m (10.00 %/h, 5000 mW, s2idle)", std::nullopt},
   };
@@ -54,7 +60,7 @@ TEST(SleepDrain, FiguresLineAndNotice) {
   }
   const SleepRecord night6 = measureSleep(at(kNight, 60, 30), at(kNight + night, 51, 24.12), {});
   EXPECT_DOUBLE_EQ(*night6.energyLostWh, 30 - 24.12);
-  EXPECT_DOUBLE_EQ(night6.percentPerHour, 9 / (night / 3600));
+  EXPECT_DOUBLE_EQ(*night6.percentPerHour, 9 / (night / 3600));
   EXPECT_EQ(sleepLine(night6), "sleep lost 9% in 6 h 2 m (1.49 %/h, 975 mW)");
   EXPECT_FALSE(measureSleep(at(kNight, 60, 30), at(kNight, 60, 30), {}).meanMilliwatts)
       << "no time asleep, no power";

@@ -101,7 +101,8 @@ TEST(RemainingTime, TextAtZeroCurrent) {
 
 TEST(LastSleep, TheTablesLine) {
   const struct {
-    double seconds, before, after, perHour;
+    double seconds, before, after;
+    std::optional<double> perHour;
     bool external;
     const char* text;
   } cases[] = {
@@ -111,7 +112,8 @@ TEST(LastSleep, TheTablesLine) {
       {59 * 60 + 30, 60, 59.5, 0.5, false, "1 h 0 m, -1 %, 0.5 %/h"},  // rounded away from 0
       {3600, 50, 51.4, -1.4, false, "1 h 0 m, +1 %, -1.4 %/h"},
       {600, 50, 50.1, -0.04, false, "10 min, 0 %, 0.0 %/h"},  // never "-0.0"
-      {-5, 50, 50, 0, false, "0 min, 0 %, 0.0 %/h"},
+      {-5, 50, 50, 0, false, "0 s, 0 %, 0.0 %/h"},
+      {29, 60, 59, std::nullopt, false, "29 s, -1 %"},
       {25 * 3600, 90, 20, 2.8, true, "25 h 0 m, <on external power>"},
   };
   for (const auto& c : cases) {

@@ -4,20 +4,19 @@
 #include <cmath>
 #include <cstdio>
 
-std::string sleepDuration(double seconds) {
-  const long minutes = std::lround(std::max(0.0, seconds) / 60);
-  if (minutes < 60) return std::to_string(minutes) + " min";
-  return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " m";
-}
+#include "history/sleep_duration.h"
 
 std::string lastSleepText(const history::SleepEntry& sleep, const Localize& localize) {
-  const std::string asleep = sleepDuration(sleep.end - sleep.start);
+  const std::string asleep = history::sleepDuration(sleep.end - sleep.start);
   if (sleep.externalPower) return asleep + ", " + localize("on external power");
   // Whole percents, as the level moves on a laptop; a change that rounds to none has no sign.
   const long change = std::lround(sleep.levelAfter - sleep.levelBefore);
-  const double perHour = std::round(sleep.percentPerHour * 10) / 10;
   char text[96];
-  std::snprintf(text, sizeof text, change == 0 ? "%s, %ld %%, %.1f %%/h" : "%s, %+ld %%, %.1f %%/h",
-                asleep.c_str(), change, perHour == 0 ? 0.0 : perHour);  // never "-0.0"
-  return text;
+  std::snprintf(text, sizeof text, change == 0 ? "%s, %ld %%" : "%s, %+ld %%", asleep.c_str(),
+                change);
+  if (!sleep.percentPerHour) return text;  // too short to tell a rate
+  const double perHour = std::round(*sleep.percentPerHour * 10) / 10;
+  char rate[32];
+  std::snprintf(rate, sizeof rate, ", %.1f %%/h", perHour == 0 ? 0.0 : perHour);  // never "-0.0"
+  return text + std::string(rate);
 }

@@ -5,9 +5,6 @@
 #include "history/history_types.h"
 #include "viewer/table/screen_state.h"
 
-// "7 h 12 m", or "45 min" under an hour, to the nearest minute.
-std::string sleepDuration(double seconds);
-
-// The table's line for a sleep: "7 h 12 m, -4 %, 0.6 %/h", or "7 h 12 m, on external power"
-// for one that cost the battery nothing.
+// The table's line for a sleep: "7 h 12 m, -4 %, 0.6 %/h" ("12 s, -1 %" for one too short to
+// tell a rate), or "7 h 12 m, on external power" for one that cost the battery nothing.
 std::string lastSleepText(const history::SleepEntry& sleep, const Localize& localize);
