@@ -101,22 +101,22 @@ Outcome ChargeKeeper::apply(const Plan& plan, const std::string& what) {
   if (plan.kept == kept_ && !unsaved_) return {};
   // What was set holds for this boot whether or not the file takes it.
   kept_ = plan.kept;
-  const std::string why = store(kept_);
-  if (why.empty()) {
-    if (unsaved_) log_(what + ": kept in " + file_ + " again");
-    unsaved_ = false;
-    return {};
-  }
-  if (!unsaved_) log_(what + ": " + why + "; what is set holds until the next boot");
-  unsaved_ = true;
+  const std::string why = keep(what);
+  if (why.empty()) return {};
   return {kErrorFailed, "the limit is set but cannot be kept for the next boot: " + why};
 }
 
+std::string ChargeKeeper::keep(const std::string& what) {
+  const std::string why = store(kept_);
+  if (why.empty() && unsaved_) log_(what + ": kept in " + file_ + " again");
+  if (!why.empty() && !unsaved_)
+    log_(what + ": " + why + "; what is set holds until the next boot");
+  unsaved_ = !why.empty();
+  return why;
+}
+
 bool ChargeKeeper::keepUnsaved() {
-  if (!unsaved_ || !store(kept_).empty()) return !unsaved_;
-  log_("kept in " + file_ + " again");
-  unsaved_ = false;
-  return true;
+  return !unsaved_ || keep("tried again").empty();
 }
 
 Outcome ChargeKeeper::setLimits(const LimitsRequest& request, const std::string& caller) {

@@ -41,6 +41,9 @@ class ChargeKeeper {
  private:
   Outcome apply(const Plan& plan, const std::string& what);
   std::string store(const KeptState& kept) const;
+  // Writes kept_ to the file; its failure is said once, until the file takes it again. Empty, or
+  // why not.
+  std::string keep(const std::string& what);
   void load();
 
   PowerSupplyFolder folder_;
