@@ -480,6 +480,7 @@ TEST(ChargeService, CommandLine) {
       {{"--sysfs-root", ""}, 2, "brimwell-charge: --sysfs-root takes a folder\n"},
       {{"--version"}, 0, ""},
       {{"--state"}, 2, "brimwell-charge: unknown option --state (see --help)\n"},
+      {{"--boot-id"}, 2, "brimwell-charge: --boot-id takes a boot id of 32 hexadecimal digits\n"},
       {{"--boot-id", "%b"},
        2,
        "brimwell-charge: --boot-id takes a boot id of 32 hexadecimal "
