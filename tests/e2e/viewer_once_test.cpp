@@ -482,6 +482,7 @@ TEST(ViewerDevices, EachDeviceOnTheTableInJsonAndInTheBars) {
     std::optional<std::string> devices;
     std::vector<std::string> args;
     std::string out;  // the whole output, or the part after "...", where it ends so
+    std::string err = "";
   } cases[] = {
       {"the table",
        fixtureDevices(wallClock()),
@@ -508,14 +509,30 @@ TEST(ViewerDevices, EachDeviceOnTheTableInJsonAndInTheBars) {
        fixtureDevices(wallClock()),
        {"--format", "waybar", "--device", "keyboard"},
        ""},
-      {"no pen", fixtureDevices(wallClock()), {"--format", "waybar", "--device", "pen"}, ""},
+      {"no pen",
+       fixtureDevices(wallClock(), 8, "Bluetooth Mouse M336"),
+       {"--format", "waybar", "--device", "pen"},
+       "",
+       "BrimwellViewer: no device \"pen\" by name or kind; the host lists \"Bluetooth Mouse "
+       "M336\", Headset \"WH-1000XM4\", Controller \"DualSense\", Keyboard \"K380\"\n"},
+      {"the kind only where it adds to the name",
+       fixtureDevices(wallClock(), 8, "Bluetooth Mouse M336"),
+       {"--once"},
+       "...deviceLine \"Bluetooth Mouse M336\" \"Normal, discharging\"\n"
+       "deviceLine \"Headset WH-1000XM4\" \"8 %, discharging\"\n"
+       "deviceLine \"Controller DualSense\" \"unknown\"\n"
+       "deviceLine \"Keyboard K380\" \"last seen 3 h ago\"\n"},
       {"every device in the battery's tooltip",
        fixtureDevices(wallClock()),
        {"--format", "waybar"},
        "...\\nMouse MX Master 3: Normal, discharging\\nHeadset WH-1000XM4: "
        "8 %, discharging\\nController DualSense: unknown\\nKeyboard K380: last seen 3 h ago\","
        "\"class\":[\"discharging\"],\"percentage\":68}\n"},
-      {"no devices file", std::nullopt, {"--format", "waybar", "--device", "headset"}, ""},
+      {"no devices file",
+       std::nullopt,
+       {"--format", "i3blocks", "--device", "headset"},
+       "",
+       "BrimwellViewer: no device \"headset\" by name or kind; the host lists none\n"},
       {"no devices file, no lines",
        std::nullopt,
        {"--once"},
@@ -527,7 +544,7 @@ TEST(ViewerDevices, EachDeviceOnTheTableInJsonAndInTheBars) {
       {"a long name cut to the table's row",
        longNamed(),
        {"--once"},
-       "...deviceLine \"Other " + std::string(45, 'm') + "\u2026\" \"unknown\"\n"},
+       "...deviceLine \"" + std::string(51, 'm') + "\u2026\" \"unknown\"\n"},
       {"a long name whole in JSON",
        longNamed(),
        {"--json"},
@@ -546,6 +563,7 @@ TEST(ViewerDevices, EachDeviceOnTheTableInJsonAndInTheBars) {
     const auto run = runProcess(BRIMWELL_VIEWER, c.args,
                                 {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
     EXPECT_EQ(run.exitCode, 0) << c.name;
+    EXPECT_EQ(run.err, c.err) << c.name;
     if (c.out.rfind("...", 0) == 0) {
       const std::string end = c.out.substr(3);
       EXPECT_TRUE(run.out.size() >= end.size() &&
