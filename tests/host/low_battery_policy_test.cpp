@@ -849,12 +849,21 @@ TEST(DeviceAlertSettings, AHandEditedFileIsUsedSensiblyAndSaid) {
        "devices \"MX\" is not a dictionary; using the defaults"},
       {"devices that is no dictionary", "<key>devices</key><array/>", 24, 10, 5, false,
        "devices is not a dictionary; every device uses the defaults"},
+      {"by its serial in another case",
+       "<key>devices</key><dict><key>4089-A6</key><dict><key>lowLevel</key><integer>15</integer>"
+       "</dict></dict>",
+       24, 15, 5, false, ""},
+      {"its serial before its name",
+       "<key>devices</key><dict><key>MX</key><dict><key>lowLevel</key><integer>7</integer></dict>"
+       "<key>4089-a6</key><dict><key>lowLevel</key><integer>15</integer></dict></dict>",
+       24, 15, 5, false, ""},
   };
   for (const auto& c : cases) {
     const AlertSettingsReading r = readAlertSettings(
         brimwell::Plist::fromMemory(std::string("<plist><dict>") + c.body + "</dict></plist>"));
     DeviceBattery mx;
     mx.name = "MX";
+    mx.serial = "4089-a6";
     const DeviceLevels levels = r.settings.levelsFor(mx);
     EXPECT_EQ(r.settings.remindHours, c.hours) << c.name;
     EXPECT_EQ(levels.lowLevel, c.low) << c.name;
