@@ -5,11 +5,13 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <sstream>
 
 #include "charge/charge_bus.h"
 #include "common/device_keys.h"
 #include "common/dictionary_file.h"
+#include "common/laptop_settings.h"
 #include "common/value_conversions.h"
 #include "tests/support/background_process.h"
 #include "tests/support/mock_bus.h"
@@ -110,13 +112,13 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   EXPECT_EQ(brimwell::textOf(d.item("fromTheFuture")), "keep");
 
   EXPECT_EQ(run({"show"}), 0);
-  EXPECT_NE(out_.str().find("alertLevel       80 "), std::string::npos) << out_.str();
-  EXPECT_NE(out_.str().find("isSound          off (not set)"), std::string::npos) << out_.str();
-  EXPECT_NE(out_.str().find("lowLevel         20 (default)"), std::string::npos) << out_.str();
-  EXPECT_NE(out_.str().find("sleepDrainAlert  2.5  "), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("alertLevel        80 "), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("isSound           off (default)"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("lowLevel          20 (default)"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("sleepDrainAlert   2.5  "), std::string::npos) << out_.str();
   for (const auto& [key, shown] : {std::pair{"sleepDrainAlert", "2.5\n"},
                                    {"lowLevel", "20 (default)\n"},
-                                   {"isSound", "off (not set)\n"}}) {
+                                   {"isSound", "off (default)\n"}}) {
     EXPECT_EQ(run({"get", key}), 0) << key;
     EXPECT_EQ(out_.str(), shown);
   }
@@ -147,10 +149,12 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   EXPECT_EQ(run({"device", "Pen"}), 0);
   EXPECT_NE(out_.str().find("  lowLevel         10 (default)\n"), std::string::npos);
   EXPECT_EQ(run({"show"}), 0);
-  EXPECT_NE(out_.str().find("\nDevices:\n"
-                            "  \"MX Master 3\": lowLevel 15, criticalLevel 5 (default), mute on\n"
-                            "  \"WH-1000XM4\": lowLevel 10 (default), criticalLevel 3, mute off "
-                            "(default)\n"),
+  // No devices file yet: each entry is of a device not seen.
+  EXPECT_NE(out_.str().find("\nDevices, each with its settings (brimwell-prefs device NAME ...):\n"
+                            "  \"MX Master 3\" (not seen): lowLevel 15, criticalLevel 5 "
+                            "(default), mute on\n"
+                            "  \"WH-1000XM4\" (not seen): lowLevel 10 (default), criticalLevel 3,\n"
+                            "    mute off (default)\n"),
             std::string::npos)
       << out_.str();
   EXPECT_NE(out_.str().find("deviceRemindHours 6 "), std::string::npos) << out_.str();
@@ -164,12 +168,13 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
               testing_support::plistXml(
                   "<key>Devices</key><array>"
                   "<dict><key>Name</key><string>MX Master 3</string>"
+                  "<key>Kind</key><string>mouse</string>"
                   "<key>Serial</key><string>4089-a6</string></dict>"
                   "<dict><key>Name</key><string>WH-1000XM4</string>"
                   "<key>Address</key><string>AA:BB:CC:DD:EE:01</string></dict></array>"));
   const std::string unseen =
       "brimwell-prefs: note: no device \"No Such Mouse\" seen yet (seen: "
-      "\"MX Master 3\", \"WH-1000XM4\"); kept for when it comes\n";
+      "Mouse \"MX Master 3\", \"WH-1000XM4\"); kept for when it comes\n";
   const struct {
     const char* name;
     std::string said;
@@ -190,6 +195,20 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
     }
     EXPECT_EQ(run({"device", n.name, "reset"}), 0) << n.name;
   }
+  // Every device seen, with the entry the host gives it (by serial, address or name, in any
+  // case), and each entry of none of them.
+  for (const char* name : {"4089-A6", "Old Pen"}) EXPECT_EQ(run({"device", name, "mute"}), 0);
+  EXPECT_EQ(run({"show"}), 0);
+  EXPECT_NE(out_.str().find("\nDevices, each with its settings (brimwell-prefs device NAME ...):\n"
+                            "  Mouse \"MX Master 3\": lowLevel 10 (default), criticalLevel 5 "
+                            "(default), mute on\n"
+                            "  \"WH-1000XM4\": lowLevel 10 (default), criticalLevel 3, mute off "
+                            "(default)\n"
+                            "  \"Old Pen\" (not seen): lowLevel 10 (default), criticalLevel 5 "
+                            "(default),\n    mute on\n"),
+            std::string::npos)
+      << out_.str();
+  for (const char* name : {"4089-A6", "Old Pen"}) EXPECT_EQ(run({"device", name, "reset"}), 0);
   root_.write(brimwell::kDevicesStatusPath,
               testing_support::plistXml("<key>Devices</key><array/>"));
   EXPECT_EQ(run({"device", "MX", "mute"}), 0);
@@ -218,7 +237,10 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   EXPECT_EQ(run({"device", "MX", "unmute"}), 0);
   EXPECT_EQ(file().item("devices"), nullptr) << "nothing of its own is no entry";
   EXPECT_EQ(run({"show"}), 0);
-  EXPECT_NE(out_.str().find("\nDevices: none of their own"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find(
+                "\nDevices: none seen, none with settings (brimwell-prefs device NAME ...)\n"),
+            std::string::npos)
+      << out_.str();
 }
 
 // On a laptop (the user's own places, or a file the service filled in) a key the user has not
@@ -233,19 +255,19 @@ TEST_F(Prefs, OnALaptopAKeyNotSetIsTheLaptopsDefault) {
     const char* before = nullptr;    // the file's dictionary, written first
   } steps[] = {
       {{"show"},
-       {"  chargeMode       2 (laptop default) ", "  isPopAlert       on (laptop default) ",
-        "  alertLevel       0 (not set) ", "  lowAction        none (laptop default) ",
-        "  sleepDrainAlert  1.5 (laptop default) "}},
-      {{"set", "sleepDrainAlert", "0"}, {"  sleepDrainAlert  0    "}},
+       {"  chargeMode        2 (default) ", "  isPopAlert        on (default) ",
+        "  alertLevel        0 (default) ", "  lowAction         none (default) ",
+        "  sleepDrainAlert   1.5 (default) "}},
+      {{"set", "sleepDrainAlert", "0"}, {"  sleepDrainAlert   0    "}},
       {{"set", "lowAction", "suspend"},
-       {"  lowAction        suspend  ", "  isSound          on (laptop default) "}},
-      {{"set", "lowRepeatMinutes", "0"}, {"  lowRepeatMinutes 0    "}},
-      {{"set", "isSound", "off"}, {"  isSound          off  "}},
-      {{"unset", "isSound"}, {"  isSound          on (laptop default) "}},
-      {{"unset", "lowAction"}, {"  lowAction        none (laptop default) "}},
-      {{"reset"}, {"  isPopAlert       on (laptop default) ", "  lowLevel         20 (laptop "}},
+       {"  lowAction         suspend  ", "  isSound           on (default) "}},
+      {{"set", "lowRepeatMinutes", "0"}, {"  lowRepeatMinutes  0    "}},
+      {{"set", "isSound", "off"}, {"  isSound           off  "}},
+      {{"unset", "isSound"}, {"  isSound           on (default) "}},
+      {{"unset", "lowAction"}, {"  lowAction         none (default) "}},
+      {{"reset"}, {"  isPopAlert        on (default) ", "  lowLevel          20 "}},
       {{"show"},
-       {"  chargeMode       0    ", "  isSound          on (laptop default) "},
+       {"  chargeMode        0    ", "  isSound           on (default) "},
        "<key>chargeMode</key><integer>0</integer>"
        "<key>laptopDefaults</key><array><string>chargeMode</string></array>"},
   };
@@ -257,13 +279,16 @@ TEST_F(Prefs, OnALaptopAKeyNotSetIsTheLaptopsDefault) {
     for (const std::string& line : step.shown) {
       EXPECT_NE(shown.find("\n" + line), std::string::npos) << step.args[0] << line << shown;
     }
-    // What is shown as a default is in the file, where the plug-in reads it.
+    // What is shown as a laptop's default is in the file, where the plug-in reads it.
     const brimwell::Plist stored = brimwell::readDictionaryFile(root_.path() + path);
-    for (size_t at = shown.find(" (laptop default)");
+    for (size_t at = shown.find(" (default)");
          step.args[0] != std::string("show") && at != std::string::npos;
-         at = shown.find(" (laptop default)", at + 1)) {
+         at = shown.find(" (default)", at + 1)) {
       const size_t key = shown.rfind('\n', at) + 3;
-      EXPECT_NE(stored.item(shown.substr(key, shown.find(' ', key) - key)), nullptr) << shown;
+      const std::string name = shown.substr(key, shown.find(' ', key) - key);
+      if (brimwell::laptopDefaults().item(name)) {
+        EXPECT_NE(stored.item(name), nullptr) << shown;
+      }
     }
   }
 }
@@ -273,13 +298,18 @@ TEST_F(Prefs, HelpAndSettingsFitEightyColumns) {
   for (const char* command : {"--help", "show"}) {
     ASSERT_EQ(run({command}), 0);
     std::istringstream lines(out_.str());
-    std::string words = " ";  // the lines joined, one blank between words
+    std::string words = " ";        // the lines joined, one blank between words
+    std::set<size_t> valueColumns;  // where each setting's value starts
     for (std::string line; std::getline(lines, line);) {
       EXPECT_TRUE(line.size() <= 80 || line.find(kSettings) != std::string::npos) << line;
+      const size_t key = line.find_first_not_of(' '), gap = line.find(' ', key);
+      if (key == 2 && gap != std::string::npos && prefs::findSetting(line.substr(2, gap - 2)))
+        valueColumns.insert(line.find_first_not_of(' ', gap));
       for (const char c : " " + line) {
         if (c != ' ' || words.back() != ' ') words += c;
       }
     }
+    EXPECT_EQ(valueColumns.size(), 1u) << command << ": every value in one column";
     for (const prefs::Setting& s : prefs::settings()) {
       EXPECT_NE(words.find(s.meaning), std::string::npos) << command << ": " << s.meaning;
     }
