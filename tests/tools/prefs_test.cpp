@@ -677,7 +677,7 @@ TEST(PrefsCharge, EachAnswerIsOneLine) {
        "the charge service (org.tarnel.Brimwell.Charge) is not installed: install the brimwell "
        "package, which brings brimwell-charge"},
       {{"set", "chargeLimit", "80"},
-       error("org.freedesktop.DBus.Error.NameHasNoOwner", ""),
+       error("org.freedesktop.DBus.Error.NameHasNoOwner", "Name has no owner"),
        {},
        {},
        1,
@@ -691,19 +691,65 @@ TEST(PrefsCharge, EachAnswerIsOneLine) {
        "",
        "is not installed"},
       {{"set", "chargeLimit", "80"},
-       error("org.freedesktop.DBus.Error.Spawn.ChildExited", "1"),
+       error("org.freedesktop.DBus.Error.Spawn.ChildExited", "Process exited with status 1"),
        {},
        {},
        1,
        "",
-       "the charge service could not start (1): see journalctl -u brimwell-charge"},
+       "the system bus could not start the charge service: Process exited with status 1 "
+       "(org.freedesktop.DBus.Error.Spawn.ChildExited); see journalctl -u brimwell-charge"},
+      {{"charge-full-once"},
+       error("org.freedesktop.DBus.Error.NameHasNoOwner",
+             "Could not activate remote peer 'org.tarnel.Brimwell.Charge': startup job failed"),
+       {},
+       {Method::chargeFullOnce, "", 0, 0},
+       1,
+       "",
+       "the system bus could not start the charge service: Could not activate remote peer "
+       "'org.tarnel.Brimwell.Charge': startup job failed "
+       "(org.freedesktop.DBus.Error.NameHasNoOwner)"
+       "; see journalctl -u brimwell-charge"},
       {{"set", "chargeLimit", "80"},
-       error("org.freedesktop.DBus.Error.NoReply", "Connection terminated"),
+       error("org.freedesktop.systemd1.UnitMasked", "Unit brimwell-charge.service is masked."),
        {},
        {},
        1,
        "",
-       "the charge service did not answer (Connection terminated)"},
+       "could not start the charge service: Unit brimwell-charge.service is masked. "
+       "(org.freedesktop.systemd1.UnitMasked); see"},
+      {{"get", "chargeLimit"},
+       error("org.freedesktop.DBus.Error.TimedOut",
+             "Activation of org.tarnel.Brimwell.Charge timed out"),
+       {},
+       {},
+       1,
+       "",
+       "could not start the charge service: Activation of org.tarnel.Brimwell.Charge timed out "
+       "(org.freedesktop.DBus.Error.TimedOut)"},
+      {{"set", "chargeLimit", "80"},
+       error("org.freedesktop.DBus.Error.Spawn.ExecFailed", ""),
+       {},
+       {},
+       1,
+       "",
+       "could not start the charge service: org.freedesktop.DBus.Error.Spawn.ExecFailed; see"},
+      {{"set", "chargeLimit", "80"},
+       error("org.freedesktop.DBus.Error.AccessDenied", "Rejected send message"),
+       {},
+       {},
+       1,
+       "",
+       "the system bus refused the call to the charge service: Rejected send message "
+       "(org.freedesktop.DBus.Error.AccessDenied)"},
+      {{"set", "chargeLimit", "80"},
+       error("org.freedesktop.DBus.Error.NoReply",
+             "Message recipient disconnected from message bus without replying"),
+       {},
+       {},
+       1,
+       "",
+       "the charge service did not answer: Message recipient disconnected from message bus "
+       "without replying (org.freedesktop.DBus.Error.NoReply); see journalctl -u brimwell-charge"},
       {{"set", "chargeLimit", "80"},
        unanswered(Kind::noBus, "No such file or directory"),
        {},
@@ -819,8 +865,21 @@ bool watchedUpTo(testing_support::BackgroundProcess& monitor, const std::string&
   return false;
 }
 
+// A private bus that starts the charge service by running `exec`, as the system bus would.
+std::string activatingBus(const TempDir& dir, const std::string& exec) {
+  dir.write(
+      "/services/" + std::string(brimwell::charge::kBusName) + ".service",
+      "[D-BUS Service]\nName=" + std::string(brimwell::charge::kBusName) + "\nExec=" + exec + "\n");
+  return dir.write("/bus.conf", "<busconfig><type>session</type><listen>unix:tmpdir=" + dir.path() +
+                                    "</listen><auth>EXTERNAL</auth><servicedir>" + dir.path() +
+                                    "/services</servicedir><policy context=\"default\"><allow "
+                                    "send_destination=\"*\" eavesdrop=\"true\"/><allow "
+                                    "eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
+}
+
 // The built program against a stand-in charge service on a private system bus: what is sent,
-// and the one line said for each answer; no service and no bus are one line too.
+// and the one line said for each answer; no service, one the bus cannot start and no bus are
+// one line too.
 TEST(PrefsCharge, TheBuiltProgramAgainstTheService) {
   if (const auto why = testing_support::MockBus::unavailable()) GTEST_SKIP() << *why;
   const std::string mock = CHARGE_SERVICE_MOCK;
@@ -835,9 +894,10 @@ TEST(PrefsCharge, TheBuiltProgramAgainstTheService) {
     std::string parameters;  // empty: no service on the bus
     std::vector<std::string> args;
     int status;
-    std::string out;    // found in standard output
-    std::string err;    // the whole of standard error
-    std::string calls;  // what the service was asked
+    std::string out;        // found in standard output
+    std::string err;        // the whole of standard error
+    std::string calls;      // what the service was asked
+    std::string exec = "";  // what the bus runs to start the service
   } rows[] = {
       {"allowed",
        "{" + batteries + "}",
@@ -920,10 +980,40 @@ TEST(PrefsCharge, TheBuiltProgramAgainstTheService) {
        "the brimwell package, which brings brimwell-charge\n",
        ""},
       {"no service, get", "", {"get", "chargeStart"}, 1, "", "is not installed", ""},
-      {"no service, the listing", "", {"show"}, 0, "Brimwell settings in", "", ""},
+      {"no service, the listing",
+       "",
+       {"show"},
+       0,
+       "\nCharge limits, kept by the charge service:\n  not read: the charge service "
+       "(org.tarnel.Brimwell.Charge) is not installed:\n    install the brimwell package, which "
+       "brings brimwell-charge\n",
+       "",
+       ""},
+      {"a service that ends at its start",
+       "",
+       {"set", "chargeLimit", "80"},
+       1,
+       "",
+       "brimwell-prefs: the system bus could not start the charge service: Process "
+       "org.tarnel.Brimwell.Charge exited with status 3 "
+       "(org.freedesktop.DBus.Error.Spawn.ChildExited); see journalctl -u brimwell-charge\n",
+       "",
+       "/bin/sh -c 'exit 3'"},
+      {"a service that cannot be run",
+       "",
+       {"show"},
+       0,
+       "  not read: the system bus could not start the charge service: Failed to execute\n"
+       "    program org.tarnel.Brimwell.Charge: No such file or directory\n"
+       "    (org.freedesktop.DBus.Error.Spawn.ExecFailed); see\n"
+       "    journalctl -u brimwell-charge\n",
+       "",
+       "",
+       "/nonexistent/brimwell-charge"},
   };
   for (const auto& r : rows) {
-    testing_support::MockBus bus;
+    TempDir services;
+    testing_support::MockBus bus(r.exec.empty() ? "" : activatingBus(services, r.exec));
     ASSERT_FALSE(bus.address().empty()) << r.name;
     if (!r.parameters.empty()) {
       ASSERT_TRUE(bus.startTemplate(mock, brimwell::charge::kBusName, true, r.parameters))
@@ -959,7 +1049,7 @@ TEST(PrefsCharge, TheBuiltProgramAgainstTheService) {
     EXPECT_GT(ours, 0u) << r.name;
     EXPECT_EQ(interactive, ours) << r.name;
     EXPECT_EQ(result.out.find("Charge limits") != std::string::npos,
-              !r.parameters.empty() && (r.args.empty() || r.args[0] == "show"))
+              r.args.empty() || r.args[0] == "show")
         << r.name;
     EXPECT_FALSE(std::filesystem::exists(device.path() + kSettings)) << r.name;
   }
