@@ -126,6 +126,19 @@ std::optional<std::string> entryFor(const Plist* devices, const SeenDevice& d) {
   return std::nullopt;
 }
 
+// The entry the host gives the seen device that `key` names (by its name, serial or address, in
+// any case), where that is another entry: `key` is then one the host passes over.
+std::optional<std::string> entryOfTheDeviceNamed(const Plist* devices,
+                                                 const std::vector<SeenDevice>& seen,
+                                                 const std::string& key) {
+  for (const SeenDevice& d : seen) {
+    for (const auto& given : {d.serial, d.address, std::optional<std::string>(d.name)}) {
+      if (given && sameIgnoringCase(*given, key)) return entryFor(devices, d);
+    }
+  }
+  return std::nullopt;
+}
+
 int levelOf(const Setting& s, const Plist* entry) {
   const Plist* value = entry && entry->isDictionary() ? entry->item(s.key) : nullptr;
   return value ? brimwell::intValueOf(value) : std::stoi(*s.unsetMeans);
@@ -209,7 +222,8 @@ std::vector<std::string> describeDevices(const Plist& file, const Plist& devices
   std::vector<std::string> taken;  // the entries the host gives a device it has seen
   std::vector<std::string> lines = {
       "Devices, each with its settings (brimwell-prefs device NAME ...):"};
-  for (const SeenDevice& d : seenDevices(devicesFile)) {
+  const std::vector<SeenDevice> seen = seenDevices(devicesFile);
+  for (const SeenDevice& d : seen) {
     const auto key = entryFor(devices, d);
     if (key) taken.push_back(*key);
     addDeviceLines(lines,
@@ -219,8 +233,13 @@ std::vector<std::string> describeDevices(const Plist& file, const Plist& devices
   }
   for (size_t i = 0; devices && i < devices->size(); ++i) {
     const std::string& key = devices->keyAt(i);
-    if (std::find(taken.begin(), taken.end(), key) == taken.end())
-      addDeviceLines(lines, brimwell::quoted(key) + " (not seen)", &devices->valueAt(i));
+    if (std::find(taken.begin(), taken.end(), key) != taken.end()) continue;
+    const auto other = entryOfTheDeviceNamed(devices, seen, key);
+    addDeviceLines(lines,
+                   brimwell::quoted(key) + (other ? " (not used: " + brimwell::quoted(*other) +
+                                                        " is this device's entry)"
+                                                  : " (not seen)"),
+                   &devices->valueAt(i));
   }
   if (lines.size() > 1) return lines;
   return {"Devices: none seen, none with settings (brimwell-prefs device NAME ...)"};

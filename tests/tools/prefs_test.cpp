@@ -196,8 +196,9 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
     EXPECT_EQ(run({"device", n.name, "reset"}), 0) << n.name;
   }
   // Every device seen, with the entry the host gives it (by serial, address or name, in any
-  // case), and each entry of none of them.
-  for (const char* name : {"4089-A6", "Old Pen"}) EXPECT_EQ(run({"device", name, "mute"}), 0);
+  // case), and each entry of none of them, or of one that has another.
+  for (const char* name : {"4089-A6", "Old Pen", "mx master 3"})
+    EXPECT_EQ(run({"device", name, "mute"}), 0);
   EXPECT_EQ(run({"show"}), 0);
   EXPECT_NE(out_.str().find("\nDevices, each with its settings (brimwell-prefs device NAME ...):\n"
                             "  Mouse \"MX Master 3\": lowLevel 10 (default), criticalLevel 5 "
@@ -205,10 +206,13 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
                             "  \"WH-1000XM4\": lowLevel 10 (default), criticalLevel 3, mute off "
                             "(default)\n"
                             "  \"Old Pen\" (not seen): lowLevel 10 (default), criticalLevel 5 "
-                            "(default),\n    mute on\n"),
+                            "(default),\n    mute on\n"
+                            "  \"mx master 3\" (not used: \"4089-A6\" is this device's entry):\n"
+                            "    lowLevel 10 (default), criticalLevel 5 (default), mute on\n"),
             std::string::npos)
       << out_.str();
-  for (const char* name : {"4089-A6", "Old Pen"}) EXPECT_EQ(run({"device", name, "reset"}), 0);
+  for (const char* name : {"4089-A6", "Old Pen", "mx master 3"})
+    EXPECT_EQ(run({"device", name, "reset"}), 0);
   root_.write(brimwell::kDevicesStatusPath,
               testing_support::plistXml("<key>Devices</key><array/>"));
   EXPECT_EQ(run({"device", "MX", "mute"}), 0);
