@@ -733,6 +733,9 @@ TEST(DeviceAlertPolicy, EachDeviceOnItsOwn) {
   ASSERT_EQ(both.size(), 1u);
   EXPECT_EQ(both[0].id, "address:AA");
   EXPECT_EQ(nextReminder(settings, state), 24 * 3600.0) << "the earlier of the two";
+  AlertSettings hourly = settings;
+  hourly.remindHours = 1;
+  EXPECT_EQ(nextReminder(hourly, state), 3600.0);
   EXPECT_TRUE(devicesNow({headset}, settings, state, 120).empty());
   EXPECT_TRUE(devicesNow({mouse, headset}, settings, state, 180).empty());
 }

@@ -274,6 +274,12 @@ TEST_F(Prefs, OnALaptopAKeyNotSetIsTheLaptopsDefault) {
        {"  chargeMode        0    ", "  isSound           on (default) "},
        "<key>chargeMode</key><integer>0</integer>"
        "<key>laptopDefaults</key><array><string>chargeMode</string></array>"},
+      // A hand-edited value the host cannot take as it stands is marked; one it can, not.
+      {{"show"},
+       {"  lowLevel          15% (not used as it stands: see --help)", "  lowActionDelay    30    ",
+        "  lowMinutes        5000 (not used as it stands: see "},
+       "<key>lowLevel</key><string>15%</string><key>lowActionDelay</key><string>30</string>"
+       "<key>lowMinutes</key><integer>5000</integer>"},
   };
   for (const auto& step : steps) {
     if (step.before) root_.write(path, plistXml(step.before));
@@ -302,18 +308,31 @@ TEST_F(Prefs, HelpAndSettingsFitEightyColumns) {
   for (const char* command : {"--help", "show"}) {
     ASSERT_EQ(run({command}), 0);
     std::istringstream lines(out_.str());
-    std::string words = " ";        // the lines joined, one blank between words
-    std::set<size_t> valueColumns;  // where each setting's value starts
+    std::string words = " ";           // the lines joined, one blank between words
+    std::set<size_t> valueColumns;     // where each setting's value starts
+    std::set<size_t> meanings, folds;  // where meanings start, and where their next lines do
+    bool inSettings = false;
     for (std::string line; std::getline(lines, line);) {
       EXPECT_TRUE(line.size() <= 80 || line.find(kSettings) != std::string::npos) << line;
       const size_t key = line.find_first_not_of(' '), gap = line.find(' ', key);
-      if (key == 2 && gap != std::string::npos && prefs::findSetting(line.substr(2, gap - 2)))
+      const prefs::Setting* s = key == 2 && gap != std::string::npos
+                                    ? prefs::findSetting(line.substr(2, gap - 2))
+                                    : nullptr;
+      if (s) {
         valueColumns.insert(line.find_first_not_of(' ', gap));
+        const std::string meaning = s->meaning;
+        meanings.insert(line.rfind(" " + meaning.substr(0, meaning.find(' '))) + 1);
+      } else if (inSettings && key > 2 && key != std::string::npos) {
+        folds.insert(key);
+      }
+      inSettings = s || (inSettings && key != 0);
       for (const char c : " " + line) {
         if (c != ' ' || words.back() != ' ') words += c;
       }
     }
     EXPECT_EQ(valueColumns.size(), 1u) << command << ": every value in one column";
+    ASSERT_EQ(folds.size(), 1u) << command << ": every meaning folds to one column";
+    EXPECT_EQ(meanings.count(*folds.begin()), 1u) << command << ": the column meanings start in";
     for (const prefs::Setting& s : prefs::settings()) {
       EXPECT_NE(words.find(s.meaning), std::string::npos) << command << ": " << s.meaning;
     }
@@ -407,6 +426,8 @@ TEST_F(Prefs, RefusesValuesOutsideTheMeaningsThePluginGivesThem) {
       {"criticalLevel", "5", true},
       {"lowActionDelay", "soon", false},
       {"lowActionDelay", "60", true},
+      {"lowActionDelay", "0", true},
+      {"lowActionDelay", "3601", false},
       {"lowAction", "sleep", false},
       {"lowAction", "hybrid-sleep", true},
       {"lowAction", "suspend hibernate", false},

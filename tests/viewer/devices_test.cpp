@@ -119,6 +119,11 @@ TEST(Devices, EachDevicesLineFromItsEntry) {
       {"another kind's word", "<key>Kind</key><string>headset</string>", "Headset Mouse", "unknown",
        DeviceUrgency::none, "Mouse"},
       {"a name only the kind", mouse, "mouse", "unknown", DeviceUrgency::none, "mouse"},
+      {"the kind's letters but its first", mouse, "Mouse House", "unknown", DeviceUrgency::none,
+       "House"},
+      {"a letter or digit at either edge of each range", "<key>Kind</key><string>pen</string>",
+       "Pen aPen Penz 0Pen Pen9 APen PenZ", "unknown", DeviceUrgency::none,
+       "aPen Penz 0Pen Pen9 APen PenZ"},
   };
   for (const auto& c : cases) {
     const auto devices = devicesIn(device(c.keys, c.deviceName));
