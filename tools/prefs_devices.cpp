@@ -156,7 +156,7 @@ std::optional<DeviceRequest> parseDeviceRequest(const std::vector<std::string>& 
   DeviceRequest r;
   r.name = operands[0];
   if (r.name.empty()) {
-    why = "device takes a device's serial or name as brimwell shows it, not ''";
+    why = "device takes a device's serial or name as the listing quotes it, not ''";
     return std::nullopt;
   }
   if (operands.size() == 1) return r;

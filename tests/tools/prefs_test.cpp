@@ -363,7 +363,7 @@ TEST_F(Prefs, BadInputIsAOneLineErrorAndTheFileStaysAsItWas) {
        "sleepDrainAlert takes a number from 0 to 100, not 'high'"},
       {{"device"}, 2, "device takes NAME [lowLevel N|criticalLevel N|mute|unmute|reset]"},
       {{"device", "MX", "lowLevel", "15", "now"}, 2, "device takes NAME"},
-      {{"device", ""}, 2, "device takes a device's serial or name as brimwell shows it"},
+      {{"device", ""}, 2, "device takes a device's serial or name as the listing quotes it"},
       {{"device", "MX", "volume", "3"},
        2,
        "unknown device setting 'volume' (lowLevel, criticalLevel, mute, unmute or reset)"},
