@@ -191,7 +191,9 @@ int runRequest(Request& r, std::ostream& out, std::ostream& err) {
   if (r.device && r.device->change.empty()) {
     const Plist empty = Plist::newDictionary();
     out << "Device \"" << r.device->name << "\" in " << path << ":\n";
-    for (const std::string& line : prefs::describeDevice(file ? file : empty, r.device->name))
+    const Plist seen =
+        brimwell::readDictionaryFile(platform::deviceFilePath(brimwell::kDevicesStatusPath));
+    for (const std::string& line : prefs::describeDevice(file ? file : empty, r.device->name, seen))
       out << line << "\n";
     return 0;
   }

@@ -126,15 +126,21 @@ std::optional<std::string> entryFor(const Plist* devices, const SeenDevice& d) {
   return std::nullopt;
 }
 
-// The entry the host gives the seen device that `key` names (by its name, serial or address, in
-// any case), where that is another entry: `key` is then one the host passes over.
+// Whether the text names the device: its name, serial or address, in any case.
+bool namedBy(const SeenDevice& d, const std::string& text) {
+  for (const auto& given : {d.serial, d.address, std::optional<std::string>(d.name)}) {
+    if (given && sameIgnoringCase(*given, text)) return true;
+  }
+  return false;
+}
+
+// The entry the host gives the seen device that `key` names, where that is another entry: `key`
+// is then one the host passes over.
 std::optional<std::string> entryOfTheDeviceNamed(const Plist* devices,
                                                  const std::vector<SeenDevice>& seen,
                                                  const std::string& key) {
   for (const SeenDevice& d : seen) {
-    for (const auto& given : {d.serial, d.address, std::optional<std::string>(d.name)}) {
-      if (given && sameIgnoringCase(*given, key)) return entryFor(devices, d);
-    }
+    if (namedBy(d, key)) return entryFor(devices, d);
   }
   return std::nullopt;
 }
@@ -209,8 +215,18 @@ void changeDevice(Plist& file, DeviceRequest& r) {
   }
 }
 
-std::vector<std::string> describeDevice(const Plist& file, const std::string& name) {
+std::vector<std::string> describeDevice(const Plist& file, const std::string& name,
+                                        const Plist& devicesFile) {
+  const Plist* devices = file.item(setting::kDevices);
+  if (devices && !devices->isDictionary()) devices = nullptr;
   const Plist* entry = entryOf(file, name);
+  for (const SeenDevice& d : seenDevices(devicesFile)) {
+    if (namedBy(d, name)) {
+      const auto key = entryFor(devices, d);
+      entry = key ? devices->item(*key) : nullptr;
+      break;
+    }
+  }
   return {"  lowLevel         " + shownLevel(kLow, entry),
           "  criticalLevel    " + shownLevel(kCritical, entry),
           "  mute             " + shownMute(entry)};

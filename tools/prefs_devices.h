@@ -25,8 +25,10 @@ std::optional<DeviceRequest> parseDeviceRequest(const std::vector<std::string>& 
 // Makes the change in the file (an entry left empty is dropped, and so is an empty devices).
 void changeDevice(brimwell::Plist& file, DeviceRequest& request);
 
-// The device's settings as the host reads them, one line each: "  lowLevel         15".
-std::vector<std::string> describeDevice(const brimwell::Plist& file, const std::string& name);
+// The device's settings as the host reads them, one line each: "  lowLevel         15". For a
+// device the host has seen (`devicesFile`) by that name, serial or address, the entry it gives it.
+std::vector<std::string> describeDevice(const brimwell::Plist& file, const std::string& name,
+                                        const brimwell::Plist& devicesFile);
 
 // Every device for show, folded to 80 columns: a heading, then a line for each device the host
 // has seen (`devicesFile`, its devices file; nil where it wrote none) with the settings the host

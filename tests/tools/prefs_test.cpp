@@ -197,8 +197,8 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   }
   // Every device seen, with the entry the host gives it (by serial, address or name, in any
   // case), and each entry of none of them, or of one that has another.
-  for (const char* name : {"4089-A6", "Old Pen", "mx master 3"})
-    EXPECT_EQ(run({"device", name, "mute"}), 0);
+  for (const char* name : {"4089-A6", "Old Pen"}) EXPECT_EQ(run({"device", name, "mute"}), 0);
+  EXPECT_EQ(run({"device", "mx master 3", "lowLevel", "12"}), 0);
   EXPECT_EQ(run({"show"}), 0);
   EXPECT_NE(out_.str().find("\nDevices, each with its settings (brimwell-prefs device NAME ...):\n"
                             "  Mouse \"MX Master 3\": lowLevel 10 (default), criticalLevel 5 "
@@ -207,10 +207,18 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
                             "(default)\n"
                             "  \"Old Pen\" (not seen): lowLevel 10 (default), criticalLevel 5 "
                             "(default),\n    mute on\n"
-                            "  \"mx master 3\" (not used: \"4089-A6\" is this device's entry):\n"
-                            "    lowLevel 10 (default), criticalLevel 5 (default), mute on\n"),
+                            "  \"mx master 3\" (not used: \"4089-A6\" is this device's entry): "
+                            "lowLevel 12,\n    criticalLevel 5 (default), mute off (default)\n"),
             std::string::npos)
       << out_.str();
+  // One device's settings, by any of its names, are those of the entry the host gives it.
+  for (const char* name : {"MX Master 3", "mx master 3", "4089-a6"}) {
+    EXPECT_EQ(run({"device", name}), 0);
+    EXPECT_NE(out_.str().find(":\n  lowLevel         10 (default)\n  criticalLevel    5 (default)\n"
+                              "  mute             on\n"),
+              std::string::npos)
+        << name << out_.str();
+  }
   for (const char* name : {"4089-A6", "Old Pen", "mx master 3"})
     EXPECT_EQ(run({"device", name, "reset"}), 0);
   root_.write(brimwell::kDevicesStatusPath,
