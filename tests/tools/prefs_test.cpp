@@ -253,6 +253,15 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
                 "\nDevices: none seen, none with settings (brimwell-prefs device NAME ...)\n"),
             std::string::npos)
       << out_.str();
+  // A hand-edited level the host cannot take as it stands is marked; one it can, not.
+  root_.write(kSettings, plistXml("<key>devices</key><dict><key>Pen</key><dict><key>lowLevel</key>"
+                                  "<string>15%</string><key>criticalLevel</key><string>3</string>"
+                                  "</dict></dict>"));
+  EXPECT_EQ(run({"device", "Pen"}), 0);
+  EXPECT_NE(out_.str().find("  lowLevel         15% (not used as it stands: see --help)\n"
+                            "  criticalLevel    3\n"),
+            std::string::npos)
+      << out_.str();
 }
 
 // On a laptop (the user's own places, or a file the service filled in) a key the user has not
