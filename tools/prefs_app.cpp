@@ -39,11 +39,13 @@ constexpr const char* kUsage =
     "       brimwell-prefs --version | --help\n"
     "The Brimwell plug-in's settings and the host's low-battery warnings, on the\n"
     "device SIM_DEVICE_ROOT names, else in $XDG_CONFIG_HOME/brimwell\n"
-    "(~/.config/brimwell). On/off also as yes/no, true/false or 1/0. On a laptop a\n"
-    "key not set is the laptop's default, and unset or reset puts a key back to it;\n"
-    "reset keeps any other key. A device (a mouse, a headset...) is named by its\n"
-    "serial or its name as brimwell shows it; it warns at its lowLevel (10 unless\n"
-    "set) and criticalLevel (5), and a muted one never; reset drops its entry.\n"
+    "(~/.config/brimwell). On/off also as yes/no, true/false or 1/0. A value you\n"
+    "have not set is marked (default): the one used in its place, on a laptop the\n"
+    "laptop's default. unset or reset puts a key back to its default; reset keeps\n"
+    "any other key. A device (a mouse, a headset...) is named by its serial or its\n"
+    "name as the listing quotes it (Mouse \"MX Master 3\" is MX Master 3); it warns\n"
+    "at its lowLevel (10 unless set) and criticalLevel (5), and a muted one never;\n"
+    "reset drops its entry.\n"
     "The machine's charge limits are kept by the charge service (brimwell-charge),\n"
     "never in the file: chargeLimit stops charging at N % (1 to 100), chargeStart\n"
     "starts it again below N % where the battery offers it, charge-full-once lifts\n"
@@ -140,8 +142,10 @@ void show(std::ostream& out, const std::string& path, bool exists, const Plist& 
   const Plist empty = Plist::newDictionary();
   for (const std::string& line : prefs::describe(file ? file : empty, file && onALaptop(file)))
     out << line << "\n";
-  for (const std::string& line : prefs::describeDevices(file ? file : empty)) out << line << "\n";
-  // A machine without the service (or without a system bus) simply has no such lines.
+  const Plist seen =
+      brimwell::readDictionaryFile(platform::deviceFilePath(brimwell::kDevicesStatusPath));
+  for (const std::string& line : prefs::describeDevices(file ? file : empty, seen))
+    out << line << "\n";
   const auto limits = prefs::callChargeService(prefs::ChargeCall{}, prefs::kReadBoundSeconds);
   for (const std::string& line : prefs::describeChargeLimits(limits)) out << line << "\n";
 }
@@ -187,7 +191,9 @@ int runRequest(Request& r, std::ostream& out, std::ostream& err) {
   if (r.device && r.device->change.empty()) {
     const Plist empty = Plist::newDictionary();
     out << "Device \"" << r.device->name << "\" in " << path << ":\n";
-    for (const std::string& line : prefs::describeDevice(file ? file : empty, r.device->name))
+    const Plist seen =
+        brimwell::readDictionaryFile(platform::deviceFilePath(brimwell::kDevicesStatusPath));
+    for (const std::string& line : prefs::describeDevice(file ? file : empty, r.device->name, seen))
       out << line << "\n";
     return 0;
   }

@@ -90,20 +90,48 @@ std::string ownErrorFallback(const ChargeCommand& c, const std::string& name) {
   return "";
 }
 
+// The bus's own error: what it said, and the error's name.
+std::string busError(const std::string& said, const std::string& name) {
+  return said.empty() ? name : said + " (" + name + ")";
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
+
+// No service file names the service (dbus-daemon), or no service is there to start: dbus-broker
+// answers a name it could not start NameHasNoOwner too, and then says what failed.
+bool notInstalled(const std::string& name, const std::string& said) {
+  return name == "org.freedesktop.DBus.Error.ServiceUnknown" ||
+         name == "org.freedesktop.DBus.Error.Spawn.ServiceNotFound" ||
+         (name == "org.freedesktop.DBus.Error.NameHasNoOwner" &&
+          said.find("activat") == std::string::npos);
+}
+
+// The bus tried to start the service and could not: the program failed or exited, its unit
+// failed or is masked, or it did not take its name in time.
+bool startFailed(const std::string& name) {
+  return startsWith(name, "org.freedesktop.DBus.Error.Spawn.") ||
+         startsWith(name, "org.freedesktop.systemd1.") ||
+         name == "org.freedesktop.DBus.Error.NameHasNoOwner" ||
+         name == "org.freedesktop.DBus.Error.TimedOut";
+}
+
 std::string errorLine(const ChargeCommand& c, const ChargeAnswer& a) {
   const std::string said = firstLine(a.message);
   const std::string& name = a.errorName;
-  if (name == "org.freedesktop.DBus.Error.ServiceUnknown" ||
-      name == "org.freedesktop.DBus.Error.NameHasNoOwner" ||
-      name == "org.freedesktop.DBus.Error.Spawn.ServiceNotFound") {
+  const std::string journal = "; see journalctl -u brimwell-charge";
+  if (notInstalled(name, said)) {
     return std::string("the charge service (") + brimwell::charge::kBusName +
            ") is not installed: install the brimwell package, which brings brimwell-charge";
   }
-  // What sd-bus says of a call the bus dropped, such as when the connection closed.
+  if (startFailed(name))
+    return "the system bus could not start the charge service: " + busError(said, name) + journal;
+  // The service went away without answering, or sd-bus gave up on the call.
   if (name == "org.freedesktop.DBus.Error.NoReply")
-    return "the charge service did not answer (" + said + ")";
-  if (name.rfind("org.freedesktop.DBus.Error.Spawn.", 0) == 0)
-    return "the charge service could not start (" + said + "): see journalctl -u brimwell-charge";
+    return "the charge service did not answer: " + busError(said, name) + journal;
+  if (name == "org.freedesktop.DBus.Error.AccessDenied")
+    return "the system bus refused the call to the charge service: " + busError(said, name);
   // Every battery at once: the service's no is the machine's.
   if (name == brimwell::charge::kErrorNoLimit && c.call.battery.empty() && c.key != kChargeStart)
     return "this machine offers no charge limit";
@@ -240,8 +268,21 @@ ChargeOutcome gottenValue(const ChargeCommand& c, const ChargeAnswer& a) {
 }
 
 std::vector<std::string> describeChargeLimits(const ChargeAnswer& a) {
-  if (a.kind != ChargeAnswer::Kind::reply) return {};
   std::vector<std::string> lines = {"Charge limits, kept by the charge service:"};
+  if (a.kind != ChargeAnswer::Kind::reply) {
+    // Folded between words, never inside the command it names.
+    constexpr char kBound = '\x1f';
+    const std::string command = "journalctl -u brimwell-charge";
+    std::string why = failureOf({}, a, kReadBoundSeconds).line;
+    if (const size_t at = why.find(command); at != std::string::npos)
+      std::replace(why.begin() + static_cast<std::ptrdiff_t>(at),
+                   why.begin() + static_cast<std::ptrdiff_t>(at + command.size()), ' ', kBound);
+    for (std::string& line : folded("  not read: ", why, 4)) {
+      std::replace(line.begin(), line.end(), kBound, ' ');
+      lines.push_back(std::move(line));
+    }
+    return lines;
+  }
   for (const BatteryLimits& b : a.limits) {
     std::string line = "  " + b.name + ": ";
     line += b.hasEnd ? "chargeLimit " + std::to_string(b.end) + " %" : "no charge limit";

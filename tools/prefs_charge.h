@@ -69,7 +69,7 @@ ChargeOutcome failureOf(const ChargeCommand& command, const ChargeAnswer& answer
 std::string doneLine(const ChargeCommand& command, const std::optional<ChargeAnswer>& after);
 // get's answer: the value on stdout (status 0), or a refusal.
 ChargeOutcome gottenValue(const ChargeCommand& command, const ChargeAnswer& answer);
-// The listing's lines: a heading and one line a battery; none when the service did not answer.
+// The listing's lines: a heading and one line a battery, or why the limits could not be read.
 std::vector<std::string> describeChargeLimits(const ChargeAnswer& answer);
 
 // The whole command: the call, then for a change the limits read back; one line on every outcome.

@@ -25,11 +25,16 @@ std::optional<DeviceRequest> parseDeviceRequest(const std::vector<std::string>& 
 // Makes the change in the file (an entry left empty is dropped, and so is an empty devices).
 void changeDevice(brimwell::Plist& file, DeviceRequest& request);
 
-// The device's settings as the host reads them, one line each: "  lowLevel         15".
-std::vector<std::string> describeDevice(const brimwell::Plist& file, const std::string& name);
+// The device's settings as the host reads them, one line each: "  lowLevel         15". For a
+// device the host has seen (`devicesFile`) by that name, serial or address, the entry it gives it.
+std::vector<std::string> describeDevice(const brimwell::Plist& file, const std::string& name,
+                                        const brimwell::Plist& devicesFile);
 
-// Every device's entry, for show: a heading and one line a device.
-std::vector<std::string> describeDevices(const brimwell::Plist& file);
+// Every device for show, folded to 80 columns: a heading, then a line for each device the host
+// has seen (`devicesFile`, its devices file; nil where it wrote none) with the settings the host
+// gives it, and one for each entry of the settings file that is none of those, marked not seen.
+std::vector<std::string> describeDevices(const brimwell::Plist& file,
+                                         const brimwell::Plist& devicesFile);
 
 // A note when the device's levels stand out of order (the host then uses them sorted).
 std::optional<std::string> deviceLevelOrderNote(const brimwell::Plist& file,

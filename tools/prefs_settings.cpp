@@ -184,16 +184,17 @@ std::string readingOf(const Setting& s, const Plist* value) {
   return "\"" + oneLine(brimwell::textOf(value).value_or("")) + "\"";
 }
 
-// The value as the reader reads it, and whether it is set: on a laptop an unset key, or one that
-// still holds the default filled in for it, is the laptop's default.
+// The value as the reader reads it, marked "(default)" where the user has not set it: on a laptop
+// an unset key, or one that still holds the default filled in for it, is the laptop's default;
+// else the host's own default, or for the plug-in's keys the 0 or off it reads.
 std::string shownValue(const Setting& s, const Plist& file, bool laptop) {
   const Plist* value = file.item(s.key);
   const Plist* fallback = brimwell::laptopDefaults().item(s.key);
   if (laptop && fallback && (!value || brimwell::holdsLaptopDefault(file, s.key)))
-    return readingOf(s, fallback) + " (laptop default)";
+    return readingOf(s, fallback) + " (default)";
   if (!value && s.unsetMeans) return *s.unsetMeans + " (default)";
   std::string shown = readingOf(s, value);
-  if (!value) return shown + " (not set)";
+  if (!value) return shown + " (default)";
   // A hand-edited value the host's own key cannot take as it stands is marked, as the host
   // says it when it reads it.
   std::string why;
@@ -229,12 +230,9 @@ std::optional<std::string> levelOrderNote(const Plist& file) {
   return given + " are out of order: the host uses them sorted, low above critical above action";
 }
 
-namespace {
-
 constexpr size_t kColumns = 80;
 
-// The text after the head, folded at blanks to the columns, each further line indented by
-// `indent` (a value too long for its column pushes the text right on the first line only).
+// A value too long for its column pushes the text right on the first line only.
 std::vector<std::string> folded(const std::string& head, const std::string& text,
                                 size_t indentation) {
   std::vector<std::string> lines;
@@ -255,12 +253,22 @@ std::vector<std::string> folded(const std::string& head, const std::string& text
   return lines;
 }
 
+namespace {
+
+// The keys' column: as wide as the longest key, so that every value starts in one column.
+int keyColumn() {
+  size_t widest = 0;
+  for (const Setting& s : settings()) widest = std::max(widest, std::string(s.key).size());
+  return static_cast<int>(widest);
+}
+
 // The key and a value in their columns, the meaning folded beside them.
 void addRow(std::vector<std::string>& lines, const Setting& s, int width,
             const std::string& value) {
   char head[512];
-  std::snprintf(head, sizeof head, "  %-16s %-*s ", s.key, width, value.c_str());
-  const size_t indent = 2 + 16 + 1 + static_cast<size_t>(width) + 1;
+  const int keys = keyColumn();
+  std::snprintf(head, sizeof head, "  %-*s %-*s ", keys, s.key, width, value.c_str());
+  const size_t indent = 2 + static_cast<size_t>(keys) + 1 + static_cast<size_t>(width) + 1;
   for (std::string& line : folded(head, s.meaning, indent)) lines.push_back(std::move(line));
 }
 

@@ -44,7 +44,7 @@ brimwell::Plist valueFor(const Setting& setting, const std::string& text, std::s
 // What a setting takes: "0 to 3", "on or off", "none|suspend|...".
 std::string accepted(const Setting& setting);
 
-// One setting's value as show gives it: "80", "1.5 (laptop default)", "20 (default)".
+// One setting's value as show gives it: "80" where the user set it, "20 (default)" where not.
 std::string shownValue(const Setting& setting, const brimwell::Plist& file, bool laptop);
 
 // Each setting: key, the value the plug-in reads, and what it means, folded to 80 columns. On a
@@ -56,5 +56,10 @@ std::optional<std::string> levelOrderNote(const brimwell::Plist& file);
 
 // Each setting for the help: key, what it takes, and what it means, folded to 80 columns.
 std::vector<std::string> help();
+
+// The text after the head, folded at blanks to 80 columns, each further line indented by
+// `indentation` (a word too long for its line is left whole).
+std::vector<std::string> folded(const std::string& head, const std::string& text,
+                                size_t indentation);
 
 }  // namespace prefs

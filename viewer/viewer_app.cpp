@@ -11,6 +11,7 @@
 #include "platform/foundation/run_loop.h"
 #include "platform/uikit/ui_view.h"
 #include "terminal/terminal_text.h"
+#include "viewer/devices/device_text.h"
 #include "viewer/output/history_command.h"
 #include "viewer/output/status_output.h"
 #include "viewer/table/bid_app_delegate.h"
@@ -104,6 +105,10 @@ int runViewer(int argc, char** argv) {
   storyboard.controller().viewDidLoad();
   delegate.applicationDidBecomeActive();
 
+  // A bar's empty output hides its module; a device named wrong is said beside it.
+  const auto& devices = storyboard.controller().devicesShown;
+  if (options.device && !findDevice(devices, *options.device))
+    std::cerr << name << ": " << noSuchDeviceNote(devices, *options.device) << "\n";
   int status = 0;
   if (options.once) {
     printOutlets(storyboard.controller(), std::cout);

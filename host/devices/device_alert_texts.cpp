@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "common/device_keys.h"
+#include "common/device_naming.h"
 
 namespace host::devices {
 namespace {
@@ -14,8 +15,8 @@ struct Texts {
   const char* leftCritical;  // "%s: %d %% left, charge it now"
   const char* wordLow;       // "%s: battery low"
   const char* wordCritical;  // "%s: battery critical"
-  // The kinds in the order of kKinds; the last for a kind not known.
-  const char* kinds[6];
+  // The kinds in the order of kKinds; a kind not known is not said.
+  const char* kinds[5];
 };
 
 constexpr const char* kKinds[] = {
@@ -29,21 +30,21 @@ const Texts kEnglish = {
     "%s: %d %% left, charge it now",
     "%s: battery low",
     "%s: battery critical",
-    {"Mouse", "Keyboard", "Headset", "Controller", "Pen", "Device"},
+    {"Mouse", "Keyboard", "Headset", "Controller", "Pen"},
 };
 const Texts kSimplified = {
     "%s：剩余 %d%%",
     "%s：剩余 %d%%，请立即充电",
     "%s：电量低",
     "%s：电量严重不足",
-    {"鼠标", "键盘", "耳机", "游戏手柄", "手写笔", "设备"},
+    {"鼠标", "键盘", "耳机", "游戏手柄", "手写笔"},
 };
 const Texts kTraditional = {
     "%s：剩餘 %d%%",
     "%s：剩餘 %d%%，請立即充電",
     "%s：電量低",
     "%s：電量嚴重不足",
-    {"滑鼠", "鍵盤", "耳機", "遊戲控制器", "觸控筆", "裝置"},
+    {"滑鼠", "鍵盤", "耳機", "遊戲控制器", "觸控筆"},
 };
 
 const Texts& textsFor(const std::string& language) {
@@ -56,11 +57,11 @@ const char* kindText(const Texts& t, const std::string& kind) {
   for (size_t i = 0; i < std::size(kKinds); ++i) {
     if (kind == kKinds[i]) return t.kinds[i];
   }
-  return t.kinds[std::size(kKinds)];
+  return "";
 }
 
 std::string who(const Texts& t, const DeviceNotice& n) {
-  return std::string(kindText(t, n.kindWord)) + " " + n.name;
+  return brimwell::deviceNamed(n.name, n.kindWord, kindText(t, n.kindWord));
 }
 
 std::string textIn(const Texts& t, const DeviceNotice& n) {

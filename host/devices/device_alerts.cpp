@@ -108,12 +108,12 @@ void recall(const DeviceBattery& d, AlertState& state) {
 }  // namespace
 
 DeviceLevels AlertSettings::levelsFor(const DeviceBattery& device) const {
-  if (device.serial) {
-    if (const auto it = devices.find(*device.serial); it != devices.end()) return it->second;
-  }
-  if (device.address) {
+  // A serial or an address typed in another case is still that device, as brimwell-prefs takes it.
+  for (const auto& given : {device.serial, device.address}) {
+    if (!given) continue;
+    if (const auto it = devices.find(*given); it != devices.end()) return it->second;
     for (const auto& [key, levels] : devices) {
-      if (sameIgnoringCase(key, *device.address)) return levels;
+      if (sameIgnoringCase(key, *given)) return levels;
     }
   }
   if (const auto it = devices.find(device.name); it != devices.end()) return it->second;

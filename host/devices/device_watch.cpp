@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "common/device_keys.h"
+#include "common/device_naming.h"
 #include "host/devices/device_merge.h"
 
 namespace host::devices {
@@ -17,7 +18,7 @@ const DeviceBattery* connectedIn(const std::vector<DeviceBattery>& devices, cons
 }
 
 std::string described(const DeviceBattery& d) {
-  return d.kind + " " + d.name + " (" + d.via + ")";
+  return brimwell::deviceNamed(d.name, d.kind, d.kind) + " (" + d.via + ")";
 }
 
 // A device was last seen no earlier than the host knew it before (a source that has not seen it

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <regex>
 #include <set>
+#include <sstream>
 
 #include "charge/charge_bus.h"
 #include "tests/support/mock_bus.h"
@@ -369,6 +370,46 @@ TEST(ManualPages, NameEveryOptionTheHelpOffersAndTheVersion) {
     EXPECT_EQ(unknown.err.rfind(program + ": unknown ", 0), 0u) << unknown.err;
     EXPECT_EQ(std::count(unknown.err.begin(), unknown.err.end(), '\n'), 1) << unknown.err;
     EXPECT_NE(page.find("\"Brimwell " BRIMWELL_VERSION "\""), std::string::npos) << program;
+  }
+}
+
+// The page as a reader sees it at 80 columns: each line, its blanks run together and a word
+// hyphenated at a line's end made whole again.
+std::vector<std::string> renderedLines(const std::string& program, char section) {
+  const std::string manDir = BRIMWELL_BUILD_DIR "/share/man/man" + std::string(1, section);
+  const auto man = runProcess("man", {"-l", manDir + "/" + program + "." + section},
+                              {{"MANWIDTH", "80"}, {"MANPAGER", "cat"}, {"PAGER", "cat"}});
+  const std::string text = std::regex_replace(man.out, std::regex("\xe2\x80\x90\n *"), "");
+  std::vector<std::string> lines;
+  std::istringstream in(std::regex_replace(text, std::regex(" +"), " "));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// What the pages say of what the programs do, as the programs do it; an example kept on one
+// line where the page folds its text.
+TEST(ManualPages, SayWhatTheProgramsDo) {
+  const struct {
+    Page page;
+    const char* said;
+    bool oneLine;
+  } rows[] = {
+      {{"brimwell-charge", '8'},
+       "At most 8 calls from one user, and 64 in all, wait for polkit",
+       false},
+      {{"BrimwellViewer", '1'}, "(10m, 24h, 7d, 30d, 1.5h)", true},
+      {{"brimwell-prefs", '1'}, "A value the user has not set is marked (default)", false},
+  };
+  for (const auto& r : rows) {
+    std::string joined;
+    bool onALine = false;
+    for (const std::string& line : renderedLines(r.page.program, r.page.section)) {
+      joined += line + " ";
+      onALine = onALine || line.find(r.said) != std::string::npos;
+    }
+    joined = std::regex_replace(joined, std::regex(" +"), " ");
+    EXPECT_NE(joined.find(r.said), std::string::npos) << r.page.program << ": " << r.said;
+    EXPECT_TRUE(onALine || !r.oneLine) << r.page.program << ": " << r.said;
   }
 }
 

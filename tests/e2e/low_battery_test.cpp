@@ -375,26 +375,26 @@ TEST(OutOfTheBox, TheLaptopsDefaultsForEveryKeyNotSetAndTheUsersChoicesKept) {
        "",
        "no settings yet: wrote a laptop's defaults to ",
        true,
-       {"  chargeMode       2 (laptop default) ", "  isSound          on (laptop default) ",
-        "  sleepDrainAlert  1.5 (laptop default) "}},
+       {"  chargeMode        2 (default) ", "  isSound           on (default) ",
+        "  sleepDrainAlert   1.5 (default) "}},
       {{"set", "lowAction", "suspend"},
        "",
        notSet + "isPopAlert, isSound, lowLevel, criticalLevel, actionLevel, lowActionDelay, "
                 "lowRepeatMinutes, sleepDrainAlert) to ",
        true,
-       {"  lowAction        suspend  ", "  isPopAlert       on (laptop default) "}},
+       {"  lowAction         suspend  ", "  isPopAlert        on (default) "}},
       {{"set", "isPopAlert", "off"},
        "",
        notSet + "isSound, lowLevel, criticalLevel, actionLevel, lowAction, lowActionDelay, "
                 "lowRepeatMinutes, sleepDrainAlert) to ",
        false,
-       {"  isPopAlert       off  "}},
+       {"  isPopAlert        off  "}},
       {{}, "garbage", "", false, {}},
       {{},
        "->" + testing_support::plistXml("<key>alertLevel</key><integer>80</integer>"),
        "",
        false,
-       {"  alertLevel       80 "}},
+       {"  alertLevel        80 "}},
   };
   for (const auto& c : cases) {
     DeviceRoot root;

@@ -240,7 +240,12 @@ TEST(ViewerOnce, CommandLine) {
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--once"), std::string::npos);
   std::istringstream helpLines(help.out);
-  for (std::string line; std::getline(helpLines, line);) EXPECT_LE(line.size(), 80u) << line;
+  for (std::string line; std::getline(helpLines, line);) {
+    EXPECT_LE(line.size(), 80u) << line;
+    // An example stays on the line of the words it is an example of.
+    const size_t text = line.find_first_not_of(' ');
+    EXPECT_FALSE(text != std::string::npos && line[text] == '(') << line;
+  }
   const auto bad = runProcess(BRIMWELL_VIEWER, {"--bogus"});
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_EQ(bad.err.rfind("BrimwellViewer: unknown argument '--bogus'", 0), 0u) << bad.err;
@@ -482,6 +487,7 @@ TEST(ViewerDevices, EachDeviceOnTheTableInJsonAndInTheBars) {
     std::optional<std::string> devices;
     std::vector<std::string> args;
     std::string out;  // the whole output, or the part after "...", where it ends so
+    std::string err = "";
   } cases[] = {
       {"the table",
        fixtureDevices(wallClock()),
@@ -508,14 +514,30 @@ TEST(ViewerDevices, EachDeviceOnTheTableInJsonAndInTheBars) {
        fixtureDevices(wallClock()),
        {"--format", "waybar", "--device", "keyboard"},
        ""},
-      {"no pen", fixtureDevices(wallClock()), {"--format", "waybar", "--device", "pen"}, ""},
+      {"no pen",
+       fixtureDevices(wallClock(), 8, "Bluetooth Mouse M336"),
+       {"--format", "waybar", "--device", "pen"},
+       "",
+       "BrimwellViewer: no device \"pen\" by name or kind; the host lists \"Bluetooth Mouse "
+       "M336\", Headset \"WH-1000XM4\", Controller \"DualSense\", Keyboard \"K380\"\n"},
+      {"the kind only where it adds to the name",
+       fixtureDevices(wallClock(), 8, "Bluetooth Mouse M336"),
+       {"--once"},
+       "...deviceLine \"Bluetooth Mouse M336\" \"Normal, discharging\"\n"
+       "deviceLine \"Headset WH-1000XM4\" \"8 %, discharging\"\n"
+       "deviceLine \"Controller DualSense\" \"unknown\"\n"
+       "deviceLine \"Keyboard K380\" \"last seen 3 h ago\"\n"},
       {"every device in the battery's tooltip",
        fixtureDevices(wallClock()),
        {"--format", "waybar"},
        "...\\nMouse MX Master 3: Normal, discharging\\nHeadset WH-1000XM4: "
        "8 %, discharging\\nController DualSense: unknown\\nKeyboard K380: last seen 3 h ago\","
        "\"class\":[\"discharging\"],\"percentage\":68}\n"},
-      {"no devices file", std::nullopt, {"--format", "waybar", "--device", "headset"}, ""},
+      {"no devices file",
+       std::nullopt,
+       {"--format", "i3blocks", "--device", "headset"},
+       "",
+       "BrimwellViewer: no device \"headset\" by name or kind; the host lists none\n"},
       {"no devices file, no lines",
        std::nullopt,
        {"--once"},
@@ -527,7 +549,7 @@ TEST(ViewerDevices, EachDeviceOnTheTableInJsonAndInTheBars) {
       {"a long name cut to the table's row",
        longNamed(),
        {"--once"},
-       "...deviceLine \"Other " + std::string(45, 'm') + "\u2026\" \"unknown\"\n"},
+       "...deviceLine \"" + std::string(51, 'm') + "\u2026\" \"unknown\"\n"},
       {"a long name whole in JSON",
        longNamed(),
        {"--json"},
@@ -546,6 +568,7 @@ TEST(ViewerDevices, EachDeviceOnTheTableInJsonAndInTheBars) {
     const auto run = runProcess(BRIMWELL_VIEWER, c.args,
                                 {{"SIM_DEVICE_ROOT", root.path()}, {"SIM_LANGUAGES", "en"}});
     EXPECT_EQ(run.exitCode, 0) << c.name;
+    EXPECT_EQ(run.err, c.err) << c.name;
     if (c.out.rfind("...", 0) == 0) {
       const std::string end = c.out.substr(3);
       EXPECT_TRUE(run.out.size() >= end.size() &&

@@ -762,6 +762,9 @@ TEST(DeviceAlertPolicy, EachDeviceOnItsOwn) {
   ASSERT_EQ(both.size(), 1u);
   EXPECT_EQ(both[0].id, "address:AA");
   EXPECT_EQ(nextReminder(settings, state), 24 * 3600.0) << "the earlier of the two";
+  AlertSettings hourly = settings;
+  hourly.remindHours = 1;
+  EXPECT_EQ(nextReminder(hourly, state), 3600.0);
   EXPECT_TRUE(devicesNow({headset}, settings, state, 120).empty());
   EXPECT_TRUE(devicesNow({mouse, headset}, settings, state, 180).empty());
 }
@@ -878,12 +881,21 @@ TEST(DeviceAlertSettings, AHandEditedFileIsUsedSensiblyAndSaid) {
        "devices \"MX\" is not a dictionary; using the defaults"},
       {"devices that is no dictionary", "<key>devices</key><array/>", 24, 10, 5, false,
        "devices is not a dictionary; every device uses the defaults"},
+      {"by its serial in another case",
+       "<key>devices</key><dict><key>4089-A6</key><dict><key>lowLevel</key><integer>15</integer>"
+       "</dict></dict>",
+       24, 15, 5, false, ""},
+      {"its serial before its name",
+       "<key>devices</key><dict><key>MX</key><dict><key>lowLevel</key><integer>7</integer></dict>"
+       "<key>4089-a6</key><dict><key>lowLevel</key><integer>15</integer></dict></dict>",
+       24, 15, 5, false, ""},
   };
   for (const auto& c : cases) {
     const AlertSettingsReading r = readAlertSettings(
         brimwell::Plist::fromMemory(std::string("<plist><dict>") + c.body + "</dict></plist>"));
     DeviceBattery mx;
     mx.name = "MX";
+    mx.serial = "4089-a6";
     const DeviceLevels levels = r.settings.levelsFor(mx);
     EXPECT_EQ(r.settings.remindHours, c.hours) << c.name;
     EXPECT_EQ(levels.lowLevel, c.low) << c.name;
@@ -904,13 +916,20 @@ TEST(DeviceAlertTexts, WhatTheUserReads) {
     std::optional<int> level;
     AlertStage stage;
     const char* text;
+    const char* name = "WH-1000XM4";
   } cases[] = {
       {"en", "headset", 8, AlertStage::low, "Headset WH-1000XM4: 8 % left"},
       {"en", "keyboard", 0, AlertStage::critical, "Keyboard WH-1000XM4: 0 % left, charge it now"},
       {"en", "controller", std::nullopt, AlertStage::low, "Controller WH-1000XM4: battery low"},
       {"en", "pen", std::nullopt, AlertStage::critical, "Pen WH-1000XM4: battery critical"},
-      {"en", "other", 8, AlertStage::low, "Device WH-1000XM4: 8 % left"},
-      {"en", "toaster", 8, AlertStage::low, "Device WH-1000XM4: 8 % left"},
+      {"en", "other", 8, AlertStage::low, "WH-1000XM4: 8 % left"},
+      {"en", "toaster", 8, AlertStage::low, "WH-1000XM4: 8 % left"},
+      {"zh-Hans", "other", 8, AlertStage::low, "WH-1000XM4：剩余 8%"},
+      {"en", "mouse", 9, AlertStage::low, "Bluetooth Mouse M336: 9 % left", "Bluetooth Mouse M336"},
+      {"zh-Hant", "mouse", 9, AlertStage::low, "Bluetooth Mouse M336：剩餘 9%",
+       "Bluetooth Mouse M336"},
+      {"zh-Hans", "mouse", 9, AlertStage::low, "罗技鼠标：剩余 9%", "罗技鼠标"},
+      {"en", "pen", 9, AlertStage::low, "Pen Open: 9 % left", "Open"},
       {"de", "mouse", 8, AlertStage::low, "Mouse WH-1000XM4: 8 % left"},
       {"zh-Hans", "headset", 4, AlertStage::critical, "耳机 WH-1000XM4：剩余 4%，请立即充电"},
       {"zh-Hans", "mouse", std::nullopt, AlertStage::low, "鼠标 WH-1000XM4：电量低"},
@@ -919,12 +938,17 @@ TEST(DeviceAlertTexts, WhatTheUserReads) {
   };
   for (const auto& c : cases) {
     DeviceNotice n;
-    n.name = "WH-1000XM4";
+    n.name = c.name;
     n.kindWord = c.kind;
     n.level = c.level;
     n.stage = c.stage;
     EXPECT_EQ(noticeText(n, c.language), c.text) << c.language << " " << c.kind;
   }
+  DeviceNotice over;
+  over.kind = DeviceNotice::withdraw;
+  over.name = "MX Master 3";
+  over.kindWord = "other";
+  EXPECT_EQ(noticeLine(over), "device over: MX Master 3");
 }
 
 }  // namespace

@@ -544,6 +544,10 @@ TEST(SysfsDevices, ComingAndGoingIsSaidOnce) {
   DeviceBattery away = mouse;
   away.connected = false;
   DeviceBattery other = device("b", 20, true, 1);
+  DeviceBattery bluez = device("c", 40, true, 1), unknown = device("d", 40, true, 1);
+  bluez.name = "Bluetooth Mouse M336";
+  bluez.via = "bluetooth";
+  unknown.kind = "other";
   const struct {
     const char* name;
     std::vector<DeviceBattery> before, now;
@@ -569,6 +573,10 @@ TEST(SysfsDevices, ComingAndGoingIsSaidOnce) {
        {"device added: mouse MX Master 3 (usb)"},
        {"a"}},
       {"said offline, its source away", {away}, {mouse}, {}, {"a"}},
+      {"the kind only where it adds to the name",
+       {bluez, unknown},
+       {},
+       {"device gone: Bluetooth Mouse M336 (bluetooth)", "device gone: d (usb)"}},
   };
   for (const auto& r : rows) {
     const std::vector<DeviceBattery> said = asSaid(r.before, r.now, r.quiet);

@@ -5,11 +5,13 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <sstream>
 
 #include "charge/charge_bus.h"
 #include "common/device_keys.h"
 #include "common/dictionary_file.h"
+#include "common/laptop_settings.h"
 #include "common/value_conversions.h"
 #include "tests/support/background_process.h"
 #include "tests/support/mock_bus.h"
@@ -110,13 +112,13 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   EXPECT_EQ(brimwell::textOf(d.item("fromTheFuture")), "keep");
 
   EXPECT_EQ(run({"show"}), 0);
-  EXPECT_NE(out_.str().find("alertLevel       80 "), std::string::npos) << out_.str();
-  EXPECT_NE(out_.str().find("isSound          off (not set)"), std::string::npos) << out_.str();
-  EXPECT_NE(out_.str().find("lowLevel         20 (default)"), std::string::npos) << out_.str();
-  EXPECT_NE(out_.str().find("sleepDrainAlert  2.5  "), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("alertLevel        80 "), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("isSound           off (default)"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("lowLevel          20 (default)"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("sleepDrainAlert   2.5  "), std::string::npos) << out_.str();
   for (const auto& [key, shown] : {std::pair{"sleepDrainAlert", "2.5\n"},
                                    {"lowLevel", "20 (default)\n"},
-                                   {"isSound", "off (not set)\n"}}) {
+                                   {"isSound", "off (default)\n"}}) {
     EXPECT_EQ(run({"get", key}), 0) << key;
     EXPECT_EQ(out_.str(), shown);
   }
@@ -147,10 +149,12 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   EXPECT_EQ(run({"device", "Pen"}), 0);
   EXPECT_NE(out_.str().find("  lowLevel         10 (default)\n"), std::string::npos);
   EXPECT_EQ(run({"show"}), 0);
-  EXPECT_NE(out_.str().find("\nDevices:\n"
-                            "  \"MX Master 3\": lowLevel 15, criticalLevel 5 (default), mute on\n"
-                            "  \"WH-1000XM4\": lowLevel 10 (default), criticalLevel 3, mute off "
-                            "(default)\n"),
+  // No devices file yet: each entry is of a device not seen.
+  EXPECT_NE(out_.str().find("\nDevices, each with its settings (brimwell-prefs device NAME ...):\n"
+                            "  \"MX Master 3\" (not seen): lowLevel 15, criticalLevel 5 "
+                            "(default), mute on\n"
+                            "  \"WH-1000XM4\" (not seen): lowLevel 10 (default), criticalLevel 3,\n"
+                            "    mute off (default)\n"),
             std::string::npos)
       << out_.str();
   EXPECT_NE(out_.str().find("deviceRemindHours 6 "), std::string::npos) << out_.str();
@@ -164,12 +168,13 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
               testing_support::plistXml(
                   "<key>Devices</key><array>"
                   "<dict><key>Name</key><string>MX Master 3</string>"
+                  "<key>Kind</key><string>mouse</string>"
                   "<key>Serial</key><string>4089-a6</string></dict>"
                   "<dict><key>Name</key><string>WH-1000XM4</string>"
                   "<key>Address</key><string>AA:BB:CC:DD:EE:01</string></dict></array>"));
   const std::string unseen =
       "brimwell-prefs: note: no device \"No Such Mouse\" seen yet (seen: "
-      "\"MX Master 3\", \"WH-1000XM4\"); kept for when it comes\n";
+      "Mouse \"MX Master 3\", \"WH-1000XM4\"); kept for when it comes\n";
   const struct {
     const char* name;
     std::string said;
@@ -190,6 +195,32 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
     }
     EXPECT_EQ(run({"device", n.name, "reset"}), 0) << n.name;
   }
+  // Every device seen, with the entry the host gives it (by serial, address or name, in any
+  // case), and each entry of none of them, or of one that has another.
+  for (const char* name : {"4089-A6", "Old Pen"}) EXPECT_EQ(run({"device", name, "mute"}), 0);
+  EXPECT_EQ(run({"device", "mx master 3", "lowLevel", "12"}), 0);
+  EXPECT_EQ(run({"show"}), 0);
+  EXPECT_NE(out_.str().find("\nDevices, each with its settings (brimwell-prefs device NAME ...):\n"
+                            "  Mouse \"MX Master 3\": lowLevel 10 (default), criticalLevel 5 "
+                            "(default), mute on\n"
+                            "  \"WH-1000XM4\": lowLevel 10 (default), criticalLevel 3, mute off "
+                            "(default)\n"
+                            "  \"Old Pen\" (not seen): lowLevel 10 (default), criticalLevel 5 "
+                            "(default),\n    mute on\n"
+                            "  \"mx master 3\" (not used: \"4089-A6\" is this device's entry): "
+                            "lowLevel 12,\n    criticalLevel 5 (default), mute off (default)\n"),
+            std::string::npos)
+      << out_.str();
+  // One device's settings, by any of its names, are those of the entry the host gives it.
+  for (const char* name : {"MX Master 3", "mx master 3", "4089-a6"}) {
+    EXPECT_EQ(run({"device", name}), 0);
+    EXPECT_NE(out_.str().find(":\n  lowLevel         10 (default)\n  criticalLevel    5 (default)\n"
+                              "  mute             on\n"),
+              std::string::npos)
+        << name << out_.str();
+  }
+  for (const char* name : {"4089-A6", "Old Pen", "mx master 3"})
+    EXPECT_EQ(run({"device", name, "reset"}), 0);
   root_.write(brimwell::kDevicesStatusPath,
               testing_support::plistXml("<key>Devices</key><array/>"));
   EXPECT_EQ(run({"device", "MX", "mute"}), 0);
@@ -218,7 +249,19 @@ TEST_F(Prefs, SetUnsetResetKeepUnknownKeys) {
   EXPECT_EQ(run({"device", "MX", "unmute"}), 0);
   EXPECT_EQ(file().item("devices"), nullptr) << "nothing of its own is no entry";
   EXPECT_EQ(run({"show"}), 0);
-  EXPECT_NE(out_.str().find("\nDevices: none of their own"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find(
+                "\nDevices: none seen, none with settings (brimwell-prefs device NAME ...)\n"),
+            std::string::npos)
+      << out_.str();
+  // A hand-edited level the host cannot take as it stands is marked; one it can, not.
+  root_.write(kSettings, plistXml("<key>devices</key><dict><key>Pen</key><dict><key>lowLevel</key>"
+                                  "<string>15%</string><key>criticalLevel</key><string>3</string>"
+                                  "</dict></dict>"));
+  EXPECT_EQ(run({"device", "Pen"}), 0);
+  EXPECT_NE(out_.str().find("  lowLevel         15% (not used as it stands: see --help)\n"
+                            "  criticalLevel    3\n"),
+            std::string::npos)
+      << out_.str();
 }
 
 // On a laptop (the user's own places, or a file the service filled in) a key the user has not
@@ -233,21 +276,27 @@ TEST_F(Prefs, OnALaptopAKeyNotSetIsTheLaptopsDefault) {
     const char* before = nullptr;    // the file's dictionary, written first
   } steps[] = {
       {{"show"},
-       {"  chargeMode       2 (laptop default) ", "  isPopAlert       on (laptop default) ",
-        "  alertLevel       0 (not set) ", "  lowAction        none (laptop default) ",
-        "  sleepDrainAlert  1.5 (laptop default) "}},
-      {{"set", "sleepDrainAlert", "0"}, {"  sleepDrainAlert  0    "}},
+       {"  chargeMode        2 (default) ", "  isPopAlert        on (default) ",
+        "  alertLevel        0 (default) ", "  lowAction         none (default) ",
+        "  sleepDrainAlert   1.5 (default) "}},
+      {{"set", "sleepDrainAlert", "0"}, {"  sleepDrainAlert   0    "}},
       {{"set", "lowAction", "suspend"},
-       {"  lowAction        suspend  ", "  isSound          on (laptop default) "}},
-      {{"set", "lowRepeatMinutes", "0"}, {"  lowRepeatMinutes 0    "}},
-      {{"set", "isSound", "off"}, {"  isSound          off  "}},
-      {{"unset", "isSound"}, {"  isSound          on (laptop default) "}},
-      {{"unset", "lowAction"}, {"  lowAction        none (laptop default) "}},
-      {{"reset"}, {"  isPopAlert       on (laptop default) ", "  lowLevel         20 (laptop "}},
+       {"  lowAction         suspend  ", "  isSound           on (default) "}},
+      {{"set", "lowRepeatMinutes", "0"}, {"  lowRepeatMinutes  0    "}},
+      {{"set", "isSound", "off"}, {"  isSound           off  "}},
+      {{"unset", "isSound"}, {"  isSound           on (default) "}},
+      {{"unset", "lowAction"}, {"  lowAction         none (default) "}},
+      {{"reset"}, {"  isPopAlert        on (default) ", "  lowLevel          20 "}},
       {{"show"},
-       {"  chargeMode       0    ", "  isSound          on (laptop default) "},
+       {"  chargeMode        0    ", "  isSound           on (default) "},
        "<key>chargeMode</key><integer>0</integer>"
        "<key>laptopDefaults</key><array><string>chargeMode</string></array>"},
+      // A hand-edited value the host cannot take as it stands is marked; one it can, not.
+      {{"show"},
+       {"  lowLevel          15% (not used as it stands: see --help)", "  lowActionDelay    30    ",
+        "  lowMinutes        5000 (not used as it stands: see "},
+       "<key>lowLevel</key><string>15%</string><key>lowActionDelay</key><string>30</string>"
+       "<key>lowMinutes</key><integer>5000</integer>"},
   };
   for (const auto& step : steps) {
     if (step.before) root_.write(path, plistXml(step.before));
@@ -257,13 +306,16 @@ TEST_F(Prefs, OnALaptopAKeyNotSetIsTheLaptopsDefault) {
     for (const std::string& line : step.shown) {
       EXPECT_NE(shown.find("\n" + line), std::string::npos) << step.args[0] << line << shown;
     }
-    // What is shown as a default is in the file, where the plug-in reads it.
+    // What is shown as a laptop's default is in the file, where the plug-in reads it.
     const brimwell::Plist stored = brimwell::readDictionaryFile(root_.path() + path);
-    for (size_t at = shown.find(" (laptop default)");
+    for (size_t at = shown.find(" (default)");
          step.args[0] != std::string("show") && at != std::string::npos;
-         at = shown.find(" (laptop default)", at + 1)) {
+         at = shown.find(" (default)", at + 1)) {
       const size_t key = shown.rfind('\n', at) + 3;
-      EXPECT_NE(stored.item(shown.substr(key, shown.find(' ', key) - key)), nullptr) << shown;
+      const std::string name = shown.substr(key, shown.find(' ', key) - key);
+      if (brimwell::laptopDefaults().item(name)) {
+        EXPECT_NE(stored.item(name), nullptr) << shown;
+      }
     }
   }
 }
@@ -273,13 +325,31 @@ TEST_F(Prefs, HelpAndSettingsFitEightyColumns) {
   for (const char* command : {"--help", "show"}) {
     ASSERT_EQ(run({command}), 0);
     std::istringstream lines(out_.str());
-    std::string words = " ";  // the lines joined, one blank between words
+    std::string words = " ";           // the lines joined, one blank between words
+    std::set<size_t> valueColumns;     // where each setting's value starts
+    std::set<size_t> meanings, folds;  // where meanings start, and where their next lines do
+    bool inSettings = false;
     for (std::string line; std::getline(lines, line);) {
       EXPECT_TRUE(line.size() <= 80 || line.find(kSettings) != std::string::npos) << line;
+      const size_t key = line.find_first_not_of(' '), gap = line.find(' ', key);
+      const prefs::Setting* s = key == 2 && gap != std::string::npos
+                                    ? prefs::findSetting(line.substr(2, gap - 2))
+                                    : nullptr;
+      if (s) {
+        valueColumns.insert(line.find_first_not_of(' ', gap));
+        const std::string meaning = s->meaning;
+        meanings.insert(line.rfind(" " + meaning.substr(0, meaning.find(' '))) + 1);
+      } else if (inSettings && key > 2 && key != std::string::npos) {
+        folds.insert(key);
+      }
+      inSettings = s || (inSettings && key != 0);
       for (const char c : " " + line) {
         if (c != ' ' || words.back() != ' ') words += c;
       }
     }
+    EXPECT_EQ(valueColumns.size(), 1u) << command << ": every value in one column";
+    ASSERT_EQ(folds.size(), 1u) << command << ": every meaning folds to one column";
+    EXPECT_EQ(meanings.count(*folds.begin()), 1u) << command << ": the column meanings start in";
     for (const prefs::Setting& s : prefs::settings()) {
       EXPECT_NE(words.find(s.meaning), std::string::npos) << command << ": " << s.meaning;
     }
@@ -310,7 +380,7 @@ TEST_F(Prefs, BadInputIsAOneLineErrorAndTheFileStaysAsItWas) {
        "sleepDrainAlert takes a number from 0 to 100, not 'high'"},
       {{"device"}, 2, "device takes NAME [lowLevel N|criticalLevel N|mute|unmute|reset]"},
       {{"device", "MX", "lowLevel", "15", "now"}, 2, "device takes NAME"},
-      {{"device", ""}, 2, "device takes a device's serial or name as brimwell shows it"},
+      {{"device", ""}, 2, "device takes a device's serial or name as the listing quotes it"},
       {{"device", "MX", "volume", "3"},
        2,
        "unknown device setting 'volume' (lowLevel, criticalLevel, mute, unmute or reset)"},
@@ -373,6 +443,8 @@ TEST_F(Prefs, RefusesValuesOutsideTheMeaningsThePluginGivesThem) {
       {"criticalLevel", "5", true},
       {"lowActionDelay", "soon", false},
       {"lowActionDelay", "60", true},
+      {"lowActionDelay", "0", true},
+      {"lowActionDelay", "3601", false},
       {"lowAction", "sleep", false},
       {"lowAction", "hybrid-sleep", true},
       {"lowAction", "suspend hibernate", false},
@@ -647,7 +719,7 @@ TEST(PrefsCharge, EachAnswerIsOneLine) {
        "the charge service (org.tarnel.Brimwell.Charge) is not installed: install the brimwell "
        "package, which brings brimwell-charge"},
       {{"set", "chargeLimit", "80"},
-       error("org.freedesktop.DBus.Error.NameHasNoOwner", ""),
+       error("org.freedesktop.DBus.Error.NameHasNoOwner", "Name has no owner"),
        {},
        {},
        1,
@@ -661,19 +733,65 @@ TEST(PrefsCharge, EachAnswerIsOneLine) {
        "",
        "is not installed"},
       {{"set", "chargeLimit", "80"},
-       error("org.freedesktop.DBus.Error.Spawn.ChildExited", "1"),
+       error("org.freedesktop.DBus.Error.Spawn.ChildExited", "Process exited with status 1"),
        {},
        {},
        1,
        "",
-       "the charge service could not start (1): see journalctl -u brimwell-charge"},
+       "the system bus could not start the charge service: Process exited with status 1 "
+       "(org.freedesktop.DBus.Error.Spawn.ChildExited); see journalctl -u brimwell-charge"},
+      {{"charge-full-once"},
+       error("org.freedesktop.DBus.Error.NameHasNoOwner",
+             "Could not activate remote peer 'org.tarnel.Brimwell.Charge': startup job failed"),
+       {},
+       {Method::chargeFullOnce, "", 0, 0},
+       1,
+       "",
+       "the system bus could not start the charge service: Could not activate remote peer "
+       "'org.tarnel.Brimwell.Charge': startup job failed "
+       "(org.freedesktop.DBus.Error.NameHasNoOwner)"
+       "; see journalctl -u brimwell-charge"},
       {{"set", "chargeLimit", "80"},
-       error("org.freedesktop.DBus.Error.NoReply", "Connection terminated"),
+       error("org.freedesktop.systemd1.UnitMasked", "Unit brimwell-charge.service is masked."),
        {},
        {},
        1,
        "",
-       "the charge service did not answer (Connection terminated)"},
+       "could not start the charge service: Unit brimwell-charge.service is masked. "
+       "(org.freedesktop.systemd1.UnitMasked); see"},
+      {{"get", "chargeLimit"},
+       error("org.freedesktop.DBus.Error.TimedOut",
+             "Activation of org.tarnel.Brimwell.Charge timed out"),
+       {},
+       {},
+       1,
+       "",
+       "could not start the charge service: Activation of org.tarnel.Brimwell.Charge timed out "
+       "(org.freedesktop.DBus.Error.TimedOut)"},
+      {{"set", "chargeLimit", "80"},
+       error("org.freedesktop.DBus.Error.Spawn.ExecFailed", ""),
+       {},
+       {},
+       1,
+       "",
+       "could not start the charge service: org.freedesktop.DBus.Error.Spawn.ExecFailed; see"},
+      {{"set", "chargeLimit", "80"},
+       error("org.freedesktop.DBus.Error.AccessDenied", "Rejected send message"),
+       {},
+       {},
+       1,
+       "",
+       "the system bus refused the call to the charge service: Rejected send message "
+       "(org.freedesktop.DBus.Error.AccessDenied)"},
+      {{"set", "chargeLimit", "80"},
+       error("org.freedesktop.DBus.Error.NoReply",
+             "Message recipient disconnected from message bus without replying"),
+       {},
+       {},
+       1,
+       "",
+       "the charge service did not answer: Message recipient disconnected from message bus "
+       "without replying (org.freedesktop.DBus.Error.NoReply); see journalctl -u brimwell-charge"},
       {{"set", "chargeLimit", "80"},
        unanswered(Kind::noBus, "No such file or directory"),
        {},
@@ -789,8 +907,21 @@ bool watchedUpTo(testing_support::BackgroundProcess& monitor, const std::string&
   return false;
 }
 
+// A private bus that starts the charge service by running `exec`, as the system bus would.
+std::string activatingBus(const TempDir& dir, const std::string& exec) {
+  dir.write(
+      "/services/" + std::string(brimwell::charge::kBusName) + ".service",
+      "[D-BUS Service]\nName=" + std::string(brimwell::charge::kBusName) + "\nExec=" + exec + "\n");
+  return dir.write("/bus.conf", "<busconfig><type>session</type><listen>unix:tmpdir=" + dir.path() +
+                                    "</listen><auth>EXTERNAL</auth><servicedir>" + dir.path() +
+                                    "/services</servicedir><policy context=\"default\"><allow "
+                                    "send_destination=\"*\" eavesdrop=\"true\"/><allow "
+                                    "eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
+}
+
 // The built program against a stand-in charge service on a private system bus: what is sent,
-// and the one line said for each answer; no service and no bus are one line too.
+// and the one line said for each answer; no service, one the bus cannot start and no bus are
+// one line too.
 TEST(PrefsCharge, TheBuiltProgramAgainstTheService) {
   if (const auto why = testing_support::MockBus::unavailable()) GTEST_SKIP() << *why;
   const std::string mock = CHARGE_SERVICE_MOCK;
@@ -805,9 +936,10 @@ TEST(PrefsCharge, TheBuiltProgramAgainstTheService) {
     std::string parameters;  // empty: no service on the bus
     std::vector<std::string> args;
     int status;
-    std::string out;    // found in standard output
-    std::string err;    // the whole of standard error
-    std::string calls;  // what the service was asked
+    std::string out;        // found in standard output
+    std::string err;        // the whole of standard error
+    std::string calls;      // what the service was asked
+    std::string exec = "";  // what the bus runs to start the service
   } rows[] = {
       {"allowed",
        "{" + batteries + "}",
@@ -890,10 +1022,40 @@ TEST(PrefsCharge, TheBuiltProgramAgainstTheService) {
        "the brimwell package, which brings brimwell-charge\n",
        ""},
       {"no service, get", "", {"get", "chargeStart"}, 1, "", "is not installed", ""},
-      {"no service, the listing", "", {"show"}, 0, "Brimwell settings in", "", ""},
+      {"no service, the listing",
+       "",
+       {"show"},
+       0,
+       "\nCharge limits, kept by the charge service:\n  not read: the charge service "
+       "(org.tarnel.Brimwell.Charge) is not installed:\n    install the brimwell package, which "
+       "brings brimwell-charge\n",
+       "",
+       ""},
+      {"a service that ends at its start",
+       "",
+       {"set", "chargeLimit", "80"},
+       1,
+       "",
+       "brimwell-prefs: the system bus could not start the charge service: Process "
+       "org.tarnel.Brimwell.Charge exited with status 3 "
+       "(org.freedesktop.DBus.Error.Spawn.ChildExited); see journalctl -u brimwell-charge\n",
+       "",
+       "/bin/sh -c 'exit 3'"},
+      {"a service that cannot be run",
+       "",
+       {"show"},
+       0,
+       "  not read: the system bus could not start the charge service: Failed to execute\n"
+       "    program org.tarnel.Brimwell.Charge: No such file or directory\n"
+       "    (org.freedesktop.DBus.Error.Spawn.ExecFailed); see\n"
+       "    journalctl -u brimwell-charge\n",
+       "",
+       "",
+       "/nonexistent/brimwell-charge"},
   };
   for (const auto& r : rows) {
-    testing_support::MockBus bus;
+    TempDir services;
+    testing_support::MockBus bus(r.exec.empty() ? "" : activatingBus(services, r.exec));
     ASSERT_FALSE(bus.address().empty()) << r.name;
     if (!r.parameters.empty()) {
       ASSERT_TRUE(bus.startTemplate(mock, brimwell::charge::kBusName, true, r.parameters))
@@ -929,7 +1091,7 @@ TEST(PrefsCharge, TheBuiltProgramAgainstTheService) {
     EXPECT_GT(ours, 0u) << r.name;
     EXPECT_EQ(interactive, ours) << r.name;
     EXPECT_EQ(result.out.find("Charge limits") != std::string::npos,
-              !r.parameters.empty() && (r.args.empty() || r.args[0] == "show"))
+              r.args.empty() || r.args[0] == "show")
         << r.name;
     EXPECT_FALSE(std::filesystem::exists(device.path() + kSettings)) << r.name;
   }

@@ -15,19 +15,21 @@ std::vector<KnownDevice> devicesIn(const std::string& entries) {
       testing_support::plistXml("<key>Devices</key><array>" + entries + "</array>")));
 }
 
-std::string device(const std::string& keys) {
-  return "<dict><key>Id</key><string>serial:1</string><key>Name</key><string>MX</string>" + keys +
-         "</dict>";
+std::string device(const std::string& keys, const std::string& name = "MX") {
+  return "<dict><key>Id</key><string>serial:1</string><key>Name</key><string>" + name +
+         "</string>" + keys + "</dict>";
 }
 
 // Each device's line on the table: a wrong type drops only its key; a device not connected
-// never shows a level.
+// never shows a level; the kind is said only where it adds to the name.
 TEST(Devices, EachDevicesLineFromItsEntry) {
+  const std::string mouse = "<key>Kind</key><string>mouse</string>";
   const struct {
     const char* name;
     std::string keys;
     std::string caption, value;
     DeviceUrgency urgency;
+    std::string deviceName = "MX";
   } cases[] = {
       {"a mouse that tells only a word",
        "<key>Kind</key><string>mouse</string><key>LevelWord</key><string>Normal</string>"
@@ -36,23 +38,22 @@ TEST(Devices, EachDevicesLineFromItsEntry) {
       {"a headset at 8 %",
        "<key>Kind</key><string>headset</string><key>Level</key><integer>8</integer>", "Headset MX",
        "8 %", DeviceUrgency::low},
-      {"at 10 %, the low level", "<key>Level</key><integer>10</integer>", "Other MX", "10 %",
+      {"at 10 %, the low level", "<key>Level</key><integer>10</integer>", "MX", "10 %",
        DeviceUrgency::low},
-      {"at 11 %", "<key>Level</key><integer>11</integer>", "Other MX", "11 %", DeviceUrgency::none},
-      {"at 5 %, the critical level", "<key>Level</key><integer>5</integer>", "Other MX", "5 %",
+      {"at 11 %", "<key>Level</key><integer>11</integer>", "MX", "11 %", DeviceUrgency::none},
+      {"at 5 %, the critical level", "<key>Level</key><integer>5</integer>", "MX", "5 %",
        DeviceUrgency::critical},
-      {"at 6 %", "<key>Level</key><integer>6</integer>", "Other MX", "6 %", DeviceUrgency::low},
+      {"at 6 %", "<key>Level</key><integer>6</integer>", "MX", "6 %", DeviceUrgency::low},
       {"low while charging",
        "<key>Level</key><integer>3</integer><key>State</key>"
        "<string>charging</string>",
-       "Other MX", "3 %, charging", DeviceUrgency::none},
+       "MX", "3 %, charging", DeviceUrgency::none},
       {"low and full",
        "<key>Level</key><integer>3</integer><key>State</key>"
        "<string>full</string>",
-       "Other MX", "3 %, full", DeviceUrgency::none},
-      {"the word Low", "<key>LevelWord</key><string>Low</string>", "Other MX", "Low",
-       DeviceUrgency::low},
-      {"the word Critical", "<key>LevelWord</key><string>Critical</string>", "Other MX", "Critical",
+       "MX", "3 %, full", DeviceUrgency::none},
+      {"the word Low", "<key>LevelWord</key><string>Low</string>", "MX", "Low", DeviceUrgency::low},
+      {"the word Critical", "<key>LevelWord</key><string>Critical</string>", "MX", "Critical",
        DeviceUrgency::critical},
       {"a controller before its first report", "<key>Kind</key><string>controller</string>",
        "Controller MX", "unknown", DeviceUrgency::none},
@@ -64,48 +65,68 @@ TEST(Devices, EachDevicesLineFromItsEntry) {
       {"gone 59 s ago",
        "<key>Connected</key><false/><key>LastSeen</key><integer>1799999941"
        "</integer>",
-       "Other MX", "last seen a moment ago", DeviceUrgency::none},
+       "MX", "last seen a moment ago", DeviceUrgency::none},
       {"gone a minute ago",
        "<key>Connected</key><false/><key>LastSeen</key><integer>1799999940"
        "</integer>",
-       "Other MX", "last seen 1 min ago", DeviceUrgency::none},
+       "MX", "last seen 1 min ago", DeviceUrgency::none},
       {"gone an hour ago",
        "<key>Connected</key><false/><key>LastSeen</key><integer>1799996400"
        "</integer>",
-       "Other MX", "last seen 1 h ago", DeviceUrgency::none},
+       "MX", "last seen 1 h ago", DeviceUrgency::none},
       {"gone a day ago",
        "<key>Connected</key><false/><key>LastSeen</key><integer>1799913600"
        "</integer>",
-       "Other MX", "last seen 1 d ago", DeviceUrgency::none},
+       "MX", "last seen 1 d ago", DeviceUrgency::none},
       {"gone two days ago",
        "<key>Connected</key><false/><key>LastSeen</key><integer>1799827200"
        "</integer>",
-       "Other MX", "last seen 2 d ago", DeviceUrgency::none},
+       "MX", "last seen 2 d ago", DeviceUrgency::none},
       {"seen after now, by a clock set back",
        "<key>Connected</key><false/><key>LastSeen</key>"
        "<real>1800000500</real>",
-       "Other MX", "last seen a moment ago", DeviceUrgency::none},
-      {"not connected, never seen", "<key>Connected</key><false/>", "Other MX", "not connected",
+       "MX", "last seen a moment ago", DeviceUrgency::none},
+      {"not connected, never seen", "<key>Connected</key><false/>", "MX", "not connected",
        DeviceUrgency::none},
       {"not connected, seen at no number",
-       "<key>Connected</key><false/><key>LastSeen</key><string>now</string>", "Other MX",
-       "not connected", DeviceUrgency::none},
+       "<key>Connected</key><false/><key>LastSeen</key><string>now</string>", "MX", "not connected",
+       DeviceUrgency::none},
       {"wrong types drop their keys",
        "<key>Kind</key><integer>1</integer><key>Level</key><string>64</string><key>LevelWord"
        "</key><string>Half</string><key>State</key><string>draining</string><key>Connected"
        "</key><string>no</string><key>LastSeen</key><string>now</string>",
-       "Other MX", "unknown", DeviceUrgency::none},
+       "MX", "unknown", DeviceUrgency::none},
       {"a level past 100 or below 0 is none",
-       "<key>Level</key><integer>101</integer><key>LevelWord</key><string>High</string>",
-       "Other MX", "High", DeviceUrgency::none},
-      {"a negative level", "<key>Level</key><integer>-1</integer>", "Other MX", "unknown",
+       "<key>Level</key><integer>101</integer><key>LevelWord</key><string>High</string>", "MX",
+       "High", DeviceUrgency::none},
+      {"a negative level", "<key>Level</key><integer>-1</integer>", "MX", "unknown",
        DeviceUrgency::none},
-      {"the bounds", "<key>Level</key><integer>100</integer>", "Other MX", "100 %",
-       DeviceUrgency::none},
-      {"empty", "<key>Level</key><integer>0</integer>", "Other MX", "0 %", DeviceUrgency::critical},
+      {"the bounds", "<key>Level</key><integer>100</integer>", "MX", "100 %", DeviceUrgency::none},
+      {"empty", "<key>Level</key><integer>0</integer>", "MX", "0 %", DeviceUrgency::critical},
+      {"a name that says its kind", mouse, "Bluetooth Mouse M336", "unknown", DeviceUrgency::none,
+       "Bluetooth Mouse M336"},
+      {"in another case, at the end", "<key>Kind</key><string>keyboard</string>", "K380 KEYBOARD",
+       "unknown", DeviceUrgency::none, "K380 KEYBOARD"},
+      {"at the start, before a mark", mouse, "Mouse-2", "unknown", DeviceUrgency::none, "Mouse-2"},
+      {"in brackets", "<key>Kind</key><string>pen</string>", "Wacom (Pen)", "unknown",
+       DeviceUrgency::none, "Wacom (Pen)"},
+      {"inside a word it says nothing", mouse, "Mouse Mousepad", "unknown", DeviceUrgency::none,
+       "Mousepad"},
+      {"nor with a digit beside it", mouse, "Mouse M2mouse", "unknown", DeviceUrgency::none,
+       "M2mouse"},
+      {"at a word's end", "<key>Kind</key><string>pen</string>", "Pen Open", "unknown",
+       DeviceUrgency::none, "Open"},
+      {"another kind's word", "<key>Kind</key><string>headset</string>", "Headset Mouse", "unknown",
+       DeviceUrgency::none, "Mouse"},
+      {"a name only the kind", mouse, "mouse", "unknown", DeviceUrgency::none, "mouse"},
+      {"the kind's letters but its first", mouse, "Mouse House", "unknown", DeviceUrgency::none,
+       "House"},
+      {"a letter or digit at either edge of each range", "<key>Kind</key><string>pen</string>",
+       "Pen aPen Penz 0Pen Pen9 APen PenZ", "unknown", DeviceUrgency::none,
+       "aPen Penz 0Pen Pen9 APen PenZ"},
   };
   for (const auto& c : cases) {
-    const auto devices = devicesIn(device(c.keys));
+    const auto devices = devicesIn(device(c.keys, c.deviceName));
     ASSERT_EQ(devices.size(), 1u) << c.name;
     EXPECT_EQ(deviceCaption(devices[0]), c.caption) << c.name;
     EXPECT_EQ(deviceValue(devices[0], kNow), c.value) << c.name;
@@ -157,6 +178,11 @@ TEST(Devices, TheDeviceABarAsksFor) {
     const auto d = findDevice(devices, c.query);
     EXPECT_EQ(d ? std::optional(d->name) : std::nullopt, c.found) << c.query;
   }
+  // Where none is, what there is: named as a bar may ask for it.
+  EXPECT_EQ(noSuchDeviceNote(devices, "head\"set"),
+            "no device \"head\\\"set\" by name or kind; the host lists Keyboard \"Mouse\", "
+            "Mouse \"MX Master 3\", Mouse \"G305\"");
+  EXPECT_EQ(noSuchDeviceNote({}, "pen"), "no device \"pen\" by name or kind; the host lists none");
 }
 
 // A caption longer than its row's room is cut there by cells, with an ellipsis, never inside a

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cmath>
 
+#include "common/device_naming.h"
+#include "common/text_format.h"
 #include "viewer/devices/text_cells.h"
 
 namespace {
@@ -19,15 +21,8 @@ std::string lowerCase(std::string text) {
 
 }  // namespace
 
-std::string kindTitle(const std::string& kind) {
-  std::string title = kind;
-  if (!title.empty())
-    title[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(title[0])));
-  return title;
-}
-
 std::string deviceCaption(const KnownDevice& device) {
-  return kindTitle(device.kind) + " " + device.name;
+  return brimwell::deviceNamed(device.name, device.kind, brimwell::kindTitle(device.kind));
 }
 
 std::string deviceRowCaption(const std::string& caption, const std::string& value, int rowCells) {
@@ -82,4 +77,15 @@ std::optional<KnownDevice> findDevice(const std::vector<KnownDevice>& devices,
     if (d.kind == wanted) return d;
   }
   return std::nullopt;
+}
+
+std::string noSuchDeviceNote(const std::vector<KnownDevice>& devices, const std::string& query) {
+  std::string listed;
+  for (const KnownDevice& d : devices) {
+    listed += (listed.empty() ? "" : ", ") + brimwell::deviceNamed(d.name, d.kind,
+                                                                   brimwell::kindTitle(d.kind),
+                                                                   brimwell::quoted(d.name));
+  }
+  return "no device " + brimwell::quoted(query) + " by name or kind; " +
+         (listed.empty() ? "the host lists none" : "the host lists " + listed);
 }

@@ -8,9 +8,8 @@
 
 // How a device reads on the table, in the bars and in the tooltips: pure, the time passed in.
 
-// "Mouse", "Headset": the kind word as a title.
-std::string kindTitle(const std::string& kind);
-// "Mouse MX Master 3": the kind and the user's name for it.
+// "Mouse MX Master 3", "Bluetooth Mouse M336", "MX Master 3": the user's name for it, after its
+// kind only where the kind adds to the name.
 std::string deviceCaption(const KnownDevice& device);
 // The table's widest row, in cells; --once's lines are the rows at this width.
 constexpr int kTableRowCells = 64;
@@ -36,3 +35,6 @@ DeviceUrgency deviceUrgency(const KnownDevice& device);
 // that kind; none when neither is known.
 std::optional<KnownDevice> findDevice(const std::vector<KnownDevice>& devices,
                                       const std::string& query);
+// What a bar says on standard error when no device is the query: the devices there are, in one
+// line, each named as a bar may ask for it (`Mouse "MX Master 3"`: by its name, or its kind).
+std::string noSuchDeviceNote(const std::vector<KnownDevice>& devices, const std::string& query);
