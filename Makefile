@@ -34,12 +34,17 @@ demo: configure
 	@bash scripts/demo.sh $(BUILD)
 
 # The checkout is left as it was: a test that writes into it (rather than its own temporary
-# folder) fails the run.
+# folder) fails the run. So does a skipped test, with why (`make deps` installs what the tests
+# need); ALLOW_SKIPS=1 lets skips pass, each listed.
+ALLOW_SKIPS ?=
+check_skips = python3 scripts/check_skips.py $(if $(filter-out 0,$(ALLOW_SKIPS)),--allow-skips)
 test: check build build-asan
 	@bash scripts/check_untouched.sh before $(BUILD)/untouched-before
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --output-junit test-results.xml
+	@$(check_skips) $(BUILD)/test-results.xml
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
+	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS) --output-junit test-results.xml
+	@$(check_skips) $(BUILD_ASAN)/test-results.xml
 	@bash scripts/check_untouched.sh after $(BUILD)/untouched-before
 
 # The Debian package, build/brimwell_<version>_<arch>.deb, checked by lintian.
