@@ -1,6 +1,7 @@
 # The two entry points: `make demo` runs the main job, `make test` builds and runs every test.
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
+BUILD_DEMO ?= build-demo
 JOBS       ?= $(shell nproc)
 
 .PHONY: deps check configure build build-asan build-fuzz demo test package clean format fuzz reliability bench \
@@ -28,10 +29,13 @@ build-asan: deps
 	  -DBRIMWELL_WERROR=ON -DBRIMWELL_LONG_RUNS=OFF
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 
-# Only the programs the demo runs (the plug-in and the desktop module come with the host).
-demo: configure
-	cmake --build $(BUILD) -j $(JOBS) --target springboard-sim BrimwellViewer
-	@bash scripts/demo.sh $(BUILD)
+# A build of its own, only to run: only the programs the demo runs (the plug-in and the desktop
+# module come with the host), unoptimised and without debug information, no tests configured.
+demo: deps
+	cmake -S . -B $(BUILD_DEMO) -G Ninja -DCMAKE_BUILD_TYPE=Demo -DBRIMWELL_WERROR=ON \
+	  -DBUILD_TESTING=OFF -DBRIMWELL_LONG_RUNS=OFF
+	cmake --build $(BUILD_DEMO) -j $(JOBS) --target springboard-sim BrimwellViewer
+	@bash scripts/demo.sh $(BUILD_DEMO)
 
 # The checkout is left as it was: a test that writes into it (rather than its own temporary
 # folder) fails the run. So does a skipped test, with why (`make deps` installs what the tests
@@ -89,4 +93,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) build-mutate
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_DEMO) build-mutate
