@@ -76,6 +76,7 @@ bench: build
 	bash bench/idle.sh $(BUILD) 60 180
 	bash bench/replay_memory.sh $(BUILD)
 	bash bench/service_memory.sh $(BUILD) 300
+	bash bench/demo_time.sh
 
 # Mutation testing: small plausible mistakes in the product, one at a time, against the suite;
 # the survivors are listed with their diffs. MUTATE names files or folders (default: the rooms
