@@ -272,7 +272,7 @@ bool HistoryRecorder::recordWear(const brimwell::Plist& status, double time, dou
   if (settled && !clockTrusted_) {
     // A first entry logged under a clock that ran ahead is logged again now.
     history::Failure failure;
-    if (!store_->dropHealthAfter(time + kMinute, failure)) return written(failure, hostSeconds);
+    if (!store_->dropHealthAfter(time, failure)) return written(failure, hostSeconds);
     lastWear_.clear();
     clockTrusted_ = true;
   }

@@ -428,6 +428,10 @@ TEST(LowBatteryReading, OnlyARealDrawCounts) {
   const std::string inCharges = std::string(steady6) +
                                 "<key>AppleRawCurrentCapacity</key><integer>500</integer>"
                                 "<key>InstantAmperage</key><integer>-6000</integer>";
+  const std::string withVoltage = inCharges + "<key>Voltage</key><integer>12000</integer>";
+  const std::string charging = std::string(steady6) +
+                               "<key>BatteryEnergy</key><integer>2800</integer>"
+                               "<key>BatteryPower</key><integer>500</integer>";
   const std::string unknownSteady =
       "<key>AvgTimeToEmpty</key><integer>65535</integer>"
       "<key>BatteryEnergy</key><integer>2800</integer>"
@@ -441,6 +445,8 @@ TEST(LowBatteryReading, OnlyARealDrawCounts) {
       {at60W, true, std::nullopt, 2.8},
       {at10W, true, std::nullopt, 6},
       {inCharges, false, std::nullopt, 5},
+      {withVoltage, true, std::nullopt, 5},
+      {charging, false, std::nullopt, 6},
       {unknownSteady, true},
       {std::string(steady6) + "<key>BatteryEnergy</key><integer>2800</integer>"
                               "<key>BatteryPower</key><integer>20000</integer>",
@@ -484,6 +490,7 @@ TEST(LowBatteryTexts, WhatTheUserReads) {
       {"en", Event::warn, 20, 65, false, "20% left, about 1 h 5 m. Plug in the charger."},
       {"en", Event::warn, 19.6, 59.6, false, "19% left, about 59 min. Plug in the charger."},
       {"en", Event::warn, 2, 0.9, false, "2% left, under a minute. Plug in the charger."},
+      {"en", Event::warn, 2, 1.9, false, "2% left, about 1 min. Plug in the charger."},
       {"en", Event::warn, 30, 60, false, "30% left, about 1 h 0 m. Plug in the charger."},
       {"en", Event::warn, 7, 7, false, "7% left, about 7 min. Plug in the charger."},
       {"zh-Hans", Event::warn, 7, 7, false, "剩余 7%，约 7 分钟。请接上充电器。"},

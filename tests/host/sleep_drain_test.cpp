@@ -25,6 +25,8 @@ TEST(SleepDrain, FiguresLineAndNotice) {
       {"a night at 1.49 %/h", at(kNight, 60, 30), at(kNight + night, 51, 24.12), 1.0,
        "sleep lost 9% in 6 h 2 m (1.49 %/h, 975 mW, s2idle)",
        "Lost 9 % in 6 h asleep (1.5 % an hour, 975 mW)"},
+      {"at the threshold: not above it", at(kNight, 60, 30), at(kNight + 7200, 57, 28.5), 1.5,
+       "sleep lost 3% in 2 h 0 m (1.50 %/h, 750 mW, s2idle)", std::nullopt},
       {"the threshold is not exceeded", at(kNight, 60, 30), at(kNight + night, 51, 24.12), 1.5,
        "sleep lost 9% in 6 h 2 m (1.49 %/h, 975 mW, s2idle)", std::nullopt},
       {"0 turns the notice off", at(kNight, 60, 30), at(kNight + 3600, 50, 25), 0,
