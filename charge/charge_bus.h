@@ -29,5 +29,7 @@ inline constexpr const char* kErrorNoSuchBattery =
 inline constexpr const char* kErrorRefused = "org.tarnel.Brimwell.Charge1.Error.Refused";
 inline constexpr const char* kErrorInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
 inline constexpr const char* kErrorFailed = "org.freedesktop.DBus.Error.Failed";
+// Done, but the state folder could not keep it: it holds until the next boot only.
+inline constexpr const char* kErrorNotKept = "org.tarnel.Brimwell.Charge1.Error.NotKept";
 
 }  // namespace brimwell::charge

@@ -79,6 +79,7 @@ std::string bootIdFrom(std::string_view text) {
     if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
     if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return {};
   }
+  if (digits == std::string(32, '0')) return {};  // the null id is no boot's
   for (const size_t at : kDashes) digits.insert(at, 1, '-');
   return digits;
 }
@@ -111,7 +112,11 @@ std::optional<KeptState> keptFromJson(std::string_view text) {
     const auto boot = entry.find("fullOnceBoot");
     if (boot != entry.end()) {
       if (!boot->is_string()) return std::nullopt;
+      // In the kernel's form, however it was written; a text that is no id stays as it is, no
+      // boot's.
       limits.fullOnceBoot = boot->get<std::string>();
+      if (const std::string id = bootIdFrom(limits.fullOnceBoot); !id.empty())
+        limits.fullOnceBoot = id;
     }
     const auto powered = entry.find("fullOncePowered");
     if (powered != entry.end()) {

@@ -65,6 +65,11 @@ std::vector<const BatteryThresholds*> chosen(std::string_view battery, bool end,
   return out;
 }
 
+// The start while a "full once" holds, where the driver has one.
+std::optional<int> fullOnceStart(const BatteryThresholds& b) {
+  return b.start ? std::optional<int>(kFullOnceStart) : std::nullopt;
+}
+
 }  // namespace
 
 const char* attributeName(Threshold threshold) {
@@ -128,9 +133,7 @@ Plan planFullOnce(std::string_view battery, const std::vector<BatteryThresholds>
     k.fullOnceBoot = std::string(bootId);
     k.fullOncePowered = externalPower;
     plan.kept[b->name] = k;
-    const std::optional<int> start =
-        b->start ? std::optional<int>(kFullOnceStart) : std::optional<int>();
-    appendSteps(*b, kFull, start, true, plan.writes);
+    appendSteps(*b, kFull, fullOnceStart(*b), true, plan.writes);
   }
   return plan;
 }
@@ -145,8 +148,10 @@ Plan planPutBack(const std::vector<BatteryThresholds>& batteries, const KeptStat
     if (it == plan.kept.end() || (which == PutBack::fullOnceWaiting && !waiting)) continue;
     KeptLimits& k = it->second;
     if (waiting && (externalPower || !k.fullOncePowered)) {
+      // Still charging, or not yet plugged in: lifted again where the driver lost it.
       k.fullOncePowered = k.fullOncePowered || externalPower;
-      continue;  // still charging, or not yet plugged in
+      appendSteps(b, kFull, fullOnceStart(b), true, plan.writes);
+      continue;
     }
     k.fullOnceBoot.clear();
     k.fullOncePowered = false;

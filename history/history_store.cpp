@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "history/charge_profile.h"
+#include "history/sleep_duration.h"
 #include "history/sqlite_library.h"
 
 namespace history {
@@ -542,6 +543,11 @@ std::vector<SleepEntry> HistoryStore::sleepsSince(double since, std::string* why
     e.externalPower = sqlite().column_int(row.get(), 8) != 0;
     e.hwSleepSeconds = row.real(9);
     if (sqlite().column_type(row.get(), 10) != SQLITE_NULL) e.wakeup = row.text(10);
+    // A history not yet taken to schema 3 (its writer still runs) keeps them for such a sleep.
+    if (e.end - e.start < kShortestMeasuredSleep) {
+      e.percentPerHour.reset();
+      e.meanMilliwatts.reset();
+    }
     return e;
   });
 }

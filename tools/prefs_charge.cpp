@@ -304,14 +304,18 @@ int runChargeCommand(const ChargeCommand& c, const ChargeCaller& call, std::ostr
     out << outcome.line << "\n";
     return 0;
   }
-  if (outcome.status != 0) {
+  // Done all the same: said as done, and that it holds until the next boot only.
+  const bool notKept = answer.kind == ChargeAnswer::Kind::error &&
+                       answer.errorName == brimwell::charge::kErrorNotKept;
+  if (outcome.status != 0 && !notKept) {
     err << "brimwell-prefs: " << outcome.line << "\n";
     return outcome.status;
   }
   std::optional<ChargeAnswer> after = call(ChargeCall{}, kReadBoundSeconds);
   if (after->kind != ChargeAnswer::Kind::reply) after.reset();
   out << "brimwell-prefs: " << doneLine(c, after) << "\n";
-  return 0;
+  if (notKept) err << "brimwell-prefs: " << outcome.line << "\n";
+  return outcome.status;
 }
 
 }  // namespace prefs

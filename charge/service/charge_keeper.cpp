@@ -103,7 +103,7 @@ Outcome ChargeKeeper::apply(const Plan& plan, const std::string& what) {
   kept_ = plan.kept;
   const std::string why = keep(what);
   if (why.empty()) return {};
-  return {kErrorFailed, "the limit is set but cannot be kept for the next boot: " + why};
+  return {kErrorNotKept, "the limit is set but cannot be kept for the next boot: " + why};
 }
 
 std::string ChargeKeeper::keep(const std::string& what) {
@@ -130,23 +130,34 @@ Outcome ChargeKeeper::fullOnce(const std::string& battery, const std::string& ca
                "full once for " + caller);
 }
 
-void ChargeKeeper::putBack(const std::string& why, PutBack which) {
+void ChargeKeeper::putBack(const std::string& why, PutBack which,
+                           const std::vector<std::string>& only) {
   load();
-  const auto batteries = folder_.batteries();
+  auto batteries = folder_.batteries();
   seen_ = namesOf(batteries);
+  if (!only.empty()) {
+    batteries.erase(std::remove_if(batteries.begin(), batteries.end(),
+                                   [&](const BatteryThresholds& b) {
+                                     return std::find(only.begin(), only.end(), b.name) ==
+                                            only.end();
+                                   }),
+                    batteries.end());
+  }
   apply(planPutBack(batteries, kept_, bootId_, folder_.externalPower(), which),
         "put back (" + why + ")");
 }
 
+// Only what the change concerns is touched: the batteries that came, and those whose full once
+// waits; a limit set by hand on another holds.
 void ChargeKeeper::suppliesChanged() {
   const auto names = namesOf(folder_.batteries());
-  const bool arrived = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-    return std::find(seen_.begin(), seen_.end(), n) == seen_.end();
-  });
+  std::vector<std::string> arrived;
+  for (const std::string& name : names) {
+    if (std::find(seen_.begin(), seen_.end(), name) == seen_.end()) arrived.push_back(name);
+  }
   seen_ = names;
-  if (arrived) {
-    putBack("a battery arrived");
-  } else if (fullOnceWaiting()) {
+  if (!arrived.empty()) putBack("a battery arrived", PutBack::every, arrived);
+  if (fullOnceWaiting()) {
     putBack(folder_.externalPower() ? "external power there" : "external power gone",
             PutBack::fullOnceWaiting);
   }

@@ -24,9 +24,11 @@ class ChargeKeeper {
 
   Outcome setLimits(const LimitsRequest& request, const std::string& caller);
   Outcome fullOnce(const std::string& battery, const std::string& caller);
-  // Puts the kept limits back where the driver lost them; `why` goes into the log. The first,
-  // at the start, also notes the batteries there, so that a later one is seen to arrive.
-  void putBack(const std::string& why, PutBack which = PutBack::every);
+  // Puts the kept limits back where the driver lost them, of the batteries named in `only` (none:
+  // all); `why` goes into the log. The first, at the start, also notes the batteries there, so
+  // that a later one is seen to arrive.
+  void putBack(const std::string& why, PutBack which = PutBack::every,
+               const std::vector<std::string>& only = {});
   // A battery not seen before, or external power gone while a "full once" waits.
   void suppliesChanged();
 

@@ -31,9 +31,15 @@ class Fd {
 
 // The class folder's entries are the kernel's links to each device: followed once, by a name
 // already checked to hold no slash and no dots alone.
-int openSupply(const std::string& root, const std::string& name) {
-  if (!isBatteryName(name)) return -1;
+int openEntry(const std::string& root, const std::string& name) {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return -1;
   return ::open((root + "/" + name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// A battery is only ever one a caller could name (a USB-C port's supply, such as
+// ucsi-source-psy-USBC000:001, is read for external power but never written).
+int openSupply(const std::string& root, const std::string& name) {
+  return isBatteryName(name) ? openEntry(root, name) : -1;
 }
 
 std::optional<std::string> readWord(int dir, const char* attribute) {
@@ -69,7 +75,7 @@ void eachSupply(const std::string& root, Visit visit) {
   if (!folder) return;
   while (const dirent* entry = ::readdir(folder)) {
     const std::string name = entry->d_name;
-    const Fd dir(openSupply(root, name));
+    const Fd dir(openEntry(root, name));
     if (dir.get() < 0 || !systemScope(dir.get())) continue;
     visit(name, dir.get(), readWord(dir.get(), "type").value_or(""));
   }
@@ -87,7 +93,7 @@ std::string says(const ThresholdWrite& w, const std::string& what) {
 std::vector<BatteryThresholds> PowerSupplyFolder::batteries() const {
   std::vector<BatteryThresholds> out;
   eachSupply(root_, [&](const std::string& name, int dir, const std::string& type) {
-    if (type != "Battery") return;
+    if (type != "Battery" || !isBatteryName(name)) return;
     out.push_back({name, readPercent(dir, attributeName(Threshold::End)),
                    readPercent(dir, attributeName(Threshold::Start))});
   });

@@ -265,17 +265,11 @@ void HistoryRecorder::onStatus(const brimwell::Plist& status, double hostSeconds
 }
 
 // Each pack's wear once a day, and at each end of a full charge, by a clock that can be trusted;
-// a pack's first at once, so that its health is there from the first reading. False when a write
-// failed.
+// a pack's first at once, so that its health is there from the first reading, and so is one whose
+// last was logged under a clock that ran ahead, once the clock is back behind it. False when a
+// write failed.
 bool HistoryRecorder::recordWear(const brimwell::Plist& status, double time, double hostSeconds,
                                  bool settled) {
-  if (settled && !clockTrusted_) {
-    // A first entry logged under a clock that ran ahead is logged again now.
-    history::Failure failure;
-    if (!store_->dropHealthAfter(time, failure)) return written(failure, hostSeconds);
-    lastWear_.clear();
-    clockTrusted_ = true;
-  }
   std::vector<PackWear> packs = source_.packs();
   if (packs.empty()) {
     const auto design = realIfThere(status, key::kDesignCapacity);
@@ -295,10 +289,14 @@ bool HistoryRecorder::recordWear(const brimwell::Plist& status, double time, dou
     if (known == lastWear_.end()) {
       known = lastWear_.emplace(p.serial, store_->lastHealthTime(p.serial)).first;
     }
+    history::Failure failure;
+    if (known->second && *known->second > time + kMinute) {
+      if (!store_->dropHealthAfter(time, failure)) return written(failure, hostSeconds);
+      known->second = store_->lastHealthTime(p.serial);
+    }
     if (known->second && (!settled || (!wearDue_ && std::abs(time - *known->second) < kDay))) {
       continue;
     }
-    history::Failure failure;
     if (!store_->addHealth(
             {time, p.model, p.serial, p.designCapacity, p.fullChargeCapacity, p.cycleCount},
             failure)) {

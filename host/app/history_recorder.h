@@ -94,7 +94,6 @@ class HistoryRecorder {
   std::vector<history::Sample> unwritten_;
   std::map<std::string, std::optional<double>> lastWear_;  // by serial; none: never logged
   bool wearDue_ = false;                                   // a charge ended
-  bool clockTrusted_ = false;                              // settled once in this run
   std::optional<double> lastThin_;
   std::optional<double> clockOffset_;  // the wall clock less the run's own and the time slept
   double settledSince_ = 0;            // host seconds

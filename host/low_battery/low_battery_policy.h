@@ -25,7 +25,8 @@ struct Settings {
   double actionDelay = brimwell::low_battery_default::kLowActionDelay;
   // At or below the critical level, warn again this often; 0: never.
   double repeatMinutes = brimwell::low_battery_default::kLowRepeatMinutes;
-  // The low warning also when the steady time to empty falls below this; 0: by level only.
+  // The low warning also when the time to empty (the steady one, or the present draw's where
+  // that is less) falls below this; 0: by level only.
   double lowMinutes = brimwell::low_battery_default::kLowMinutes;
 };
 

@@ -25,7 +25,10 @@ std::string trimmed(std::string_view text) {
 std::string fixed(double value, int decimals) {
   char text[32];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
+  // Never "-0.00": a figure that rounds to none has no sign.
+  const std::string said = text;
+  if (said[0] == '-' && said.find_first_not_of("-0.") == std::string::npos) return said.substr(1);
+  return said;
 }
 
 std::string wholePercent(double percent) {
@@ -104,8 +107,10 @@ std::string sleepLine(const SleepRecord& r) {
     return "sleep " + history::sleepDuration(secondsAsleep(r)) + " on external power" +
            (state.empty() ? "" : " (" + r.state + ")");
   }
-  // A battery that gained (a charger the kernel does not count as external power) says so.
-  const double sign = percentLost(r) < 0 ? -1 : 1;
+  // A battery that gained (a charger the kernel does not count as external power) says so; where
+  // the level did not move, its energy tells.
+  const bool gained = percentLost(r) < 0 || (percentLost(r) == 0 && r.energyLostWh.value_or(0) < 0);
+  const double sign = gained ? -1 : 1;
   const std::string power =
       r.meanMilliwatts ? ", " + fixed(sign * *r.meanMilliwatts, 0) + " mW" : "";
   const std::string figures =

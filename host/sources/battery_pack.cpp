@@ -199,7 +199,8 @@ BatteryPack readBatteryPack(const PowerSupply& b, ExternalPower power) {
   driverFlow(b, volts, p, milliamps, watts);
   if (milliamps) p.current = within32Bits(directed(p, *milliamps, power));
   if (watts) p.powerW = directed(p, *watts, power);
-  if (const auto microvolts = number(b, "voltage_now"))
+  // 0 V is no reading, as a power or current of 0 is none.
+  if (const auto microvolts = number(b, "voltage_now"); microvolts && *microvolts > 0)
     p.voltage = within32Bits(static_cast<double>(*microvolts) / 1000.0);
   if (const auto tenths = number(b, "temp"))
     p.temperature = within32Bits(static_cast<double>(*tenths) * 10.0);

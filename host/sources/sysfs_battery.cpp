@@ -392,8 +392,11 @@ bool fullOnceWaits(std::string_view keptText, const std::vector<PowerSupply>& su
   const auto kept = brimwell::charge::keptFromJson(keptText);
   if (!kept) return false;
   const auto batteries = systemBatteries(supplies);
+  // One that holds its limit below 100 is not held by a full once, whatever a file the service
+  // could not bring up to date says.
   return std::any_of(batteries.begin(), batteries.end(), [&](const PowerSupply* b) {
-    return brimwell::charge::fullOncePending(*kept, b->name, bootId);
+    const auto limit = b->get("charge_control_end_threshold");
+    return brimwell::charge::fullOncePending(*kept, b->name, bootId) && (!limit || *limit == "100");
   });
 }
 

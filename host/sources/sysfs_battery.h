@@ -58,8 +58,8 @@ std::optional<brimwell::Plist> statusFromPowerSupplies(
     const std::vector<PowerSupply>& supplies, std::vector<std::string>* unknownLevel = nullptr);
 
 // Whether the charge service's kept limits (the file's text) hold a "full once" of the boot
-// `bootId` for any system battery among the supplies: the limit lifted to 100 % until external
-// power goes. A damaged file holds none.
+// `bootId` for any system battery among the supplies whose limit is 100 % (or not shown): the
+// limit lifted until external power goes. A damaged file holds none.
 bool fullOnceWaits(std::string_view keptText, const std::vector<PowerSupply>& supplies,
                    std::string_view bootId);
 

@@ -220,6 +220,12 @@ TEST(LimitsPlan, FullOnceAndPutBack) {
        "back",
        "",
        "BAT0 80/75 once:b1 powered"},
+      {"full once on mains, the limit lost in a sleep",
+       kBoth,
+       {{"BAT0", {80, 75, "b1", true}}},
+       "back",
+       "BAT0 end 80>100; BAT0 start 75>99",
+       "BAT0 80/75 once:b1 powered"},
       {"full once, mains gone",
        {{"BAT0", 100, 99}},
        {{"BAT0", {80, 75, "b1", true}}},
@@ -278,6 +284,10 @@ TEST(LimitsPlan, KeptFile) {
   EXPECT_EQ(
       keptOf(*keptFromJson(R"({"BAT0": {"end": 80, "colour": "red"}, "BAT1": {"start": 0}})")),
       "BAT0 80/-; BAT1 -/0");
+  // A boot id kept in either form is the kernel's.
+  EXPECT_EQ(keptOf(*keptFromJson(R"({"BAT0": {"fullOnceBoot": "EF9FF5A0F35D4B95905C7C71ADC9CBF7"},)"
+                                 R"( "BAT1": {"fullOnceBoot": "b1"}})")),
+            "BAT0 -/- once:ef9ff5a0-f35d-4b95-905c-7c71adc9cbf7; BAT1 -/- once:b1");
   for (const char* damaged :
        {"", "[]", "{", R"({"../x": {"end": 80}})", R"({"BAT0": 80})", R"({"BAT0": {"end": 0}})",
         R"({"BAT0": {"end": 101}})", R"({"BAT0": {"start": 100}})", R"({"BAT0": {"end": "80"}})",
@@ -302,6 +312,7 @@ TEST(LimitsPlan, BootIds) {
       {"ef9ff5a0-f35d-4b95-905c7c71adc9cbf7-", ""},
       {"ef9ff5a0f35d4b95905c7c71adc9cbfg", ""},
       {"%b", ""},
+      {"00000000000000000000000000000000", ""},
       {"", ""},
   };
   for (const auto& r : rows) EXPECT_EQ(bootIdFrom(r.text), r.id) << r.text;

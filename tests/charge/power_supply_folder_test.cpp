@@ -8,6 +8,7 @@
 #include "charge/service/charge_keeper.h"
 #include "host/sources/sysfs_battery.h"
 #include "tests/support/power_supply_fixture.h"
+#include "tests/support/subprocess.h"
 
 namespace brimwell::charge {
 namespace {
@@ -63,7 +64,8 @@ TEST(PowerSupplyFolder, OneRuleForOnline) {
   for (const auto& r : rows) {
     testing_support::TempDir dir;
     testing_support::writeSupply(dir, "ps", "BAT0", {{"type", "Battery"}, {"status", r.battery}});
-    testing_support::writeSupply(dir, "ps", "ucsi", {{"type", "USB"}, {"online", r.online}});
+    testing_support::writeSupply(dir, "ps", "ucsi-source-psy-USBC000:001",
+                                 {{"type", "USB"}, {"online", r.online}});
     const std::string name = std::string("online ") + r.online + ", " + r.battery;
     EXPECT_EQ(PowerSupplyFolder(dir.path() + "/ps").externalPower(), r.external) << name;
     EXPECT_EQ(host::externalPowerOf(host::readPowerSupplies(dir.path() + "/ps")),
@@ -85,7 +87,7 @@ TEST(ChargeKeeper, WhatTheKeptFileCouldNotTakeIsTriedAgain) {
   ASSERT_EQ(keeper.setLimits({"", 80, std::nullopt}, "one").errorName, nullptr);
   const std::string blocker = dir.path() + "/charge-limits.json.new";
   ASSERT_EQ(::mkdir(blocker.c_str(), 0755), 0);
-  EXPECT_STREQ(keeper.setLimits({"", 60, std::nullopt}, "one").errorName, kErrorFailed);
+  EXPECT_STREQ(keeper.setLimits({"", 60, std::nullopt}, "one").errorName, kErrorNotKept);
   EXPECT_FALSE(keeper.keepUnsaved());
   keeper.putBack("woke");
   EXPECT_EQ(dir.read("ps/BAT0/charge_control_end_threshold"), "60\n");
@@ -102,6 +104,28 @@ TEST(ChargeKeeper, WhatTheKeptFileCouldNotTakeIsTriedAgain) {
                 ": Is a directory; what is set holds until the next boot\n"
                 "tried again: kept in " +
                 dir.path() + "/charge-limits.json again\n");
+}
+
+// A battery that comes back has its own limit put back; another's, set by hand, holds.
+TEST(ChargeKeeper, ABatteryThatArrivesAloneIsPutBack) {
+  testing_support::TempDir dir;
+  testing_support::writeSupply(dir, "ps", "AC", testing_support::mainsAdapter(true));
+  for (const char* name : {"BAT0", "BAT1"}) {
+    testing_support::writeSupply(dir, "ps", name,
+                                 {{"type", "Battery"}, {"charge_control_end_threshold", "100"}});
+  }
+  ChargeKeeper keeper(PowerSupplyFolder(dir.path() + "/ps"), dir.path(), "b1",
+                      [](const std::string&) {});
+  ASSERT_EQ(keeper.setLimits({"", 80, std::nullopt}, "one").errorName, nullptr);
+  keeper.putBack("started");
+  testing_support::runProcess("/bin/rm", {"-r", dir.path() + "/ps/BAT0"});
+  keeper.suppliesChanged();
+  testing_support::writeSupply(dir, "ps", "BAT0",
+                               {{"type", "Battery"}, {"charge_control_end_threshold", "100"}});
+  dir.write("ps/BAT1/charge_control_end_threshold", "90\n");
+  keeper.suppliesChanged();
+  EXPECT_EQ(dir.read("ps/BAT0/charge_control_end_threshold"), "80\n");
+  EXPECT_EQ(dir.read("ps/BAT1/charge_control_end_threshold"), "90\n");
 }
 
 }  // namespace

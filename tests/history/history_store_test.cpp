@@ -70,6 +70,8 @@ TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
         store->addSleep({3000, 24600, 60, 51, 5.88, 980, 1.5, "s2idle", false, 21000, "irq 9"}, f))
         << f.why;
     ASSERT_TRUE(store->addSleep({2000, 2600, 60, 61, {}, {}, -6, "", true, {}, {}}, f)) << f.why;
+    // As a writer of schema 2 kept it: a rate and a power for a sleep too short to tell them.
+    ASSERT_TRUE(store->addSleep({5000, 5030, 60, 59, 0.1, 12000, 120, "", false, {}, {}}, f));
   }
   struct stat info;
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
@@ -91,7 +93,10 @@ TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
   EXPECT_EQ(reader->lastHealthTime("other"), std::nullopt);
   EXPECT_EQ(reader->lastSample()->time, 500);
   const auto sleeps = reader->sleepsSince(0);
-  ASSERT_EQ(sleeps.size(), 2u);
+  ASSERT_EQ(sleeps.size(), 3u);
+  EXPECT_EQ(std::tie(sleeps[2].energyLostWh, sleeps[2].meanMilliwatts, sleeps[2].percentPerHour),
+            std::make_tuple(std::optional<double>(0.1), std::optional<double>(),
+                            std::optional<double>()));
   const SleepEntry& night = sleeps[1];
   EXPECT_EQ(std::tie(night.start, night.end, night.levelBefore, night.levelAfter, night.state,
                      night.externalPower, night.percentPerHour),
@@ -104,7 +109,7 @@ TEST(HistoryStore, SamplesAndWearRoundTripPrivately) {
                             std::optional<std::string>()))
       << "absent is absent, never 0";
   EXPECT_TRUE(sleeps[0].externalPower);
-  EXPECT_EQ(reader->sleepsSince(2500).size(), 1u);
+  EXPECT_EQ(reader->sleepsSince(2500).size(), 2u);
   EXPECT_FALSE(HistoryStore::openForReading(dir.path() + "/none.sqlite", why));
   EXPECT_EQ(why, "no history yet");
 }

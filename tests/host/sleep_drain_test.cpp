@@ -51,6 +51,8 @@ TEST(SleepDrain, FiguresLineAndNotice) {
        "sleep lost 1% in 59 s (s2idle)", std::nullopt},
       {"a minute", at(kNight, 60, 30), at(kNight + 60, 59, 29.9), 1.5,
        "sleep lost 1% in 1 min (60.00 %/h, 6000 mW, s2idle)", std::nullopt},
+      {"the level still, the energy up: gained", at(kNight, 60, 30), at(kNight + 3600, 60, 31), 1.5,
+       "sleep gained 0% in 1 h 0 m (0.00 %/h, 1000 mW, s2idle)", std::nullopt},
       {"gained on battery", at(kNight, 60, 30), at(kNight + 3600, 70, 35), 1.5,
        "sleep gained 10% in 1 h 0 m (10.00 %/h, 5000 mW, s2idle)", std::nullopt},
   };

@@ -473,6 +473,11 @@ TEST(SysfsSource, AFullOnceTheChargeServiceKeeps) {
   };
   const SupplyAttributes word = {
       {"type", "Battery"}, {"status", "Charging"}, {"capacity_level", "Normal"}};
+  const auto limitAt = [](const char* limit) {
+    SupplyAttributes b = chargeBasedBattery();
+    b["charge_control_end_threshold"] = limit;
+    return b;
+  };
   const SupplyAttributes mouse = {
       {"type", "Battery"}, {"scope", "Device"}, {"capacity", "40"}, {"status", "Discharging"}};
   const struct {
@@ -482,6 +487,8 @@ TEST(SysfsSource, AFullOnceTheChargeServiceKeeps) {
     std::vector<std::pair<const char*, SupplyAttributes>> supplies = {{"BAT0", {}}};
   } cases[] = {
       {"this boot", kept("BAT0", boot), true},
+      {"this boot, held at 100", kept("BAT0", boot), true, {{"BAT0", limitAt("100")}}},
+      {"this boot, but held at 80: it ended", kept("BAT0", boot), false, {{"BAT0", limitAt("80")}}},
       {"an earlier boot", kept("BAT0", "0b7e7c36-earlier-boot"), false},
       {"no boot: none waits", "{\"BAT0\": {\"end\": 80}}", false},
       {"another battery's", kept("BAT1", boot), false},

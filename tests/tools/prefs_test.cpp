@@ -625,6 +625,14 @@ TEST(PrefsCharge, EachAnswerIsOneLine) {
        0,
        "brimwell-prefs: charge limit set to 1 %\n",
        ""},
+      {{"set", "chargeLimit", "70"},
+       error(ours + "NotKept",
+             "the limit is set but cannot be kept for the next boot: cannot write x: No space"),
+       reply({{"BAT0", true, 70, true, 69, false}}),
+       {Method::setLimits, "", 70, 0},
+       1,
+       "brimwell-prefs: charge limit set to 70 % (BAT0); charging starts again below 69 % (BAT0)\n",
+       "the limit is set but cannot be kept for the next boot: cannot write x: No space\n"},
       {{"charge-full-once"},
        reply({}),
        reply({bat0, bat1Once}),
@@ -875,8 +883,8 @@ TEST(PrefsCharge, EachAnswerIsOneLine) {
     EXPECT_EQ(said.rfind("brimwell-prefs: ", 0) == 0, !r.err.empty()) << name;
     EXPECT_NE(said.find(r.err), std::string::npos) << name << ": " << said;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), r.err.empty() ? 0 : 1) << name;
-    // A change reads the limits back; a refusal and a get ask nothing more.
-    EXPECT_EQ(calls.size(), r.status == 0 && r.args[0] != "get" ? 2u : 1u) << name;
+    // A change reads the limits back, as does one not kept; a refusal and a get ask nothing more.
+    EXPECT_EQ(calls.size(), !r.out.empty() && r.args[0] != "get" ? 2u : 1u) << name;
     if (r.call.method != Method::getLimits || r.args[0] == "get") {
       EXPECT_EQ(calls[0].method, r.call.method) << name;
       EXPECT_EQ(calls[0].battery, r.call.battery) << name;

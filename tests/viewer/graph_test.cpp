@@ -541,7 +541,7 @@ TEST(HistoryOutput, SamplesAndHealthAsCsvAndJson) {
   HealthEntry foreign = entry(0, 4080, 41, "A\x01\xff");
   const history::SleepEntry night{kNoon - 21720, kNoon,    60,    51,      5.88,   975.4,
                                   1.4917,        "s2idle", false, 21000.4, "irq 9"},
-      plugged{kNoon, kNoon + 600, 51, 53, {}, {}, -12, "", true, {}, {}};
+      plugged{kNoon, kNoon + 600.7, 51, 53, {}, {}, -12, "", true, {}, {}};  // cut: 600 s
   const struct {
     const char* name;
     std::string out, expected;

@@ -72,7 +72,7 @@ std::vector<Field> healthFields(const HealthEntry& e) {
 std::vector<Field> sleepFields(const SleepEntry& e) {
   return {{"start", isoLocalTime(e.start)},
           {"end", isoLocalTime(e.end)},
-          {"duration_s", whole(e.end - e.start)},
+          {"duration_s", whole(std::trunc(e.end - e.start))},  // cut, as every output says it
           {"level_before", twoDecimals(e.levelBefore)},
           {"level_after", twoDecimals(e.levelAfter)},
           {"energy_lost_Wh", twoDecimals(e.energyLostWh)},

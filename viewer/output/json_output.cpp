@@ -91,7 +91,7 @@ void addLastSleep(const StatusSummary& s, std::vector<JsonMember>& members) {
   std::optional<bool> external;
   if (const auto& sleep = s.lastSleep) {
     end = isoLocalTime(sleep->end);
-    seconds = std::llround(sleep->end - sleep->start);
+    seconds = std::llround(std::trunc(sleep->end - sleep->start));  // cut, as the line says it
     external = sleep->externalPower;
     if (!sleep->externalPower) {
       change = sleep->levelAfter - sleep->levelBefore;
