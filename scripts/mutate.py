@@ -31,7 +31,7 @@ import time
 
 TOP = pathlib.Path(__file__).resolve().parent.parent
 PRODUCT = ("common/", "platform/", "terminal/", "viewer/", "plugin/", "tools/", "host/",
-           "history/", "charge/")
+           "history/", "charge/", "power_supply/")
 EQUIVALENTS = TOP / "scripts" / "mutate_equivalent.txt"
 
 

@@ -1,6 +1,5 @@
 #include "charge/service/power_supply_folder.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +9,7 @@
 #include <cstring>
 #include <optional>
 
-#include "charge/supply_online.h"
+#include "power_supply/external_power.h"
 
 namespace brimwell::charge {
 namespace {
@@ -30,31 +29,14 @@ class Fd {
 };
 
 // The class folder's entries are the kernel's links to each device: followed once, by a name
-// already checked to hold no slash and no dots alone.
-int openEntry(const std::string& root, const std::string& name) {
-  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return -1;
+// already checked to hold no slash and no dots alone, as a caller could send it.
+int openSupply(const std::string& root, const std::string& name) {
+  if (!isBatteryName(name)) return -1;
   return ::open((root + "/" + name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// A battery is only ever one a caller could name (a USB-C port's supply, such as
-// ucsi-source-psy-USBC000:001, is read for external power but never written).
-int openSupply(const std::string& root, const std::string& name) {
-  return isBatteryName(name) ? openEntry(root, name) : -1;
-}
-
-std::optional<std::string> readWord(int dir, const char* attribute) {
-  const Fd fd(::openat(dir, attribute, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) return std::nullopt;
-  char buffer[64];
-  const ssize_t n = ::read(fd.get(), buffer, sizeof buffer - 1);
-  if (n < 0) return std::nullopt;
-  std::string word(buffer, static_cast<size_t>(n));
-  while (!word.empty() && (word.back() == '\n' || word.back() == ' ')) word.pop_back();
-  return word;
-}
-
-std::optional<int> readPercent(int dir, const char* attribute) {
-  const auto word = readWord(dir, attribute);
+// A threshold as a whole percent; none for anything a driver could not hold.
+std::optional<int> percentOf(const std::optional<std::string>& word) {
   if (!word || word->empty() || word->size() > 3) return std::nullopt;
   int value = 0;
   for (char c : *word) {
@@ -62,24 +44,6 @@ std::optional<int> readPercent(int dir, const char* attribute) {
     value = value * 10 + (c - '0');
   }
   return value <= 100 ? std::optional<int>(value) : std::nullopt;
-}
-
-bool systemScope(int dir) {
-  const auto scope = readWord(dir, "scope");
-  return !scope || *scope == "System" || *scope == "Unknown";
-}
-
-template <typename Visit>
-void eachSupply(const std::string& root, Visit visit) {
-  DIR* folder = ::opendir(root.c_str());
-  if (!folder) return;
-  while (const dirent* entry = ::readdir(folder)) {
-    const std::string name = entry->d_name;
-    const Fd dir(openEntry(root, name));
-    if (dir.get() < 0 || !systemScope(dir.get())) continue;
-    visit(name, dir.get(), readWord(dir.get(), "type").value_or(""));
-  }
-  ::closedir(folder);
 }
 
 std::string says(const ThresholdWrite& w, const std::string& what) {
@@ -92,27 +56,20 @@ std::string says(const ThresholdWrite& w, const std::string& what) {
 
 std::vector<BatteryThresholds> PowerSupplyFolder::batteries() const {
   std::vector<BatteryThresholds> out;
-  eachSupply(root_, [&](const std::string& name, int dir, const std::string& type) {
-    if (type != "Battery" || !isBatteryName(name)) return;
-    out.push_back({name, readPercent(dir, attributeName(Threshold::End)),
-                   readPercent(dir, attributeName(Threshold::Start))});
-  });
-  std::sort(out.begin(), out.end(),
-            [](const BatteryThresholds& a, const BatteryThresholds& b) { return a.name < b.name; });
+  const auto supplies = power_supply::readPowerSupplies(root_);
+  for (const power_supply::PowerSupply* b : power_supply::systemBatteries(supplies)) {
+    // A battery whose name no caller could send is one the service never writes.
+    if (!isBatteryName(b->name)) continue;
+    out.push_back({b->name, percentOf(b->get(attributeName(Threshold::End))),
+                   percentOf(b->get(attributeName(Threshold::Start)))});
+  }
   return out;
 }
 
 bool PowerSupplyFolder::externalPower() const {
-  bool anySupply = false, online = false, discharging = false;
-  eachSupply(root_, [&](const std::string&, int dir, const std::string& type) {
-    if (type == "Battery") {
-      discharging = discharging || readWord(dir, "status").value_or("") == "Discharging";
-    } else if (const auto state = onlineSays(readWord(dir, "online").value_or(""))) {
-      anySupply = true;
-      online = online || *state;
-    }
-  });
-  return anySupply ? online : !discharging;
+  // Where nothing says, as if it were: a full once then waits for the charger to be seen to go.
+  return power_supply::externalPowerOf(power_supply::readPowerSupplies(root_)) !=
+         power_supply::ExternalPower::offline;
 }
 
 std::string PowerSupplyFolder::whyNotWritable(const ThresholdWrite& w) const {

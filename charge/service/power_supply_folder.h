@@ -5,8 +5,8 @@
 
 #include "charge/limits_plan.h"
 
-// The power-supply folder the service was started on (the kernel's, or a test's), read and
-// written only through names checked to stay inside it.
+// The power-supply folder the service was started on (the kernel's, or a test's): read as the
+// laptop service reads it (power_supply/), written only through names checked to stay inside it.
 namespace brimwell::charge {
 
 class PowerSupplyFolder {
@@ -14,11 +14,10 @@ class PowerSupplyFolder {
   explicit PowerSupplyFolder(std::string root) : root_(std::move(root)) {}
   const std::string& root() const { return root_; }
 
-  // The supplies of type Battery whose scope is System (or not told), by name, with the
-  // thresholds their drivers offer.
+  // The system batteries a caller could name, by name, with the thresholds their drivers offer.
   std::vector<BatteryThresholds> batteries() const;
-  // Whether a mains or USB supply of the system is online; with none to ask, whether no system
-  // battery says it is discharging.
+  // Whether the machine runs on external power, by the laptop service's rule; where nothing
+  // tells, as if it did.
   bool externalPower() const;
   // Empty when the threshold cannot be written, or else why not in one line.
   std::string whyNotWritable(const ThresholdWrite& write) const;

@@ -8,11 +8,11 @@
 #include "common/text_out.h"
 #include "common/value_conversions.h"
 #include "host/classes/host_classes.h"
-#include "host/sources/power_supply_folder.h"
 #include "host/sources/replay_source.h"
 #include "host/sources/sysfs_source.h"
 #include "platform/foundation/device_environment.h"
 #include "platform/runtime/loader.h"
+#include "power_supply/power_supply.h"
 
 namespace host {
 
@@ -33,7 +33,7 @@ std::unique_ptr<BatterySource> makeSource(const HostOptions& o, std::string& why
   if (!o.sysfs.empty()) {
     // The kernel makes its power-supply folder at boot, battery or not: one that is not there
     // is a mistyped path, and waiting for it would never end.
-    if (const auto problem = folderProblem(o.sysfs)) {
+    if (const auto problem = power_supply::folderProblem(o.sysfs)) {
       why = *problem;
       return nullptr;
     }

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "host/devices/device_kind.h"
@@ -70,10 +69,7 @@ void readLevel(const PowerSupply& supply, DeviceBattery& d) {
 
 // The first line of a small file; empty when it cannot be read.
 std::string firstLine(const fs::path& path) {
-  std::ifstream in(path);
-  std::string line;
-  std::getline(in, line);
-  return line;
+  return power_supply::firstLineOf(path.string()).value_or("");
 }
 
 bool hasSound(const fs::path& folder) {
@@ -167,7 +163,7 @@ NodeSurroundings readSurroundings(const std::string& folder, const std::string& 
 
 bool SysfsDevices::look(double now) {
   std::vector<DeviceBattery> read;
-  for (const PowerSupply& supply : readPowerSupplies(folder_)) {
+  for (const PowerSupply& supply : power_supply::readPowerSupplies(folder_)) {
     if (!supply.is("scope", "Device")) continue;
     if (auto d = deviceFromSupply(supply, readSurroundings(folder_, supply.name), now)) {
       read.push_back(std::move(*d));

@@ -6,10 +6,12 @@
 
 #include "host/devices/device_battery.h"
 #include "host/devices/device_kind.h"
-#include "host/sources/power_supply_folder.h"
+#include "power_supply/power_supply.h"
 
 // The user's other batteries in the kernel's power-supply folder: every supply of scope Device.
 namespace host::devices {
+
+using power_supply::PowerSupply;
 
 // A device not heard from for longer than this is forgotten.
 inline constexpr double kForgottenAfterSeconds = 7 * 24 * 3600.0;

@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "host/sources/power_supply_folder.h"
+#include "power_supply/external_power.h"
+#include "power_supply/power_supply.h"
 
 namespace host {
 
-// Whether the machine runs on external power (see externalPowerOf).
-enum class ExternalPower { unknown, online, offline };
+using power_supply::ExternalPower;
+using power_supply::folderProblem;
+using power_supply::PowerSupply;
+using power_supply::readPowerSupplies;
 
 // One battery pack in the host's units: mAh, mA signed (+ into the battery, - out of it), mV,
 // hundredths of a degree. Every number lies within the 32 bits the status is read with.

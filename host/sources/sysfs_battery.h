@@ -9,18 +9,11 @@
 #include "host/estimate/charge_estimate.h"
 #include "host/sources/battery_pack.h"
 #include "host/sources/battery_source.h"
-#include "host/sources/power_supply_folder.h"
 
 namespace host {
 
-// The system batteries (type Battery, scope not Device, present), in name order.
-std::vector<const PowerSupply*> systemBatteries(const std::vector<PowerSupply>& supplies);
-
-// Whether the machine runs on external power. Where it shows a mains or USB supply, whether one
-// is online decides (`online` 1, or 2 for a programmable USB-C supply; a peripheral's dock,
-// scope Device, is never the laptop's charger); only where there is none do the batteries'
-// statuses decide (charging, full or not charging: online). Unknown when neither says.
-ExternalPower externalPowerOf(const std::vector<PowerSupply>& supplies);
+using power_supply::externalPowerOf;
+using power_supply::systemBatteries;
 
 // A reading of the folder: the status for the plug-in, and what the host's own estimates need.
 struct SysfsReading {

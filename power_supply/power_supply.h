@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace host {
+// The kernel's power-supply class folder as both the laptop service and the charge service read
+// it: every attribute without blocking and without a stream.
+namespace power_supply {
 
 // One power supply as the kernel shows it under /sys/class/power_supply/NAME: attribute file
 // name to its first line. An attribute that could not be read is simply not there.
@@ -26,4 +28,8 @@ std::optional<std::string> folderProblem(const std::string& folder);
 // Every supply in the folder, in name order, with what is read of a supply of its kind.
 std::vector<PowerSupply> readPowerSupplies(const std::string& folder);
 
-}  // namespace host
+// The first line of a small file (a sysfs attribute), read without blocking and without a stream;
+// none when it cannot be read.
+std::optional<std::string> firstLineOf(const std::string& path);
+
+}  // namespace power_supply

@@ -1,4 +1,4 @@
-#include "host/sources/power_supply_folder.h"
+#include "power_supply/power_supply.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace host {
+namespace power_supply {
 namespace {
 
 // What is read of a battery (the machine's own, or a device's of any type: a pen's says USB),
@@ -128,4 +128,8 @@ std::vector<PowerSupply> readPowerSupplies(const std::string& folder) {
   return supplies;
 }
 
-}  // namespace host
+std::optional<std::string> firstLineOf(const std::string& path) {
+  return readAttribute(AT_FDCWD, path.c_str());
+}
+
+}  // namespace power_supply
